@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds and runs every test headless through CTest.
+#   ./test.sh                     normal build, all tests, then the serial, simulator and
+#                                 link tests again under ThreadSanitizer
+#   ./test.sh --sanitize=thread   only the ThreadSanitizer run
+#   ./test.sh --sanitize=address  every test under AddressSanitizer + UBSan
+#   ./test.sh --no-tsan           skip the ThreadSanitizer run
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/ensure-deps.sh
+
+mode=default
+for arg in "$@"; do
+    case "$arg" in
+        --sanitize=thread) mode=thread ;;
+        --sanitize=address) mode=address ;;
+        --no-tsan) mode=plain ;;
+        *) echo "unknown option: $arg" >&2; exit 2 ;;
+    esac
+done
+
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc)
+
+build_and_test() { # dir sanitize label-regex
+    local dir=$1 san=$2 labels=$3
+    cmake -S . -B "$dir" -G Ninja -DZUVEX_SANITIZE="$san" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+    local args=(--test-dir "$dir" --output-on-failure -j "$jobs")
+    [ -n "$labels" ] && args+=(-L "$labels")
+    ctest "${args[@]}"
+}
+
+case "$mode" in
+    default)
+        build_and_test build "" ""
+        TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
+            build_and_test build-tsan thread 'serial|link|sim'
+        ;;
+    plain) build_and_test build "" "" ;;
+    thread)
+        TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
+            build_and_test build-tsan thread 'serial|link|sim'
+        ;;
+    address)
+        ASAN_OPTIONS="detect_leaks=1" LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
+            UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1" build_and_test build-asan address ""
+        ;;
+esac
