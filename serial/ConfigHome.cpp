@@ -4,8 +4,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
-std::string configHomeDir()
-{
+std::string configHomeDir() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     if (xdg && *xdg)
         return std::string(xdg) + "/zuvex910k";
@@ -19,4 +18,6 @@ std::string configHomeDir()
     return base + "/.config/zuvex910k";
 }
 
-std::string comPortsDir() { return configHomeDir() + "/ports"; }
+std::string comPortsDir() {
+    return configHomeDir() + "/ports";
+}

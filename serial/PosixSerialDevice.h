@@ -1,0 +1,28 @@
+#pragma once
+
+#include "serial/SerialTypes.h"
+
+#include <string>
+
+// Opening a serial device for the port component: exclusive, non-blocking, raw.
+enum class TOpenFailure {
+    None,
+    NotFound,     // ENOENT, ENODEV, ENXIO
+    AccessDenied, // EBUSY, EACCES, EPERM, or another process holds the lock
+    Settings,     // the driver refuses the line settings
+    Other,
+};
+
+struct TOpenResult {
+    int fd = -1;
+    TOpenFailure failure = TOpenFailure::None;
+    int error = 0; // errno of the failure
+};
+
+// Opens `path` with O_RDWR|O_NOCTTY|O_NONBLOCK|O_CLOEXEC, takes flock(LOCK_EX|LOCK_NB)
+// (root ignores TIOCEXCL), sets TIOCEXCL and the line. The descriptor is closed on every
+// failure.
+TOpenResult OpenSerialDevice(const std::string& path, const TLineSettings& line);
+
+// Drops both queues, ends exclusive mode and closes.
+void CloseSerialDevice(int fd);

@@ -1,0 +1,161 @@
+#include "serial/SerialPort.h"
+
+#include "serial/ComPortMap.h"
+#include "serial/DataPacketManager.h"
+#include "serial/PosixSerialDevice.h"
+#include "serial/SerialDispatcher.h"
+#include "serial/SerialError.h"
+
+#include <QMetaObject>
+#include <system_error>
+
+namespace {
+
+QString openFailureText(int comNumber, TOpenFailure failure, int error) {
+    switch (failure) {
+    case TOpenFailure::NotFound:
+        return QStringLiteral("Der COM-Port COM%1 ist nicht vorhanden.").arg(comNumber);
+    case TOpenFailure::AccessDenied:
+        return QStringLiteral("Der COM-Port COM%1 wird bereits von einem anderen Programm "
+                              "verwendet.")
+            .arg(comNumber);
+    case TOpenFailure::Settings:
+        return QStringLiteral("Der COM-Port COM%1 lässt sich nicht einstellen.").arg(comNumber);
+    default:
+        return QStringLiteral("Der COM-Port COM%1 kann nicht geöffnet werden (Fehler %2).")
+            .arg(comNumber)
+            .arg(error);
+    }
+}
+
+TOpenResult openComPort(int comNumber, const TLineSettings& line) {
+    const TComDevice device = ComDeviceOf(comNumber);
+    if (!device.mapped)
+        return {-1, TOpenFailure::NotFound, ENOENT};
+    return OpenSerialDevice(device.path, line);
+}
+
+const QString closedPortText = QStringLiteral("Der COM-Port ist nicht geöffnet.");
+
+} // namespace
+
+TSerialPort::TSerialPort(QObject* parent)
+    : QObject(parent), manager_(std::make_unique<TDataPacketManager>()) {
+    manager_->SetEventRunner(
+        [this](TDataPacket* sender, bool packet, const uint8_t* data, int size) {
+            // Only TDispThread calls this, and only while the dispatcher exists.
+            return dispatcher_->RunEvent(sender, packet, data, size);
+        });
+    manager_->SetErrorReporter([this](const QString& text) {
+        QMetaObject::invokeMethod(
+            this, [text] { ReportSerialError(text); }, Qt::QueuedConnection);
+    });
+    manager_->SetCancelHook([this] {
+        if (dispatcher_)
+            dispatcher_->CancelPendingEvent();
+    });
+}
+
+TSerialPort::~TSerialPort() {
+    ClosePort();
+    manager_->DetachAll();
+}
+
+void TSerialPort::SetComNumber(uint16_t number) {
+    if (number == comNumber_)
+        return;
+    if (!Open()) {
+        comNumber_ = number;
+        return;
+    }
+    ClosePort();
+    comNumber_ = number;
+    OpenPort();
+}
+
+void TSerialPort::SetOpen(bool on) {
+    if (on == Open())
+        return;
+    if (on)
+        OpenPort();
+    else
+        ClosePort();
+}
+
+void TSerialPort::OpenPort() {
+    if (comNumber_ == 0)
+        throw ESerialError(QStringLiteral("Es ist kein COM-Port ausgewählt."));
+    TLineSettings line;
+    line.baud = Baud;
+    line.parity = Parity;
+    line.dataBits = DataBits;
+    line.stopBits = StopBits;
+    line.hwFlow = HWFlowOptions;
+    line.swFlow = SWFlowOptions;
+    line.dtr = DTR;
+    line.rts = RTS;
+    const TOpenResult opened = openComPort(comNumber_, line);
+    if (opened.fd < 0)
+        throw ESerialError(openFailureText(comNumber_, opened.failure, opened.error));
+
+    auto dispatcher =
+        std::make_unique<TSerialDispatcher>(opened.fd, OutSize, comNumber_, *manager_, this);
+    try {
+        dispatcher->Start();
+    } catch (const std::system_error&) {
+        dispatcher.reset(); // joins what started, closes the device
+        throw ESerialError(
+            QStringLiteral("Der COM-Port COM%1 kann nicht geöffnet werden: Die Lesethreads "
+                           "ließen sich nicht starten.")
+                .arg(comNumber_));
+    }
+    dispatcher_ = std::move(dispatcher);
+    manager_->PortOpened();
+}
+
+void TSerialPort::ClosePort() {
+    if (!dispatcher_)
+        return;
+    manager_->PortClosing();
+    dispatcher_->Stop();
+    dispatcher_.reset();
+    manager_->PortClosing(); // once more: the port is closed
+}
+
+TSerialDispatcher& TSerialPort::RequireOpen() {
+    if (!dispatcher_)
+        throw ESerialError(closedPortText);
+    return *dispatcher_;
+}
+
+void TSerialPort::PutString(const QByteArray& text) {
+    TSerialDispatcher& dispatcher = RequireOpen();
+    if (!dispatcher.Enqueue(reinterpret_cast<const uint8_t*>(text.constData()),
+                            std::size_t(text.size())))
+        throw ESerialError(QStringLiteral("Die Sendewarteschlange des COM-Ports ist voll."));
+}
+
+void TSerialPort::PutChar(uint8_t byte) {
+    TSerialDispatcher& dispatcher = RequireOpen();
+    if (!dispatcher.Enqueue(&byte, 1))
+        throw ESerialError(QStringLiteral("Die Sendewarteschlange des COM-Ports ist voll."));
+}
+
+void TSerialPort::FlushInBuffer() {
+    RequireOpen().FlushIn();
+}
+
+void TSerialPort::FlushOutBuffer() {
+    RequireOpen().FlushOut();
+}
+
+bool IsPortAvailable(int comNumber) {
+    if (comNumber <= 0)
+        return false;
+    const TOpenResult opened = openComPort(comNumber, TLineSettings{});
+    if (opened.fd >= 0) {
+        CloseSerialDevice(opened.fd);
+        return true;
+    }
+    return opened.failure == TOpenFailure::AccessDenied;
+}
