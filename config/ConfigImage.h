@@ -9,9 +9,9 @@ using ConfigImage = std::array<std::uint8_t, ConfigImageSize>;
 
 // Byte offsets inside the image.
 namespace ImageOffset {
-constexpr int Typ = 0;       // 0..3: device type of ports 1..4
-constexpr int Berecht = 4;   // 4..7: permission bits of ports 1..4
-constexpr int TasteRuf = 8;  // 8..11: ports ringing for bell buttons 1..4
+constexpr int Typ = 0;      // 0..3: device type of ports 1..4
+constexpr int Berecht = 4;  // 4..7: permission bits of ports 1..4
+constexpr int TasteRuf = 8; // 8..11: ports ringing for bell buttons 1..4
 constexpr int Heranholen = 16;
 constexpr int Amtsholung = 17;
 constexpr int Anklopfschutz = 18;
@@ -31,8 +31,7 @@ constexpr std::uint8_t arb = 0x10; // external calls ring at this port
 } // namespace BerechtBit
 
 // Sum of the 60 bytes modulo 256, sent after the image when writing.
-inline std::uint8_t imageChecksum(const ConfigImage& image)
-{
+inline std::uint8_t imageChecksum(const ConfigImage& image) {
     unsigned sum = 0;
     for (std::uint8_t b : image)
         sum += b;

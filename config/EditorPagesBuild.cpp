@@ -1,0 +1,242 @@
+// Builds the tree and the four page panels. Sizes are in pixels of the main window's
+// client area; all pages share one place and size, and only one is visible at a time.
+#include "config/EditorFonts.h"
+#include "config/EditorPages.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+// The overview picture is compiled into this static library; its initialiser must be
+// referenced or the linker drops it.
+static void initEditorResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace {
+constexpr int PageWidth = 368;
+constexpr int PageHeight = 388;
+constexpr int LabelX = 8;
+constexpr int FirstColumnX = 236;
+constexpr int ColumnStep = 32;
+constexpr int ColumnWidth = 28;
+constexpr int RowStep = 22;
+constexpr int RowHeight = 20;
+
+QString portName(const char* prefix, int port) {
+    return QString::fromLatin1(prefix) + QString::number(20 + port);
+}
+
+QFrame* makePage(QWidget* pageParent, const char* name, const QString& heading) {
+    auto* page = new QFrame(pageParent);
+    page->setObjectName(QString::fromLatin1(name));
+    page->setGeometry(0, 0, PageWidth, PageHeight);
+    page->setFont(windowFont());
+    page->hide();
+    if (!heading.isEmpty()) {
+        auto* label = new QLabel(heading, page);
+        label->setFont(headingFont());
+        label->setGeometry(LabelX, 8, PageWidth - 2 * LabelX, 24);
+    }
+    return page;
+}
+
+QFrame* makeGroupPanel(QWidget* parent, const QString& name, const QRect& geometry) {
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(name);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setGeometry(geometry);
+    return panel;
+}
+
+QLabel* makeRowLabel(QWidget* parent, const QString& text, int y) {
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(LabelX, y, FirstColumnX - LabelX - 4, RowHeight);
+    return label;
+}
+
+// "Anschluss" and the column headers "1".."4" in the highlight colour.
+void makeColumnHeaders(QWidget* page, int y) {
+    auto* label = new QLabel(QStringLiteral("Anschluss"), page);
+    label->setGeometry(LabelX, y, FirstColumnX - LabelX - 4, RowHeight);
+    for (int p = 1; p <= 4; ++p) {
+        auto* head = new QLabel(QString::number(p), page);
+        head->setAlignment(Qt::AlignCenter);
+        head->setAutoFillBackground(true);
+        QPalette pal = head->palette();
+        pal.setColor(QPalette::Window, pal.color(QPalette::Highlight));
+        pal.setColor(QPalette::WindowText, pal.color(QPalette::HighlightedText));
+        head->setPalette(pal);
+        head->setGeometry(FirstColumnX + (p - 1) * ColumnStep, y, ColumnWidth, RowHeight);
+    }
+}
+
+// A control without caption, centred in its column cell.
+template <class Button> Button* makeCellButton(QWidget* panel, const QString& name, int row) {
+    auto* b = new Button(panel);
+    b->setObjectName(name);
+    const int indicator = b->sizeHint().width();
+    b->setGeometry((ColumnWidth - indicator) / 2, 3 + row * RowStep, indicator, RowHeight);
+    return b;
+}
+} // namespace
+
+TEditorPages::TEditorPages(QWidget* treeParent, QWidget* pageParent, QObject* parent)
+    : QObject(parent) {
+    initEditorResources();
+    buildTree(treeParent);
+    buildImagePage(pageParent);
+    buildLtgPage(pageParent);
+    buildTlnPage(pageParent);
+    buildRufPage(pageParent);
+    panelImage_->show();
+    connectRules();
+}
+
+void TEditorPages::buildTree(QWidget* treeParent) {
+    tree_ = new QTreeWidget(treeParent);
+    tree_->setObjectName(QStringLiteral("TreeView1"));
+    tree_->setFont(windowFont());
+    tree_->setHeaderHidden(true);
+    tree_->setRootIsDecorated(false);
+    tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tree_->setSelectionMode(QAbstractItemView::SingleSelection);
+    auto* root = new QTreeWidgetItem(tree_, {QStringLiteral("Konfiguration")});
+    for (const char* child : {"Externanschluss", "Berechtigungen", "Rufverteilung"})
+        new QTreeWidgetItem(root, {QString::fromUtf8(child)});
+    tree_->expandAll();
+    if (QLayout* layout = treeParent->layout()) {
+        layout->addWidget(tree_);
+    } else {
+        auto* box = new QVBoxLayout(treeParent);
+        box->setContentsMargins(0, 0, 0, 0);
+        box->addWidget(tree_);
+    }
+
+    // TreeView1Change: the newly selected node; TreeView1Click: the selected node,
+    // also when it was selected already.
+    connect(tree_, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current) { ShowPage(current); });
+    tree_->viewport()->installEventFilter(this);
+}
+
+bool TEditorPages::eventFilter(QObject* watched, QEvent* event) {
+    if (tree_ && watched == tree_->viewport() && event->type() == QEvent::MouseButtonRelease &&
+        tree_->currentItem() && tree_->currentItem()->isSelected())
+        ShowPage(tree_->currentItem());
+    return QObject::eventFilter(watched, event);
+}
+
+void TEditorPages::buildImagePage(QWidget* pageParent) {
+    panelImage_ = makePage(pageParent, "PanelImage", QString());
+    image1_ = new QLabel(panelImage_);
+    image1_->setObjectName(QStringLiteral("Image1"));
+    image1_->setPixmap(QPixmap(QStringLiteral(":/images/overview.gif")));
+    image1_->setGeometry(8, 53, 340, 236);
+}
+
+void TEditorPages::buildLtgPage(QWidget* pageParent) {
+    panelLtg_ = makePage(pageParent, "PanelLtg", QStringLiteral("Externanschluss"));
+    struct Group {
+        YesNoGroup* group;
+        const char* name;
+        const char* label;
+        const char* ja;
+        const char* nein;
+    };
+    const Group groups[] = {
+        {&amtsholung_, "Amtsholung", "Amtsholung", "automatisch", "durch Vorwahl der Kennziffer 0"},
+        {&heranholen_, "Heranholen", "Externanrufe heranholen", "ja", "nein"},
+        {&anklopfschutz_, "Anklopfschutz", "Anklopfschutz", "ja", "nein"},
+        {&wartemusik_, "Wartemusik", "Wartemusik", "ein", "aus"},
+    };
+    int y = 42;
+    for (const Group& g : groups) {
+        const QString name = QString::fromLatin1(g.name);
+        QFrame* panel = makeGroupPanel(panelLtg_, QStringLiteral("Panel") + name,
+                                       QRect(LabelX, y, PageWidth - 2 * LabelX, 78));
+        auto* label = new QLabel(QString::fromUtf8(g.label), panel);
+        label->setObjectName(QStringLiteral("lbl") + name);
+        label->setGeometry(10, 6, 320, RowHeight);
+        auto* ja = new QRadioButton(QString::fromUtf8(g.ja), panel);
+        ja->setObjectName(QStringLiteral("RB") + name + QStringLiteral("Ja"));
+        ja->setGeometry(24, 28, 300, RowHeight);
+        auto* nein = new QRadioButton(QString::fromUtf8(g.nein), panel);
+        nein->setObjectName(QStringLiteral("RB") + name + QStringLiteral("Nein"));
+        nein->setGeometry(24, 50, 300, RowHeight);
+        *g.group = {panel, ja, nein};
+        y += 86;
+    }
+}
+
+void TEditorPages::buildTlnPage(QWidget* pageParent) {
+    panelTln_ = makePage(pageParent, "PanelTln", QStringLiteral("Gerätetyp und Berechtigungen"));
+    constexpr int HeaderY = 44;
+    constexpr int TypY = 70;
+    constexpr int BerechtY = TypY + 3 * RowStep + 16;
+    makeColumnHeaders(panelTln_, HeaderY);
+
+    const char* typLabels[] = {"Gerätetyp Telefon/Fax/Kombigerät", "Gerätetyp Anrufbeantworter",
+                               "Gerätetyp TFE"};
+    for (int r = 0; r < 3; ++r)
+        makeRowLabel(panelTln_, QString::fromUtf8(typLabels[r]), TypY + 3 + r * RowStep);
+    const char* berechtLabels[] = {"amtsberechtigt", "halbamtsberechtigt", "nichtamtsberechtigt",
+                                   "türberechtigt"};
+    for (int r = 0; r < 4; ++r)
+        makeRowLabel(panelTln_, QString::fromUtf8(berechtLabels[r]), BerechtY + 3 + r * RowStep);
+
+    for (int p = 1; p <= 4; ++p) {
+        PortControls& c = ports_[p - 1];
+        const int x = FirstColumnX + (p - 1) * ColumnStep;
+        c.panelTyp = makeGroupPanel(panelTln_, QStringLiteral("PanelTyp%1").arg(p),
+                                    QRect(x, TypY, ColumnWidth, 3 * RowStep + 4));
+        c.telefon = makeCellButton<QRadioButton>(c.panelTyp, portName("RBTelefon", p), 0);
+        c.anrufbeantworter =
+            makeCellButton<QRadioButton>(c.panelTyp, portName("RBAnrufbeantworter", p), 1);
+        c.tfe = makeCellButton<QRadioButton>(c.panelTyp, portName("RBTfe", p), 2);
+
+        c.panelBerecht = makeGroupPanel(panelTln_, QStringLiteral("PanelBerecht%1").arg(p),
+                                        QRect(x, BerechtY, ColumnWidth, 4 * RowStep + 4));
+        c.vab = makeCellButton<QRadioButton>(c.panelBerecht, portName("RBvab", p), 0);
+        c.hab = makeCellButton<QRadioButton>(c.panelBerecht, portName("RBhab", p), 1);
+        c.nab = makeCellButton<QRadioButton>(c.panelBerecht, portName("RBnab", p), 2);
+        c.tb = makeCellButton<QCheckBox>(c.panelBerecht, portName("CBtb", p), 3);
+    }
+}
+
+void TEditorPages::buildRufPage(QWidget* pageParent) {
+    panelRuf_ = makePage(pageParent, "PanelRuf", QStringLiteral("Rufsignalisierung festlegen"));
+    constexpr int HeaderY = 44;
+    constexpr int RufY = 70;
+    makeColumnHeaders(panelRuf_, HeaderY);
+    makeRowLabel(panelRuf_, QStringLiteral("Externanruf"), RufY + 3);
+    for (int k = 1; k <= 4; ++k)
+        makeRowLabel(panelRuf_, QStringLiteral("Klingeltaste %1").arg(k), RufY + 3 + k * RowStep);
+
+    for (int p = 1; p <= 4; ++p) {
+        PortControls& c = ports_[p - 1];
+        const int x = FirstColumnX + (p - 1) * ColumnStep;
+        c.panelRuf = makeGroupPanel(panelRuf_, QStringLiteral("PanelRuf%1").arg(p),
+                                    QRect(x, RufY, ColumnWidth, 5 * RowStep + 4));
+        c.arb = makeCellButton<QCheckBox>(c.panelRuf, portName("CBarb", p), 0);
+        for (int k = 1; k <= 4; ++k)
+            c.taste[k - 1] = makeCellButton<QCheckBox>(
+                c.panelRuf, QStringLiteral("CBTaste%1Ruf%2").arg(k).arg(20 + p), k);
+    }
+
+    const int buttonY = RufY + 5 * RowStep + 24;
+    buttonTlnEin_ =
+        new QPushButton(QStringLiteral("Türrufe an allen Anschlüssen signalisieren"), panelRuf_);
+    buttonTlnEin_->setObjectName(QStringLiteral("ButtonTlnEin"));
+    buttonTlnEin_->setGeometry(LabelX, buttonY, PageWidth - 2 * LabelX, 27);
+    buttonTlnAus_ =
+        new QPushButton(QStringLiteral("Türrufe an keinem Anschluss signalisieren"), panelRuf_);
+    buttonTlnAus_->setObjectName(QStringLiteral("ButtonTlnAus"));
+    buttonTlnAus_->setGeometry(LabelX, buttonY + 35, PageWidth - 2 * LabelX, 27);
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "config/EditorPages.h"
+
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QTest>
+#include <QWidget>
+#include <memory>
+
+// A stand-in for the main window's client area: the tree region and the page region
+// at their places, with the editor built into them and MarkModified counted.
+struct EditorHost {
+    QWidget window;
+    QWidget* treeArea;
+    QWidget* pageArea;
+    std::unique_ptr<TEditorPages> editor;
+    int modifiedCalls = 0;
+
+    EditorHost() {
+        window.resize(760, 437);
+        treeArea = new QWidget(&window);
+        treeArea->setGeometry(0, 30, 161, 387);
+        pageArea = new QWidget(&window);
+        pageArea->setGeometry(161, 30, 368, 388);
+        editor = std::make_unique<TEditorPages>(treeArea, pageArea);
+        editor->MarkModified = [this] { ++modifiedCalls; };
+    }
+
+    QRadioButton* rb(const QString& name) const {
+        auto* b = window.findChild<QRadioButton*>(name);
+        if (!b)
+            qFatal("no radio button %s", qPrintable(name));
+        return b;
+    }
+    QCheckBox* cb(const QString& name) const {
+        auto* b = window.findChild<QCheckBox*>(name);
+        if (!b)
+            qFatal("no check box %s", qPrintable(name));
+        return b;
+    }
+    QAbstractButton* button(const QString& name) const {
+        auto* b = window.findChild<QAbstractButton*>(name);
+        if (!b)
+            qFatal("no button %s", qPrintable(name));
+        return b;
+    }
+
+    // One step of a scripted edit: "RBTfe21" clicks like the user (nothing happens on a
+    // disabled control), "CBtb21=0" / "RBTfe21=1" sets the state like the program does.
+    void run(const QString& step) const {
+        const qsizetype eq = step.indexOf(u'=');
+        if (eq < 0) {
+            button(step)->click();
+            return;
+        }
+        button(step.left(eq))->setChecked(step.mid(eq + 1) == QLatin1String("1"));
+    }
+    void run(const QStringList& steps) const {
+        for (const QString& s : steps)
+            run(s);
+    }
+
+    // "E+" enabled and checked, "D-" disabled and clear, ...
+    static QString state(const QAbstractButton* b) {
+        return QString(b->isEnabled() ? u'E' : u'D') + QString(b->isChecked() ? u'+' : u'-');
+    }
+    // The permission and ring state of one port in one line.
+    QString portState(int p) const {
+        const PortControls& c = editor->Port(p);
+        QString s = QStringLiteral("vab %1 hab %2 nab %3 tb %4 arb %5 k")
+                        .arg(state(c.vab), state(c.hab), state(c.nab), state(c.tb), state(c.arb));
+        for (QCheckBox* box : c.taste)
+            s += u' ' + state(box);
+        return s;
+    }
+    // Enabled state of one kind of type button at the four ports, e.g. "EDDD".
+    QString typeEnabled(const char* prefix) const {
+        QString s;
+        for (int p = 1; p <= 4; ++p)
+            s += rb(QString::fromLatin1(prefix) + QString::number(20 + p))->isEnabled() ? u'E'
+                                                                                        : u'D';
+        return s;
+    }
+};
