@@ -105,20 +105,25 @@ bool TApplicationHint::eventFilter(QObject* watched, QEvent* event) {
             SetHint(QString());
         break;
     case QEvent::MouseMove: {
+        // The platform window sees the event first; only the widgets' copies count.
         auto* widget = qobject_cast<QWidget*>(watched);
-        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (!widget)
+            break;
         // Without a button the event goes to the widget under the pointer; with one it
         // goes to the widget that grabbed the mouse.
-        if (mouse->buttons() != Qt::NoButton)
+        if (auto* mouse = static_cast<QMouseEvent*>(event); mouse->buttons() != Qt::NoButton)
             widget = QApplication::widgetAt(mouse->globalPosition().toPoint());
-        hoverWidget(widget);
+        if (widget)
+            hoverWidget(widget);
         break;
     }
     case QEvent::Enter:
-        hoverWidget(qobject_cast<QWidget*>(watched));
+        if (auto* widget = qobject_cast<QWidget*>(watched))
+            hoverWidget(widget);
         break;
     case QEvent::Leave:
-        // The pointer left a window; entering another one of ours resolves again.
+        // The pointer left one of our windows: nothing of ours is under it now. Entering
+        // another window resolves again.
         if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->isWindow())
             hoverWidget(nullptr);
         break;
