@@ -201,6 +201,8 @@ TOpenResult OpenSerialDevice(const std::string& path, const TLineSettings& line)
         return failAndClose(fd, TOpenFailure::Settings, error);
     }
     // The platform has no driver queue sizes to request; its own queues are large enough.
+    // A freshly opened port starts without bytes received before the opening.
+    tcflush(fd, TCIFLUSH);
     return {fd, TOpenFailure::None, 0};
 }
 

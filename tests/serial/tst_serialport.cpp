@@ -1,0 +1,426 @@
+// The serial port end to end on pseudo-terminals, with its collector and COM port map.
+#include "PtyPair.h"
+#include "serial/ComPortMap.h"
+#include "serial/ConfigHome.h"
+#include "serial/DataPacket.h"
+#include "serial/SerialError.h"
+#include "serial/SerialPort.h"
+#include "serial/Ticks.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <fcntl.h>
+#include <functional>
+#include <memory>
+#include <sys/file.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int Com = 4;
+
+int64_t nowMs() {
+    return serialticks::MonotonicMs();
+}
+
+int64_t processCpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1'000'000;
+}
+
+// The main window's pair: ComPort1 and DataPacket1 on a fresh pseudo-terminal.
+struct Link {
+    PtyPair pty;
+    std::unique_ptr<TSerialPort> port = std::make_unique<TSerialPort>();
+    TDataPacket packet;
+    QList<QByteArray> packets;
+    int timeouts = 0;
+    int64_t lastEventMs = 0;
+    bool offUiThread = false;
+    std::function<void()> onEvent;
+
+    Link() {
+        linkComPort(Com, pty.slavePath());
+        port->Baud = 57600;
+        port->SetComNumber(Com);
+        packet.AutoEnable = false;
+        packet.StartCond = scAnyData;
+        packet.SetComPort(port.get());
+        packet.OnPacket = [this](TDataPacket*, const uint8_t* data, int size) {
+            offUiThread |= QThread::currentThread() != qApp->thread();
+            packets.append(QByteArray(reinterpret_cast<const char*>(data), size));
+            lastEventMs = nowMs();
+            if (onEvent)
+                onEvent();
+        };
+        packet.OnTimeout = [this](TDataPacket*) {
+            offUiThread |= QThread::currentThread() != qApp->thread();
+            ++timeouts;
+            lastEventMs = nowMs();
+            if (onEvent)
+                onEvent();
+        };
+    }
+    void armSize(int size, int ticks) {
+        packet.SetEnabled(false);
+        packet.PacketSize = size;
+        packet.EndCond = ecPacketSize;
+        packet.TimeOut = ticks;
+        packet.SetEnabled(true);
+    }
+    void armLine() {
+        packet.SetEnabled(false);
+        packet.SetEndString("\r\n");
+        packet.EndCond = ecString;
+        packet.TimeOut = 12;
+        packet.SetEnabled(true);
+    }
+};
+
+QString errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const ESerialError& e) {
+        return e.message();
+    }
+    return {};
+}
+
+} // namespace
+
+class TestSerialPort : public QObject {
+    Q_OBJECT
+    QTemporaryDir home_;
+
+private slots:
+    void initTestCase() {
+        QVERIFY(home_.isValid());
+        qputenv("XDG_CONFIG_HOME", home_.path().toUtf8());
+        QVERIFY(QDir().mkpath(QString::fromStdString(comPortsDir())));
+    }
+
+    void comPortMap_data() {
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<bool>("mapped");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("no folder: COM1") << false << 1 << true << "/dev/ttyS0";
+        QTest::newRow("no folder: COM20") << false << 20 << true << "/dev/ttyS19";
+        QTest::newRow("no folder: COM0") << false << 0 << false << "";
+        QTest::newRow("folder: entry") << true << 3 << true << "COM3";
+        QTest::newRow("folder: no entry") << true << 4 << false << "";
+    }
+    void comPortMap() {
+        QFETCH(bool, folder);
+        QFETCH(int, number);
+        QFETCH(bool, mapped);
+        QFETCH(QString, path);
+        QTemporaryDir other;
+        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", other.path().toUtf8());
+        if (folder) {
+            QDir().mkpath(QString::fromStdString(comPortsDir()));
+            QVERIFY(symlink("/dev/ttyUSB0", (comPortsDir() + "/COM3").c_str()) == 0);
+        }
+        const TComDevice device = ComDeviceOf(number);
+        qputenv("XDG_CONFIG_HOME", saved);
+        QCOMPARE(device.mapped, mapped);
+        if (folder && mapped)
+            QCOMPARE(QString::fromStdString(device.path),
+                     other.path() + "/zuvex910k/ports/" + path);
+        else
+            QCOMPARE(QString::fromStdString(device.path), path);
+    }
+
+    void openSendReceiveClose() {
+        Link link;
+        QVERIFY(link.pty.ok());
+        QVERIFY(!link.port->Open());
+        link.port->SetOpen(true);
+        QVERIFY(link.port->Open());
+        link.armLine();
+        link.port->PutString("T\r");
+        QCOMPARE(link.pty.read(2, 2000), QByteArray("T\r"));
+        link.port->PutChar(0x06);
+        QCOMPARE(link.pty.read(1, 2000), QByteArray("\x06"));
+        QVERIFY(link.pty.write("Zuvex 9"));
+        QTest::qWait(30);
+        QVERIFY(link.pty.write("10k\r\n"));
+        QVERIFY(QTest::qWaitFor([&] { return !link.packets.isEmpty(); }, 3000));
+        QCOMPARE(link.packets, QList<QByteArray>{"Zuvex 910k\r\n"});
+        QVERIFY(!link.offUiThread);
+        link.port->SetOpen(false);
+        QVERIFY(!link.port->Open());
+        link.port->SetOpen(false); // closing a closed port does nothing
+    }
+
+    void closedPortOperationsFail_data() {
+        QTest::addColumn<int>("operation");
+        QTest::newRow("PutString") << 0;
+        QTest::newRow("PutChar") << 1;
+        QTest::newRow("FlushInBuffer") << 2;
+        QTest::newRow("FlushOutBuffer") << 3;
+    }
+    void closedPortOperationsFail() {
+        QFETCH(int, operation);
+        TSerialPort port;
+        const QString error = errorOf([&] {
+            switch (operation) {
+            case 0:
+                port.PutString("T\r");
+                break;
+            case 1:
+                port.PutChar('T');
+                break;
+            case 2:
+                port.FlushInBuffer();
+                break;
+            default:
+                port.FlushOutBuffer();
+                break;
+            }
+        });
+        QCOMPARE(error, QStringLiteral("Der COM-Port ist nicht geöffnet."));
+    }
+
+    void fullOutputQueueRefusesWholeBlock() {
+        Link link;
+        link.port->OutSize = 8;
+        link.port->SetOpen(true);
+        QCOMPARE(errorOf([&] { link.port->PutString("123456789"); }),
+                 QStringLiteral("Die Sendewarteschlange des COM-Ports ist voll."));
+        link.port->PutString("abc");
+        QCOMPARE(link.pty.read(20, 300), QByteArray("abc"));
+    }
+
+    void flushInBufferDropsBytesNotYetCollected() {
+        Link link;
+        link.port->SetOpen(true);
+        link.armSize(1, 36);
+        link.onEvent = [&] {
+            if (link.packets.size() != 1)
+                return;
+            // these arrive while the handler runs: they wait for the collector
+            link.pty.write("XYZ");
+            QThread::msleep(60);
+            link.port->FlushInBuffer();
+            link.armSize(1, 36);
+        };
+        link.pty.write("A");
+        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 1; }, 3000));
+        QTest::qWait(100);
+        QCOMPARE(link.packets.size(), 1);
+        link.pty.write("B");
+        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 2; }, 3000));
+        QCOMPARE(link.packets, (QList<QByteArray>{"A", "B"}));
+    }
+
+    void timeoutNoSoonerThanAllowed_data() {
+        QTest::addColumn<int>("ticks");
+        QTest::addColumn<bool>("trickle");
+        QTest::newRow("6 ticks") << 6 << false;
+        QTest::newRow("12 ticks") << 12 << false;
+        QTest::newRow("18 ticks, bytes keep coming") << 18 << true;
+    }
+    void timeoutNoSoonerThanAllowed() {
+        QFETCH(int, ticks);
+        QFETCH(bool, trickle);
+        Link link;
+        link.port->SetOpen(true);
+        const int64_t armed = nowMs();
+        link.armSize(61, ticks);
+        QTimer feeder;
+        QObject::connect(&feeder, &QTimer::timeout, [&] { link.pty.write("x"); });
+        if (trickle)
+            feeder.start(40);
+        QVERIFY(QTest::qWaitFor([&] { return link.timeouts == 1; }, 5000));
+        feeder.stop();
+        QVERIFY2(link.lastEventMs - armed >= ticks * 55,
+                 qPrintable(QString::number(link.lastEventMs - armed)));
+        QVERIFY(link.packets.isEmpty());
+        QVERIFY(!link.packet.Enabled());
+        QVERIFY(!link.offUiThread);
+    }
+
+    void lateReplyStartsNextPacket() {
+        Link link;
+        link.port->SetOpen(true);
+        link.onEvent = [&] {
+            if (link.timeouts == 1 && link.packets.isEmpty())
+                link.armSize(3, 36);
+        };
+        link.armSize(3, 2);
+        link.pty.write("a");
+        QVERIFY(QTest::qWaitFor([&] { return link.timeouts == 1; }, 3000));
+        link.pty.write("bcd");
+        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 1; }, 3000));
+        QCOMPARE(link.packets.first(), QByteArray("bcd"));
+    }
+
+    void closeAndReopenWhileArmedArmsWithFreshTimer() {
+        Link link;
+        link.port->SetOpen(true);
+        link.armSize(61, 6);
+        QTest::qWait(250);
+        link.port->SetOpen(false);
+        QVERIFY(link.packet.Enabled());
+        QTest::qWait(200);
+        QCOMPARE(link.timeouts, 0);
+        const int64_t reopened = nowMs();
+        link.port->SetOpen(true);
+        QVERIFY(QTest::qWaitFor([&] { return link.timeouts == 1; }, 3000));
+        QVERIFY(link.lastEventMs - reopened >= 6 * 55);
+    }
+
+    void newComNumberReopens() {
+        Link link;
+        PtyPair second;
+        linkComPort(Com + 1, second.slavePath());
+        link.port->SetOpen(true);
+        link.armSize(2, 36);
+        link.port->SetComNumber(Com + 1);
+        QVERIFY(link.port->Open());
+        second.write("ok");
+        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 1; }, 3000));
+        QCOMPARE(link.packets.first(), QByteArray("ok"));
+    }
+
+    void portHeldByAnotherProgram() {
+        Link link;
+        const int holder = open(link.pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(holder >= 0);
+        QCOMPARE(flock(holder, LOCK_EX | LOCK_NB), 0);
+        QVERIFY(IsPortAvailable(Com));
+        QCOMPARE(errorOf([&] { link.port->SetOpen(true); }),
+                 QStringLiteral("Der COM-Port COM%1 wird bereits von einem anderen Programm "
+                                "verwendet.")
+                     .arg(Com));
+        QVERIFY(!link.port->Open());
+        close(holder);
+        QVERIFY(IsPortAvailable(Com));
+        link.port->SetOpen(true);
+        // while we hold it, another opening is refused
+        TSerialPort other;
+        other.SetComNumber(Com);
+        QVERIFY(!errorOf([&] { other.SetOpen(true); }).isEmpty());
+        QVERIFY(IsPortAvailable(Com));
+    }
+
+    void missingPortsNotAvailable_data() {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("COM0") << 0 << "Es ist kein COM-Port ausgewählt.";
+        QTest::newRow("no entry") << 17 << "Der COM-Port COM17 ist nicht vorhanden.";
+        QTest::newRow("dangling link") << 18 << "Der COM-Port COM18 ist nicht vorhanden.";
+        QTest::newRow("not a terminal") << 19 << "Der COM-Port COM19 lässt sich nicht einstellen.";
+    }
+    void missingPortsNotAvailable() {
+        QFETCH(int, number);
+        QFETCH(QString, error);
+        linkComPort(18, "/nonexistent/ttyUSB9");
+        linkComPort(19, "/dev/null");
+        QVERIFY(!IsPortAvailable(number));
+        TSerialPort port;
+        port.SetComNumber(uint16_t(number));
+        QCOMPARE(errorOf([&] { port.SetOpen(true); }), error);
+        QVERIFY(!port.Open());
+    }
+
+    void masterClosingMidPacketDoesNotSpin() {
+        Link link;
+        link.port->SetOpen(true);
+        link.armSize(61, 12);
+        link.pty.write("0123456789");
+        QTest::qWait(50);
+        link.pty.closeMaster();
+        const int64_t cpu0 = processCpuMs();
+        const int64_t wall0 = nowMs();
+        QVERIFY(QTest::qWaitFor([&] { return link.timeouts == 1; }, 3000));
+        QTest::qWait(300);
+        const int64_t cpu = processCpuMs() - cpu0;
+        const int64_t wall = nowMs() - wall0;
+        // a reading thread spinning on the hung-up device would burn a whole core
+        QVERIFY2(cpu * 2 < wall,
+                 qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpu).arg(wall)));
+        QVERIFY(link.packets.isEmpty());
+        link.port->SetOpen(false);
+    }
+
+    void exceptionInHandlerReachesErrorDisplay() {
+        QStringList shown;
+        bool onUi = true;
+        SetSerialErrorSink([&](const QString& text) {
+            onUi &= QThread::currentThread() == qApp->thread();
+            shown.append(text);
+        });
+        Link link;
+        link.port->SetOpen(true);
+        link.onEvent = [&] {
+            link.armSize(1, 36);
+            if (link.packets.size() == 1)
+                throw ESerialError(QStringLiteral("Kaputt."));
+        };
+        link.armSize(1, 36);
+        link.pty.write("ab");
+        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 2; }, 3000));
+        SetSerialErrorSink(nullptr);
+        QCOMPARE(shown, QStringList{"Kaputt."});
+        QVERIFY(onUi);
+    }
+
+    void closingInsideHandlerAndItsDialog_data() {
+        QTest::addColumn<bool>("fromDialog");
+        QTest::newRow("handler closes the port") << false;
+        QTest::newRow("a timer closes it while the handler's dialog shows") << true;
+    }
+    void closingInsideHandlerAndItsDialog() {
+        QFETCH(bool, fromDialog);
+        Link link;
+        link.port->SetOpen(true);
+        bool returned = false;
+        link.onEvent = [&] {
+            link.armSize(1, 36); // armed again: reopening must arm it
+            if (!fromDialog) {
+                link.port->SetOpen(false);
+            } else {
+                QEventLoop dialog; // stands for QDialog::exec()
+                QTimer::singleShot(20, [&] { link.port->SetOpen(false); });
+                QTimer::singleShot(80, &dialog, &QEventLoop::quit);
+                dialog.exec();
+            }
+            QVERIFY(!link.port->Open());
+            returned = true;
+        };
+        link.armSize(1, 36);
+        link.pty.write("a");
+        QVERIFY(QTest::qWaitFor([&] { return returned; }, 3000));
+        QCOMPARE(link.packets.size(), 1);
+        QVERIFY(link.packet.Enabled());
+        link.onEvent = nullptr;
+        link.port->SetOpen(true);
+        link.pty.write("b");
+        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 2; }, 3000));
+        QCOMPARE(link.packets.last(), QByteArray("b"));
+    }
+
+    void destroyingPortWhileEventPending() {
+        Link link;
+        link.port->SetOpen(true);
+        link.armSize(1, 36);
+        link.pty.write("a");
+        QThread::msleep(100); // the event is posted; this thread has not run it
+        link.port.reset();
+        QTest::qWait(50);
+        QVERIFY(link.packets.isEmpty());
+        QCOMPARE(link.packet.ComPort(), nullptr);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSerialPort)
+#include "tst_serialport.moc"
