@@ -1,7 +1,14 @@
-#include <QApplication>
+#include "app/AppForm.h"
+#include "app/Application.h"
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    return 0;
+#include <QGuiApplication>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    TApplication app(argc, argv);
+    app.loadGermanTranslations();
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    TAppForm form;
+    form.show();
+    return app.exec();
 }

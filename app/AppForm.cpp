@@ -1,0 +1,85 @@
+#include "app/AppForm.h"
+
+#include "config/EditorPages.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTreeWidget>
+
+TAppForm::TAppForm(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("AppForm"));
+    FileDialogProvider = runPlatformFileDialog;
+    buildLayout();
+
+    FirstShow = true;
+    UsedComPort = 0;
+    SearchPort = 0;
+    LinkState = 0;
+    LinkOperation = 1;
+    ShowUsedComPort();
+    LoadSettings();
+    DefaultFileName = QStringLiteral("Neu.zcf");
+    CurrentFile = WorkDir + DefaultFileName;
+    Untitled = true;
+    ReportLines.clear();
+    Editor->SetFactoryDefaults();
+    ProgramTitle = QStringLiteral("Zuvex 910k Konfigurator");
+    setWindowTitle(ProgramTitle + QStringLiteral(" - ") + DefaultFileName);
+    PrintTopMargin = 1.0;
+    PrintLeftMargin = 1.5;
+    PrintRightMargin = 1.0;
+    Editor->TreeView1()->expandAll();
+    Modified = false;
+    SearchLabelPrefix = QStringLiteral("Suche an ");
+
+    AboutBox = std::make_unique<TAboutBox>();
+    ErrorDialog = std::make_unique<TErrorDialog>();
+    UpDownLoad = std::make_unique<TUpDownLoad>();
+    ProgErgebnisDialog = std::make_unique<TProgErgebnisDialog>();
+    HinweisBox = std::make_unique<THinweisBox>();
+    ErgebnisDialog = std::make_unique<TErgebnisDialog>();
+    // The transfer box keeps the main window disabled while it is shown.
+    UpDownLoad->OnFormShow = [this] { setEnabled(false); };
+    UpDownLoad->OnFormClose = [this] { setEnabled(true); };
+}
+
+TAppForm::~TAppForm() = default;
+
+int TAppForm::ShowMessageDialog(TMessageDialog* dialog, const QString& caption,
+                                const QStringList& lines) {
+    dialog->setWindowTitle(caption);
+    for (const QString& line : lines)
+        dialog->AddLine(line);
+    const int result = dialog->exec();
+    dialog->ClearLines();
+    return result;
+}
+
+void TAppForm::HelpAbout1Execute() {
+    AboutBox->exec();
+}
+
+void TAppForm::SetDeviceText(const QString& text) {
+    DeviceText = text;
+    StatusPanel0->setText(text);
+}
+
+void TAppForm::ShowUsedComPort() {
+    StatusPanel1->setText(UsedComPort == 0
+                              ? QStringLiteral("Verwendeter COM-Port: keiner")
+                              : QStringLiteral("Verwendeter COM-Port: COM%1").arg(UsedComPort));
+}
+
+void TAppForm::UpdateCaption() {
+    setWindowTitle(ProgramTitle + QStringLiteral(" - ") + fileNamePart(CurrentFile) +
+                   (Modified ? QStringLiteral("*") : QString()));
+}
+
+void ShowApplicationError(const QString& text) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Zuvex 910k Konfigurator"), text,
+                    QMessageBox::Ok);
+    box.exec();
+}

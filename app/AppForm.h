@@ -1,0 +1,142 @@
+#pragma once
+
+#include "app/FileDialogs.h"
+#include "app/MessageDialogs.h"
+#include "config/ConfigImage.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <array>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QToolBar;
+class QToolButton;
+class QWidget;
+class TEditorPages;
+
+// The main window: owns the editor, the image, the device link and every dialog.
+class TAppForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TAppForm(QWidget* parent = nullptr);
+    ~TAppForm() override;
+
+    // ---- fields shared by the whole program, in the window's order ----
+    bool FirstShow = true;
+    quint16 SearchPort = 0;
+    ConfigImage Image{}; // ConfigImage
+    ConfigImage ReceiveArea{};
+    int LinkState = 0;
+    int LinkOperation = 1; // 1 read, 2 write, 3 PIN change
+    quint8 ImageChecksum = 0;
+    int BytesSent = 0;
+    int BytesToSend = 0;
+    QString SearchLabelPrefix;
+    int SendCursor = 0;
+    QString DeviceText;
+    bool Untitled = true;
+    QStringList ReportLines;
+    double PrintTopMargin = 1.0, PrintLeftMargin = 1.5, PrintRightMargin = 1.0;
+    bool Modified = false;
+    QString File1, File2, File3, File4;
+    std::array<bool, 20> PortAvailable{};
+    quint16 UsedComPort = 0;
+    QString WorkDir;
+    QString CurrentFile;
+    QString DefaultFileName;
+    QString ProgramTitle;
+
+    // ---- the shared dialogs, created once with the window ----
+    std::unique_ptr<TAboutBox> AboutBox;
+    std::unique_ptr<TErrorDialog> ErrorDialog;
+    std::unique_ptr<TUpDownLoad> UpDownLoad;
+    std::unique_ptr<TProgErgebnisDialog> ProgErgebnisDialog;
+    std::unique_ptr<THinweisBox> HinweisBox;
+    std::unique_ptr<TErgebnisDialog> ErgebnisDialog;
+
+    // ---- controls ----
+    TEditorPages* Editor = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QToolButton* ToolButton10 = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QToolButton* SpeedButton2 = nullptr;
+    QWidget* PanelTree = nullptr;
+    QWidget* PanelPages = nullptr;
+    QWidget* PanelInfoHost = nullptr;
+    QLabel* StatusPanel0 = nullptr; // DeviceText
+    QLabel* StatusPanel1 = nullptr; // port in use
+    QMenu* MenuKonfiguration = nullptr;
+    QMenu* MenuExtras = nullptr;
+    QMenu* MenuHilfe = nullptr;
+
+    // ---- actions ----
+    QAction *FileNew1, *FileOpen1, *FileSave1, *FileSaveAs1, *FileExit1;
+    QAction *NewPIN, *Download, *Upload, *Print1, *Printer1, *COMItem1, *HelpAbout1;
+    QAction *Werkseinstellung, *NeueFirmware1;
+
+    // ---- caption and modified mark ----
+    void MarkModified();
+    void ClearModified();
+    void UpdateCaption();
+
+    // ---- configuration image ----
+    void EditorToImage(); // rebuilds the owned bytes and ImageChecksum
+    void ImageToEditor();
+    void NewConfiguration();
+    void WerkseinstellungExecute();
+
+    // ---- settings ----
+    void LoadSettings();
+    void SaveSettings();
+    QString registryPath; // the settings store's file
+
+    // ---- files ----
+    bool QuerySaveChanges(const QString& secondLine);
+    int SaveConfiguration();
+    int SaveConfigurationAs();
+    void OpenConfiguration();
+    void FileNew1Execute();
+    void FileOpen1Execute();
+    void FileSaveAs1Execute();
+    TFileDialogProvider FileDialogProvider; // the platform's dialogs unless a test replaces it
+
+    // ---- dialogs ----
+    // Sets the caption, adds the lines, shows the box modally, clears its lines again.
+    int ShowMessageDialog(TMessageDialog* dialog, const QString& caption, const QStringList& lines);
+    void HelpAbout1Execute();
+
+    // ---- status bar ----
+    void SetDeviceText(const QString& text);
+    void ShowUsedComPort(); // panel 1 from UsedComPort
+
+    // ---- device link ----
+    void StartTransfer();
+    void UpDownloadExecute(int operation);
+
+    // Called once, at the first showing of the window.
+    void FormShow();
+    bool FormCloseQuery();
+    void FormClose();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildLayout();
+    void buildActions();
+    void buildMenus();
+    void buildToolBar();
+    void buildStatusBar();
+    QAction* newAction(const char* name, const QString& caption, const QString& hint,
+                       const QKeySequence& shortcut = {});
+    int writeImageToFile(const QString& path); // 0 written, -1 failed
+    enum class SaveOutcome { Saved, Cancelled, Failed };
+    SaveOutcome saveAs();
+};
+
+// The application's general error display: a message box with the program title.
+void ShowApplicationError(const QString& text);

@@ -1,0 +1,203 @@
+#include "app/AppForm.h"
+
+#include "app/Pictures.h"
+#include "config/EditorPages.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace {
+constexpr int ClientWidth = 760;
+constexpr int ClientHeight = 437;
+constexpr int ToolBarHeight = 30;
+constexpr int StatusBarHeight = 19;
+constexpr int InfoWidth = 232;
+} // namespace
+
+void TAppForm::buildLayout() {
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    QFont f(QStringLiteral("Arial"));
+    f.setPixelSize(13);
+    setFont(f);
+    setWindowIcon(programIcon());
+
+    buildActions();
+    buildMenus();
+    buildToolBar();
+    buildStatusBar();
+
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("ClientArea"));
+    const int pageHeight = ClientHeight - ToolBarHeight - StatusBarHeight;
+    central->setFixedSize(ClientWidth, pageHeight);
+    setCentralWidget(central);
+
+    PanelTree = new QWidget(central);
+    PanelTree->setObjectName(QStringLiteral("PanelTree"));
+    PanelTree->setGeometry(0, 0, 161, 387);
+    PanelPages = new QWidget(central);
+    PanelPages->setObjectName(QStringLiteral("PanelPages"));
+    PanelPages->setGeometry(161, 0, 368, 388);
+    PanelInfoHost = new QWidget(central);
+    PanelInfoHost->setObjectName(QStringLiteral("PanelInfoHost"));
+    PanelInfoHost->setGeometry(ClientWidth - InfoWidth, 0, InfoWidth, pageHeight);
+
+    Editor = new TEditorPages(PanelTree, PanelPages, this);
+    Editor->MarkModified = [this] { MarkModified(); };
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QAction* TAppForm::newAction(const char* name, const QString& caption, const QString& hint,
+                             const QKeySequence& shortcut) {
+    auto* a = new QAction(caption, this);
+    a->setObjectName(QString::fromLatin1(name));
+    // "tool tip|long hint": the tool tip part, the rest goes to the help panel
+    a->setProperty("hint", hint);
+    a->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
+    if (!shortcut.isEmpty()) {
+        a->setShortcut(shortcut);
+        a->setShortcutContext(Qt::WindowShortcut);
+    }
+    addAction(a);
+    return a;
+}
+
+void TAppForm::buildActions() {
+    FileNew1 =
+        newAction("FileNew1", QStringLiteral("&Neu"), QStringLiteral("Neu|Neue Datei erstellen"),
+                  QKeySequence(Qt::CTRL | Qt::Key_N));
+    FileOpen1 =
+        newAction("FileOpen1", QStringLiteral("Ö&ffnen..."),
+                  QStringLiteral("Öffnen|Eine Datei öffnen"), QKeySequence(Qt::CTRL | Qt::Key_O));
+    FileSave1 = newAction("FileSave1", QStringLiteral("&Speichern"),
+                          QStringLiteral("Speichern|Aktuelle Datei speichern"),
+                          QKeySequence(Qt::CTRL | Qt::Key_S));
+    FileSaveAs1 =
+        newAction("FileSaveAs1", QStringLiteral("Speichern &unter..."),
+                  QStringLiteral("Speichern unter|Eine Datei unter einem anderen Namen speichern"));
+    FileExit1 = newAction("FileExit1", QStringLiteral("&Beenden"),
+                          QStringLiteral("Beenden|Das Programm beenden"));
+    // Ctrl+P belongs to printing; the PIN change is offered in the "Extras" menu.
+    NewPIN = newAction("NewPIN", QStringLiteral("&Neue PIN..."),
+                       QStringLiteral("Neue PIN|Neue PIN für die Konfiguration vergeben"));
+    Download = newAction("Download", QStringLiteral("Konfiguration &auslesen"), QString());
+    Upload = newAction("Upload", QStringLiteral("Konfiguration &programmieren"), QString());
+    Print1 = newAction("Print1", QStringLiteral("&Drucken..."),
+                       QStringLiteral("Drucken|Druckt die aktive Konfiguration"),
+                       QKeySequence(Qt::CTRL | Qt::Key_P));
+    Print1->setIcon(printerIcon());
+    Printer1 = newAction("Printer1", QStringLiteral("D&ruckereinrichtung..."),
+                         QStringLiteral("Drucker einrichten|Drucker einrichten"));
+    COMItem1 = newAction("COMItem1", QStringLiteral("&COM-Einstellungen"),
+                         QStringLiteral("COM-Einstellungen|COM-Port festlegen"),
+                         QKeySequence(Qt::CTRL | Qt::Key_E));
+    HelpAbout1 = newAction("HelpAbout1", QStringLiteral("&Info..."),
+                           QStringLiteral("Info|Zeigt Programmname, Version und Programmsymbol"),
+                           QKeySequence(Qt::CTRL | Qt::Key_I));
+    Werkseinstellung =
+        newAction("Werkseinstellung", QStringLiteral("Werkseinstellungen"), QString());
+    NeueFirmware1 = newAction("NeueFirmware1", QStringLiteral("Neue Firmware..."), QString());
+
+    connect(FileNew1, &QAction::triggered, this, &TAppForm::FileNew1Execute);
+    connect(FileOpen1, &QAction::triggered, this, &TAppForm::FileOpen1Execute);
+    connect(FileSaveAs1, &QAction::triggered, this, &TAppForm::FileSaveAs1Execute);
+    // FileSave1 ("&Speichern", Ctrl+S) deliberately does nothing.
+    connect(FileExit1, &QAction::triggered, this, &TAppForm::close);
+    connect(HelpAbout1, &QAction::triggered, this, &TAppForm::HelpAbout1Execute);
+    connect(Werkseinstellung, &QAction::triggered, this, &TAppForm::WerkseinstellungExecute);
+}
+
+void TAppForm::buildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    MenuKonfiguration = bar->addMenu(QStringLiteral("Konfiguration"));
+    MenuKonfiguration->setObjectName(QStringLiteral("MenuKonfiguration"));
+    // The menu items' own captions replace those of some actions.
+    auto item = [this](QAction* action, const QString& caption = QString()) {
+        auto* proxy = MenuKonfiguration->addAction(caption.isEmpty() ? action->text() : caption);
+        proxy->setObjectName(action->objectName() + QStringLiteral("Item"));
+        proxy->setShortcut(action->shortcut());
+        proxy->setShortcutContext(Qt::WidgetShortcut); // the action itself carries the key
+        proxy->setProperty("hint", action->property("hint"));
+        proxy->setIcon(action->icon());
+        connect(proxy, &QAction::triggered, action, &QAction::trigger);
+        connect(action, &QAction::enabledChanged, proxy, &QAction::setEnabled);
+        return proxy;
+    };
+    item(FileNew1, QStringLiteral("Neu erstellen"));
+    item(FileOpen1);
+    item(Upload, QStringLiteral("Konfiguration speichern"));
+    item(Download);
+    item(Werkseinstellung);
+    item(FileSaveAs1, QStringLiteral("In Datei speichern..."));
+    MenuKonfiguration->addSeparator();
+    item(Print1);
+    item(Printer1, QStringLiteral("Ducker einrichten..."));
+    MenuKonfiguration->addSeparator();
+    item(FileExit1);
+
+    MenuExtras = bar->addMenu(QStringLiteral("Extras"));
+    MenuExtras->setObjectName(QStringLiteral("MenuExtras"));
+    MenuExtras->addAction(NeueFirmware1);
+    MenuExtras->addAction(NewPIN);
+
+    MenuHilfe = bar->addMenu(QStringLiteral("Hilfe"));
+    MenuHilfe->setObjectName(QStringLiteral("MenuHilfe"));
+    MenuHilfe->menuAction()->setProperty("hint", QStringLiteral("Hilfethemen"));
+    MenuHilfe->addAction(HelpAbout1);
+}
+
+void TAppForm::buildToolBar() {
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setFixedHeight(ToolBarHeight);
+    ToolBar1->toggleViewAction()->setVisible(false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+
+    ToolButton10 = new QToolButton(ToolBar1);
+    ToolButton10->setObjectName(QStringLiteral("ToolButton10"));
+    ToolButton10->setDefaultAction(Print1);
+    ToolBar1->addWidget(ToolButton10);
+    ToolBar1->addSeparator();
+    auto wide = [this](const char* name, const QString& caption, QAction* action) {
+        auto* b = new QToolButton(ToolBar1);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setText(caption);
+        b->setFixedSize(197, 22);
+        b->setAutoRaise(false);
+        connect(b, &QToolButton::clicked, action, &QAction::trigger);
+        connect(action, &QAction::enabledChanged, b, &QToolButton::setEnabled);
+        ToolBar1->addWidget(b);
+        return b;
+    };
+    SpeedButton2 = wide("SpeedButton2", QStringLiteral("Konfiguration auslesen"), Download);
+    SpeedButton1 = wide("SpeedButton1", QStringLiteral("Konfiguration speichern "), Upload);
+}
+
+void TAppForm::buildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setFixedHeight(StatusBarHeight);
+    bar->setSizeGripEnabled(false);
+    StatusPanel0 = new QLabel(bar);
+    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    StatusPanel0->setFixedWidth(250);
+    StatusPanel1 = new QLabel(bar);
+    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    StatusPanel1->setFixedWidth(300);
+    bar->addWidget(StatusPanel0);
+    bar->addWidget(StatusPanel1);
+}

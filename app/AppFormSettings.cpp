@@ -1,0 +1,93 @@
+#include "app/AppForm.h"
+
+#include "app/RegistryFile.h"
+
+#include <QDir>
+#include <QMessageBox>
+
+namespace {
+
+QString currentDirWithSeparator() {
+    return QDir::currentPath() + QLatin1Char('/');
+}
+
+void showPlainMessage(const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("SettingsErrorBox"));
+    box.exec();
+}
+
+} // namespace
+
+void TAppForm::LoadSettings() {
+    if (registryPath.isEmpty())
+        registryPath = TRegistryFile::defaultPath();
+    TRegistryFile reg(registryPath);
+    try {
+        if (!reg.OpenKey(QString::fromLatin1(TRegistryFile::ProgramKey))) {
+            WorkDir = currentDirWithSeparator();
+            UsedComPort = 0;
+            return;
+        }
+        WorkDir.clear();
+        if (reg.ValueExists(QStringLiteral("WorkDir")))
+            WorkDir = reg.ReadString(QStringLiteral("WorkDir"));
+        if (WorkDir.isEmpty())
+            WorkDir = currentDirWithSeparator();
+
+        if (reg.ValueExists(QStringLiteral("COM"))) {
+            UsedComPort = static_cast<quint16>(reg.ReadInteger(QStringLiteral("COM")) & 0xFFFF);
+            if (UsedComPort > 4) {
+                UsedComPort = 0;
+                reg.WriteInteger(QStringLiteral("COM"), 0);
+            }
+        } else {
+            UsedComPort = 0;
+        }
+
+        QString* files[] = {&File1, &File2, &File3, &File4};
+        for (int i = 0; i < 4; ++i) {
+            const QString name = QStringLiteral("File%1").arg(i + 1);
+            if (reg.ValueExists(name))
+                *files[i] = reg.ReadString(name);
+        }
+        // Compaction: three single steps, in this order; it does not close every gap.
+        if (File1.isEmpty()) {
+            File1 = File2;
+            File2 = File3;
+            File3 = File4;
+            File4.clear();
+        }
+        if (File2.isEmpty()) {
+            File2 = File3;
+            File3 = File4;
+            File4.clear();
+        }
+        if (File3.isEmpty()) {
+            File3 = File4;
+            File4.clear();
+        }
+        reg.CloseKey();
+    } catch (const RegistryError& e) {
+        showPlainMessage(e.text());
+        WorkDir = currentDirWithSeparator();
+        UsedComPort = 0;
+    }
+}
+
+void TAppForm::SaveSettings() {
+    TRegistryFile reg(registryPath);
+    try {
+        if (!reg.OpenKey(QString::fromLatin1(TRegistryFile::ProgramKey)))
+            return;
+        reg.WriteString(QStringLiteral("WorkDir"), directoryPart(CurrentFile));
+        reg.WriteInteger(QStringLiteral("COM"), UsedComPort);
+        reg.WriteString(QStringLiteral("File1"), File1);
+        reg.WriteString(QStringLiteral("File2"), File2);
+        reg.WriteString(QStringLiteral("File3"), File3);
+        reg.WriteString(QStringLiteral("File4"), File4);
+        reg.CloseKey();
+    } catch (const RegistryError& e) {
+        showPlainMessage(e.text());
+    }
+}

@@ -1,0 +1,35 @@
+#include "app/Application.h"
+
+#include "app/AppForm.h"
+
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <exception>
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Zuvex 910k Konfigurator"));
+    setApplicationDisplayName(QStringLiteral("Zuvex 910k Konfigurator"));
+}
+
+bool TApplication::loadGermanTranslations() {
+    auto* translator = new QTranslator(this);
+    if (!translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
+                          QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    installTranslator(translator);
+    return true;
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        ShowApplicationError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ShowApplicationError(QStringLiteral("Unbekannter Fehler."));
+    }
+    return false;
+}

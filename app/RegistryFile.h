@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <stdexcept>
+
+// A registry failure (unreadable store, value of the wrong type, failed write). Its text is
+// German and shown to the user as it stands.
+class RegistryError : public std::runtime_error {
+public:
+    explicit RegistryError(const QString& text) : std::runtime_error(text.toStdString()) {}
+    QString text() const { return QString::fromStdString(what()); }
+};
+
+// The settings store: a text file in the registry's ".reg" export format. A key exists exactly
+// when its section exists. Opening never creates the file or the key; values and sections the
+// program does not know are kept on writing, and every write replaces the file atomically.
+class TRegistryFile {
+public:
+    static QString defaultPath(); // <config home>/registry.reg
+    static constexpr const char* ProgramKey = "HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k";
+
+    explicit TRegistryFile(QString path = defaultPath());
+
+    // Opens an existing key; false when the file or the key is missing.
+    // Throws RegistryError when the file cannot be read or parsed.
+    bool OpenKey(const QString& keyPath);
+    void CloseKey();
+
+    bool ValueExists(const QString& name) const;
+    QString ReadString(const QString& name) const;  // throws on a missing value or another type
+    quint32 ReadInteger(const QString& name) const; // likewise
+    void WriteString(const QString& name, const QString& value);
+    void WriteInteger(const QString& name, quint32 value);
+
+private:
+    struct Value {
+        int line;     // index into lines
+        QString type; // "string", "dword" or the raw type of anything else
+        QString text; // string value, or the raw data for other types
+    };
+    std::optional<Value> find(const QString& name) const;
+    void setValueLine(const QString& name, const QString& valueLine);
+    void load();
+    void store() const;
+
+    QString path;
+    QStringList lines; // the file as logical lines (continuations joined)
+    int keyLine = -1;  // line of the open key's section header, -1 when closed
+};

@@ -1,0 +1,51 @@
+// The main window's side of the configuration image: the modified mark, the conversions
+// between image and editor, a new configuration and the factory reset.
+#include "app/AppForm.h"
+
+#include "config/EditorPages.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+
+void TAppForm::MarkModified() {
+    if (Modified)
+        return;
+    Modified = true;
+    setWindowTitle(windowTitle() + QStringLiteral("*"));
+}
+
+void TAppForm::ClearModified() {
+    Modified = false;
+    UpdateCaption();
+}
+
+void TAppForm::EditorToImage() {
+    ImageChecksum = Editor->EditorToImage(Image);
+}
+
+void TAppForm::ImageToEditor() {
+    Editor->ImageToEditor(Image);
+}
+
+void TAppForm::NewConfiguration() {
+    Editor->SetFactoryDefaults();
+    ClearModified();
+    CurrentFile = WorkDir + DefaultFileName;
+    Untitled = true;
+    UpdateCaption();
+}
+
+void TAppForm::WerkseinstellungExecute() {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warnung"),
+                    QStringLiteral("Die Einstellungen der Telefonanlage werden in den werkseitigen "
+                                   "Auslieferzustand zurückgesetzt.\nWollen Sie fortfahren?"),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setObjectName(QStringLiteral("WerkseinstellungQuestion"));
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
+    if (box.exec() != QMessageBox::Yes)
+        return;
+    NewConfiguration();
+    LinkOperation = 2;
+    StartTransfer();
+}

@@ -1,0 +1,135 @@
+// The shared dialogs: calling pattern, keyboard answers, the programming result box's hold.
+#include "ModalDriver.h"
+#include "TestHome.h"
+#include "app/AppForm.h"
+
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+class TestDialogs : public QObject {
+    Q_OBJECT
+    TestHome home;
+    std::unique_ptr<TAppForm> form;
+
+private slots:
+    void init() { form = std::make_unique<TAppForm>(); }
+    void cleanup() { form.reset(); }
+
+    void sizesAndFixedBorder() {
+        const struct {
+            TMessageDialog* d;
+            QSize size;
+        } all[] = {
+            {form->AboutBox.get(), {298, 208}},   {form->ErrorDialog.get(), {321, 165}},
+            {form->UpDownLoad.get(), {313, 214}}, {form->ProgErgebnisDialog.get(), {313, 214}},
+            {form->HinweisBox.get(), {321, 165}}, {form->ErgebnisDialog.get(), {313, 214}}};
+        for (const auto& e : all) {
+            QCOMPARE(e.d->size(), e.size);
+            QCOMPARE(e.d->minimumSize(), e.d->maximumSize());
+        }
+        QCOMPARE(form->UpDownLoad->windowTitle(), QStringLiteral("Datenügertragung"));
+    }
+
+    void hinweisBoxKeys_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("Enter answers Ja") << int(Qt::Key_Return) << int(mrYes);
+        QTest::newRow("Esc answers Nein") << int(Qt::Key_Escape) << int(mrNo);
+    }
+    void hinweisBoxKeys() {
+        QFETCH(int, key);
+        QFETCH(int, expected);
+        ModalAnswer a("HinweisBox", [key](QWidget* w) { QTest::keyClick(w, Qt::Key(key)); });
+        const int result =
+            form->ShowMessageDialog(form->HinweisBox.get(), "Hinweis", {"eins", "", "drei"});
+        QVERIFY(a.seen());
+        QCOMPARE(a.lines, (QStringList{"eins", "", "drei"}));
+        QCOMPARE(result, expected);
+        QVERIFY(form->HinweisBox->Lines().isEmpty()); // lines cleared after the showing
+    }
+
+    void closeBoxGivesCancel() {
+        ModalAnswer a("HinweisBox", [](QWidget* w) { w->close(); });
+        QCOMPARE(form->ShowMessageDialog(form->HinweisBox.get(), "Hinweis", {"x"}), int(mrCancel));
+        QVERIFY(a.seen());
+    }
+
+    void errorDialogIgnoresEscAndKeepsFocusOffText() {
+        bool stillOpenAfterEsc = false;
+        bool focusOnOk = false;
+        ModalAnswer a("ErrorDialog", [&](QWidget* w) {
+            QTest::keyClick(w, Qt::Key_Escape);
+            stillOpenAfterEsc = w->isVisible();
+            auto* msg = w->findChild<QPlainTextEdit*>("Message");
+            QTest::mouseClick(msg->viewport(), Qt::LeftButton);
+            focusOnOk = w->focusWidget() == w->findChild<QPushButton*>("OKBtn");
+            QTest::keyClick(w, Qt::Key_Return);
+        });
+        QCOMPARE(form->ShowMessageDialog(form->ErrorDialog.get(), "Fehler", {"Fehler!"}),
+                 int(mrOk));
+        QVERIFY(a.seen());
+        QVERIFY(stillOpenAfterEsc);
+        QVERIFY(focusOnOk);
+    }
+
+    // Twice, to show that each showing has its own fresh wait and adds its line once.
+    void progErgebnisHoldsForTwoPointSevenSeconds() {
+        for (int round = 0; round < 2; ++round) {
+            QElapsedTimer clock;
+            qint64 closedAt = -1;
+            bool refusedEarly = false;
+            QStringList linesAtEnd;
+            ModalAnswer a("ProgErgebnisDialog", [&](QWidget* w) {
+                auto* dlg = static_cast<TProgErgebnisDialog*>(w);
+                auto* ok = dlg->OKBtn;
+                QVERIFY(!ok->isEnabled());
+                QTest::keyClick(w, Qt::Key_Escape);
+                w->close();
+                QTest::mouseClick(dlg->Message->viewport(), Qt::LeftButton);
+                refusedEarly = w->isVisible();
+                QVERIFY(waitFor([&] { return ok->isEnabled(); }, 5000));
+                linesAtEnd = dlg->Lines();
+                closedAt = clock.elapsed();
+                ok->click();
+            });
+            clock.start();
+            form->ProgErgebnisDialog->ClearLines();
+            form->ShowMessageDialog(form->ProgErgebnisDialog.get(), "Konfiguration Programmieren",
+                                    {"", "Das Programmieren der Konfiguration war erfolgreich."});
+            QVERIFY(a.seen());
+            QVERIFY(refusedEarly);
+            QVERIFY2(closedAt >= TProgErgebnisDialog::HoldMs,
+                     qPrintable(QString::number(closedAt)));
+            QCOMPARE(linesAtEnd,
+                     (QStringList{"", "Das Programmieren der Konfiguration war erfolgreich.",
+                                  "Die Anlage wurde neu gestartet."}));
+            QVERIFY(!form->ProgErgebnisDialog->Timer1->isActive());
+        }
+    }
+
+    void transferBoxDisablesWindowUntilClosed() {
+        form->UpDownLoad->show();
+        QVERIFY(!form->isEnabled());
+        QVERIFY(form->UpDownLoad->isEnabled());
+        QTest::mouseClick(form->UpDownLoad->CancelBtn, Qt::LeftButton); // "Abbrechen" closes it
+        QVERIFY(!form->UpDownLoad->isVisible());
+        QVERIFY(form->isEnabled());
+        // closing it by the program when it was never shown still enables the window
+        form->setEnabled(false);
+        form->UpDownLoad->CloseBox();
+        QVERIFY(form->isEnabled());
+    }
+
+    void aboutBox() {
+        ModalAnswer a("AboutBox", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        form->HelpAbout1->trigger();
+        QVERIFY(a.seen());
+        QCOMPARE(a.caption, QStringLiteral("Info"));
+    }
+};
+
+QTEST_MAIN(TestDialogs)
+#include "tst_dialogs.moc"

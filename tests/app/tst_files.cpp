@@ -1,0 +1,282 @@
+// Configuration files: save, open, the question about unsaved changes.
+#include "ModalDriver.h"
+#include "TestHome.h"
+#include "app/AppForm.h"
+#include "config/EditorPages.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+
+const QByteArray FactoryFile =
+    QByteArray::fromHex("00000000191919190f0f0f0f0000000001010001") + QByteArray(40, '\0');
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A file dialog that records what the window asked and answers with a prepared path.
+struct FakeDialog {
+    QList<TFileDialogRequest> requests;
+    QStringList answers;
+    TFileDialogProvider provider() {
+        return [this](const TFileDialogRequest& r) {
+            requests << r;
+            return answers.isEmpty() ? QString() : answers.takeFirst();
+        };
+    }
+};
+
+QCheckBox* box(TAppForm& form, const char* name) {
+    return form.findChild<QCheckBox*>(name);
+}
+
+} // namespace
+
+class TestFiles : public QObject {
+    Q_OBJECT
+private slots:
+    void saveAfterStartupWritesFactoryImage() {
+        TestHome home;
+        TAppForm form;
+        FakeDialog dlg;
+        dlg.answers << home.path("anlage.zcf");
+        form.FileDialogProvider = dlg.provider();
+        QCOMPARE(form.SaveConfigurationAs(), 0);
+        QCOMPARE(readAll(home.path("anlage.zcf")), FactoryFile);
+        QCOMPARE(form.ImageChecksum, quint8(0xA3));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - anlage.zcf"));
+        QCOMPARE(form.WorkDir, home.path(QString()));
+        QVERIFY(!form.Untitled);
+        // the save dialog's properties
+        QCOMPARE(dlg.requests.size(), 1);
+        const TFileDialogRequest& r = dlg.requests.first();
+        QVERIFY(r.save);
+        QCOMPARE(r.defaultSuffix, QStringLiteral("zcf"));
+        QCOMPARE(r.fileName, QStringLiteral("Neu.zcf"));
+        QCOMPARE(r.directory, QDir::currentPath() + "/");
+        QCOMPARE(r.filter,
+                 QStringLiteral("Zuvex 910k Dateien (*.zcf)|*.zcf|Alle Dateien (*.*)|*.*"));
+        QCOMPARE(qtFilterFromBars(r.filter),
+                 QStringLiteral("Zuvex 910k Dateien (*.zcf);;Alle Dateien (*.*)"));
+    }
+
+    void openAcceptsSixtyOrMoreBytes_data() {
+        QTest::addColumn<int>("size");
+        QTest::newRow("60") << 60;
+        QTest::newRow("61") << 61;
+        QTest::newRow("4096") << 4096;
+    }
+    void openAcceptsSixtyOrMoreBytes() {
+        QFETCH(int, size);
+        TestHome home;
+        QByteArray bytes(size, '\0');
+        for (int i = 0; i < size; ++i)
+            bytes[i] = char(0x40 + i % 50);
+        // a valid editor part: port 2 Anrufbeantworter, ring bytes with some bits
+        bytes.replace(0, 20, QByteArray::fromHex("0001000011110401030c0f000000000000010100"));
+        home.writeFile("in.zcf", bytes);
+        TAppForm form;
+        FakeDialog dlg;
+        dlg.answers << home.path("in.zcf") << home.path("out.zcf");
+        form.FileDialogProvider = dlg.provider();
+        form.MarkModified();
+        ModalAnswer ask("HinweisBox", [](QWidget* w) { pressButton(w, "NoBtn"); });
+        form.FileOpen1Execute();
+        QVERIFY(ask.seen());
+        QCOMPARE(dlg.requests.first().fileName, QStringLiteral("*.zcf"));
+        QVERIFY(!dlg.requests.first().save);
+        QVERIFY(!form.Modified);
+        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - in.zcf"));
+        QVERIFY(form.findChild<QRadioButton*>("RBAnrufbeantworter22")->isChecked());
+        // stored ring bits are shown as they are (no door rule after a file open)
+        QVERIFY(box(form, "CBTaste1Ruf21")->isChecked());
+        QVERIFY(!box(form, "CBTaste2Ruf21")->isChecked());
+        // reserved bytes come back unchanged in the next save
+        QCOMPARE(form.SaveConfigurationAs(), 0);
+        QCOMPARE(readAll(home.path("out.zcf")), bytes.left(60));
+        QCOMPARE(dlg.requests.last().directory, home.path(QString()));
+    }
+
+    void shortFilesAreRejected_data() {
+        QTest::addColumn<int>("size");
+        QTest::newRow("59") << 59;
+        QTest::newRow("empty") << 0;
+    }
+    void shortFilesAreRejected() {
+        QFETCH(int, size);
+        TestHome home;
+        home.writeFile("short.zcf", QByteArray(size, '\x01'));
+        TAppForm form;
+        form.Image.fill(0x77);
+        form.MarkModified();
+        const QString title = form.windowTitle();
+        const QString file = form.CurrentFile;
+        FakeDialog dlg;
+        dlg.answers << home.path("short.zcf");
+        form.FileDialogProvider = dlg.provider();
+        ModalAnswer err("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        form.OpenConfiguration();
+        QVERIFY(err.seen());
+        QCOMPARE(err.caption, QStringLiteral("Fehler bei Dateizugriff"));
+        QCOMPARE(err.lines, (QStringList{"Fehler!", "Die Datei ist keine Konfigurationsdatei!"}));
+        QVERIFY(
+            std::all_of(form.Image.begin(), form.Image.end(), [](auto b) { return b == 0x77; }));
+        QCOMPARE(form.windowTitle(), title);
+        QCOMPARE(form.CurrentFile, file);
+        QVERIFY(form.Modified);
+        QVERIFY(form.ErrorDialog->Lines().isEmpty());
+    }
+
+    void saveToExistingFileAndUnwritableTarget() {
+        TestHome home;
+        TAppForm form;
+        FakeDialog dlg;
+        dlg.answers << home.path("a.zcf");
+        form.FileDialogProvider = dlg.provider();
+        QCOMPARE(form.SaveConfigurationAs(), 0);
+        box(form, "CBarb21")->click();
+        QVERIFY(form.Modified);
+        // SaveConfiguration of a titled configuration writes without asking
+        QCOMPARE(form.SaveConfiguration(), 0);
+        QCOMPARE(readAll(home.path("a.zcf"))[4], char(0x09));
+        QVERIFY(!form.Modified);
+
+        // a target that cannot be created: error, -1, previous state kept
+        box(form, "CBarb22")->click();
+        form.CurrentFile = home.path("missing-dir/a.zcf");
+        ModalAnswer err("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        QCOMPARE(form.SaveConfiguration(), -1);
+        QVERIFY(err.seen());
+        QCOMPARE(err.lines, (QStringList{"Fehler!", "Die Datei konnte nicht geöffnet werden."}));
+        QVERIFY(form.Modified);
+    }
+
+    void failedSaveNeverDestroysPreviousFile() {
+        TestHome home;
+        TAppForm form;
+        FakeDialog dlg;
+        const QString dir = home.path("ro");
+        QDir().mkpath(dir);
+        dlg.answers << dir + "/keep.zcf" << dir + "/keep.zcf";
+        form.FileDialogProvider = dlg.provider();
+        QCOMPARE(form.SaveConfigurationAs(), 0);
+        const QByteArray before = readAll(dir + "/keep.zcf");
+        // a folder where nothing can be written (also for root: it is a file, not a folder)
+        box(form, "CBarb21")->click();
+        form.CurrentFile = home.path("ro/keep.zcf/x.zcf");
+        ModalAnswer err("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        QCOMPARE(form.SaveConfiguration(), -1);
+        QVERIFY(err.seen());
+        QCOMPARE(readAll(dir + "/keep.zcf"), before);
+        QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{"keep.zcf"}); // no temporary left
+    }
+
+    void saveAsFailureKeepsChosenPathOnly() {
+        TestHome home;
+        TAppForm form;
+        form.MarkModified();
+        FakeDialog dlg;
+        dlg.answers << home.path("nope/x.zcf");
+        form.FileDialogProvider = dlg.provider();
+        ModalAnswer err("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        QCOMPARE(form.SaveConfigurationAs(), -1);
+        QVERIFY(err.seen());
+        QCOMPARE(err.lines,
+                 (QStringList{"Fehler!", "Die Datei konnte nicht geöffnet oder angelegt werden."}));
+        QCOMPARE(form.CurrentFile, home.path("nope/x.zcf"));
+        QVERIFY(form.Untitled);
+        QVERIFY(form.Modified);
+        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf*"));
+    }
+
+    void saveAsCancelReturnsZeroWithoutMessage() {
+        TestHome home;
+        TAppForm form;
+        form.MarkModified();
+        FakeDialog dlg;
+        form.FileDialogProvider = dlg.provider();
+        QCOMPARE(form.SaveConfigurationAs(), 0);
+        QCOMPARE(dlg.requests.size(), 1);
+        QVERIFY(form.Modified);
+    }
+
+    // "Ja", then cancelling the save dialog of an untitled configuration, keeps the changes.
+    void yesThenCancelledSaveStopsTheCommand() {
+        TestHome home;
+        TAppForm form;
+        box(form, "CBarb21")->click();
+        FakeDialog dlg;
+        form.FileDialogProvider = dlg.provider();
+        {
+            ModalAnswer ask("HinweisBox", [](QWidget* w) { pressButton(w, "YesBtn"); });
+            form.FileNew1Execute();
+            QVERIFY(ask.seen());
+            QCOMPARE(ask.caption, QStringLiteral("Hinweis"));
+            QCOMPARE(ask.lines, (QStringList{"Die Daten wurden geändert und nicht gespeichert!",
+                                             "Wollen Sie die Daten jetzt speichern?"}));
+        }
+        QCOMPARE(dlg.requests.size(), 1);
+        QVERIFY(form.Modified);
+        QVERIFY(!box(form, "CBarb21")->isChecked()); // no new configuration happened
+        {
+            ModalAnswer ask("HinweisBox", [](QWidget* w) { pressButton(w, "YesBtn"); });
+            QVERIFY(!form.close());
+            QVERIFY(ask.seen());
+            QCOMPARE(ask.lines.last(),
+                     QStringLiteral("Wollen Sie die Daten vor dem Beenden speichern?"));
+        }
+        QVERIFY(form.Modified);
+        // Open stops as well: no open dialog after the save dialog
+        {
+            ModalAnswer ask("HinweisBox", [](QWidget* w) { pressButton(w, "YesBtn"); });
+            form.FileOpen1Execute();
+            QVERIFY(ask.seen());
+        }
+        QCOMPARE(dlg.requests.size(), 3);
+        QVERIFY(dlg.requests.last().save);
+    }
+
+    void queryAnswers() {
+        TestHome home;
+        TAppForm form;
+        FakeDialog dlg;
+        dlg.answers << home.path("q.zcf");
+        form.FileDialogProvider = dlg.provider();
+        // nothing modified: no question
+        form.FileNew1Execute();
+        QVERIFY(dlg.requests.isEmpty());
+        box(form, "CBarb21")->click();
+        {
+            ModalAnswer ask("HinweisBox", [](QWidget* w) { pressButton(w, "CancelBtn"); });
+            form.FileNew1Execute();
+            QVERIFY(ask.seen());
+            QVERIFY(form.Modified);
+            QVERIFY(!box(form, "CBarb21")->isChecked());
+        }
+        {
+            ModalAnswer ask("HinweisBox", [](QWidget* w) { w->close(); }); // close box = Abbrechen
+            form.FileNew1Execute();
+            QVERIFY(ask.seen());
+            QVERIFY(form.Modified);
+        }
+        {
+            ModalAnswer ask("HinweisBox", [](QWidget* w) { pressButton(w, "YesBtn"); });
+            form.FileNew1Execute();
+            QVERIFY(ask.seen());
+        }
+        QCOMPARE(readAll(home.path("q.zcf")).at(4), char(0x09)); // saved with the change
+        QVERIFY(box(form, "CBarb21")->isChecked());              // then the new configuration
+        QVERIFY(form.Untitled);
+        QCOMPARE(form.CurrentFile, form.WorkDir + "Neu.zcf");
+        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
+    }
+};
+
+QTEST_MAIN(TestFiles)
+#include "tst_files.moc"

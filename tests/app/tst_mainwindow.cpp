@@ -1,0 +1,154 @@
+// The main window as built: caption, factory image, layout, menus and keys.
+#include "ModalDriver.h"
+#include "TestHome.h"
+#include "app/AppForm.h"
+#include "config/EditorPages.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+    TestHome home;
+
+    static QStringList menuTexts(QMenu* menu) {
+        QStringList out;
+        for (QAction* a : menu->actions()) {
+            QString t = a->isSeparator() ? QStringLiteral("-") : a->text();
+            if (!a->shortcut().isEmpty())
+                t += " [" + a->shortcut().toString() + "]";
+            out << t;
+        }
+        return out;
+    }
+
+private slots:
+    void startupState() {
+        TAppForm form;
+        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
+        QVERIFY(!form.Modified);
+        QVERIFY(form.Untitled);
+        QCOMPARE(form.SearchLabelPrefix, QStringLiteral("Suche an "));
+        QCOMPARE(form.StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: keiner"));
+        QVERIFY(form.StatusPanel0->text().isEmpty());
+        QVERIFY(std::all_of(form.Image.begin(), form.Image.end(), [](auto b) { return b == 0; }));
+        form.EditorToImage();
+        ConfigImage expected{};
+        for (int i = 4; i < 8; ++i)
+            expected[i] = 0x19;
+        for (int i = 8; i < 12; ++i)
+            expected[i] = 0x0F;
+        expected[16] = 1;
+        expected[17] = 1;
+        expected[19] = 1;
+        QCOMPARE(form.Image, expected);
+        QCOMPARE(form.ImageChecksum, quint8(0xA3));
+        QVERIFY(form.Editor->PanelImage()->isVisibleTo(form.PanelPages));
+        QVERIFY(form.Editor->TreeView1()->topLevelItem(0)->isExpanded());
+    }
+
+    void firstChangeAddsOneStar() {
+        TAppForm form;
+        form.findChild<QCheckBox*>("CBarb21")->click();
+        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf*"));
+        form.findChild<QCheckBox*>("CBarb22")->click();
+        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf*"));
+        form.ClearModified();
+        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
+    }
+
+    void layout() {
+        TAppForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.centralWidget()->size(), QSize(760, 388));
+        QCOMPARE(form.ToolBar1->height(), 30);
+        QCOMPARE(form.statusBar()->height(), 19);
+        QCOMPARE(form.width(), 760);
+        QCOMPARE(form.height(), form.menuBar()->height() + 437);
+        QCOMPARE(form.SpeedButton1->size(), QSize(197, 22));
+        QCOMPARE(form.SpeedButton1->text(), QStringLiteral("Konfiguration speichern "));
+        QCOMPARE(form.SpeedButton2->text(), QStringLiteral("Konfiguration auslesen"));
+        QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(form.StatusPanel0->width(), 250);
+        QCOMPARE(form.StatusPanel1->width(), 300);
+        const QString dir = qEnvironmentVariable("ZUVEX_SCREENSHOT_DIR");
+        if (!dir.isEmpty()) {
+            form.grab().save(dir + "/mainwindow.png");
+            const char* pages[] = {"Externanschluss", "Berechtigungen", "Rufverteilung"};
+            auto* root = form.Editor->TreeView1()->topLevelItem(0);
+            for (int i = 0; i < 3; ++i) {
+                form.Editor->TreeView1()->setCurrentItem(root->child(i));
+                form.grab().save(dir + QStringLiteral("/page-%1.png").arg(pages[i]));
+            }
+        }
+        form.close();
+    }
+
+    void menus() {
+        TAppForm form;
+        QCOMPARE(
+            menuTexts(form.MenuKonfiguration),
+            (QStringList{"Neu erstellen [Ctrl+N]", "Ö&ffnen... [Ctrl+O]", "Konfiguration speichern",
+                         "Konfiguration &auslesen", "Werkseinstellungen", "In Datei speichern...",
+                         "-", "&Drucken... [Ctrl+P]", "Ducker einrichten...", "-", "&Beenden"}));
+        QCOMPARE(menuTexts(form.MenuExtras), (QStringList{"Neue Firmware...", "&Neue PIN..."}));
+        QCOMPARE(menuTexts(form.MenuHilfe), (QStringList{"&Info... [Ctrl+I]"}));
+        QCOMPARE(form.MenuHilfe->menuAction()->property("hint").toString(),
+                 QStringLiteral("Hilfethemen"));
+        QCOMPARE(form.Upload->text(), QStringLiteral("Konfiguration &programmieren"));
+        QCOMPARE(form.FileOpen1->property("hint").toString(),
+                 QStringLiteral("Öffnen|Eine Datei öffnen"));
+    }
+
+    void keys() {
+        TAppForm form;
+        form.show();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        int saves = 0;
+        connect(form.FileSave1, &QAction::triggered, [&] { ++saves; });
+        QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(saves, 1); // reached, and does nothing
+        QVERIFY(!form.Modified);
+        ModalAnswer about("AboutBox", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        QTest::keyClick(&form, Qt::Key_I, Qt::ControlModifier);
+        QVERIFY(waitFor([&] { return about.seen(); }));
+        int prints = 0, pins = 0;
+        connect(form.Print1, &QAction::triggered, [&] { ++prints; });
+        connect(form.NewPIN, &QAction::triggered, [&] { ++pins; });
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(prints, 1);
+        QCOMPARE(pins, 0);
+        form.close();
+    }
+
+    void factoryResetAnsweredNoChangesNothing() {
+        TAppForm form;
+        form.findChild<QCheckBox*>("CBarb21")->click();
+        ModalAnswer q("WerkseinstellungQuestion", [](QWidget* w) { pressButton(w, "&Nein"); });
+        form.Werkseinstellung->trigger();
+        QVERIFY(q.seen());
+        QCOMPARE(q.caption, QStringLiteral("Warnung"));
+        QCOMPARE(q.lines,
+                 (QStringList{"Die Einstellungen der Telefonanlage werden in den werkseitigen "
+                              "Auslieferzustand zurückgesetzt.",
+                              "Wollen Sie fortfahren?"}));
+        QVERIFY(!form.findChild<QCheckBox*>("CBarb21")->isChecked());
+        QVERIFY(form.Modified);
+        QCOMPARE(form.LinkOperation, 1);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
