@@ -1,6 +1,7 @@
 #include "app/AppForm.h"
 
 #include "config/EditorPages.h"
+#include "config/HelpPanel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -34,6 +35,8 @@ TAppForm::TAppForm(QWidget* parent) : QMainWindow(parent) {
     Editor->TreeView1()->expandAll();
     Modified = false;
     SearchLabelPrefix = QStringLiteral("Suche an ");
+    Help->InstallHintCallback();
+    AssignHelpHints();
 
     AboutBox = std::make_unique<TAboutBox>();
     ErrorDialog = std::make_unique<TErrorDialog>();

@@ -16,6 +16,7 @@ class QToolBar;
 class QToolButton;
 class QWidget;
 class TEditorPages;
+class THelpPanel;
 
 // The main window: owns the editor, the image, the device link and every dialog.
 class TAppForm : public QMainWindow {
@@ -65,7 +66,7 @@ public:
     QToolButton* SpeedButton2 = nullptr;
     QWidget* PanelTree = nullptr;
     QWidget* PanelPages = nullptr;
-    QWidget* PanelInfoHost = nullptr;
+    THelpPanel* Help = nullptr;
     QLabel* StatusPanel0 = nullptr; // DeviceText
     QLabel* StatusPanel1 = nullptr; // port in use
     QMenu* MenuKonfiguration = nullptr;
@@ -131,6 +132,7 @@ private:
     void buildMenus();
     void buildToolBar();
     void buildStatusBar();
+    void AssignHelpHints(); // help-topic numbers of the window's controls, actions and items
     QAction* newAction(const char* name, const QString& caption, const QString& hint,
                        const QKeySequence& shortcut = {});
     int writeImageToFile(const QString& path); // 0 written, -1 failed

@@ -1,7 +1,9 @@
 #include "app/AppForm.h"
 
 #include "app/Pictures.h"
+#include "config/ApplicationHint.h"
 #include "config/EditorPages.h"
+#include "config/HelpPanel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,7 +20,6 @@ constexpr int ClientWidth = 760;
 constexpr int ClientHeight = 437;
 constexpr int ToolBarHeight = 30;
 constexpr int StatusBarHeight = 19;
-constexpr int InfoWidth = 232;
 } // namespace
 
 void TAppForm::buildLayout() {
@@ -47,12 +48,11 @@ void TAppForm::buildLayout() {
     PanelPages = new QWidget(central);
     PanelPages->setObjectName(QStringLiteral("PanelPages"));
     PanelPages->setGeometry(161, 0, 368, 388);
-    PanelInfoHost = new QWidget(central);
-    PanelInfoHost->setObjectName(QStringLiteral("PanelInfoHost"));
-    PanelInfoHost->setGeometry(ClientWidth - InfoWidth, 0, InfoWidth, pageHeight);
+    Help = new THelpPanel(central);
 
     Editor = new TEditorPages(PanelTree, PanelPages, this);
     Editor->MarkModified = [this] { MarkModified(); };
+    connect(Editor, &TEditorPages::helpTopicRequested, Help, &THelpPanel::ShowHelpTopic);
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -121,38 +121,40 @@ void TAppForm::buildMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
     MenuKonfiguration = bar->addMenu(QStringLiteral("Konfiguration"));
-    MenuKonfiguration->setObjectName(QStringLiteral("MenuKonfiguration"));
-    // The menu items' own captions replace those of some actions.
-    auto item = [this](QAction* action, const QString& caption = QString()) {
+    MenuKonfiguration->setObjectName(QStringLiteral("File1"));
+    MenuKonfiguration->menuAction()->setObjectName(QStringLiteral("File1"));
+    // The menu items' own captions replace those of some actions; the action keeps its key.
+    auto item = [this](const char* name, QAction* action, const QString& caption = QString()) {
         auto* proxy = MenuKonfiguration->addAction(caption.isEmpty() ? action->text() : caption);
-        proxy->setObjectName(action->objectName() + QStringLiteral("Item"));
+        proxy->setObjectName(QString::fromLatin1(name));
         proxy->setShortcut(action->shortcut());
-        proxy->setShortcutContext(Qt::WidgetShortcut); // the action itself carries the key
+        proxy->setShortcutContext(Qt::WidgetShortcut);
         proxy->setProperty("hint", action->property("hint"));
         proxy->setIcon(action->icon());
+        proxy->setEnabled(action->isEnabled());
         connect(proxy, &QAction::triggered, action, &QAction::trigger);
         connect(action, &QAction::enabledChanged, proxy, &QAction::setEnabled);
         return proxy;
     };
-    item(FileNew1, QStringLiteral("Neu erstellen"));
-    item(FileOpen1);
-    item(Upload, QStringLiteral("Konfiguration speichern"));
-    item(Download);
-    item(Werkseinstellung);
-    item(FileSaveAs1, QStringLiteral("In Datei speichern..."));
+    item("FileNewItem", FileNew1, QStringLiteral("Neu erstellen"));
+    item("FileOpenItem", FileOpen1);
+    item("FileSaveItem", Upload, QStringLiteral("Konfiguration speichern"));
+    item("AuslesenausderAnlage1", Download);
+    item("Werkseinstellungen1", Werkseinstellung);
+    item("FileSaveAsItem", FileSaveAs1, QStringLiteral("In Datei speichern..."));
     MenuKonfiguration->addSeparator();
-    item(Print1);
-    item(Printer1, QStringLiteral("Ducker einrichten..."));
+    item("PrintItem", Print1);
+    item("Druckereinrichtung1", Printer1, QStringLiteral("Ducker einrichten..."));
     MenuKonfiguration->addSeparator();
-    item(FileExit1);
+    item("FileExitItem", FileExit1);
 
     MenuExtras = bar->addMenu(QStringLiteral("Extras"));
-    MenuExtras->setObjectName(QStringLiteral("MenuExtras"));
+    MenuExtras->setObjectName(QStringLiteral("Extras1"));
     MenuExtras->addAction(NeueFirmware1);
     MenuExtras->addAction(NewPIN);
 
     MenuHilfe = bar->addMenu(QStringLiteral("Hilfe"));
-    MenuHilfe->setObjectName(QStringLiteral("MenuHilfe"));
+    MenuHilfe->setObjectName(QStringLiteral("Help1"));
     MenuHilfe->menuAction()->setProperty("hint", QStringLiteral("Hilfethemen"));
     MenuHilfe->addAction(HelpAbout1);
 }
@@ -200,4 +202,32 @@ void TAppForm::buildStatusBar() {
     StatusPanel1->setFixedWidth(300);
     bar->addWidget(StatusPanel0);
     bar->addWidget(StatusPanel1);
+}
+
+void TAppForm::AssignHelpHints() {
+    Editor->AssignHelpHints();
+    const struct {
+        QObject* object;
+        int topic;
+    } hints[] = {
+        {Download, 5},
+        {SpeedButton2, 5},
+        {findChild<QAction*>(QStringLiteral("AuslesenausderAnlage1")), 5},
+        {Upload, 6},
+        {SpeedButton1, 6},
+        {findChild<QAction*>(QStringLiteral("FileSaveItem")), 6},
+        {Werkseinstellung, 7},
+        {findChild<QAction*>(QStringLiteral("Werkseinstellungen1")), 7},
+        {MenuKonfiguration->menuAction(), 8},
+        {findChild<QAction*>(QStringLiteral("FileOpenItem")), 9},
+        {findChild<QAction*>(QStringLiteral("FileSaveAsItem")), 10},
+        {findChild<QAction*>(QStringLiteral("FileNewItem")), 11},
+        {findChild<QAction*>(QStringLiteral("FileExitItem")), 12},
+        {findChild<QAction*>(QStringLiteral("PrintItem")), 13},
+        {ToolButton10, 13},
+        {findChild<QAction*>(QStringLiteral("Druckereinrichtung1")), 14},
+        {NeueFirmware1, 15},
+    };
+    for (const auto& h : hints)
+        Hint::set(h.object, Hint::forTopic(h.topic));
 }
