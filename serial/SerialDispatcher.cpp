@@ -4,8 +4,8 @@
 #include "serial/DataPacketManager.h"
 #include "serial/PosixSerialDevice.h"
 #include "serial/SerialError.h"
+#include "serial/SerialEventPump.h"
 
-#include <QMetaObject>
 #include <cerrno>
 #include <chrono>
 #include <poll.h>
@@ -14,28 +14,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-// One event handed to the user-interface thread. Shared by TDispThread, which waits for it,
-// and the queued call that runs it, which may outlive the dispatcher.
-struct TSerialDispatcher::EventCall {
-    enum State { Pending, Running, Done };
-    std::mutex mutex;
-    std::condition_variable changed;
-    State state = Pending;
-    bool released = false; // the waiter no longer waits; a pending call must not start
-    std::vector<uint8_t> data;
-
-    void Release() {
-        {
-            std::lock_guard lock(mutex);
-            released = true;
-        }
-        changed.notify_all();
-    }
-};
-
 TSerialDispatcher::TSerialDispatcher(int fd, std::size_t outSize, int comNumber,
-                                     TDataPacketManager& manager, QObject* ui)
-    : fd_(fd), comNumber_(comNumber), manager_(manager), ui_(ui), outCapacity_(outSize) {
+                                     TDataPacketManager& manager, TSerialEventPump& pump)
+    : fd_(fd), comNumber_(comNumber), manager_(manager), pump_(pump), outCapacity_(outSize) {
     outQueue_.reserve(outSize);
 }
 
@@ -204,43 +185,28 @@ void TSerialDispatcher::ReportWriteFailure() {
     writeFailureReported_ = true;
     const QString text =
         QStringLiteral("Die Daten konnten nicht über COM%1 gesendet werden.").arg(comNumber_);
-    if (ui_)
-        QMetaObject::invokeMethod(
-            ui_, [text] { ReportSerialError(text); }, Qt::QueuedConnection);
+    pump_.PostError(text);
 }
 
 bool TSerialDispatcher::RunEvent(TDataPacket* sender, bool packet, const uint8_t* data, int size) {
-    auto call = std::make_shared<EventCall>();
+    auto call = std::make_shared<TSerialEventCall>();
+    call->sender = sender;
+    call->packet = packet;
     call->data.assign(data, data + size);
     {
         std::lock_guard lock(callMutex_);
-        if (stopping_ || !ui_)
+        if (stopping_)
             return false;
         currentCall_ = call;
     }
-    QMetaObject::invokeMethod(
-        ui_,
-        [call, sender, packet] {
-            {
-                std::lock_guard lock(call->mutex);
-                if (call->released)
-                    return; // the port closed or the collector went away first
-                call->state = EventCall::Running;
-            }
-            sender->FireEvent(packet, call->data.data(), int(call->data.size()));
-            {
-                std::lock_guard lock(call->mutex);
-                call->state = EventCall::Done;
-            }
-            call->changed.notify_all();
-        },
-        Qt::QueuedConnection);
+    pump_.PostEvent(call);
 
     bool started = false;
     {
         std::unique_lock lock(call->mutex);
-        call->changed.wait(lock, [&] { return call->state == EventCall::Done || call->released; });
-        started = call->state != EventCall::Pending;
+        call->changed.wait(lock,
+                           [&] { return call->state == TSerialEventCall::Done || call->released; });
+        started = call->state != TSerialEventCall::Pending;
     }
     std::lock_guard lock(callMutex_);
     currentCall_.reset();
@@ -252,7 +218,7 @@ void TSerialDispatcher::CancelPendingEvent() {
     if (!currentCall_)
         return;
     std::lock_guard callLock(currentCall_->mutex);
-    if (currentCall_->state == EventCall::Pending) {
+    if (currentCall_->state == TSerialEventCall::Pending) {
         currentCall_->released = true;
         currentCall_->changed.notify_all();
     }

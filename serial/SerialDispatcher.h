@@ -2,7 +2,6 @@
 
 #include "serial/ReceiveRing.h"
 
-#include <QObject>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -13,6 +12,8 @@
 
 class TDataPacket;
 class TDataPacketManager;
+class TSerialEventPump;
+struct TSerialEventCall;
 
 // The threads of an open port, created by opening and destroyed by closing:
 // - TComThread waits in poll() on the device and a wake-up descriptor and reads every byte
@@ -24,9 +25,9 @@ class TDataPacketManager;
 // manager keeps its own for timers and collectors).
 class TSerialDispatcher {
 public:
-    // Takes the descriptor; `ui` is the object whose thread runs the events.
+    // Takes the descriptor; `pump` runs the events on the user-interface thread.
     TSerialDispatcher(int fd, std::size_t outSize, int comNumber, TDataPacketManager& manager,
-                      QObject* ui);
+                      TSerialEventPump& pump);
     ~TSerialDispatcher(); // Stop(), then closes the device
     TSerialDispatcher(const TSerialDispatcher&) = delete;
     TSerialDispatcher& operator=(const TSerialDispatcher&) = delete;
@@ -45,8 +46,6 @@ public:
     void CancelPendingEvent();
 
 private:
-    struct EventCall;
-
     void ComThreadLoop();
     void DispThreadLoop();
     void OutThreadLoop();
@@ -56,7 +55,7 @@ private:
     const int comNumber_;
     int stopFd_ = -1; // eventfd: readable once stopping
     TDataPacketManager& manager_;
-    QObject* const ui_; // outlives the dispatcher
+    TSerialEventPump& pump_; // outlives the dispatcher
     std::atomic<bool> stopping_{false};
 
     std::mutex ringMutex_;
@@ -71,7 +70,7 @@ private:
     bool writeFailureReported_ = false;
 
     std::mutex callMutex_;
-    std::shared_ptr<EventCall> currentCall_;
+    std::shared_ptr<TSerialEventCall> currentCall_;
 
     std::thread comThread_, dispThread_, outThread_;
 };

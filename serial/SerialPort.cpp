@@ -5,8 +5,8 @@
 #include "serial/PosixSerialDevice.h"
 #include "serial/SerialDispatcher.h"
 #include "serial/SerialError.h"
+#include "serial/SerialEventPump.h"
 
-#include <QMetaObject>
 #include <system_error>
 
 namespace {
@@ -40,7 +40,8 @@ const QString closedPortText = QStringLiteral("Der COM-Port ist nicht geöffnet.
 } // namespace
 
 TSerialPort::TSerialPort(QObject* parent)
-    : QObject(parent), manager_(std::make_unique<TDataPacketManager>()) {
+    : QObject(parent), pump_(new TSerialEventPump(this)),
+      manager_(std::make_unique<TDataPacketManager>()) {
     manager_->SetEventRunner(
         [this](TDataPacket* sender, bool packet, const uint8_t* data, int size) {
             // Only TDispThread calls this, and only while the dispatcher exists.
@@ -99,7 +100,7 @@ void TSerialPort::OpenPort() {
         throw ESerialError(openFailureText(comNumber_, opened.failure, opened.error));
 
     auto dispatcher =
-        std::make_unique<TSerialDispatcher>(opened.fd, OutSize, comNumber_, *manager_, this);
+        std::make_unique<TSerialDispatcher>(opened.fd, OutSize, comNumber_, *manager_, *pump_);
     try {
         dispatcher->Start();
     } catch (const std::system_error&) {

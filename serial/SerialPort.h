@@ -9,6 +9,7 @@
 
 class TDataPacketManager;
 class TSerialDispatcher;
+class TSerialEventPump;
 
 // One COM port by number (see ComPortMap.h for how numbers map to devices). Use it from the
 // thread that owns it, the user-interface thread: packet and time-out events of its
@@ -59,6 +60,7 @@ private:
     TSerialDispatcher& RequireOpen(); // throws on a closed port
 
     uint16_t comNumber_ = 0;
+    TSerialEventPump* pump_; // a child: runs events on this object's thread
     std::unique_ptr<TDataPacketManager> manager_;
     std::unique_ptr<TSerialDispatcher> dispatcher_;
 };

@@ -1,0 +1,117 @@
+// Serial layer figures over a pseudo-terminal:
+//  - round trip: a byte written on the master until OnPacket runs on the user-interface
+//    thread, 1000 trips, median and 99th percentile (goal: p99 under 2 ms);
+//  - idle: CPU time of the whole process in 10 s with the port open and the collector armed
+//    (goal: under 1% of one core).
+// Usage: bench_serial_link [trips] [idle seconds]
+#include "PtyPair.h"
+#include "serial/ConfigHome.h"
+#include "serial/DataPacket.h"
+#include "serial/SerialPort.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <time.h>
+#include <vector>
+
+namespace {
+
+double cpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int trips = argc > 1 ? std::max(1, atoi(argv[1])) : 1000;
+    const int idleSeconds = argc > 2 ? std::max(1, atoi(argv[2])) : 10;
+
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    QDir().mkpath(QString::fromStdString(comPortsDir()));
+    PtyPair pty;
+    if (!pty.ok() || !linkComPort(1, pty.slavePath())) {
+        std::fprintf(stderr, "no pseudo-terminal\n");
+        return 1;
+    }
+
+    TSerialPort port;
+    port.Baud = 57600;
+    port.SetComNumber(1);
+    port.SetOpen(true);
+    TDataPacket packet;
+    packet.AutoEnable = false;
+    packet.StartCond = scAnyData;
+    packet.SetComPort(&port);
+    auto arm = [&](int size, int ticks) {
+        packet.SetEnabled(false);
+        packet.PacketSize = size;
+        packet.EndCond = ecPacketSize;
+        packet.TimeOut = ticks;
+        packet.SetEnabled(true);
+    };
+
+    using Clock = std::chrono::steady_clock;
+    const int warmup = 20;
+    std::vector<double> micros;
+    micros.reserve(std::size_t(trips));
+    Clock::time_point sent;
+    int done = 0;
+    QEventLoop loop;
+    auto sendNext = [&] {
+        sent = Clock::now();
+        pty.write(QByteArray(1, char(0x06)));
+    };
+    packet.OnPacket = [&](TDataPacket*, const uint8_t*, int) {
+        const double us = std::chrono::duration<double, std::micro>(Clock::now() - sent).count();
+        if (done++ >= warmup)
+            micros.push_back(us);
+        if (done == trips + warmup) {
+            loop.quit();
+            return;
+        }
+        arm(1, 18);
+        QTimer::singleShot(0, sendNext);
+    };
+    packet.OnTimeout = [&](TDataPacket*) {
+        std::fprintf(stderr, "time-out during the round trips\n");
+        loop.exit(1);
+    };
+    arm(1, 18);
+    QTimer::singleShot(0, sendNext);
+    if (loop.exec() != 0)
+        return 1;
+
+    std::sort(micros.begin(), micros.end());
+    const auto at = [&](double q) {
+        return micros[std::min(micros.size() - 1, std::size_t(q * double(micros.size())))];
+    };
+    std::printf("round trip (master write -> OnPacket on the UI thread), %d trips:\n", trips);
+    std::printf("  median %.3f ms, p99 %.3f ms, max %.3f ms\n", at(0.5) / 1000, at(0.99) / 1000,
+                micros.back() / 1000);
+
+    // idle: port open, collector armed for a reply that does not come
+    packet.OnPacket = nullptr;
+    arm(61, 2184);
+    QEventLoop idle;
+    QTimer::singleShot(idleSeconds * 1000, &idle, &QEventLoop::quit);
+    const double cpu0 = cpuSeconds();
+    const auto wall0 = Clock::now();
+    idle.exec();
+    const double cpu = cpuSeconds() - cpu0;
+    const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
+    std::printf("idle with port open and collector armed, %.1f s: CPU %.1f ms = %.3f%% of one "
+                "core\n",
+                wall, cpu * 1000, 100.0 * cpu / wall);
+    port.SetOpen(false);
+    return 0;
+}
