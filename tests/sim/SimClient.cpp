@@ -1,0 +1,88 @@
+#include "SimClient.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+SimClient::SimClient(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0)
+        return;
+    termios tio{};
+    ::tcgetattr(fd_, &tio);
+    ::cfmakeraw(&tio);
+    ::cfsetspeed(&tio, B57600);
+    ::tcsetattr(fd_, TCSANOW, &tio);
+    ::tcflush(fd_, TCIOFLUSH);
+}
+
+SimClient::~SimClient() {
+    close();
+}
+
+void SimClient::close() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+void SimClient::send(std::string_view data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EAGAIN) {
+            pollfd p{fd_, POLLOUT, 0};
+            ::poll(&p, 1, 100);
+        } else if (!(n < 0 && errno == EINTR)) {
+            return;
+        }
+    }
+}
+
+std::string SimClient::read(std::size_t count, std::chrono::milliseconds timeout) {
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + timeout;
+    std::string got;
+    while (got.size() < count) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (left <= 0)
+            break;
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left)) <= 0)
+            continue;
+        char buf[256];
+        const ssize_t n = ::read(fd_, buf, std::min(sizeof buf, count - got.size()));
+        if (n > 0)
+            got.append(buf, static_cast<std::size_t>(n));
+        else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+            break; // hung up
+    }
+    return got;
+}
+
+std::string SimClient::readFor(std::chrono::milliseconds window) {
+    return read(std::size_t(-1) / 2, window);
+}
+
+bool SimClient::waitHangUp(std::chrono::milliseconds timeout) {
+    pollfd p{fd_, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(timeout.count())) <= 0)
+        return false;
+    if (p.revents & POLLHUP)
+        return true;
+    char c;
+    const ssize_t n = ::read(fd_, &c, 1);
+    return n == 0 || (n < 0 && errno == EIO);
+}
+
+std::string bytes(std::initializer_list<unsigned> values) {
+    std::string s;
+    for (unsigned v : values)
+        s += static_cast<char>(v);
+    return s;
+}

@@ -1,0 +1,252 @@
+// The simulator's port entry, its state file and its behaviour when the other side comes
+// and goes.
+#include "SimClient.h"
+#include "tools/SimState.h"
+#include "tools/ZuvexSim.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sys/resource.h>
+#include <thread>
+
+using namespace zuvexsim;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string Ident = "Zuvex 910k\r\n";
+
+std::string target(const std::string& entry) {
+    return QFileInfo(QString::fromStdString(entry)).symLinkTarget().toStdString();
+}
+
+bool exists(const std::string& path) {
+    return QFileInfo::exists(QString::fromStdString(path)) ||
+           QFileInfo(QString::fromStdString(path)).isSymLink();
+}
+
+std::chrono::microseconds cpuTime() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+}
+
+} // namespace
+
+class TestSimLifecycle : public QObject {
+    Q_OBJECT
+    QTemporaryDir home;
+    std::string portsDir() const { return home.path().toStdString() + "/zuvex910k/ports"; }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(home.isValid());
+        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    }
+
+    void portEntryPublishedAndRemoved() {
+        ZuvexSim sim;
+        QCOMPARE(sim.portPath(), portsDir() + "/COM3");
+        QVERIFY(!exists(sim.portPath()));
+        sim.start();
+        QVERIFY(QFileInfo(QString::fromStdString(sim.portPath())).isSymLink());
+        QCOMPARE(target(sim.portPath()), sim.slavePath());
+        const std::string firstPty = sim.slavePath();
+        sim.stop();
+        QVERIFY(!exists(sim.portPath()));
+        sim.start(); // a fresh pseudo-terminal each time, and it answers again
+        QVERIFY(exists(sim.portPath()));
+        SimClient client(sim.portPath());
+        client.send("T\r");
+        QCOMPARE(client.read(12, 1000ms), Ident);
+        (void)firstPty;
+    }
+
+    void portEntryRemovedOnDestruction() {
+        std::string entry;
+        {
+            SimOptions options;
+            options.port = 9;
+            ZuvexSim sim(options);
+            sim.start();
+            entry = sim.portPath();
+            QVERIFY(exists(entry));
+        }
+        QVERIFY(!exists(entry));
+    }
+
+    void silentMissingAndSimulatorCoexist() {
+        ZuvexSim silent(silentPortOptions(1));
+        ZuvexSim::removePortEntry(2);
+        SimOptions options;
+        options.port = 3;
+        ZuvexSim device(options);
+        silent.start();
+        device.start();
+        QVERIFY(exists(portsDir() + "/COM1"));
+        QVERIFY(!exists(portsDir() + "/COM2"));
+        SimClient com1(portsDir() + "/COM1");
+        SimClient com3(portsDir() + "/COM3");
+        QVERIFY(com1.isOpen());
+        QVERIFY(com3.isOpen());
+        QVERIFY(!SimClient(portsDir() + "/COM2").isOpen());
+        com1.send("T\r");
+        com3.send("T\r");
+        QCOMPARE(com3.read(12, 1000ms), Ident);
+        QCOMPARE(com1.readFor(200ms), std::string());
+        QVERIFY(silent.waitForReceived(2, 1000ms));
+        QCOMPARE(silent.received(), std::string("T\r"));
+        QCOMPARE(device.received(), std::string("T\r"));
+    }
+
+    void takenOverEntryIsLeftToItsOwner() {
+        SimOptions options;
+        options.port = 5;
+        ZuvexSim first(options);
+        ZuvexSim second(options);
+        first.start();
+        second.start();
+        QCOMPARE(target(second.portPath()), second.slavePath());
+        first.stop(); // must not remove the entry that now belongs to `second`
+        QCOMPARE(target(second.portPath()), second.slavePath());
+        second.stop();
+        QVERIFY(!exists(second.portPath()));
+    }
+
+    void stateSurvivesRestart() {
+        const std::string path = home.path().toStdString() + "/state-a";
+        ConfigImage image{};
+        for (int i = 0; i < ConfigImageSize; ++i)
+            image[i] = static_cast<std::uint8_t>(200 - i);
+        SimOptions options;
+        options.statePath = path;
+        options.restartMs = 0;
+        {
+            ZuvexSim sim(options);
+            QCOMPARE(sim.image(), factoryImage()); // fresh state: factory settings
+            sim.start();
+            SimClient client(sim.portPath());
+            client.send("W0000,3c\r");
+            client.send(std::string(image.begin(), image.end()));
+            client.send(std::string(1, static_cast<char>(imageChecksum(image))));
+            QCOMPARE(client.read(62, 2000ms), std::string(62, '\x06'));
+            QVERIFY(sim.waitForMode(DeviceMode::Command, 1000ms));
+            client.send("\x05"
+                        "0000"
+                        "58642");
+            QCOMPARE(client.read(3, 1000ms), std::string(3, '\x06'));
+            client.send("U\r<");
+            QCOMPARE(client.read(2, 1000ms), std::string(">L"));
+            client.send(std::string("\x00\x02\xAB\xCD", 4));
+            QCOMPARE(client.read(1, 1000ms), std::string("\x11"));
+            sim.setFirmwareVersion("9.99");
+        }
+        ZuvexSim again(options);
+        QCOMPARE(again.image(), image);
+        QCOMPARE(again.pin(), std::string("8642"));
+        QCOMPARE(again.firmwareVersion(), std::string("9.99"));
+        QCOMPARE(again.lastFirmware(), (std::vector<std::uint8_t>{0x00, 0x02, 0xAB, 0xCD}));
+        again.start();
+        SimClient client(again.portPath());
+        client.send("R0000,3c\r");
+        const std::string block = client.read(61, 1000ms);
+        QCOMPARE(block.substr(0, 60), std::string(image.begin(), image.end()));
+    }
+
+    void unreadableStateIsKeptAside() {
+        const std::string path = home.path().toStdString() + "/state-b";
+        {
+            QFile file(QString::fromStdString(path));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("image=01 02\npin=12\n");
+        }
+        SimOptions options;
+        options.statePath = path;
+        ZuvexSim sim(options);
+        QCOMPARE(sim.image(), factoryImage());
+        QCOMPARE(sim.pin(), std::string(DefaultPin));
+        QFile kept(QString::fromStdString(path + ".corrupt"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("image=01 02\npin=12\n"));
+        DeviceMemory saved;
+        std::string error;
+        QVERIFY2(loadState(path, saved, error), error.c_str()); // a fresh, valid state
+        QCOMPARE(saved.image, factoryImage());
+    }
+
+    void invalidValuesAreRefused() {
+        ZuvexSim sim;
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, sim.setPin("12a4"));
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, sim.setPin("12345"));
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, sim.setFirmwareVersion("1\r\n2"));
+        QCOMPARE(sim.pin(), std::string(DefaultPin));
+    }
+
+    void closedPortDoesNotSpinAndReopens() {
+        ZuvexSim sim;
+        sim.start();
+        {
+            SimClient client(sim.portPath());
+            client.send("T\r");
+            QCOMPARE(client.read(12, 1000ms), Ident);
+        }
+        const auto before = cpuTime();
+        std::this_thread::sleep_for(500ms);
+        // An idle simulator whose port nobody holds must not busy-wait.
+        QVERIFY(cpuTime() - before < 200ms);
+        SimClient client(sim.portPath());
+        client.send("T\r");
+        QCOMPARE(client.read(12, 1000ms), Ident);
+    }
+
+    void trafficIsTimedAndClearable() {
+        ZuvexSim sim;
+        sim.start();
+        SimClient client(sim.portPath());
+        const auto t0 = std::chrono::steady_clock::now();
+        client.send("T\r");
+        QCOMPARE(client.read(12, 1000ms), Ident);
+        const auto traffic = sim.traffic();
+        QCOMPARE(traffic.size(), std::size_t(14));
+        QVERIFY(traffic[0].received && traffic[1].received && !traffic[2].received);
+        QVERIFY(traffic[0].at >= t0);
+        for (std::size_t i = 1; i < traffic.size(); ++i)
+            QVERIFY(traffic[i].at >= traffic[i - 1].at);
+        QCOMPARE(sim.sent(), Ident);
+        sim.clearTraffic();
+        QVERIFY(sim.traffic().empty());
+        QVERIFY(!sim.waitForReceived(1, 100ms));
+    }
+
+    void logShowsBothDirections() {
+        std::mutex m;
+        std::vector<std::string> lines;
+        SimOptions options;
+        options.log = true;
+        options.logSink = [&](const std::string& line) {
+            std::lock_guard lock(m);
+            lines.push_back(line);
+        };
+        ZuvexSim sim(options);
+        sim.start();
+        SimClient client(sim.portPath());
+        client.send("T\r");
+        QCOMPARE(client.read(12, 1000ms), Ident);
+        sim.stop();
+        std::lock_guard lock(m);
+        auto has = [&](const std::string& part) {
+            for (const auto& l : lines)
+                if (l.find(part) != std::string::npos && l.rfind("[COM3 ", 0) == 0)
+                    return true;
+            return false;
+        };
+        QVERIFY(has("<- 54 0D  \"T\\r\""));
+        QVERIFY(has("-> 5A 75 76 65 78 20 39 31 30 6B 0D 0A  \"Zuvex 910k\\r\\n\""));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSimLifecycle)
+#include "tst_sim_lifecycle.moc"

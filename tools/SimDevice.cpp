@@ -1,0 +1,332 @@
+#include "tools/SimDevice.h"
+
+#include "tools/SimLog.h"
+
+namespace zuvexsim {
+
+namespace {
+
+constexpr std::size_t MaxCommandLength = 32;     // longer lines are garbage
+constexpr std::size_t MaxFirmwareSize = 1 << 20; // the device's flash is full beyond this
+
+bool isAck(ReplyKind kind) {
+    return kind == ReplyKind::WriteAck || kind == ReplyKind::PinAck || kind == ReplyKind::RecordAck;
+}
+
+bool isDigits(const std::string& text) {
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+} // namespace
+
+SimDevice::SimDevice(SimHost& host, SimTimings timings) : host_(host), timings_(timings) {}
+
+std::optional<Clock::time_point> SimDevice::deadline() const {
+    switch (mode_) {
+    case DeviceMode::Command:
+        return std::nullopt;
+    case DeviceMode::Restarting:
+        return restartEnd_;
+    case DeviceMode::Loading:
+        return lastActivity_ + timings_.loadIdle;
+    case DeviceMode::Writing:
+    case DeviceMode::PinChange:
+        return lastActivity_ + timings_.exchangeIdle;
+    }
+    return std::nullopt;
+}
+
+void SimDevice::onDeadline() {
+    switch (mode_) {
+    case DeviceMode::Command:
+        break;
+    case DeviceMode::Restarting:
+        host_.note("restart over, ready");
+        enter(DeviceMode::Command);
+        break;
+    case DeviceMode::Writing:
+        host_.note("write abandoned after " + std::to_string(writeCount_) + " bytes, image kept");
+        enter(DeviceMode::Command);
+        break;
+    case DeviceMode::PinChange:
+        host_.note("PIN change abandoned, PIN kept");
+        enter(DeviceMode::Command);
+        break;
+    case DeviceMode::Loading:
+        endLoading();
+        break;
+    }
+}
+
+void SimDevice::powerOff() {
+    if (mode_ == DeviceMode::Loading && recordIndex_ > 0) {
+        DeviceMemory memory = host_.memory();
+        memory.lastFirmware = loaded_;
+        host_.store(memory);
+    }
+}
+
+void SimDevice::onByte(std::uint8_t byte, Clock::time_point at) {
+    if (mode_ == DeviceMode::Restarting) {
+        if (at < restartEnd_)
+            return; // restarting: input is lost
+        enter(DeviceMode::Command);
+    }
+    if (host_.faults().silent)
+        return;
+    lastActivity_ = at;
+    switch (mode_) {
+    case DeviceMode::Command:
+        commandByte(byte);
+        break;
+    case DeviceMode::Writing:
+        writeByte(byte);
+        break;
+    case DeviceMode::PinChange:
+        pinByte(byte);
+        break;
+    case DeviceMode::Loading:
+        loadByte(byte);
+        break;
+    case DeviceMode::Restarting:
+        break;
+    }
+    // Idle limits count from the device's own last reply as well.
+    if (lastActivity_ < Clock::now())
+        lastActivity_ = Clock::now();
+}
+
+void SimDevice::commandByte(std::uint8_t byte) {
+    const SimFaults faults = host_.faults();
+    if (awaitingLoadConfirm_) {
+        awaitingLoadConfirm_ = false;
+        if (byte == '<') {
+            if (faults.neverSendL) {
+                host_.note("\"<\" left unanswered");
+                return;
+            }
+            reply(ReplyKind::LoadReady, "L", faults);
+            host_.note("firmware loading mode");
+            enter(DeviceMode::Loading);
+            return;
+        }
+    }
+    if (byte == ENQ && line_.empty()) {
+        if (acknowledge(faults.pinFault, 0, ReplyKind::PinAck, faults)) {
+            enter(DeviceMode::PinChange);
+            pinStep_ = 1;
+        }
+        return;
+    }
+    if (byte == '\r') {
+        const std::string line = line_;
+        line_.clear();
+        commandLine(line);
+        return;
+    }
+    if (line_.empty() && (byte == '\n' || byte == 0))
+        return; // a LF after the CR of the last command, or line noise
+    if (line_.size() >= MaxCommandLength)
+        line_.clear();
+    line_ += static_cast<char>(byte);
+}
+
+void SimDevice::commandLine(const std::string& line) {
+    const SimFaults faults = host_.faults();
+    if (line == "T") {
+        reply(ReplyKind::Identification, faults.identification + "\r\n", faults);
+    } else if (line == "V") {
+        reply(ReplyKind::Version, host_.memory().version + "\r\n", faults);
+    } else if (line == "R0000,3c") {
+        const ConfigImage image = host_.memory().image;
+        std::string block(image.begin(), image.end());
+        std::uint8_t sum = imageChecksum(image);
+        if (faults.corruptReadChecksum)
+            ++sum;
+        block += static_cast<char>(sum);
+        reply(ReplyKind::Image, block, faults);
+    } else if (line == "W0000,3c") {
+        if (acknowledge(faults.writeFault, WriteCommandStep, ReplyKind::WriteAck, faults))
+            enter(DeviceMode::Writing);
+    } else if (line == "U") {
+        reply(ReplyKind::LoadPrompt, ">", faults);
+        awaitingLoadConfirm_ = true;
+    } else {
+        host_.note("unknown command " + quoted(line + "\r") + " ignored");
+    }
+}
+
+void SimDevice::writeByte(std::uint8_t byte) {
+    const SimFaults faults = host_.faults();
+    if (writeCount_ < ConfigImageSize) {
+        const int step = writeCount_;
+        incoming_[writeCount_++] = byte;
+        if (!acknowledge(faults.writeFault, step, ReplyKind::WriteAck, faults))
+            enter(DeviceMode::Command);
+        return;
+    }
+    if (byte != imageChecksum(incoming_)) {
+        reply(ReplyKind::WriteAck, std::string(1, static_cast<char>(NAK)), faults);
+        host_.note("write checksum wrong, image kept");
+        enter(DeviceMode::Command);
+        return;
+    }
+    if (!acknowledge(faults.writeFault, WriteChecksumStep, ReplyKind::WriteAck, faults)) {
+        enter(DeviceMode::Command);
+        return;
+    }
+    DeviceMemory memory = host_.memory();
+    memory.image = incoming_;
+    host_.store(memory);
+    host_.note("image stored, restarting");
+    restart();
+}
+
+void SimDevice::pinByte(std::uint8_t byte) {
+    const SimFaults faults = host_.faults();
+    pinBytes_ += static_cast<char>(byte);
+    if (pinStep_ == 1 && pinBytes_.size() == 4) {
+        if (pinBytes_ != host_.memory().pin) {
+            reply(ReplyKind::PinAck, std::string(1, static_cast<char>(NAK)), faults);
+            host_.note("old PIN wrong");
+            enter(DeviceMode::Command);
+        } else if (!acknowledge(faults.pinFault, 1, ReplyKind::PinAck, faults)) {
+            enter(DeviceMode::Command);
+        } else {
+            pinStep_ = 2;
+            pinBytes_.clear();
+        }
+    } else if (pinStep_ == 2 && pinBytes_.size() == 5) {
+        const std::string digits = pinBytes_.substr(1);
+        if (pinBytes_[0] != '5' || !isDigits(digits)) {
+            reply(ReplyKind::PinAck, std::string(1, static_cast<char>(NAK)), faults);
+            host_.note("new PIN malformed, PIN kept");
+        } else if (acknowledge(faults.pinFault, 2, ReplyKind::PinAck, faults)) {
+            DeviceMemory memory = host_.memory();
+            memory.pin = digits;
+            host_.store(memory);
+            host_.note("PIN changed");
+        }
+        enter(DeviceMode::Command);
+    }
+}
+
+void SimDevice::loadByte(std::uint8_t byte) {
+    record_ += static_cast<char>(byte);
+    if (record_.size() < 2)
+        return;
+    const std::size_t length =
+        static_cast<std::uint8_t>(record_[0]) * 256u + static_cast<std::uint8_t>(record_[1]);
+    if (record_.size() == length + 2)
+        recordComplete();
+}
+
+void SimDevice::recordComplete() {
+    const SimFaults faults = host_.faults();
+    const std::string record = record_;
+    record_.clear();
+    const std::string index = std::to_string(recordIndex_);
+    if (recordIndex_ == faults.silentRecord) {
+        host_.note("record " + index + " left unacknowledged");
+        return;
+    }
+    if (recordIndex_ == faults.rejectRecord && rejections_ < faults.rejectTimes) {
+        ++rejections_;
+        reply(ReplyKind::RecordAck, std::string(1, static_cast<char>(NAK)), faults);
+        host_.note("record " + index + " rejected (" + std::to_string(rejections_) + ")");
+        return;
+    }
+    if (loaded_.size() + record.size() > MaxFirmwareSize) {
+        reply(ReplyKind::RecordAck, std::string(1, static_cast<char>(NAK)), faults);
+        host_.note("record " + index + " rejected: firmware memory full");
+        return;
+    }
+    loaded_.insert(loaded_.end(), record.begin(), record.end());
+    ++recordIndex_;
+    rejections_ = 0;
+    reply(ReplyKind::RecordAck, std::string(1, static_cast<char>(RecordAccepted)), faults);
+}
+
+void SimDevice::endLoading() {
+    if (!record_.empty())
+        host_.note("incomplete record of " + std::to_string(record_.size()) + " bytes dropped");
+    if (recordIndex_ > 0) {
+        DeviceMemory memory = host_.memory();
+        memory.lastFirmware = loaded_;
+        host_.store(memory);
+    }
+    host_.note("loading mode over: " + std::to_string(recordIndex_) + " records, " +
+               std::to_string(loaded_.size()) + " bytes; restarting");
+    restart();
+}
+
+bool SimDevice::acknowledge(const AckFault& fault, int step, ReplyKind kind,
+                            const SimFaults& faults) {
+    if (fault.kind != AckFault::Kind::None && fault.at == step) {
+        const std::string where = "step " + std::to_string(step);
+        switch (fault.kind) {
+        case AckFault::Kind::Nak:
+            reply(kind, std::string(1, static_cast<char>(NAK)), faults);
+            host_.note("NAK injected at " + where);
+            return false;
+        case AckFault::Kind::Silent:
+            host_.note("acknowledgement withheld at " + where);
+            return false;
+        case AckFault::Kind::Other:
+            reply(kind, std::string(1, static_cast<char>(fault.other)), faults);
+            host_.note("wrong acknowledgement injected at " + where);
+            return false;
+        case AckFault::Kind::Late:
+            host_.pause(std::chrono::milliseconds(fault.lateMs));
+            break;
+        case AckFault::Kind::None:
+            break;
+        }
+    }
+    reply(kind, std::string(1, static_cast<char>(ACK)), faults);
+    return true;
+}
+
+void SimDevice::reply(ReplyKind kind, const std::string& bytes, const SimFaults& faults) {
+    if (isAck(kind) && faults.ackDelayMs > 0)
+        host_.pause(std::chrono::milliseconds(faults.ackDelayMs));
+    const bool stray = (faults.strayOn & static_cast<unsigned>(kind)) != 0;
+    const std::string out = stray ? faults.strayBefore + bytes + faults.strayAfter : bytes;
+    if (faults.chunkSize <= 0) {
+        host_.send(out);
+        return;
+    }
+    const std::size_t size = static_cast<std::size_t>(faults.chunkSize);
+    for (std::size_t pos = 0; pos < out.size(); pos += size) {
+        if (pos > 0)
+            host_.pause(std::chrono::milliseconds(faults.chunkPauseMs));
+        host_.send(out.substr(pos, size));
+    }
+}
+
+void SimDevice::enter(DeviceMode mode) {
+    mode_ = mode;
+    lastActivity_ = Clock::now();
+    writeCount_ = 0;
+    pinBytes_.clear();
+    pinStep_ = 0;
+    if (mode == DeviceMode::Loading) {
+        record_.clear();
+        recordIndex_ = 0;
+        rejections_ = 0;
+        loaded_.clear();
+    }
+    host_.modeChanged(mode);
+}
+
+void SimDevice::restart() {
+    restartEnd_ = Clock::now() + timings_.restart;
+    line_.clear();
+    awaitingLoadConfirm_ = false;
+    enter(DeviceMode::Restarting);
+}
+
+} // namespace zuvexsim
