@@ -17,6 +17,10 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
 
+// Makes the pictures of resources/ (":/images/...") available; TEditorPages does it
+// itself, anyone who needs them earlier may call it (repeated calls do nothing).
+void InitConfigResources();
+
 // The controls of one internal port (port p carries 20 + p in the object names).
 struct PortControls {
     QFrame* panelTyp = nullptr; // radio group: device type

@@ -13,10 +13,14 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-// The overview picture is compiled into this static library; its initialiser must be
-// referenced or the linker drops it.
-static void initEditorResources() {
-    Q_INIT_RESOURCE(resources);
+// The pictures of resources/ are compiled into this static library; their initialiser
+// must be referenced or the linker drops it.
+void InitConfigResources() {
+    static const bool done = [] {
+        Q_INIT_RESOURCE(resources);
+        return true;
+    }();
+    (void)done;
 }
 
 namespace {
@@ -89,7 +93,7 @@ template <class Button> Button* makeCellButton(QWidget* panel, const QString& na
 
 TEditorPages::TEditorPages(QWidget* treeParent, QWidget* pageParent, QObject* parent)
     : QObject(parent) {
-    initEditorResources();
+    InitConfigResources();
     buildTree(treeParent);
     buildImagePage(pageParent);
     buildLtgPage(pageParent);
