@@ -3,6 +3,7 @@
 #include "TestHome.h"
 #include "app/AppForm.h"
 #include "config/EditorPages.h"
+#include "config/HelpPanel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -11,6 +12,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -131,6 +133,27 @@ private slots:
         QCOMPARE(prints, 1);
         QCOMPARE(pins, 0);
         form.close();
+    }
+
+    void helpPanelFollowsMenus() {
+        TAppForm form;
+        auto* info = form.Help->InfoText();
+        form.Help->ShowHelpTopic(2);
+        QVERIFY(info->toPlainText().startsWith("Externanschluss"));
+        // the menu "Konfiguration" carries topic 8, the same text as topic 1
+        form.MenuKonfiguration->popup(QPoint(0, 0));
+        QVERIFY(waitFor([&] { return info->toPlainText().startsWith("Konfigurationsprogramm"); }));
+        form.MenuKonfiguration->setActiveAction(form.findChild<QAction*>("FileOpenItem"));
+        QVERIFY(waitFor([&] { return info->toPlainText().startsWith("Öffnen"); }));
+        form.MenuKonfiguration->close();
+        // "Hilfe" and its item "&Info..." carry no topic number: the panel is emptied
+        form.Help->ShowHelpTopic(2);
+        form.MenuHilfe->popup(QPoint(0, 0));
+        QVERIFY(waitFor([&] { return info->toPlainText().isEmpty(); }));
+        form.Help->ShowHelpTopic(2);
+        form.MenuHilfe->setActiveAction(form.HelpAbout1);
+        QVERIFY(waitFor([&] { return info->toPlainText().isEmpty(); }));
+        form.MenuHilfe->close();
     }
 
     void factoryResetAnsweredNoChangesNothing() {
