@@ -12,6 +12,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QPushButton;
 class QToolBar;
 class QToolButton;
 class QWidget;
@@ -62,8 +63,8 @@ public:
     TEditorPages* Editor = nullptr;
     QToolBar* ToolBar1 = nullptr;
     QToolButton* ToolButton10 = nullptr;
-    QToolButton* SpeedButton1 = nullptr;
-    QToolButton* SpeedButton2 = nullptr;
+    QPushButton* SpeedButton1 = nullptr; // "Konfiguration speichern " (Upload)
+    QPushButton* SpeedButton2 = nullptr; // "Konfiguration auslesen" (Download)
     QWidget* PanelTree = nullptr;
     QWidget* PanelPages = nullptr;
     THelpPanel* Help = nullptr;

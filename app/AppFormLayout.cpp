@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -175,13 +176,12 @@ void TAppForm::buildToolBar() {
     ToolBar1->addWidget(ToolButton10);
     ToolBar1->addSeparator();
     auto wide = [this](const char* name, const QString& caption, QAction* action) {
-        auto* b = new QToolButton(ToolBar1);
+        auto* b = new QPushButton(caption, ToolBar1);
         b->setObjectName(QString::fromLatin1(name));
-        b->setText(caption);
         b->setFixedSize(197, 22);
-        b->setAutoRaise(false);
-        connect(b, &QToolButton::clicked, action, &QAction::trigger);
-        connect(action, &QAction::enabledChanged, b, &QToolButton::setEnabled);
+        b->setFocusPolicy(Qt::NoFocus);
+        connect(b, &QPushButton::clicked, action, &QAction::trigger);
+        connect(action, &QAction::enabledChanged, b, &QPushButton::setEnabled);
         ToolBar1->addWidget(b);
         return b;
     };

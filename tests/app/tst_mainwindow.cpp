@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 #include <QTextEdit>
