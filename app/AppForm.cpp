@@ -84,5 +84,6 @@ void TAppForm::UpdateCaption() {
 void ShowApplicationError(const QString& text) {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Zuvex 910k Konfigurator"), text,
                     QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("ApplicationErrorBox"));
     box.exec();
 }
