@@ -108,17 +108,17 @@ void SimDevice::commandByte(std::uint8_t byte) {
                 host_.note("\"<\" left unanswered");
                 return;
             }
-            reply(ReplyKind::LoadReady, "L", faults);
-            host_.note("firmware loading mode");
             enter(DeviceMode::Loading);
+            host_.note("firmware loading mode");
+            reply(ReplyKind::LoadReady, "L", faults);
             return;
         }
     }
     if (byte == ENQ && line_.empty()) {
-        if (acknowledge(faults.pinFault, 0, ReplyKind::PinAck, faults)) {
+        acknowledge(faults.pinFault, 0, ReplyKind::PinAck, faults, [this] {
             enter(DeviceMode::PinChange);
             pinStep_ = 1;
-        }
+        });
         return;
     }
     if (byte == '\r') {
@@ -149,11 +149,11 @@ void SimDevice::commandLine(const std::string& line) {
         block += static_cast<char>(sum);
         reply(ReplyKind::Image, block, faults);
     } else if (line == "W0000,3c") {
-        if (acknowledge(faults.writeFault, WriteCommandStep, ReplyKind::WriteAck, faults))
-            enter(DeviceMode::Writing);
+        acknowledge(faults.writeFault, WriteCommandStep, ReplyKind::WriteAck, faults,
+                    [this] { enter(DeviceMode::Writing); });
     } else if (line == "U") {
-        reply(ReplyKind::LoadPrompt, ">", faults);
         awaitingLoadConfirm_ = true;
+        reply(ReplyKind::LoadPrompt, ">", faults);
     } else {
         host_.note("unknown command " + quoted(line + "\r") + " ignored");
     }
@@ -164,25 +164,23 @@ void SimDevice::writeByte(std::uint8_t byte) {
     if (writeCount_ < ConfigImageSize) {
         const int step = writeCount_;
         incoming_[writeCount_++] = byte;
-        if (!acknowledge(faults.writeFault, step, ReplyKind::WriteAck, faults))
-            enter(DeviceMode::Command);
+        acknowledge(faults.writeFault, step, ReplyKind::WriteAck, faults);
         return;
     }
     if (byte != imageChecksum(incoming_)) {
-        reply(ReplyKind::WriteAck, std::string(1, static_cast<char>(NAK)), faults);
-        host_.note("write checksum wrong, image kept");
-        enter(DeviceMode::Command);
+        refuse(ReplyKind::WriteAck, NAK, "write checksum wrong, image kept", faults);
         return;
     }
-    if (!acknowledge(faults.writeFault, WriteChecksumStep, ReplyKind::WriteAck, faults)) {
-        enter(DeviceMode::Command);
-        return;
-    }
-    DeviceMemory memory = host_.memory();
-    memory.image = incoming_;
-    host_.store(memory);
-    host_.note("image stored, restarting");
-    restart();
+    const bool stored =
+        acknowledge(faults.writeFault, WriteChecksumStep, ReplyKind::WriteAck, faults, [this] {
+            DeviceMemory memory = host_.memory();
+            memory.image = incoming_;
+            host_.store(memory);
+            host_.note("image stored, restarting");
+            restart();
+        });
+    if (stored)
+        restartEnd_ = Clock::now() + timings_.restart; // the restart begins after the ACK
 }
 
 void SimDevice::pinByte(std::uint8_t byte) {
@@ -190,27 +188,26 @@ void SimDevice::pinByte(std::uint8_t byte) {
     pinBytes_ += static_cast<char>(byte);
     if (pinStep_ == 1 && pinBytes_.size() == 4) {
         if (pinBytes_ != host_.memory().pin) {
-            reply(ReplyKind::PinAck, std::string(1, static_cast<char>(NAK)), faults);
-            host_.note("old PIN wrong");
-            enter(DeviceMode::Command);
-        } else if (!acknowledge(faults.pinFault, 1, ReplyKind::PinAck, faults)) {
-            enter(DeviceMode::Command);
+            refuse(ReplyKind::PinAck, NAK, "old PIN wrong", faults);
         } else {
-            pinStep_ = 2;
-            pinBytes_.clear();
+            acknowledge(faults.pinFault, 1, ReplyKind::PinAck, faults, [this] {
+                pinStep_ = 2;
+                pinBytes_.clear();
+            });
         }
     } else if (pinStep_ == 2 && pinBytes_.size() == 5) {
         const std::string digits = pinBytes_.substr(1);
         if (pinBytes_[0] != '5' || !isDigits(digits)) {
-            reply(ReplyKind::PinAck, std::string(1, static_cast<char>(NAK)), faults);
-            host_.note("new PIN malformed, PIN kept");
-        } else if (acknowledge(faults.pinFault, 2, ReplyKind::PinAck, faults)) {
-            DeviceMemory memory = host_.memory();
-            memory.pin = digits;
-            host_.store(memory);
-            host_.note("PIN changed");
+            refuse(ReplyKind::PinAck, NAK, "new PIN malformed, PIN kept", faults);
+        } else {
+            acknowledge(faults.pinFault, 2, ReplyKind::PinAck, faults, [&] {
+                DeviceMemory memory = host_.memory();
+                memory.pin = digits;
+                host_.store(memory);
+                host_.note("PIN changed");
+                enter(DeviceMode::Command);
+            });
         }
-        enter(DeviceMode::Command);
     }
 }
 
@@ -264,20 +261,19 @@ void SimDevice::endLoading() {
 }
 
 bool SimDevice::acknowledge(const AckFault& fault, int step, ReplyKind kind,
-                            const SimFaults& faults) {
+                            const SimFaults& faults, const std::function<void()>& commit) {
     if (fault.kind != AckFault::Kind::None && fault.at == step) {
         const std::string where = "step " + std::to_string(step);
         switch (fault.kind) {
         case AckFault::Kind::Nak:
-            reply(kind, std::string(1, static_cast<char>(NAK)), faults);
-            host_.note("NAK injected at " + where);
+            refuse(kind, NAK, "NAK injected at " + where, faults);
             return false;
         case AckFault::Kind::Silent:
+            enter(DeviceMode::Command);
             host_.note("acknowledgement withheld at " + where);
             return false;
         case AckFault::Kind::Other:
-            reply(kind, std::string(1, static_cast<char>(fault.other)), faults);
-            host_.note("wrong acknowledgement injected at " + where);
+            refuse(kind, fault.other, "wrong acknowledgement injected at " + where, faults);
             return false;
         case AckFault::Kind::Late:
             host_.pause(std::chrono::milliseconds(fault.lateMs));
@@ -286,8 +282,17 @@ bool SimDevice::acknowledge(const AckFault& fault, int step, ReplyKind kind,
             break;
         }
     }
+    if (commit)
+        commit();
     reply(kind, std::string(1, static_cast<char>(ACK)), faults);
     return true;
+}
+
+void SimDevice::refuse(ReplyKind kind, std::uint8_t byte, const std::string& why,
+                       const SimFaults& faults) {
+    enter(DeviceMode::Command);
+    host_.note(why);
+    reply(kind, std::string(1, static_cast<char>(byte)), faults);
 }
 
 void SimDevice::reply(ReplyKind kind, const std::string& bytes, const SimFaults& faults) {

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -57,8 +58,14 @@ private:
     void recordComplete();
     void endLoading();
 
-    // Sends an acknowledgement unless `fault` applies at `step`; false ends the exchange.
-    bool acknowledge(const AckFault& fault, int step, ReplyKind kind, const SimFaults& faults);
+    // Sends an acknowledgement unless `fault` applies at `step`; false: the fault ended the
+    // exchange and the device is back to commands.
+    // `commit` runs just before the ACK goes out, so that whoever has seen the ACK also
+    // sees its effect on the device.
+    bool acknowledge(const AckFault& fault, int step, ReplyKind kind, const SimFaults& faults,
+                     const std::function<void()>& commit = {});
+    // Ends the running exchange and answers with `byte` (NAK or another refusal).
+    void refuse(ReplyKind kind, std::uint8_t byte, const std::string& why, const SimFaults& faults);
     void reply(ReplyKind kind, const std::string& bytes, const SimFaults& faults);
     void enter(DeviceMode mode);
     void restart();

@@ -179,13 +179,16 @@ struct ZuvexSim::Impl final : SimHost {
         changed.notify_all();
     }
 
+    // Records the bytes as sent before writing them, so that whoever reads them from the
+    // port already finds them in the traffic. Bytes a full line cannot take are lost, as
+    // on a real line without a listener.
     void writeAll(const char* data, std::size_t size) {
+        record(false, data, size, Clock::now());
         std::size_t done = 0;
         int stalls = 0;
         while (done < size) {
             const ssize_t n = ::write(pty.master, data + done, size - done);
             if (n > 0) {
-                record(false, data + done, static_cast<std::size_t>(n), Clock::now());
                 done += static_cast<std::size_t>(n);
             } else if (n < 0 && errno == EINTR) {
                 continue;
