@@ -2,6 +2,7 @@
 
 #include "app/FileDialogs.h"
 #include "app/MessageDialogs.h"
+#include "app/PrintPlatform.h"
 #include "config/ConfigImage.h"
 
 #include <QMainWindow>
@@ -104,6 +105,16 @@ public:
     void FileOpen1Execute();
     void FileSaveAs1Execute();
     TFileDialogProvider FileDialogProvider; // the platform's dialogs unless a test replaces it
+
+    // ---- printing ----
+    void BuildReport(); // refills ReportLines from the editor's controls
+    void Print1Execute();
+    void Printer1Execute();
+    QPrinter& CurrentPrinter(); // created at first use, kept with its settings for the run
+    std::shared_ptr<QPrinter> Printer;
+    TPrintDialogProvider PrintDialogProvider = runPlatformPrintDialog;
+    TPageSetupProvider PageSetupProvider = runPlatformPageSetupDialog;
+    TReportSurfaceFactory ReportSurfaceFactory = makePrinterSurface;
 
     // ---- dialogs ----
     // Sets the caption, adds the lines, shows the box modally, clears its lines again.

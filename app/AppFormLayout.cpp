@@ -115,6 +115,8 @@ void TAppForm::buildActions() {
     // FileSave1 ("&Speichern", Ctrl+S) deliberately does nothing.
     connect(FileExit1, &QAction::triggered, this, &TAppForm::close);
     connect(HelpAbout1, &QAction::triggered, this, &TAppForm::HelpAbout1Execute);
+    connect(Print1, &QAction::triggered, this, &TAppForm::Print1Execute);
+    connect(Printer1, &QAction::triggered, this, &TAppForm::Printer1Execute);
     connect(Werkseinstellung, &QAction::triggered, this, &TAppForm::WerkseinstellungExecute);
 }
 
