@@ -44,6 +44,16 @@ std::string hexList(std::string_view bytes) {
     return text;
 }
 
+std::string readable(std::string_view bytes) {
+    std::size_t printable = 0;
+    for (char c : bytes)
+        if ((c >= 0x20 && c <= 0x7E) || c == '\r' || c == '\n')
+            ++printable;
+    if (printable * 2 < bytes.size())
+        return hexList(bytes);
+    return hexList(bytes) + "  " + quoted(bytes);
+}
+
 std::string logLine(int port, double seconds, std::string_view arrow, std::string_view text) {
     char head[48];
     std::snprintf(head, sizeof head, "[COM%d %11.6f] ", port, seconds);

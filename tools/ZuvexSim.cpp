@@ -122,7 +122,7 @@ struct ZuvexSim::Impl final : SimHost {
     void send(const std::string& bytes) override {
         if (bytes.empty())
             return;
-        log("->", hexList(bytes) + "  " + quoted(bytes));
+        log("->", readable(bytes));
         if (!pacing) {
             writeAll(bytes.data(), bytes.size());
             return;
@@ -213,7 +213,7 @@ struct ZuvexSim::Impl final : SimHost {
         lineBytes += static_cast<long>(size);
         record(true, data, size, now);
         if (size > 0)
-            log("<-", hexList({data, size}) + "  " + quoted({data, size}));
+            log("<-", readable({data, size}));
         const bool paced = pacing;
         for (std::size_t i = 0; i < size; ++i) {
             Clock::time_point due = now;

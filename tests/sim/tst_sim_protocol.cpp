@@ -3,6 +3,7 @@
 #include "tools/SimState.h"
 #include "tools/ZuvexSim.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -206,6 +207,37 @@ private slots:
         QCOMPARE(sim->lastFirmware(), std::vector<std::uint8_t>(all.begin(), all.end()));
         client->send("T\r");
         QCOMPARE(client->read(12, 1000ms), std::string("Zuvex 910k\r\n"));
+    }
+
+    void sampleFirmwareLoadsRecordByRecord() {
+        QFile file(qEnvironmentVariable("ZUVEX_SOURCE_DIR") + "/tools/sample-firmware.zfw");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        std::string firmware;
+        for (const QByteArray& item : file.readAll().simplified().split(' ')) {
+            QCOMPARE(item.size(), 2);
+            bool ok = false;
+            firmware += static_cast<char>(item.toUInt(&ok, 16));
+            QVERIFY(ok);
+        }
+        client->send("U\r");
+        QCOMPARE(client->read(1, 1000ms), std::string(">"));
+        client->send("<");
+        QCOMPARE(client->read(1, 1000ms), std::string("L"));
+        std::size_t pos = 0;
+        int records = 0;
+        while (pos < firmware.size()) {
+            QVERIFY(pos + 2 <= firmware.size());
+            const std::size_t length = static_cast<std::uint8_t>(firmware[pos]) * 256u +
+                                       static_cast<std::uint8_t>(firmware[pos + 1]);
+            QVERIFY(pos + 2 + length <= firmware.size()); // whole records only
+            client->send(firmware.substr(pos, length + 2));
+            QCOMPARE(client->read(1, 1000ms), bytes({0x11}));
+            pos += length + 2;
+            ++records;
+        }
+        QVERIFY(records >= 2);
+        QVERIFY(sim->waitForMode(DeviceMode::Restarting, 3000ms));
+        QCOMPARE(sim->lastFirmware(), std::vector<std::uint8_t>(firmware.begin(), firmware.end()));
     }
 
     void firmwareHandshakeNeedsPromptFirst() {
