@@ -409,6 +409,30 @@ private slots:
         QCOMPARE(link.packets.last(), QByteArray("b"));
     }
 
+    void detachAndAttachInsideHandler() {
+        // ending a transfer from inside the packet event: detach, attach, empty both buffers
+        Link link;
+        link.port->SetOpen(true);
+        link.onEvent = [&] {
+            if (link.packets.size() != 1)
+                return;
+            link.packet.SetComPort(nullptr);
+            link.packet.SetComPort(link.port.get());
+            link.port->FlushInBuffer();
+            link.port->FlushOutBuffer();
+            QVERIFY(!link.packet.Enabled());
+        };
+        link.armSize(1, 36);
+        link.pty.write("ab");
+        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 1; }, 3000));
+        QTest::qWait(100);
+        QCOMPARE(link.packets, QList<QByteArray>{"a"});
+        link.armSize(1, 36);
+        link.pty.write("c");
+        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 2; }, 3000));
+        QCOMPARE(link.packets.last(), QByteArray("c"));
+    }
+
     void destroyingPortWhileEventPending() {
         Link link;
         link.port->SetOpen(true);
