@@ -127,9 +127,12 @@ struct ZuvexSim::Impl final : SimHost {
             writeAll(bytes.data(), bytes.size());
             return;
         }
+        // The reply starts when the line is free; its bytes then follow each other on a fixed
+        // grid, so that a late wake-up for one byte does not slow down the rest.
+        txClock = std::max(txClock, Clock::now());
         for (char c : bytes) {
-            txClock = std::max(txClock, Clock::now()) + ByteTime;
-            waitUntil(txClock);
+            txClock += ByteTime;
+            waitUntil(txClock); // each byte is visible once it has fully arrived
             writeAll(&c, 1);
         }
     }
