@@ -1,0 +1,229 @@
+// The report's lines from the editor's states, and the arithmetic of its layout.
+#include "app/ReportBuilder.h"
+
+#include <QTest>
+#include <functional>
+
+namespace {
+
+using Change = std::function<void(EditorSettings&)>;
+
+QStringList factoryLines() {
+    return {
+        QStringLiteral("Zuvex 910k Konfiguration"),
+        QString(),
+        QString(),
+        QStringLiteral("<U>Externanschluss"),
+        QStringLiteral("   Wählen Extern = Automatische Amtsholung"),
+        QStringLiteral("   Externanrufe heranholen = ja"),
+        QStringLiteral("   Anklopfschutz = nein"),
+        QStringLiteral("   Wartemusik = ein"),
+        QString(),
+        QStringLiteral("<U>Berechtigungen"),
+        QStringLiteral("   Intern 1 = amtsberechtigt + türberechtigt"),
+        QStringLiteral("   Intern 2 = vollamtsberechtigt + türberechtigt"),
+        QStringLiteral("   Intern 3 = vollamtsberechtigt + türberechtigt"),
+        QStringLiteral("   Intern 4 = vollamtsberechtigt + türberechtigt"),
+        QString(),
+        QStringLiteral("<U>Rufverteilung"),
+        QStringLiteral("   Intern 1 = Externen Anruf signalisieren + Klingeltaste1 + "
+                       "Klingeltaste2 + Klingeltaste3 + Klingeltaste4"),
+        QStringLiteral("   Intern 2 = Externen Anruf signalisieren + Klingeltaste1 + "
+                       "Klingeltaste2 + Klingeltaste3 + Klingeltaste4"),
+        QStringLiteral("   Intern 3 = Externen Anruf signalisieren + Klingeltaste1 + "
+                       "Klingeltaste2 + Klingeltaste3 + Klingeltaste4"),
+        QStringLiteral("   Intern 4 = Externen Anruf signalisieren + Klingeltaste1 + "
+                       "Klingeltaste2 + Klingeltaste3 + Klingeltaste4"),
+        QString(),
+    };
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Change)
+
+class TestReportLines : public QObject {
+    Q_OBJECT
+private slots:
+    void factoryState() {
+        const QStringList lines = BuildReport(factorySettings());
+        QCOMPARE(lines.size(), 21);
+        QCOMPARE(lines, factoryLines());
+    }
+
+    // Each change touches only the entries listed; every other entry stays as in the
+    // factory report.
+    void changedStates_data() {
+        QTest::addColumn<Change>("change");
+        QTest::addColumn<QList<int>>("entries");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("system settings flipped")
+            << Change([](EditorSettings& s) {
+                   s.amtsholung = false;
+                   s.heranholen = false;
+                   s.anklopfschutz = true;
+                   s.wartemusik = false;
+               })
+            << QList<int>{4, 5, 6, 7}
+            << QStringList{"   Wählen Extern = Vorwahl der Kennziffer 0",
+                           "   Externanrufe heranholen = nein", "   Anklopfschutz = ja",
+                           "   Wartemusik = aus"};
+        QTest::newRow("halbamtsberechtigt on every port")
+            << Change([](EditorSettings& s) {
+                   for (auto& p : s.ports)
+                       p.permission = Permission::Halbamtsberechtigt;
+               })
+            << QList<int>{10, 11, 12, 13}
+            << QStringList{"   Intern 1 = halbamtsberechtigt + türberechtigt",
+                           "   Intern 2 = halbamtsberechtigt + türberechtigt",
+                           "   Intern 3 = halbamtsberechtigt + türberechtigt",
+                           "   Intern 4 = halbamtsberechtigt + türberechtigt"};
+        QTest::newRow("nichtamtsberechtigt without door permission")
+            << Change([](EditorSettings& s) {
+                   s.ports[0].permission = Permission::Nichtamtsberechtigt;
+                   s.ports[0].tuerberechtigt = false;
+                   s.ports[3].permission = Permission::Nichtamtsberechtigt;
+               })
+            << QList<int>{10, 13}
+            << QStringList{"   Intern 1 = nichtamtsberechtigt",
+                           "   Intern 4 = nichtamtsberechtigt + türberechtigt"};
+        QTest::newRow("full permission without door permission")
+            << Change([](EditorSettings& s) {
+                   s.ports[0].tuerberechtigt = false;
+                   s.ports[2].tuerberechtigt = false;
+               })
+            << QList<int>{10, 12}
+            << QStringList{"   Intern 1 = amtsberechtigt", "   Intern 3 = vollamtsberechtigt"};
+        QTest::newRow("TFE on port 1")
+            << Change([](EditorSettings& s) {
+                   auto& p = s.ports[0];
+                   p.type = TypTfe;
+                   p.permission = Permission::Nichtamtsberechtigt;
+                   p.tuerberechtigt = false;
+                   p.externanruf = false;
+                   p.klingeltaste = {};
+               })
+            << QList<int>{10, 16}
+            << QStringList{"   Intern 1 = nichtamtsberechtigt", "   Intern 1 = "};
+        QTest::newRow("port 3 with every ring box clear") << Change([](EditorSettings& s) {
+            s.ports[2].externanruf = false;
+            s.ports[2].klingeltaste = {};
+        }) << QList<int>{18} << QStringList{"   Intern 3 = "};
+        QTest::newRow("bell buttons without external call")
+            << Change([](EditorSettings& s) {
+                   s.ports[1].externanruf = false;
+                   s.ports[1].klingeltaste = {false, true, false, true};
+                   s.ports[3].externanruf = false;
+                   s.ports[3].klingeltaste = {false, false, true, false};
+               })
+            << QList<int>{17, 19}
+            << QStringList{"   Intern 2 = Klingeltaste2 + Klingeltaste4",
+                           "   Intern 4 = Klingeltaste3"};
+        QTest::newRow("external call only")
+            << Change([](EditorSettings& s) { s.ports[0].klingeltaste = {}; }) << QList<int>{16}
+            << QStringList{"   Intern 1 = Externen Anruf signalisieren"};
+        QTest::newRow("external call and one bell button")
+            << Change([](EditorSettings& s) {
+                   s.ports[3].klingeltaste = {true, false, false, false};
+               })
+            << QList<int>{19}
+            << QStringList{"   Intern 4 = Externen Anruf signalisieren + Klingeltaste1"};
+    }
+    void changedStates() {
+        QFETCH(Change, change);
+        QFETCH(QList<int>, entries);
+        QFETCH(QStringList, texts);
+        EditorSettings s = factorySettings();
+        change(s);
+        QStringList expected = factoryLines();
+        for (int i = 0; i < entries.size(); ++i)
+            expected[entries[i]] = texts[i];
+        QCOMPARE(BuildReport(s), expected);
+    }
+
+    // 1.2 as a double is 1.1999999999999999556: where height × 1.2 is a whole number the
+    // exact product lies just below it.
+    void lineStep_data() {
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("step");
+        QTest::newRow("10 pt at 300 dpi") << 42 << 50;
+        QTest::newRow("10 pt at 360 dpi") << 50 << 59;
+        QTest::newRow("10 pt at 600 dpi") << 83 << 99;
+        QTest::newRow("16 pt at 600 dpi") << 133 << 159;
+        QTest::newRow("16 pt at 300 dpi") << 67 << 80;
+        QTest::newRow("whole product 72") << 60 << 71;
+        QTest::newRow("whole product 12") << 10 << 11;
+        QTest::newRow("fraction .8") << 84 << 100;
+        QTest::newRow("zero") << 0 << 0;
+        QTest::newRow("one") << 1 << 1;
+    }
+    void lineStep() {
+        QFETCH(int, height);
+        QFETCH(int, step);
+        QCOMPARE(ReportLineStep(height), step);
+    }
+
+    void truncExactProduct_data() {
+        QTest::addColumn<qlonglong>("n");
+        QTest::addColumn<double>("a");
+        QTest::addColumn<double>("b");
+        QTest::addColumn<qlonglong>("result");
+        // a plain double product would round these up to the whole number
+        QTest::newRow("10 x 0.7") << 10LL << 0.7 << 1.0 << 6LL;
+        QTest::newRow("50 x 1.2") << 50LL << 1.2 << 1.0 << 59LL;
+        // exact values just above the whole number stay on it
+        QTest::newRow("10 x 0.1") << 10LL << 0.1 << 1.0 << 1LL;
+        QTest::newRow("3 x 1.5 x 2") << 3LL << 1.5 << 2.0 << 9LL;
+        QTest::newRow("toward zero when negative") << -50LL << 1.2 << 1.0 << -59LL;
+        QTest::newRow("negative factor") << 50LL << -1.2 << 1.0 << -59LL;
+        QTest::newRow("large exponent") << 3LL << 1024.0 << 1024.0 << 3145728LL;
+        QTest::newRow("tiny") << 1000LL << 1e-300 << 1.0 << 0LL;
+    }
+    void truncExactProduct() {
+        QFETCH(qlonglong, n);
+        QFETCH(double, a);
+        QFETCH(double, b);
+        QFETCH(qlonglong, result);
+        QCOMPARE(TruncExactProduct(n, a, b), result);
+    }
+
+    void margins_data() {
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<double>("centimetres");
+        QTest::addColumn<int>("pixels");
+        QTest::newRow("600 dpi 1.0 cm") << 600 << 1.0 << 236;
+        QTest::newRow("600 dpi 1.5 cm") << 600 << 1.5 << 354;
+        QTest::newRow("300 dpi 1.0 cm") << 300 << 1.0 << 118;
+        QTest::newRow("300 dpi 1.5 cm") << 300 << 1.5 << 177;
+        QTest::newRow("1200 dpi 1.5 cm") << 1200 << 1.5 << 708;
+        QTest::newRow("72 dpi 1.0 cm") << 72 << 1.0 << 28;
+    }
+    void margins() {
+        QFETCH(int, dpi);
+        QFETCH(double, centimetres);
+        QFETCH(int, pixels);
+        QCOMPARE(CentimetresToPixels(dpi, centimetres), pixels);
+    }
+
+    void fontHeight_data() {
+        QTest::addColumn<int>("points");
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<int>("pixels");
+        QTest::newRow("16 pt 600 dpi") << 16 << 600 << 133;
+        QTest::newRow("10 pt 600 dpi") << 10 << 600 << 83;
+        QTest::newRow("10 pt 300 dpi rounds up") << 10 << 300 << 42;
+        QTest::newRow("16 pt 300 dpi") << 16 << 300 << 67;
+        QTest::newRow("10 pt 360 dpi") << 10 << 360 << 50;
+        QTest::newRow("half rounds up") << 9 << 4 << 1;
+        QTest::newRow("below half rounds down") << 1 << 35 << 0;
+    }
+    void fontHeight() {
+        QFETCH(int, points);
+        QFETCH(int, dpi);
+        QFETCH(int, pixels);
+        QCOMPARE(FontHeightPixels(points, dpi), pixels);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestReportLines)
+#include "tst_reportlines.moc"

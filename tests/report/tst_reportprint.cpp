@@ -1,0 +1,481 @@
+// Printing from the main window: what is drawn where, the print and printer-setup
+// dialogs, failures of the printer, and one real print into a PDF file.
+#include "ModalDriver.h"
+#include "RecordingSurface.h"
+#include "TestHome.h"
+#include "app/AppForm.h"
+#include "app/ReportBuilder.h"
+#include "config/EditorPages.h"
+
+#include <QAbstractButton>
+#include <QDate>
+#include <QDialog>
+#include <QFile>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTranslator>
+
+namespace {
+
+QString todayLine() {
+    return QStringLiteral("Druckdatum ") +
+           QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
+}
+
+// The print dialog is answered "print"; the report is recorded at `dpi`.
+void recordPrints(TAppForm& form, PrintRecord& record, int dpi, int pageWidth,
+                  int failAtText = -1) {
+    form.PrintDialogProvider = [](QPrinter&) { return true; };
+    form.ReportSurfaceFactory = [&record, dpi, pageWidth, failAtText](QPrinter&) {
+        ++record.prints;
+        return std::make_unique<RecordingSurface>(record, dpi, pageWidth, failAtText);
+    };
+}
+
+QString describe(const DrawnText& d) {
+    return QStringLiteral("%1,%2 %3 %4%5%6 \"%7\"")
+        .arg(d.x)
+        .arg(d.y)
+        .arg(d.font.name)
+        .arg(d.font.points)
+        .arg(d.font.bold ? "B" : "")
+        .arg(d.font.underline ? "U" : "")
+        .arg(d.text);
+}
+
+QStringList describe(const QList<DrawnText>& drawn) {
+    QStringList out;
+    for (const DrawnText& d : drawn)
+        out << describe(d);
+    return out;
+}
+
+void click(TAppForm& form, const QString& name) {
+    auto* b = form.findChild<QAbstractButton*>(name);
+    QVERIFY2(b, qPrintable(name));
+    QVERIFY2(b->isEnabled(), qPrintable(name));
+    b->click();
+}
+
+// The general error display's message box.
+struct ErrorBoxAnswer : ModalAnswer {
+    ErrorBoxAnswer()
+        : ModalAnswer("ApplicationErrorBox", [](QWidget* w) { pressButton(w, "OK"); }) {}
+};
+
+struct PdfWord {
+    QString text;
+    double xMin, yMin, xMax, yMax;
+};
+
+// The words of a PDF with their boxes in points, in reading order.
+QList<PdfWord> pdfWords(const QString& pdf) {
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {"-bbox", pdf, "-"});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return {};
+    const QString html = QString::fromUtf8(p.readAllStandardOutput());
+    static const QRegularExpression re(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
+    QList<PdfWord> words;
+    for (auto it = re.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        QString text = m.captured(5);
+        text.replace("&amp;", "&").replace("&lt;", "<").replace("&gt;", ">");
+        words << PdfWord{text, m.captured(1).toDouble(), m.captured(2).toDouble(),
+                         m.captured(3).toDouble(), m.captured(4).toDouble()};
+    }
+    return words;
+}
+
+QString pdfText(const QString& pdf) {
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {"-layout", pdf, "-"});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+const PdfWord* findWord(const QList<PdfWord>& words, const QString& text) {
+    for (const PdfWord& w : words)
+        if (w.text == text)
+            return &w;
+    return nullptr;
+}
+
+} // namespace
+
+class TestReportPrint : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        // as the program does at start-up: Qt's own dialogs in German
+        auto* translator = new QTranslator(this);
+        QVERIFY(translator->load(QLocale(QLocale::German, QLocale::Germany),
+                                 QStringLiteral("qtbase"), QStringLiteral("_"),
+                                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
+        QCoreApplication::installTranslator(translator);
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    }
+
+    // The report is read from the controls: each click changes the listed entries only.
+    void reportFollowsControls_data() {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QList<int>>("entries");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("factory state")
+            << QStringList{} << QList<int>{10, 11, 16}
+            << QStringList{"   Intern 1 = amtsberechtigt + türberechtigt",
+                           "   Intern 2 = vollamtsberechtigt + türberechtigt",
+                           "   Intern 1 = Externen Anruf signalisieren + Klingeltaste1 + "
+                           "Klingeltaste2 + Klingeltaste3 + Klingeltaste4"};
+        QTest::newRow("Externanschluss page")
+            << QStringList{"RBAmtsholungNein", "RBHeranholenNein", "RBAnklopfschutzJa",
+                           "RBWartemusikNein"}
+            << QList<int>{4, 5, 6, 7}
+            << QStringList{"   Wählen Extern = Vorwahl der Kennziffer 0",
+                           "   Externanrufe heranholen = nein", "   Anklopfschutz = ja",
+                           "   Wartemusik = aus"};
+        QTest::newRow("halbamtsberechtigt port 1")
+            << QStringList{"RBhab21"} << QList<int>{10}
+            << QStringList{"   Intern 1 = halbamtsberechtigt + türberechtigt"};
+        QTest::newRow("TFE port 1")
+            << QStringList{"RBTfe21"} << QList<int>{10, 16}
+            << QStringList{"   Intern 1 = nichtamtsberechtigt", "   Intern 1 = "};
+        QTest::newRow("TFE port 3")
+            << QStringList{"RBTfe23"} << QList<int>{12, 18}
+            << QStringList{"   Intern 3 = nichtamtsberechtigt", "   Intern 3 = "};
+        QTest::newRow("port 3 ring boxes cleared")
+            << QStringList{"CBarb23", "CBTaste1Ruf23", "CBTaste2Ruf23", "CBTaste3Ruf23",
+                           "CBTaste4Ruf23"}
+            << QList<int>{18} << QStringList{"   Intern 3 = "};
+        QTest::newRow("port 2 without door permission")
+            << QStringList{"CBtb22"} << QList<int>{11, 17}
+            << QStringList{"   Intern 2 = vollamtsberechtigt",
+                           "   Intern 2 = Externen Anruf signalisieren"};
+        QTest::newRow("port 4 nichtamtsberechtigt")
+            << QStringList{"RBnab24"} << QList<int>{13, 19}
+            << QStringList{"   Intern 4 = nichtamtsberechtigt + türberechtigt",
+                           "   Intern 4 = Klingeltaste1 + Klingeltaste2 + Klingeltaste3 + "
+                           "Klingeltaste4"};
+        QTest::newRow("Anrufbeantworter port 2")
+            << QStringList{"RBAnrufbeantworter22"} << QList<int>{11, 17}
+            << QStringList{"   Intern 2 = vollamtsberechtigt",
+                           "   Intern 2 = Externen Anruf signalisieren"};
+    }
+    void reportFollowsControls() {
+        QFETCH(QStringList, clicks);
+        QFETCH(QList<int>, entries);
+        QFETCH(QStringList, texts);
+        TestHome home;
+        TAppForm form;
+        QVERIFY(form.ReportLines.isEmpty());
+        for (const QString& name : clicks)
+            click(form, name);
+        form.BuildReport();
+        QStringList expected = BuildReport(factorySettings());
+        for (int i = 0; i < entries.size(); ++i)
+            expected[entries[i]] = texts[i];
+        QCOMPARE(form.ReportLines, expected);
+    }
+
+    // Positions in device pixels of the printable area, at two resolutions.
+    void positions_data() {
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<int>("pageWidth");
+        QTest::addColumn<int>("top");
+        QTest::addColumn<int>("left");
+        QTest::addColumn<int>("right");
+        QTest::addColumn<int>("step10");
+        QTest::addColumn<int>("step16");
+        QTest::addColumn<int>("titleY");
+        QTest::addColumn<int>("entry1Y");
+        QTest::addColumn<int>("entry3Y");
+        QTest::newRow("600 dpi") << 600 << 4724 << 236 << 354 << 236 << 99 << 159 << 335 << 494
+                                 << 692;
+        QTest::newRow("300 dpi") << 300 << 2362 << 118 << 177 << 118 << 50 << 80 << 168 << 248
+                                 << 348;
+    }
+    void positions() {
+        QFETCH(int, dpi);
+        QFETCH(int, pageWidth);
+        QFETCH(int, top);
+        QFETCH(int, left);
+        QFETCH(int, right);
+        QFETCH(int, step10);
+        QFETCH(int, step16);
+        QFETCH(int, titleY);
+        QFETCH(int, entry1Y);
+        QFETCH(int, entry3Y);
+        TestHome home;
+        TAppForm form;
+        PrintRecord record;
+        recordPrints(form, record, dpi, pageWidth);
+        form.Print1Execute();
+
+        QCOMPARE(record.calls, (QStringList{"job:Zuvex 910k Konfiguration", "begin", "end"}));
+        const QStringList lines = BuildReport(factorySettings());
+        QCOMPARE(record.drawn.size(), 1 + lines.size());
+
+        // the date line, 10 pixels before the right margin
+        const DrawnText& date = record.drawn[0];
+        QCOMPARE(date.text, todayLine());
+        QCOMPARE(date.y, top);
+        QCOMPARE(date.x + int(todayLine().size()) * dpi / 20 + 10, pageWidth - right);
+        QCOMPARE(date.font, (ReportFont{"Arial", 10, false, false}));
+
+        const DrawnText& title = record.drawn[1];
+        QCOMPARE(title.text, QStringLiteral("Zuvex 910k Konfiguration"));
+        QCOMPARE(title.y, titleY);
+        QCOMPARE(titleY, top + step10);
+        QCOMPARE(title.x, left);
+        QCOMPARE(title.font, (ReportFont{"Arial", 16, true, true}));
+
+        QCOMPARE(record.drawn[2].y, entry1Y);
+        QCOMPARE(entry1Y, titleY + step16);
+        QCOMPARE(record.drawn[4].text, QStringLiteral("Externanschluss"));
+        QCOMPARE(record.drawn[4].y, entry3Y);
+        for (int i = 1; i < lines.size(); ++i) {
+            const DrawnText& d = record.drawn[1 + i];
+            const bool heading = lines[i].startsWith("<U>");
+            QCOMPARE(d.text, heading ? lines[i].mid(3) : lines[i]);
+            QCOMPARE(d.x, left);
+            QCOMPARE(d.y, entry1Y + (i - 1) * step10);
+            QCOMPARE(d.font, (ReportFont{"Arial", 10, heading, heading}));
+        }
+        // the printed headings have lost their marks in ReportLines
+        QCOMPARE(form.ReportLines[3], QStringLiteral("Externanschluss"));
+        QCOMPARE(form.ReportLines[9], QStringLiteral("Berechtigungen"));
+        QCOMPARE(form.ReportLines[15], QStringLiteral("Rufverteilung"));
+        // everything on one page: the last entry about 10 cm below the top
+        QVERIFY(record.drawn.last().y * 2.54 / dpi < 10.5);
+    }
+
+    void secondPrintIsTheSame() {
+        TestHome home;
+        TAppForm form;
+        PrintRecord record;
+        recordPrints(form, record, 600, 4724);
+        form.Print1Execute();
+        const QStringList first = describe(record.drawn);
+        record.drawn.clear();
+        form.Print1Execute();
+        QCOMPARE(record.prints, 2);
+        QCOMPARE(describe(record.drawn), first);
+        // the headings bold and underlined the second time too
+        for (int i : {4, 10, 16})
+            QCOMPARE(record.drawn[i].font, (ReportFont{"Arial", 10, true, true}));
+    }
+
+    void printsUnsavedChanges() {
+        TestHome home;
+        TAppForm form;
+        click(form, "RBTfe22");
+        QVERIFY(form.Modified);
+        PrintRecord record;
+        recordPrints(form, record, 600, 4724);
+        form.Print1->trigger(); // the menu's and the tool button's action
+        QCOMPARE(record.prints, 1);
+        QCOMPARE(record.drawn[1 + 11].text, QStringLiteral("   Intern 2 = nichtamtsberechtigt"));
+        QCOMPARE(record.drawn[1 + 17].text, QStringLiteral("   Intern 2 = "));
+    }
+
+    void cancelPrintsNothingButRebuildsLines() {
+        TestHome home;
+        TAppForm form;
+        PrintRecord record;
+        recordPrints(form, record, 600, 4724);
+        form.Print1Execute();
+        QCOMPARE(form.ReportLines[3], QStringLiteral("Externanschluss"));
+
+        click(form, "RBWartemusikNein");
+        int dialogs = 0;
+        form.PrintDialogProvider = [&dialogs](QPrinter&) {
+            ++dialogs;
+            return false;
+        };
+        record.drawn.clear();
+        record.calls.clear();
+        form.Print1Execute();
+        QCOMPARE(dialogs, 1);
+        QCOMPARE(record.prints, 1); // no surface for the cancelled print
+        QVERIFY(record.calls.isEmpty());
+        QVERIFY(record.drawn.isEmpty());
+        QCOMPARE(form.ReportLines, BuildReport(form.Editor->ReadSettings()));
+        QCOMPARE(form.ReportLines[3], QStringLiteral("<U>Externanschluss"));
+        QCOMPARE(form.ReportLines[7], QStringLiteral("   Wartemusik = aus"));
+    }
+
+    // A printer failing while the document is produced: the job is aborted, the failure's
+    // own text is shown by the general error display, and the next print works.
+    void printerFailureAborts_data() {
+        QTest::addColumn<int>("failAt");
+        QTest::newRow("date line") << 0;
+        QTest::newRow("a heading") << 4;
+        QTest::newRow("last line") << 21;
+    }
+    void printerFailureAborts() {
+        QFETCH(int, failAt);
+        TestHome home;
+        TAppForm form;
+        PrintRecord record;
+        recordPrints(form, record, 600, 4724, failAt);
+        {
+            ErrorBoxAnswer err;
+            form.Print1Execute();
+            QVERIFY(err.seen());
+            QCOMPARE(err.caption, QStringLiteral("Zuvex 910k Konfigurator"));
+            QCOMPARE(err.lines, QStringList{"Papierstau im Drucker."});
+        }
+        QCOMPARE(record.calls, (QStringList{"job:Zuvex 910k Konfiguration", "begin", "abort"}));
+        QCOMPARE(record.drawn.size(), failAt);
+
+        record = PrintRecord{};
+        recordPrints(form, record, 600, 4724);
+        form.Print1Execute();
+        QCOMPARE(record.calls.last(), QStringLiteral("end"));
+        QCOMPARE(record.drawn.size(), 22);
+    }
+
+    // The program's own print path into a PDF file.
+    void realPrintToPdf() {
+        TestHome home;
+        TAppForm form;
+        const QString pdf = home.path("bericht.pdf");
+        form.Printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+        form.Printer->setOutputFormat(QPrinter::PdfFormat);
+        form.Printer->setOutputFileName(pdf);
+        int dialogs = 0;
+        form.PrintDialogProvider = [&dialogs](QPrinter&) { return ++dialogs > 0; };
+        form.Print1->trigger();
+        QCOMPARE(dialogs, 1);
+        QVERIFY(QFile::exists(pdf));
+        if (qEnvironmentVariableIsSet("ZUVEX_KEEP_REPORT_PDF"))
+            QFile::copy(pdf, qEnvironmentVariable("ZUVEX_KEEP_REPORT_PDF"));
+
+        // every line of the report, in order, on one page
+        const QString text = pdfText(pdf);
+        QVERIFY2(!text.isEmpty(), "pdftotext failed");
+        QCOMPARE(text.count(QLatin1Char('\f')), 1);
+        const QStringList lines = BuildReport(factorySettings());
+        qsizetype at = text.indexOf(todayLine());
+        QVERIFY2(at >= 0, qPrintable(text));
+        for (QString line : lines) {
+            line = line.remove("<U>").trimmed();
+            if (line.isEmpty())
+                continue;
+            const qsizetype next = text.indexOf(line, at);
+            QVERIFY2(next > at, qPrintable("missing or out of order: " + line + "\n" + text));
+            at = next + line.size();
+        }
+
+        // title at the top, date line above it and right-aligned to the right margin
+        const QList<PdfWord> words = pdfWords(pdf);
+        const PdfWord* date = findWord(words, QStringLiteral("Druckdatum"));
+        const PdfWord* dateValue =
+            findWord(words, QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+        const PdfWord* title = findWord(words, QStringLiteral("Zuvex"));
+        const PdfWord* heading = findWord(words, QStringLiteral("Externanschluss"));
+        QVERIFY(date && dateValue && title && heading);
+        for (const PdfWord& w : words) {
+            if (&w != date && &w != dateValue)
+                QVERIFY2(w.yMin >= title->yMin, qPrintable(w.text));
+        }
+        QVERIFY(date->yMax <= title->yMin + 1);
+        const QRectF printable = form.Printer->pageLayout().paintRect(QPageLayout::Point);
+        const double pt = 72.0 / form.Printer->logicalDpiY(); // points per device pixel
+        const int dpi = form.Printer->logicalDpiY();
+        const double rightEdge =
+            printable.left() + (form.Printer->width() - CentimetresToPixels(dpi, 1.0) - 10) * pt;
+        QVERIFY2(qAbs(dateValue->xMax - rightEdge) < 1.0,
+                 qPrintable(
+                     QString("date ends at %1, expected %2").arg(dateValue->xMax).arg(rightEdge)));
+        const double leftEdge = printable.left() + CentimetresToPixels(dpi, 1.5) * pt;
+        QVERIFY(qAbs(title->xMin - leftEdge) < 1.0);
+        QVERIFY(qAbs(heading->xMin - leftEdge) < 1.0);
+        // the title's top one line (10 point) below the top margin
+        const double titleTop =
+            printable.top() +
+            (CentimetresToPixels(dpi, 1.0) + ReportLineStep(FontHeightPixels(10, dpi))) * pt;
+        QVERIFY2(qAbs(title->yMin - titleTop) < 4.0,
+                 qPrintable(QString("title at %1, expected %2").arg(title->yMin).arg(titleTop)));
+    }
+
+    void unwritablePrinterOutputIsShown() {
+        TestHome home;
+        TAppForm form;
+        const QString pdf = home.path("fehlt/bericht.pdf");
+        form.Printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+        form.Printer->setOutputFormat(QPrinter::PdfFormat);
+        form.Printer->setOutputFileName(pdf);
+        form.PrintDialogProvider = [](QPrinter&) { return true; };
+        ErrorBoxAnswer err;
+        form.Print1Execute();
+        QVERIFY(err.seen());
+        QCOMPARE(err.caption, QStringLiteral("Zuvex 910k Konfigurator"));
+        QCOMPARE(err.lines,
+                 QStringList{"Die Druckdatei \"" + pdf + "\" kann nicht angelegt werden."});
+        QVERIFY(!QFile::exists(pdf));
+    }
+
+    // Qt's own print dialog, in German; cancelling it prints nothing.
+    void platformPrintDialogCancelled() {
+        TestHome home;
+        TAppForm form;
+        const QString pdf = home.path("bericht.pdf");
+        form.Printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+        form.Printer->setOutputFormat(QPrinter::PdfFormat);
+        form.Printer->setOutputFileName(pdf);
+        ModalAnswer dlg("PrintDialog1", [](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+        form.Print1Execute();
+        QVERIFY(dlg.seen());
+        QCOMPARE(dlg.caption, QStringLiteral("Drucken"));
+        QVERIFY(!QFile::exists(pdf));
+        QCOMPARE(form.ReportLines, BuildReport(factorySettings()));
+    }
+
+    void platformPrinterSetupDialog() {
+        TestHome home;
+        TAppForm form;
+        ModalAnswer dlg("PrinterSetupDialog1",
+                        [](QWidget* w) { static_cast<QDialog*>(w)->accept(); });
+        form.Printer1->trigger();
+        QVERIFY(dlg.seen());
+        QCOMPARE(dlg.caption, QStringLiteral("Seite einrichten"));
+    }
+
+    // What the printer setup chose applies to the next print.
+    void printerSetupAppliesToPrinting() {
+        TestHome home;
+        TAppForm form;
+        form.Printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+        form.Printer->setOutputFormat(QPrinter::PdfFormat);
+        form.Printer->setPageOrientation(QPageLayout::Portrait);
+        const int portraitWidth = form.Printer->width();
+        form.PageSetupProvider = [](QPrinter& p) { p.setPageOrientation(QPageLayout::Landscape); };
+        form.Printer1Execute();
+
+        int widthSeen = 0;
+        QPrinter* printerSeen = nullptr;
+        form.PrintDialogProvider = [](QPrinter&) { return true; };
+        PrintRecord record;
+        form.ReportSurfaceFactory = [&](QPrinter& p) {
+            printerSeen = &p;
+            widthSeen = p.width();
+            return std::make_unique<RecordingSurface>(record, p.logicalDpiY(), p.width());
+        };
+        form.Print1Execute();
+        QCOMPARE(printerSeen, form.Printer.get());
+        QVERIFY(widthSeen > portraitWidth);
+        QCOMPARE(record.drawn.first().x +
+                     int(todayLine().size()) * form.Printer->logicalDpiY() / 20 + 10,
+                 widthSeen - CentimetresToPixels(form.Printer->logicalDpiY(), 1.0));
+    }
+};
+
+QTEST_MAIN(TestReportPrint)
+#include "tst_reportprint.moc"
