@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// A firmware file (*.zfw) is text of hexadecimal byte values: white space before an item is
+// skipped, an item is one or two hex digits (upper or lower case) and gives one byte, and
+// reading stops at the first character that cannot begin an item. The bytes form records:
+// a 16-bit length L, high byte first, then L payload bytes; records follow without gaps.
+
+// The device's loader takes no more than this.
+constexpr std::size_t MaxFirmwareBytes = 262144;
+
+struct TParsedFirmware {
+    std::vector<std::uint8_t> bytes; // at most MaxFirmwareBytes
+    bool tooLarge = false;           // the text holds more bytes than that
+};
+
+// Parses the text of a firmware file; stops one byte beyond the limit.
+TParsedFirmware ParseFirmwareText(const QByteArray& text);
+
+// One record: where it starts in the parsed bytes and its whole size (L + 2).
+struct TFirmwareRecord {
+    std::size_t offset = 0;
+    std::size_t size = 0;
+};
+
+// Cuts the bytes into records. False when the last record does not fit: only its second
+// length byte or part of its payload is missing; `records` then holds the whole ones and
+// `brokenAt` the offset of the broken one.
+bool SplitFirmwareRecords(const std::vector<std::uint8_t>& bytes,
+                          std::vector<TFirmwareRecord>& records, std::size_t* brokenAt = nullptr);
+
+// Why a parsed file must not be sent (a German text for a warning box), or an empty string
+// when it divides into whole records and fits the loader.
+QString FirmwareRefusal(const TParsedFirmware& firmware);
+
+// Reads and checks a firmware file: the refusal text, or an empty string when it can be sent.
+QString CheckFirmwareFile(const QString& path);

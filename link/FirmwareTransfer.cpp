@@ -1,0 +1,106 @@
+#include "link/FirmwareTransfer.h"
+
+#include "link/RawSerialPort.h"
+
+#include <QFile>
+#include <QThread>
+
+namespace {
+
+void pause(const TFirmwareTransferHooks& hooks, int ms) {
+    if (hooks.sleep)
+        hooks.sleep(ms);
+    else
+        QThread::msleep(static_cast<unsigned long>(ms));
+}
+
+void report(const TFirmwareTransferHooks& hooks, const QString& caption, const QString& line) {
+    if (hooks.showError)
+        hooks.showError(caption, {QStringLiteral("Fehler!"), line});
+}
+
+// Drops whatever the telephone system sent since the last acknowledgement.
+void drain(RawSerialPort& port) {
+    port.SetTimeouts(FirmwareDrainTimeoutMs);
+    std::uint8_t stray = 0;
+    while (port.Read(&stray, 1)) {
+    }
+}
+
+} // namespace
+
+TFirmwareOutcome SendFirmwareRecords(RawSerialPort& port, const std::vector<std::uint8_t>& bytes,
+                                     const TFirmwareTransferHooks& hooks) {
+    std::vector<TFirmwareRecord> records;
+    SplitFirmwareRecords(bytes, records); // whole records only: nothing beyond the parsed bytes
+    const std::size_t total = bytes.size();
+    std::size_t acknowledged = 0;
+    int rejections = 0;
+    for (std::size_t i = 0; i < records.size();) {
+        const TFirmwareRecord& record = records[i];
+        drain(port);
+        port.SetTimeouts(FirmwareAckTimeoutMs);
+        if (hooks.progress)
+            hooks.progress(static_cast<int>(acknowledged * 100 / total));
+        port.Write(bytes.data() + record.offset, record.size); // a lost write shows as no answer
+        if (hooks.processEvents)
+            hooks.processEvents();
+        std::uint8_t answer = 0;
+        if (!port.Read(&answer, 1))
+            return TFirmwareOutcome::NoAnswer;
+        if (answer == RecordAcknowledged) {
+            acknowledged += record.size;
+            rejections = 0;
+            ++i;
+        } else if (++rejections == MaxRecordRejections) {
+            return TFirmwareOutcome::Damaged;
+        }
+    }
+    return TFirmwareOutcome::Loaded;
+}
+
+TFirmwareOutcome TransferFirmware(const QString& fileName, const QString& portName,
+                                  const TFirmwareTransferHooks& hooks) {
+    const QString fehler = QStringLiteral("Fehler");
+    const QString schnittstellenfehler = QStringLiteral("Schnittstellenfehler");
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        report(hooks, fehler,
+               QStringLiteral("Auf die Firmwaredatei kann nicht zugegriffen werden."));
+        return TFirmwareOutcome::FileUnreadable;
+    }
+    // Checked again here: the file may have changed since "Start" was pressed.
+    const TParsedFirmware firmware = ParseFirmwareText(file.readAll());
+    file.close();
+    const QString refusal = FirmwareRefusal(firmware);
+    if (!refusal.isEmpty()) {
+        report(hooks, fehler, refusal.section(QLatin1Char('\n'), 0, 0));
+        return TFirmwareOutcome::FileRefused;
+    }
+
+    pause(hooks, 200);
+    RawSerialPort port;
+    if (!port.Open(portName, FirmwareBaud, FirmwareOpenTimeoutMs)) {
+        report(hooks, schnittstellenfehler,
+               QStringLiteral("Auf die Schnittstelle kann nicht zugegriffen werden."));
+        return TFirmwareOutcome::PortUnavailable;
+    }
+
+    const TFirmwareOutcome outcome = SendFirmwareRecords(port, firmware.bytes, hooks);
+    port.Close();
+    switch (outcome) {
+    case TFirmwareOutcome::Loaded:
+        pause(hooks, 200);
+        pause(hooks, 3000); // the telephone system restarts with its new firmware
+        break;
+    case TFirmwareOutcome::NoAnswer:
+        report(hooks, schnittstellenfehler, QStringLiteral("Zuvex 910k antwortet nicht."));
+        break;
+    case TFirmwareOutcome::Damaged:
+        report(hooks, fehler, QStringLiteral("Die Datei ist beschädigt."));
+        break;
+    default:
+        break;
+    }
+    return outcome;
+}

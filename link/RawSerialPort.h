@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+
+// The firmware loader's own blocking serial port. It opens a COM port by name ("COM3") through
+// the same port map and opening rules as the port component, with DTR and RTS held off and no
+// flow control. Reads wait as the loader's time-outs say: with time-outs of v ms a read of n
+// bytes waits at most v ms between two bytes and (n + 1) × v ms in all, so a one-byte read
+// waits at most 2 × v ms. Writes have no time-out. Use it from one thread.
+class RawSerialPort {
+public:
+    RawSerialPort() = default;
+    ~RawSerialPort(); // closes an open handle
+    RawSerialPort(const RawSerialPort&) = delete;
+    RawSerialPort& operator=(const RawSerialPort&) = delete;
+
+    // 8 data bits, no parity, 1 stop bit at `baud`; false (and closed) when any step fails.
+    bool Open(const QString& portName, int baud, int timeoutMs);
+    bool IsOpen() const { return fd_ >= 0; }
+    void SetTimeouts(int ms);
+    void Close();
+
+    // True only when all `count` bytes were written / read.
+    bool Write(const std::uint8_t* data, std::size_t count);
+    bool Read(std::uint8_t* buffer, std::size_t count);
+
+    // "COM12" -> 12; 0 for anything else.
+    static int ComNumberOf(const QString& portName);
+
+private:
+    int fd_ = -1;
+    int timeoutMs_ = 0;
+};

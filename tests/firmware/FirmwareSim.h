@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Puts the telephone system on `portName` into loading mode the way the handshake does
+// ("U\r", ">", "<", "L"), over a raw port that is closed again afterwards.
+bool EnterLoadingMode(const QString& portName);
+
+// The hex text of a firmware file holding `bytes`, 16 values a line.
+QByteArray FirmwareText(const std::vector<std::uint8_t>& bytes);
+
+// `count` records of `payload` bytes each; record i carries the byte i + 1.
+std::vector<std::uint8_t> FirmwareRecords(std::size_t count, std::size_t payload);
+
+std::string AsString(const std::vector<std::uint8_t>& bytes);

@@ -1,0 +1,276 @@
+// The record transfer and its raw port, end to end against the simulated telephone system.
+#include "FirmwareSim.h"
+#include "link/FirmwareTransfer.h"
+#include "link/RawSerialPort.h"
+#include "tools/ZuvexSim.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+using namespace zuvexsim;
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+const QString Port = QStringLiteral("COM3");
+const Bytes TwoRecords{0x00, 0x03, 0x41, 0x42, 0x43, 0x00, 0x01, 0x44};
+
+struct Report {
+    QString caption;
+    QStringList lines;
+};
+
+} // namespace
+
+class TestFirmwareTransfer : public QObject {
+    Q_OBJECT
+    QTemporaryDir home;
+    std::unique_ptr<ZuvexSim> sim;
+    std::vector<int> sleeps;
+    std::vector<int> progress;
+    std::vector<Report> reports;
+    std::function<void()> onReport; // runs inside the error report
+
+    TFirmwareTransferHooks hooks() {
+        TFirmwareTransferHooks h;
+        h.progress = [this](int percent) { progress.push_back(percent); };
+        h.sleep = [this](int ms) { sleeps.push_back(ms); };
+        h.showError = [this](const QString& caption, const QStringList& lines) {
+            reports.push_back({caption, lines});
+            if (onReport)
+                onReport();
+        };
+        return h;
+    }
+
+    QString firmwareFile(const QByteArray& text) {
+        const QString path = home.filePath(QStringLiteral("test.zfw"));
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            return {};
+        f.write(text);
+        return path;
+    }
+
+    // Loading mode, then the transfer of `bytes`.
+    TFirmwareOutcome load(const Bytes& bytes) {
+        if (!EnterLoadingMode(Port))
+            qWarning("the simulator did not enter loading mode");
+        sim->clearTraffic();
+        return TransferFirmware(firmwareFile(FirmwareText(bytes)), Port, hooks());
+    }
+
+    void expectReport(const QString& caption, const QString& line) {
+        QCOMPARE(reports.size(), std::size_t(1));
+        QCOMPARE(reports[0].caption, caption);
+        QCOMPARE(reports[0].lines, (QStringList{QStringLiteral("Fehler!"), line}));
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(home.isValid());
+        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    }
+    void init() {
+        SimOptions options;
+        options.port = 3;
+        options.restartMs = 100;
+        options.loadIdleMs = 1000;
+        sim = std::make_unique<ZuvexSim>(options);
+        sim->start();
+        sleeps.clear();
+        progress.clear();
+        reports.clear();
+        onReport = nullptr;
+    }
+    void cleanup() { sim.reset(); }
+
+    void sendsRecordsAsParsed() {
+        QCOMPARE(load(TwoRecords), TFirmwareOutcome::Loaded);
+        QCOMPARE(sim->received(), AsString(TwoRecords));
+        QCOMPARE(progress, (std::vector<int>{0, 5 * 100 / 8}));
+        QCOMPARE(sleeps, (std::vector<int>{200, 200, 3000}));
+        QVERIFY(reports.empty());
+        // the telephone system leaves loading mode by itself and keeps what it accepted
+        QVERIFY(sim->waitForMode(DeviceMode::Restarting, 3000ms));
+        QCOMPARE(sim->lastFirmware(), TwoRecords);
+    }
+
+    void progressCountsAcknowledgedBytes() {
+        QCOMPARE(load(FirmwareRecords(4, 8)), TFirmwareOutcome::Loaded);
+        QCOMPARE(progress, (std::vector<int>{0, 25, 50, 75}));
+    }
+
+    void rejections_data() {
+        QTest::addColumn<int>("record");
+        QTest::addColumn<int>("times");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<std::string>("sent");
+        const std::string first = AsString({0x00, 0x03, 0x41, 0x42, 0x43});
+        const std::string second = AsString({0x00, 0x01, 0x44});
+        // answers 0x11, 0x15, 0x15, 0x11
+        QTest::newRow("second record twice rejected")
+            << 1 << 2 << int(TFirmwareOutcome::Loaded) << first + second + second + second;
+        QTest::newRow("three rejections, then accepted")
+            << 0 << 3 << int(TFirmwareOutcome::Loaded) << first + first + first + first + second;
+        QTest::newRow("four rejections") << 1 << 4 << int(TFirmwareOutcome::Damaged)
+                                         << first + second + second + second + second;
+        QTest::newRow("rejected for good")
+            << 0 << 100 << int(TFirmwareOutcome::Damaged) << first + first + first + first;
+    }
+    void rejections() {
+        QFETCH(int, record);
+        QFETCH(int, times);
+        QFETCH(int, outcome);
+        QFETCH(std::string, sent);
+        sim->setRecordRejection(record, times);
+        QCOMPARE(int(load(TwoRecords)), outcome);
+        QCOMPARE(sim->received(), sent);
+        if (outcome == int(TFirmwareOutcome::Loaded)) {
+            QVERIFY(reports.empty());
+        } else {
+            expectReport(QStringLiteral("Fehler"), QStringLiteral("Die Datei ist beschädigt."));
+            QCOMPARE(sleeps, std::vector<int>{200}); // no restart wait after a failure
+        }
+    }
+
+    // Bytes after an acknowledgement are drained, never taken as the next one: four NAKs
+    // left in the line would otherwise end the transfer as a damaged file.
+    void strayBytesDrained() {
+        sim->setStrayBytes("", "\x15\x15\x15\x15\x11", static_cast<unsigned>(ReplyKind::RecordAck));
+        const Bytes bytes = FirmwareRecords(3, 4);
+        QCOMPARE(load(bytes), TFirmwareOutcome::Loaded);
+        QCOMPARE(sim->received(), AsString(bytes));
+        QVERIFY(reports.empty());
+    }
+
+    void noAcknowledgement() {
+        sim->setSilentRecord(1);
+        // the report comes after the port was closed: it can be opened again at once
+        bool portFree = false;
+        onReport = [&] {
+            RawSerialPort again;
+            portFree = again.Open(Port, FirmwareBaud, 10);
+        };
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(load(TwoRecords), TFirmwareOutcome::NoAnswer);
+        QVERIFY2(clock.elapsed() >= 2 * FirmwareAckTimeoutMs,
+                 qPrintable(QString::number(clock.elapsed())));
+        expectReport(QStringLiteral("Schnittstellenfehler"),
+                     QStringLiteral("Zuvex 910k antwortet nicht."));
+        QVERIFY(portFree);
+        QCOMPARE(sim->received(), AsString(TwoRecords)); // nothing sent again
+    }
+
+    void portUnavailable_data() {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("no such port") << QStringLiteral("COM9") << false;
+        QTest::newRow("not a port name") << QStringLiteral("LPT1") << false;
+        QTest::newRow("held by another program") << Port << true;
+    }
+    void portUnavailable() {
+        QFETCH(QString, port);
+        QFETCH(bool, held);
+        RawSerialPort other;
+        if (held)
+            QVERIFY(other.Open(Port, FirmwareBaud, 10));
+        const QString file = firmwareFile(FirmwareText(TwoRecords));
+        QCOMPARE(TransferFirmware(file, port, hooks()), TFirmwareOutcome::PortUnavailable);
+        expectReport(QStringLiteral("Schnittstellenfehler"),
+                     QStringLiteral("Auf die Schnittstelle kann nicht zugegriffen werden."));
+        QCOMPARE(sim->received(), std::string());
+    }
+
+    void fileProblems_data() {
+        QTest::addColumn<QByteArray>("text"); // empty: no file at all
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("missing") << QByteArray() << int(TFirmwareOutcome::FileUnreadable)
+                                 << QStringLiteral("Auf die Firmwaredatei kann nicht zugegriffen "
+                                                   "werden.");
+        QTest::newRow("no byte") << QByteArray("\r\n") << int(TFirmwareOutcome::FileRefused)
+                                 << QStringLiteral(
+                                        "Die Firmwaredatei enthält keine Firmwaredaten.");
+        QTest::newRow("record past the end")
+            << QByteArray("00 03 41 42 43 00 02 44") << int(TFirmwareOutcome::FileRefused)
+            << QStringLiteral("Die Firmwaredatei ist unvollständig: Der 2. Datensatz reicht über "
+                              "das Ende der Datei hinaus.");
+    }
+    void fileProblems() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, outcome);
+        QFETCH(QString, line);
+        const QString file =
+            text.isEmpty() ? home.filePath(QStringLiteral("missing.zfw")) : firmwareFile(text);
+        QVERIFY(EnterLoadingMode(Port));
+        sim->clearTraffic();
+        QCOMPARE(int(TransferFirmware(file, Port, hooks())), outcome);
+        expectReport(QStringLiteral("Fehler"), line);
+        QCOMPARE(sim->received(), std::string()); // not one byte of a broken file goes out
+    }
+
+    // ---- the raw port itself ----
+
+    void rawReadWaitsTwiceTheTimeOut() {
+        sim->setSilent(true);
+        RawSerialPort port;
+        QVERIFY(port.Open(Port, FirmwareBaud, 150));
+        QVERIFY(port.IsOpen());
+        const std::uint8_t t[] = {'T', '\r'};
+        QVERIFY(port.Write(t, sizeof t));
+        std::uint8_t byte = 0;
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!port.Read(&byte, 1));
+        QVERIFY2(clock.elapsed() >= 300, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(sim->waitForReceived(2, 1000ms)); // the write went out
+    }
+
+    void rawReadTakesAWholeReply() {
+        RawSerialPort port;
+        QVERIFY(port.Open(Port, FirmwareBaud, 200));
+        const std::uint8_t t[] = {'T', '\r'};
+        QVERIFY(port.Write(t, sizeof t));
+        std::uint8_t reply[12] = {};
+        QVERIFY(port.Read(reply, sizeof reply));
+        QCOMPARE(std::string(reply, reply + sizeof reply), std::string("Zuvex 910k\r\n"));
+    }
+
+    void rawPortIsExclusive() {
+        RawSerialPort first;
+        RawSerialPort second;
+        QVERIFY(first.Open(Port, FirmwareBaud, 10));
+        QVERIFY(!second.Open(Port, FirmwareBaud, 10));
+        QVERIFY(!second.IsOpen());
+        first.Close();
+        QVERIFY(!first.IsOpen());
+        QVERIFY(second.Open(Port, FirmwareBaud, 10));
+        std::uint8_t byte = 0;
+        QVERIFY(!first.Read(&byte, 1)); // a closed port reads nothing
+        QVERIFY(!first.Write(&byte, 1));
+    }
+
+    void portNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("number");
+        QTest::newRow("COM3") << QStringLiteral("COM3") << 3;
+        QTest::newRow("COM20") << QStringLiteral("COM20") << 20;
+        QTest::newRow("COM0") << QStringLiteral("COM0") << 0;
+        QTest::newRow("COM") << QStringLiteral("COM") << 0;
+        QTest::newRow("COMx") << QStringLiteral("COMx") << 0;
+        QTest::newRow("com3") << QStringLiteral("com3") << 0;
+    }
+    void portNames() {
+        QFETCH(QString, name);
+        QFETCH(int, number);
+        QCOMPARE(RawSerialPort::ComNumberOf(name), number);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFirmwareTransfer)
+#include "tst_firmware_transfer.moc"
