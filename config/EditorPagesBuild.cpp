@@ -131,7 +131,8 @@ void TEditorPages::buildTree(QWidget* treeParent) {
 }
 
 bool TEditorPages::eventFilter(QObject* watched, QEvent* event) {
-    if (tree_ && watched == tree_->viewport() && event->type() == QEvent::MouseButtonRelease &&
+    // The event type first: while the window is torn down the tree may already be gone.
+    if (event->type() == QEvent::MouseButtonRelease && tree_ && watched == tree_->viewport() &&
         tree_->currentItem() && tree_->currentItem()->isSelected())
         ShowPage(tree_->currentItem());
     return QObject::eventFilter(watched, event);
