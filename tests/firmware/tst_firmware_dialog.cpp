@@ -1,0 +1,276 @@
+// The firmware dialog: its layout, "Start" with the file checks, and the transfer it runs
+// against the simulated telephone system.
+#include "FirmwareSim.h"
+#include "ModalDriver.h"
+#include "link/FirmwareDlg.h"
+#include "link/FirmwareFile.h"
+#include "tools/ZuvexSim.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+using namespace zuvexsim;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Box {
+    QString caption;
+    QStringList lines;
+};
+
+QString sampleFirmware() {
+    return qEnvironmentVariable("ZUVEX_SOURCE_DIR") + QStringLiteral("/tools/sample-firmware.zfw");
+}
+
+} // namespace
+
+class TestFirmwareDialog : public QObject {
+    Q_OBJECT
+    QTemporaryDir home;
+    std::unique_ptr<ZuvexSim> sim;
+    std::unique_ptr<TFirmwareDlg> dlg;
+    int starts = 0;
+    int cancels = 0;
+    std::vector<int> sleeps;
+    std::vector<Box> errors;
+    std::vector<Box> results;
+    std::function<void()> duringResult;
+
+    QString writeFile(const char* name, const QByteArray& text) {
+        const QString path = home.filePath(QString::fromLatin1(name));
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(text);
+        return path;
+    }
+
+    // Shows the dialog modally; `steps` run inside its modal loop.
+    int runDialog(const std::function<void()>& steps) {
+        bool done = false;
+        QTimer::singleShot(0, [&] {
+            QVERIFY(waitFor([&] { return QApplication::activeModalWidget() == dlg.get(); }));
+            steps();
+            if (dlg->isVisible() && !dlg->TransferRunning)
+                dlg->reject();
+            done = true;
+        });
+        const int result = dlg->exec();
+        waitFor([&] { return done; });
+        return result;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(home.isValid());
+        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    }
+    void init() {
+        SimOptions options;
+        options.port = 3;
+        options.restartMs = 100;
+        sim = std::make_unique<ZuvexSim>(options);
+        sim->start();
+        dlg = std::make_unique<TFirmwareDlg>();
+        starts = cancels = 0;
+        sleeps.clear();
+        errors.clear();
+        results.clear();
+        duringResult = nullptr;
+        dlg->StartFirmwareUpdate = [this] { ++starts; };
+        dlg->ComNumber = [] { return 3; };
+        dlg->OnCancelled = [this] { ++cancels; };
+        dlg->Sleep = [this](int ms) { sleeps.push_back(ms); };
+        dlg->ShowErrorBox = [this](const QString& c, const QStringList& l) {
+            errors.push_back({c, l});
+        };
+        dlg->ShowResultBox = [this](const QString& c, const QStringList& l) {
+            results.push_back({c, l});
+            if (duringResult)
+                duringResult();
+        };
+    }
+    void cleanup() {
+        dlg.reset();
+        sim.reset();
+    }
+
+    void layout() {
+        QCOMPARE(dlg->windowTitle(), QStringLiteral("Firmware Update"));
+        QCOMPARE(dlg->size(), QSize(399, 333));
+        QCOMPARE(dlg->Memo1->toPlainText().split(QLatin1Char('\n')),
+                 (QStringList{
+                     QStringLiteral("Bitte sichern Sie vor dem Einspielen der neuen Firmware ihre "),
+                     QStringLiteral("Einstellungen ."),
+                     QStringLiteral("Es kann sein, dass die Einstellungen nach dem Einspielen auf "
+                                    "die "),
+                     QStringLiteral("Werkseinstellungen zurückgestellt werden."),
+                     QString(),
+                     QStringLiteral("Wählen Sie eine Firmwaredatei aus."),
+                     QStringLiteral("Klicken Sie dann auf Start, um mit dem Einspielen zu "
+                                    "beginnen."),
+                 }));
+        QVERIFY(dlg->Memo1->isReadOnly());
+        for (const char* name :
+             {"Memo1", "Filename", "BtnSuchen", "ProgressBar1", "OKBtn", "CancelBtn"})
+            QVERIFY2(dlg->findChild<QWidget*>(QString::fromLatin1(name)), name);
+        QCOMPARE(dlg->BtnSuchen->text(), QStringLiteral("..."));
+        QCOMPARE(dlg->OKBtn->text(), QStringLiteral("Start"));
+        QVERIFY(dlg->OKBtn->isDefault());
+        QCOMPARE(dlg->CancelBtn->text(), QStringLiteral("Abbrechen"));
+        QCOMPARE(dlg->ProgressBar1->minimum(), 0);
+        QCOMPARE(dlg->ProgressBar1->maximum(), 100);
+        QCOMPARE(dlg->FirmwarePortName, QString());
+        QVERIFY(!dlg->TransferRunning);
+    }
+
+    void fileChoice() {
+        TFileDialogRequest asked;
+        QString answer = QStringLiteral("/tmp/neu.zfw");
+        dlg->FileDialogProvider = [&](const TFileDialogRequest& r) {
+            asked = r;
+            return answer;
+        };
+        QTest::mouseClick(dlg->BtnSuchen, Qt::LeftButton);
+        QVERIFY(!asked.save);
+        QCOMPARE(asked.defaultSuffix, QStringLiteral("ZFW"));
+        QCOMPARE(asked.fileName, QStringLiteral("*.zfw"));
+        QCOMPARE(dlg->Filename->text(), answer);
+        answer.clear(); // cancelled: the name stays
+        QTest::mouseClick(dlg->BtnSuchen, Qt::LeftButton);
+        QCOMPARE(dlg->Filename->text(), QStringLiteral("/tmp/neu.zfw"));
+    }
+
+    // Files that cannot be sent whole never get as far as the telephone system.
+    void startRefuses_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("warning");
+        const QString cannot = QStringLiteral("\nFirmware Update kann nicht gestartet werden.");
+        QTest::newRow("no file name") << QString() << QStringLiteral("Keine Datei ausgewählt");
+        QTest::newRow("missing file")
+            << home.filePath(QStringLiteral("fehlt.zfw"))
+            << QStringLiteral("Auf die Firmwaredatei kann nicht zugegriffen werden.") + cannot;
+        QTest::newRow("no byte") << writeFile("leer.zfw", "\r\n")
+                                 << QStringLiteral("Die Firmwaredatei enthält keine "
+                                                   "Firmwaredaten.") +
+                                        cannot;
+        QTest::newRow("record past the end")
+            << writeFile("kurz.zfw", "00 03 41 42 43 00 02 44")
+            << QStringLiteral("Die Firmwaredatei ist unvollständig: Der 2. Datensatz reicht über "
+                              "das Ende der Datei hinaus.") +
+                   cannot;
+        QTest::newRow("second length byte missing")
+            << writeFile("halb.zfw", "00 01 41 00")
+            << QStringLiteral("Die Firmwaredatei ist unvollständig: Der 2. Datensatz reicht über "
+                              "das Ende der Datei hinaus.") +
+                   cannot;
+        QTest::newRow("too large") << writeFile("gross.zfw", FirmwareText(FirmwareRecords(5, 60000)))
+                                   << QStringLiteral("Die Firmwaredatei ist zu groß: Sie enthält "
+                                                     "mehr als 262144 Bytes.") +
+                                          cannot;
+    }
+    void startRefuses() {
+        QFETCH(QString, file);
+        QFETCH(QString, warning);
+        ModalAnswer box(QStringLiteral("WarningBox"), [](QWidget* d) { pressButton(d, "OK"); });
+        runDialog([&] {
+            dlg->Filename->setText(file);
+            QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+            QVERIFY(box.seen());
+            QVERIFY(dlg->isVisible());
+        });
+        QCOMPARE(box.caption, QStringLiteral("Warnung"));
+        QCOMPARE(box.lines, warning.split(QLatin1Char('\n')));
+        QCOMPARE(starts, 0);
+        QCOMPARE(sim->received(), std::string());
+    }
+
+    void startAsksForLoadingMode() {
+        runDialog([&] {
+            dlg->Filename->setText(sampleFirmware());
+            QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+            QVERIFY(dlg->isVisible()); // the dialog stays open for the handshake
+            QCOMPARE(starts, 1);
+            QCOMPARE(dlg->FirmwarePortName, QStringLiteral("COM3"));
+            QCOMPARE(cancels, 0);
+        });
+        QCOMPARE(cancels, 1); // closed without a transfer: the handshake is stopped
+    }
+
+    void transferRunsAndEnds() {
+        QVERIFY(EnterLoadingMode(QStringLiteral("COM3")));
+        sim->clearTraffic();
+        bool closeRefused = false;
+        int progressAtResult = -1;
+        duringResult = [&] {
+            QVERIFY(dlg->TransferRunning);
+            for (QWidget* w : std::initializer_list<QWidget*>{dlg->OKBtn, dlg->CancelBtn,
+                                                             dlg->Filename, dlg->BtnSuchen})
+                QVERIFY(!w->isEnabled());
+            dlg->reject(); // Esc or the close box while the transfer runs
+            closeRefused = dlg->isVisible();
+            progressAtResult = dlg->ProgressBar1->value();
+        };
+        const int result = runDialog([&] {
+            dlg->Filename->setText(sampleFirmware());
+            dlg->FirmwarePortName = QStringLiteral("COM3");
+            dlg->RunFirmwareUpdate();
+        });
+        QCOMPARE(result, int(QDialog::Rejected));
+        QVERIFY(closeRefused);
+        QVERIFY(progressAtResult > 0 && progressAtResult < 100);
+        QVERIFY(errors.empty());
+        QCOMPARE(results.size(), std::size_t(1));
+        QCOMPARE(results[0].caption, QStringLiteral("Neue Firmware"));
+        QCOMPARE(results[0].lines,
+                 (QStringList{QString(), QStringLiteral("Das speichen der Firmware in der Zuvex "
+                                                        "910k war erfolgreich.")}));
+        QCOMPARE(sleeps, (std::vector<int>{200, 200, 3000}));
+        QVERIFY(!dlg->TransferRunning);
+        QVERIFY(dlg->OKBtn->isEnabled());
+        QVERIFY(dlg->CancelBtn->isEnabled());
+        QVERIFY(!dlg->Filename->isEnabled());
+        QVERIFY(!dlg->BtnSuchen->isEnabled());
+        QCOMPARE(cancels, 0);
+
+        QFile f(sampleFirmware());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const auto sample = ParseFirmwareText(f.readAll()).bytes;
+        QCOMPARE(sim->received(), AsString(sample));
+        QVERIFY(sim->waitForMode(DeviceMode::Restarting, 3000ms));
+        QCOMPARE(sim->lastFirmware(), sample);
+
+        // shown again, the dialog is ready for the next file
+        runDialog([&] {
+            QVERIFY(dlg->Filename->isEnabled());
+            QVERIFY(dlg->BtnSuchen->isEnabled());
+            QCOMPARE(dlg->ProgressBar1->value(), 0);
+        });
+    }
+
+    void failedTransferClosesTheDialogToo() {
+        const int result = runDialog([&] {
+            dlg->Filename->setText(sampleFirmware());
+            dlg->FirmwarePortName = QStringLiteral("COM7"); // no such port
+            dlg->RunFirmwareUpdate();
+        });
+        QCOMPARE(result, int(QDialog::Rejected));
+        QVERIFY(results.empty());
+        QCOMPARE(errors.size(), std::size_t(1));
+        QCOMPARE(errors[0].caption, QStringLiteral("Schnittstellenfehler"));
+        QCOMPARE(errors[0].lines,
+                 (QStringList{QStringLiteral("Fehler!"),
+                              QStringLiteral("Auf die Schnittstelle kann nicht zugegriffen "
+                                             "werden.")}));
+        QVERIFY(!dlg->TransferRunning);
+        QVERIFY(dlg->OKBtn->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestFirmwareDialog)
+#include "tst_firmware_dialog.moc"
