@@ -70,7 +70,10 @@ private slots:
 
     void layout() {
         TAppForm form;
+        // no COM port exists: the start-up search ends in the no-device dialog
+        ModalAnswer offline("KeineAnlageDlg", [](QWidget* w) { pressButton(w, "OKBtn"); });
         form.show();
+        QVERIFY(offline.seen());
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCOMPARE(form.centralWidget()->size(), QSize(760, 388));
         QCOMPARE(form.ToolBar1->height(), 30);
@@ -114,7 +117,9 @@ private slots:
 
     void keys() {
         TAppForm form;
+        ModalAnswer offline("KeineAnlageDlg", [](QWidget* w) { pressButton(w, "OKBtn"); });
         form.show();
+        QVERIFY(offline.seen());
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         int saves = 0;
@@ -126,7 +131,10 @@ private slots:
         QTest::keyClick(&form, Qt::Key_I, Qt::ControlModifier);
         QVERIFY(waitFor([&] { return about.seen(); }));
         int prints = 0, pins = 0;
-        connect(form.Print1, &QAction::triggered, [&] { ++prints; });
+        form.PrintDialogProvider = [&](QPrinter&) {
+            ++prints;
+            return false; // cancelled
+        };
         connect(form.NewPIN, &QAction::triggered, [&] { ++pins; });
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));
