@@ -2,6 +2,10 @@
 
 #include "config/EditorPages.h"
 #include "config/HelpPanel.h"
+#include "link/PortDialogs.h"
+#include "link/SearchDialogs.h"
+#include "serial/DataPacket.h"
+#include "serial/SerialPort.h"
 
 #include <QAction>
 #include <QApplication>
@@ -46,7 +50,11 @@ TAppForm::TAppForm(QWidget* parent) : QMainWindow(parent) {
     ErgebnisDialog = std::make_unique<TErgebnisDialog>();
     // The transfer box keeps the main window disabled while it is shown.
     UpDownLoad->OnFormShow = [this] { setEnabled(false); };
-    UpDownLoad->OnFormClose = [this] { setEnabled(true); };
+    UpDownLoad->OnFormClose = [this] {
+        setEnabled(true);
+        TransferBoxClosed();
+    };
+    CreateDeviceLink();
 }
 
 TAppForm::~TAppForm() = default;

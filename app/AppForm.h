@@ -8,6 +8,8 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -17,7 +19,13 @@ class QPushButton;
 class QToolBar;
 class QToolButton;
 class QWidget;
+class TDataPacket;
 class TEditorPages;
+class TKeineAnlageDlg;
+class TPortDialog;
+class TSerialPort;
+class TSuchenDlg;
+class TWaehleComPortDlg;
 class THelpPanel;
 
 // The main window: owns the editor, the image, the device link and every dialog.
@@ -126,8 +134,36 @@ public:
     void ShowUsedComPort(); // panel 1 from UsedComPort
 
     // ---- device link ----
+    std::unique_ptr<TSerialPort> ComPort1; // 57600 baud; opened by the search or a transfer
+    std::unique_ptr<TDataPacket> DataPacket1;
+    std::unique_ptr<TPortDialog> PortDialog;
+    std::unique_ptr<TSuchenDlg> SuchenDlg;
+    std::unique_ptr<TKeineAnlageDlg> KeineAnlageDlg;
+    std::unique_ptr<TWaehleComPortDlg> WaehleComPortDlg;
+    bool SearchRunning = false; // a search has started and neither found a device nor given up
+    // Hooks of the firmware update: TimerFWUpdate off ("L" received), and the transfer of
+    // FirmwareDlg run to its end (FirmwareReadyMessage).
+    std::function<void()> StopFirmwareWatchdog;
+    std::function<void()> RunFirmwareTransfer;
+
+    void CreateDeviceLink(); // port, collector and the link's dialogs; once, by the constructor
     void StartTransfer();
-    void UpDownloadExecute(int operation);
+    void UpDownloadExecute(int operation); // 1 read (Download), 2 write (Upload)
+    void DataPacket1Packet(TDataPacket* Sender, const uint8_t* Data, int Size);
+    void DataPacket1Timeout(TDataPacket* Sender);
+    void EndTransfer();       // closes the transfer box, whose close handler ends the transfer
+    void TransferBoxClosed(); // that handler's link part: collector off, port buffers emptied
+    void PostSearchContinueMessage(); // run after the collector event has returned
+    void PostFirmwareReadyMessage();
+    void SearchContinueMessage();
+    void FirmwareReadyMessage();
+    void SearchNextPort();
+    bool ScanFreePorts();
+    void COMItem1Execute();
+    // A search from COM1 under the modal search dialog, unless it is showing already or the
+    // search ended within its first probe.
+    void RunDeviceSearch(bool clearPortLabel);
+    void CloseDevicePort(); // when the program closes: close the port, wait 1000 ms
 
     // Called once, at the first showing of the window.
     void FormShow();

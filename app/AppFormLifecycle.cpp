@@ -16,6 +16,7 @@ void TAppForm::FormShow() {
     FirstShow = false;
     LinkOperation = 1;
     SearchPort = 0;
+    RunDeviceSearch(true);
 }
 
 bool TAppForm::FormCloseQuery() {
@@ -33,4 +34,5 @@ void TAppForm::closeEvent(QCloseEvent* event) {
 
 void TAppForm::FormClose() {
     SaveSettings();
+    CloseDevicePort();
 }

@@ -1,9 +1,234 @@
+// The conversation with the telephone system: identification, version, reading and writing
+// the configuration image, one step per collector event.
 #include "app/AppForm.h"
+#include "config/EditorPages.h"
+#include "link/LinkArming.h"
+#include "link/LinkProtocol.h"
+#include "link/SearchDialogs.h"
+#include "serial/DataPacket.h"
+#include "serial/SerialError.h"
+#include "serial/SerialPort.h"
 
-// The conversation with the telephone system arrives with the serial layer.
-void TAppForm::StartTransfer() {}
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QMessageBox>
+
+using namespace LinkProtocol;
+
+namespace {
+
+// Asks before a write that no port would ring for external calls; true: write anyway.
+bool confirmUnreachableWrite(QWidget* parent) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warnung"),
+                    QStringLiteral("Achtung!\nSie haben die Einstellungen so gewählt, dass ein "
+                                   "Externanruf an keinem Endgerät signalisiert wird.\nWenn Sie "
+                                   "die Einstellungen in der Anlage speichern, werden Sie von "
+                                   "extern nicht erreichbar sein.\nWollen Sie die Einstellungen "
+                                   "in der Anlage speichern?"),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setObjectName(QStringLiteral("ExternanrufWarnung"));
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
+    return box.exec() == QMessageBox::Yes;
+}
+
+const QString TransferError = QStringLiteral("Übertragungsfehler");
+const QString Fehler = QStringLiteral("Fehler!");
+const QString ReadFailed = QStringLiteral("Fehler beim Auslesen der Zuvex 910k.");
+const QString WriteFailed = QStringLiteral("Fehler beim Programmieren der Zuvex 910k.");
+
+} // namespace
 
 void TAppForm::UpDownloadExecute(int operation) {
-    LinkOperation = operation;
+    LinkOperation = operation == 2 ? 2 : 1;
     StartTransfer();
+}
+
+void TAppForm::StartTransfer() {
+    if (LinkOperation == 2 && !Editor->AnyExternalRing() && !confirmUnreachableWrite(this))
+        return;
+    try {
+        if (UsedComPort == 0) {
+            RunDeviceSearch(false); // the read or write follows the identification
+            return;
+        }
+        // A port chosen in the port dialog is known but not open yet.
+        ComPort1->SetComNumber(UsedComPort);
+        ComPort1->SetOpen(true);
+        if (LinkOperation == 2) {
+            UpDownLoad->setWindowTitle(QStringLiteral("Konfiguration programmieren"));
+            EditorToImage();
+            armForBlock(*DataPacket1, 1, AckTicks);
+            ComPort1->PutString(WriteCommand);
+            BytesToSend = ConfigImageSize;
+            LinkState = 4;
+            UpDownLoad->ClearLines();
+            UpDownLoad->AddLine(QString());
+            UpDownLoad->AddLine(QStringLiteral("Übertragung läuft ..."));
+            UpDownLoad->show();
+        } else if (LinkOperation == 1) {
+            ComPort1->FlushInBuffer();
+            armForBlock(*DataPacket1, ImageBlockSize, BlockTicks);
+            ComPort1->PutString(ReadCommand);
+            LinkState = 3;
+        }
+    } catch (const ESerialError& e) {
+        // The port cannot be opened (or went away): the command ends here.
+        ShowApplicationError(e.message());
+    }
+}
+
+void TAppForm::EndTransfer() {
+    UpDownLoad->CloseBox();
+}
+
+void TAppForm::TransferBoxClosed() {
+    try {
+        DataPacket1->SetEnabled(false);
+        DataPacket1->SetComPort(nullptr);
+        DataPacket1->SetComPort(ComPort1.get());
+        if (ComPort1->Open()) {
+            ComPort1->FlushInBuffer();
+            ComPort1->FlushOutBuffer();
+        }
+    } catch (const ESerialError& e) {
+        ShowApplicationError(e.message());
+    }
+}
+
+void TAppForm::DataPacket1Packet(TDataPacket*, const uint8_t* Data, int Size) {
+    if (Size <= 0)
+        return;
+    const uint8_t first = Data[0];
+    auto writeFailed = [this] {
+        EndTransfer();
+        ShowMessageDialog(ErrorDialog.get(), TransferError, {Fehler, WriteFailed});
+    };
+    switch (LinkState) {
+    case 1:
+        if (printableText(Data, Size) == DeviceName) {
+            DeviceText = DeviceName;
+            armForLine(*DataPacket1);
+            ComPort1->PutString(VersionCommand);
+            LinkState = 2;
+        } else {
+            PostSearchContinueMessage();
+        }
+        break;
+    case 2:
+        SetDeviceText(DeviceText + QStringLiteral(" - Firmware ") + printableText(Data, Size));
+        UsedComPort = ComPort1->ComNumber();
+        ShowUsedComPort();
+        SearchRunning = false;
+        SuchenDlg->done(mrCancel);
+        if (LinkOperation == 1) {
+            armForBlock(*DataPacket1, ImageBlockSize, BlockTicks);
+            ComPort1->PutString(ReadCommand);
+            LinkState = 3;
+        } else if (LinkOperation == 2) {
+            EditorToImage();
+            armForBlock(*DataPacket1, 1, AckTicks);
+            ComPort1->PutString(WriteCommand);
+            BytesToSend = ConfigImageSize;
+            LinkState = 4;
+        }
+        break;
+    case 3: {
+        const int count = std::min(Size - 1, ConfigImageSize);
+        uint8_t sum = 0;
+        for (int i = 0; i < count; ++i) {
+            ReceiveArea[std::size_t(i)] = Data[i];
+            sum = uint8_t(sum + Data[i]);
+        }
+        EndTransfer();
+        if (count != ConfigImageSize || Data[Size - 1] != sum) {
+            ShowMessageDialog(ErrorDialog.get(), TransferError, {Fehler, ReadFailed});
+            break;
+        }
+        Image = ReceiveArea;
+        ErgebnisDialog->ClearLines();
+        ShowMessageDialog(ErgebnisDialog.get(), QStringLiteral("Konfiguration Auslesen"),
+                          {QString(), QStringLiteral("Das Auslesen der Konfiguration war "
+                                                     "erfolgreich.")});
+        ImageToEditor();
+        for (int port = 1; port <= 4; ++port)
+            Editor->ApplyDoorRule(port, Editor->Port(port).tb->isChecked());
+        ClearModified();
+        break;
+    }
+    case 4:
+        if (first != Ack) {
+            writeFailed();
+            break;
+        }
+        SendCursor = 0;
+        armForBlock(*DataPacket1, 1, AckTicks);
+        LinkState = 5;
+        ComPort1->PutChar(Image[std::size_t(SendCursor++)]);
+        BytesSent = 1;
+        break;
+    case 5:
+        if (first != Ack) {
+            writeFailed();
+        } else if (BytesSent < BytesToSend && SendCursor < ConfigImageSize) {
+            armForBlock(*DataPacket1, 1, AckTicks);
+            ComPort1->PutChar(Image[std::size_t(SendCursor++)]);
+            ++BytesSent;
+        } else {
+            armForBlock(*DataPacket1, 1, ChecksumAckTicks);
+            ComPort1->PutChar(ImageChecksum);
+            LinkState = 6;
+        }
+        break;
+    case 6:
+        if (first != Ack) {
+            writeFailed();
+            break;
+        }
+        EndTransfer();
+        ProgErgebnisDialog->ClearLines();
+        ShowMessageDialog(ProgErgebnisDialog.get(), QStringLiteral("Konfiguration Programmieren"),
+                          {QString(), QStringLiteral("Das Programmieren der Konfiguration war "
+                                                     "erfolgreich.")});
+        break;
+    case 7: // firmware-loading mode: ">" awaited, anything else ignored
+        armForBlock(*DataPacket1, 1, BlockTicks);
+        if (first == LoadPrompt) {
+            ComPort1->PutChar(LoadConfirm);
+            LinkState = 8;
+        }
+        break;
+    case 8: // "L" awaited
+        if (first == LoadReady) {
+            if (StopFirmwareWatchdog)
+                StopFirmwareWatchdog();
+            PostFirmwareReadyMessage();
+        } else {
+            armForBlock(*DataPacket1, 1, BlockTicks);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void TAppForm::DataPacket1Timeout(TDataPacket*) {
+    switch (LinkState) {
+    case 0:
+        break;
+    case 1:
+        PostSearchContinueMessage();
+        break;
+    case 7:
+    case 8:
+        // Only the firmware watchdog ends this wait.
+        armForBlock(*DataPacket1, 1, BlockTicks);
+        break;
+    default:
+        EndTransfer();
+        ShowMessageDialog(ErrorDialog.get(), QStringLiteral("Timeout-Fehler"),
+                          {QStringLiteral("Zeitüberschreitung!"),
+                           QStringLiteral("Fehler bei der Datenübertragung.")});
+        break;
+    }
 }

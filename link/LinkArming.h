@@ -1,0 +1,25 @@
+#pragma once
+
+#include "link/LinkProtocol.h"
+#include "serial/DataPacket.h"
+
+// To arm is to switch the collector off, set its end condition and time-out, and switch it on
+// again; always before the request goes out.
+
+// For a reply of `size` bytes within `ticks`.
+inline void armForBlock(TDataPacket& packet, int size, int ticks) {
+    packet.SetEnabled(false);
+    packet.PacketSize = size;
+    packet.EndCond = ecPacketSize;
+    packet.TimeOut = ticks;
+    packet.SetEnabled(true);
+}
+
+// For a line ending in CR LF within 12 ticks.
+inline void armForLine(TDataPacket& packet) {
+    packet.SetEnabled(false);
+    packet.SetEndString(LinkProtocol::LineEnd);
+    packet.EndCond = ecString;
+    packet.TimeOut = LinkProtocol::LineTicks;
+    packet.SetEnabled(true);
+}

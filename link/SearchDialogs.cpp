@@ -1,0 +1,99 @@
+#include "link/SearchDialogs.h"
+
+#include "app/MessageDialogs.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+void setUpLinkDialog(QDialog* dialog, const char* objectName, const QString& caption, QSize size) {
+    dialog->setObjectName(QString::fromLatin1(objectName));
+    dialog->setWindowTitle(caption);
+    dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint);
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(13);
+    dialog->setFont(font);
+    dialog->setFixedSize(size);
+    dialog->setAutoFillBackground(true);
+    dialog->setBackgroundRole(QPalette::Button);
+}
+
+namespace {
+
+QLabel* addLabel(QWidget* parent, const QString& text, QRect geometry, bool bold = false) {
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(geometry);
+    if (bold) {
+        QFont font = label->font();
+        font.setBold(true);
+        label->setFont(font);
+    }
+    return label;
+}
+
+QPushButton* addButton(QDialog* dialog, const char* name, const QString& caption, QRect geometry,
+                       int result) {
+    auto* button = new QPushButton(caption, dialog);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    QObject::connect(button, &QPushButton::clicked, dialog,
+                     [dialog, result] { dialog->done(result); });
+    return button;
+}
+
+} // namespace
+
+TSuchenDlg::TSuchenDlg() {
+    setUpLinkDialog(this, "SuchenDlg", QStringLiteral("Suchen"), {297, 150});
+    addLabel(this, QStringLiteral("Suche nach einer Zuvex 910k"), {16, 16, 265, 17}, true);
+    addLabel(this, QStringLiteral("Bitte warten..."), {16, 40, 265, 17}, true);
+    lblComPortNumber = addLabel(this, QString(), {16, 72, 265, 17});
+    lblComPortNumber->setObjectName(QStringLiteral("lblComPortNumber"));
+    OKBtn = addButton(this, "OKBtn", QStringLiteral("OK"), {56, 110, 75, 25}, mrOk);
+    CancelBtn =
+        addButton(this, "CancelBtn", QStringLiteral("Abbrechen"), {152, 110, 89, 25}, mrCancel);
+    OKBtn->setDefault(true);
+}
+
+void TSuchenDlg::DisableButtons() {
+    OKBtn->setEnabled(false);
+    CancelBtn->setEnabled(false);
+}
+
+void TSuchenDlg::keyPressEvent(QKeyEvent* event) {
+    // Enter and Esc act only through enabled buttons; the close box always works.
+    if (event->key() == Qt::Key_Escape) {
+        if (CancelBtn->isEnabled())
+            CancelBtn->click();
+        event->accept();
+        return;
+    }
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !OKBtn->isEnabled()) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+TKeineAnlageDlg::TKeineAnlageDlg() {
+    setUpLinkDialog(this, "KeineAnlageDlg", QStringLiteral("Keine Zuvex 910k gefunden"),
+                    {329, 137});
+    addLabel(this, QStringLiteral("Es wurde keine Zuvex 910k gefunden."), {16, 16, 297, 17});
+    addLabel(this, QStringLiteral("Wollen Sie offline weiterarbeiten, oder erneut "),
+             {16, 40, 297, 17});
+    addLabel(this, QStringLiteral("nach einer Zuvex 910k suchen?"), {16, 58, 297, 17});
+    OKBtn = addButton(this, "OKBtn", QStringLiteral("Offline"), {72, 96, 81, 25}, mrOk);
+    CancelBtn = addButton(this, "CancelBtn", QStringLiteral("Suchen"), {176, 96, 81, 25}, mrRetry);
+    OKBtn->setDefault(true);
+    OKBtn->setAutoDefault(true);
+}
+
+void TKeineAnlageDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        CancelBtn->click(); // Esc searches again; only the close box gives mrCancel
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

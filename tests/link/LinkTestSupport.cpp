@@ -1,0 +1,65 @@
+#include "LinkTestSupport.h"
+
+#include "ModalDriver.h"
+#include "app/AppForm.h"
+#include "tools/ZuvexSim.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QWidget>
+
+EditorSettings sampleSettings() {
+    EditorSettings s = factorySettings();
+    s.amtsholung = false;
+    s.anklopfschutz = true;
+    s.ports[1].klingeltaste = {true, false, false, false};
+    s.ports[2].tuerberechtigt = false;
+    s.ports[2].klingeltaste = {false, true, false, false};
+    s.ports[3].permission = Permission::Halbamtsberechtigt;
+    s.ports[3].externanruf = false;
+    return s;
+}
+
+ConfigImage sampleImage() {
+    ConfigImage image{};
+    for (int i = 12; i < 16; ++i)
+        image[std::size_t(i)] = std::uint8_t(0xA0 + i);
+    for (int i = 20; i < ConfigImageSize; ++i)
+        image[std::size_t(i)] = std::uint8_t(3 * i + 1);
+    encodeImage(sampleSettings(), image);
+    return image;
+}
+
+EditorSettings sampleSettingsAfterRead() {
+    EditorSettings s = sampleSettings();
+    s.ports[1].klingeltaste = {true, true, true, true};
+    s.ports[2].klingeltaste = {false, false, false, false};
+    return s;
+}
+
+void pressWhenEnabled(QWidget* dialog, const char* button, int timeoutMs) {
+    auto* b = dialog->findChild<QAbstractButton*>(QString::fromLatin1(button));
+    if (!b || !waitFor([&] { return b->isEnabled(); }, timeoutMs))
+        qWarning("pressWhenEnabled: %s never enabled", button);
+    pressButton(dialog, QString::fromLatin1(button));
+}
+
+bool readConfiguration(TAppForm& form, int timeoutMs) {
+    ModalAnswer result(
+        "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, timeoutMs);
+    form.Download->trigger();
+    return waitFor([&] { return result.seen(); }, timeoutMs) &&
+           result.caption == QStringLiteral("Konfiguration Auslesen") &&
+           result.lines ==
+               QStringList({QString(), "Das Auslesen der Konfiguration war erfolgreich."});
+}
+
+ErrorBox writeError() {
+    return {"Übertragungsfehler", {"Fehler!", "Fehler beim Programmieren der Zuvex 910k."}};
+}
+ErrorBox readError() {
+    return {"Übertragungsfehler", {"Fehler!", "Fehler beim Auslesen der Zuvex 910k."}};
+}
+ErrorBox timeoutError() {
+    return {"Timeout-Fehler", {"Zeitüberschreitung!", "Fehler bei der Datenübertragung."}};
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "config/ConfigCodec.h"
+#include "config/ConfigImage.h"
+
+#include <QString>
+#include <QStringList>
+#include <string>
+
+class QWidget;
+class TAppForm;
+namespace zuvexsim {
+class ZuvexSim;
+}
+
+// A configuration that differs from the factory state everywhere the editor looks, with
+// reserved bytes set, port 2 ringing for bell button 1 only although it may open the door and
+// port 3 ringing for bell button 2 although it may not.
+EditorSettings sampleSettings();
+ConfigImage sampleImage();
+// What the editor shows after reading sampleImage(): the door rule ticks all bell buttons of
+// a port that may open the door and unticks them elsewhere.
+EditorSettings sampleSettingsAfterRead();
+
+// Presses `button` of `dialog` once it is enabled (the programming result box holds it).
+void pressWhenEnabled(QWidget* dialog, const char* button, int timeoutMs = 6000);
+
+// "Konfiguration auslesen" (after a search from COM1 when no port is in use): reads the device
+// and answers the read result box. True when the result box came with the success text.
+bool readConfiguration(TAppForm& form, int timeoutMs = 15000);
+
+// The error box's caption and lines, as the conversation shows them.
+struct ErrorBox {
+    QString caption;
+    QStringList lines;
+};
+ErrorBox writeError();
+ErrorBox readError();
+ErrorBox timeoutError();

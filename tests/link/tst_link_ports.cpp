@@ -1,0 +1,180 @@
+// The free-port scan, the port dialog and the firmware's port chooser.
+#include "LinkTestSupport.h"
+#include "ModalDriver.h"
+#include "TestHome.h"
+#include "app/AppForm.h"
+#include "link/PortDialogs.h"
+#include "serial/SerialPort.h"
+#include "tools/ZuvexSim.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <memory>
+
+using namespace zuvexsim;
+
+namespace {
+
+std::unique_ptr<ZuvexSim> startSim(int port) {
+    SimOptions options;
+    options.port = port;
+    auto sim = std::make_unique<ZuvexSim>(options);
+    sim->setImage(sampleImage());
+    sim->start();
+    return sim;
+}
+
+struct PortChoices {
+    QList<bool> enabled;
+    QList<bool> checked;
+    bool okEnabled = true;
+};
+
+PortChoices choicesOf(QWidget* dialog) {
+    PortChoices c;
+    for (int i = 1; i <= 4; ++i) {
+        auto* b = dialog->findChild<QRadioButton*>(QStringLiteral("COM%1Btn").arg(i));
+        c.enabled << b->isEnabled();
+        c.checked << b->isChecked();
+    }
+    c.okEnabled = dialog->findChild<QPushButton*>("OKBtn")->isEnabled();
+    return c;
+}
+
+} // namespace
+
+class TestLinkPorts : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The scan enables the free ports; a chosen port is used by the next read directly.
+    void choosePortThenRead() {
+        TestHome home;
+        auto com2 = startSim(2);
+        auto com3 = startSim(3);
+        TAppForm form;
+        PortChoices seen;
+        bool okAfterClick = false;
+        ModalAnswer dialog(
+            "PortDialog",
+            [&](QWidget* w) {
+                seen = choicesOf(w);
+                w->findChild<QRadioButton*>("COM2Btn")->click();
+                okAfterClick = choicesOf(w).okEnabled;
+                pressButton(w, "OKBtn");
+            },
+            10000);
+        form.COMItem1->trigger();
+        QVERIFY(dialog.seen());
+        QCOMPARE(dialog.caption, QStringLiteral("COM-Port festlegen"));
+        QCOMPARE(seen.enabled, QList<bool>({false, true, true, false}));
+        QCOMPARE(seen.checked, QList<bool>({false, false, false, false}));
+        QVERIFY(!seen.okEnabled);
+        QVERIFY(okAfterClick);
+        QCOMPARE(form.UsedComPort, quint16(2));
+        QCOMPARE(form.StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: COM2"));
+        QVERIFY(!form.ComPort1->Open()); // chosen, not opened
+        QCOMPARE(form.ComPort1->ComNumber(), quint16(20));
+
+        QVERIFY(readConfiguration(form));
+        QCOMPARE(com2->received(), std::string("R0000,3c\r")); // no identification first
+        QCOMPARE(com3->received(), std::string());
+        QVERIFY(waitFor([&] { return form.Image == sampleImage(); }));
+    }
+
+    // Cancelling changes nothing; the scan leaves the port closed and the port in use kept.
+    void cancelKeepsPortInUse() {
+        TestHome home;
+        auto com3 = startSim(3);
+        TAppForm form;
+        QVERIFY(readConfiguration(form));
+        QVERIFY(form.ComPort1->Open());
+        ModalAnswer dialog(
+            "PortDialog",
+            [](QWidget* w) {
+                w->findChild<QRadioButton*>("COM3Btn")->click();
+                pressButton(w, "CancelBtn");
+            },
+            10000);
+        form.COMItem1->trigger();
+        QVERIFY(dialog.seen());
+        QCOMPARE(form.UsedComPort, quint16(3));
+        QVERIFY(!form.ComPort1->Open());
+        QCOMPARE(form.ComPort1->ComNumber(), quint16(20));
+        QVERIFY(form.PortAvailable[2]); // its own port counts as free once closed
+        com3->clearTraffic();
+        QVERIFY(readConfiguration(form)); // re-opens COM3 and reads at once
+        QCOMPARE(com3->received(), std::string("R0000,3c\r"));
+    }
+
+    void onlyPortAboveCom4() {
+        TestHome home;
+        auto com7 = startSim(7);
+        TAppForm form;
+        PortChoices seen;
+        ModalAnswer dialog(
+            "PortDialog",
+            [&](QWidget* w) {
+                seen = choicesOf(w);
+                QTest::keyClick(w, Qt::Key_Return); // OK is disabled: Enter does nothing
+                QTest::keyClick(w, Qt::Key_Escape);
+            },
+            10000);
+        form.COMItem1->trigger();
+        QVERIFY(dialog.seen());
+        QCOMPARE(seen.enabled, QList<bool>({false, false, false, false}));
+        QVERIFY(form.PortAvailable[6]);
+        QCOMPARE(form.UsedComPort, quint16(0));
+    }
+
+    void noFreePort() {
+        TestHome home;
+        TAppForm form;
+        ModalAnswer error(
+            "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
+        form.COMItem1->trigger();
+        QVERIFY(error.seen());
+        QCOMPARE(error.caption, QStringLiteral("Schnittstellenfehler"));
+        QCOMPARE(error.lines,
+                 QStringList({"Fehler!", "Es wurde keine freie Schnittstelle gefunden."}));
+        QVERIFY(!form.PortDialog->isVisible());
+    }
+
+    void chooseFirmwarePort_data() {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("comNumber");
+        QTest::newRow("COM12") << QStringList({"COM1", "COM12"}) << 1 << int(mrOk) << 12;
+        QTest::newRow("first entry") << QStringList({"COM3", "COM12"}) << 0 << int(mrOk) << 3;
+        QTest::newRow("no number") << QStringList({"COMx"}) << 0 << int(mrCancel) << 5;
+        QTest::newRow("nothing selected") << QStringList({"COM2"}) << -1 << int(mrOk) << 5;
+    }
+
+    void chooseFirmwarePort() {
+        QFETCH(QStringList, entries);
+        QFETCH(int, selected);
+        QFETCH(int, result);
+        QFETCH(int, comNumber);
+        TestHome home;
+        TAppForm form;
+        form.ComPort1->SetComNumber(5);
+        TWaehleComPortDlg* dlg = form.WaehleComPortDlg.get();
+        dlg->CBSchnittstellen->clear();
+        dlg->CBSchnittstellen->addItems(entries);
+        dlg->CBSchnittstellen->setCurrentIndex(selected);
+        ModalAnswer answer("WaehleComPortDlg", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        QCOMPARE(dlg->exec(), result);
+        QVERIFY(answer.seen());
+        QCOMPARE(answer.caption, QStringLiteral("Dialog"));
+        QCOMPARE(form.ComPort1->ComNumber(), quint16(comNumber));
+        QCOMPARE(form.UsedComPort, quint16(0));
+    }
+};
+
+QTEST_MAIN(TestLinkPorts)
+#include "tst_link_ports.moc"

@@ -1,0 +1,229 @@
+// The device search: start-up search over COM1..COM20, identification, the no-device dialog.
+#include "LinkTestSupport.h"
+#include "ModalDriver.h"
+#include "TestHome.h"
+#include "app/AppForm.h"
+#include "config/EditorPages.h"
+#include "link/SearchDialogs.h"
+#include "serial/DataPacket.h"
+#include "serial/SerialPort.h"
+#include "tools/ZuvexSim.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+using namespace zuvexsim;
+
+namespace {
+
+// Watches the search dialog: the port labels it showed, whether it showed, its buttons.
+struct SearchWatch {
+    QStringList labels;
+    bool shown = false;
+    bool buttonsEnabled = false;
+    QTimer timer;
+    explicit SearchWatch(TAppForm& form) {
+        QObject::connect(&timer, &QTimer::timeout, [this, &form] {
+            TSuchenDlg* dlg = form.SuchenDlg.get();
+            if (dlg->isVisible()) {
+                shown = true;
+                buttonsEnabled |= dlg->OKBtn->isEnabled() || dlg->CancelBtn->isEnabled();
+            }
+            const QString text = dlg->lblComPortNumber->text();
+            if (!text.isEmpty() && (labels.isEmpty() || labels.last() != text))
+                labels << text;
+        });
+        timer.start(5);
+    }
+};
+
+std::unique_ptr<ZuvexSim> startSim(int port, const ConfigImage& image = sampleImage()) {
+    SimOptions options;
+    options.port = port;
+    auto sim = std::make_unique<ZuvexSim>(options);
+    sim->setImage(image);
+    sim->start();
+    return sim;
+}
+
+} // namespace
+
+class TestLinkSearch : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startupSearchFindsDeviceOnCom3AndReadsIt() {
+        TestHome home;
+        ZuvexSim silent(silentPortOptions(1));
+        silent.start();
+        ZuvexSim::removePortEntry(2);
+        auto sim = startSim(3);
+        TAppForm form;
+        SearchWatch watch(form);
+        ModalAnswer result(
+            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
+        form.show();
+        QVERIFY(waitFor([&] { return result.seen(); }, 15000));
+        QCOMPARE(result.caption, QStringLiteral("Konfiguration Auslesen"));
+        QCOMPARE(result.lines,
+                 QStringList({QString(), "Das Auslesen der Konfiguration war erfolgreich."}));
+        QCOMPARE(watch.labels, QStringList({"Suche an COM1", "Suche an COM3"}));
+        QVERIFY(watch.shown);
+        QVERIFY(!watch.buttonsEnabled);
+        QVERIFY(!form.SuchenDlg->isVisible());
+        QCOMPARE(silent.received(), std::string("T\r"));
+        QCOMPARE(sim->received(), std::string("T\rV\rR0000,3c\r"));
+        QCOMPARE(form.StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: COM3"));
+        QCOMPARE(form.StatusPanel0->text(),
+                 "Zuvex 910k - Firmware " + QString::fromStdString(sim->firmwareVersion()));
+        QCOMPARE(form.DeviceText, form.StatusPanel0->text());
+        QCOMPARE(form.UsedComPort, quint16(3));
+        // the editor takes the image once the result box has closed, with the door rule
+        QVERIFY(waitFor([&] { return form.Editor->ReadSettings() == sampleSettingsAfterRead(); }));
+        QCOMPARE(form.Image, sampleImage());
+        QVERIFY(!form.Modified);
+        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
+        // the port stays open for the next command; the collector is off
+        QVERIFY(form.ComPort1->Open());
+        QVERIFY(!form.DataPacket1->Enabled());
+        QVERIFY(form.isEnabled());
+    }
+
+    void identification_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("foundOn");
+        QTest::newRow("exact") << QByteArray("Zuvex 910k") << 3;
+        QTest::newRow("NUL inside") << QByteArray("Zuvex\0 910k", 11) << 3;
+        QTest::newRow("0xFF and DEL inside") << QByteArray("Zu\xffvex 910k\x7f") << 3;
+        QTest::newRow("lower case") << QByteArray("zuvex 910k") << 4;
+        QTest::newRow("trailing blank") << QByteArray("Zuvex 910k ") << 4;
+        QTest::newRow("other device") << QByteArray("Zuvex 911k") << 4;
+    }
+
+    // A port whose device gives another identification is skipped like a silent one.
+    void identification() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, foundOn);
+        TestHome home;
+        auto com3 = startSim(3);
+        com3->setIdentification(text.toStdString());
+        auto com4 = startSim(4);
+        TAppForm form;
+        QVERIFY(readConfiguration(form));
+        QCOMPARE(form.UsedComPort, quint16(foundOn));
+        QCOMPARE(com3->received(), foundOn == 3 ? std::string("T\rV\rR0000,3c\r") : "T\r");
+        QCOMPARE(com4->received(), foundOn == 4 ? std::string("T\rV\rR0000,3c\r") : "");
+    }
+
+    void emptyVersionLine() {
+        TestHome home;
+        auto sim = startSim(3);
+        sim->setFirmwareVersion("");
+        TAppForm form;
+        QVERIFY(readConfiguration(form));
+        QCOMPARE(form.DeviceText, QStringLiteral("Zuvex 910k - Firmware "));
+    }
+
+    // No COM port at all: the no-device dialog at once; "Offline" leaves no search dialog,
+    // empties both status panels, and the next read searches again from COM1.
+    void noPortThenOfflineThenReadSearchesAgain() {
+        TestHome home;
+        TAppForm form;
+        SearchWatch watch(form);
+        ModalAnswer none("KeineAnlageDlg", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        form.show();
+        QVERIFY(none.seen()); // answered within the first showing
+        QCOMPARE(none.caption, QStringLiteral("Keine Zuvex 910k gefunden"));
+        QTest::qWait(50);
+        QVERIFY(!watch.shown);
+        QVERIFY(!form.SuchenDlg->isVisible());
+        QCOMPARE(form.StatusPanel0->text(), QString());
+        QCOMPARE(form.StatusPanel1->text(), QString());
+        QCOMPARE(form.UsedComPort, quint16(0));
+        QVERIFY(!form.ComPort1->Open());
+
+        auto sim = startSim(3);
+        QVERIFY(readConfiguration(form));
+        QCOMPARE(form.UsedComPort, quint16(3));
+        QCOMPARE(watch.labels, QStringList({"Suche an COM3"}));
+        QCOMPARE(form.StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: COM3"));
+    }
+
+    void noDeviceAnswer_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("searchesAgain");
+        QTest::newRow("Suchen button") << "button" << true;
+        QTest::newRow("Escape key") << "escape" << true;
+        QTest::newRow("Enter key") << "enter" << false;
+        QTest::newRow("close box") << "close" << false;
+    }
+
+    // "Suchen" (or Esc) searches again from COM1; Enter and the close box mean offline.
+    void noDeviceAnswer() {
+        QFETCH(QString, how);
+        QFETCH(bool, searchesAgain);
+        TestHome home;
+        ZuvexSim silent(silentPortOptions(2));
+        silent.start();
+        std::unique_ptr<ZuvexSim> sim;
+        TAppForm form;
+        SearchWatch watch(form);
+        ModalAnswer none(
+            "KeineAnlageDlg",
+            [&](QWidget* w) {
+                sim = startSim(1); // the device is plugged in while the dialog asks
+                if (how == "button")
+                    pressButton(w, "CancelBtn");
+                else if (how == "escape")
+                    QTest::keyClick(w, Qt::Key_Escape);
+                else if (how == "enter")
+                    QTest::keyClick(w, Qt::Key_Return);
+                else
+                    w->close();
+            },
+            10000);
+        std::unique_ptr<ModalAnswer> result;
+        if (searchesAgain)
+            result = std::make_unique<ModalAnswer>(
+                "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
+        form.show();
+        QVERIFY(none.seen());
+        if (searchesAgain) {
+            QVERIFY(waitFor([&] { return result->seen(); }, 10000));
+            QCOMPARE(form.UsedComPort, quint16(1));
+            QCOMPARE(sim->received(), std::string("T\rV\rR0000,3c\r"));
+            QCOMPARE(watch.labels,
+                     QStringList({"Suche an COM2", "Suche an COM1"})); // label cleared between
+        } else {
+            QTest::qWait(300);
+            QCOMPARE(form.UsedComPort, quint16(0));
+            QCOMPARE(sim->received(), std::string());
+            QCOMPARE(form.StatusPanel1->text(), QString());
+        }
+        QVERIFY(!form.SuchenDlg->isVisible());
+        QCOMPARE(silent.received(), std::string("T\r"));
+    }
+
+    // Closing the search dialog's window ends only the dialog: the search goes on.
+    void closingSearchDialogKeepsSearching() {
+        TestHome home;
+        ZuvexSim silent(silentPortOptions(1));
+        silent.start();
+        auto sim = startSim(2);
+        TAppForm form;
+        ModalAnswer search("SuchenDlg", [](QWidget* w) { w->close(); });
+        ModalAnswer result(
+            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
+        form.show();
+        QVERIFY(search.seen());
+        QVERIFY(waitFor([&] { return result.seen(); }, 10000));
+        QCOMPARE(form.UsedComPort, quint16(2));
+    }
+};
+
+QTEST_MAIN(TestLinkSearch)
+#include "tst_link_search.moc"

@@ -1,0 +1,315 @@
+// Reading and writing the configuration image against the simulator, every failure path.
+#include "LinkTestSupport.h"
+#include "ModalDriver.h"
+#include "TestHome.h"
+#include "app/AppForm.h"
+#include "config/EditorPages.h"
+#include "serial/DataPacket.h"
+#include "serial/SerialPort.h"
+#include "tools/ZuvexSim.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+using namespace zuvexsim;
+Q_DECLARE_METATYPE(zuvexsim::AckFault::Kind)
+
+class TestLinkTransfer : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TestHome> home;
+    std::unique_ptr<ZuvexSim> sim;
+    std::unique_ptr<TAppForm> form;
+
+    QCheckBox* box(const char* name) { return form->findChild<QCheckBox*>(name); }
+
+    static std::string bytesOf(const ConfigImage& image) {
+        return std::string(image.begin(), image.end());
+    }
+
+    // The line since clearTraffic() as a string of R (received) and S (sent) marks.
+    std::string directions() const {
+        std::string out;
+        for (const WireByte& b : sim->traffic())
+            out += b.received ? 'R' : 'S';
+        return out;
+    }
+
+    // The window after a flow has ended: usable, the transfer box gone, the collector off.
+    bool transferEnded() const {
+        return form->isEnabled() && !form->UpDownLoad->isVisible() &&
+               !form->DataPacket1->Enabled() && form->ComPort1->Open();
+    }
+
+private slots:
+    void init() {
+        home = std::make_unique<TestHome>();
+        SimOptions options;
+        options.port = 3;
+        sim = std::make_unique<ZuvexSim>(options);
+        sim->setImage(sampleImage());
+        sim->start();
+        form = std::make_unique<TAppForm>();
+        QVERIFY(readConfiguration(*form));
+        QVERIFY(waitFor([&] { return !form->Modified && form->Image == sampleImage(); }));
+        sim->clearTraffic();
+    }
+
+    void cleanup() {
+        form.reset();
+        sim.reset();
+        home.reset();
+    }
+
+    // A read on the port in use goes straight to its command and shows no transfer box.
+    void readOnKnownPort() {
+        ConfigImage other = sampleImage();
+        other[0] = TypTfe;
+        other[40] = 0x5A;
+        sim->setImage(other);
+        bool boxShown = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] { boxShown |= form->UpDownLoad->isVisible(); });
+        watch.start(2);
+        QVERIFY(readConfiguration(*form));
+        QCOMPARE(sim->received(), std::string("R0000,3c\r"));
+        QVERIFY(!boxShown);
+        QVERIFY(waitFor([&] { return form->Image == other; }));
+        QVERIFY(transferEnded());
+    }
+
+    // A bad checksum leaves the image, the editor and the caption as they were.
+    void readWithBadChecksum() {
+        form->findChild<QCheckBox*>("CBarb21")->click();
+        const QString title = form->windowTitle();
+        const EditorSettings shown = form->Editor->ReadSettings();
+        sim->setImage(ConfigImage{});
+        sim->setCorruptReadChecksum(true);
+        ModalAnswer error("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        form->Download->trigger();
+        QVERIFY(waitFor([&] { return error.seen(); }));
+        QCOMPARE(error.caption, readError().caption);
+        QCOMPARE(error.lines, readError().lines);
+        QCOMPARE(form->Image, sampleImage());
+        QCOMPARE(form->Editor->ReadSettings(), shown);
+        QCOMPARE(form->windowTitle(), title);
+        QVERIFY(form->Modified);
+        QVERIFY(waitFor([&] { return transferEnded(); }));
+    }
+
+    // Every byte after the previous acknowledgement; the result box holds for 2.7 s.
+    void writeGood() {
+        box("CBarb24")->click(); // port 4 rings for external calls now
+        QVERIFY(form->Modified);
+        sim->setAckDelay(15);
+        QElapsedTimer held;
+        qint64 heldMs = 0;
+        QStringList finalLines;
+        ModalAnswer result(
+            "ProgErgebnisDialog",
+            [&](QWidget* w) {
+                held.start();
+                auto* dlg = static_cast<TMessageDialog*>(w);
+                pressWhenEnabled(w, "OKBtn");
+                heldMs = held.elapsed();
+                finalLines = dlg->Lines();
+            },
+            10000);
+        form->Upload->trigger();
+        QVERIFY(form->UpDownLoad->isVisible());
+        QCOMPARE(form->UpDownLoad->windowTitle(), QStringLiteral("Konfiguration programmieren"));
+        QCOMPARE(form->UpDownLoad->Lines(), QStringList({QString(), "Übertragung läuft ..."}));
+        QVERIFY(!form->isEnabled());
+        QVERIFY(waitFor([&] { return result.seen(); }, 10000));
+        QVERIFY(waitFor([&] { return heldMs > 0; }, 6000));
+
+        ConfigImage expected = sampleImage();
+        EditorSettings settings = sampleSettingsAfterRead();
+        settings.ports[3].externanruf = true;
+        encodeImage(settings, expected);
+        QCOMPARE(form->Image, expected);
+        QCOMPARE(sim->received(), "W0000,3c\r" + bytesOf(expected) + char(imageChecksum(expected)));
+        // strictly alternating: the command, then ACK / byte pairs, the last ACK after the sum
+        std::string alternating(9, 'R');
+        alternating += 'S';
+        for (int i = 0; i < 61; ++i)
+            alternating += "RS";
+        QCOMPARE(directions(), alternating);
+        QVERIFY(waitFor([&] { return sim->image() == expected; }));
+
+        QCOMPARE(result.caption, QStringLiteral("Konfiguration Programmieren"));
+        QCOMPARE(result.lines,
+                 QStringList({QString(), "Das Programmieren der Konfiguration war erfolgreich."}));
+        QVERIFY2(heldMs >= 2650, qPrintable(QString::number(heldMs)));
+        QCOMPARE(finalLines,
+                 QStringList({QString(), "Das Programmieren der Konfiguration war erfolgreich.",
+                              "Die Anlage wurde neu gestartet."}));
+        QVERIFY(form->ProgErgebnisDialog->Lines().isEmpty());
+        QVERIFY(form->Modified); // a write does not touch the file's modified mark
+        QVERIFY(form->windowTitle().endsWith('*'));
+        QVERIFY(transferEnded());
+    }
+
+    void writeFault_data() {
+        QTest::addColumn<AckFault::Kind>("kind");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<int>("lateMs");
+        QTest::addColumn<bool>("timeout");
+        QTest::newRow("NAK of the command") << AckFault::Kind::Nak << -1 << 0 << false;
+        QTest::newRow("NAK at byte 0") << AckFault::Kind::Nak << 0 << 0 << false;
+        QTest::newRow("NAK at byte 30") << AckFault::Kind::Nak << 30 << 0 << false;
+        QTest::newRow("NAK at byte 59") << AckFault::Kind::Nak << 59 << 0 << false;
+        QTest::newRow("NAK of the checksum") << AckFault::Kind::Nak << 60 << 0 << false;
+        QTest::newRow("other byte at 12") << AckFault::Kind::Other << 12 << 0 << false;
+        QTest::newRow("late at byte 10") << AckFault::Kind::Late << 10 << 600 << true;
+        QTest::newRow("silent at byte 45") << AckFault::Kind::Silent << 45 << 0 << true;
+        QTest::newRow("silent checksum") << AckFault::Kind::Silent << 60 << 0 << true;
+    }
+
+    // Any other byte than ACK, or none in time, ends the write: nothing more is sent.
+    void writeFault() {
+        QFETCH(AckFault::Kind, kind);
+        QFETCH(int, at);
+        QFETCH(int, lateMs);
+        QFETCH(bool, timeout);
+        AckFault fault;
+        fault.kind = kind;
+        fault.at = at;
+        fault.other = 0x00;
+        fault.lateMs = lateMs;
+        sim->setWriteFault(fault);
+        const ConfigImage before = sim->image();
+        ModalAnswer error(
+            "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 8000);
+        QElapsedTimer clock;
+        clock.start();
+        form->Upload->trigger();
+        QVERIFY(waitFor([&] { return error.seen(); }, 8000));
+        const ErrorBox expected = timeout ? timeoutError() : writeError();
+        QCOMPARE(error.caption, expected.caption);
+        QCOMPARE(error.lines, expected.lines);
+        QVERIFY(waitFor([&] { return transferEnded(); }));
+        QTest::qWait(timeout ? 800 : 300); // a late acknowledgement sends nothing more
+        QCOMPARE(sim->received().size(), std::size_t(9 + at + 1));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        QCOMPARE(sim->image(), before);
+    }
+
+    // The checksum's acknowledgement may take up to 36 ticks.
+    void lateChecksumAcknowledgementIsAccepted() {
+        AckFault fault;
+        fault.kind = AckFault::Kind::Late;
+        fault.at = WriteChecksumStep;
+        fault.lateMs = 1500;
+        sim->setWriteFault(fault);
+        ModalAnswer result(
+            "ProgErgebnisDialog", [](QWidget* w) { pressWhenEnabled(w, "OKBtn"); }, 10000);
+        form->Upload->trigger();
+        QVERIFY(waitFor([&] { return result.seen(); }, 10000));
+        QVERIFY(waitFor([&] { return transferEnded(); }, 6000));
+    }
+
+    void warningWhenNoPortRings_data() {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("Nein") << false;
+        QTest::newRow("Ja") << true;
+    }
+
+    void warningWhenNoPortRings() {
+        QFETCH(bool, yes);
+        for (const char* name : {"CBarb21", "CBarb22", "CBarb23"})
+            box(name)->click();
+        QVERIFY(!form->Editor->AnyExternalRing());
+        const int state = form->LinkState;
+        ModalAnswer warning("ExternanrufWarnung",
+                            [yes](QWidget* w) { pressButton(w, yes ? "&Ja" : "&Nein"); });
+        std::unique_ptr<ModalAnswer> result;
+        if (yes)
+            result = std::make_unique<ModalAnswer>(
+                "ProgErgebnisDialog", [](QWidget* w) { pressWhenEnabled(w, "OKBtn"); }, 10000);
+        form->Upload->trigger();
+        QVERIFY(warning.seen());
+        QCOMPARE(warning.caption, QStringLiteral("Warnung"));
+        QCOMPARE(warning.lines,
+                 QStringList({"Achtung!",
+                              "Sie haben die Einstellungen so gewählt, dass ein Externanruf an "
+                              "keinem Endgerät signalisiert wird.",
+                              "Wenn Sie die Einstellungen in der Anlage speichern, werden Sie von "
+                              "extern nicht erreichbar sein.",
+                              "Wollen Sie die Einstellungen in der Anlage speichern?"}));
+        if (!yes) {
+            QTest::qWait(200);
+            QCOMPARE(sim->received(), std::string());
+            QCOMPARE(form->LinkState, state);
+            QVERIFY(!form->UpDownLoad->isVisible());
+            QVERIFY(form->isEnabled());
+            return;
+        }
+        QVERIFY(waitFor([&] { return result->seen(); }, 10000));
+        QCOMPARE(sim->received().size(), std::size_t(9 + 61));
+    }
+
+    // The factory reset writes the factory settings over the reserved bytes of the last read.
+    void factoryResetWritesFactoryImage() {
+        ModalAnswer question("WerkseinstellungQuestion", [](QWidget* w) { pressButton(w, "&Ja"); });
+        ModalAnswer result(
+            "ProgErgebnisDialog", [](QWidget* w) { pressWhenEnabled(w, "OKBtn"); }, 10000);
+        form->Werkseinstellung->trigger();
+        QVERIFY(question.seen());
+        QVERIFY(waitFor([&] { return result.seen(); }, 10000));
+        ConfigImage expected = sampleImage();
+        encodeImage(factorySettings(), expected);
+        QVERIFY(waitFor([&] { return sim->image() == expected; }));
+        QCOMPARE(sim->received(), "W0000,3c\r" + bytesOf(expected) + char(imageChecksum(expected)));
+    }
+
+    // "Abbrechen" in the transfer box stops the write: nothing more goes out, no error box.
+    void cancelStopsTheWrite() {
+        sim->setAckDelay(60);
+        form->Upload->trigger();
+        QVERIFY(waitFor([&] { return sim->received().size() >= 9 + 5; }, 3000));
+        QVERIFY(!form->isEnabled());
+        pressButton(form->UpDownLoad.get(), "CancelBtn");
+        QVERIFY(!form->UpDownLoad->isVisible());
+        QVERIFY(transferEnded());
+        QTest::qWait(150);
+        const std::size_t sent = sim->received().size();
+        QTest::qWait(700);
+        QCOMPARE(sim->received().size(), sent);
+        QVERIFY(sent < 9 + 61);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+
+    void deviceGoesAway_data() {
+        QTest::addColumn<bool>("write");
+        QTest::newRow("during a write") << true;
+        QTest::newRow("during a read") << false;
+    }
+
+    // The device disappearing mid-flow ends the flow like a time-out, the window usable again.
+    void deviceGoesAway() {
+        QFETCH(bool, write);
+        // "T\r", "V\r" and "R0000,3c\r" of the start-up read came first
+        sim->setHangUpAfter(long(13 + (write ? 9 + 30 : 4)));
+        ModalAnswer error(
+            "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 8000);
+        if (write)
+            form->Upload->trigger();
+        else
+            form->Download->trigger();
+        QVERIFY(waitFor([&] { return error.seen(); }, 8000));
+        QCOMPARE(error.caption, timeoutError().caption);
+        QCOMPARE(error.lines, timeoutError().lines);
+        QVERIFY(waitFor([&] { return form->isEnabled() && !form->DataPacket1->Enabled(); }));
+        QVERIFY(!form->UpDownLoad->isVisible());
+        QTest::qWait(200);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+};
+
+QTEST_MAIN(TestLinkTransfer)
+#include "tst_link_transfer.moc"
