@@ -85,8 +85,8 @@ int main(int argc, char** argv) {
         }
         const double share = double(bytes.size()) / seconds / WireBytesPerSecond;
         best = std::max(best, share);
-        std::printf("run %d: %.3f s, %.0f bytes/s, %.1f %% of the wire limit (%.0f bytes/s)\n",
-                    run, seconds, bytes.size() / seconds, share * 100, WireBytesPerSecond);
+        std::printf("run %d: %.3f s, %.0f bytes/s, %.1f %% of the wire limit (%.0f bytes/s)\n", run,
+                    seconds, bytes.size() / seconds, share * 100, WireBytesPerSecond);
         // wait until the device has left loading mode and restarted
         sim.waitForMode(zuvexsim::DeviceMode::Restarting, std::chrono::seconds(5));
         sim.waitForMode(zuvexsim::DeviceMode::Command, std::chrono::seconds(5));

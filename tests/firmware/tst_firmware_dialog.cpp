@@ -103,18 +103,19 @@ private slots:
     void layout() {
         QCOMPARE(dlg->windowTitle(), QStringLiteral("Firmware Update"));
         QCOMPARE(dlg->size(), QSize(399, 333));
-        QCOMPARE(dlg->Memo1->toPlainText().split(QLatin1Char('\n')),
-                 (QStringList{
-                     QStringLiteral("Bitte sichern Sie vor dem Einspielen der neuen Firmware ihre "),
-                     QStringLiteral("Einstellungen ."),
-                     QStringLiteral("Es kann sein, dass die Einstellungen nach dem Einspielen auf "
-                                    "die "),
-                     QStringLiteral("Werkseinstellungen zurückgestellt werden."),
-                     QString(),
-                     QStringLiteral("Wählen Sie eine Firmwaredatei aus."),
-                     QStringLiteral("Klicken Sie dann auf Start, um mit dem Einspielen zu "
-                                    "beginnen."),
-                 }));
+        QCOMPARE(
+            dlg->Memo1->toPlainText().split(QLatin1Char('\n')),
+            (QStringList{
+                QStringLiteral("Bitte sichern Sie vor dem Einspielen der neuen Firmware ihre "),
+                QStringLiteral("Einstellungen ."),
+                QStringLiteral("Es kann sein, dass die Einstellungen nach dem Einspielen auf "
+                               "die "),
+                QStringLiteral("Werkseinstellungen zurückgestellt werden."),
+                QString(),
+                QStringLiteral("Wählen Sie eine Firmwaredatei aus."),
+                QStringLiteral("Klicken Sie dann auf Start, um mit dem Einspielen zu "
+                               "beginnen."),
+            }));
         QVERIFY(dlg->Memo1->isReadOnly());
         for (const char* name :
              {"Memo1", "Filename", "BtnSuchen", "ProgressBar1", "OKBtn", "CancelBtn"})
@@ -169,10 +170,11 @@ private slots:
             << QStringLiteral("Die Firmwaredatei ist unvollständig: Der 2. Datensatz reicht über "
                               "das Ende der Datei hinaus.") +
                    cannot;
-        QTest::newRow("too large") << writeFile("gross.zfw", FirmwareText(FirmwareRecords(5, 60000)))
-                                   << QStringLiteral("Die Firmwaredatei ist zu groß: Sie enthält "
-                                                     "mehr als 262144 Bytes.") +
-                                          cannot;
+        QTest::newRow("too large")
+            << writeFile("gross.zfw", FirmwareText(FirmwareRecords(5, 60000)))
+            << QStringLiteral("Die Firmwaredatei ist zu groß: Sie enthält "
+                              "mehr als 262144 Bytes.") +
+                   cannot;
     }
     void startRefuses() {
         QFETCH(QString, file);
@@ -210,7 +212,7 @@ private slots:
         duringResult = [&] {
             QVERIFY(dlg->TransferRunning);
             for (QWidget* w : std::initializer_list<QWidget*>{dlg->OKBtn, dlg->CancelBtn,
-                                                             dlg->Filename, dlg->BtnSuchen})
+                                                              dlg->Filename, dlg->BtnSuchen})
                 QVERIFY(!w->isEnabled());
             dlg->reject(); // Esc or the close box while the transfer runs
             closeRefused = dlg->isVisible();

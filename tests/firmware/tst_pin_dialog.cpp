@@ -156,11 +156,22 @@ private slots:
         QTest::addColumn<QString>("new2");
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("line");
-        QTest::newRow("old PIN short") << "12" << "5678" << "5678" << "AltePIN" << TooShort;
-        QTest::newRow("new PIN short") << "1234" << "" << "5678" << "NeuePIN1" << TooShort;
-        QTest::newRow("repetition short") << "1234" << "5678" << "567" << "NeuePIN2" << TooShort;
-        QTest::newRow("different new PINs")
-            << "1234" << "5678" << "5679" << "NeuePIN2" << Different;
+        QTest::newRow("old PIN short") << "12"
+                                       << "5678"
+                                       << "5678"
+                                       << "AltePIN" << TooShort;
+        QTest::newRow("new PIN short") << "1234"
+                                       << ""
+                                       << "5678"
+                                       << "NeuePIN1" << TooShort;
+        QTest::newRow("repetition short") << "1234"
+                                          << "5678"
+                                          << "567"
+                                          << "NeuePIN2" << TooShort;
+        QTest::newRow("different new PINs") << "1234"
+                                            << "5678"
+                                            << "5679"
+                                            << "NeuePIN2" << Different;
     }
     void okChecks() {
         QFETCH(QString, oldPin);
