@@ -2,6 +2,8 @@
 
 #include "config/EditorPages.h"
 #include "config/HelpPanel.h"
+#include "link/FirmwareDlg.h"
+#include "link/NeuePINDlg.h"
 #include "link/PortDialogs.h"
 #include "link/SearchDialogs.h"
 #include "serial/DataPacket.h"
@@ -55,6 +57,7 @@ TAppForm::TAppForm(QWidget* parent) : QMainWindow(parent) {
         TransferBoxClosed();
     };
     CreateDeviceLink();
+    CreateFirmwareAndPin();
 }
 
 TAppForm::~TAppForm() = default;

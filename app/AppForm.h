@@ -16,12 +16,15 @@ class QAction;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QTimer;
 class QToolBar;
 class QToolButton;
 class QWidget;
 class TDataPacket;
 class TEditorPages;
+class TFirmwareDlg;
 class TKeineAnlageDlg;
+class TNeuePINDlg;
 class TPortDialog;
 class TSerialPort;
 class TSuchenDlg;
@@ -164,6 +167,22 @@ public:
     // search ended within its first probe.
     void RunDeviceSearch(bool clearPortLabel);
     void CloseDevicePort(); // when the program closes: close the port, wait 1000 ms
+
+    // ---- firmware update and PIN change ----
+    std::unique_ptr<TFirmwareDlg> FirmwareDlg;
+    std::unique_ptr<TNeuePINDlg> NeuePINDlg;
+    QTimer* TimerFWUpdate = nullptr;  // 10 s watchdog of the loading-mode handshake
+    std::array<char, 5> PinMessage{}; // "5" and the four digits of the new PIN
+    std::array<char, 4> OldPin{};     // the four digits of the old PIN
+    // LinkState of the PIN exchange: ACK of ENQ, verdict on the old PIN, ACK of the new one.
+    static constexpr int PinEnqState = 9, PinOldState = 10, PinNewState = 11;
+    void CreateFirmwareAndPin(); // their dialogs and the watchdog; once, by the constructor
+    void NeueFirmware1Click();
+    void StartFirmwareUpdate();
+    void TimerFWUpdateTimer();
+    void StopFirmwareHandshake(); // the firmware dialog closed before the transfer
+    void NewPINExecute();
+    void PinExchangePacket(uint8_t reply);
 
     // Called once, at the first showing of the window.
     void FormShow();

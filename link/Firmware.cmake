@@ -14,3 +14,8 @@ target_sources(zuvex_app PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/NeuePINDlg.cpp
 )
 target_link_libraries(zuvex_app PUBLIC zuvex_firmware)
+# the main window's members of the firmware update and the PIN change
+target_sources(zuvex_app PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/AppFormFirmware.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/AppFormPin.cpp
+)

@@ -207,6 +207,11 @@ void TAppForm::DataPacket1Packet(TDataPacket*, const uint8_t* Data, int Size) {
             armForBlock(*DataPacket1, 1, BlockTicks);
         }
         break;
+    case PinEnqState:
+    case PinOldState:
+    case PinNewState: // the PIN exchange; its time-outs end as below
+        PinExchangePacket(first);
+        break;
     default:
         break;
     }

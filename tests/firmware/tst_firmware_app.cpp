@@ -1,0 +1,246 @@
+// "Neue Firmware..." in the main window, end to end against the simulated telephone system:
+// the port choice, the loading-mode handshake with its watchdog, the transfer, and the search
+// and read that follow.
+#include "FirmwareSim.h"
+#include "ModalDriver.h"
+#include "TestHome.h"
+#include "app/AppForm.h"
+#include "link/FirmwareDlg.h"
+#include "link/FirmwareFile.h"
+#include "link/PortDialogs.h"
+#include "link/RawSerialPort.h"
+#include "serial/DataPacket.h"
+#include "tools/ZuvexSim.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+using namespace zuvexsim;
+using namespace std::chrono_literals;
+
+namespace {
+
+QString sampleFirmware() {
+    return qEnvironmentVariable("ZUVEX_SOURCE_DIR") + QStringLiteral("/tools/sample-firmware.zfw");
+}
+
+std::string sampleBytes() {
+    QFile f(sampleFirmware());
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return AsString(ParseFirmwareText(f.readAll()).bytes);
+}
+
+// Picks the sample firmware and presses "Start".
+void startWithSample(QWidget* w) {
+    auto* dlg = static_cast<TFirmwareDlg*>(w);
+    dlg->Filename->setText(sampleFirmware());
+    pressButton(w, "OKBtn");
+}
+
+const QString CannotStart = QStringLiteral("Firmware Update kann nicht gestartet werden.");
+
+} // namespace
+
+class TestFirmwareApp : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TestHome> home;
+    std::unique_ptr<ZuvexSim> sim;
+    std::unique_ptr<TAppForm> form;
+    bool portDialogShown = false;
+    QTimer watch;
+
+    void startSim(const SimOptions& base = {}) {
+        SimOptions options = base;
+        options.port = 3;
+        options.restartMs = 100;
+        sim = std::make_unique<ZuvexSim>(options);
+        sim->start();
+    }
+
+private slots:
+    void init() {
+        home = std::make_unique<TestHome>();
+        form = std::make_unique<TAppForm>();
+        portDialogShown = false;
+        connect(&watch, &QTimer::timeout,
+                [this] { portDialogShown |= form && form->WaehleComPortDlg->isVisible(); });
+        watch.start(5);
+    }
+    void cleanup() {
+        watch.stop();
+        watch.disconnect();
+        form.reset();
+        sim.reset();
+        home.reset();
+    }
+
+    // No port in use: the free ports are offered, the chosen one is used; after the transfer
+    // the telephone system is searched for again and its configuration read.
+    void updateThroughPortChoice() {
+        startSim();
+        QStringList offered;
+        ModalAnswer firmware("FirmwareDlg", startWithSample);
+        ModalAnswer choice("WaehleComPortDlg", [&](QWidget* w) {
+            auto* list = w->findChild<QComboBox*>("CBSchnittstellen");
+            for (int i = 0; i < list->count(); ++i)
+                offered << list->itemText(i);
+            pressButton(w, "OKBtn");
+        });
+        ModalAnswer loaded(
+            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
+        ModalAnswer read(
+            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
+        form->NeueFirmware1->trigger();
+        QVERIFY(waitFor([&] { return read.seen(); }, 20000));
+        QCOMPARE(offered, QStringList{QStringLiteral("COM3")});
+        QCOMPARE(loaded.caption, QStringLiteral("Neue Firmware"));
+        QCOMPARE(loaded.lines,
+                 (QStringList{QString(), QStringLiteral("Das speichen der Firmware in der Zuvex "
+                                                        "910k war erfolgreich.")}));
+        QCOMPARE(read.caption, QStringLiteral("Konfiguration Auslesen"));
+        // handshake, the records once each, then the search from COM1 and the read
+        QCOMPARE(sim->received(), "U\r<" + sampleBytes() + "T\rV\rR0000,3c\r");
+        QCOMPARE(AsString(sim->lastFirmware()), sampleBytes());
+        QVERIFY(waitFor([&] { return !form->FirmwareDlg->isVisible() && form->isEnabled(); }));
+        QCOMPARE(form->UsedComPort, quint16(3));
+        QCOMPARE(form->LinkOperation, 1);
+        QVERIFY(!form->TimerFWUpdate->isActive());
+        QVERIFY(!form->FirmwareDlg->TransferRunning);
+    }
+
+    // A reply other than ">" (or "L") is ignored and the collector waits again; nothing is
+    // sent twice. With a port in use no port dialog is shown.
+    void strayRepliesIgnored() {
+        startSim();
+        sim->setStrayBytes("x?", "",
+                           unsigned(ReplyKind::LoadPrompt) | unsigned(ReplyKind::LoadReady));
+        form->UsedComPort = 3;
+        ModalAnswer firmware("FirmwareDlg", startWithSample);
+        ModalAnswer loaded(
+            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
+        ModalAnswer read(
+            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
+        form->NeueFirmware1->trigger();
+        QVERIFY(waitFor([&] { return read.seen(); }, 20000));
+        QCOMPARE(loaded.caption, QStringLiteral("Neue Firmware"));
+        QVERIFY(sim->received().rfind("U\r<" + sampleBytes(), 0) == 0);
+        QVERIFY(!portDialogShown);
+        QVERIFY(waitFor([&] { return sim->lastFirmware().size() == sampleBytes().size(); }));
+    }
+
+    // No "L" within 10 s: the watchdog reports it; the collector is off, the dialog open, and
+    // time-outs in between sent nothing.
+    void watchdogWithoutL() {
+        startSim();
+        sim->setNeverSendL(true);
+        form->UsedComPort = 3;
+        QElapsedTimer clock;
+        bool reported = false;
+        qint64 reportedAfter = 0;
+        ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
+            startWithSample(w);
+            clock.start();
+            QVERIFY(waitFor([&] { return reported; }, 15000));
+            pressButton(w, "CancelBtn");
+        });
+        bool dialogOpenAtReport = false;
+        bool collectorOffAtReport = false;
+        ModalAnswer error(
+            "ErrorDialog",
+            [&](QWidget* w) {
+                reportedAfter = clock.elapsed();
+                dialogOpenAtReport = form->FirmwareDlg->isVisible();
+                collectorOffAtReport = !form->DataPacket1->Enabled();
+                pressButton(w, "OKBtn");
+                reported = true;
+            },
+            15000);
+        form->NeueFirmware1->trigger();
+        QVERIFY(error.seen());
+        QVERIFY2(reportedAfter >= 10000, qPrintable(QString::number(reportedAfter)));
+        QCOMPARE(error.caption, QStringLiteral("Fehler"));
+        QCOMPARE(error.lines, (QStringList{QStringLiteral("Fehler!"),
+                                           QStringLiteral("Firmware Update konnte nicht "
+                                                          "gestartet werden.")}));
+        QVERIFY(dialogOpenAtReport);
+        QVERIFY(collectorOffAtReport);
+        QVERIFY(!form->TimerFWUpdate->isActive());
+        QCOMPARE(form->LinkState, 8);
+        QCOMPARE(sim->received(), std::string("U\r<")); // time-outs sent nothing
+        QVERIFY(!portDialogShown);
+    }
+
+    // "Abbrechen" during the handshake stops it: watchdog and collector go off.
+    void cancelStopsHandshake() {
+        startSim();
+        sim->setNeverSendL(true);
+        form->UsedComPort = 3;
+        ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
+            startWithSample(w);
+            QVERIFY(waitFor([&] { return sim->received() == "U\r<"; }));
+            QVERIFY(form->TimerFWUpdate->isActive());
+            pressButton(w, "CancelBtn");
+        });
+        form->NeueFirmware1->trigger();
+        QVERIFY(firmware.seen());
+        QVERIFY(!form->TimerFWUpdate->isActive());
+        QVERIFY(!form->DataPacket1->Enabled());
+        QVERIFY(form->isEnabled());
+    }
+
+    void startRefusals_data() {
+        QTest::addColumn<int>("situation");
+        QTest::addColumn<QStringList>("warning");
+        QTest::newRow("no free port")
+            << 0
+            << QStringList{QStringLiteral("Keine freie COM-Schnittstelle gefunden."), CannotStart};
+        QTest::newRow("port choice cancelled")
+            << 1
+            << QStringList{QStringLiteral("Keine COM-Schnittstelle gewählt, oder die"),
+                           QStringLiteral("Schnittstelle ist belegt."), CannotStart};
+        QTest::newRow("port in use held elsewhere")
+            << 2
+            << QStringList{QStringLiteral("COM-Schnittstelle kann nicht initialisiert werden."),
+                           CannotStart};
+    }
+    void startRefusals() {
+        QFETCH(int, situation);
+        QFETCH(QStringList, warning);
+        RawSerialPort other;
+        if (situation >= 1)
+            startSim();
+        if (situation == 2) {
+            form->UsedComPort = 3;
+            QVERIFY(other.Open(QStringLiteral("COM3"), 57600, 10));
+        }
+        bool stillOpen = false;
+        ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
+            startWithSample(w);
+            stillOpen = w->isVisible();
+            pressButton(w, "CancelBtn");
+        });
+        std::unique_ptr<ModalAnswer> choice;
+        if (situation == 1)
+            choice = std::make_unique<ModalAnswer>("WaehleComPortDlg",
+                                                   [](QWidget* w) { pressButton(w, "CancelBtn"); });
+        ModalAnswer box("WarningBox", [](QWidget* w) { pressButton(w, "OK"); });
+        form->NeueFirmware1->trigger();
+        QVERIFY(box.seen());
+        QCOMPARE(box.caption, QStringLiteral("Warnung"));
+        QCOMPARE(box.lines, warning);
+        QVERIFY(stillOpen);
+        QVERIFY(!choice || choice->seen());
+        QVERIFY(!form->TimerFWUpdate->isActive());
+        if (sim)
+            QCOMPARE(sim->received(), std::string());
+    }
+};
+
+QTEST_MAIN(TestFirmwareApp)
+#include "tst_firmware_app.moc"
