@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QThreadPool>
 #include <QWidget>
 
 EditorSettings sampleSettings() {
@@ -35,6 +36,11 @@ EditorSettings sampleSettingsAfterRead() {
     s.ports[1].klingeltaste = {true, true, true, true};
     s.ports[2].klingeltaste = {false, false, false, false};
     return s;
+}
+
+void useOneQtPoolThread() {
+    QThreadPool::globalInstance()->setMaxThreadCount(1);
+    QThreadPool::globalInstance()->setExpiryTimeout(-1);
 }
 
 void pressWhenEnabled(QWidget* dialog, const char* button, int timeoutMs) {

@@ -51,6 +51,8 @@ class TestLinkPorts : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { useOneQtPoolThread(); }
+
     // The scan enables the free ports; a chosen port is used by the next read directly.
     void choosePortThenRead() {
         TestHome home;

@@ -56,6 +56,8 @@ class TestLinkSearch : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { useOneQtPoolThread(); }
+
     void startupSearchFindsDeviceOnCom3AndReadsIt() {
         TestHome home;
         ZuvexSim silent(silentPortOptions(1));

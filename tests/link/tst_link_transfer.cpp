@@ -46,6 +46,8 @@ class TestLinkTransfer : public QObject {
     }
 
 private slots:
+    void initTestCase() { useOneQtPoolThread(); }
+
     void init() {
         home = std::make_unique<TestHome>();
         SimOptions options;

@@ -1,0 +1,179 @@
+// Link conversation figures against the device simulator, through the real main window:
+//  - a full read ("R0000,3c\r" and the 61-byte block) and a full write ("W0000,3c\r", 60 bytes
+//    and the checksum, each after the previous ACK) with line pacing at 57600 baud on and off,
+//    each timed from the command until its result box shows, against the time the bytes need
+//    on the wire (goal with pacing: read within 1.2x, write within 1.3x);
+//  - the start-up search finding the device on COM3 after a silent COM1, against the floor
+//    that the fixed pauses and the identification time-out put under it.
+// Usage: bench_link [runs]
+#include "app/AppForm.h"
+#include "app/MessageDialogs.h"
+#include "link/SearchDialogs.h"
+#include "serial/ConfigHome.h"
+#include "tools/ZuvexSim.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+using namespace zuvexsim;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr double ByteMs = 10.0 / 57600.0 * 1000.0; // start bit, 8 data bits, stop bit
+
+// Records when a dialog shows and closes it again at once (also the programming result box,
+// whose 2.7 s hold is no part of the transfer).
+class ShowStopwatch : public QObject {
+public:
+    explicit ShowStopwatch(QDialog* dialog) : dialog_(dialog) { dialog->installEventFilter(this); }
+    bool shown = false;
+    Clock::time_point at;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show && !shown) {
+            shown = true;
+            at = Clock::now();
+            QTimer::singleShot(0, dialog_, [d = dialog_] {
+                if (auto* prog = qobject_cast<TProgErgebnisDialog*>(d))
+                    prog->Timer1->stop();
+                d->done(mrOk);
+            });
+        }
+        return false;
+    }
+
+private:
+    QDialog* dialog_;
+};
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    return true;
+}
+
+double ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+struct Figures {
+    std::vector<double> values;
+    double median() {
+        std::sort(values.begin(), values.end());
+        return values.empty() ? 0 : values[values.size() / 2];
+    }
+    double min() { return values.empty() ? 0 : *std::min_element(values.begin(), values.end()); }
+};
+
+// Times one command: from triggering `action` until `dialog` shows.
+double timeCommand(QAction* action, QDialog* dialog) {
+    ShowStopwatch watch(dialog);
+    const auto start = Clock::now();
+    action->trigger();
+    if (!waitUntil([&] { return watch.shown; }, 10000)) {
+        std::fprintf(stderr, "no result box\n");
+        return -1;
+    }
+    const double elapsed = ms(watch.at - start);
+    waitUntil([&] { return !dialog->isVisible(); }, 2000);
+    return elapsed;
+}
+
+void transfers(bool pacing, int runs) {
+    SimOptions options;
+    options.port = 3;
+    options.pacing = pacing;
+    options.restartMs = 50;
+    ZuvexSim sim(options);
+    sim.start();
+    TAppForm form;
+    // connect first: the search, then one read
+    {
+        ShowStopwatch first(form.ErgebnisDialog.get());
+        form.Download->trigger();
+        waitUntil([&] { return first.shown; }, 10000);
+        waitUntil([&] { return !form.ErgebnisDialog->isVisible(); }, 2000);
+    }
+    Figures read, write;
+    for (int i = 0; i < runs; ++i) {
+        read.values.push_back(timeCommand(form.Download, form.ErgebnisDialog.get()));
+        write.values.push_back(timeCommand(form.Upload, form.ProgErgebnisDialog.get()));
+        QElapsedTimer pause; // the device restarts after a write
+        pause.start();
+        waitUntil([&] { return pause.elapsed() > 120; }, 1000);
+    }
+    const double readWire = (9 + 61) * ByteMs;
+    const double writeWire = (9 + 61 + 62) * ByteMs;
+    std::printf("pacing %-3s  read : median %7.2f ms  min %7.2f ms  wire %6.2f ms  ratio %5.2f\n",
+                pacing ? "on" : "off", read.median(), read.min(), readWire,
+                read.median() / readWire);
+    std::printf("pacing %-3s  write: median %7.2f ms  min %7.2f ms  wire %6.2f ms  ratio %5.2f\n",
+                pacing ? "on" : "off", write.median(), write.min(), writeWire,
+                write.median() / writeWire);
+}
+
+void search(int runs) {
+    SimOptions silentOptions = silentPortOptions(1);
+    ZuvexSim silent(silentOptions);
+    silent.start();
+    SimOptions options;
+    options.port = 3;
+    options.pacing = true;
+    ZuvexSim sim(options);
+    sim.start();
+    Figures found;
+    for (int i = 0; i < runs; ++i) {
+        TAppForm form;
+        Clock::time_point identified{};
+        QTimer probe; // the search ends when the port in use is known
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            if (form.UsedComPort == 3 && identified == Clock::time_point{})
+                identified = Clock::now();
+        });
+        probe.start(0);
+        ShowStopwatch result(form.ErgebnisDialog.get());
+        const auto start = Clock::now();
+        form.show();
+        waitUntil([&] { return result.shown; }, 15000);
+        found.values.push_back(ms(identified - start));
+        form.hide();
+        waitUntil([&] { return !form.ErgebnisDialog->isVisible(); }, 2000);
+    }
+    // COM1: 200 ms pause, 12 ticks (at least 660 ms); COM3: 200 ms pause, "T\r"/"V\r" lines.
+    const double floor = 200 + 660 + 200 + (2 + 12 + 2 + 2 + 3) * ByteMs;
+    std::printf("search COM3 after silent COM1: median %7.1f ms  min %7.1f ms  floor %6.1f ms  "
+                "ratio %5.3f\n",
+                found.median(), found.min(), floor, found.median() / floor);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QDir().mkpath(QString::fromStdString(comPortsDir()));
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
+    transfers(true, runs);
+    transfers(false, runs);
+    search(std::max(1, runs / 4));
+    return 0;
+}
