@@ -110,10 +110,16 @@ void transfers(bool pacing, int runs) {
         waitUntil([&] { return first.shown; }, 10000);
         waitUntil([&] { return !form.ErgebnisDialog->isVisible(); }, 2000);
     }
-    Figures read, write;
+    Figures read, write, ours;
     for (int i = 0; i < runs; ++i) {
         read.values.push_back(timeCommand(form.Download, form.ErgebnisDialog.get()));
+        sim.clearTraffic();
         write.values.push_back(timeCommand(form.Upload, form.ProgErgebnisDialog.get()));
+        // our part of each round trip: from the simulator's ACK to the next byte it received
+        const std::vector<WireByte> line = sim.traffic();
+        for (std::size_t k = 1; k < line.size(); ++k)
+            if (line[k].received && !line[k - 1].received)
+                ours.values.push_back(ms(line[k].at - line[k - 1].at) * 1000.0);
         QElapsedTimer pause; // the device restarts after a write
         pause.start();
         waitUntil([&] { return pause.elapsed() > 120; }, 1000);
@@ -126,6 +132,9 @@ void transfers(bool pacing, int runs) {
     std::printf("pacing %-3s  write: median %7.2f ms  min %7.2f ms  wire %6.2f ms  ratio %5.2f\n",
                 pacing ? "on" : "off", write.median(), write.min(), writeWire,
                 write.median() / writeWire);
+    std::printf("pacing %-3s  write round trip, ACK sent to next byte read by the device: "
+                "median %6.1f us\n",
+                pacing ? "on" : "off", ours.median());
 }
 
 void search(int runs) {
