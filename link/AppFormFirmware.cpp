@@ -29,6 +29,7 @@ void TAppForm::CreateFirmwareAndPin() {
     TimerFWUpdate = new QTimer(this);
     TimerFWUpdate->setObjectName(QStringLiteral("TimerFWUpdate"));
     TimerFWUpdate->setInterval(FirmwareWatchdogMs);
+    TimerFWUpdate->setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % early
     connect(TimerFWUpdate, &QTimer::timeout, this, &TAppForm::TimerFWUpdateTimer);
     StopFirmwareWatchdog = [this] { TimerFWUpdate->stop(); };
     RunFirmwareTransfer = [this] {

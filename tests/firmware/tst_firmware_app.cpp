@@ -144,8 +144,8 @@ private slots:
         bool reported = false;
         qint64 reportedAfter = 0;
         ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
+            clock.start(); // before "Start", which starts the watchdog
             startWithSample(w);
-            clock.start();
             QVERIFY(waitFor([&] { return reported; }, 15000));
             pressButton(w, "CancelBtn");
         });

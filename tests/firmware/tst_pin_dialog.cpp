@@ -205,7 +205,7 @@ private slots:
         ModalAnswer box(QStringLiteral("ErrorDialog"), [](QWidget* d) { pressButton(d, "OKBtn"); });
         // answers a second box, should the click bring one up as well
         ModalAnswer second(
-            QStringLiteral("ErrorDialog"), [](QWidget* d) { pressButton(d, "OKBtn"); }, 1000);
+            QStringLiteral("ErrorDialog"), [](QWidget* d) { pressButton(d, "OKBtn"); }, 5000);
         runDialog([&] {
             QTest::keyClicks(dlg->AltePIN, QStringLiteral("1"));
             QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
