@@ -62,6 +62,8 @@ bool fromHex(const std::string& text, std::vector<std::uint8_t>& bytes) {
     return true;
 }
 
+} // namespace
+
 bool isPin(const std::string& pin) {
     if (pin.size() != 4)
         return false;
@@ -71,7 +73,6 @@ bool isPin(const std::string& pin) {
     return true;
 }
 
-} // namespace
 
 bool loadState(const std::string& path, DeviceMemory& memory, std::string& error) {
     std::ifstream in(path);

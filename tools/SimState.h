@@ -34,4 +34,7 @@ bool loadState(const std::string& path, DeviceMemory& memory, std::string& error
 // Writes through a temporary file and a rename, so a crash never leaves half a state.
 bool saveState(const std::string& path, const DeviceMemory& memory, std::string& error);
 
+// Four decimal digits, as the device stores its PIN.
+bool isPin(const std::string& pin);
+
 } // namespace zuvexsim

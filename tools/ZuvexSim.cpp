@@ -43,15 +43,6 @@ std::string parentDir(const std::string& path) {
     return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
 }
 
-bool isPin(const std::string& pin) {
-    if (pin.size() != 4)
-        return false;
-    for (char c : pin)
-        if (c < '0' || c > '9')
-            return false;
-    return true;
-}
-
 } // namespace
 
 struct ZuvexSim::Impl final : SimHost {
