@@ -26,19 +26,24 @@ struct TSerialEventCall {
     void Release();
 };
 
+class QSocketNotifier;
+
 // Runs the port's events and error reports on the thread it lives in (the user-interface
-// thread). Work goes through its own locked queue; the queued slot call only wakes it, so the
-// hand-over is visible to the thread checker and carries no data through the toolkit.
+// thread). Work goes through its own locked queue; the posting thread only writes to an
+// eventfd that the event loop watches, so it never touches the toolkit's data structures and
+// the whole hand-over is visible to the thread checker.
 class TSerialEventPump : public QObject {
     Q_OBJECT
 public:
-    explicit TSerialEventPump(QObject* parent = nullptr) : QObject(parent) {}
+    explicit TSerialEventPump(QObject* parent = nullptr);
+    ~TSerialEventPump() override;
 
     void PostEvent(std::shared_ptr<TSerialEventCall> call);
     void PostError(const QString& text);
 
-private slots:
-    void RunNext();
+private:
+    void Drain();   // runs every queued item, one after the other
+    bool RunNext(); // false when the queue was empty
 
 private:
     struct Item {
@@ -49,4 +54,6 @@ private:
 
     std::mutex mutex_;
     std::deque<Item> queue_;
+    int wakeFd_ = -1;
+    QSocketNotifier* notifier_ = nullptr;
 };

@@ -3,6 +3,7 @@
 // and read that follow.
 #include "FirmwareSim.h"
 #include "ModalDriver.h"
+#include "QtPool.h"
 #include "TestHome.h"
 #include "app/AppForm.h"
 #include "link/FirmwareDlg.h"
@@ -64,6 +65,7 @@ class TestFirmwareApp : public QObject {
     }
 
 private slots:
+    void initTestCase() { useOneQtPoolThread(); }
     void init() {
         home = std::make_unique<TestHome>();
         form = std::make_unique<TAppForm>();

@@ -1,6 +1,7 @@
 // The PIN change from the main window against the simulated telephone system: every outcome
 // of the exchange after ENQ, the port choice, and the window usable again after each.
 #include "ModalDriver.h"
+#include "QtPool.h"
 #include "TestHome.h"
 #include "app/AppForm.h"
 #include "link/NeuePINDlg.h"
@@ -54,6 +55,7 @@ class TestPinApp : public QObject {
     }
 
 private slots:
+    void initTestCase() { useOneQtPoolThread(); }
     void init() {
         home = std::make_unique<TestHome>();
         SimOptions options;

@@ -38,11 +38,6 @@ EditorSettings sampleSettingsAfterRead() {
     return s;
 }
 
-void useOneQtPoolThread() {
-    QThreadPool::globalInstance()->setMaxThreadCount(1);
-    QThreadPool::globalInstance()->setExpiryTimeout(-1);
-}
-
 void pressWhenEnabled(QWidget* dialog, const char* button, int timeoutMs) {
     auto* b = dialog->findChild<QAbstractButton*>(QString::fromLatin1(button));
     if (!b || !waitFor([&] { return b->isEnabled(); }, timeoutMs))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QtPool.h"
+
 #include "config/ConfigCodec.h"
 #include "config/ConfigImage.h"
 
@@ -21,11 +23,6 @@ ConfigImage sampleImage();
 // What the editor shows after reading sampleImage(): the door rule ticks all bell buttons of
 // a port that may open the door and unticks them elsewhere.
 EditorSettings sampleSettingsAfterRead();
-
-// Keeps Qt's global thread pool (used to convert the images of large windows) to one thread
-// that never expires. Qt hands its tasks between pool threads inside its uninstrumented
-// libraries, which the thread checker would report as races between those threads.
-void useOneQtPoolThread();
 
 // Presses `button` of `dialog` once it is enabled (the programming result box holds it).
 void pressWhenEnabled(QWidget* dialog, const char* button, int timeoutMs = 6000);
