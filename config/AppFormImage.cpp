@@ -1,11 +1,9 @@
 // The main window's side of the configuration image: the modified mark, the conversions
 // between image and editor, a new configuration and the factory reset.
 #include "app/AppForm.h"
+#include "app/WarningBoxes.h"
 
 #include "config/EditorPages.h"
-
-#include <QAbstractButton>
-#include <QMessageBox>
 
 void TAppForm::MarkModified() {
     if (Modified)
@@ -36,14 +34,10 @@ void TAppForm::NewConfiguration() {
 }
 
 void TAppForm::WerkseinstellungExecute() {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warnung"),
-                    QStringLiteral("Die Einstellungen der Telefonanlage werden in den werkseitigen "
-                                   "Auslieferzustand zurückgesetzt.\nWollen Sie fortfahren?"),
-                    QMessageBox::Yes | QMessageBox::No, this);
-    box.setObjectName(QStringLiteral("WerkseinstellungQuestion"));
-    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
-    box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
-    if (box.exec() != QMessageBox::Yes)
+    if (!AskWarningYesNo(this, QStringLiteral("WerkseinstellungQuestion"),
+                         QStringLiteral("Die Einstellungen der Telefonanlage werden in den "
+                                        "werkseitigen Auslieferzustand zurückgesetzt.\nWollen Sie "
+                                        "fortfahren?")))
         return;
     NewConfiguration();
     LinkOperation = 2;

@@ -1,6 +1,7 @@
 // The main window's part of the firmware update and the PIN change: their dialogs, the
 // loading-mode handshake with its watchdog, and the PIN exchange after ENQ.
 #include "app/AppForm.h"
+#include "app/WarningBoxes.h"
 #include "link/FirmwareDlg.h"
 #include "link/LinkArming.h"
 #include "link/NeuePINDlg.h"

@@ -1,12 +1,13 @@
 #include "link/FirmwareDlg.h"
 
+#include "app/WarningBoxes.h"
+
 #include "link/FirmwareTransfer.h"
 
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -26,12 +27,6 @@ const char* const memoLines[] = {
 };
 
 } // namespace
-
-void ShowWarningBox(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warnung"), text, QMessageBox::Ok, parent);
-    box.setObjectName(QStringLiteral("WarningBox"));
-    box.exec();
-}
 
 TFirmwareDlg::TFirmwareDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FirmwareDlg"));

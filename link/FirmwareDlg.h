@@ -50,6 +50,3 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
 };
-
-// The toolkit's warning box: caption "Warnung", one button "OK".
-void ShowWarningBox(QWidget* parent, const QString& text);

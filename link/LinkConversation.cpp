@@ -1,6 +1,7 @@
 // The conversation with the telephone system: identification, version, reading and writing
 // the configuration image, one step per collector event.
 #include "app/AppForm.h"
+#include "app/WarningBoxes.h"
 #include "config/EditorPages.h"
 #include "link/LinkArming.h"
 #include "link/LinkProtocol.h"
@@ -11,7 +12,6 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
-#include <QMessageBox>
 
 using namespace LinkProtocol;
 
@@ -19,17 +19,12 @@ namespace {
 
 // Asks before a write that no port would ring for external calls; true: write anyway.
 bool confirmUnreachableWrite(QWidget* parent) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warnung"),
-                    QStringLiteral("Achtung!\nSie haben die Einstellungen so gewählt, dass ein "
-                                   "Externanruf an keinem Endgerät signalisiert wird.\nWenn Sie "
-                                   "die Einstellungen in der Anlage speichern, werden Sie von "
-                                   "extern nicht erreichbar sein.\nWollen Sie die Einstellungen "
-                                   "in der Anlage speichern?"),
-                    QMessageBox::Yes | QMessageBox::No, parent);
-    box.setObjectName(QStringLiteral("ExternanrufWarnung"));
-    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
-    box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
-    return box.exec() == QMessageBox::Yes;
+    return AskWarningYesNo(
+        parent, QStringLiteral("ExternanrufWarnung"),
+        QStringLiteral("Achtung!\nSie haben die Einstellungen so gewählt, dass ein Externanruf an "
+                       "keinem Endgerät signalisiert wird.\nWenn Sie die Einstellungen in der "
+                       "Anlage speichern, werden Sie von extern nicht erreichbar sein.\nWollen "
+                       "Sie die Einstellungen in der Anlage speichern?"));
 }
 
 const QString TransferError = QStringLiteral("Übertragungsfehler");
