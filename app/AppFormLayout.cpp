@@ -1,5 +1,6 @@
 #include "app/AppForm.h"
 
+#include "app/DialogFrame.h"
 #include "app/Pictures.h"
 #include "config/ApplicationHint.h"
 #include "config/EditorPages.h"
@@ -27,9 +28,7 @@ void TAppForm::buildLayout() {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    QFont f(QStringLiteral("Arial"));
-    f.setPixelSize(13);
-    setFont(f);
+    setFont(ProgramFont());
     setWindowIcon(programIcon());
 
     buildActions();

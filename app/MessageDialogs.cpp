@@ -1,5 +1,6 @@
 #include "app/MessageDialogs.h"
 
+#include "app/DialogFrame.h"
 #include "app/Pictures.h"
 
 #include <QEvent>
@@ -13,16 +14,7 @@
 
 TMessageDialog::TMessageDialog(const QString& objectName, QSize clientSize,
                                const QString& caption) {
-    setObjectName(objectName);
-    setWindowTitle(caption);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    QFont f(QStringLiteral("Arial"));
-    f.setPixelSize(13);
-    setFont(f);
-    setFixedSize(clientSize);
-    setAutoFillBackground(true);
-    setBackgroundRole(QPalette::Button);
+    SetUpDialogFrame(this, objectName, caption, clientSize);
 }
 
 void TMessageDialog::addFrame(QRect frame) {

@@ -1,5 +1,6 @@
 #include "link/FirmwareDlg.h"
 
+#include "app/DialogFrame.h"
 #include "app/WarningBoxes.h"
 
 #include "link/FirmwareTransfer.h"
@@ -29,14 +30,8 @@ const char* const memoLines[] = {
 } // namespace
 
 TFirmwareDlg::TFirmwareDlg(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("FirmwareDlg"));
-    setWindowTitle(QStringLiteral("Firmware Update"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    QFont f(QStringLiteral("Arial"));
-    f.setPixelSize(13);
-    setFont(f);
-    setFixedSize(399, 333);
+    SetUpDialogFrame(this, QStringLiteral("FirmwareDlg"), QStringLiteral("Firmware Update"),
+                     {399, 333});
     FileDialogProvider = runPlatformFileDialog;
 
     auto* frame = new QFrame(this);

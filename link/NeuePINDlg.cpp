@@ -1,5 +1,7 @@
 #include "link/NeuePINDlg.h"
 
+#include "app/DialogFrame.h"
+
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -19,14 +21,8 @@ const QString tooShort = QStringLiteral("Die PIN muß immer 4-stellig sein!");
 } // namespace
 
 TNeuePINDlg::TNeuePINDlg(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("NeuePINDlg"));
-    setWindowTitle(QStringLiteral("Neuer Sicherheitscode"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    QFont f(QStringLiteral("Arial"));
-    f.setPixelSize(13);
-    setFont(f);
-    setFixedSize(281, 153);
+    SetUpDialogFrame(this, QStringLiteral("NeuePINDlg"), QStringLiteral("Neuer Sicherheitscode"),
+                     {281, 153});
 
     // Pasted or dropped text must be digits as well.
     auto* digitsOnly =

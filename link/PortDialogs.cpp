@@ -1,6 +1,7 @@
 #include "link/PortDialogs.h"
 
 #include "app/AppForm.h"
+#include "app/DialogFrame.h"
 #include "app/MessageDialogs.h"
 #include "link/SearchDialogs.h"
 #include "serial/SerialError.h"
@@ -26,7 +27,8 @@ QPushButton* standardButton(QDialog* dialog, const char* name, bool ok, QRect ge
 } // namespace
 
 TPortDialog::TPortDialog() {
-    setUpLinkDialog(this, "PortDialog", QStringLiteral("COM-Port festlegen"), {257, 177});
+    SetUpDialogFrame(this, QStringLiteral("PortDialog"), QStringLiteral("COM-Port festlegen"),
+                     {257, 177});
     auto* heading =
         new QLabel(QStringLiteral("An welchem COM-Port ist die Zuvex 910k angeschlossen?"), this);
     heading->setWordWrap(true);
@@ -73,7 +75,8 @@ void TPortDialog::done(int result) {
 }
 
 TWaehleComPortDlg::TWaehleComPortDlg(TSerialPort* port) : port_(port) {
-    setUpLinkDialog(this, "WaehleComPortDlg", QStringLiteral("Dialog"), {233, 121});
+    SetUpDialogFrame(this, QStringLiteral("WaehleComPortDlg"), QStringLiteral("Dialog"),
+                     {233, 121});
     auto* label = new QLabel(QStringLiteral("COM-Schnittstelle wählen:"), this);
     label->setGeometry(16, 16, 201, 17);
     CBSchnittstellen = new QComboBox(this);

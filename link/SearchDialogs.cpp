@@ -1,23 +1,11 @@
 #include "link/SearchDialogs.h"
 
+#include "app/DialogFrame.h"
 #include "app/MessageDialogs.h"
 
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-
-void setUpLinkDialog(QDialog* dialog, const char* objectName, const QString& caption, QSize size) {
-    dialog->setObjectName(QString::fromLatin1(objectName));
-    dialog->setWindowTitle(caption);
-    dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                           Qt::WindowCloseButtonHint);
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(13);
-    dialog->setFont(font);
-    dialog->setFixedSize(size);
-    dialog->setAutoFillBackground(true);
-    dialog->setBackgroundRole(QPalette::Button);
-}
 
 namespace {
 
@@ -45,7 +33,7 @@ QPushButton* addButton(QDialog* dialog, const char* name, const QString& caption
 } // namespace
 
 TSuchenDlg::TSuchenDlg() {
-    setUpLinkDialog(this, "SuchenDlg", QStringLiteral("Suchen"), {297, 150});
+    SetUpDialogFrame(this, QStringLiteral("SuchenDlg"), QStringLiteral("Suchen"), {297, 150});
     addLabel(this, QStringLiteral("Suche nach einer Zuvex 910k"), {16, 16, 265, 17}, true);
     addLabel(this, QStringLiteral("Bitte warten..."), {16, 40, 265, 17}, true);
     lblComPortNumber = addLabel(this, QString(), {16, 72, 265, 17});
@@ -77,8 +65,8 @@ void TSuchenDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 TKeineAnlageDlg::TKeineAnlageDlg() {
-    setUpLinkDialog(this, "KeineAnlageDlg", QStringLiteral("Keine Zuvex 910k gefunden"),
-                    {329, 137});
+    SetUpDialogFrame(this, QStringLiteral("KeineAnlageDlg"),
+                     QStringLiteral("Keine Zuvex 910k gefunden"), {329, 137});
     addLabel(this, QStringLiteral("Es wurde keine Zuvex 910k gefunden."), {16, 16, 297, 17});
     addLabel(this, QStringLiteral("Wollen Sie offline weiterarbeiten, oder erneut "),
              {16, 40, 297, 17});

@@ -35,6 +35,3 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
-
-// Frame shared by the link's dialogs: fixed border, Arial 13 px, button-face background.
-void setUpLinkDialog(QDialog* dialog, const char* objectName, const QString& caption, QSize size);

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QFont>
+#include <QSize>
+#include <QString>
+
+class QDialog;
+
+// The program's font: Arial with a character height of 13 pixels.
+QFont ProgramFont();
+
+// Every dialog of the program: fixed border (not resizable), title and close box only, the
+// program's font and the button-face background, `clientSize` pixels inside.
+void SetUpDialogFrame(QDialog* dialog, const QString& objectName, const QString& caption,
+                      QSize clientSize);
