@@ -13,7 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QStyle>
+#include <QTextCursor>
 
 namespace {
 
@@ -43,9 +43,12 @@ TFirmwareDlg::TFirmwareDlg(QWidget* parent) : QDialog(parent) {
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
     Memo1->setGeometry(8, 8, 367, 145);
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Wrapped at the memo's width and shown from its first line: the longest line is wider
+    // than the memo, and appending leaves the view at the end.
+    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     for (const char* line : memoLines)
         Memo1->appendPlainText(QString::fromUtf8(line));
+    Memo1->moveCursor(QTextCursor::Start);
 
     auto* lblDatei = new QLabel(QStringLiteral("Datei"), frame);
     lblDatei->setObjectName(QStringLiteral("Label1"));
@@ -74,7 +77,6 @@ TFirmwareDlg::TFirmwareDlg(QWidget* parent) : QDialog(parent) {
     CancelBtn = new QPushButton(QStringLiteral("Abbrechen"), this);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
     CancelBtn->setGeometry(212, 300, 75, 25);
-    CancelBtn->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
     CancelBtn->setAutoDefault(false);
 
     connect(BtnSuchen, &QPushButton::clicked, this, &TFirmwareDlg::BtnSuchenClick);
