@@ -2,6 +2,7 @@
 // against the simulated telephone system.
 #include "FirmwareSim.h"
 #include "ModalDriver.h"
+#include "QtPool.h"
 #include "link/FirmwareDlg.h"
 #include "link/FirmwareFile.h"
 #include "tools/ZuvexSim.h"
@@ -67,6 +68,7 @@ class TestFirmwareDialog : public QObject {
 
 private slots:
     void initTestCase() {
+        useOneQtPoolThread();
         QVERIFY(home.isValid());
         qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
     }

@@ -1,5 +1,6 @@
 // The PIN dialog: what can be typed, the checks when a field is left and when OK is pressed.
 #include "ModalDriver.h"
+#include "QtPool.h"
 #include "app/MessageDialogs.h"
 #include "link/NeuePINDlg.h"
 
@@ -43,6 +44,7 @@ class TestPinDialog : public QObject {
     QLineEdit* focused() const { return qobject_cast<QLineEdit*>(dlg->focusWidget()); }
 
 private slots:
+    void initTestCase() { useOneQtPoolThread(); }
     void init() {
         errorDialog = std::make_unique<TErrorDialog>();
         dlg = std::make_unique<TNeuePINDlg>();
