@@ -6,6 +6,7 @@
 #include "config/EditorPages.h"
 #include "config/HelpPanel.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -128,12 +129,14 @@ void TAppForm::buildMenus() {
     MenuKonfiguration = bar->addMenu(QStringLiteral("Konfiguration"));
     MenuKonfiguration->setObjectName(QStringLiteral("File1"));
     MenuKonfiguration->menuAction()->setObjectName(QStringLiteral("File1"));
-    // The menu items' own captions replace those of some actions; the action keeps its key.
+    // The menu items' own captions replace those of some actions. The action alone owns its
+    // key, so that the key works wherever the focus is; the item only shows it.
     auto item = [this](const char* name, QAction* action, const QString& caption = QString()) {
-        auto* proxy = MenuKonfiguration->addAction(caption.isEmpty() ? action->text() : caption);
+        QString text = caption.isEmpty() ? action->text() : caption;
+        if (!action->shortcut().isEmpty())
+            text += u'\t' + action->shortcut().toString(QKeySequence::NativeText);
+        auto* proxy = MenuKonfiguration->addAction(text);
         proxy->setObjectName(QString::fromLatin1(name));
-        proxy->setShortcut(action->shortcut());
-        proxy->setShortcutContext(Qt::WidgetShortcut);
         proxy->setProperty("hint", action->property("hint"));
         proxy->setIcon(action->icon());
         proxy->setEnabled(action->isEnabled());
@@ -174,19 +177,23 @@ void TAppForm::buildToolBar() {
     setContextMenuPolicy(Qt::NoContextMenu);
     addToolBar(Qt::TopToolBarArea, ToolBar1);
 
-    ToolButton10 = new QToolButton(ToolBar1);
-    ToolButton10->setObjectName(QStringLiteral("ToolButton10"));
-    ToolButton10->setDefaultAction(Print1);
-    ToolBar1->addWidget(ToolButton10);
-    ToolBar1->addSeparator();
-    auto wide = [this](const char* name, const QString& caption, QAction* action) {
-        auto* b = new QPushButton(caption, ToolBar1);
+    // The buttons follow their actions but keep no tool tip of them: their short hint is empty.
+    auto follow = [this](QAbstractButton* b, const char* name, QAction* action) {
         b->setObjectName(QString::fromLatin1(name));
+        b->setEnabled(action->isEnabled());
+        connect(b, &QAbstractButton::clicked, action, &QAction::trigger);
+        connect(action, &QAction::enabledChanged, b, &QAbstractButton::setEnabled);
+        ToolBar1->addWidget(b);
+    };
+    ToolButton10 = new QToolButton(ToolBar1);
+    ToolButton10->setIcon(Print1->icon());
+    follow(ToolButton10, "ToolButton10", Print1);
+    ToolBar1->addSeparator();
+    auto wide = [&](const char* name, const QString& caption, QAction* action) {
+        auto* b = new QPushButton(caption, ToolBar1);
         b->setFixedSize(197, 22);
         b->setFocusPolicy(Qt::NoFocus);
-        connect(b, &QPushButton::clicked, action, &QAction::trigger);
-        connect(action, &QAction::enabledChanged, b, &QPushButton::setEnabled);
-        ToolBar1->addWidget(b);
+        follow(b, name, action);
         return b;
     };
     SpeedButton2 = wide("SpeedButton2", QStringLiteral("Konfiguration auslesen"), Download);

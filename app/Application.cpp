@@ -7,8 +7,9 @@
 #include <exception>
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // The task bar takes the program's name from the application name. No display name: the
+    // window system would append it to every window title.
     setApplicationName(QStringLiteral("Zuvex 910k Konfigurator"));
-    setApplicationDisplayName(QStringLiteral("Zuvex 910k Konfigurator"));
 }
 
 bool TApplication::loadGermanTranslations() {

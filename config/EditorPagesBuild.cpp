@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QFrame>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
@@ -123,17 +124,29 @@ void TEditorPages::buildTree(QWidget* treeParent) {
         box->addWidget(tree_);
     }
 
-    // TreeView1Change: the newly selected node; TreeView1Click: the selected node,
-    // also when it was selected already.
-    connect(tree_, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current) { ShowPage(current); });
+    // TreeView1Change follows the selection, not the current node: tabbing into the tree makes
+    // a node current without selecting it, and that shows no page.
+    connect(tree_, &QTreeWidget::itemSelectionChanged, this, [this] {
+        const QList<QTreeWidgetItem*> selected = tree_->selectedItems();
+        if (!selected.isEmpty())
+            ShowPage(selected.first());
+    });
     tree_->viewport()->installEventFilter(this);
 }
 
 bool TEditorPages::eventFilter(QObject* watched, QEvent* event) {
     // The event type first: while the window is torn down the tree may already be gone.
-    if (event->type() == QEvent::MouseButtonRelease && tree_ && watched == tree_->viewport() &&
-        tree_->currentItem() && tree_->currentItem()->isSelected())
+    const QEvent::Type type = event->type();
+    const bool button = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||
+                        type == QEvent::MouseButtonRelease;
+    if (!button || !tree_ || watched != tree_->viewport())
+        return QObject::eventFilter(watched, event);
+    // Only the left button selects a node; the others leave the tree as it is.
+    if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+        return true;
+    // TreeView1Click: the selected node, also when it was selected already.
+    if (type == QEvent::MouseButtonRelease && tree_->currentItem() &&
+        tree_->currentItem()->isSelected())
         ShowPage(tree_->currentItem());
     return QObject::eventFilter(watched, event);
 }

@@ -22,12 +22,17 @@ class TestMainWindow : public QObject {
     Q_OBJECT
     TestHome home;
 
+    // Each item as "caption [key shown]"; an item showing a key must not own it as well.
     static QStringList menuTexts(QMenu* menu) {
         QStringList out;
         for (QAction* a : menu->actions()) {
             QString t = a->isSeparator() ? QStringLiteral("-") : a->text();
+            const QString shown = t.section(u'\t', 1);
+            t = t.section(u'\t', 0, 0);
+            if (!shown.isEmpty())
+                t += " [" + shown + "]";
             if (!a->shortcut().isEmpty())
-                t += " [" + a->shortcut().toString() + "]";
+                t += " [" + a->shortcut().toString(QKeySequence::NativeText) + "]";
             out << t;
         }
         return out;
@@ -113,6 +118,23 @@ private slots:
         QCOMPARE(form.Upload->text(), QStringLiteral("Konfiguration &programmieren"));
         QCOMPARE(form.FileOpen1->property("hint").toString(),
                  QStringLiteral("Öffnen|Eine Datei öffnen"));
+    }
+
+    // Tool buttons carry an empty short hint: no tool tip, also not their action's.
+    void toolButtonsShowNoToolTip() {
+        TAppForm form;
+        const QList<QAbstractButton*> buttons = form.ToolBar1->findChildren<QAbstractButton*>();
+        QVERIFY(buttons.contains(form.ToolButton10));
+        for (QAbstractButton* b : buttons)
+            QVERIFY2(b->toolTip().isEmpty(), qPrintable(b->objectName() + ": " + b->toolTip()));
+        form.Print1->setEnabled(false); // an action that changes hands nothing on
+        QVERIFY(!form.ToolButton10->isEnabled());
+        QVERIFY(form.ToolButton10->toolTip().isEmpty());
+        form.Print1->setEnabled(true);
+        int prints = 0;
+        form.PrintDialogProvider = [&](QPrinter&) { return ++prints, false; };
+        form.ToolButton10->click();
+        QCOMPARE(prints, 1);
     }
 
     void keys() {

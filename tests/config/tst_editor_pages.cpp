@@ -27,6 +27,8 @@ private slots:
     void showPage_data();
     void showPage();
     void clickingSelectedNodeShowsItAgain();
+    void onlyLeftClickOrKeysChangePage_data();
+    void onlyLeftClickOrKeysChangePage();
     void layoutFits_data();
     void layoutFits();
     void grabPages();
@@ -171,6 +173,51 @@ void TestEditorPages::clickingSelectedNodeShowsItAgain() {
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
     QCOMPARE(topics.size(), 1);
     QCOMPARE(topics.last().at(0).toInt(), 4);
+}
+
+void TestEditorPages::onlyLeftClickOrKeysChangePage_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("page");
+    QTest::newRow("left click") << "left"
+                                << "PanelRuf";
+    QTest::newRow("right click") << "right"
+                                 << "PanelImage";
+    QTest::newRow("middle click") << "middle"
+                                  << "PanelImage";
+    QTest::newRow("tab into the tree") << "tab"
+                                       << "PanelImage";
+    QTest::newRow("tab, then arrow down") << "tab down"
+                                          << "PanelLtg";
+}
+
+// A node is shown only when it is selected by a left click or by the keyboard; tabbing into
+// the tree makes a node current without selecting it, and shows no help topic.
+void TestEditorPages::onlyLeftClickOrKeysChangePage() {
+    QFETCH(QString, how);
+    QFETCH(QString, page);
+    EditorHost h;
+    auto* before = new QPushButton(QStringLiteral("vor dem Baum"), &h.window);
+    h.window.setTabOrder(before, h.editor->TreeView1());
+    h.window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&h.window));
+    QTreeWidget* tree = h.editor->TreeView1();
+    QSignalSpy topics(h.editor.get(), &TEditorPages::helpTopicRequested);
+    const QPoint ruf = tree->visualItemRect(tree->topLevelItem(0)->child(2)).center();
+    const QStringList steps = how.split(u' ');
+    if (steps.first() == "tab") {
+        before->setFocus();
+        QTest::keyClick(before, Qt::Key_Tab);
+        QVERIFY(tree->hasFocus());
+        for (const QString& step : steps.mid(1))
+            QTest::keyClick(tree, step == "down" ? Qt::Key_Down : Qt::Key_Up);
+    } else {
+        const Qt::MouseButton button = how == "left"    ? Qt::LeftButton
+                                       : how == "right" ? Qt::RightButton
+                                                        : Qt::MiddleButton;
+        QTest::mouseClick(tree->viewport(), button, {}, ruf);
+    }
+    QVERIFY(h.window.findChild<QFrame*>(page)->isVisible());
+    QCOMPARE(topics.isEmpty(), page == "PanelImage");
 }
 
 void TestEditorPages::layoutFits_data() {
