@@ -6,6 +6,7 @@
 #include "link/FirmwareTransfer.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTextCursor>
+#include <algorithm>
 
 namespace {
 
@@ -26,6 +28,24 @@ const char* const memoLines[] = {
     "Wählen Sie eine Firmwaredatei aus.",
     "Klicken Sie dann auf Start, um mit dem Einspielen zu beginnen.",
 };
+
+// The largest font, up to the memo's own, in which every line fits the memo's width unwrapped
+// and all lines fit its height, so that the text shows whole without scrolling.
+QFont fittingFont(const QPlainTextEdit* memo, const QStringList& lines) {
+    const int margin = int(memo->document()->documentMargin());
+    const QRect room = memo->contentsRect().adjusted(margin, margin, -margin - 1, -margin);
+    QFont font = memo->font();
+    for (int pixels = font.pixelSize(); pixels > 6; --pixels) {
+        font.setPixelSize(pixels);
+        const QFontMetrics metrics(font);
+        int widest = 0;
+        for (const QString& line : lines)
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+        if (widest <= room.width() && metrics.lineSpacing() * lines.size() <= room.height())
+            break;
+    }
+    return font;
+}
 
 } // namespace
 
@@ -43,11 +63,12 @@ TFirmwareDlg::TFirmwareDlg(QWidget* parent) : QDialog(parent) {
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
     Memo1->setGeometry(8, 8, 367, 145);
-    // Wrapped at the memo's width and shown from its first line: the longest line is wider
-    // than the memo, and appending leaves the view at the end.
-    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    QStringList lines;
     for (const char* line : memoLines)
-        Memo1->appendPlainText(QString::fromUtf8(line));
+        lines << QString::fromUtf8(line);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap); // seven lines, shown as seven lines
+    Memo1->setFont(fittingFont(Memo1, lines));
+    Memo1->setPlainText(lines.join(u'\n'));
     Memo1->moveCursor(QTextCursor::Start);
 
     auto* lblDatei = new QLabel(QStringLiteral("Datei"), frame);

@@ -11,7 +11,9 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QtTest>
 #include <memory>
 
@@ -130,6 +132,22 @@ private slots:
         QCOMPARE(dlg->ProgressBar1->maximum(), 100);
         QCOMPARE(dlg->FirmwarePortName, QString());
         QVERIFY(!dlg->TransferRunning);
+    }
+
+    // The seven lines show as seven lines, none wrapped, all of them without scrolling, and
+    // the memo lies inside the dialog.
+    void memoShowsItsLinesWhole() {
+        dlg->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
+        QTextDocument* text = dlg->Memo1->document();
+        QCOMPARE(text->blockCount(), 7);
+        for (QTextBlock block = text->begin(); block.isValid(); block = block.next())
+            QVERIFY2(block.layout()->lineCount() == 1, qPrintable(block.text()));
+        QCOMPARE(dlg->Memo1->horizontalScrollBar()->maximum(), 0);
+        QCOMPARE(dlg->Memo1->verticalScrollBar()->maximum(), 0);
+        const QRect memo(dlg->Memo1->mapTo(dlg.get(), QPoint()), dlg->Memo1->size());
+        QVERIFY(dlg->rect().contains(memo));
+        QVERIFY(dlg->Memo1->font().pixelSize() >= 9); // still readable
     }
 
     void fileChoice() {
