@@ -144,6 +144,9 @@ public:
     std::unique_ptr<TKeineAnlageDlg> KeineAnlageDlg;
     std::unique_ptr<TWaehleComPortDlg> WaehleComPortDlg;
     bool SearchRunning = false; // a search has started and neither found a device nor given up
+    // Ends the search and its dialog: the device has answered, the search has given up, or an
+    // error has ended the transfer.
+    void EndSearch();
     // Hooks of the firmware update: TimerFWUpdate off ("L" received), and the transfer of
     // FirmwareDlg run to its end (FirmwareReadyMessage).
     std::function<void()> StopFirmwareWatchdog;

@@ -75,6 +75,10 @@ void TAppForm::StartTransfer() {
 
 void TAppForm::EndTransfer() {
     UpDownLoad->CloseBox();
+    // A transfer that ends during the search (the version request unanswered) ends the search
+    // too; its dialog would otherwise stay open with both buttons disabled.
+    if (SearchRunning)
+        EndSearch();
 }
 
 void TAppForm::TransferBoxClosed() {
@@ -114,8 +118,7 @@ void TAppForm::DataPacket1Packet(TDataPacket*, const uint8_t* Data, int Size) {
         SetDeviceText(DeviceText + QStringLiteral(" - Firmware ") + printableText(Data, Size));
         UsedComPort = ComPort1->ComNumber();
         ShowUsedComPort();
-        SearchRunning = false;
-        SuchenDlg->done(mrCancel);
+        EndSearch();
         if (LinkOperation == 1) {
             armForBlock(*DataPacket1, ImageBlockSize, BlockTicks);
             ComPort1->PutString(ReadCommand);

@@ -29,8 +29,7 @@ void TAppForm::SearchNextPort() {
             if (KeineAnlageDlg->exec() == mrRetry) {
                 RunDeviceSearch(true);
             } else {
-                SearchRunning = false;
-                SuchenDlg->done(mrCancel);
+                EndSearch();
                 UsedComPort = 0;
                 ComPort1->SetOpen(false);
                 StatusPanel0->setText(QString());
@@ -73,6 +72,7 @@ void TAppForm::SearchContinueMessage() {
         SearchNextPort();
     } catch (const ESerialError& e) {
         ShowApplicationError(e.message());
+        EndSearch(); // no further port is probed
     }
 }
 
@@ -141,7 +141,13 @@ void TAppForm::RunDeviceSearch(bool clearPortLabel) {
         }
     } catch (const ESerialError& e) {
         ShowApplicationError(e.message());
+        EndSearch();
     }
+}
+
+void TAppForm::EndSearch() {
+    SearchRunning = false;
+    SuchenDlg->done(mrCancel);
 }
 
 void TAppForm::CloseDevicePort() {

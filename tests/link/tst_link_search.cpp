@@ -210,6 +210,40 @@ private slots:
         QCOMPARE(silent.received(), std::string("T\r"));
     }
 
+    // The device identifies itself but leaves the version request unanswered: the time-out
+    // box, and then the search dialog is gone; nothing is retried and no port is taken.
+    void versionTimeOutEndsSearchDialog() {
+        TestHome home;
+        auto sim = startSim(3);
+        TAppForm form;
+        SearchWatch watch(form);
+        // silent from the version request on: set before the identification is judged
+        auto judge = form.DataPacket1->OnPacket;
+        form.DataPacket1->OnPacket = [&](TDataPacket* sender, const uint8_t* data, int size) {
+            if (form.LinkState == 1)
+                sim->setSilent(true);
+            judge(sender, data, size);
+        };
+        ModalAnswer timeout("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        bool stuck = false; // the search dialog left open after the box
+        QTimer rescue;
+        rescue.callOnTimeout(
+            [&] { stuck = form.SuchenDlg->isVisible(), form.SuchenDlg->reject(); });
+        rescue.start(6000);
+        form.show(); // returns once the search dialog has ended
+        QVERIFY(!stuck);
+        QVERIFY(timeout.seen());
+        const ErrorBox expected = timeoutError();
+        QCOMPARE(timeout.caption, expected.caption);
+        QCOMPARE(timeout.lines, expected.lines);
+        QVERIFY(watch.shown);
+        QVERIFY(!form.SuchenDlg->isVisible());
+        QVERIFY(!form.SearchRunning);
+        QCOMPARE(sim->received(), std::string("T\rV\r"));
+        QCOMPARE(form.UsedComPort, quint16(0));
+        QVERIFY(form.isEnabled());
+    }
+
     // Closing the search dialog's window ends only the dialog: the search goes on.
     void closingSearchDialogKeepsSearching() {
         TestHome home;
