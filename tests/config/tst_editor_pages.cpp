@@ -196,16 +196,16 @@ void TestEditorPages::onlyLeftClickOrKeysChangePage() {
     QFETCH(QString, how);
     QFETCH(QString, page);
     EditorHost h;
+    QTreeWidget* tree = h.editor->TreeView1();
     auto* before = new QPushButton(QStringLiteral("vor dem Baum"), &h.window);
-    h.window.setTabOrder(before, h.editor->TreeView1());
+    h.window.setTabOrder(before, tree);
+    before->setFocus();
+    QSignalSpy topics(h.editor.get(), &TEditorPages::helpTopicRequested);
     h.window.show();
     QVERIFY(QTest::qWaitForWindowActive(&h.window));
-    QTreeWidget* tree = h.editor->TreeView1();
-    QSignalSpy topics(h.editor.get(), &TEditorPages::helpTopicRequested);
     const QPoint ruf = tree->visualItemRect(tree->topLevelItem(0)->child(2)).center();
     const QStringList steps = how.split(u' ');
     if (steps.first() == "tab") {
-        before->setFocus();
         QTest::keyClick(before, Qt::Key_Tab);
         QVERIFY(tree->hasFocus());
         for (const QString& step : steps.mid(1))
