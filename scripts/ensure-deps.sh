@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the demo need, when missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang pkg-config qt6-base-dev libgl-dev qt6-translations-l10n
-          fonts-liberation2 xvfb xauth poppler-utils)
+          fonts-liberation2 xvfb xauth poppler-utils openbox xdotool x11-utils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")

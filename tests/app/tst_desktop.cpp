@@ -1,0 +1,143 @@
+// The main window on a real X11 desktop with a window manager (run by run-under-x11.sh): the
+// titles the window manager shows, keys pressed on the keyboard, the window's place.
+#include "ModalDriver.h"
+#include "TestHome.h"
+#include "app/AppForm.h"
+#include "app/Application.h"
+#include "tools/ZuvexSim.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// The title the window manager shows: the window's _NET_WM_NAME.
+QString shownTitle(QWidget* window) {
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"),
+                {QStringLiteral("-id"), QString::number(window->winId()), QStringLiteral("-notype"),
+                 QStringLiteral("_NET_WM_NAME")});
+    xprop.waitForFinished();
+    // _NET_WM_NAME = "Zuvex 910k Konfigurator - Neu.zcf"
+    return QString::fromUtf8(xprop.readAllStandardOutput()).section(u'"', 1, -2);
+}
+
+// Real input through the X server, as from the user's mouse and keyboard.
+void xdotool(const QStringList& args) {
+    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), args), 0);
+}
+
+void pressOffline(QWidget* dialog) {
+    pressButton(dialog, QStringLiteral("OKBtn"));
+}
+
+} // namespace
+
+class TestDesktop : public QObject {
+    Q_OBJECT
+    TestHome home; // no COM port: the start-up search ends in the no-device dialog
+
+private slots:
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("[Aa]mbiguous"))); }
+
+    void titlesAsTheWindowManagerShowsThem() {
+        zuvexsim::ZuvexSim silent(zuvexsim::silentPortOptions(1)); // the search dialog shows
+        silent.start();
+        TAppForm form;
+        QString search, none;
+        ModalAnswer searching("SuchenDlg", [&](QWidget* w) { search = shownTitle(w); });
+        ModalAnswer offline(
+            "KeineAnlageDlg",
+            [&](QWidget* w) {
+                none = shownTitle(w);
+                pressOffline(w);
+            },
+            10000);
+        form.show();
+        QVERIFY(offline.seen());
+        QCOMPARE(search, QStringLiteral("Suchen"));
+        QCOMPARE(none, QStringLiteral("Keine Zuvex 910k gefunden"));
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTRY_COMPARE(shownTitle(&form), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
+        form.findChild<QCheckBox*>("CBarb21")->click();
+        QTRY_COMPARE(shownTitle(&form), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf*"));
+        form.ClearModified();
+        form.close();
+    }
+
+    void keysAfterTheMenuBarHadTheFocus_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("action");
+        QTest::newRow("Ctrl+N") << "ctrl+n"
+                                << "FileNew1";
+        QTest::newRow("Ctrl+O") << "ctrl+o"
+                                << "FileOpen1";
+        QTest::newRow("Ctrl+P") << "ctrl+p"
+                                << "Print1";
+    }
+
+    // Open the menu "Konfiguration" with the mouse, close it with Esc, press the key: its one
+    // action fires.
+    void keysAfterTheMenuBarHadTheFocus() {
+        QFETCH(QString, key);
+        QFETCH(QString, action);
+        TAppForm form;
+        form.FileDialogProvider = [](const TFileDialogRequest&) { return QString(); };
+        form.PrintDialogProvider = [](QPrinter&) { return false; };
+        ModalAnswer offline("KeineAnlageDlg", pressOffline);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QSignalSpy fired(form.findChild<QAction*>(action), &QAction::triggered);
+        QMenuBar* bar = form.menuBar();
+        const QPoint title =
+            bar->mapToGlobal(bar->actionGeometry(form.MenuKonfiguration->menuAction()).center());
+        xdotool(
+            {"mousemove", QString::number(title.x()), QString::number(title.y()), "click", "1"});
+        QTRY_VERIFY(form.MenuKonfiguration->isVisible());
+        xdotool({"key", "Escape"});
+        QTRY_VERIFY(!form.MenuKonfiguration->isVisible());
+        xdotool({"key", key});
+        QTRY_COMPARE(fired.size(), 1);
+        QTest::qWait(100);
+        QCOMPARE(fired.size(), 1);
+    }
+
+    // The menu items show their action's key with the German key names.
+    void menuShowsGermanKeyNames() {
+        TAppForm form;
+        QCOMPARE(form.findChild<QAction*>("FileNewItem")->text(),
+                 QStringLiteral("Neu erstellen\tStrg+N"));
+        QCOMPARE(form.findChild<QAction*>("PrintItem")->text(),
+                 QStringLiteral("&Drucken...\tStrg+P"));
+    }
+
+    void mainWindowInTheCentreOfTheDesktop() {
+        TAppForm form;
+        ModalAnswer offline("KeineAnlageDlg", pressOffline);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QPoint centre = form.screen()->availableGeometry().center();
+        // within the window manager's frame, which the program cannot know before showing
+        QTRY_VERIFY2((form.frameGeometry().center() - centre).manhattanLength() <= 24,
+                     qPrintable(QStringLiteral("frame %1,%2 %3x%4")
+                                    .arg(form.frameGeometry().x())
+                                    .arg(form.frameGeometry().y())
+                                    .arg(form.frameGeometry().width())
+                                    .arg(form.frameGeometry().height())));
+    }
+};
+
+int main(int argc, char** argv) {
+    TApplication app(argc, argv);
+    app.loadGermanTranslations();
+    TestDesktop test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_desktop.moc"
