@@ -18,14 +18,13 @@
 
 namespace {
 
-// The title the window manager shows: the window's _NET_WM_NAME.
-QString shownTitle(QWidget* window) {
+// A text property of the window as the window manager reads it, e.g. _NET_WM_NAME, the title
+// it shows: `_NET_WM_NAME = "Zuvex 910k Konfigurator - Neu.zcf"` gives the part in quotes.
+QString windowProperty(QWidget* window, const QString& name = QStringLiteral("_NET_WM_NAME")) {
     QProcess xprop;
-    xprop.start(QStringLiteral("xprop"),
-                {QStringLiteral("-id"), QString::number(window->winId()), QStringLiteral("-notype"),
-                 QStringLiteral("_NET_WM_NAME")});
+    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window->winId()),
+                                          QStringLiteral("-notype"), name});
     xprop.waitForFinished();
-    // _NET_WM_NAME = "Zuvex 910k Konfigurator - Neu.zcf"
     return QString::fromUtf8(xprop.readAllStandardOutput()).section(u'"', 1, -2);
 }
 
@@ -52,11 +51,11 @@ private slots:
         silent.start();
         TAppForm form;
         QString search, none;
-        ModalAnswer searching("SuchenDlg", [&](QWidget* w) { search = shownTitle(w); });
+        ModalAnswer searching("SuchenDlg", [&](QWidget* w) { search = windowProperty(w); });
         ModalAnswer offline(
             "KeineAnlageDlg",
             [&](QWidget* w) {
-                none = shownTitle(w);
+                none = windowProperty(w);
                 pressOffline(w);
             },
             10000);
@@ -65,9 +64,12 @@ private slots:
         QCOMPARE(search, QStringLiteral("Suchen"));
         QCOMPARE(none, QStringLiteral("Keine Zuvex 910k gefunden"));
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QTRY_COMPARE(shownTitle(&form), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
+        QTRY_COMPARE(windowProperty(&form), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
+        // the task bar's name: the class part of WM_CLASS, the application name
+        QVERIFY(windowProperty(&form, QStringLiteral("WM_CLASS"))
+                    .endsWith(QStringLiteral("\"Zuvex 910k Konfigurator")));
         form.findChild<QCheckBox*>("CBarb21")->click();
-        QTRY_COMPARE(shownTitle(&form), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf*"));
+        QTRY_COMPARE(windowProperty(&form), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf*"));
         form.ClearModified();
         form.close();
     }
