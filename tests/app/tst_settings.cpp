@@ -48,11 +48,11 @@ private slots:
         QCOMPARE(form.StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: keiner"));
     }
 
-    void workDirJoinedWithoutSeparator() {
+    void workDirGetsItsSeparator() {
         TestHome home;
         home.writeRegistry("\"WorkDir\"=\"/data/konfig\"\r\n");
         TAppForm form;
-        QCOMPARE(form.CurrentFile, QStringLiteral("/data/konfigNeu.zcf"));
+        QCOMPARE(form.CurrentFile, QStringLiteral("/data/konfig/Neu.zcf"));
         // the caption names the default file name as such
         QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
     }
