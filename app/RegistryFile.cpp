@@ -106,13 +106,15 @@ bool isAscii(const QByteArray& raw) {
 
 bool isUtf8(const QByteArray& raw) {
     QStringDecoder dec(QStringDecoder::Utf8);
-    (void)dec(raw);
+    const QString text = dec.decode(raw); // decoding happens on conversion
+    Q_UNUSED(text);
     return !dec.hasError();
 }
 
 bool encodableInAnsi(const QString& text) {
     QStringEncoder enc(Ansi);
-    (void)enc(text);
+    const QByteArray bytes = enc.encode(text);
+    Q_UNUSED(bytes);
     return !enc.hasError();
 }
 
