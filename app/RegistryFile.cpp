@@ -111,13 +111,6 @@ bool isUtf8(const QByteArray& raw) {
     return !dec.hasError();
 }
 
-bool encodableInAnsi(const QString& text) {
-    QStringEncoder enc(Ansi);
-    const QByteArray bytes = enc.encode(text);
-    Q_UNUSED(bytes);
-    return !enc.hasError();
-}
-
 // An unpaired surrogate cannot be written as UTF-8 text.
 bool hasLoneSurrogate(const QString& text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -127,6 +120,16 @@ bool hasLoneSurrogate(const QString& text) {
             return true;
     }
     return false;
+}
+
+// An unpaired surrogate at the end waits in the encoder for its partner, unreported.
+bool encodableInAnsi(const QString& text) {
+    if (hasLoneSurrogate(text))
+        return false;
+    QStringEncoder enc(Ansi);
+    const QByteArray bytes = enc.encode(text);
+    Q_UNUSED(bytes);
+    return !enc.hasError();
 }
 
 // Strings that cannot stand between quotes on one line are kept as hex(1), as the registry

@@ -128,6 +128,7 @@ private slots:
         QTest::newRow("CR LF and tab") << QStringLiteral("x\r\n\ty");
         QTest::newRow("zero and DEL") << QString::fromUtf16(u"a\u0000b\u007f");
         QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + "z";
+        QTest::newRow("lone surrogate at the end") << QString(QChar(0xDB04));
         QTest::newRow("umlaut") << QStringLiteral("/home/Müller/ß.zcf");
         QTest::newRow("outside Windows-1252") << QStringLiteral("Łódź €");
         QTest::newRow("quotes and backslashes") << QStringLiteral("\"a\\\"b\\");
