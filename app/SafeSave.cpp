@@ -97,8 +97,12 @@ TSaveResult SaveFileSafely(const QString& path, const QByteArray& data) {
             return writeInPlace(target, data);
         return TSaveResult::CannotCreate;
     }
-    if (exists)
+    if (exists) {
+        // the replacement keeps the permissions and, where allowed, the owner of the old file
         ::fchmod(fd, st.st_mode & 07777);
+        if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+        }
+    }
     if (!writeAndClose(fd, data, false) || ::rename(QFile::encodeName(temporary).constData(),
                                                     QFile::encodeName(target).constData()) != 0) {
         ::unlink(QFile::encodeName(temporary).constData());

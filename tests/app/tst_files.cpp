@@ -53,21 +53,6 @@ void expectSaveFailure(TAppForm& form, const std::function<int()>& save) {
     QVERIFY(form.Modified);
 }
 
-// Makes `path` a name that is no regular file: a FIFO, a link loop, a link to a FIFO, a folder.
-void makeSpecial(const QString& kind, const QString& path) {
-    const QByteArray p = QFile::encodeName(path);
-    if (kind == "fifo") {
-        QCOMPARE(::mkfifo(p, 0644), 0);
-    } else if (kind == "link loop") {
-        QVERIFY(QFile::link(path, path));
-    } else if (kind == "link to fifo") {
-        QCOMPARE(::mkfifo(p + ".fifo", 0644), 0);
-        QVERIFY(QFile::link(path + ".fifo", path));
-    } else if (kind == "folder") {
-        QVERIFY(QDir().mkpath(path));
-    }
-}
-
 mode_t kindOf(const QString& path) {
     struct stat st {};
     ::lstat(QFile::encodeName(path), &st);
@@ -262,7 +247,7 @@ private slots:
         QFETCH(QString, kind);
         TestHome home;
         const QString target = home.path("ziel.zcf");
-        makeSpecial(kind, target);
+        QVERIFY(makeNonRegular(kind, target));
         const mode_t before = kindOf(target);
         TAppForm form;
         form.CurrentFile = target;
@@ -317,7 +302,7 @@ private slots:
         QString name = kind;
         if (!kind.startsWith('/')) {
             name = home.path("x.zcf");
-            makeSpecial(kind, name);
+            QVERIFY(makeNonRegular(kind, name));
         }
         TAppForm form;
         FakeDialog dlg;

@@ -2,9 +2,11 @@
 
 #include "app/SafeSave.h"
 
+#include <QDir>
 #include <QFile>
 #include <cerrno>
 #include <sys/mount.h>
+#include <sys/stat.h>
 
 SmallDisk::SmallDisk(const QString& folder, const char* options) : folder(folder) {
     isMounted = ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, options) == 0;
@@ -43,4 +45,19 @@ FailingWrites::FailingWrites() {
 
 FailingWrites::~FailingWrites() {
     SetSaveWriteCall(nullptr);
+}
+
+bool makeNonRegular(const QString& kind, const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    if (kind == "fifo")
+        return ::mkfifo(name, 0644) == 0;
+    if (kind == "folder")
+        return QDir().mkpath(path);
+    if (kind == "link loop")
+        return QFile::link(path, path);
+    if (kind == "link to fifo")
+        return ::mkfifo(name + ".fifo", 0644) == 0 && QFile::link(path + ".fifo", path);
+    if (kind == "link to /dev/zero")
+        return QFile::link(QStringLiteral("/dev/zero"), path);
+    return false;
 }

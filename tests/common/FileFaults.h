@@ -30,3 +30,7 @@ public:
     FailingWrites();
     ~FailingWrites();
 };
+
+// Makes `path` a name that is no regular file: "fifo", "folder", "link loop", "link to fifo"
+// or "link to /dev/zero". False when that failed.
+bool makeNonRegular(const QString& kind, const QString& path);
