@@ -105,7 +105,6 @@ public:
     // ---- settings ----
     void LoadSettings();
     void SaveSettings();
-    QString registryPath; // the settings store's file
 
     // ---- files ----
     bool QuerySaveChanges(const QString& secondLine);

@@ -1,7 +1,6 @@
 #include "app/AppForm.h"
-
-#include <QFile>
-#include <QSaveFile>
+#include "app/SafeSave.h"
+#include "link/RegularFile.h"
 
 namespace {
 const QString FileFilter =
@@ -21,16 +20,10 @@ bool TAppForm::QuerySaveChanges(const QString& secondLine) {
 }
 
 int TAppForm::writeImageToFile(const QString& path) {
-    // Written beside the target and renamed over it only when complete, so a failure
-    // never destroys the previous file.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return -1;
+    // A failure (full disk, a target that is no regular file) never destroys the previous file.
     EditorToImage();
     const auto* bytes = reinterpret_cast<const char*>(Image.data());
-    if (file.write(bytes, ConfigImageSize) != ConfigImageSize || !file.commit())
-        return -1;
-    return 0;
+    return SaveFileSafely(path, QByteArray(bytes, ConfigImageSize)) == TSaveResult::Saved ? 0 : -1;
 }
 
 int TAppForm::SaveConfiguration() {
@@ -84,15 +77,14 @@ void TAppForm::OpenConfiguration() {
     const QString chosen = FileDialogProvider(request);
     if (chosen.isEmpty())
         return;
-    QFile file(chosen);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Only a regular file is read, and only as much of it as the format needs.
+    QByteArray bytes;
+    if (ReadRegularFileStart(chosen, ConfigImageSize, bytes) != TReadResult::Read) {
         ShowMessageDialog(
             ErrorDialog.get(), FileAccessCaption,
             {QStringLiteral("Fehler!"), QStringLiteral("Die Datei konnte nicht geöffnet werden.")});
         return;
     }
-    const QByteArray bytes = file.read(ConfigImageSize);
-    file.close();
     if (bytes.size() < ConfigImageSize) {
         ShowMessageDialog(ErrorDialog.get(), FileAccessCaption,
                           {QStringLiteral("Fehler!"),

@@ -17,12 +17,15 @@ void showPlainMessage(const QString& text) {
     box.exec();
 }
 
+// The user's file when it exists, else the system-wide default; writes go to the user's file.
+TRegistryFile settingsStore() {
+    return TRegistryFile(TRegistryFile::lookupPath(), TRegistryFile::defaultPath());
+}
+
 } // namespace
 
 void TAppForm::LoadSettings() {
-    if (registryPath.isEmpty())
-        registryPath = TRegistryFile::defaultPath();
-    TRegistryFile reg(registryPath);
+    TRegistryFile reg = settingsStore();
     try {
         if (!reg.OpenKey(QString::fromLatin1(TRegistryFile::ProgramKey))) {
             WorkDir = currentDirWithSeparator();
@@ -34,6 +37,8 @@ void TAppForm::LoadSettings() {
             WorkDir = reg.ReadString(QStringLiteral("WorkDir"));
         if (WorkDir.isEmpty())
             WorkDir = currentDirWithSeparator();
+        else if (!WorkDir.endsWith(QLatin1Char('/')))
+            WorkDir += QLatin1Char('/'); // a folder kept in a field ends with its separator
 
         if (reg.ValueExists(QStringLiteral("COM"))) {
             UsedComPort = static_cast<quint16>(reg.ReadInteger(QStringLiteral("COM")) & 0xFFFF);
@@ -76,7 +81,7 @@ void TAppForm::LoadSettings() {
 }
 
 void TAppForm::SaveSettings() {
-    TRegistryFile reg(registryPath);
+    TRegistryFile reg = settingsStore();
     try {
         if (!reg.OpenKey(QString::fromLatin1(TRegistryFile::ProgramKey)))
             return;

@@ -1,14 +1,22 @@
 #include "app/RegistryFile.h"
 
+#include "app/SafeSave.h"
+#include "link/RegularFile.h"
 #include "serial/ConfigHome.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include <QDir>
+#include <QFileInfo>
 #include <QStringDecoder>
+#include <QStringEncoder>
+#include <QtEndian>
 
 namespace {
 
 const QString Header = QStringLiteral("Windows Registry Editor Version 5.00");
+const QString AnsiHeader = QStringLiteral("REGEDIT4");
+const char* const Ansi = "windows-1252";
+// Far more than any settings file; a larger one is not read into memory.
+constexpr qsizetype MaxFileSize = 1 << 20;
 
 QString damaged(const QString& path, int line) {
     return QStringLiteral("Die Einstellungsdatei %1 ist beschädigt (Zeile %2).")
@@ -77,13 +85,84 @@ QString quote(const QString& s) {
     return out + QLatin1Char('"');
 }
 
-QString decode(const QByteArray& raw) {
-    if (raw.startsWith("\xFF\xFE")) {
-        QStringDecoder dec(QStringDecoder::Utf16LE);
-        return dec(raw.mid(2));
-    }
+// UTF-16 code units as they stand, so that even an unpaired surrogate survives.
+QString fromUtf16Le(const QByteArray& raw) {
+    QString out(raw.size() / 2, Qt::Uninitialized);
+    for (qsizetype i = 0; i < out.size(); ++i)
+        out[i] = QChar(qFromLittleEndian<quint16>(raw.constData() + 2 * i));
+    return out;
+}
+
+QByteArray toUtf16Le(const QString& text) {
+    QByteArray out(text.size() * 2, Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        qToLittleEndian<quint16>(text[i].unicode(), out.data() + 2 * i);
+    return out;
+}
+
+bool isAscii(const QByteArray& raw) {
+    return std::all_of(raw.begin(), raw.end(), [](char c) { return uchar(c) < 0x80; });
+}
+
+bool isUtf8(const QByteArray& raw) {
     QStringDecoder dec(QStringDecoder::Utf8);
-    return dec(raw.startsWith("\xEF\xBB\xBF") ? raw.mid(3) : raw);
+    const QString text = dec.decode(raw); // decoding happens on conversion
+    Q_UNUSED(text);
+    return !dec.hasError();
+}
+
+// An unpaired surrogate cannot be written as UTF-8 text.
+bool hasLoneSurrogate(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            return true;
+    }
+    return false;
+}
+
+// An unpaired surrogate at the end waits in the encoder for its partner, unreported.
+bool encodableInAnsi(const QString& text) {
+    if (hasLoneSurrogate(text))
+        return false;
+    QStringEncoder enc(Ansi);
+    const QByteArray bytes = enc.encode(text);
+    Q_UNUSED(bytes);
+    return !enc.hasError();
+}
+
+// Strings that cannot stand between quotes on one line are kept as hex(1), as the registry
+// editor exports them: a line break, another control character, an unpaired surrogate.
+bool needsHex(const QString& text) {
+    return hasLoneSurrogate(text) || std::any_of(text.begin(), text.end(), [](QChar c) {
+               return c.unicode() < 0x20 || c.unicode() == 0x7F;
+           });
+}
+
+QString hexList(const QByteArray& bytes) {
+    QString out;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (i)
+            out += QLatin1Char(',');
+        out += QString::number(uchar(bytes[i]), 16).rightJustified(2, QLatin1Char('0'));
+    }
+    return out;
+}
+
+bool parseHexList(const QString& text, QByteArray& out) {
+    out.clear();
+    if (text.trimmed().isEmpty())
+        return true;
+    for (const QString& item : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        const QString digits = item.trimmed();
+        const uint value = digits.toUInt(&ok, 16);
+        if (!ok || digits.size() > 2)
+            return false;
+        out += char(value);
+    }
+    return true;
 }
 
 } // namespace
@@ -92,17 +171,44 @@ QString TRegistryFile::defaultPath() {
     return QString::fromStdString(configHomeDir()) + QStringLiteral("/registry.reg");
 }
 
-TRegistryFile::TRegistryFile(QString path) : path(std::move(path)) {}
+QString TRegistryFile::lookupPath() {
+    const QString user = defaultPath();
+    if (QFileInfo::exists(user))
+        return user;
+    QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
+    if (dirs.isEmpty())
+        dirs = QStringLiteral("/etc/xdg");
+    for (const QString& dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        const QString system = dir + QStringLiteral("/zuvex910k/registry.reg");
+        if (QFileInfo::exists(system))
+            return system;
+    }
+    return user;
+}
 
-void TRegistryFile::load() {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw RegistryError(
-            QStringLiteral("Die Einstellungsdatei %1 kann nicht gelesen werden.").arg(path));
-    const QStringList physical = decode(f.readAll()).split(QLatin1Char('\n'));
+TRegistryFile::TRegistryFile(QString path, QString writePath)
+    : path(std::move(path)), writePath(writePath.isEmpty() ? this->path : std::move(writePath)) {}
+
+void TRegistryFile::decode(const QByteArray& raw) {
+    QString text;
+    if (raw.startsWith("\xFF\xFE")) {
+        encoding = Encoding::Utf16;
+        text = fromUtf16Le(raw.mid(2));
+    } else if (raw.startsWith("\xEF\xBB\xBF")) {
+        encoding = Encoding::Utf8Bom;
+        text = QString::fromUtf8(raw.mid(3));
+    } else if (raw.startsWith("REGEDIT4") && (isAscii(raw) || !isUtf8(raw))) {
+        // ANSI, unless it is UTF-8 with non-ASCII bytes as earlier versions wrote it
+        encoding = Encoding::Ansi;
+        QStringDecoder dec(Ansi);
+        text = dec(raw);
+    } else {
+        encoding = Encoding::Utf8;
+        text = QString::fromUtf8(raw);
+    }
     lines.clear();
     QString pending;
-    for (QString l : physical) {
+    for (QString l : text.split(QLatin1Char('\n'))) {
         if (l.endsWith(QLatin1Char('\r')))
             l.chop(1);
         if (!pending.isEmpty())
@@ -117,7 +223,36 @@ void TRegistryFile::load() {
     }
     while (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
-    if (lines.isEmpty() || (lines.first() != Header && lines.first() != QLatin1String("REGEDIT4")))
+}
+
+QByteArray TRegistryFile::encode() const {
+    QString text;
+    for (const QString& l : lines)
+        text += l + QStringLiteral("\r\n");
+    switch (encoding) {
+    case Encoding::Utf16:
+        return "\xFF\xFE" + toUtf16Le(text);
+    case Encoding::Utf8Bom:
+        return "\xEF\xBB\xBF" + text.toUtf8();
+    case Encoding::Ansi: {
+        QStringEncoder enc(Ansi);
+        return enc(text);
+    }
+    default:
+        return text.toUtf8();
+    }
+}
+
+bool TRegistryFile::load() {
+    QByteArray raw;
+    bool more = false;
+    // A folder, FIFO, device or unreadable file counts as missing: the defaults apply.
+    if (ReadRegularFileStart(path, MaxFileSize, raw, &more) != TReadResult::Read)
+        return false;
+    if (more)
+        throw RegistryError(QStringLiteral("Die Einstellungsdatei %1 ist zu groß.").arg(path));
+    decode(raw);
+    if (lines.isEmpty() || (lines.first() != Header && lines.first() != AnsiHeader))
         throw RegistryError(damaged(path, 1));
     for (int i = 1; i < lines.size(); ++i) {
         const QString& l = lines[i];
@@ -132,13 +267,13 @@ void TRegistryFile::load() {
         if (!splitValueLine(l, name, data))
             throw RegistryError(damaged(path, i + 1));
     }
+    return true;
 }
 
 bool TRegistryFile::OpenKey(const QString& keyPath) {
     keyLine = -1;
-    if (!QFile::exists(path))
+    if (!load())
         return false;
-    load();
     const QString wanted = QLatin1Char('[') + keyPath + QLatin1Char(']');
     for (int i = 1; i < lines.size(); ++i) {
         if (lines[i].compare(wanted, Qt::CaseInsensitive) == 0) {
@@ -172,10 +307,30 @@ bool TRegistryFile::ValueExists(const QString& name) const {
     return find(name).has_value();
 }
 
+bool TRegistryFile::ansiStrings() const {
+    return lines.value(0) == AnsiHeader;
+}
+
 QString TRegistryFile::ReadString(const QString& name) const {
     const auto v = find(name);
     QString out;
-    if (!v || v->type != QLatin1String("string") || !unquote(v->text, out))
+    QByteArray bytes;
+    bool ok = false;
+    if (v && v->type == QLatin1String("string")) {
+        ok = unquote(v->text, out);
+    } else if (v && v->type.compare(QLatin1String("hex(1)"), Qt::CaseInsensitive) == 0 &&
+               parseHexList(v->text, bytes)) {
+        // a string with its terminating zero: UTF-16LE, or ANSI bytes in a REGEDIT4 file
+        if (ansiStrings()) {
+            ok = bytes.endsWith('\0');
+            QStringDecoder dec(Ansi);
+            out = dec(bytes.chopped(ok ? 1 : 0));
+        } else {
+            ok = bytes.size() % 2 == 0 && bytes.endsWith(QByteArray(2, '\0'));
+            out = fromUtf16Le(bytes.chopped(ok ? 2 : 0));
+        }
+    }
+    if (!ok)
         throw RegistryError(QStringLiteral("Ungültiger Datentyp für '%1'").arg(name));
     return out;
 }
@@ -209,7 +364,19 @@ void TRegistryFile::setValueLine(const QString& name, const QString& valueLine) 
 }
 
 void TRegistryFile::WriteString(const QString& name, const QString& value) {
-    setValueLine(name, quote(name) + QLatin1Char('=') + quote(value));
+    if (encoding == Encoding::Ansi && !encodableInAnsi(value)) {
+        // Windows-1252 cannot hold it: the file becomes a UTF-16 export, as regedit writes
+        encoding = Encoding::Utf16;
+        lines[0] = Header;
+    }
+    QString data;
+    if (!needsHex(value))
+        data = quote(value);
+    else if (ansiStrings())
+        data = QStringLiteral("hex(1):") + hexList(QStringEncoder(Ansi).encode(value) + '\0');
+    else
+        data = QStringLiteral("hex(1):") + hexList(toUtf16Le(value) + QByteArray(2, '\0'));
+    setValueLine(name, quote(name) + QLatin1Char('=') + data);
 }
 
 void TRegistryFile::WriteInteger(const QString& name, quint32 value) {
@@ -218,11 +385,10 @@ void TRegistryFile::WriteInteger(const QString& name, quint32 value) {
 }
 
 void TRegistryFile::store() const {
-    QSaveFile f(path);
-    QByteArray data;
-    for (const QString& l : lines)
-        data += l.toUtf8() + "\r\n";
-    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.commit())
+    if (writePath != path)
+        QDir().mkpath(QFileInfo(writePath).absolutePath());
+    if (SaveFileSafely(writePath, encode()) != TSaveResult::Saved)
         throw RegistryError(
-            QStringLiteral("Die Einstellungsdatei %1 konnte nicht geschrieben werden.").arg(path));
+            QStringLiteral("Die Einstellungsdatei %1 konnte nicht geschrieben werden.")
+                .arg(writePath));
 }

@@ -15,16 +15,22 @@ public:
 
 // The settings store: a text file in the registry's ".reg" export format. A key exists exactly
 // when its section exists. Opening never creates the file or the key; values and sections the
-// program does not know are kept on writing, and every write replaces the file atomically.
+// program does not know are kept on writing, and every write replaces the file atomically, in
+// the encoding it was read in (UTF-8, UTF-16LE, or Windows-1252 for a "REGEDIT4" file).
 class TRegistryFile {
 public:
-    static QString defaultPath(); // <config home>/registry.reg
+    static QString defaultPath(); // the user's file: <config home>/registry.reg
+    // The file read at start-up: the user's file when it exists, else the first
+    // zuvex910k/registry.reg in $XDG_CONFIG_DIRS (/etc/xdg when unset), else the user's file.
+    static QString lookupPath();
     static constexpr const char* ProgramKey = "HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k";
 
-    explicit TRegistryFile(QString path = defaultPath());
+    // Reads `path`; writes go to `writePath` (the same file when empty), whose folder is
+    // created on the first write.
+    explicit TRegistryFile(QString path = defaultPath(), QString writePath = QString());
 
-    // Opens an existing key; false when the file or the key is missing.
-    // Throws RegistryError when the file cannot be read or parsed.
+    // Opens an existing key; false when the file or the key is missing, or the file cannot be
+    // read (no permission, not a regular file). Throws RegistryError when it cannot be parsed.
     bool OpenKey(const QString& keyPath);
     void CloseKey();
 
@@ -42,10 +48,16 @@ private:
     };
     std::optional<Value> find(const QString& name) const;
     void setValueLine(const QString& name, const QString& valueLine);
-    void load();
+    bool load();
+    void decode(const QByteArray& raw);
+    QByteArray encode() const;
+    bool ansiStrings() const; // hex(1) strings hold Windows-1252 bytes, not UTF-16LE
     void store() const;
 
+    enum class Encoding { Utf8, Utf8Bom, Utf16, Ansi };
     QString path;
+    QString writePath;
+    Encoding encoding = Encoding::Utf8;
     QStringList lines; // the file as logical lines (continuations joined)
     int keyLine = -1;  // line of the open key's section header, -1 when closed
 };

@@ -5,6 +5,7 @@ add_library(zuvex_firmware STATIC
     ${CMAKE_CURRENT_LIST_DIR}/FirmwareFile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FirmwareTransfer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RawSerialPort.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/RegularFile.cpp
 )
 target_include_directories(zuvex_firmware PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(zuvex_firmware PUBLIC zuvex_serial Qt6::Core)

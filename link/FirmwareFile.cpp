@@ -1,6 +1,6 @@
 #include "link/FirmwareFile.h"
 
-#include <QFile>
+#include "link/RegularFile.h"
 
 namespace {
 
@@ -22,30 +22,61 @@ const QString cannotStart = QStringLiteral("\nFirmware Update kann nicht gestart
 
 } // namespace
 
-TParsedFirmware ParseFirmwareText(const QByteArray& text) {
-    TParsedFirmware parsed;
-    const char* p = text.constData();
-    const char* const end = p + text.size();
-    for (;;) {
-        while (p < end && isBlank(*p))
-            ++p;
-        if (p == end)
-            break;
-        int value = hexValue(*p);
-        if (value < 0)
-            break; // cannot begin an item: the rest is ignored
-        ++p;
-        if (p < end && hexValue(*p) >= 0) {
-            value = value * 16 + hexValue(*p);
-            ++p;
-        }
-        if (parsed.bytes.size() == MaxFirmwareBytes) {
-            parsed.tooLarge = true;
-            break;
-        }
-        parsed.bytes.push_back(static_cast<std::uint8_t>(value));
+void TFirmwareTextParser::addByte(int value) {
+    if (parsed.bytes.size() == MaxFirmwareBytes) {
+        parsed.tooLarge = true;
+        stopped = true;
+        return;
     }
-    return parsed;
+    parsed.bytes.push_back(static_cast<std::uint8_t>(value));
+}
+
+bool TFirmwareTextParser::Feed(const QByteArray& piece) {
+    for (const char c : piece) {
+        if (stopped)
+            break;
+        const int digit = hexValue(c);
+        if (openDigit >= 0) {
+            const int first = openDigit;
+            openDigit = -1;
+            if (digit >= 0) {
+                addByte(first * 16 + digit); // at most two digits make one item
+                continue;
+            }
+            addByte(first);
+            if (stopped)
+                break;
+        }
+        if (isBlank(c))
+            continue;
+        if (digit < 0)
+            stopped = true; // cannot begin an item: the rest is ignored
+        else
+            openDigit = digit;
+    }
+    return !stopped;
+}
+
+TParsedFirmware TFirmwareTextParser::Finish() {
+    if (openDigit >= 0 && !stopped)
+        addByte(openDigit);
+    openDigit = -1;
+    stopped = true;
+    return std::move(parsed);
+}
+
+TParsedFirmware ParseFirmwareText(const QByteArray& text) {
+    TFirmwareTextParser parser;
+    parser.Feed(text);
+    return parser.Finish();
+}
+
+bool ReadFirmwareFile(const QString& path, TParsedFirmware& firmware) {
+    TFirmwareTextParser parser;
+    const TReadResult result =
+        ReadRegularFile(path, [&](const QByteArray& piece) { return parser.Feed(piece); });
+    firmware = parser.Finish();
+    return result == TReadResult::Read;
 }
 
 bool SplitFirmwareRecords(const std::vector<std::uint8_t>& bytes,
@@ -84,8 +115,8 @@ QString FirmwareRefusal(const TParsedFirmware& firmware) {
 }
 
 QString CheckFirmwareFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    TParsedFirmware firmware;
+    if (!ReadFirmwareFile(path, firmware))
         return QStringLiteral("Auf die Firmwaredatei kann nicht zugegriffen werden.") + cannotStart;
-    return FirmwareRefusal(ParseFirmwareText(file.readAll()));
+    return FirmwareRefusal(firmware);
 }

@@ -19,8 +19,28 @@ struct TParsedFirmware {
     bool tooLarge = false;           // the text holds more bytes than that
 };
 
-// Parses the text of a firmware file; stops one byte beyond the limit.
+// Parses the text of a firmware file piece by piece, so that a huge file is never held
+// in memory: it stops at the first character that cannot begin an item, or one byte beyond
+// the limit.
+class TFirmwareTextParser {
+public:
+    // Takes the next piece of text; false once parsing has stopped and no more text is needed.
+    bool Feed(const QByteArray& piece);
+    // The bytes so far, with an item left open at the end of the text.
+    TParsedFirmware Finish();
+
+private:
+    void addByte(int value);
+    TParsedFirmware parsed;
+    int openDigit = -1; // a first hex digit whose item may continue in the next piece
+    bool stopped = false;
+};
+
+// The whole text at once.
 TParsedFirmware ParseFirmwareText(const QByteArray& text);
+
+// Parses a firmware file; false when it is no regular file or cannot be read.
+bool ReadFirmwareFile(const QString& path, TParsedFirmware& firmware);
 
 // One record: where it starts in the parsed bytes and its whole size (L + 2).
 struct TFirmwareRecord {

@@ -2,7 +2,6 @@
 
 #include "link/RawSerialPort.h"
 
-#include <QFile>
 #include <QThread>
 
 namespace {
@@ -63,15 +62,13 @@ TFirmwareOutcome TransferFirmware(const QString& fileName, const QString& portNa
                                   const TFirmwareTransferHooks& hooks) {
     const QString fehler = QStringLiteral("Fehler");
     const QString schnittstellenfehler = QStringLiteral("Schnittstellenfehler");
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Read and checked again here: the file may have changed since "Start" was pressed.
+    TParsedFirmware firmware;
+    if (!ReadFirmwareFile(fileName, firmware)) {
         report(hooks, fehler,
                QStringLiteral("Auf die Firmwaredatei kann nicht zugegriffen werden."));
         return TFirmwareOutcome::FileUnreadable;
     }
-    // Checked again here: the file may have changed since "Start" was pressed.
-    const TParsedFirmware firmware = ParseFirmwareText(file.readAll());
-    file.close();
     const QString refusal = FirmwareRefusal(firmware);
     if (!refusal.isEmpty()) {
         report(hooks, fehler, refusal.section(QLatin1Char('\n'), 0, 0));

@@ -22,9 +22,9 @@ QString openFailureText(int comNumber, TOpenFailure failure, int error) {
     case TOpenFailure::Settings:
         return QStringLiteral("Der COM-Port COM%1 lässt sich nicht einstellen.").arg(comNumber);
     default:
-        return QStringLiteral("Der COM-Port COM%1 kann nicht geöffnet werden (Fehler %2).")
+        return QStringLiteral("Der COM-Port COM%1 kann nicht geöffnet werden. %2")
             .arg(comNumber)
-            .arg(error);
+            .arg(SystemErrorText(error));
     }
 }
 

@@ -1,4 +1,5 @@
 // Configuration files: save, open, the question about unsaved changes.
+#include "FileFaults.h"
 #include "ModalDriver.h"
 #include "TestHome.h"
 #include "app/AppForm.h"
@@ -9,6 +10,9 @@
 #include <QFile>
 #include <QRadioButton>
 #include <QTest>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -34,6 +38,25 @@ struct FakeDialog {
 
 QCheckBox* box(TAppForm& form, const char* name) {
     return form.findChild<QCheckBox*>(name);
+}
+
+void pressOk(QWidget* w) {
+    pressButton(w, "OKBtn");
+}
+
+// Runs `save` expecting it to fail with the file access error; Modified stays set.
+void expectSaveFailure(TAppForm& form, const std::function<int()>& save) {
+    ModalAnswer err("ErrorDialog", pressOk);
+    QCOMPARE(save(), -1);
+    QVERIFY(err.seen());
+    QCOMPARE(err.caption, QStringLiteral("Fehler bei Dateizugriff"));
+    QVERIFY(form.Modified);
+}
+
+mode_t kindOf(const QString& path) {
+    struct stat st {};
+    ::lstat(QFile::encodeName(path), &st);
+    return st.st_mode & S_IFMT;
 }
 
 } // namespace
@@ -175,6 +198,153 @@ private slots:
         QVERIFY(err.seen());
         QCOMPARE(readAll(dir + "/keep.zcf"), before);
         QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{"keep.zcf"}); // no temporary left
+    }
+
+    // A save that cannot be completed keeps the previous file, leaves nothing behind and
+    // reports the failure: on a real full file system and through a write that fails.
+    void failedWriteKeepsOldFile_data() {
+        QTest::addColumn<bool>("realDisk");
+        QTest::newRow("full tmpfs") << true;
+        QTest::newRow("failing write") << false;
+    }
+    void failedWriteKeepsOldFile() {
+        QFETCH(bool, realDisk);
+        TestHome home;
+        const QString dir = home.path("disk");
+        QDir().mkpath(dir);
+        std::optional<SmallDisk> disk;
+        if (realDisk) {
+            disk.emplace(dir, "size=8k");
+            SKIP_UNLESS_MOUNTED(*disk);
+        }
+        TAppForm form;
+        FakeDialog dlg;
+        dlg.answers << dir + "/alt.zcf" << dir + "/neu.zcf";
+        form.FileDialogProvider = dlg.provider();
+        QCOMPARE(form.SaveConfigurationAs(), 0);
+        const QStringList entries = QDir(dir).entryList(QDir::Files);
+        if (disk)
+            disk->fillUp();
+        std::optional<FailingWrites> failing;
+        if (!realDisk)
+            failing.emplace();
+        box(form, "CBarb21")->click();
+        expectSaveFailure(form, [&] { return form.SaveConfiguration(); });
+        QCOMPARE(readAll(dir + "/alt.zcf"), FactoryFile);
+        expectSaveFailure(form, [&] { return form.SaveConfigurationAs(); });
+        QCOMPARE(QDir(dir).entryList(QDir::Files),
+                 entries + (disk ? QStringList{"filler"} : QStringList{}));
+    }
+
+    void nonRegularTargetsRefused_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("fifo") << "fifo";
+        QTest::newRow("link loop") << "link loop";
+        QTest::newRow("link to fifo") << "link to fifo";
+        QTest::newRow("folder") << "folder";
+    }
+    void nonRegularTargetsRefused() {
+        QFETCH(QString, kind);
+        TestHome home;
+        const QString target = home.path("ziel.zcf");
+        QVERIFY(makeNonRegular(kind, target));
+        const mode_t before = kindOf(target);
+        TAppForm form;
+        form.CurrentFile = target;
+        form.Untitled = false;
+        form.MarkModified();
+        expectSaveFailure(form, [&] { return form.SaveConfiguration(); });
+        QCOMPARE(kindOf(target), before);
+    }
+
+    void linkToFileStaysLink() {
+        TestHome home;
+        home.writeFile("echt.zcf", QByteArray(60, '\x01'));
+        QVERIFY(QFile::link(home.path("echt.zcf"), home.path("link.zcf")));
+        TAppForm form;
+        form.CurrentFile = home.path("link.zcf");
+        form.Untitled = false;
+        QCOMPARE(form.SaveConfiguration(), 0);
+        QVERIFY(QFileInfo(home.path("link.zcf")).isSymLink());
+        QCOMPARE(readAll(home.path("echt.zcf")), FactoryFile);
+    }
+
+    // The temporary name beside the target must fit where the target's name just fits.
+    void longNamesSaveRepeatedly_data() {
+        QTest::addColumn<int>("length");
+        QTest::newRow("249") << 249;
+        QTest::newRow("255") << 255;
+    }
+    void longNamesSaveRepeatedly() {
+        QFETCH(int, length);
+        TestHome home;
+        const QString target = home.path(QString(length - 4, QLatin1Char('n')) + ".zcf");
+        TAppForm form;
+        FakeDialog dlg;
+        dlg.answers << target;
+        form.FileDialogProvider = dlg.provider();
+        QCOMPARE(form.SaveConfigurationAs(), 0);
+        QCOMPARE(form.SaveConfiguration(), 0);
+        QCOMPARE(form.SaveConfiguration(), 0);
+        QCOMPARE(readAll(target), FactoryFile);
+    }
+
+    // Only regular files are opened: a FIFO would block the window, /dev/zero never ends.
+    void openRefusesNonRegularFiles_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("fifo") << "fifo";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("/dev/zero") << "/dev/zero";
+    }
+    void openRefusesNonRegularFiles() {
+        QFETCH(QString, kind);
+        TestHome home;
+        QString name = kind;
+        if (!kind.startsWith('/')) {
+            name = home.path("x.zcf");
+            QVERIFY(makeNonRegular(kind, name));
+        }
+        TAppForm form;
+        FakeDialog dlg;
+        dlg.answers << name;
+        form.FileDialogProvider = dlg.provider();
+        ModalAnswer err("ErrorDialog", pressOk);
+        form.OpenConfiguration();
+        QVERIFY(err.seen());
+        QCOMPARE(err.lines, (QStringList{"Fehler!", "Die Datei konnte nicht geöffnet werden."}));
+        QVERIFY(form.Untitled);
+    }
+
+    // A folder that takes no new file: the writable target is written in place, and a write
+    // that fails there is still reported.
+    void folderWithoutRoomWritesInPlace() {
+        TestHome home;
+        const QString dir = home.path("voll");
+        QDir().mkpath(dir);
+        const bool root = ::geteuid() == 0;
+        std::optional<SmallDisk> disk;
+        if (root) {
+            disk.emplace(dir, "size=64k,nr_inodes=16");
+            SKIP_UNLESS_MOUNTED(*disk);
+        }
+        TAppForm form;
+        FakeDialog dlg;
+        dlg.answers << dir + "/a.zcf";
+        form.FileDialogProvider = dlg.provider();
+        QCOMPARE(form.SaveConfigurationAs(), 0);
+        if (root)
+            disk->useUpFiles();
+        else
+            QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner);
+        box(form, "CBarb21")->click();
+        QCOMPARE(form.SaveConfiguration(), 0);
+        QCOMPARE(readAll(dir + "/a.zcf").at(4), char(0x09));
+        QVERIFY(!form.Modified);
+        box(form, "CBarb22")->click();
+        FailingWrites failing;
+        expectSaveFailure(form, [&] { return form.SaveConfiguration(); });
+        if (!root)
+            QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     void saveAsFailureKeepsChosenPathOnly() {

@@ -5,6 +5,25 @@
 #include <QFile>
 #include <QTest>
 
+namespace {
+
+// A store holding only the program's key, as the three kinds of export write it.
+QByteArray emptyStore(const QString& kind) {
+    const QString body =
+        QStringLiteral("\r\n[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]\r\n");
+    if (kind == "REGEDIT4")
+        return "REGEDIT4\r\n" + body.toLatin1();
+    const QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n") + body;
+    if (kind == "UTF-8")
+        return text.toUtf8();
+    QByteArray raw("\xFF\xFE");
+    for (QChar c : text)
+        raw += char(c.unicode() & 0xFF) + QByteArray(1, char(c.unicode() >> 8));
+    return raw;
+}
+
+} // namespace
+
 class TestRegistry : public QObject {
     Q_OBJECT
     const QString key = QString::fromLatin1(TRegistryFile::ProgramKey);
@@ -100,6 +119,60 @@ private slots:
         TRegistryFile again(home.registryPath());
         QVERIFY(again.OpenKey(key));
         QCOMPARE(again.ReadString("WorkDir"), QStringLiteral("/x/"));
+    }
+
+    // Read, write, read gives the same value in every kind of file, whatever the string holds.
+    void stringsRoundTrip_data() {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("line break") << QStringLiteral("/home/a\nb/");
+        QTest::newRow("CR LF and tab") << QStringLiteral("x\r\n\ty");
+        QTest::newRow("zero and DEL") << QString::fromUtf16(u"a\u0000b\u007f");
+        QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + "z";
+        QTest::newRow("lone surrogate at the end") << QString(QChar(0xDB04));
+        QTest::newRow("umlaut") << QStringLiteral("/home/Müller/ß.zcf");
+        QTest::newRow("outside Windows-1252") << QStringLiteral("Łódź €");
+        QTest::newRow("quotes and backslashes") << QStringLiteral("\"a\\\"b\\");
+        QTest::newRow("looks like hex") << QStringLiteral("=hex(1):00,\\");
+        QTest::newRow("empty") << QString();
+    }
+    void stringsRoundTrip() {
+        QFETCH(QString, value);
+        for (const QString kind : {"UTF-8", "UTF-16", "REGEDIT4"}) {
+            TestHome home;
+            home.writeFile("zuvex910k/registry.reg", emptyStore(kind));
+            TRegistryFile reg(home.registryPath());
+            QVERIFY(reg.OpenKey(key));
+            reg.WriteString("WorkDir", value);
+            TRegistryFile again(home.registryPath());
+            QVERIFY(again.OpenKey(key));
+            QCOMPARE(again.ReadString("WorkDir"), value);
+            again.WriteInteger("COM", 1); // the line written before is kept as it stands
+            TRegistryFile third(home.registryPath());
+            QVERIFY(third.OpenKey(key));
+            QCOMPARE(third.ReadString("WorkDir"), value);
+            QFile f(home.registryPath());
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QByteArray raw = f.readAll();
+            QCOMPARE(raw.count('\n'), 5); // header, blank line, key, two values: no raw line break
+            if (kind == "UTF-16")
+                QVERIFY(raw.startsWith("\xFF\xFE"));
+        }
+    }
+
+    void regedit4IsWindows1252() {
+        TestHome home;
+        home.writeFile("zuvex910k/registry.reg",
+                       "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]\r\n"
+                       "\"File1\"=\"M\xfcller.zcf\"\r\n");
+        TRegistryFile reg(home.registryPath());
+        QVERIFY(reg.OpenKey(key));
+        QCOMPARE(reg.ReadString("File1"), QStringLiteral("Müller.zcf"));
+        reg.WriteString("File2", QStringLiteral("Jörg"));
+        QFile f(home.registryPath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray raw = f.readAll();
+        QVERIFY(raw.startsWith("REGEDIT4\r\n"));
+        QVERIFY(raw.contains("\"File1\"=\"M\xfcller.zcf\"\r\n\"File2\"=\"J\xf6rg\""));
     }
 
     void readsUtf16ExportOfRegedit() {

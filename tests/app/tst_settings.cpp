@@ -1,4 +1,5 @@
 // Settings read at start-up and written back at close.
+#include "FileFaults.h"
 #include "ModalDriver.h"
 #include "TestHome.h"
 #include "app/AppForm.h"
@@ -7,6 +8,23 @@
 #include <QFile>
 #include <QLabel>
 #include <QTest>
+#include <optional>
+#include <unistd.h>
+
+namespace {
+
+const QString Key = QStringLiteral("[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]");
+
+void pressOk(QWidget* w) {
+    pressButton(w, "OK");
+}
+
+QString readText(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+} // namespace
 
 class TestSettings : public QObject {
     Q_OBJECT
@@ -48,11 +66,11 @@ private slots:
         QCOMPARE(form.StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: keiner"));
     }
 
-    void workDirJoinedWithoutSeparator() {
+    void workDirGetsItsSeparator() {
         TestHome home;
         home.writeRegistry("\"WorkDir\"=\"/data/konfig\"\r\n");
         TAppForm form;
-        QCOMPARE(form.CurrentFile, QStringLiteral("/data/konfigNeu.zcf"));
+        QCOMPARE(form.CurrentFile, QStringLiteral("/data/konfig/Neu.zcf"));
         // the caption names the default file name as such
         QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
     }
@@ -103,6 +121,117 @@ private slots:
         QCOMPARE(form.WorkDir, QDir::currentPath() + "/"); // even though it had been read
         QCOMPARE(form.UsedComPort, quint16(0));
         QVERIFY(form.File1.isEmpty()); // read after the failure point: not read
+    }
+
+    // A settings file that exists but cannot be read counts as missing: defaults, no message,
+    // and closing writes nothing.
+    void unreadableStoreIsSilent_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("fifo") << "fifo";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("link to /dev/zero") << "link to /dev/zero";
+        QTest::newRow("no permission") << "denied";
+    }
+    void unreadableStoreIsSilent() {
+        QFETCH(QString, kind);
+        TestHome home;
+        const QString reg = home.registryPath();
+        if (kind == "denied") {
+            if (::geteuid() == 0)
+                QSKIP("root reads every file");
+            home.writeRegistry("\"COM\"=dword:00000002\r\n");
+            QFile::setPermissions(reg, QFile::WriteOwner);
+        } else {
+            QVERIFY(makeNonRegular(kind, reg));
+        }
+        const QFileInfo before(reg);
+        ModalAnswer box("SettingsErrorBox", pressOk, 200);
+        {
+            TAppForm form;
+            QCOMPARE(form.UsedComPort, quint16(0));
+            QCOMPARE(form.WorkDir, QDir::currentPath() + "/");
+            form.UsedComPort = 3;
+            QVERIFY(form.close());
+        }
+        QVERIFY(!box.seen());
+        const QFileInfo after(reg);
+        QCOMPARE(after.isSymLink(), before.isSymLink());
+        QCOMPARE(after.isFile(), before.isFile());
+        QCOMPARE(after.lastModified(), before.lastModified());
+    }
+
+    // Writing the settings on a full disk keeps the old file and says so.
+    void fullDiskKeepsSettings_data() {
+        QTest::addColumn<bool>("realDisk");
+        QTest::newRow("full tmpfs") << true;
+        QTest::newRow("failing write") << false;
+    }
+    void fullDiskKeepsSettings() {
+        QFETCH(bool, realDisk);
+        TestHome home;
+        std::optional<SmallDisk> disk;
+        if (realDisk) {
+            disk.emplace(home.configDir(), "size=8k");
+            SKIP_UNLESS_MOUNTED(*disk);
+            QDir().mkpath(home.portsDir());
+        }
+        home.writeRegistry("\"COM\"=dword:00000007\r\n"); // rewritten at start-up
+        const QString before = home.readRegistry();
+        if (disk)
+            disk->fillUp();
+        std::optional<FailingWrites> failing;
+        if (!realDisk)
+            failing.emplace();
+        ModalAnswer box("SettingsErrorBox", pressOk);
+        TAppForm form;
+        QVERIFY(box.seen());
+        QVERIFY(box.lines.value(0).endsWith("konnte nicht geschrieben werden."));
+        QCOMPARE(home.readRegistry(), before);
+    }
+
+    // The user's file first, else the system-wide default; closing writes the user's file,
+    // and nothing is created where neither file holds the key.
+    void settingsLookup_data() {
+        QTest::addColumn<QString>("user");   // value lines, "-" for no file
+        QTest::addColumn<QString>("system"); // value lines, "-" no file, "nokey", "folder"
+        QTest::addColumn<int>("com");
+        QTest::addColumn<bool>("written");
+        const QString com2 = "\"COM\"=dword:00000002\r\n";
+        const QString com3 = "\"COM\"=dword:00000003\r\n";
+        QTest::newRow("user file") << com2 << com3 << 2 << true;
+        QTest::newRow("system default only") << "-" << com3 << 3 << true;
+        QTest::newRow("neither") << "-"
+                                 << "-" << 0 << false;
+        QTest::newRow("system default unreadable") << "-"
+                                                   << "folder" << 0 << false;
+        QTest::newRow("system default without key") << "-"
+                                                    << "nokey" << 0 << false;
+    }
+    void settingsLookup() {
+        QFETCH(QString, user);
+        QFETCH(QString, system);
+        QFETCH(int, com);
+        QFETCH(bool, written);
+        TestHome home;
+        if (user != "-")
+            home.writeRegistry(user);
+        if (system == "folder")
+            QDir().mkpath(home.systemRegistryPath());
+        else if (system != "-")
+            home.writeRegistryAt(home.systemRegistryPath(), system == "nokey" ? "" : system,
+                                 system != "nokey");
+        const QString systemBefore = readText(home.systemRegistryPath());
+        ModalAnswer box("SettingsErrorBox", pressOk, 200);
+        {
+            TAppForm form;
+            QCOMPARE(form.UsedComPort, quint16(com));
+            form.UsedComPort = 4;
+            QVERIFY(form.close());
+        }
+        QVERIFY(!box.seen());
+        QCOMPARE(home.readRegistry().contains(Key + "\r\n\"COM\"=dword:00000004"), written);
+        QCOMPARE(QFile::exists(home.registryPath()), written);
+        QCOMPARE(readText(home.systemRegistryPath()), systemBefore);
     }
 
     void closeWritesSettingsWhenKeyExists() {

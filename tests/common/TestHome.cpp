@@ -2,14 +2,18 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
-TestHome::TestHome() : previous(qgetenv("XDG_CONFIG_HOME")) {
+TestHome::TestHome()
+    : previous(qgetenv("XDG_CONFIG_HOME")), previousDirs(qgetenv("XDG_CONFIG_DIRS")) {
     qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+    qputenv("XDG_CONFIG_DIRS", path(QStringLiteral("xdg-system")).toUtf8());
     QDir().mkpath(portsDir());
 }
 
 TestHome::~TestHome() {
     qputenv("XDG_CONFIG_HOME", previous);
+    qputenv("XDG_CONFIG_DIRS", previousDirs);
 }
 
 QString TestHome::configDir() const {
@@ -17,6 +21,9 @@ QString TestHome::configDir() const {
 }
 QString TestHome::registryPath() const {
     return configDir() + QStringLiteral("/registry.reg");
+}
+QString TestHome::systemRegistryPath() const {
+    return path(QStringLiteral("xdg-system/zuvex910k/registry.reg"));
 }
 QString TestHome::portsDir() const {
     return configDir() + QStringLiteral("/ports");
@@ -26,11 +33,16 @@ QString TestHome::path(const QString& name) const {
 }
 
 void TestHome::writeRegistry(const QString& valueLines, bool withKey) const {
+    writeRegistryAt(registryPath(), valueLines, withKey);
+}
+
+void TestHome::writeRegistryAt(const QString& file, const QString& valueLines, bool withKey) const {
+    QDir().mkpath(QFileInfo(file).absolutePath());
     QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n");
     if (withKey)
         text += QStringLiteral("[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]\r\n");
     text += valueLines;
-    QFile f(registryPath());
+    QFile f(file);
     f.open(QIODevice::WriteOnly);
     f.write(text.toUtf8());
 }

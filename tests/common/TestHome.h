@@ -6,20 +6,24 @@
 
 // A fresh, empty settings home for one test: XDG_CONFIG_HOME points into a temporary
 // folder, and the COM port folder exists empty (so no COM port exists unless a test adds one).
+// XDG_CONFIG_DIRS points at an empty folder of system-wide defaults.
 class TestHome {
 public:
     TestHome();
     ~TestHome();
-    QString configDir() const;    // <home>/zuvex910k
-    QString registryPath() const; // <home>/zuvex910k/registry.reg
+    QString configDir() const;          // <home>/zuvex910k
+    QString registryPath() const;       // <home>/zuvex910k/registry.reg
+    QString systemRegistryPath() const; // <system defaults>/zuvex910k/registry.reg
     QString portsDir() const;
     QString path(const QString& name) const; // a scratch file in the temporary folder
     // Writes the settings store with the program's key holding the given value lines.
     void writeRegistry(const QString& valueLines, bool withKey = true) const;
+    void writeRegistryAt(const QString& file, const QString& valueLines, bool withKey = true) const;
     QString readRegistry() const;
     void writeFile(const QString& name, const QByteArray& bytes) const;
 
 private:
     QTemporaryDir dir;
     QByteArray previous;
+    QByteArray previousDirs;
 };

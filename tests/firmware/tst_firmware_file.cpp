@@ -2,6 +2,7 @@
 #include "link/FirmwareFile.h"
 
 #include <QtTest>
+#include <sys/stat.h>
 
 using Bytes = std::vector<std::uint8_t>;
 Q_DECLARE_METATYPE(Bytes)
@@ -130,6 +131,43 @@ private slots:
         QCOMPARE(FirmwareRefusal(tooLarge),
                  QStringLiteral("Die Firmwaredatei ist zu groß: Sie enthält mehr als 262144 "
                                 "Bytes.\nFirmware Update kann nicht gestartet werden."));
+    }
+
+    // Text fed in pieces parses as the whole text does, wherever the pieces are cut.
+    void parsesAcrossPieces_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("items and blanks") << QByteArray("00 03 4142\r\n43 A 1b\tff");
+        QTest::newRow("odd run at the end") << QByteArray("ABC");
+        QTest::newRow("stops inside run") << QByteArray("0102g3 04");
+    }
+    void parsesAcrossPieces() {
+        QFETCH(QByteArray, text);
+        const TParsedFirmware whole = ParseFirmwareText(text);
+        for (qsizetype cut = 0; cut <= text.size(); ++cut) {
+            TFirmwareTextParser parser;
+            parser.Feed(text.left(cut));
+            parser.Feed(text.mid(cut));
+            QCOMPARE(parser.Finish().bytes, whole.bytes);
+        }
+    }
+
+    // Only regular files are read: a FIFO must not block, /dev/zero must not fill the memory.
+    void refusesNonRegularFiles_data() {
+        QTest::addColumn<QString>("name"); // empty: a FIFO
+        QTest::newRow("fifo") << QString();
+        QTest::newRow("/dev/zero") << "/dev/zero";
+        QTest::newRow("folder") << "/tmp";
+    }
+    void refusesNonRegularFiles() {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        if (name.isEmpty()) {
+            name = dir.filePath(QStringLiteral("pipe.zfw"));
+            QCOMPARE(::mkfifo(QFile::encodeName(name), 0644), 0);
+        }
+        QCOMPARE(CheckFirmwareFile(name),
+                 QStringLiteral("Auf die Firmwaredatei kann nicht zugegriffen werden.\n"
+                                "Firmware Update kann nicht gestartet werden."));
     }
 
     void checksFiles() {

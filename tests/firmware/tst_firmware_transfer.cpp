@@ -187,12 +187,16 @@ private slots:
     }
 
     void fileProblems_data() {
-        QTest::addColumn<QByteArray>("text"); // empty: no file at all
+        QTest::addColumn<QByteArray>("text"); // empty: no file at all; "/...": that name
         QTest::addColumn<int>("outcome");
         QTest::addColumn<QString>("line");
         QTest::newRow("missing") << QByteArray() << int(TFirmwareOutcome::FileUnreadable)
                                  << QStringLiteral("Auf die Firmwaredatei kann nicht zugegriffen "
                                                    "werden.");
+        QTest::newRow("/dev/zero")
+            << QByteArray("/dev/zero") << int(TFirmwareOutcome::FileUnreadable)
+            << QStringLiteral("Auf die Firmwaredatei kann nicht "
+                              "zugegriffen werden.");
         QTest::newRow("no byte") << QByteArray("\r\n") << int(TFirmwareOutcome::FileRefused)
                                  << QStringLiteral(
                                         "Die Firmwaredatei enthält keine Firmwaredaten.");
@@ -205,8 +209,9 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(int, outcome);
         QFETCH(QString, line);
-        const QString file =
-            text.isEmpty() ? home.filePath(QStringLiteral("missing.zfw")) : firmwareFile(text);
+        const QString file = text.isEmpty()         ? home.filePath(QStringLiteral("missing.zfw"))
+                             : text.startsWith('/') ? QString::fromLatin1(text)
+                                                    : firmwareFile(text);
         QVERIFY(EnterLoadingMode(Port));
         sim->clearTraffic();
         QCOMPARE(int(TransferFirmware(file, Port, hooks())), outcome);

@@ -319,12 +319,20 @@ private slots:
         QTest::newRow("no entry") << 17 << "Der COM-Port COM17 ist nicht vorhanden.";
         QTest::newRow("dangling link") << 18 << "Der COM-Port COM18 ist nicht vorhanden.";
         QTest::newRow("not a terminal") << 19 << "Der COM-Port COM19 lässt sich nicht einstellen.";
+        QTest::newRow("folder") << 16
+                                << "Der COM-Port COM16 kann nicht geöffnet werden. Der Name "
+                                   "bezeichnet einen Ordner, kein Gerät.";
+        QTest::newRow("link loop") << 15
+                                   << "Der COM-Port COM15 kann nicht geöffnet werden. Die "
+                                      "Verknüpfung verweist im Kreis auf sich selbst.";
     }
     void missingPortsNotAvailable() {
         QFETCH(int, number);
         QFETCH(QString, error);
         linkComPort(18, "/nonexistent/ttyUSB9");
         linkComPort(19, "/dev/null");
+        linkComPort(16, "/tmp");
+        linkComPort(15, comPortsDir() + "/COM15");
         QVERIFY(!IsPortAvailable(number));
         TSerialPort port;
         port.SetComNumber(uint16_t(number));

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+// A tiny file system of its own (tmpfs) mounted at an existing folder, for full disks and
+// folders that take no new file. Mounting needs root (as in CI); where it is not allowed,
+// mounted() is false and the test skips.
+class SmallDisk {
+public:
+    SmallDisk(const QString& folder, const char* options); // options: "size=8k", ...
+    ~SmallDisk();
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool mounted() const { return isMounted; }
+    void fillUp() const;     // writes until not one more byte fits
+    void useUpFiles() const; // creates files until no new file can be made
+
+private:
+    QString folder;
+    bool isMounted = false;
+};
+
+#define SKIP_UNLESS_MOUNTED(disk)                                                                  \
+    if (!(disk).mounted())                                                                         \
+    QSKIP("mounting a tmpfs is not allowed here (needs root): full-disk case not run")
+
+// While it lives, every write of a file save fails as on a full disk.
+class FailingWrites {
+public:
+    FailingWrites();
+    ~FailingWrites();
+};
+
+// Makes `path` a name that is no regular file: "fifo", "folder", "link loop", "link to fifo"
+// or "link to /dev/zero". False when that failed.
+bool makeNonRegular(const QString& kind, const QString& path);
