@@ -1,14 +1,18 @@
 #include "app/Application.h"
 
 #include "app/AppForm.h"
+#include "app/ProgramInfo.h"
 
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <exception>
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
-    setApplicationName(QStringLiteral("Zuvex 910k Konfigurator"));
-    setApplicationDisplayName(QStringLiteral("Zuvex 910k Konfigurator"));
+    setApplicationName(QStringLiteral(ZUVEX_PROGRAM_TITLE));
+    setApplicationDisplayName(QStringLiteral(ZUVEX_PROGRAM_TITLE));
+    setApplicationVersion(QStringLiteral(ZUVEX_VERSION));
+    // the desktop entry's id, so that the desktop matches the window to its menu entry
+    setDesktopFileName(QStringLiteral(ZUVEX_APP_ID));
 }
 
 bool TApplication::loadGermanTranslations() {
