@@ -31,6 +31,9 @@ QString reasonText() {
         return QStringLiteral("Es wurde kein Bildschirm gefunden (weder DISPLAY noch "
                               "WAYLAND_DISPLAY ist gesetzt). Der Konfigurator braucht eine "
                               "grafische Oberfläche.");
+    if (qtMessages.join('\n').contains(QLatin1String("could not connect to display")))
+        return QStringLiteral("Der Bildschirm „%1“ ist nicht erreichbar.")
+            .arg(qEnvironmentVariable("DISPLAY"));
     return QStringLiteral("Die grafische Oberfläche konnte nicht geöffnet werden. Bitte prüfen "
                           "Sie, ob das Qt-Paket für Ihre Oberfläche (libqt6gui6) vollständig "
                           "installiert ist.");

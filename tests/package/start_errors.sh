@@ -16,12 +16,14 @@ chmod +x "$scratch/bin/notify-send"
 cases=(
     "no display|QT_QPA_PLATFORM=|kein Bildschirm gefunden"
     "missing platform plugin|QT_QPA_PLATFORM=zuvex-missing|grafische Oberfläche konnte nicht geöffnet"
+    "unreachable display|QT_QPA_PLATFORM= DISPLAY=:987|Bildschirm „:987“ ist nicht erreichbar"
 )
 for c in "${cases[@]}"; do
     IFS='|' read -r label setting reason <<<"$c"
     rm -rf "$scratch/notified" "$scratch/state"
     status=0
-    env -u DISPLAY -u WAYLAND_DISPLAY "$setting" PATH="$scratch/bin:$PATH" \
+    # shellcheck disable=SC2086 # the setting holds one or two assignments
+    env -u DISPLAY -u WAYLAND_DISPLAY $setting PATH="$scratch/bin:$PATH" \
         XDG_STATE_HOME="$scratch/state" "$program" >/dev/null 2>"$scratch/stderr" || status=$?
     [ "$status" -eq 69 ] || fail "$label: exit status $status"
     grep -q "$reason" "$scratch/stderr" || fail "$label: stderr: $(cat "$scratch/stderr")"
