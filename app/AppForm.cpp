@@ -1,5 +1,6 @@
 #include "app/AppForm.h"
 
+#include "app/ProgramInfo.h"
 #include "config/EditorPages.h"
 #include "config/HelpPanel.h"
 #include "link/FirmwareDlg.h"
@@ -33,7 +34,7 @@ TAppForm::TAppForm(QWidget* parent) : QMainWindow(parent) {
     Untitled = true;
     ReportLines.clear();
     Editor->SetFactoryDefaults();
-    ProgramTitle = QStringLiteral("Zuvex 910k Konfigurator");
+    ProgramTitle = QStringLiteral(ZUVEX_PROGRAM_TITLE);
     setWindowTitle(ProgramTitle + QStringLiteral(" - ") + DefaultFileName);
     PrintTopMargin = 1.0;
     PrintLeftMargin = 1.5;
@@ -93,7 +94,7 @@ void TAppForm::UpdateCaption() {
 }
 
 void ShowApplicationError(const QString& text) {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Zuvex 910k Konfigurator"), text,
+    QMessageBox box(QMessageBox::Critical, QStringLiteral(ZUVEX_PROGRAM_TITLE), text,
                     QMessageBox::Ok);
     box.setObjectName(QStringLiteral("ApplicationErrorBox"));
     box.exec();

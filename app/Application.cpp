@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "app/AppForm.h"
+#include "app/ProgramInfo.h"
 
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -9,7 +10,10 @@
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // The task bar takes the program's name from the application name. No display name: the
     // window system would append it to every window title.
-    setApplicationName(QStringLiteral("Zuvex 910k Konfigurator"));
+    setApplicationName(QStringLiteral(ZUVEX_PROGRAM_TITLE));
+    setApplicationVersion(QStringLiteral(ZUVEX_VERSION));
+    // the desktop entry's id, so that the desktop matches the window to its menu entry
+    setDesktopFileName(QStringLiteral(ZUVEX_APP_ID));
 }
 
 bool TApplication::loadGermanTranslations() {

@@ -2,6 +2,7 @@
 
 #include "app/DialogFrame.h"
 #include "app/Pictures.h"
+#include "app/ProgramInfo.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -135,10 +136,10 @@ TAboutBox::TAboutBox()
     icon->setObjectName(QStringLiteral("ProgramIcon"));
     icon->setPixmap(programIcon().pixmap(32, 32));
     icon->setGeometry(16, 16, 32, 32);
-    auto* product = new QLabel(QStringLiteral("Zuvex 910k Konfigurator"), panel);
+    auto* product = new QLabel(QStringLiteral(ZUVEX_PROGRAM_TITLE), panel);
     product->setObjectName(QStringLiteral("ProductName"));
     product->move(64, 16);
-    auto* version = new QLabel(QStringLiteral("Version 1.0"), panel);
+    auto* version = new QLabel(QStringLiteral(ZUVEX_VERSION_LINE), panel);
     version->setObjectName(QStringLiteral("Version"));
     version->move(64, 40);
     auto* comments = new QLabel(panel);

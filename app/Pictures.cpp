@@ -1,5 +1,7 @@
 #include "app/Pictures.h"
 
+#include "app/ProgramInfo.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -22,19 +24,11 @@ QPixmap exclamationPicture() {
 }
 
 QIcon programIcon() {
-    QPixmap pm(32, 32);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(40, 40, 40), 1));
-    p.setBrush(QColor(225, 225, 215));
-    p.drawRoundedRect(QRectF(3, 6, 26, 20), 3, 3);
-    p.setBrush(QColor(0, 128, 0));
-    p.drawEllipse(QRectF(6, 10, 4, 4));
-    p.setBrush(QColor(60, 60, 60));
-    for (int i = 0; i < 4; ++i)
-        p.drawRect(QRectF(7 + i * 5, 19, 3, 4));
-    return QIcon(pm);
+    // the same pictures as the icon the desktop shows for the installed program
+    QIcon icon;
+    for (int size : {ZUVEX_ICON_SIZES})
+        icon.addFile(QStringLiteral(":/icon/%1.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 QIcon printerIcon() {

@@ -3,7 +3,8 @@
 #include <QIcon>
 #include <QPixmap>
 
-// The program's own small pictures, drawn in code so that no image files are needed.
+// The program's own pictures: the small ones drawn in code, the program icon rendered from
+// its SVG at build time and compiled in.
 QPixmap exclamationPicture(); // red exclamation mark, 32 x 90
-QIcon programIcon();          // 32 x 32 telephone system
+QIcon programIcon();          // the telephone system, 16 to 256 pixels
 QIcon printerIcon();          // tool button of "Drucken"

@@ -1,14 +1,23 @@
 #include "app/AppForm.h"
 #include "app/Application.h"
+#include "app/CloseOnSignal.h"
+#include "app/Pictures.h"
+#include "app/StartupErrors.h"
 
 #include <QGuiApplication>
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    startup::watchStart();
     TApplication app(argc, argv);
+    startup::startDone();
+    app.setWindowIcon(programIcon());
     app.loadGermanTranslations();
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    TCloseOnSignal closeOnSignal;
     TAppForm form;
     form.show();
-    return app.exec();
+    // The first showing runs the device search in its own modal loops; a window closed in
+    // there (by a signal) leaves nothing for the main loop to do.
+    return form.isVisible() ? app.exec() : 0;
 }

@@ -4,6 +4,7 @@
 #include "app/AppForm.h"
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -128,6 +129,15 @@ private slots:
         form->HelpAbout1->trigger();
         QVERIFY(a.seen());
         QCOMPARE(a.caption, QStringLiteral("Info"));
+        auto text = [this](const char* name) {
+            return form->AboutBox->findChild<QLabel*>(QString::fromLatin1(name))->text();
+        };
+        QCOMPARE(text("ProductName"), QStringLiteral("Zuvex 910k Konfigurator"));
+        QCOMPARE(text("Version"), QStringLiteral("Version 1.0")); // of version 1.0.0
+        // the program icon, compiled in from the pictures rendered at build time
+        const QPixmap icon = form->AboutBox->findChild<QLabel*>("ProgramIcon")->pixmap();
+        QCOMPARE(icon.size(), QSize(32, 32));
+        QVERIFY(!form->windowIcon().availableSizes().isEmpty());
     }
 };
 

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// SIGTERM (the session ending, `kill`) and SIGINT (Ctrl+C in a terminal) close the program's
+// windows the way the user would, so that the close query and the settings written at close
+// run as usual. The signal handler only writes a byte into a pipe; the closing happens in the
+// event loop of the user-interface thread.
+class TCloseOnSignal : public QObject {
+public:
+    TCloseOnSignal();
+    ~TCloseOnSignal() override;
+
+private:
+    void closeWindows();
+    QSocketNotifier* notifier = nullptr;
+};
