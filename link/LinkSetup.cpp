@@ -14,6 +14,7 @@ void TAppForm::CreateDeviceLink() {
     ComPort1->setObjectName(QStringLiteral("ComPort1"));
     ComPort1->Baud = 57600;
     ComPort1->AutoOpen = false;
+    ComPort1->OnLost = [this](const QString& text) { ComPort1Lost(text); };
 
     DataPacket1 = std::make_unique<TDataPacket>();
     DataPacket1->setObjectName(QStringLiteral("DataPacket1"));
