@@ -12,11 +12,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QEventLoop>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QDirIterator>
-#include <QFile>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>

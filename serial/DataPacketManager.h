@@ -53,8 +53,8 @@ private:
     void ChangeEndString(TDataPacket* packet, const QByteArray& text);
 
     bool Attached(const TDataPacket* packet) const;
-    void Arm(TDataPacket* packet);            // port open, not in an event
-    bool ArmChecked(TDataPacket* packet);     // as Arm, reports an inconsistent configuration
+    void Arm(TDataPacket* packet);        // port open, not in an event
+    bool ArmChecked(TDataPacket* packet); // as Arm, reports an inconsistent configuration
     void StopCollecting(TDataPacket* packet);
     void ClearBuffer();
     void Append(const uint8_t* bytes, std::size_t count);

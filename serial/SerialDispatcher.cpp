@@ -12,8 +12,7 @@
 #include <unistd.h>
 
 TSerialDispatcher::TSerialDispatcher(TDataPacketManager& manager, QObject* parent)
-    : QObject(parent), manager_(manager),
-      read_(new QSocketNotifier(QSocketNotifier::Read, this)),
+    : QObject(parent), manager_(manager), read_(new QSocketNotifier(QSocketNotifier::Read, this)),
       write_(new QSocketNotifier(QSocketNotifier::Write, this)) {
     read_->setEnabled(false);
     write_->setEnabled(false);

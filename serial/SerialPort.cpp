@@ -47,9 +47,7 @@ TSerialPort::TSerialPort(QObject* parent)
       dispatcher_(new TSerialDispatcher(*manager_, this)) {
     manager_->SetTimerHook([this] { dispatcher_->ScheduleTimer(); });
     dispatcher_->OnHangUp = [this] { Lost(); };
-    dispatcher_->OnWriteFailed = [this] {
-        ReportSerialError(sendFailedText(openedNumber_));
-    };
+    dispatcher_->OnWriteFailed = [this] { ReportSerialError(sendFailedText(openedNumber_)); };
 }
 
 TSerialPort::~TSerialPort() {

@@ -370,7 +370,8 @@ private slots:
         const int64_t cpu = processCpuMs() - cpu0;
         const int64_t wall = nowMs() - wall0;
         SetSerialErrorSink(nullptr);
-        QVERIFY2(cpu * 4 < wall, qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpu).arg(wall)));
+        QVERIFY2(cpu * 4 < wall,
+                 qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpu).arg(wall)));
         QCOMPARE(lost, QStringList{PortLostText(Com)});
         QCOMPARE(reported, QStringList{});
         QCOMPARE(link.timeouts, 0);
