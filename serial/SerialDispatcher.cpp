@@ -34,8 +34,7 @@ void TSerialDispatcher::Start(int fd, std::size_t outCapacity) {
     pending_.reserve(outCapacity);
     read_->setSocket(fd);
     write_->setSocket(fd);
-    // Inside a handler the notifier comes on when the handler has returned.
-    read_->setEnabled(handlerDepth_ == 0);
+    read_->setEnabled(true);
     ScheduleTimer();
 }
 
@@ -68,16 +67,22 @@ void TSerialDispatcher::LineLost() {
 }
 
 template <class Step> void TSerialDispatcher::Deliver(Step step) {
-    read_->setEnabled(false);
     ++handlerDepth_;
     step(); // may run a handler, which may close or reopen the port
     --handlerDepth_;
-    if (fd_ >= 0 && handlerDepth_ == 0)
+    if (fd_ >= 0 && handlerDepth_ == 0 && !read_->isEnabled())
         read_->setEnabled(true);
     ScheduleTimer();
 }
 
 void TSerialDispatcher::ReadReady() {
+    if (handlerDepth_ > 0) {
+        // A handler's dialog runs a nested event loop: the bytes wait in the driver until the
+        // handler has returned. Switching the notifier off only now keeps it registered
+        // throughout the common case of a handler without a dialog.
+        read_->setEnabled(false);
+        return;
+    }
     uint8_t chunk[4096];
     const ssize_t n = ::read(fd_, chunk, sizeof chunk);
     if (n > 0) {
@@ -99,11 +104,18 @@ void TSerialDispatcher::TimerExpired() {
 }
 
 void TSerialDispatcher::ScheduleTimer() {
+    if (handlerDepth_ > 0)
+        return; // settled once the handler has returned
     const int64_t due = fd_ >= 0 ? manager_.TimerDueMs() : -1;
     if (due < 0) {
         timer_.stop();
         return;
     }
+    // Each acknowledged byte re-arms the collector for a later time-out. A timer that would
+    // fire sooner is left running: it finds nothing due and is set again for the rest.
+    if (timer_.isActive() && due >= scheduledDue_)
+        return;
+    scheduledDue_ = due;
     const int64_t wait = std::max<int64_t>(0, due - serialticks::MonotonicMs());
     timer_.start(int(std::min<int64_t>(wait, INT32_MAX)));
 }

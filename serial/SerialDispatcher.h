@@ -15,8 +15,8 @@ class TDataPacketManager;
 // - a write goes out at once with a non-blocking write(); only a rest that the driver did
 //   not take waits for the write notifier;
 // - one precise timer runs only while a collector waits with a time-out.
-// While a handler runs the read notifier is off, so the nested event loop of a dialog cannot
-// deliver bytes: they wait in the driver's queue until the handler has returned.
+// While a handler runs no bytes are read: a dialog's nested event loop finds the read
+// notifier off, and the bytes wait in the driver's queue until the handler has returned.
 class TSerialDispatcher : public QObject {
 public:
     TSerialDispatcher(TDataPacketManager& manager, QObject* parent);
@@ -58,6 +58,7 @@ private:
     QSocketNotifier* read_;
     QSocketNotifier* write_;
     QTimer timer_;
+    int64_t scheduledDue_ = 0;     // when timer_ fires, while it runs
     std::vector<uint8_t> pending_; // what the driver has not taken yet
     std::size_t outCapacity_ = 0;
     int handlerDepth_ = 0; // > 0 while a collector's handler runs
