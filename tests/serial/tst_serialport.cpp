@@ -488,6 +488,30 @@ private slots:
         QCOMPARE(link.packets.last(), QByteArray("b"));
     }
 
+    // A handler's dialog runs a nested event loop: bytes arriving meanwhile stay in the driver,
+    // so the handler can still flush them afterwards.
+    void bytesWaitWhileHandlerShowsDialog() {
+        Link link;
+        link.port->SetOpen(true);
+        link.onEvent = [&] {
+            if (link.packets.size() != 1)
+                return;
+            link.pty.write("X");
+            QEventLoop dialog; // stands for QDialog::exec()
+            QTimer::singleShot(150, &dialog, &QEventLoop::quit);
+            dialog.exec();
+            link.port->FlushInBuffer();
+            link.armSize(1, 36);
+        };
+        link.armSize(1, 36);
+        link.pty.write("a");
+        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 1; }, 3000));
+        QTest::qWait(200);
+        link.pty.write("b");
+        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 2; }, 3000));
+        QCOMPARE(link.packets, (QList<QByteArray>{"a", "b"}));
+    }
+
     void detachAndAttachInsideHandler() {
         // ending a transfer from inside the packet event: detach, attach, empty both buffers
         Link link;
