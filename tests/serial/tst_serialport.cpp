@@ -77,6 +77,13 @@ struct Link {
         packet.TimeOut = ticks;
         packet.SetEnabled(true);
     }
+    // Arms for two bytes and lets `device` send "ok": true when exactly that packet came.
+    bool receivesOk(PtyPair& device) {
+        armSize(2, 36);
+        device.write("ok");
+        return QTest::qWaitFor([&] { return packets.size() == 1; }, 3000) &&
+               packets.first() == "ok";
+    }
     void armLine() {
         packet.SetEnabled(false);
         packet.SetEndString("\r\n");
@@ -382,10 +389,7 @@ private slots:
         PtyPair again; // plugged in again
         linkComPort(Com, again.slavePath());
         link.port->SetOpen(true);
-        link.armSize(2, 36);
-        again.write("ok");
-        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 1; }, 3000));
-        QCOMPARE(link.packets.first(), QByteArray("ok"));
+        QVERIFY(link.receivesOk(again));
     }
 
     void staysResponsive_data() {
@@ -424,10 +428,7 @@ private slots:
             rival.join();
         QTest::qWait(20);
         link.port->FlushInBuffer();
-        link.armSize(2, 36);
-        link.pty.write("ok");
-        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 1; }, 3000));
-        QCOMPARE(link.packets.first(), QByteArray("ok"));
+        QVERIFY(link.receivesOk(link.pty));
         QVERIFY(link.port->Open());
     }
 
