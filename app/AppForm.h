@@ -156,6 +156,7 @@ public:
     void UpDownloadExecute(int operation); // 1 read (Download), 2 write (Upload)
     void DataPacket1Packet(TDataPacket* Sender, const uint8_t* Data, int Size);
     void DataPacket1Timeout(TDataPacket* Sender);
+    void ComPort1Lost(const QString& text); // the device vanished; the port has closed itself
     void EndTransfer();       // closes the transfer box, whose close handler ends the transfer
     void TransferBoxClosed(); // that handler's link part: collector off, port buffers emptied
     void PostSearchContinueMessage(); // run after the collector event has returned

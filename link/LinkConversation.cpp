@@ -215,6 +215,24 @@ void TAppForm::DataPacket1Packet(TDataPacket*, const uint8_t* Data, int Size) {
     }
 }
 
+void TAppForm::ComPort1Lost(const QString& text) {
+    if (!DataPacket1->Enabled())
+        return; // idle: the next command opens the port afresh or says why it cannot
+    switch (LinkState) {
+    case 1: // a probe of the search: on to the next port, without a message
+        PostSearchContinueMessage();
+        break;
+    case 7:
+    case 8: // the firmware start: its watchdog ends the wait with its own message
+        break;
+    default:
+        EndTransfer();
+        ShowMessageDialog(ErrorDialog.get(), QStringLiteral("Schnittstellenfehler"),
+                          {Fehler, text});
+        break;
+    }
+}
+
 void TAppForm::DataPacket1Timeout(TDataPacket*) {
     switch (LinkState) {
     case 0:

@@ -14,6 +14,7 @@ void TAppForm::CreateDeviceLink() {
     ComPort1->setObjectName(QStringLiteral("ComPort1"));
     ComPort1->Baud = 57600;
     ComPort1->AutoOpen = false;
+    ComPort1->OnLost = [this](const QString& text) { ComPort1Lost(text); };
 
     DataPacket1 = std::make_unique<TDataPacket>();
     DataPacket1->setObjectName(QStringLiteral("DataPacket1"));
@@ -24,10 +25,23 @@ void TAppForm::CreateDeviceLink() {
     DataPacket1->IgnoreCase = true;
     DataPacket1->FlushOnTimeout = true;
     DataPacket1->SetComPort(ComPort1.get());
-    DataPacket1->OnPacket = [this](TDataPacket* sender, const uint8_t* data, int size) {
-        DataPacket1Packet(sender, data, size);
+    // A step whose next bytes the driver refuses ends its flow with that one message, and
+    // leaves no transfer box behind whose time-out would add a second one.
+    auto endOnRefusal = [this](const std::function<void()>& step) {
+        try {
+            step();
+        } catch (const ESerialError& e) {
+            EndTransfer();
+            ShowApplicationError(e.message());
+        }
     };
-    DataPacket1->OnTimeout = [this](TDataPacket* sender) { DataPacket1Timeout(sender); };
+    DataPacket1->OnPacket = [this, endOnRefusal](TDataPacket* sender, const uint8_t* data,
+                                                 int size) {
+        endOnRefusal([&] { DataPacket1Packet(sender, data, size); });
+    };
+    DataPacket1->OnTimeout = [this, endOnRefusal](TDataPacket* sender) {
+        endOnRefusal([&] { DataPacket1Timeout(sender); });
+    };
     // Failures raised inside a collector event, or by a write that failed after it was queued.
     SetSerialErrorSink(ShowApplicationError);
 

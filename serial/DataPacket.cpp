@@ -76,13 +76,6 @@ void TDataPacket::SetEndString(const QByteArray& text) {
     }
 }
 
-TPacketMode TDataPacket::Mode() const {
-    if (!manager_)
-        return mode_;
-    std::lock_guard lock(manager_->mutex_);
-    return mode_;
-}
-
 void TDataPacket::FireEvent(bool packet, const uint8_t* data, int size) {
     try {
         if (packet) {

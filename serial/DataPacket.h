@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -20,8 +19,8 @@ using TPacketEndConds = unsigned;
 enum TPacketMode { dpIdle, dpWaitStart, dpCollecting };
 
 // Handlers are plain std::function members, called on the thread that owns the port (the
-// user-interface thread) while the port's dispatcher waits for them to return. They may open
-// modal dialogs, re-arm the collector (SetEnabled(true)) and close the port. Data is valid
+// user-interface thread); no received byte is handled until they return. They may open modal
+// dialogs, re-arm the collector (SetEnabled(true)) and close the port. Data is valid
 // only until the handler returns. An exception escaping a handler goes to ReportSerialError.
 using TPacketNotifyEvent = std::function<void(TDataPacket* Sender, const uint8_t* Data, int Size)>;
 using TPacketTimeoutEvent = std::function<void(TDataPacket* Sender)>;
@@ -50,29 +49,28 @@ public:
 
     // Armed. Setting true arms (throws ESerialError on an inconsistent configuration), false
     // disarms and drops the bytes collected so far. Setting the present value does nothing.
-    bool Enabled() const { return enabled_.load(); }
+    bool Enabled() const { return enabled_; }
     void SetEnabled(bool on);
 
     // Setting the end string disarms, stores, and re-arms if the collector was armed.
     QByteArray EndString() const;
     void SetEndString(const QByteArray& text);
 
-    // Plain fields: they take effect at the next arming. Atomic because an arming that a
-    // handler requested happens on the reading thread when the handler has returned.
-    std::atomic<bool> AutoEnable{true};
-    std::atomic<TPacketStartCond> StartCond{scString};
-    std::atomic<TPacketEndConds> EndCond{0};
-    std::atomic<int32_t> PacketSize{0};
-    std::atomic<int32_t> TimeOut{2184}; // ticks of 55 ms, 0 = no limit
-    std::atomic<bool> IncludeStrings{true};
-    std::atomic<bool> IgnoreCase{true};
-    std::atomic<bool> FlushOnTimeout{true};
+    // Plain fields: they take effect at the next arming.
+    bool AutoEnable = true;
+    TPacketStartCond StartCond = scString;
+    TPacketEndConds EndCond = 0;
+    int32_t PacketSize = 0;
+    int32_t TimeOut = 2184; // ticks of 55 ms, 0 = no limit
+    bool IncludeStrings = true;
+    bool IgnoreCase = true;
+    bool FlushOnTimeout = true;
 
     TPacketNotifyEvent OnPacket;
     TPacketTimeoutEvent OnTimeout;
 
     // Inner state, for tests.
-    TPacketMode Mode() const;
+    TPacketMode Mode() const { return mode_; }
 
     // Runs OnPacket (packet) or OnTimeout; an escaping exception goes to ReportSerialError.
     void FireEvent(bool packet, const uint8_t* data, int size);
@@ -85,9 +83,9 @@ private:
 
     TSerialPort* comPort_ = nullptr;
     TDataPacketManager* manager_ = nullptr;
-    std::atomic<bool> enabled_{false};
+    bool enabled_ = false;
 
-    // Guarded by the manager's lock.
+    // Collecting state, kept by the manager.
     QByteArray endString_;
     TPacketMode mode_ = dpIdle;
     int64_t first_ = -1;      // buffer index of the first byte, -1 = none yet

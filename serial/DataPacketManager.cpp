@@ -19,30 +19,25 @@ uint8_t upperAscii(uint8_t b) {
 TDataPacketManager::TDataPacketManager(Clock clock) : clock_(std::move(clock)) {
     if (!clock_)
         clock_ = &serialticks::MonotonicMs;
-    runner_ = [](TDataPacket* sender, bool packet, const uint8_t* data, int size) {
-        sender->FireEvent(packet, data, size);
-        return true;
-    };
-    reporter_ = &ReportSerialError;
 }
 
 TDataPacketManager::~TDataPacketManager() {
     DetachAll();
 }
 
-void TDataPacketManager::SetEventRunner(EventRunner runner) {
-    std::lock_guard lock(mutex_);
-    runner_ = std::move(runner);
+void TDataPacketManager::SetTimerHook(std::function<void()> hook) {
+    timerHook_ = std::move(hook);
 }
 
-void TDataPacketManager::SetErrorReporter(ErrorReporter reporter) {
-    std::lock_guard lock(mutex_);
-    reporter_ = std::move(reporter);
+int64_t TDataPacketManager::TimerDueMs() const {
+    if (!open_ || inEvent_ || !timerActive_ || !capture_)
+        return -1;
+    return (timerExpiry_ + 1) * serialticks::TickMs; // the first millisecond of the next tick
 }
 
-void TDataPacketManager::SetCancelHook(std::function<void()> hook) {
-    std::lock_guard lock(mutex_);
-    cancelHook_ = std::move(hook);
+void TDataPacketManager::TimerChanged() const {
+    if (timerHook_)
+        timerHook_();
 }
 
 bool TDataPacketManager::Attached(const TDataPacket* packet) const {
@@ -50,7 +45,6 @@ bool TDataPacketManager::Attached(const TDataPacket* packet) const {
 }
 
 void TDataPacketManager::Attach(TDataPacket* packet) {
-    std::lock_guard lock(mutex_);
     if (Attached(packet))
         return;
     packets_.push_back(packet);
@@ -61,31 +55,24 @@ void TDataPacketManager::Attach(TDataPacket* packet) {
         else
             ArmChecked(packet);
     }
+    TimerChanged();
 }
 
 void TDataPacketManager::Detach(TDataPacket* packet) {
-    std::lock_guard lock(mutex_);
     if (!Attached(packet))
         return;
-    if (eventPacket_ == packet) {
-        // Its event must not start any more: the collector may be about to go away.
+    if (eventPacket_ == packet)
         eventPacket_ = nullptr;
-        if (cancelHook_)
-            cancelHook_();
-    }
     packet->enabled_ = false;
     packet->enablePending_ = false;
     StopCollecting(packet);
     packets_.erase(std::find(packets_.begin(), packets_.end(), packet));
     packet->manager_ = nullptr;
+    TimerChanged();
 }
 
 void TDataPacketManager::DetachAll() {
-    std::vector<TDataPacket*> all;
-    {
-        std::lock_guard lock(mutex_);
-        all = packets_;
-    }
+    const std::vector<TDataPacket*> all = packets_;
     for (TDataPacket* packet : all) {
         Detach(packet);
         packet->comPort_ = nullptr;
@@ -93,16 +80,15 @@ void TDataPacketManager::DetachAll() {
 }
 
 void TDataPacketManager::PortOpened() {
-    std::lock_guard lock(mutex_);
     open_ = true;
     inEvent_ = false;
     for (TDataPacket* packet : packets_)
         if (packet->enabled_)
             ArmChecked(packet);
+    TimerChanged();
 }
 
 void TDataPacketManager::PortClosing() {
-    std::lock_guard lock(mutex_);
     ++generation_;
     open_ = false;
     inEvent_ = false;
@@ -114,10 +100,10 @@ void TDataPacketManager::PortClosing() {
     capture_ = nullptr;
     timerActive_ = false;
     ClearBuffer();
+    TimerChanged();
 }
 
 void TDataPacketManager::Enable(TDataPacket* packet) {
-    std::lock_guard lock(mutex_);
     if (packet->enabled_)
         return;
     packet->enabled_ = true;
@@ -127,19 +113,19 @@ void TDataPacketManager::Enable(TDataPacket* packet) {
         packet->enablePending_ = true; // armed when the event ends
     else
         Arm(packet);
+    TimerChanged();
 }
 
 void TDataPacketManager::Disable(TDataPacket* packet) {
-    std::lock_guard lock(mutex_);
     if (!packet->enabled_)
         return;
     packet->enabled_ = false;
     packet->enablePending_ = false;
     StopCollecting(packet);
+    TimerChanged();
 }
 
 void TDataPacketManager::ChangeEndString(TDataPacket* packet, const QByteArray& text) {
-    std::lock_guard lock(mutex_);
     const bool wasArmed = packet->enabled_;
     if (wasArmed) {
         packet->enabled_ = false;
@@ -157,6 +143,7 @@ void TDataPacketManager::ChangeEndString(TDataPacket* packet, const QByteArray& 
         packet->enablePending_ = true;
     else
         Arm(packet);
+    TimerChanged();
 }
 
 void TDataPacketManager::Arm(TDataPacket* packet) {
@@ -201,8 +188,7 @@ bool TDataPacketManager::ArmChecked(TDataPacket* packet) {
         packet->CheckArmable();
     } catch (const ESerialError& e) {
         packet->enabled_ = false;
-        if (reporter_)
-            reporter_(e.message());
+        ReportSerialError(e.message());
         return false;
     }
     Arm(packet);
@@ -238,15 +224,14 @@ void TDataPacketManager::Append(const uint8_t* bytes, std::size_t count) {
 void TDataPacketManager::Receive(const uint8_t* bytes, std::size_t count) {
     if (count == 0)
         return;
-    Lock lock(mutex_);
     if (!open_)
         return;
     const std::size_t from = buffer_.size();
     Append(bytes, count);
-    Process(lock, from);
+    Process(from);
 }
 
-void TDataPacketManager::Process(Lock& lock, std::size_t pos) {
+void TDataPacketManager::Process(std::size_t pos) {
     for (;;) {
         if (!open_ || inEvent_)
             return; // in an event the bytes wait until it ends
@@ -285,7 +270,7 @@ void TDataPacketManager::Process(Lock& lock, std::size_t pos) {
             size -= int64_t(packet->endPattern_.size());
         eventData_.assign(buffer_.begin() + packet->first_,
                           buffer_.begin() + packet->first_ + size);
-        if (!RunEvent(lock, packet, true, std::size_t(last) + 1))
+        if (!RunEvent(packet, true, std::size_t(last) + 1))
             return;
         if (buffer_.empty())
             return;
@@ -294,38 +279,26 @@ void TDataPacketManager::Process(Lock& lock, std::size_t pos) {
 }
 
 void TDataPacketManager::CheckTimers() {
-    Lock lock(mutex_);
     if (!open_ || inEvent_ || !timerActive_ || !capture_)
         return;
     if (!serialticks::TimerFired(clock_(), timerExpiry_))
         return;
     eventData_.clear();
-    if (!RunEvent(lock, capture_, false, 0))
+    if (!RunEvent(capture_, false, 0))
         return;
     if (!buffer_.empty())
-        Process(lock, 0);
+        Process(0);
 }
 
-bool TDataPacketManager::RunEvent(Lock& lock, TDataPacket* packet, bool isPacket,
-                                  std::size_t consumed) {
+bool TDataPacketManager::RunEvent(TDataPacket* packet, bool isPacket, std::size_t consumed) {
     inEvent_ = true;
     eventPacket_ = packet;
     packet->enabled_ = false;
     StopCollecting(packet);
     const uint64_t generation = generation_;
-    EventRunner runner = runner_;
-
-    lock.unlock();
-    const bool ran = runner(packet, isPacket, eventData_.data(), int(eventData_.size()));
-    lock.lock();
-
-    if (generation != generation_) {
-        // The port closed under the event. One that never began leaves the collector armed,
-        // so the next opening arms it again as if the packet had not come.
-        if (!ran && Attached(packet))
-            packet->enabled_ = true;
-        return false;
-    }
+    packet->FireEvent(isPacket, eventData_.data(), int(eventData_.size()));
+    if (generation != generation_)
+        return false; // the port closed under the event
     if (!isPacket) {
         if (packet->FlushOnTimeout)
             ClearBuffer();
@@ -334,7 +307,7 @@ bool TDataPacketManager::RunEvent(Lock& lock, TDataPacket* packet, bool isPacket
                       buffer_.begin() + std::ptrdiff_t(std::min(consumed, buffer_.size())));
         if (buffer_.empty())
             ClearBuffer();
-        if (ran && Attached(packet) && packet->AutoEnable && !packet->enabled_) {
+        if (Attached(packet) && packet->AutoEnable && !packet->enabled_) {
             packet->enabled_ = true;
             packet->enablePending_ = true;
         }
@@ -352,21 +325,17 @@ bool TDataPacketManager::RunEvent(Lock& lock, TDataPacket* packet, bool isPacket
 }
 
 std::size_t TDataPacketManager::BufferedBytes() const {
-    std::lock_guard lock(mutex_);
     return buffer_.size();
 }
 
 bool TDataPacketManager::IsOpen() const {
-    std::lock_guard lock(mutex_);
     return open_;
 }
 
 bool TDataPacketManager::InEvent() const {
-    std::lock_guard lock(mutex_);
     return inEvent_;
 }
 
 TDataPacket* TDataPacketManager::Capture() const {
-    std::lock_guard lock(mutex_);
     return capture_;
 }

@@ -3,36 +3,29 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <vector>
 
 class TDataPacket;
 
 // The shared part of all collectors of one port: the received-byte buffer, the collector
 // that is collecting (the capture), one timer, and the in-event state. Pure logic: it takes
-// bytes and a clock; whoever reads the port calls Receive() and CheckTimers(). Its lock keeps
-// arming on the user-interface thread and collecting on the reading thread apart; it is never
-// held while an event runs.
+// bytes and a clock; whoever reads the port calls Receive() and CheckTimers(), on the one
+// thread that also arms the collectors. Handlers run at once, inside Receive() and
+// CheckTimers().
 class TDataPacketManager {
 public:
     using Clock = std::function<int64_t()>;
-    // Runs the event of a collector (packet or time-out) and returns once the handler has
-    // returned, or false when the event was dropped before it began (the port closed first).
-    using EventRunner =
-        std::function<bool(TDataPacket* sender, bool packet, const uint8_t* data, int size)>;
-    using ErrorReporter = std::function<void(const QString& text)>;
 
     explicit TDataPacketManager(Clock clock = {});
     ~TDataPacketManager();
     TDataPacketManager(const TDataPacketManager&) = delete;
     TDataPacketManager& operator=(const TDataPacketManager&) = delete;
 
-    // Default: the handler runs at once on the calling thread.
-    void SetEventRunner(EventRunner runner);
-    // Default: ReportSerialError.
-    void SetErrorReporter(ErrorReporter reporter);
-    // Called under the lock when the collector of a not yet started event detaches.
-    void SetCancelHook(std::function<void()> hook);
+    // Called whenever arming, disarming, attaching or the port changed what TimerDueMs() says.
+    void SetTimerHook(std::function<void()> hook);
+    // The clock's millisecond at which CheckTimers() fires the time-out, or -1 while no
+    // collector waits with a time-out (also during an event).
+    int64_t TimerDueMs() const;
 
     void Attach(TDataPacket* packet);
     void Detach(TDataPacket* packet);
@@ -55,32 +48,28 @@ public:
 
 private:
     friend class TDataPacket;
-    using Lock = std::unique_lock<std::mutex>;
-
     void Enable(TDataPacket* packet);  // SetEnabled(true), configuration already checked
     void Disable(TDataPacket* packet); // SetEnabled(false)
     void ChangeEndString(TDataPacket* packet, const QByteArray& text);
 
     bool Attached(const TDataPacket* packet) const;
-    void Arm(TDataPacket* packet);            // lock held, port open, not in an event
-    bool ArmChecked(TDataPacket* packet);     // as Arm, reports an inconsistent configuration
-    void StopCollecting(TDataPacket* packet); // lock held
+    void Arm(TDataPacket* packet);        // port open, not in an event
+    bool ArmChecked(TDataPacket* packet); // as Arm, reports an inconsistent configuration
+    void StopCollecting(TDataPacket* packet);
     void ClearBuffer();
     void Append(const uint8_t* bytes, std::size_t count);
 
     // Runs collecting from buffer position `pos`; handles completions until no more.
-    void Process(Lock& lock, std::size_t pos);
+    void Process(std::size_t pos);
     // Collecting step: the buffer index of the byte that completes the packet, or -1.
     int64_t Collect(TDataPacket* packet, std::size_t pos);
-    // Runs an event with the lock released; false when the port closed meanwhile.
-    bool RunEvent(Lock& lock, TDataPacket* packet, bool isPacket, std::size_t consumed);
+    // Runs an event; false when the port closed meanwhile.
+    bool RunEvent(TDataPacket* packet, bool isPacket, std::size_t consumed);
+    void TimerChanged() const;
 
     Clock clock_;
-    EventRunner runner_;
-    ErrorReporter reporter_;
-    std::function<void()> cancelHook_;
+    std::function<void()> timerHook_;
 
-    mutable std::mutex mutex_;
     std::vector<uint8_t> buffer_;
     std::vector<uint8_t> eventData_;
     std::vector<TDataPacket*> packets_;

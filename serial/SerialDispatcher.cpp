@@ -1,225 +1,180 @@
 #include "serial/SerialDispatcher.h"
 
-#include "serial/DataPacket.h"
 #include "serial/DataPacketManager.h"
 #include "serial/PosixSerialDevice.h"
-#include "serial/SerialError.h"
-#include "serial/SerialEventPump.h"
+#include "serial/Ticks.h"
 
+#include <QSocketNotifier>
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <poll.h>
-#include <sys/eventfd.h>
-#include <system_error>
 #include <termios.h>
 #include <unistd.h>
 
-TSerialDispatcher::TSerialDispatcher(int fd, std::size_t outSize, int comNumber,
-                                     TDataPacketManager& manager, TSerialEventPump& pump)
-    : fd_(fd), comNumber_(comNumber), manager_(manager), pump_(pump), outCapacity_(outSize) {
-    outQueue_.reserve(outSize);
+TSerialDispatcher::TSerialDispatcher(TDataPacketManager& manager, QObject* parent)
+    : QObject(parent), manager_(manager), read_(new QSocketNotifier(QSocketNotifier::Read, this)),
+      write_(new QSocketNotifier(QSocketNotifier::Write, this)) {
+    read_->setEnabled(false);
+    write_->setEnabled(false);
+    connect(read_, &QSocketNotifier::activated, this, &TSerialDispatcher::ReadReady);
+    connect(write_, &QSocketNotifier::activated, this, &TSerialDispatcher::WriteReady);
+    timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &TSerialDispatcher::TimerExpired);
 }
 
 TSerialDispatcher::~TSerialDispatcher() {
     Stop();
-    if (stopFd_ >= 0)
-        close(stopFd_);
-    CloseSerialDevice(fd_);
 }
 
-void TSerialDispatcher::Start() {
-    stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (stopFd_ < 0)
-        throw std::system_error(errno, std::generic_category(), "eventfd");
-    comThread_ = std::thread(&TSerialDispatcher::ComThreadLoop, this);
-    dispThread_ = std::thread(&TSerialDispatcher::DispThreadLoop, this);
-    outThread_ = std::thread(&TSerialDispatcher::OutThreadLoop, this);
+void TSerialDispatcher::Start(int fd, std::size_t outCapacity) {
+    fd_ = fd;
+    outCapacity_ = outCapacity;
+    pending_.clear();
+    pending_.reserve(outCapacity);
+    read_->setSocket(fd);
+    write_->setSocket(fd);
+    read_->setEnabled(true);
+    ScheduleTimer();
 }
 
 void TSerialDispatcher::Stop() {
-    {
-        std::scoped_lock lock(ringMutex_, outMutex_);
-        stopping_ = true;
-    }
-    if (stopFd_ >= 0) {
-        const uint64_t one = 1;
-        [[maybe_unused]] ssize_t n = write(stopFd_, &one, sizeof one);
-    }
-    ringData_.notify_all();
-    ringSpace_.notify_all();
-    outReady_.notify_all();
-    {
-        std::lock_guard lock(callMutex_);
-        if (currentCall_)
-            currentCall_->Release();
-    }
-    for (std::thread* t : {&comThread_, &dispThread_, &outThread_})
-        if (t->joinable())
-            t->join();
+    if (fd_ < 0)
+        return;
+    read_->setEnabled(false);
+    write_->setEnabled(false);
+    read_->setSocket(-1);
+    write_->setSocket(-1);
+    timer_.stop();
+    pending_.clear();
+    CloseSerialDevice(fd_);
+    fd_ = -1;
 }
 
-bool TSerialDispatcher::Enqueue(const uint8_t* bytes, std::size_t count) {
-    {
-        std::lock_guard lock(outMutex_);
-        if (outQueue_.size() + count > outCapacity_)
-            return false;
-        outQueue_.insert(outQueue_.end(), bytes, bytes + count);
+bool TSerialDispatcher::HungUp() const {
+    pollfd p{fd_, POLLIN, 0};
+    return poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+bool TSerialDispatcher::LostAfter(int error) const {
+    return error == EIO || error == ENXIO || error == ENODEV || HungUp();
+}
+
+void TSerialDispatcher::LineLost() {
+    Stop(); // no notifier may fire on the dead descriptor any more
+    if (OnHangUp)
+        OnHangUp();
+}
+
+template <class Step> void TSerialDispatcher::Deliver(Step step) {
+    ++handlerDepth_;
+    step(); // may run a handler, which may close or reopen the port
+    --handlerDepth_;
+    if (fd_ >= 0 && handlerDepth_ == 0 && !read_->isEnabled())
+        read_->setEnabled(true);
+    ScheduleTimer();
+}
+
+void TSerialDispatcher::ReadReady() {
+    if (handlerDepth_ > 0) {
+        // A handler's dialog runs a nested event loop: the bytes wait in the driver until the
+        // handler has returned. Switching the notifier off only now keeps it registered
+        // throughout the common case of a handler without a dialog.
+        read_->setEnabled(false);
+        return;
     }
-    outReady_.notify_one();
-    return true;
-}
-
-void TSerialDispatcher::FlushIn() {
-    std::lock_guard lock(ringMutex_);
-    tcflush(fd_, TCIFLUSH);
-    ring_.clear();
-    ringSpace_.notify_all();
-}
-
-void TSerialDispatcher::FlushOut() {
-    std::lock_guard lock(outMutex_);
-    outQueue_.clear();
-    tcflush(fd_, TCOFLUSH);
-}
-
-void TSerialDispatcher::ComThreadLoop() {
-    bool deviceGone = false;
-    while (!stopping_) {
-        {
-            std::unique_lock lock(ringMutex_);
-            ringSpace_.wait(lock, [&] { return stopping_ || !ring_.full(); });
-            if (stopping_)
-                break;
-        }
-        pollfd fds[2] = {{stopFd_, POLLIN, 0}, {fd_, POLLIN, 0}};
-        // A device that went away is no longer polled: that would spin.
-        const int rc = poll(fds, deviceGone ? 1 : 2, -1);
-        if (rc < 0) {
-            if (errno == EINTR)
-                continue;
-            break;
-        }
-        if (fds[0].revents)
-            break;
-        if (deviceGone || fds[1].revents == 0)
-            continue;
-        if (fds[1].revents & POLLNVAL) {
-            deviceGone = true;
-            continue;
-        }
-        std::size_t got = 0;
-        {
-            std::lock_guard lock(ringMutex_);
-            std::size_t room = 0;
-            uint8_t* region = ring_.writeRegion(room);
-            if (room == 0)
-                continue;
-            const ssize_t n = read(fd_, region, room);
-            if (n > 0) {
-                ring_.commit(std::size_t(n));
-                got = std::size_t(n);
-            } else if (n == 0) {
-                deviceGone = true; // zero bytes after POLLIN: hung up
-            } else if (errno != EAGAIN && errno != EINTR) {
-                deviceGone = true; // EIO: the device disappeared
-            } else if (fds[1].revents & (POLLHUP | POLLERR)) {
-                deviceGone = true;
-            }
-        }
-        if (got)
-            ringData_.notify_one();
+    uint8_t chunk[4096];
+    const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+    if (n > 0) {
+        Deliver([&] { manager_.Receive(chunk, std::size_t(n)); });
+        return;
     }
+    // Nothing there is no hang-up by itself: FlushInBuffer may have emptied the queue
+    // between the notification and the read.
+    const int error = n < 0 ? errno : 0;
+    if (error == EINTR || error == EAGAIN)
+        return;
+    if (LostAfter(error))
+        LineLost();
 }
 
-void TSerialDispatcher::DispThreadLoop() {
-    std::vector<uint8_t> chunk(TReceiveRing::Capacity);
-    while (!stopping_) {
-        std::size_t count = 0;
-        {
-            std::unique_lock lock(ringMutex_);
-            // timers are checked at least every 50 ms
-            ringData_.wait_for(lock, std::chrono::milliseconds(50),
-                               [&] { return stopping_ || !ring_.empty(); });
-            if (stopping_)
-                break;
-            const bool wasFull = ring_.full();
-            count = ring_.take(chunk.data(), chunk.size());
-            if (wasFull && count)
-                ringSpace_.notify_all();
-        }
-        if (count)
-            manager_.Receive(chunk.data(), count);
-        manager_.CheckTimers();
+void TSerialDispatcher::TimerExpired() {
+    if (fd_ >= 0)
+        Deliver([&] { manager_.CheckTimers(); });
+}
+
+void TSerialDispatcher::ScheduleTimer() {
+    if (handlerDepth_ > 0)
+        return; // settled once the handler has returned
+    const int64_t due = fd_ >= 0 ? manager_.TimerDueMs() : -1;
+    if (due < 0) {
+        timer_.stop();
+        return;
     }
+    // Each acknowledged byte re-arms the collector for a later time-out. A timer that would
+    // fire sooner is left running: it finds nothing due and is set again for the rest.
+    if (timer_.isActive() && due >= scheduledDue_)
+        return;
+    scheduledDue_ = due;
+    const int64_t wait = std::max<int64_t>(0, due - serialticks::MonotonicMs());
+    timer_.start(int(std::min<int64_t>(wait, INT32_MAX)));
 }
 
-void TSerialDispatcher::OutThreadLoop() {
-    std::unique_lock lock(outMutex_);
-    while (!stopping_) {
-        outReady_.wait(lock, [&] { return stopping_ || !outQueue_.empty(); });
-        if (stopping_)
-            break;
-        // Non-blocking write under the lock, so FlushOutBuffer drops exactly the unsent bytes.
-        const ssize_t n = write(fd_, outQueue_.data(), outQueue_.size());
+TSerialDispatcher::TSendResult TSerialDispatcher::Send(const uint8_t* bytes, std::size_t count) {
+    if (pending_.size() + count > outCapacity_)
+        return TSendResult::NoRoom;
+    if (!pending_.empty()) { // keep the order behind the rest still waiting
+        pending_.insert(pending_.end(), bytes, bytes + count);
+        return TSendResult::Sent;
+    }
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(fd_, bytes + done, count - done);
         if (n > 0) {
-            outQueue_.erase(outQueue_.begin(), outQueue_.begin() + n);
+            done += std::size_t(n);
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno != EAGAIN) {
-            outQueue_.clear();
-            ReportWriteFailure();
-            continue;
+        if (n < 0 && errno == EAGAIN)
+            break;
+        if (LostAfter(n < 0 ? errno : 0)) {
+            LineLost();
+            return TSendResult::Sent;
         }
-        lock.unlock();
-        pollfd fds[2] = {{stopFd_, POLLIN, 0}, {fd_, POLLOUT, 0}};
-        poll(fds, 2, 50);
-        lock.lock();
+        return TSendResult::Failed;
     }
+    if (done < count) {
+        pending_.assign(bytes + done, bytes + count);
+        write_->setEnabled(true);
+    }
+    return TSendResult::Sent;
 }
 
-void TSerialDispatcher::ReportWriteFailure() {
-    if (writeFailureReported_)
-        return; // once per opening
-    writeFailureReported_ = true;
-    const QString text =
-        QStringLiteral("Die Daten konnten nicht über COM%1 gesendet werden.").arg(comNumber_);
-    pump_.PostError(text);
-}
-
-bool TSerialDispatcher::RunEvent(TDataPacket* sender, bool packet, const uint8_t* data, int size) {
-    auto call = std::make_shared<TSerialEventCall>();
-    call->sender = sender;
-    call->packet = packet;
-    call->data.assign(data, data + size);
-    {
-        std::lock_guard lock(callMutex_);
-        if (stopping_)
-            return false;
-        currentCall_ = call;
-    }
-    pump_.PostEvent(call);
-
-    bool started = false;
-    {
-        std::unique_lock lock(call->mutex);
-        call->changed.wait(lock,
-                           [&] { return call->state == TSerialEventCall::Done || call->released; });
-        started = call->state != TSerialEventCall::Pending;
-    }
-    std::lock_guard lock(callMutex_);
-    currentCall_.reset();
-    return started;
-}
-
-void TSerialDispatcher::CancelPendingEvent() {
-    std::lock_guard lock(callMutex_);
-    if (!currentCall_)
+void TSerialDispatcher::WriteReady() {
+    const ssize_t n = ::write(fd_, pending_.data(), pending_.size());
+    if (n > 0)
+        pending_.erase(pending_.begin(), pending_.begin() + n);
+    else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+        const int error = errno;
+        pending_.clear();
+        write_->setEnabled(false);
+        if (LostAfter(error))
+            LineLost();
+        else if (OnWriteFailed)
+            OnWriteFailed();
         return;
-    std::lock_guard callLock(currentCall_->mutex);
-    if (currentCall_->state == TSerialEventCall::Pending) {
-        currentCall_->released = true;
-        currentCall_->changed.notify_all();
     }
+    if (pending_.empty())
+        write_->setEnabled(false);
+}
+
+void TSerialDispatcher::FlushIn() {
+    tcflush(fd_, TCIFLUSH);
+}
+
+void TSerialDispatcher::FlushOut() {
+    pending_.clear();
+    write_->setEnabled(false);
+    tcflush(fd_, TCOFLUSH);
 }

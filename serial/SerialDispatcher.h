@@ -1,76 +1,65 @@
 #pragma once
 
-#include "serial/ReceiveRing.h"
-
-#include <atomic>
-#include <condition_variable>
+#include <QObject>
+#include <QTimer>
 #include <cstdint>
-#include <memory>
-#include <mutex>
-#include <thread>
+#include <functional>
 #include <vector>
 
-class TDataPacket;
+class QSocketNotifier;
 class TDataPacketManager;
-class TSerialEventPump;
-struct TSerialEventCall;
 
-// The threads of an open port, created by opening and destroyed by closing:
-// - TComThread waits in poll() on the device and a wake-up descriptor and reads every byte
-//   into the receive ring at once (the ring's lock makes FlushInBuffer exact);
-// - TDispThread hands the received bytes to the packet manager, checks its timer at least
-//   every 50 ms, and runs events on the user-interface thread, waiting for them to return;
-// - TOutThread writes the output queue to the device.
-// Three locks: the ring's, the output queue's, and the one of the event being run (the
-// manager keeps its own for timers and collectors).
-class TSerialDispatcher {
+// Drives an open port on the event loop of the thread it lives in, the user-interface thread:
+// - a read notifier hands received bytes straight to the packet manager, whose handlers run
+//   right there;
+// - a write goes out at once with a non-blocking write(); only a rest that the driver did
+//   not take waits for the write notifier;
+// - one precise timer runs only while a collector waits with a time-out.
+// While a handler runs no bytes are read: a dialog's nested event loop finds the read
+// notifier off, and the bytes wait in the driver's queue until the handler has returned.
+class TSerialDispatcher : public QObject {
 public:
-    // Takes the descriptor; `pump` runs the events on the user-interface thread.
-    TSerialDispatcher(int fd, std::size_t outSize, int comNumber, TDataPacketManager& manager,
-                      TSerialEventPump& pump);
-    ~TSerialDispatcher(); // Stop(), then closes the device
-    TSerialDispatcher(const TSerialDispatcher&) = delete;
-    TSerialDispatcher& operator=(const TSerialDispatcher&) = delete;
+    TSerialDispatcher(TDataPacketManager& manager, QObject* parent);
+    ~TSerialDispatcher() override; // closes the device
 
-    void Start(); // throws std::system_error when a thread cannot start
-    // Wakes and joins the threads; an event waiting for the user-interface thread is given up.
-    void Stop();
+    // Takes an open, non-blocking descriptor; the output queue holds `outCapacity` bytes.
+    void Start(int fd, std::size_t outCapacity);
+    void Stop(); // drops both queues and closes the device
+    bool Running() const { return fd_ >= 0; }
 
-    bool Enqueue(const uint8_t* bytes, std::size_t count); // false: no room for all of them
+    enum class TSendResult { Sent, NoRoom, Failed };
+    // NoRoom: the output queue lacks room for the whole block, nothing is sent. A device that
+    // vanished counts as sent: OnHangUp has closed the port by the time this returns.
+    TSendResult Send(const uint8_t* bytes, std::size_t count);
     void FlushIn();
     void FlushOut();
 
-    // The manager's event runner (called on TDispThread).
-    bool RunEvent(TDataPacket* sender, bool packet, const uint8_t* data, int size);
-    // The collector of the event goes away: an event that has not begun never will.
-    void CancelPendingEvent();
+    // Follows the manager's timer; the manager calls it whenever a collector is armed or
+    // stops collecting.
+    void ScheduleTimer();
+
+    // The device vanished (it hung up, or the driver answers EIO or ENXIO). Called once, on
+    // this thread; the owner closes the port.
+    std::function<void()> OnHangUp;
+    // The rest of a block could not be sent later on, for another reason.
+    std::function<void()> OnWriteFailed;
 
 private:
-    void ComThreadLoop();
-    void DispThreadLoop();
-    void OutThreadLoop();
-    void ReportWriteFailure();
+    void ReadReady();
+    void WriteReady();
+    void TimerExpired();
+    bool HungUp() const; // poll() reports POLLHUP or POLLERR
+    bool LostAfter(int error) const;
+    void LineLost();
+    template <class Step> void Deliver(Step step);
 
-    const int fd_;
-    const int comNumber_;
-    int stopFd_ = -1; // eventfd: readable once stopping
     TDataPacketManager& manager_;
-    TSerialEventPump& pump_; // outlives the dispatcher
-    std::atomic<bool> stopping_{false};
-
-    std::mutex ringMutex_;
-    std::condition_variable ringData_;  // TDispThread: bytes arrived or stopping
-    std::condition_variable ringSpace_; // TComThread: the full ring has room again
-    TReceiveRing ring_;
-
-    std::mutex outMutex_;
-    std::condition_variable outReady_;
-    std::vector<uint8_t> outQueue_;
-    const std::size_t outCapacity_;
-    bool writeFailureReported_ = false;
-
-    std::mutex callMutex_;
-    std::shared_ptr<TSerialEventCall> currentCall_;
-
-    std::thread comThread_, dispThread_, outThread_;
+    int fd_ = -1;
+    QSocketNotifier* read_;
+    QSocketNotifier* write_;
+    QTimer timer_;
+    int64_t scheduledDue_ = 0;     // when timer_ fires, while it runs
+    std::vector<uint8_t> pending_; // what the driver has not taken yet
+    std::size_t outCapacity_ = 0;
+    int handlerDepth_ = 0; // > 0 while a collector's handler runs
 };

@@ -2,13 +2,11 @@
 
 #include <QDebug>
 #include <cerrno>
-#include <mutex>
 
 ESerialError::ESerialError(const QString& text) : std::runtime_error(text.toStdString()) {}
 
 namespace {
 
-std::mutex sinkMutex;
 std::function<void(const QString&)>& sink() {
     static std::function<void(const QString&)> current;
     return current;
@@ -17,16 +15,11 @@ std::function<void(const QString&)>& sink() {
 } // namespace
 
 void SetSerialErrorSink(std::function<void(const QString&)> newSink) {
-    std::lock_guard lock(sinkMutex);
     sink() = std::move(newSink);
 }
 
 void ReportSerialError(const QString& text) {
-    std::function<void(const QString&)> target;
-    {
-        std::lock_guard lock(sinkMutex);
-        target = sink();
-    }
+    const std::function<void(const QString&)> target = sink(); // the sink may replace itself
     if (target)
         target(text);
     else

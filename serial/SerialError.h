@@ -13,8 +13,8 @@ public:
 };
 
 // Failures that no caller can catch (an exception escaping OnPacket/OnTimeout, a device
-// write that failed after PutString had returned) go to this sink, always on the
-// user-interface thread. The main window sets its error message box here; until then the
+// write that failed after PutString had returned) go to this sink. Set and called on the
+// user-interface thread only. The main window sets its error message box here; until then the
 // text goes to qWarning.
 void SetSerialErrorSink(std::function<void(const QString&)> sink);
 void ReportSerialError(const QString& text);

@@ -5,9 +5,8 @@
 #include "serial/PosixSerialDevice.h"
 #include "serial/SerialDispatcher.h"
 #include "serial/SerialError.h"
-#include "serial/SerialEventPump.h"
 
-#include <system_error>
+#include <QMetaObject>
 
 namespace {
 
@@ -35,31 +34,29 @@ TOpenResult openComPort(int comNumber, const TLineSettings& line) {
     return OpenSerialDevice(device.path, line);
 }
 
+QString sendFailedText(int comNumber) {
+    return QStringLiteral("Die Daten konnten nicht über COM%1 gesendet werden.").arg(comNumber);
+}
+
 const QString closedPortText = QStringLiteral("Der COM-Port ist nicht geöffnet.");
 
 } // namespace
 
 TSerialPort::TSerialPort(QObject* parent)
-    : QObject(parent), pump_(new TSerialEventPump(this)),
-      manager_(std::make_unique<TDataPacketManager>()) {
-    manager_->SetEventRunner(
-        [this](TDataPacket* sender, bool packet, const uint8_t* data, int size) {
-            // Only TDispThread calls this, and only while the dispatcher exists.
-            return dispatcher_->RunEvent(sender, packet, data, size);
-        });
-    manager_->SetErrorReporter([this](const QString& text) {
-        QMetaObject::invokeMethod(
-            this, [text] { ReportSerialError(text); }, Qt::QueuedConnection);
-    });
-    manager_->SetCancelHook([this] {
-        if (dispatcher_)
-            dispatcher_->CancelPendingEvent();
-    });
+    : QObject(parent), manager_(std::make_unique<TDataPacketManager>()),
+      dispatcher_(new TSerialDispatcher(*manager_, this)) {
+    manager_->SetTimerHook([this] { dispatcher_->ScheduleTimer(); });
+    dispatcher_->OnHangUp = [this] { Lost(); };
+    dispatcher_->OnWriteFailed = [this] { ReportSerialError(sendFailedText(openedNumber_)); };
 }
 
 TSerialPort::~TSerialPort() {
     ClosePort();
     manager_->DetachAll();
+}
+
+bool TSerialPort::Open() const {
+    return dispatcher_->Running();
 }
 
 void TSerialPort::SetComNumber(uint16_t number) {
@@ -98,48 +95,57 @@ void TSerialPort::OpenPort() {
     const TOpenResult opened = openComPort(comNumber_, line);
     if (opened.fd < 0)
         throw ESerialError(openFailureText(comNumber_, opened.failure, opened.error));
-
-    auto dispatcher =
-        std::make_unique<TSerialDispatcher>(opened.fd, OutSize, comNumber_, *manager_, *pump_);
-    try {
-        dispatcher->Start();
-    } catch (const std::system_error&) {
-        dispatcher.reset(); // joins what started, closes the device
-        throw ESerialError(
-            QStringLiteral("Der COM-Port COM%1 kann nicht geöffnet werden: Die Lesethreads "
-                           "ließen sich nicht starten.")
-                .arg(comNumber_));
-    }
-    dispatcher_ = std::move(dispatcher);
+    openedNumber_ = comNumber_;
+    dispatcher_->Start(opened.fd, OutSize);
     manager_->PortOpened();
 }
 
 void TSerialPort::ClosePort() {
-    if (!dispatcher_)
+    if (!Open())
         return;
     manager_->PortClosing();
     dispatcher_->Stop();
-    dispatcher_.reset();
-    manager_->PortClosing(); // once more: the port is closed
+}
+
+void TSerialPort::Lost() {
+    // The dispatcher has closed the device already; the collectors stop as on any closing,
+    // and an armed one stays Enabled, so the step that ran into the loss can be told.
+    manager_->PortClosing();
+    const QString text = PortLostText(openedNumber_);
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+            if (OnLost)
+                OnLost(text);
+            else
+                ReportSerialError(text);
+        },
+        Qt::QueuedConnection);
 }
 
 TSerialDispatcher& TSerialPort::RequireOpen() {
-    if (!dispatcher_)
+    if (!Open())
         throw ESerialError(closedPortText);
     return *dispatcher_;
 }
 
 void TSerialPort::PutString(const QByteArray& text) {
-    TSerialDispatcher& dispatcher = RequireOpen();
-    if (!dispatcher.Enqueue(reinterpret_cast<const uint8_t*>(text.constData()),
-                            std::size_t(text.size())))
-        throw ESerialError(QStringLiteral("Die Sendewarteschlange des COM-Ports ist voll."));
+    Send(reinterpret_cast<const uint8_t*>(text.constData()), std::size_t(text.size()));
 }
 
 void TSerialPort::PutChar(uint8_t byte) {
-    TSerialDispatcher& dispatcher = RequireOpen();
-    if (!dispatcher.Enqueue(&byte, 1))
+    Send(&byte, 1);
+}
+
+void TSerialPort::Send(const uint8_t* bytes, std::size_t count) {
+    switch (RequireOpen().Send(bytes, count)) {
+    case TSerialDispatcher::TSendResult::Sent:
+        return;
+    case TSerialDispatcher::TSendResult::NoRoom:
         throw ESerialError(QStringLiteral("Die Sendewarteschlange des COM-Ports ist voll."));
+    case TSerialDispatcher::TSendResult::Failed:
+        throw ESerialError(sendFailedText(openedNumber_));
+    }
 }
 
 void TSerialPort::FlushInBuffer() {
@@ -148,6 +154,12 @@ void TSerialPort::FlushInBuffer() {
 
 void TSerialPort::FlushOutBuffer() {
     RequireOpen().FlushOut();
+}
+
+QString PortLostText(int comNumber) {
+    return QStringLiteral("Die Verbindung über COM%1 ist abgebrochen: Das Gerät wurde getrennt "
+                          "oder antwortet nicht mehr.")
+        .arg(comNumber);
 }
 
 bool IsPortAvailable(int comNumber) {

@@ -4,16 +4,18 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class TDataPacketManager;
 class TSerialDispatcher;
-class TSerialEventPump;
 
 // One COM port by number (see ComPortMap.h for how numbers map to devices). Use it from the
-// thread that owns it, the user-interface thread: packet and time-out events of its
-// collectors run there. Failures raise ESerialError with a German text.
+// thread that owns it, the user-interface thread: the port is read on that thread's event
+// loop, and packet and time-out events of its collectors run there. Failures raise
+// ESerialError with a German text.
 class TSerialPort : public QObject {
 public:
     explicit TSerialPort(QObject* parent = nullptr);
@@ -25,13 +27,14 @@ public:
 
     // Open() tells whether the port is open; SetOpen(true) opens it (throws ESerialError when
     // the port does not exist, another program holds it, or the driver refuses the line),
-    // SetOpen(false) closes it. Closing never waits for the user-interface thread, so it is
-    // safe inside OnPacket/OnTimeout and while their dialogs are showing.
-    bool Open() const { return dispatcher_ != nullptr; }
+    // SetOpen(false) closes it. Closing is safe inside OnPacket/OnTimeout and while their
+    // dialogs are showing.
+    bool Open() const;
     void SetOpen(bool on);
 
-    // Queue bytes for sending and return at once. Throw when the port is closed or the
-    // output queue lacks room for the whole block (then nothing is queued).
+    // Send bytes without waiting for the line. Throw when the port is closed, when the output
+    // queue lacks room for the whole block (then nothing is queued) or the driver refuses them.
+    // A device that vanished is not reported here but through OnLost.
     void PutString(const QByteArray& text);
     void PutChar(uint8_t byte);
     // Drop received bytes that have not reached the collector yet / queued unsent bytes.
@@ -52,18 +55,28 @@ public:
     bool PromptForPort = true; // no port dialog here: number 0 fails with a message
     bool AutoOpen = true;      // kept for the owner; the port never opens by itself
 
+    // The device vanished (unplugged, or it hung up): the port has closed itself, so the next
+    // opening opens the device afresh. Runs once per loss, after the step that ran into it has
+    // returned. Unset, the text goes to ReportSerialError.
+    std::function<void(const QString& text)> OnLost;
+
     TDataPacketManager* PacketManager() const { return manager_.get(); }
 
 private:
     void OpenPort();
     void ClosePort();
     TSerialDispatcher& RequireOpen(); // throws on a closed port
+    void Lost();
+    void Send(const uint8_t* bytes, std::size_t count);
 
     uint16_t comNumber_ = 0;
-    TSerialEventPump* pump_; // a child: runs events on this object's thread
     std::unique_ptr<TDataPacketManager> manager_;
-    std::unique_ptr<TSerialDispatcher> dispatcher_;
+    TSerialDispatcher* dispatcher_; // a child, for the whole life of the port
+    int openedNumber_ = 0;          // the COM number the open device belongs to
 };
+
+// The text of OnLost for COM port n.
+QString PortLostText(int comNumber);
 
 // Whether COM port n can be used: false for 0 and for a port without a device; true when it
 // opens (it is closed again at once) or when another program holds it.

@@ -164,6 +164,25 @@ private slots:
         QVERIFY(waitFor([&] { return exchangeEnded(); }));
     }
 
+    // The device vanishing during the exchange: one error box, the window usable again.
+    void deviceGoesAway() {
+        sim->setHangUpAfter(3); // ENQ and two digits of the old PIN
+        form->UsedComPort = 3;
+        ModalAnswer pin("NeuePINDlg", enterPins("0000", "4711"));
+        ModalAnswer error("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer second(
+            "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 2500);
+        form->NewPIN->trigger();
+        QVERIFY(waitFor([&] { return error.seen(); }));
+        QCOMPARE(error.caption, QStringLiteral("Schnittstellenfehler"));
+        QCOMPARE(error.lines, (QStringList{QStringLiteral("Fehler!"), PortLostText(3)}));
+        QTest::qWait(1000); // longer than the exchange's time-out
+        QVERIFY(!second.seen());
+        QVERIFY(exchangeEnded());
+        QVERIFY(!form->ComPort1->Open());
+        QCOMPARE(sim->pin(), std::string("0000"));
+    }
+
     // An answer late but within 12 ticks is still taken.
     void lateAnswerWithinLimit() {
         AckFault fault;

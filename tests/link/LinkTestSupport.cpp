@@ -1,4 +1,5 @@
 #include "LinkTestSupport.h"
+#include "serial/SerialPort.h"
 
 #include "ModalDriver.h"
 #include "app/AppForm.h"
@@ -60,6 +61,9 @@ ErrorBox writeError() {
 }
 ErrorBox readError() {
     return {"Übertragungsfehler", {"Fehler!", "Fehler beim Auslesen der Zuvex 910k."}};
+}
+ErrorBox lostError(int comNumber) {
+    return {"Schnittstellenfehler", {"Fehler!", PortLostText(comNumber)}};
 }
 ErrorBox timeoutError() {
     return {"Timeout-Fehler", {"Zeitüberschreitung!", "Fehler bei der Datenübertragung."}};

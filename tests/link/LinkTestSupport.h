@@ -39,3 +39,4 @@ struct ErrorBox {
 ErrorBox writeError();
 ErrorBox readError();
 ErrorBox timeoutError();
+ErrorBox lostError(int comNumber); // the device on that port vanished

@@ -287,29 +287,57 @@ private slots:
     }
 
     void deviceGoesAway_data() {
-        QTest::addColumn<bool>("write");
-        QTest::newRow("during a write") << true;
-        QTest::newRow("during a read") << false;
+        QTest::addColumn<int>("flow");
+        QTest::newRow("during a read") << 0;
+        QTest::newRow("during a write") << 1;
+        QTest::newRow("while idle") << 2;
+    }
+    // An unplugged device ends the running flow with one error box (none while idle), the port
+    // closes and the window is usable; plugged in again, the next read finds the device.
+    void deviceGoesAway() {
+        QFETCH(int, flow);
+        if (flow == 2) {
+            sim->stop();
+        } else {
+            ModalAnswer error(
+                "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 8000);
+            // "T\r", "V\r" and "R0000,3c\r" of the start-up read came first
+            sim->setHangUpAfter(long(13 + (flow == 1 ? 9 + 30 : 4)));
+            (flow == 1 ? form->Upload : form->Download)->trigger();
+            QVERIFY(waitFor([&] { return error.seen(); }, 8000));
+            QCOMPARE(error.caption, lostError(3).caption);
+            QCOMPARE(error.lines, lostError(3).lines);
+        }
+        {
+            ModalAnswer second(
+                "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 1500);
+            QTest::qWait(1300); // longer than any time-out of the flow
+            QVERIFY(!second.seen());
+        }
+        QVERIFY(form->isEnabled() && !form->UpDownLoad->isVisible());
+        QVERIFY(!form->DataPacket1->Enabled());
+        QVERIFY(!form->ComPort1->Open());
+        sim->stop();
+        sim->setHangUpAfter(-1);
+        sim->start();
+        QVERIFY(readConfiguration(*form));
     }
 
-    // The device disappearing mid-flow ends the flow like a time-out, the window usable again.
-    void deviceGoesAway() {
-        QFETCH(bool, write);
-        // "T\r", "V\r" and "R0000,3c\r" of the start-up read came first
-        sim->setHangUpAfter(long(13 + (write ? 9 + 30 : 4)));
-        ModalAnswer error(
-            "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 8000);
-        if (write)
-            form->Upload->trigger();
-        else
-            form->Download->trigger();
-        QVERIFY(waitFor([&] { return error.seen(); }, 8000));
-        QCOMPARE(error.caption, timeoutError().caption);
-        QCOMPARE(error.lines, timeoutError().lines);
-        QVERIFY(waitFor([&] { return form->isEnabled() && !form->DataPacket1->Enabled(); }));
-        QVERIFY(!form->UpDownLoad->isVisible());
-        QTest::qWait(200);
-        QVERIFY(QApplication::activeModalWidget() == nullptr);
+    // The driver refusing a request inside a step: that one message, and no time-out after it.
+    void refusedRequestEndsTheFlowOnce() {
+        form->UsedComPort = 0; // the search's "R0000,3c\r" runs inside the version step
+        form->ComPort1->SetOpen(false);
+        form->ComPort1->OutSize = 4;
+        ModalAnswer refused(
+            "ApplicationErrorBox", [](QWidget* w) { pressButton(w, "OK"); }, 8000);
+        ModalAnswer second(
+            "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 3000);
+        form->Download->trigger();
+        QVERIFY(waitFor([&] { return refused.seen(); }, 8000));
+        QCOMPARE(refused.lines, QStringList{"Die Sendewarteschlange des COM-Ports ist voll."});
+        QTest::qWait(1300); // longer than the read's time-out
+        QVERIFY(!second.seen());
+        QVERIFY(!form->DataPacket1->Enabled());
     }
 };
 
