@@ -36,7 +36,7 @@ int RawSerialPort::ComNumberOf(const QString& portName) {
 
 bool RawSerialPort::Open(const QString& portName, int baud, int timeoutMs) {
     Close();
-    const TComDevice device = ComDeviceOf(ComNumberOf(portName));
+    const TComDevice device = ComDeviceOf(ComNumberOf(portName), TMapRead::Fresh);
     if (!device.mapped)
         return false;
     TLineSettings line;

@@ -11,25 +11,7 @@
 
 namespace {
 
-QString openFailureText(int comNumber, TOpenFailure failure, int error) {
-    switch (failure) {
-    case TOpenFailure::NotFound:
-        return QStringLiteral("Der COM-Port COM%1 ist nicht vorhanden.").arg(comNumber);
-    case TOpenFailure::AccessDenied:
-        return QStringLiteral("Der COM-Port COM%1 wird bereits von einem anderen Programm "
-                              "verwendet.")
-            .arg(comNumber);
-    case TOpenFailure::Settings:
-        return QStringLiteral("Der COM-Port COM%1 lässt sich nicht einstellen.").arg(comNumber);
-    default:
-        return QStringLiteral("Der COM-Port COM%1 kann nicht geöffnet werden (Fehler %2).")
-            .arg(comNumber)
-            .arg(error);
-    }
-}
-
-TOpenResult openComPort(int comNumber, const TLineSettings& line) {
-    const TComDevice device = ComDeviceOf(comNumber);
+TOpenResult openComPort(const TComDevice& device, const TLineSettings& line) {
     if (!device.mapped)
         return {-1, TOpenFailure::NotFound, ENOENT};
     return OpenSerialDevice(device.path, line);
@@ -95,9 +77,10 @@ void TSerialPort::OpenPort() {
     line.swFlow = SWFlowOptions;
     line.dtr = DTR;
     line.rts = RTS;
-    const TOpenResult opened = openComPort(comNumber_, line);
+    const TComDevice device = ComDeviceOf(comNumber_, TMapRead::Fresh);
+    const TOpenResult opened = openComPort(device, line);
     if (opened.fd < 0)
-        throw ESerialError(openFailureText(comNumber_, opened.failure, opened.error));
+        throw EPortOpenError(comNumber_, device.path, opened.failure, opened.error);
 
     auto dispatcher =
         std::make_unique<TSerialDispatcher>(opened.fd, OutSize, comNumber_, *manager_, *pump_);
@@ -153,10 +136,11 @@ void TSerialPort::FlushOutBuffer() {
 bool IsPortAvailable(int comNumber) {
     if (comNumber <= 0)
         return false;
-    const TOpenResult opened = openComPort(comNumber, TLineSettings{});
+    const TOpenResult opened = openComPort(ComDeviceOf(comNumber), TLineSettings{});
     if (opened.fd >= 0) {
         CloseSerialDevice(opened.fd);
         return true;
     }
-    return opened.failure == TOpenFailure::AccessDenied;
+    // The port exists; opening it for the conversation will tell the user why it failed.
+    return opened.failure == TOpenFailure::InUse || opened.failure == TOpenFailure::NoPermission;
 }
