@@ -310,6 +310,25 @@ private slots:
         QCOMPARE(silent.received(), std::string("T\r"));
     }
 
+    // COM1's line goes down as the probe arrives (the pseudo-terminal's master closed): the
+    // search moves on without a message and finds the device on COM2.
+    void lineDownDuringProbe() {
+        TestHome home;
+        ZuvexSim gone(silentPortOptions(1));
+        gone.setHangUpAfter(1);
+        gone.start();
+        auto sim = startSim(2);
+        TAppForm form;
+        ModalAnswer result(
+            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
+        form.show();
+        QVERIFY(waitFor([&] { return result.seen(); }, 10000));
+        QCOMPARE(result.caption, QStringLiteral("Konfiguration Auslesen"));
+        QCOMPARE(gone.received(), std::string("T"));
+        QCOMPARE(form.UsedComPort, quint16(2));
+        QCOMPARE(DescriptorsOn(gone.slavePath()), 0);
+    }
+
     // The device's line goes down (zuvex-sim killed) while the search waits for its answer:
     // the search goes on without a message, the no-device dialog comes, and once the device
     // is back "Suchen" finds it. No descriptor of the dead line is left open.
