@@ -16,8 +16,8 @@ std::function<std::vector<TFoundPort>()>& lister() {
     return current;
 }
 
-// The automatic map last read; the simulator's threads never look COM numbers up, but
-// the lock keeps a test's lister change safe anyway.
+// The automatic map as last read. Look-ups come from the user-interface thread; the lock
+// keeps one from another thread (a benchmark's, a test's) safe.
 struct KeptMap {
     std::mutex mutex;
     bool read = false;
