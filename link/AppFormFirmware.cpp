@@ -6,6 +6,7 @@
 #include "link/LinkArming.h"
 #include "link/NeuePINDlg.h"
 #include "link/PortDialogs.h"
+#include "serial/ComPortMap.h"
 #include "serial/DataPacket.h"
 #include "serial/SerialError.h"
 #include "serial/SerialPort.h"
@@ -72,6 +73,7 @@ void TAppForm::StartFirmwareUpdate() {
             QComboBox* list = WaehleComPortDlg->CBSchnittstellen;
             list->clear();
             bool found = false;
+            RefreshComPortMap(); // an adapter may have been plugged in since the last search
             for (int n = 1; n <= LastComPort; ++n) {
                 if (!IsPortAvailable(n))
                     continue;

@@ -46,7 +46,7 @@ TFirmwareOutcome SendFirmwareRecords(RawSerialPort& port, const std::vector<std:
             hooks.processEvents();
         std::uint8_t answer = 0;
         if (!port.Read(&answer, 1))
-            return TFirmwareOutcome::NoAnswer;
+            return port.LineLost() ? TFirmwareOutcome::LineLost : TFirmwareOutcome::NoAnswer;
         if (answer == RecordAcknowledged) {
             acknowledged += record.size;
             rejections = 0;
@@ -92,6 +92,12 @@ TFirmwareOutcome TransferFirmware(const QString& fileName, const QString& portNa
         break;
     case TFirmwareOutcome::NoAnswer:
         report(hooks, schnittstellenfehler, QStringLiteral("Zuvex 910k antwortet nicht."));
+        break;
+    case TFirmwareOutcome::LineLost:
+        report(hooks, schnittstellenfehler,
+               QStringLiteral("Die Verbindung zur Zuvex 910k über %1 wurde unterbrochen. Bitte "
+                              "prüfen Sie das Kabel und den USB-Adapter.")
+                   .arg(portName));
         break;
     case TFirmwareOutcome::Damaged:
         report(hooks, fehler, QStringLiteral("Die Datei ist beschädigt."));

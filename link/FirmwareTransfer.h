@@ -15,6 +15,7 @@ enum class TFirmwareOutcome {
     FileRefused,     // no byte, a record running past the end, or too large
     PortUnavailable, // the raw port does not open
     NoAnswer,        // no acknowledgement within the wait
+    LineLost,        // the adapter was pulled out or the device went away during the transfer
     Damaged,         // the same record rejected four times in a row
 };
 

@@ -4,7 +4,9 @@
 #include "link/LinkProtocol.h"
 #include "link/PortDialogs.h"
 #include "link/SearchDialogs.h"
+#include "serial/ComPortMap.h"
 #include "serial/DataPacket.h"
+#include "serial/OpenFailure.h"
 #include "serial/SerialError.h"
 #include "serial/SerialPort.h"
 
@@ -19,6 +21,15 @@ constexpr int LastComPort = 20;
 constexpr int ProbeSettleMs = 200; // after opening, before the identification request
 constexpr int ScanPauseMs = 150;   // per port of the free-port scan
 constexpr int FirmwareSettleMs = 100;
+
+// A port that does not open is skipped without a word, but the no-device dialog names the
+// first one the user may not open, and how to get the permission.
+void notePermissionFailure(TKeineAnlageDlg& dialog, const ESerialError& failure) {
+    const auto* open = dynamic_cast<const EPortOpenError*>(&failure);
+    if (open && open->failure() == TOpenFailure::NoPermission &&
+        dialog.lblBerechtigung->text().isEmpty())
+        dialog.SetPermissionHint(open->message());
+}
 
 } // namespace
 
@@ -43,8 +54,9 @@ void TAppForm::SearchNextPort() {
         try {
             ComPort1->SetComNumber(SearchPort);
             ComPort1->SetOpen(true);
-        } catch (const ESerialError&) {
+        } catch (const ESerialError& e) {
             ComPort1->SetOpen(false); // held by another program, or the line cannot be set
+            notePermissionFailure(*KeineAnlageDlg, e);
             continue;
         }
         SuchenDlg->lblComPortNumber->setText(SearchLabelPrefix +
@@ -132,6 +144,8 @@ void TAppForm::RunDeviceSearch(bool clearPortLabel) {
     try {
         SearchPort = 0;
         SearchRunning = true;
+        RefreshComPortMap(); // an adapter plugged in since the last search gets its number
+        KeineAnlageDlg->SetPermissionHint(QString());
         if (clearPortLabel)
             SuchenDlg->lblComPortNumber->setText(QString());
         SearchNextPort();

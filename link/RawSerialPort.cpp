@@ -36,7 +36,7 @@ int RawSerialPort::ComNumberOf(const QString& portName) {
 
 bool RawSerialPort::Open(const QString& portName, int baud, int timeoutMs) {
     Close();
-    const TComDevice device = ComDeviceOf(ComNumberOf(portName));
+    const TComDevice device = ComDeviceOf(ComNumberOf(portName), TMapRead::Fresh);
     if (!device.mapped)
         return false;
     TLineSettings line;
@@ -55,6 +55,7 @@ bool RawSerialPort::Open(const QString& portName, int baud, int timeoutMs) {
     if (opened.fd < 0)
         return false;
     fd_ = opened.fd;
+    lost_ = false;
     SetTimeouts(timeoutMs);
     return true;
 }
@@ -83,14 +84,19 @@ bool RawSerialPort::Write(const std::uint8_t* data, std::size_t count) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN)
-            return false;
+            return lineDown();
         pollfd pfd{fd_, POLLOUT, 0};
         if (::poll(&pfd, 1, -1) < 0 && errno != EINTR)
             return false;
         if (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))
-            return false;
+            return lineDown();
     }
     return true;
+}
+
+bool RawSerialPort::lineDown() {
+    lost_ = true;
+    return false;
 }
 
 bool RawSerialPort::Read(std::uint8_t* buffer, std::size_t count) {
@@ -110,7 +116,7 @@ bool RawSerialPort::Read(std::uint8_t* buffer, std::size_t count) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN)
-            return false; // the device went away
+            return lineDown(); // EIO, ENXIO: the device went away
         const Clock::time_point deadline = std::min(total, interval);
         const int wait = msUntil(deadline);
         if (wait == 0)
@@ -120,9 +126,9 @@ bool RawSerialPort::Read(std::uint8_t* buffer, std::size_t count) {
         if (ready < 0 && errno != EINTR)
             return false;
         if (ready > 0 && (pfd.revents & (POLLERR | POLLNVAL)))
-            return false;
+            return lineDown();
         if (ready > 0 && (pfd.revents & POLLHUP) && !(pfd.revents & POLLIN))
-            return false;
+            return lineDown();
     }
     return true;
 }

@@ -25,11 +25,17 @@ public:
     // True only when all `count` bytes were written / read.
     bool Write(const std::uint8_t* data, std::size_t count);
     bool Read(std::uint8_t* buffer, std::size_t count);
+    // The line went down since opening (adapter pulled out, device gone): reads and writes
+    // then fail at once instead of waiting.
+    bool LineLost() const { return lost_; }
 
     // "COM12" -> 12; 0 for anything else.
     static int ComNumberOf(const QString& portName);
 
 private:
+    bool lineDown(); // notes the lost line; false
+
     int fd_ = -1;
     int timeoutMs_ = 0;
+    bool lost_ = false;
 };

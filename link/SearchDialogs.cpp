@@ -75,6 +75,26 @@ TKeineAnlageDlg::TKeineAnlageDlg() {
     CancelBtn = addButton(this, "CancelBtn", QStringLiteral("Suchen"), {176, 96, 81, 25}, mrRetry);
     OKBtn->setDefault(true);
     OKBtn->setAutoDefault(true);
+    lblBerechtigung = addLabel(this, QString(), {16, 82, 297, 17});
+    lblBerechtigung->setObjectName(QStringLiteral("lblBerechtigung"));
+    lblBerechtigung->setWordWrap(true);
+    lblBerechtigung->hide();
+}
+
+void TKeineAnlageDlg::SetPermissionHint(const QString& text) {
+    constexpr int hintTop = 82;
+    constexpr int buttonsTop = 96;
+    int grow = 0;
+    lblBerechtigung->setText(text);
+    lblBerechtigung->setVisible(!text.isEmpty());
+    if (!text.isEmpty()) {
+        const int height = lblBerechtigung->heightForWidth(lblBerechtigung->width());
+        lblBerechtigung->resize(lblBerechtigung->width(), height);
+        grow = hintTop + height + 14 - buttonsTop;
+    }
+    OKBtn->move(OKBtn->x(), buttonsTop + grow);
+    CancelBtn->move(CancelBtn->x(), buttonsTop + grow);
+    setFixedHeight(137 + grow);
 }
 
 void TKeineAnlageDlg::keyPressEvent(QKeyEvent* event) {

@@ -31,6 +31,10 @@ public:
     TKeineAnlageDlg();
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
+    // One more line above the buttons, about a port the search could not open for lack of
+    // permission (the dialog grows for it); an empty text removes it.
+    QLabel* lblBerechtigung;
+    void SetPermissionHint(const QString& text);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, when missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ clang pkg-config qt6-base-dev libgl-dev qt6-translations-l10n
+packages=(cmake ninja-build g++ clang pkg-config qt6-base-dev libudev-dev libgl-dev qt6-translations-l10n
           fonts-liberation2 xvfb xauth poppler-utils openbox xdotool x11-utils
           # the icon rendered from its SVG; the Debian package and its checks
           librsvg2-bin dpkg-dev file desktop-file-utils appstream groff-base)

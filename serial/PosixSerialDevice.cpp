@@ -76,23 +76,6 @@ bool speedOf(int32_t baud, speed_t& speed) {
     }
 }
 
-TOpenFailure classify(int error) {
-    switch (error) {
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-    case ENOTDIR:
-        return TOpenFailure::NotFound;
-    case EBUSY:
-    case EACCES:
-    case EPERM:
-    case EWOULDBLOCK:
-        return TOpenFailure::AccessDenied;
-    default:
-        return TOpenFailure::Other;
-    }
-}
-
 // Modem-line and similar requests that a pseudo-terminal rejects are not failures.
 bool ignorableIoctlError(int error) {
     return error == ENOTTY || error == EINVAL;
@@ -177,18 +160,17 @@ TOpenResult OpenSerialDevice(const std::string& path, const TLineSettings& line)
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
-        return {-1, classify(error), error};
+        return {-1, OpenFailureOf(error), error};
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
-        return failAndClose(fd, error == EWOULDBLOCK ? TOpenFailure::AccessDenied : classify(error),
-                            error);
+        return failAndClose(fd, OpenFailureOf(error), error);
     }
     if (!isatty(fd))
         return failAndClose(fd, TOpenFailure::Settings, ENOTTY);
     if (ioctl(fd, TIOCEXCL) != 0 && !ignorableIoctlError(errno)) {
         const int error = errno;
-        return failAndClose(fd, classify(error), error);
+        return failAndClose(fd, OpenFailureOf(error), error);
     }
     if (!configureLine(fd, line)) {
         const int error = errno;

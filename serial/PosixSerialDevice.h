@@ -1,18 +1,11 @@
 #pragma once
 
+#include "serial/OpenFailure.h"
 #include "serial/SerialTypes.h"
 
 #include <string>
 
 // Opening a serial device for the port component: exclusive, non-blocking, raw.
-enum class TOpenFailure {
-    None,
-    NotFound,     // ENOENT, ENODEV, ENXIO
-    AccessDenied, // EBUSY, EACCES, EPERM, or another process holds the lock
-    Settings,     // the driver refuses the line settings
-    Other,
-};
-
 struct TOpenResult {
     int fd = -1;
     TOpenFailure failure = TOpenFailure::None;

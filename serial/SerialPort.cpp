@@ -10,25 +10,7 @@
 
 namespace {
 
-QString openFailureText(int comNumber, TOpenFailure failure, int error) {
-    switch (failure) {
-    case TOpenFailure::NotFound:
-        return QStringLiteral("Der COM-Port COM%1 ist nicht vorhanden.").arg(comNumber);
-    case TOpenFailure::AccessDenied:
-        return QStringLiteral("Der COM-Port COM%1 wird bereits von einem anderen Programm "
-                              "verwendet.")
-            .arg(comNumber);
-    case TOpenFailure::Settings:
-        return QStringLiteral("Der COM-Port COM%1 lässt sich nicht einstellen.").arg(comNumber);
-    default:
-        return QStringLiteral("Der COM-Port COM%1 kann nicht geöffnet werden. %2")
-            .arg(comNumber)
-            .arg(SystemErrorText(error));
-    }
-}
-
-TOpenResult openComPort(int comNumber, const TLineSettings& line) {
-    const TComDevice device = ComDeviceOf(comNumber);
+TOpenResult openComPort(const TComDevice& device, const TLineSettings& line) {
     if (!device.mapped)
         return {-1, TOpenFailure::NotFound, ENOENT};
     return OpenSerialDevice(device.path, line);
@@ -92,9 +74,10 @@ void TSerialPort::OpenPort() {
     line.swFlow = SWFlowOptions;
     line.dtr = DTR;
     line.rts = RTS;
-    const TOpenResult opened = openComPort(comNumber_, line);
+    const TComDevice device = ComDeviceOf(comNumber_, TMapRead::Fresh);
+    const TOpenResult opened = openComPort(device, line);
     if (opened.fd < 0)
-        throw ESerialError(openFailureText(comNumber_, opened.failure, opened.error));
+        throw EPortOpenError(comNumber_, device.path, opened.failure, opened.error);
     openedNumber_ = comNumber_;
     dispatcher_->Start(opened.fd, OutSize);
     manager_->PortOpened();
@@ -165,10 +148,11 @@ QString PortLostText(int comNumber) {
 bool IsPortAvailable(int comNumber) {
     if (comNumber <= 0)
         return false;
-    const TOpenResult opened = openComPort(comNumber, TLineSettings{});
+    const TOpenResult opened = openComPort(ComDeviceOf(comNumber), TLineSettings{});
     if (opened.fd >= 0) {
         CloseSerialDevice(opened.fd);
         return true;
     }
-    return opened.failure == TOpenFailure::AccessDenied;
+    // The port exists; opening it for the conversation will tell the user why it failed.
+    return opened.failure == TOpenFailure::InUse || opened.failure == TOpenFailure::NoPermission;
 }

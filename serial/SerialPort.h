@@ -15,7 +15,7 @@ class TSerialDispatcher;
 // One COM port by number (see ComPortMap.h for how numbers map to devices). Use it from the
 // thread that owns it, the user-interface thread: the port is read on that thread's event
 // loop, and packet and time-out events of its collectors run there. Failures raise
-// ESerialError with a German text.
+// ESerialError with a German text (EPortOpenError when the port does not open).
 class TSerialPort : public QObject {
 public:
     explicit TSerialPort(QObject* parent = nullptr);
@@ -79,5 +79,6 @@ private:
 QString PortLostText(int comNumber);
 
 // Whether COM port n can be used: false for 0 and for a port without a device; true when it
-// opens (it is closed again at once) or when another program holds it.
+// opens (it is closed again at once), when another program holds it, or when the user lacks
+// the permission to open it. Uses the COM port map as last read.
 bool IsPortAvailable(int comNumber);

@@ -3,7 +3,9 @@
 // and read that follow.
 #include "FirmwareSim.h"
 #include "ModalDriver.h"
+#include "OpenDescriptors.h"
 #include "QtPool.h"
+#include "SimProcess.h"
 #include "TestHome.h"
 #include "app/AppForm.h"
 #include "link/FirmwareDlg.h"
@@ -17,6 +19,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QTimer>
 #include <QtTest>
 #include <memory>
@@ -134,6 +137,53 @@ private slots:
         QVERIFY(sim->received().rfind("U\r<" + sampleBytes(), 0) == 0);
         QVERIFY(!portDialogShown);
         QVERIFY(waitFor([&] { return sim->lastFirmware().size() == sampleBytes().size(); }));
+    }
+
+    // The telephone system's line goes down (zuvex-sim killed) in the middle of the transfer:
+    // one error box that says so, the dialog closes, the search finds nothing; after the
+    // device is back, "Suchen" finds it and reads it. No descriptor of the dead line stays open.
+    void deviceKilledDuringTransfer() {
+        SimProcess dead(3, {"--reset", "--restart-ms", "100", "--ack-delay", "200"});
+        QVERIFY(dead.ready());
+        form->UsedComPort = 3;
+        bool killed = false;
+        QTimer plug; // runs while the transfer lets the window repaint after each record
+        connect(&plug, &QTimer::timeout, [&] {
+            if (!killed && form->FirmwareDlg->ProgressBar1->value() > 0) {
+                dead.kill();
+                killed = true;
+            }
+        });
+        plug.start(5);
+        int leftOpen = -1;
+        std::unique_ptr<SimProcess> back;
+        ModalAnswer firmware("FirmwareDlg", startWithSample);
+        ModalAnswer error(
+            "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
+        ModalAnswer none(
+            "KeineAnlageDlg",
+            [&](QWidget* w) {
+                leftOpen = DescriptorsOn(dead.device());
+                back = std::make_unique<SimProcess>(3);
+                pressButton(w, "CancelBtn");
+            },
+            15000);
+        ModalAnswer read(
+            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
+        form->NeueFirmware1->trigger();
+        QVERIFY(waitFor([&] { return read.seen(); }, 30000));
+        QVERIFY(killed);
+        QCOMPARE(error.caption, QStringLiteral("Schnittstellenfehler"));
+        QCOMPARE(error.lines,
+                 (QStringList{"Fehler!", "Die Verbindung zur Zuvex 910k über COM3 wurde "
+                                         "unterbrochen. Bitte prüfen Sie das Kabel und den "
+                                         "USB-Adapter."}));
+        QVERIFY(none.seen());
+        QCOMPARE(leftOpen, 0);
+        QCOMPARE(read.caption, QStringLiteral("Konfiguration Auslesen"));
+        QVERIFY(waitFor([&] { return !form->FirmwareDlg->isVisible() && form->isEnabled(); }));
+        QCOMPARE(form->UsedComPort, quint16(3));
+        QVERIFY(!form->FirmwareDlg->TransferRunning);
     }
 
     // No "L" within 10 s: the watchdog reports it; the collector is off, the dialog open, and

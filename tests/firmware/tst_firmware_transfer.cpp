@@ -2,6 +2,7 @@
 #include "FirmwareSim.h"
 #include "link/FirmwareTransfer.h"
 #include "link/RawSerialPort.h"
+#include "tests/common/OpenDescriptors.h"
 #include "tools/ZuvexSim.h"
 
 #include <QElapsedTimer>
@@ -164,6 +165,27 @@ private slots:
                      QStringLiteral("Zuvex 910k antwortet nicht."));
         QVERIFY(portFree);
         QCOMPARE(sim->received(), AsString(TwoRecords)); // nothing sent again
+    }
+
+    // The line goes down in the middle of a record: one report that says so, and the port's
+    // descriptor closed.
+    void lineLost_data() {
+        QTest::addColumn<long>("hangUpAfter"); // bytes received, the handshake's 3 included
+        QTest::addColumn<std::string>("sent");
+        QTest::newRow("first record") << 5L << AsString({0x00, 0x03});
+        QTest::newRow("second record") << 9L << AsString({0x00, 0x03, 0x41, 0x42, 0x43, 0x00});
+    }
+    void lineLost() {
+        QFETCH(long, hangUpAfter);
+        QFETCH(std::string, sent);
+        const std::string device = sim->slavePath();
+        sim->setHangUpAfter(hangUpAfter);
+        QCOMPARE(load(TwoRecords), TFirmwareOutcome::LineLost); // not "no answer" after 8 s
+        QCOMPARE(sim->received(), sent);
+        expectReport(QStringLiteral("Schnittstellenfehler"),
+                     QStringLiteral("Die Verbindung zur Zuvex 910k über COM3 wurde unterbrochen. "
+                                    "Bitte prüfen Sie das Kabel und den USB-Adapter."));
+        QCOMPARE(DescriptorsOn(device), 0);
     }
 
     void portUnavailable_data() {

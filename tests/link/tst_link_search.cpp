@@ -1,13 +1,21 @@
 // The device search: start-up search over COM1..COM20, identification, the no-device dialog.
 #include "LinkTestSupport.h"
 #include "ModalDriver.h"
+#include "OpenDescriptors.h"
+#include "SimProcess.h"
 #include "TestHome.h"
+#include "Unprivileged.h"
 #include "app/AppForm.h"
 #include "config/EditorPages.h"
 #include "link/SearchDialogs.h"
+#include "serial/ComPortMap.h"
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
 #include "tools/ZuvexSim.h"
+
+#include <QDir>
+#include <optional>
+#include <sys/stat.h>
 
 #include <QAction>
 #include <QLabel>
@@ -258,6 +266,142 @@ private slots:
         QVERIFY(search.seen());
         QVERIFY(waitFor([&] { return result.seen(); }, 10000));
         QCOMPARE(form.UsedComPort, quint16(2));
+    }
+
+    // Without the ports folder the COM numbers come from the ports the machine lists, read
+    // afresh by each search: an adapter plugged in while the no-device dialog asks becomes COM1.
+    void automaticMapFindsAdapterPluggedInLater() {
+        TestHome home;
+        QVERIFY(QDir(home.portsDir()).removeRecursively());
+        SimOptions options;
+        options.port = 9;
+        options.portsDir = home.path(QStringLiteral("sim")).toStdString();
+        ZuvexSim sim(options);
+        std::vector<TFoundPort> found{{"/dev/ttyS0", "ttyS0", "", TPortKind::BuiltinUart, true}};
+        SetSerialPortLister([&found] { return found; });
+        TAppForm form;
+        ModalAnswer none("KeineAnlageDlg", [&](QWidget* w) {
+            sim.start();
+            found.push_back({sim.slavePath(), "ttyUSB0", "usb-FTDI_FT232R_USB_UART_A1-if00-port0",
+                             TPortKind::Adapter, false});
+            pressButton(w, "CancelBtn");
+        });
+        ModalAnswer result(
+            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
+        form.show();
+        const bool read = waitFor([&] { return result.seen(); }, 10000);
+        SetSerialPortLister({});
+        QVERIFY(none.seen());
+        QVERIFY(read);
+        QCOMPARE(form.UsedComPort, quint16(1));
+        QCOMPARE(sim.received(), std::string("T\rV\rR0000,3c\r"));
+    }
+
+    // Ports the user may not open are skipped; the no-device dialog then names the first one
+    // and how to get the permission. Without such a port it is as always.
+    void noPermissionNamedInNoDeviceDialog_data() {
+        QTest::addColumn<bool>("denied");
+        QTest::newRow("COM2 without permission") << true;
+        QTest::newRow("every port opens") << false;
+    }
+    void noPermissionNamedInNoDeviceDialog() {
+        QFETCH(bool, denied);
+        if (denied && geteuid() != 0)
+            QSKIP("only root can hand the device to another group");
+        TestHome home;
+        ZuvexSim silent(silentPortOptions(1));
+        ZuvexSim locked(silentPortOptions(2));
+        silent.start();
+        locked.start();
+        chmod(silent.slavePath().c_str(), 0666); // COM1 opens for everyone
+        std::optional<WithoutPermission> guard;
+        if (denied)
+            guard.emplace(locked.slavePath(), home.path(QString()), "dialout");
+        QVERIFY(!guard || guard->active());
+        QString hint;
+        int height = 0;
+        ModalAnswer none("KeineAnlageDlg", [&](QWidget* w) {
+            guard.reset();
+            const auto* label = w->findChild<QLabel*>(QStringLiteral("lblBerechtigung"));
+            hint = label->isVisible() ? label->text() : QString();
+            height = w->height();
+            pressButton(w, "OKBtn");
+        });
+        TAppForm form;
+        form.show();
+        QVERIFY(none.seen());
+        if (!denied) {
+            QCOMPARE(hint, QString());
+            QCOMPARE(height, 137);
+            return;
+        }
+        QCOMPARE(hint, QStringLiteral("Keine Berechtigung für den COM-Port COM2 (%1). Nehmen Sie "
+                                      "Ihren Benutzer in die Gruppe „dialout“ auf und melden Sie "
+                                      "sich danach neu an.")
+                           .arg(QString::fromStdString(locked.slavePath())));
+        QVERIFY(height > 137);
+        QCOMPARE(locked.received(), std::string()); // skipped without a probe
+        QCOMPARE(silent.received(), std::string("T\r"));
+    }
+
+    // COM1's line goes down as the probe arrives (the pseudo-terminal's master closed): the
+    // search moves on without a message and finds the device on COM2.
+    void lineDownDuringProbe() {
+        TestHome home;
+        ZuvexSim gone(silentPortOptions(1));
+        gone.setHangUpAfter(1);
+        gone.start();
+        auto sim = startSim(2);
+        TAppForm form;
+        ModalAnswer result(
+            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
+        form.show();
+        QVERIFY(waitFor([&] { return result.seen(); }, 10000));
+        QCOMPARE(result.caption, QStringLiteral("Konfiguration Auslesen"));
+        QCOMPARE(gone.received(), std::string("T"));
+        QCOMPARE(form.UsedComPort, quint16(2));
+        QCOMPARE(DescriptorsOn(gone.slavePath()), 0);
+    }
+
+    // The device's line goes down (zuvex-sim killed) while the search waits for its answer:
+    // the search goes on without a message, the no-device dialog comes, and once the device
+    // is back "Suchen" finds it. No descriptor of the dead line is left open.
+    void deviceKilledDuringSearch() {
+        TestHome home;
+        SimProcess dead(1, QStringList{"--silent"});
+        QVERIFY(dead.ready());
+        bool killed = false;
+        int leftOpen = -1;
+        std::unique_ptr<SimProcess> back;
+        TAppForm form;
+        QTimer plug;
+        QObject::connect(&plug, &QTimer::timeout, [&] {
+            if (!killed && form.SuchenDlg->lblComPortNumber->text() == "Suche an COM1") {
+                dead.kill(); // the probe "T\r" is out, its answer pending
+                killed = true;
+            }
+        });
+        plug.start(20);
+        ModalAnswer none(
+            "KeineAnlageDlg",
+            [&](QWidget* w) {
+                leftOpen = DescriptorsOn(dead.device());
+                back = std::make_unique<SimProcess>(1, QStringList{"--reset"});
+                pressButton(w, "CancelBtn");
+            },
+            10000);
+        ModalAnswer result(
+            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
+        form.show();
+        QVERIFY(waitFor([&] { return result.seen(); }, 15000));
+        QVERIFY(killed);
+        QVERIFY(none.seen());
+        QCOMPARE(leftOpen, 0);
+        QVERIFY(back && back->ready());
+        QCOMPARE(result.lines,
+                 QStringList({QString(), "Das Auslesen der Konfiguration war erfolgreich."}));
+        QCOMPARE(form.UsedComPort, quint16(1));
+        QVERIFY(form.isEnabled());
     }
 };
 

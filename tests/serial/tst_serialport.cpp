@@ -7,6 +7,7 @@
 #include "serial/SerialError.h"
 #include "serial/SerialPort.h"
 #include "serial/Ticks.h"
+#include "tests/common/Unprivileged.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -17,6 +18,7 @@
 #include <atomic>
 #include <fcntl.h>
 #include <functional>
+#include <grp.h>
 #include <memory>
 #include <sys/file.h>
 #include <thread>
@@ -119,13 +121,15 @@ private slots:
         QVERIFY(QDir().mkpath(QString::fromStdString(comPortsDir())));
     }
 
+    // With the ports folder its entries; without it the automatic map of the ports found.
     void comPortMap_data() {
         QTest::addColumn<bool>("folder");
         QTest::addColumn<int>("number");
         QTest::addColumn<bool>("mapped");
         QTest::addColumn<QString>("path");
-        QTest::newRow("no folder: COM1") << false << 1 << true << "/dev/ttyS0";
-        QTest::newRow("no folder: COM20") << false << 20 << true << "/dev/ttyS19";
+        QTest::newRow("no folder: COM1 the real UART") << false << 1 << true << "/dev/ttyS1";
+        QTest::newRow("no folder: COM2 the adapter") << false << 2 << true << "/dev/ttyUSB0";
+        QTest::newRow("no folder: COM3 nothing") << false << 3 << false << "";
         QTest::newRow("no folder: COM0") << false << 0 << false << "";
         QTest::newRow("folder: entry") << true << 3 << true << "COM3";
         QTest::newRow("folder: no entry") << true << 4 << false << "";
@@ -142,7 +146,14 @@ private slots:
             QDir().mkpath(QString::fromStdString(comPortsDir()));
             QVERIFY(symlink("/dev/ttyUSB0", (comPortsDir() + "/COM3").c_str()) == 0);
         }
+        SetSerialPortLister([] {
+            return std::vector<TFoundPort>{
+                {"/dev/ttyUSB0", "ttyUSB0", "", TPortKind::Adapter, false},
+                {"/dev/ttyS0", "ttyS0", "", TPortKind::BuiltinUart, true},
+                {"/dev/ttyS1", "ttyS1", "", TPortKind::BuiltinUart, false}};
+        });
         const TComDevice device = ComDeviceOf(number);
+        SetSerialPortLister({});
         qputenv("XDG_CONFIG_HOME", saved);
         QCOMPARE(device.mapped, mapped);
         if (folder && mapped)
@@ -150,6 +161,27 @@ private slots:
                      other.path() + "/zuvex910k/ports/" + path);
         else
             QCOMPARE(QString::fromStdString(device.path), path);
+    }
+
+    // The automatic map is kept between look-ups and read afresh when a port is opened.
+    void automaticMapReadAfreshOnOpening() {
+        QTemporaryDir other;
+        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", other.path().toUtf8());
+        PtyPair adapter;
+        std::vector<TFoundPort> found;
+        SetSerialPortLister([&found] { return found; });
+        TSerialPort port;
+        port.SetComNumber(1);
+        QVERIFY(!IsPortAvailable(1));
+        found.push_back({adapter.slavePath(), "ttyUSB0", "", TPortKind::Adapter, false});
+        QVERIFY(!IsPortAvailable(1)); // the map as last read
+        port.SetOpen(true);           // plugged in since: opening reads the map again
+        QVERIFY(port.Open());
+        QVERIFY(IsPortAvailable(1));
+        port.SetOpen(false);
+        SetSerialPortLister({});
+        qputenv("XDG_CONFIG_HOME", saved);
     }
 
     void openSendReceiveClose() {
@@ -312,9 +344,10 @@ private slots:
         QCOMPARE(flock(holder, LOCK_EX | LOCK_NB), 0);
         QVERIFY(IsPortAvailable(Com));
         QCOMPARE(errorOf([&] { link.port->SetOpen(true); }),
-                 QStringLiteral("Der COM-Port COM%1 wird bereits von einem anderen Programm "
+                 QStringLiteral("Der COM-Port COM%1 (%2) wird bereits von einem anderen Programm "
                                 "verwendet.")
-                     .arg(Com));
+                     .arg(Com)
+                     .arg(QString::fromStdString(link.pty.slavePath())));
         QVERIFY(!link.port->Open());
         close(holder);
         QVERIFY(IsPortAvailable(Com));
@@ -326,19 +359,41 @@ private slots:
         QVERIFY(IsPortAvailable(Com));
     }
 
+    // A port the user may not open counts as present; opening it names the device and the fix.
+    void portWithoutPermission() {
+        if (geteuid() != 0)
+            QSKIP("only root can hand the device to another group");
+        Link link;
+        QString error;
+        {
+            WithoutPermission denied(link.pty.slavePath(), home_.path(), "tty");
+            QVERIFY(denied.active());
+            QVERIFY(IsPortAvailable(Com));
+            error = errorOf([&] { link.port->SetOpen(true); });
+        }
+        QCOMPARE(error, QStringLiteral("Keine Berechtigung für den COM-Port COM%1 (%2). Nehmen Sie "
+                                       "Ihren Benutzer in die Gruppe „tty“ auf und melden Sie "
+                                       "sich danach neu an.")
+                            .arg(Com)
+                            .arg(QString::fromStdString(link.pty.slavePath())));
+        QVERIFY(!link.port->Open());
+    }
+
     void missingPortsNotAvailable_data() {
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("error");
         QTest::newRow("COM0") << 0 << "Es ist kein COM-Port ausgewählt.";
         QTest::newRow("no entry") << 17 << "Der COM-Port COM17 ist nicht vorhanden.";
-        QTest::newRow("dangling link") << 18 << "Der COM-Port COM18 ist nicht vorhanden.";
-        QTest::newRow("not a terminal") << 19 << "Der COM-Port COM19 lässt sich nicht einstellen.";
+        QTest::newRow("dangling link")
+            << 18 << "Der COM-Port COM18 (/nonexistent/ttyUSB9) ist nicht vorhanden.";
+        QTest::newRow("not a terminal")
+            << 19 << "Der COM-Port COM19 (/dev/null) lässt sich nicht einstellen.";
         QTest::newRow("folder") << 16
-                                << "Der COM-Port COM16 kann nicht geöffnet werden. Der Name "
-                                   "bezeichnet einen Ordner, kein Gerät.";
+                                << "Der COM-Port COM16 (/tmp) kann nicht geöffnet werden. Der "
+                                   "Name bezeichnet einen Ordner, kein Gerät.";
         QTest::newRow("link loop") << 15
-                                   << "Der COM-Port COM15 kann nicht geöffnet werden. Die "
-                                      "Verknüpfung verweist im Kreis auf sich selbst.";
+                                   << "Der COM-Port COM15 (<ports>/COM15) kann nicht geöffnet "
+                                      "werden. Die Verknüpfung verweist im Kreis auf sich selbst.";
     }
     void missingPortsNotAvailable() {
         QFETCH(int, number);
@@ -350,7 +405,8 @@ private slots:
         QVERIFY(!IsPortAvailable(number));
         TSerialPort port;
         port.SetComNumber(uint16_t(number));
-        QCOMPARE(errorOf([&] { port.SetOpen(true); }), error);
+        QCOMPARE(errorOf([&] { port.SetOpen(true); }),
+                 error.replace("<ports>", QString::fromStdString(comPortsDir())));
         QVERIFY(!port.Open());
     }
 

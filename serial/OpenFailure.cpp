@@ -1,0 +1,78 @@
+#include "serial/OpenFailure.h"
+#include "serial/SerialError.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The device behind a ports-folder link, as the user knows it ("/dev/ttyUSB0"), also when
+// the link points to a device that is gone.
+QString shownDevice(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved))
+        return QString::fromLocal8Bit(resolved);
+    const ssize_t length = readlink(path.c_str(), resolved, sizeof resolved - 1);
+    if (length > 0)
+        return QString::fromLocal8Bit(resolved, length);
+    return QString::fromLocal8Bit(path.c_str());
+}
+
+// The group that may open the device; "dialout" (Debian's) when it cannot be told.
+QString deviceGroup(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || st.st_gid == 0)
+        return QStringLiteral("dialout");
+    const group* owner = getgrgid(st.st_gid);
+    return owner ? QString::fromLocal8Bit(owner->gr_name) : QStringLiteral("dialout");
+}
+
+QString failureText(int comNumber, const std::string& device, TOpenFailure failure, int error) {
+    const QString port = device.empty()
+                             ? QStringLiteral("COM%1").arg(comNumber)
+                             : QStringLiteral("COM%1 (%2)").arg(comNumber).arg(shownDevice(device));
+    switch (failure) {
+    case TOpenFailure::NotFound:
+        return QStringLiteral("Der COM-Port %1 ist nicht vorhanden.").arg(port);
+    case TOpenFailure::NoPermission:
+        return QStringLiteral("Keine Berechtigung für den COM-Port %1. Nehmen Sie Ihren Benutzer "
+                              "in die Gruppe „%2“ auf und melden Sie sich danach neu an.")
+            .arg(port, deviceGroup(device));
+    case TOpenFailure::InUse:
+        return QStringLiteral("Der COM-Port %1 wird bereits von einem anderen Programm verwendet.")
+            .arg(port);
+    case TOpenFailure::Settings:
+        return QStringLiteral("Der COM-Port %1 lässt sich nicht einstellen.").arg(port);
+    default:
+        return QStringLiteral("Der COM-Port %1 kann nicht geöffnet werden. %2")
+            .arg(port, SystemErrorText(error));
+    }
+}
+
+} // namespace
+
+TOpenFailure OpenFailureOf(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case ENOTDIR:
+        return TOpenFailure::NotFound;
+    case EACCES:
+    case EPERM:
+        return TOpenFailure::NoPermission;
+    case EBUSY:
+    case EWOULDBLOCK:
+        return TOpenFailure::InUse;
+    default:
+        return TOpenFailure::Other;
+    }
+}
+
+EPortOpenError::EPortOpenError(int comNumber, const std::string& device, TOpenFailure failure,
+                               int error)
+    : ESerialError(failureText(comNumber, device, failure, error)), failure_(failure) {}

@@ -1,0 +1,40 @@
+#include "SimProcess.h"
+
+#include "serial/ConfigHome.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QThread>
+
+SimProcess::SimProcess(int port, const QStringList& options) {
+    const QString entry =
+        QString::fromStdString(comPortsDir()) + QStringLiteral("/COM%1").arg(port);
+    QFile::remove(entry); // the entry of a killed simulator is left behind
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start(QStringLiteral(ZUVEX_SIM_EXE),
+                   QStringList{QStringLiteral("--port"), QString::number(port)} + options);
+    if (!process_.waitForStarted(5000))
+        return;
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired() && process_.state() == QProcess::Running) {
+        const QFileInfo link(entry);
+        if (link.exists()) { // a link to a pseudo-terminal that is there
+            device_ = link.symLinkTarget().toStdString();
+            return;
+        }
+        QThread::msleep(10);
+    }
+}
+
+SimProcess::~SimProcess() {
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    process_.terminate();
+    if (!process_.waitForFinished(5000))
+        kill();
+}
+
+void SimProcess::kill() {
+    process_.kill();
+    process_.waitForFinished(5000);
+}
