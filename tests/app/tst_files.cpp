@@ -1,4 +1,5 @@
 // Configuration files: save, open, the question about unsaved changes.
+#include "FailingWrites.h"
 #include "FileFaults.h"
 #include "ModalDriver.h"
 #include "TestHome.h"

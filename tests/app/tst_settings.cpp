@@ -1,4 +1,5 @@
 // Settings read at start-up and written back at close.
+#include "FailingWrites.h"
 #include "FileFaults.h"
 #include "ModalDriver.h"
 #include "TestHome.h"

@@ -9,8 +9,10 @@
 // XDG_CONFIG_DIRS points at an empty folder of system-wide defaults.
 class TestHome {
 public:
-    TestHome();
+    enum Ports { PortsFolder, NoPortsFolder }; // NoPortsFolder: COM ports numbered automatically
+    explicit TestHome(Ports ports = PortsFolder);
     ~TestHome();
+    QString root() const;               // <home>, the temporary folder
     QString configDir() const;          // <home>/zuvex910k
     QString registryPath() const;       // <home>/zuvex910k/registry.reg
     QString systemRegistryPath() const; // <system defaults>/zuvex910k/registry.reg

@@ -1,9 +1,9 @@
 // Each injected fault does what it says, and only that.
 #include "SimClient.h"
+#include "SimStart.h"
+#include "TestHome.h"
 #include "tools/SimState.h"
-#include "tools/ZuvexSim.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -25,7 +25,7 @@ std::chrono::milliseconds since(Clock::time_point t) {
 
 class TestSimFaults : public QObject {
     Q_OBJECT
-    QTemporaryDir home;
+    TestHome home;
     std::unique_ptr<ZuvexSim> sim;
     std::unique_ptr<SimClient> client;
 
@@ -55,16 +55,8 @@ class TestSimFaults : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(home.isValid());
-        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
-    }
     void init() {
-        SimOptions options;
-        options.restartMs = 100;
-        options.loadIdleMs = 500;
-        sim = std::make_unique<ZuvexSim>(options);
-        sim->start();
+        sim = startSim(simOptions(3, 100, 500));
         client = std::make_unique<SimClient>(sim->portPath());
         QVERIFY(client->isOpen());
     }

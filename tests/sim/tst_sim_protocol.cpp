@@ -1,10 +1,10 @@
 // The simulator answers each request of the protocol as the telephone system does.
 #include "SimClient.h"
+#include "SimStart.h"
+#include "TestHome.h"
 #include "tools/SimState.h"
-#include "tools/ZuvexSim.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -31,14 +31,13 @@ ConfigImage sampleImage() {
 
 class TestSimProtocol : public QObject {
     Q_OBJECT
-    QTemporaryDir home;
+    TestHome home;
     std::unique_ptr<ZuvexSim> sim;
     std::unique_ptr<SimClient> client;
 
     void startSim(SimOptions options = {}) {
         options.restartMs = 300;
-        sim = std::make_unique<ZuvexSim>(options);
-        sim->start();
+        sim = ::startSim(options);
         client = std::make_unique<SimClient>(sim->portPath());
         QVERIFY(client->isOpen());
     }
@@ -58,10 +57,6 @@ class TestSimProtocol : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(home.isValid());
-        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
-    }
     void init() { startSim(); }
     void cleanup() {
         client.reset();

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "config/ConfigImage.h"
+#include "tools/ZuvexSim.h"
+
+#include <memory>
+#include <optional>
+
+// Options for COM<port> that pause `restartMs` after a good write or firmware load and leave
+// loading mode after `loadIdleMs` without record bytes.
+zuvexsim::SimOptions simOptions(int port = 3, int restartMs = 300, int loadIdleMs = 1000);
+
+// A running simulator published as COM<options.port>, holding `image` when one is given.
+// Throws std::runtime_error like ZuvexSim::start().
+std::unique_ptr<zuvexsim::ZuvexSim> startSim(zuvexsim::SimOptions options = {},
+                                             const std::optional<ConfigImage>& image = {});
