@@ -91,7 +91,7 @@ private slots:
                 w->close();
                 QTest::mouseClick(dlg->Message->viewport(), Qt::LeftButton);
                 refusedEarly = w->isVisible();
-                QVERIFY(waitFor([&] { return ok->isEnabled(); }, 5000));
+                QVERIFY(QTest::qWaitFor([&] { return ok->isEnabled(); }, 5000));
                 linesAtEnd = dlg->Lines();
                 closedAt = clock.elapsed();
                 ok->click();

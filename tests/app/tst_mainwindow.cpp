@@ -151,7 +151,7 @@ private slots:
         QVERIFY(!form.Modified);
         ModalAnswer about("AboutBox", [](QWidget* w) { pressButton(w, "OKBtn"); });
         QTest::keyClick(&form, Qt::Key_I, Qt::ControlModifier);
-        QVERIFY(waitFor([&] { return about.seen(); }));
+        QVERIFY(QTest::qWaitFor([&] { return about.seen(); }));
         int prints = 0, pins = 0;
         form.PrintDialogProvider = [&](QPrinter&) {
             ++prints;
@@ -173,17 +173,18 @@ private slots:
         QVERIFY(info->toPlainText().startsWith("Externanschluss"));
         // the menu "Konfiguration" carries topic 8, the same text as topic 1
         form.MenuKonfiguration->popup(QPoint(0, 0));
-        QVERIFY(waitFor([&] { return info->toPlainText().startsWith("Konfigurationsprogramm"); }));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return info->toPlainText().startsWith("Konfigurationsprogramm"); }));
         form.MenuKonfiguration->setActiveAction(form.findChild<QAction*>("FileOpenItem"));
-        QVERIFY(waitFor([&] { return info->toPlainText().startsWith("Öffnen"); }));
+        QVERIFY(QTest::qWaitFor([&] { return info->toPlainText().startsWith("Öffnen"); }));
         form.MenuKonfiguration->close();
         // "Hilfe" and its item "&Info..." carry no topic number: the panel is emptied
         form.Help->ShowHelpTopic(2);
         form.MenuHilfe->popup(QPoint(0, 0));
-        QVERIFY(waitFor([&] { return info->toPlainText().isEmpty(); }));
+        QVERIFY(QTest::qWaitFor([&] { return info->toPlainText().isEmpty(); }));
         form.Help->ShowHelpTopic(2);
         form.MenuHilfe->setActiveAction(form.HelpAbout1);
-        QVERIFY(waitFor([&] { return info->toPlainText().isEmpty(); }));
+        QVERIFY(QTest::qWaitFor([&] { return info->toPlainText().isEmpty(); }));
         form.MenuHilfe->close();
     }
 

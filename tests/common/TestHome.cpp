@@ -58,8 +58,9 @@ QString TestHome::readRegistry() const {
     return QString::fromUtf8(f.readAll());
 }
 
-void TestHome::writeFile(const QString& name, const QByteArray& bytes) const {
+QString TestHome::writeFile(const QString& name, const QByteArray& bytes) const {
     QFile f(path(name));
-    f.open(QIODevice::WriteOnly);
-    f.write(bytes);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return {};
+    return f.fileName();
 }

@@ -22,7 +22,8 @@ public:
     void writeRegistry(const QString& valueLines, bool withKey = true) const;
     void writeRegistryAt(const QString& file, const QString& valueLines, bool withKey = true) const;
     QString readRegistry() const;
-    void writeFile(const QString& name, const QByteArray& bytes) const;
+    // Writes a scratch file; returns its path, or an empty string when it could not be written.
+    QString writeFile(const QString& name, const QByteArray& bytes) const;
 
 private:
     QTemporaryDir dir;

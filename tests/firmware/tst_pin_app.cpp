@@ -1,14 +1,13 @@
 // The PIN change from the main window against the simulated telephone system: every outcome
 // of the exchange after ENQ, the port choice, and the window usable again after each.
+#include "AppWithSim.h"
 #include "ModalDriver.h"
 #include "QtPool.h"
-#include "TestHome.h"
 #include "app/AppForm.h"
 #include "link/NeuePINDlg.h"
 #include "link/PortDialogs.h"
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
-#include "tools/ZuvexSim.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -38,11 +37,8 @@ const char Enq = 0x05;
 
 } // namespace
 
-class TestPinApp : public QObject {
+class TestPinApp : public QObject, AppWithSim {
     Q_OBJECT
-    std::unique_ptr<TestHome> home;
-    std::unique_ptr<ZuvexSim> sim;
-    std::unique_ptr<TAppForm> form;
     QTimer watch;
     bool portDialogShown = false;
     bool boxShown = false;       // the transfer box, as the exchange runs
@@ -57,12 +53,7 @@ class TestPinApp : public QObject {
 private slots:
     void initTestCase() { useOneQtPoolThread(); }
     void init() {
-        home = std::make_unique<TestHome>();
-        SimOptions options;
-        options.port = 3;
-        sim = std::make_unique<ZuvexSim>(options);
-        sim->start();
-        form = std::make_unique<TAppForm>();
+        openWindow(simOptions());
         portDialogShown = boxShown = windowDisabled = false;
         boxCaption.clear();
         boxLines.clear();
@@ -82,9 +73,7 @@ private slots:
     void cleanup() {
         watch.stop();
         watch.disconnect();
-        form.reset();
-        sim.reset();
-        home.reset();
+        closeWindow();
     }
 
     void changed() {
@@ -93,7 +82,7 @@ private slots:
         ModalAnswer pin("NeuePINDlg", enterPins("0000", "4711"));
         ModalAnswer result("ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
         form->NewPIN->trigger();
-        QVERIFY(waitFor([&] { return result.seen(); }));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }));
         QCOMPARE(result.caption, QStringLiteral("Neuer Sicherheitscode"));
         QCOMPARE(result.lines,
                  (QStringList{QString(), QStringLiteral("Der Sicherheitscode wurde geändert.")}));
@@ -103,7 +92,7 @@ private slots:
         QCOMPARE(boxCaption, QStringLiteral("Neuer Sicherheitscode"));
         QCOMPARE(boxLines, (QStringList{QString(), QStringLiteral("Übertragung läuft ...")}));
         QVERIFY(!portDialogShown);
-        QVERIFY(waitFor([&] { return exchangeEnded(); }));
+        QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
         QCOMPARE(form->LinkOperation, 3);
         QCOMPARE(form->PinMessage, (std::array<char, 5>{'5', '4', '7', '1', '1'}));
     }
@@ -156,12 +145,12 @@ private slots:
         ModalAnswer pin("NeuePINDlg", enterPins(oldPin, "4711"));
         ModalAnswer error("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
         form->NewPIN->trigger();
-        QVERIFY(waitFor([&] { return error.seen(); }));
+        QVERIFY(QTest::qWaitFor([&] { return error.seen(); }));
         QCOMPARE(error.caption, caption);
         QCOMPARE(error.lines, lines);
         QCOMPARE(sim->received(), sent);
         QCOMPARE(sim->pin(), std::string("0000"));
-        QVERIFY(waitFor([&] { return exchangeEnded(); }));
+        QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
     }
 
     // The device vanishing during the exchange: one error box, the window usable again.
@@ -173,7 +162,7 @@ private slots:
         ModalAnswer second(
             "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 2500);
         form->NewPIN->trigger();
-        QVERIFY(waitFor([&] { return error.seen(); }));
+        QVERIFY(QTest::qWaitFor([&] { return error.seen(); }));
         QCOMPARE(error.caption, QStringLiteral("Schnittstellenfehler"));
         QCOMPARE(error.lines, (QStringList{QStringLiteral("Fehler!"), PortLostText(3)}));
         QTest::qWait(1000); // longer than the exchange's time-out
@@ -194,9 +183,9 @@ private slots:
         ModalAnswer pin("NeuePINDlg", enterPins("0000", "1357"));
         ModalAnswer result("ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
         form->NewPIN->trigger();
-        QVERIFY(waitFor([&] { return result.seen(); }));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }));
         QCOMPARE(sim->pin(), std::string("1357"));
-        QVERIFY(waitFor([&] { return exchangeEnded(); }));
+        QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
     }
 
     // No port in use: the free ports are offered; the chosen one is used.
@@ -211,11 +200,11 @@ private slots:
         });
         ModalAnswer result("ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
         form->NewPIN->trigger();
-        QVERIFY(waitFor([&] { return result.seen(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
         QVERIFY(port.seen());
         QCOMPARE(form->UsedComPort, quint16(3));
         QCOMPARE(sim->pin(), std::string("2468"));
-        QVERIFY(waitFor([&] { return exchangeEnded(); }));
+        QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
     }
 
     // Nothing is sent when the dialog or the port choice is cancelled, or no port is free.

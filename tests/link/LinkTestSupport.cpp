@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QTest>
 #include <QThreadPool>
 #include <QWidget>
 
@@ -41,7 +42,7 @@ EditorSettings sampleSettingsAfterRead() {
 
 void pressWhenEnabled(QWidget* dialog, const char* button, int timeoutMs) {
     auto* b = dialog->findChild<QAbstractButton*>(QString::fromLatin1(button));
-    if (!b || !waitFor([&] { return b->isEnabled(); }, timeoutMs))
+    if (!b || !QTest::qWaitFor([&] { return b->isEnabled(); }, timeoutMs))
         qWarning("pressWhenEnabled: %s never enabled", button);
     pressButton(dialog, QString::fromLatin1(button));
 }
@@ -50,7 +51,7 @@ bool readConfiguration(TAppForm& form, int timeoutMs) {
     ModalAnswer result(
         "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, timeoutMs);
     form.Download->trigger();
-    return waitFor([&] { return result.seen(); }, timeoutMs) &&
+    return QTest::qWaitFor([&] { return result.seen(); }, timeoutMs) &&
            result.caption == QStringLiteral("Konfiguration Auslesen") &&
            result.lines ==
                QStringList({QString(), "Das Auslesen der Konfiguration war erfolgreich."});

@@ -85,7 +85,7 @@ private slots:
         QVERIFY(readConfiguration(form));
         QCOMPARE(com2->received(), std::string("R0000,3c\r")); // no identification first
         QCOMPARE(com3->received(), std::string());
-        QVERIFY(waitFor([&] { return form.Image == sampleImage(); }));
+        QVERIFY(QTest::qWaitFor([&] { return form.Image == sampleImage(); }));
     }
 
     // Cancelling changes nothing; the scan leaves the port closed and the port in use kept.

@@ -77,7 +77,7 @@ private slots:
         ModalAnswer result(
             "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
         form.show();
-        QVERIFY(waitFor([&] { return result.seen(); }, 15000));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 15000));
         QCOMPARE(result.caption, QStringLiteral("Konfiguration Auslesen"));
         QCOMPARE(result.lines,
                  QStringList({QString(), "Das Auslesen der Konfiguration war erfolgreich."}));
@@ -93,7 +93,8 @@ private slots:
         QCOMPARE(form.DeviceText, form.StatusPanel0->text());
         QCOMPARE(form.UsedComPort, quint16(3));
         // the editor takes the image once the result box has closed, with the door rule
-        QVERIFY(waitFor([&] { return form.Editor->ReadSettings() == sampleSettingsAfterRead(); }));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return form.Editor->ReadSettings() == sampleSettingsAfterRead(); }));
         QCOMPARE(form.Image, sampleImage());
         QVERIFY(!form.Modified);
         QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
@@ -203,7 +204,7 @@ private slots:
         form.show();
         QVERIFY(none.seen());
         if (searchesAgain) {
-            QVERIFY(waitFor([&] { return result->seen(); }, 10000));
+            QVERIFY(QTest::qWaitFor([&] { return result->seen(); }, 10000));
             QCOMPARE(form.UsedComPort, quint16(1));
             QCOMPARE(sim->received(), std::string("T\rV\rR0000,3c\r"));
             QCOMPARE(watch.labels,
@@ -264,7 +265,7 @@ private slots:
             "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
         form.show();
         QVERIFY(search.seen());
-        QVERIFY(waitFor([&] { return result.seen(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
         QCOMPARE(form.UsedComPort, quint16(2));
     }
 
@@ -289,7 +290,7 @@ private slots:
         ModalAnswer result(
             "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
         form.show();
-        const bool read = waitFor([&] { return result.seen(); }, 10000);
+        const bool read = QTest::qWaitFor([&] { return result.seen(); }, 10000);
         SetSerialPortLister({});
         QVERIFY(none.seen());
         QVERIFY(read);
@@ -356,7 +357,7 @@ private slots:
         ModalAnswer result(
             "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
         form.show();
-        QVERIFY(waitFor([&] { return result.seen(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
         QCOMPARE(result.caption, QStringLiteral("Konfiguration Auslesen"));
         QCOMPARE(gone.received(), std::string("T"));
         QCOMPARE(form.UsedComPort, quint16(2));
@@ -393,7 +394,7 @@ private slots:
         ModalAnswer result(
             "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
         form.show();
-        QVERIFY(waitFor([&] { return result.seen(); }, 15000));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 15000));
         QVERIFY(killed);
         QVERIFY(none.seen());
         QCOMPARE(leftOpen, 0);

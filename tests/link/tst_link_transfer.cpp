@@ -57,7 +57,7 @@ private slots:
         sim->start();
         form = std::make_unique<TAppForm>();
         QVERIFY(readConfiguration(*form));
-        QVERIFY(waitFor([&] { return !form->Modified && form->Image == sampleImage(); }));
+        QVERIFY(QTest::qWaitFor([&] { return !form->Modified && form->Image == sampleImage(); }));
         sim->clearTraffic();
     }
 
@@ -80,7 +80,7 @@ private slots:
         QVERIFY(readConfiguration(*form));
         QCOMPARE(sim->received(), std::string("R0000,3c\r"));
         QVERIFY(!boxShown);
-        QVERIFY(waitFor([&] { return form->Image == other; }));
+        QVERIFY(QTest::qWaitFor([&] { return form->Image == other; }));
         QVERIFY(transferEnded());
     }
 
@@ -93,14 +93,14 @@ private slots:
         sim->setCorruptReadChecksum(true);
         ModalAnswer error("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
         form->Download->trigger();
-        QVERIFY(waitFor([&] { return error.seen(); }));
+        QVERIFY(QTest::qWaitFor([&] { return error.seen(); }));
         QCOMPARE(error.caption, readError().caption);
         QCOMPARE(error.lines, readError().lines);
         QCOMPARE(form->Image, sampleImage());
         QCOMPARE(form->Editor->ReadSettings(), shown);
         QCOMPARE(form->windowTitle(), title);
         QVERIFY(form->Modified);
-        QVERIFY(waitFor([&] { return transferEnded(); }));
+        QVERIFY(QTest::qWaitFor([&] { return transferEnded(); }));
     }
 
     // Every byte after the previous acknowledgement; the result box holds for 2.7 s.
@@ -126,8 +126,8 @@ private slots:
         QCOMPARE(form->UpDownLoad->windowTitle(), QStringLiteral("Konfiguration programmieren"));
         QCOMPARE(form->UpDownLoad->Lines(), QStringList({QString(), "Übertragung läuft ..."}));
         QVERIFY(!form->isEnabled());
-        QVERIFY(waitFor([&] { return result.seen(); }, 10000));
-        QVERIFY(waitFor([&] { return heldMs > 0; }, 6000));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return heldMs > 0; }, 6000));
 
         ConfigImage expected = sampleImage();
         EditorSettings settings = sampleSettingsAfterRead();
@@ -141,7 +141,7 @@ private slots:
         for (int i = 0; i < 61; ++i)
             alternating += "RS";
         QCOMPARE(directions(), alternating);
-        QVERIFY(waitFor([&] { return sim->image() == expected; }));
+        QVERIFY(QTest::qWaitFor([&] { return sim->image() == expected; }));
 
         QCOMPARE(result.caption, QStringLiteral("Konfiguration Programmieren"));
         QCOMPARE(result.lines,
@@ -190,11 +190,11 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         form->Upload->trigger();
-        QVERIFY(waitFor([&] { return error.seen(); }, 8000));
+        QVERIFY(QTest::qWaitFor([&] { return error.seen(); }, 8000));
         const ErrorBox expected = timeout ? timeoutError() : writeError();
         QCOMPARE(error.caption, expected.caption);
         QCOMPARE(error.lines, expected.lines);
-        QVERIFY(waitFor([&] { return transferEnded(); }));
+        QVERIFY(QTest::qWaitFor([&] { return transferEnded(); }));
         QTest::qWait(timeout ? 800 : 300); // a late acknowledgement sends nothing more
         QCOMPARE(sim->received().size(), std::size_t(9 + at + 1));
         QVERIFY(QApplication::activeModalWidget() == nullptr);
@@ -211,8 +211,8 @@ private slots:
         ModalAnswer result(
             "ProgErgebnisDialog", [](QWidget* w) { pressWhenEnabled(w, "OKBtn"); }, 10000);
         form->Upload->trigger();
-        QVERIFY(waitFor([&] { return result.seen(); }, 10000));
-        QVERIFY(waitFor([&] { return transferEnded(); }, 6000));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return transferEnded(); }, 6000));
     }
 
     void warningWhenNoPortRings_data() {
@@ -251,7 +251,7 @@ private slots:
             QVERIFY(form->isEnabled());
             return;
         }
-        QVERIFY(waitFor([&] { return result->seen(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return result->seen(); }, 10000));
         QCOMPARE(sim->received().size(), std::size_t(9 + 61));
     }
 
@@ -262,10 +262,10 @@ private slots:
             "ProgErgebnisDialog", [](QWidget* w) { pressWhenEnabled(w, "OKBtn"); }, 10000);
         form->Werkseinstellung->trigger();
         QVERIFY(question.seen());
-        QVERIFY(waitFor([&] { return result.seen(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
         ConfigImage expected = sampleImage();
         encodeImage(factorySettings(), expected);
-        QVERIFY(waitFor([&] { return sim->image() == expected; }));
+        QVERIFY(QTest::qWaitFor([&] { return sim->image() == expected; }));
         QCOMPARE(sim->received(), "W0000,3c\r" + bytesOf(expected) + char(imageChecksum(expected)));
     }
 
@@ -273,7 +273,7 @@ private slots:
     void cancelStopsTheWrite() {
         sim->setAckDelay(60);
         form->Upload->trigger();
-        QVERIFY(waitFor([&] { return sim->received().size() >= 9 + 5; }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return sim->received().size() >= 9 + 5; }, 3000));
         QVERIFY(!form->isEnabled());
         pressButton(form->UpDownLoad.get(), "CancelBtn");
         QVERIFY(!form->UpDownLoad->isVisible());
@@ -304,7 +304,7 @@ private slots:
             // "T\r", "V\r" and "R0000,3c\r" of the start-up read came first
             sim->setHangUpAfter(long(13 + (flow == 1 ? 9 + 30 : 4)));
             (flow == 1 ? form->Upload : form->Download)->trigger();
-            QVERIFY(waitFor([&] { return error.seen(); }, 8000));
+            QVERIFY(QTest::qWaitFor([&] { return error.seen(); }, 8000));
             QCOMPARE(error.caption, lostError(3).caption);
             QCOMPARE(error.lines, lostError(3).lines);
         }
@@ -333,7 +333,7 @@ private slots:
         ModalAnswer second(
             "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 3000);
         form->Download->trigger();
-        QVERIFY(waitFor([&] { return refused.seen(); }, 8000));
+        QVERIFY(QTest::qWaitFor([&] { return refused.seen(); }, 8000));
         QCOMPARE(refused.lines, QStringList{"Die Sendewarteschlange des COM-Ports ist voll."});
         QTest::qWait(1300); // longer than the read's time-out
         QVERIFY(!second.seen());
