@@ -28,7 +28,7 @@ private slots:
 
     void escapingFailureShownAndLoopGoesOn() {
         Thrower thrower;
-        ModalAnswer box("ApplicationErrorBox", [](QWidget* w) { pressButton(w, "OK"); });
+        ModalAnswer box("ApplicationErrorBox", press("OK"));
         QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
         QVERIFY(QTest::qWaitFor([&] { return box.seen(); }));
         QCOMPARE(box.caption, QStringLiteral("Zuvex 910k Konfigurator"));

@@ -125,7 +125,7 @@ private slots:
     }
 
     void aboutBox() {
-        ModalAnswer a("AboutBox", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer a("AboutBox", press("OKBtn"));
         form->HelpAbout1->trigger();
         QVERIFY(a.seen());
         QCOMPARE(a.caption, QStringLiteral("Info"));

@@ -110,7 +110,7 @@ private slots:
         dlg.answers << home.path("in.zcf") << home.path("out.zcf");
         form.FileDialogProvider = dlg.provider();
         form.MarkModified();
-        ModalAnswer ask("HinweisBox", [](QWidget* w) { pressButton(w, "NoBtn"); });
+        ModalAnswer ask("HinweisBox", press("NoBtn"));
         form.FileOpen1Execute();
         QVERIFY(ask.seen());
         QCOMPARE(dlg.requests.first().fileName, QStringLiteral("*.zcf"));
@@ -144,7 +144,7 @@ private slots:
         FakeDialog dlg;
         dlg.answers << home.path("short.zcf");
         form.FileDialogProvider = dlg.provider();
-        ModalAnswer err("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer err("ErrorDialog", press("OKBtn"));
         form.OpenConfiguration();
         QVERIFY(err.seen());
         QCOMPARE(err.caption, QStringLiteral("Fehler bei Dateizugriff"));
@@ -174,7 +174,7 @@ private slots:
         // a target that cannot be created: error, -1, previous state kept
         box(form, "CBarb22")->click();
         form.CurrentFile = home.path("missing-dir/a.zcf");
-        ModalAnswer err("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer err("ErrorDialog", press("OKBtn"));
         QCOMPARE(form.SaveConfiguration(), -1);
         QVERIFY(err.seen());
         QCOMPARE(err.lines, (QStringList{"Fehler!", "Die Datei konnte nicht geöffnet werden."}));
@@ -194,7 +194,7 @@ private slots:
         // a folder where nothing can be written (also for root: it is a file, not a folder)
         box(form, "CBarb21")->click();
         form.CurrentFile = home.path("ro/keep.zcf/x.zcf");
-        ModalAnswer err("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer err("ErrorDialog", press("OKBtn"));
         QCOMPARE(form.SaveConfiguration(), -1);
         QVERIFY(err.seen());
         QCOMPARE(readAll(dir + "/keep.zcf"), before);
@@ -355,7 +355,7 @@ private slots:
         FakeDialog dlg;
         dlg.answers << home.path("nope/x.zcf");
         form.FileDialogProvider = dlg.provider();
-        ModalAnswer err("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer err("ErrorDialog", press("OKBtn"));
         QCOMPARE(form.SaveConfigurationAs(), -1);
         QVERIFY(err.seen());
         QCOMPARE(err.lines,
@@ -385,7 +385,7 @@ private slots:
         FakeDialog dlg;
         form.FileDialogProvider = dlg.provider();
         {
-            ModalAnswer ask("HinweisBox", [](QWidget* w) { pressButton(w, "YesBtn"); });
+            ModalAnswer ask("HinweisBox", press("YesBtn"));
             form.FileNew1Execute();
             QVERIFY(ask.seen());
             QCOMPARE(ask.caption, QStringLiteral("Hinweis"));
@@ -396,7 +396,7 @@ private slots:
         QVERIFY(form.Modified);
         QVERIFY(!box(form, "CBarb21")->isChecked()); // no new configuration happened
         {
-            ModalAnswer ask("HinweisBox", [](QWidget* w) { pressButton(w, "YesBtn"); });
+            ModalAnswer ask("HinweisBox", press("YesBtn"));
             QVERIFY(!form.close());
             QVERIFY(ask.seen());
             QCOMPARE(ask.lines.last(),
@@ -405,7 +405,7 @@ private slots:
         QVERIFY(form.Modified);
         // Open stops as well: no open dialog after the save dialog
         {
-            ModalAnswer ask("HinweisBox", [](QWidget* w) { pressButton(w, "YesBtn"); });
+            ModalAnswer ask("HinweisBox", press("YesBtn"));
             form.FileOpen1Execute();
             QVERIFY(ask.seen());
         }
@@ -424,7 +424,7 @@ private slots:
         QVERIFY(dlg.requests.isEmpty());
         box(form, "CBarb21")->click();
         {
-            ModalAnswer ask("HinweisBox", [](QWidget* w) { pressButton(w, "CancelBtn"); });
+            ModalAnswer ask("HinweisBox", press("CancelBtn"));
             form.FileNew1Execute();
             QVERIFY(ask.seen());
             QVERIFY(form.Modified);
@@ -437,7 +437,7 @@ private slots:
             QVERIFY(form.Modified);
         }
         {
-            ModalAnswer ask("HinweisBox", [](QWidget* w) { pressButton(w, "YesBtn"); });
+            ModalAnswer ask("HinweisBox", press("YesBtn"));
             form.FileNew1Execute();
             QVERIFY(ask.seen());
         }

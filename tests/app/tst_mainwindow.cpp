@@ -76,7 +76,7 @@ private slots:
     void layout() {
         TAppForm form;
         // no COM port exists: the start-up search ends in the no-device dialog
-        ModalAnswer offline("KeineAnlageDlg", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer offline("KeineAnlageDlg", press("OKBtn"));
         form.show();
         QVERIFY(offline.seen());
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -139,7 +139,7 @@ private slots:
 
     void keys() {
         TAppForm form;
-        ModalAnswer offline("KeineAnlageDlg", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer offline("KeineAnlageDlg", press("OKBtn"));
         form.show();
         QVERIFY(offline.seen());
         form.activateWindow();
@@ -149,7 +149,7 @@ private slots:
         QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(saves, 1); // reached, and does nothing
         QVERIFY(!form.Modified);
-        ModalAnswer about("AboutBox", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer about("AboutBox", press("OKBtn"));
         QTest::keyClick(&form, Qt::Key_I, Qt::ControlModifier);
         QVERIFY(QTest::qWaitFor([&] { return about.seen(); }));
         int prints = 0, pins = 0;
@@ -191,7 +191,7 @@ private slots:
     void factoryResetAnsweredNoChangesNothing() {
         TAppForm form;
         form.findChild<QCheckBox*>("CBarb21")->click();
-        ModalAnswer q("WerkseinstellungQuestion", [](QWidget* w) { pressButton(w, "&Nein"); });
+        ModalAnswer q("WerkseinstellungQuestion", press("&Nein"));
         form.Werkseinstellung->trigger();
         QVERIFY(q.seen());
         QCOMPARE(q.caption, QStringLiteral("Warnung"));

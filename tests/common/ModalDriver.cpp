@@ -97,6 +97,10 @@ void pressButton(QWidget* dialog, const QString& name) {
     qWarning("pressButton: no button %s", qPrintable(name));
 }
 
+std::function<void(QWidget*)> press(const QString& name) {
+    return [name](QWidget* dialog) { pressButton(dialog, name); };
+}
+
 int runDialog(QDialog* dialog, const std::function<void()>& steps,
               const std::function<bool()>& mayClose) {
     bool done = false;

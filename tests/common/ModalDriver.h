@@ -35,6 +35,9 @@ private:
 // whose text is `name`).
 void pressButton(QWidget* dialog, const QString& name);
 
+// An answer that presses the button `name` (as pressButton does).
+std::function<void(QWidget*)> press(const QString& name);
+
 // Shows `dialog` modally and returns its result; `steps` run inside its modal loop once it is
 // the active modal window. A dialog still open after them is rejected, unless `mayClose`
 // says no (for example while a transfer runs).

@@ -2,9 +2,8 @@
 
 #include "serial/ConfigHome.h"
 
-#include <QDeadlineTimer>
 #include <QFileInfo>
-#include <QThread>
+#include <QTest>
 
 SimProcess::SimProcess(int port, const QStringList& options) {
     const QString entry =
@@ -15,15 +14,11 @@ SimProcess::SimProcess(int port, const QStringList& options) {
                    QStringList{QStringLiteral("--port"), QString::number(port)} + options);
     if (!process_.waitForStarted(5000))
         return;
-    QDeadlineTimer deadline(5000);
-    while (!deadline.hasExpired() && process_.state() == QProcess::Running) {
-        const QFileInfo link(entry);
-        if (link.exists()) { // a link to a pseudo-terminal that is there
-            device_ = link.symLinkTarget().toStdString();
-            return;
-        }
-        QThread::msleep(10);
-    }
+    // live: a link to a pseudo-terminal that is there
+    auto live = [&] { return QFileInfo::exists(entry); };
+    auto ended = [&] { return process_.state() != QProcess::Running; };
+    if (QTest::qWaitFor([&] { return live() || ended(); }, 5000) && !ended())
+        device_ = QFileInfo(entry).symLinkTarget().toStdString();
 }
 
 SimProcess::~SimProcess() {

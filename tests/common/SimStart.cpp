@@ -16,3 +16,14 @@ std::unique_ptr<zuvexsim::ZuvexSim> startSim(zuvexsim::SimOptions options,
     sim->start();
     return sim;
 }
+
+bool SimFixture::startWithClient(zuvexsim::SimOptions options) {
+    sim = startSim(std::move(options));
+    client = std::make_unique<SimClient>(sim->portPath());
+    return client->isOpen();
+}
+
+void SimFixture::stopAll() {
+    client.reset();
+    sim.reset();
+}

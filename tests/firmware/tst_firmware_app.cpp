@@ -89,10 +89,8 @@ private slots:
                 offered << list->itemText(i);
             pressButton(w, "OKBtn");
         });
-        ModalAnswer loaded(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
-        ModalAnswer read(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
+        ModalAnswer loaded("ErgebnisDialog", press("OKBtn"), 15000);
+        ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
         form->NeueFirmware1->trigger();
         QVERIFY(QTest::qWaitFor([&] { return read.seen(); }, 20000));
         QCOMPARE(offered, QStringList{QStringLiteral("COM3")});
@@ -120,10 +118,8 @@ private slots:
                            unsigned(ReplyKind::LoadPrompt) | unsigned(ReplyKind::LoadReady));
         form->UsedComPort = 3;
         ModalAnswer firmware("FirmwareDlg", startWithSample);
-        ModalAnswer loaded(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
-        ModalAnswer read(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
+        ModalAnswer loaded("ErgebnisDialog", press("OKBtn"), 15000);
+        ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
         form->NeueFirmware1->trigger();
         QVERIFY(QTest::qWaitFor([&] { return read.seen(); }, 20000));
         QCOMPARE(loaded.caption, QStringLiteral("Neue Firmware"));
@@ -152,8 +148,7 @@ private slots:
         int leftOpen = -1;
         std::unique_ptr<SimProcess> back;
         ModalAnswer firmware("FirmwareDlg", startWithSample);
-        ModalAnswer error(
-            "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
+        ModalAnswer error("ErrorDialog", press("OKBtn"), 15000);
         ModalAnswer none(
             "KeineAnlageDlg",
             [&](QWidget* w) {
@@ -162,8 +157,7 @@ private slots:
                 pressButton(w, "CancelBtn");
             },
             15000);
-        ModalAnswer read(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
+        ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
         form->NeueFirmware1->trigger();
         QVERIFY(QTest::qWaitFor([&] { return read.seen(); }, 30000));
         QVERIFY(killed);
@@ -274,9 +268,8 @@ private slots:
         });
         std::unique_ptr<ModalAnswer> choice;
         if (situation == 1)
-            choice = std::make_unique<ModalAnswer>("WaehleComPortDlg",
-                                                   [](QWidget* w) { pressButton(w, "CancelBtn"); });
-        ModalAnswer box("WarningBox", [](QWidget* w) { pressButton(w, "OK"); });
+            choice = std::make_unique<ModalAnswer>("WaehleComPortDlg", press("CancelBtn"));
+        ModalAnswer box("WarningBox", press("OK"));
         form->NeueFirmware1->trigger();
         QVERIFY(box.seen());
         QCOMPARE(box.caption, QStringLiteral("Warnung"));

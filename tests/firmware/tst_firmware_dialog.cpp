@@ -33,10 +33,8 @@ QString sampleFirmware() {
 
 } // namespace
 
-class TestFirmwareDialog : public QObject {
+class TestFirmwareDialog : public QObject, SimFixture {
     Q_OBJECT
-    TestHome home;
-    std::unique_ptr<ZuvexSim> sim;
     std::unique_ptr<TFirmwareDlg> dlg;
     int starts = 0;
     int cancels = 0;

@@ -26,10 +26,8 @@ struct Report {
 
 } // namespace
 
-class TestFirmwareTransfer : public QObject {
+class TestFirmwareTransfer : public QObject, SimFixture {
     Q_OBJECT
-    TestHome home;
-    std::unique_ptr<ZuvexSim> sim;
     std::vector<int> sleeps;
     std::vector<int> progress;
     std::vector<Report> reports;

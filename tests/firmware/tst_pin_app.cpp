@@ -80,7 +80,7 @@ private slots:
         form->UsedComPort = 3; // a port in use: no port dialog, ENQ at once
         sim->setAckDelay(40);  // long enough to see the transfer box
         ModalAnswer pin("NeuePINDlg", enterPins("0000", "4711"));
-        ModalAnswer result("ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer result("ErgebnisDialog", press("OKBtn"));
         form->NewPIN->trigger();
         QVERIFY(QTest::qWaitFor([&] { return result.seen(); }));
         QCOMPARE(result.caption, QStringLiteral("Neuer Sicherheitscode"));
@@ -143,7 +143,7 @@ private slots:
         sim->setPinFault(fault);
         form->UsedComPort = 3;
         ModalAnswer pin("NeuePINDlg", enterPins(oldPin, "4711"));
-        ModalAnswer error("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer error("ErrorDialog", press("OKBtn"));
         form->NewPIN->trigger();
         QVERIFY(QTest::qWaitFor([&] { return error.seen(); }));
         QCOMPARE(error.caption, caption);
@@ -158,9 +158,8 @@ private slots:
         sim->setHangUpAfter(3); // ENQ and two digits of the old PIN
         form->UsedComPort = 3;
         ModalAnswer pin("NeuePINDlg", enterPins("0000", "4711"));
-        ModalAnswer error("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
-        ModalAnswer second(
-            "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 2500);
+        ModalAnswer error("ErrorDialog", press("OKBtn"));
+        ModalAnswer second("ErrorDialog", press("OKBtn"), 2500);
         form->NewPIN->trigger();
         QVERIFY(QTest::qWaitFor([&] { return error.seen(); }));
         QCOMPARE(error.caption, QStringLiteral("Schnittstellenfehler"));
@@ -181,7 +180,7 @@ private slots:
         sim->setPinFault(fault);
         form->UsedComPort = 3;
         ModalAnswer pin("NeuePINDlg", enterPins("0000", "1357"));
-        ModalAnswer result("ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer result("ErgebnisDialog", press("OKBtn"));
         form->NewPIN->trigger();
         QVERIFY(QTest::qWaitFor([&] { return result.seen(); }));
         QCOMPARE(sim->pin(), std::string("1357"));
@@ -198,7 +197,7 @@ private slots:
             dlg->COMBtn[2]->click();
             pressButton(w, "OKBtn");
         });
-        ModalAnswer result("ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer result("ErgebnisDialog", press("OKBtn"));
         form->NewPIN->trigger();
         QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
         QVERIFY(port.seen());
@@ -219,17 +218,14 @@ private slots:
         if (situation == 2)
             sim->stop();
         ModalAnswer pin("NeuePINDlg", situation == 0
-                                          ? std::function<void(QWidget*)>(
-                                                [](QWidget* w) { pressButton(w, "CancelBtn"); })
+                                          ? std::function<void(QWidget*)>(press("CancelBtn"))
                                           : enterPins("0000", "4711"));
         std::unique_ptr<ModalAnswer> port;
         std::unique_ptr<ModalAnswer> error;
         if (situation == 1)
-            port = std::make_unique<ModalAnswer>("PortDialog",
-                                                 [](QWidget* w) { pressButton(w, "CancelBtn"); });
+            port = std::make_unique<ModalAnswer>("PortDialog", press("CancelBtn"));
         if (situation == 2)
-            error = std::make_unique<ModalAnswer>("ErrorDialog",
-                                                  [](QWidget* w) { pressButton(w, "OKBtn"); });
+            error = std::make_unique<ModalAnswer>("ErrorDialog", press("OKBtn"));
         form->NewPIN->trigger();
         QVERIFY(pin.seen());
         if (port)

@@ -3,7 +3,6 @@
 
 #include "ModalDriver.h"
 #include "app/AppForm.h"
-#include "tools/ZuvexSim.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -40,6 +39,10 @@ EditorSettings sampleSettingsAfterRead() {
     return s;
 }
 
+std::unique_ptr<zuvexsim::ZuvexSim> startSim(int port, const ConfigImage& image) {
+    return startSim(simOptions(port), image);
+}
+
 void pressWhenEnabled(QWidget* dialog, const char* button, int timeoutMs) {
     auto* b = dialog->findChild<QAbstractButton*>(QString::fromLatin1(button));
     if (!b || !QTest::qWaitFor([&] { return b->isEnabled(); }, timeoutMs))
@@ -48,8 +51,7 @@ void pressWhenEnabled(QWidget* dialog, const char* button, int timeoutMs) {
 }
 
 bool readConfiguration(TAppForm& form, int timeoutMs) {
-    ModalAnswer result(
-        "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, timeoutMs);
+    ModalAnswer result("ErgebnisDialog", press("OKBtn"), timeoutMs);
     form.Download->trigger();
     return QTest::qWaitFor([&] { return result.seen(); }, timeoutMs) &&
            result.caption == QStringLiteral("Konfiguration Auslesen") &&

@@ -11,7 +11,6 @@
 #include "serial/ComPortMap.h"
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
-#include "tools/ZuvexSim.h"
 
 #include <QDir>
 #include <optional>
@@ -49,15 +48,6 @@ struct SearchWatch {
     }
 };
 
-std::unique_ptr<ZuvexSim> startSim(int port, const ConfigImage& image = sampleImage()) {
-    SimOptions options;
-    options.port = port;
-    auto sim = std::make_unique<ZuvexSim>(options);
-    sim->setImage(image);
-    sim->start();
-    return sim;
-}
-
 } // namespace
 
 class TestLinkSearch : public QObject {
@@ -74,8 +64,7 @@ private slots:
         auto sim = startSim(3);
         TAppForm form;
         SearchWatch watch(form);
-        ModalAnswer result(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
+        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 15000);
         form.show();
         QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 15000));
         QCOMPARE(result.caption, QStringLiteral("Konfiguration Auslesen"));
@@ -145,7 +134,7 @@ private slots:
         TestHome home;
         TAppForm form;
         SearchWatch watch(form);
-        ModalAnswer none("KeineAnlageDlg", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer none("KeineAnlageDlg", press("OKBtn"));
         form.show();
         QVERIFY(none.seen()); // answered within the first showing
         QCOMPARE(none.caption, QStringLiteral("Keine Zuvex 910k gefunden"));
@@ -199,8 +188,7 @@ private slots:
             10000);
         std::unique_ptr<ModalAnswer> result;
         if (searchesAgain)
-            result = std::make_unique<ModalAnswer>(
-                "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
+            result = std::make_unique<ModalAnswer>("ErgebnisDialog", press("OKBtn"), 10000);
         form.show();
         QVERIFY(none.seen());
         if (searchesAgain) {
@@ -233,7 +221,7 @@ private slots:
                 sim->setSilent(true);
             judge(sender, data, size);
         };
-        ModalAnswer timeout("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer timeout("ErrorDialog", press("OKBtn"));
         bool stuck = false; // the search dialog left open after the box
         QTimer rescue;
         rescue.callOnTimeout(
@@ -261,8 +249,7 @@ private slots:
         auto sim = startSim(2);
         TAppForm form;
         ModalAnswer search("SuchenDlg", [](QWidget* w) { w->close(); });
-        ModalAnswer result(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
+        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 10000);
         form.show();
         QVERIFY(search.seen());
         QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
@@ -287,8 +274,7 @@ private slots:
                              TPortKind::Adapter, false});
             pressButton(w, "CancelBtn");
         });
-        ModalAnswer result(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
+        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 10000);
         form.show();
         const bool read = QTest::qWaitFor([&] { return result.seen(); }, 10000);
         SetSerialPortLister({});
@@ -354,8 +340,7 @@ private slots:
         gone.start();
         auto sim = startSim(2);
         TAppForm form;
-        ModalAnswer result(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
+        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 10000);
         form.show();
         QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
         QCOMPARE(result.caption, QStringLiteral("Konfiguration Auslesen"));
@@ -391,8 +376,7 @@ private slots:
                 pressButton(w, "CancelBtn");
             },
             10000);
-        ModalAnswer result(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
+        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 10000);
         form.show();
         QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 15000));
         QVERIFY(killed);

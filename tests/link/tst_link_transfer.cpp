@@ -1,12 +1,11 @@
 // Reading and writing the configuration image against the simulator, every failure path.
+#include "AppWithSim.h"
 #include "LinkTestSupport.h"
 #include "ModalDriver.h"
-#include "TestHome.h"
 #include "app/AppForm.h"
 #include "config/EditorPages.h"
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
-#include "tools/ZuvexSim.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,11 +18,8 @@
 using namespace zuvexsim;
 Q_DECLARE_METATYPE(zuvexsim::AckFault::Kind)
 
-class TestLinkTransfer : public QObject {
+class TestLinkTransfer : public QObject, AppWithSim {
     Q_OBJECT
-    std::unique_ptr<TestHome> home;
-    std::unique_ptr<ZuvexSim> sim;
-    std::unique_ptr<TAppForm> form;
 
     QCheckBox* box(const char* name) { return form->findChild<QCheckBox*>(name); }
 
@@ -49,23 +45,13 @@ private slots:
     void initTestCase() { useOneQtPoolThread(); }
 
     void init() {
-        home = std::make_unique<TestHome>();
-        SimOptions options;
-        options.port = 3;
-        sim = std::make_unique<ZuvexSim>(options);
-        sim->setImage(sampleImage());
-        sim->start();
-        form = std::make_unique<TAppForm>();
+        openWindow(simOptions(), sampleImage());
         QVERIFY(readConfiguration(*form));
         QVERIFY(QTest::qWaitFor([&] { return !form->Modified && form->Image == sampleImage(); }));
         sim->clearTraffic();
     }
 
-    void cleanup() {
-        form.reset();
-        sim.reset();
-        home.reset();
-    }
+    void cleanup() { closeWindow(); }
 
     // A read on the port in use goes straight to its command and shows no transfer box.
     void readOnKnownPort() {
@@ -91,7 +77,7 @@ private slots:
         const EditorSettings shown = form->Editor->ReadSettings();
         sim->setImage(ConfigImage{});
         sim->setCorruptReadChecksum(true);
-        ModalAnswer error("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer error("ErrorDialog", press("OKBtn"));
         form->Download->trigger();
         QVERIFY(QTest::qWaitFor([&] { return error.seen(); }));
         QCOMPARE(error.caption, readError().caption);
@@ -185,8 +171,7 @@ private slots:
         fault.lateMs = lateMs;
         sim->setWriteFault(fault);
         const ConfigImage before = sim->image();
-        ModalAnswer error(
-            "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 8000);
+        ModalAnswer error("ErrorDialog", press("OKBtn"), 8000);
         QElapsedTimer clock;
         clock.start();
         form->Upload->trigger();
@@ -257,7 +242,7 @@ private slots:
 
     // The factory reset writes the factory settings over the reserved bytes of the last read.
     void factoryResetWritesFactoryImage() {
-        ModalAnswer question("WerkseinstellungQuestion", [](QWidget* w) { pressButton(w, "&Ja"); });
+        ModalAnswer question("WerkseinstellungQuestion", press("&Ja"));
         ModalAnswer result(
             "ProgErgebnisDialog", [](QWidget* w) { pressWhenEnabled(w, "OKBtn"); }, 10000);
         form->Werkseinstellung->trigger();
@@ -299,8 +284,7 @@ private slots:
         if (flow == 2) {
             sim->stop();
         } else {
-            ModalAnswer error(
-                "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 8000);
+            ModalAnswer error("ErrorDialog", press("OKBtn"), 8000);
             // "T\r", "V\r" and "R0000,3c\r" of the start-up read came first
             sim->setHangUpAfter(long(13 + (flow == 1 ? 9 + 30 : 4)));
             (flow == 1 ? form->Upload : form->Download)->trigger();
@@ -309,8 +293,7 @@ private slots:
             QCOMPARE(error.lines, lostError(3).lines);
         }
         {
-            ModalAnswer second(
-                "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 1500);
+            ModalAnswer second("ErrorDialog", press("OKBtn"), 1500);
             QTest::qWait(1300); // longer than any time-out of the flow
             QVERIFY(!second.seen());
         }
@@ -328,10 +311,8 @@ private slots:
         form->UsedComPort = 0; // the search's "R0000,3c\r" runs inside the version step
         form->ComPort1->SetOpen(false);
         form->ComPort1->OutSize = 4;
-        ModalAnswer refused(
-            "ApplicationErrorBox", [](QWidget* w) { pressButton(w, "OK"); }, 8000);
-        ModalAnswer second(
-            "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 3000);
+        ModalAnswer refused("ApplicationErrorBox", press("OK"), 8000);
+        ModalAnswer second("ErrorDialog", press("OKBtn"), 3000);
         form->Download->trigger();
         QVERIFY(QTest::qWaitFor([&] { return refused.seen(); }, 8000));
         QCOMPARE(refused.lines, QStringList{"Die Sendewarteschlange des COM-Ports ist voll."});

@@ -23,11 +23,8 @@ std::chrono::milliseconds since(Clock::time_point t) {
 
 } // namespace
 
-class TestSimFaults : public QObject {
+class TestSimFaults : public QObject, SimFixture {
     Q_OBJECT
-    TestHome home;
-    std::unique_ptr<ZuvexSim> sim;
-    std::unique_ptr<SimClient> client;
 
     // Sends a write of `image` step by step; stops at the first reply that is not ACK.
     std::string write(const ConfigImage& image) {
@@ -55,15 +52,8 @@ class TestSimFaults : public QObject {
     }
 
 private slots:
-    void init() {
-        sim = startSim(simOptions(3, 100, 500));
-        client = std::make_unique<SimClient>(sim->portPath());
-        QVERIFY(client->isOpen());
-    }
-    void cleanup() {
-        client.reset();
-        sim.reset();
-    }
+    void init() { QVERIFY(startWithClient(simOptions(3, 100, 500))); }
+    void cleanup() { stopAll(); }
 
     void silentRecordsButNeverAnswers() {
         sim->setSilent(true);

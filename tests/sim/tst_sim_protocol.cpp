@@ -29,17 +29,12 @@ ConfigImage sampleImage() {
 
 } // namespace
 
-class TestSimProtocol : public QObject {
+class TestSimProtocol : public QObject, SimFixture {
     Q_OBJECT
-    TestHome home;
-    std::unique_ptr<ZuvexSim> sim;
-    std::unique_ptr<SimClient> client;
 
     void startSim(SimOptions options = {}) {
         options.restartMs = 300;
-        sim = ::startSim(options);
-        client = std::make_unique<SimClient>(sim->portPath());
-        QVERIFY(client->isOpen());
+        QVERIFY(startWithClient(options));
     }
 
     // Runs a full write of `image` with `checksum`; returns every reply byte in order.
@@ -58,10 +53,7 @@ class TestSimProtocol : public QObject {
 
 private slots:
     void init() { startSim(); }
-    void cleanup() {
-        client.reset();
-        sim.reset();
-    }
+    void cleanup() { stopAll(); }
 
     void identificationAndVersion() {
         client->send("T\r");
