@@ -26,13 +26,14 @@ QByteArray readAll(const QString& path) {
 }
 
 // A file dialog that records what the window asked and answers with a prepared path.
+// It serves `form` from its construction on.
 struct FakeDialog {
     QList<TFileDialogRequest> requests;
     QStringList answers;
-    TFileDialogProvider provider() {
-        return [this](const TFileDialogRequest& r) {
+    explicit FakeDialog(TAppForm& form, QStringList answers = {}) : answers(std::move(answers)) {
+        form.FileDialogProvider = [this](const TFileDialogRequest& r) {
             requests << r;
-            return answers.isEmpty() ? QString() : answers.takeFirst();
+            return this->answers.isEmpty() ? QString() : this->answers.takeFirst();
         };
     }
 };
@@ -41,9 +42,7 @@ QCheckBox* box(TAppForm& form, const char* name) {
     return form.findChild<QCheckBox*>(name);
 }
 
-void pressOk(QWidget* w) {
-    pressButton(w, "OKBtn");
-}
+const auto pressOk = press("OKBtn");
 
 // Runs `save` expecting it to fail with the file access error; Modified stays set.
 void expectSaveFailure(TAppForm& form, const std::function<int()>& save) {
@@ -68,9 +67,7 @@ private slots:
     void saveAfterStartupWritesFactoryImage() {
         TestHome home;
         TAppForm form;
-        FakeDialog dlg;
-        dlg.answers << home.path("anlage.zcf");
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {home.path("anlage.zcf")});
         QCOMPARE(form.SaveConfigurationAs(), 0);
         QCOMPARE(readAll(home.path("anlage.zcf")), FactoryFile);
         QCOMPARE(form.ImageChecksum, quint8(0xA3));
@@ -106,9 +103,7 @@ private slots:
         bytes.replace(0, 20, QByteArray::fromHex("0001000011110401030c0f000000000000010100"));
         home.writeFile("in.zcf", bytes);
         TAppForm form;
-        FakeDialog dlg;
-        dlg.answers << home.path("in.zcf") << home.path("out.zcf");
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {home.path("in.zcf"), home.path("out.zcf")});
         form.MarkModified();
         ModalAnswer ask("HinweisBox", press("NoBtn"));
         form.FileOpen1Execute();
@@ -141,9 +136,7 @@ private slots:
         form.MarkModified();
         const QString title = form.windowTitle();
         const QString file = form.CurrentFile;
-        FakeDialog dlg;
-        dlg.answers << home.path("short.zcf");
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {home.path("short.zcf")});
         ModalAnswer err("ErrorDialog", press("OKBtn"));
         form.OpenConfiguration();
         QVERIFY(err.seen());
@@ -160,9 +153,7 @@ private slots:
     void saveToExistingFileAndUnwritableTarget() {
         TestHome home;
         TAppForm form;
-        FakeDialog dlg;
-        dlg.answers << home.path("a.zcf");
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {home.path("a.zcf")});
         QCOMPARE(form.SaveConfigurationAs(), 0);
         box(form, "CBarb21")->click();
         QVERIFY(form.Modified);
@@ -184,11 +175,9 @@ private slots:
     void failedSaveNeverDestroysPreviousFile() {
         TestHome home;
         TAppForm form;
-        FakeDialog dlg;
         const QString dir = home.path("ro");
         QDir().mkpath(dir);
-        dlg.answers << dir + "/keep.zcf" << dir + "/keep.zcf";
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {dir + "/keep.zcf", dir + "/keep.zcf"});
         QCOMPARE(form.SaveConfigurationAs(), 0);
         const QByteArray before = readAll(dir + "/keep.zcf");
         // a folder where nothing can be written (also for root: it is a file, not a folder)
@@ -219,9 +208,7 @@ private slots:
             SKIP_UNLESS_MOUNTED(*disk);
         }
         TAppForm form;
-        FakeDialog dlg;
-        dlg.answers << dir + "/alt.zcf" << dir + "/neu.zcf";
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {dir + "/alt.zcf", dir + "/neu.zcf"});
         QCOMPARE(form.SaveConfigurationAs(), 0);
         const QStringList entries = QDir(dir).entryList(QDir::Files);
         if (disk)
@@ -281,9 +268,7 @@ private slots:
         TestHome home;
         const QString target = home.path(QString(length - 4, QLatin1Char('n')) + ".zcf");
         TAppForm form;
-        FakeDialog dlg;
-        dlg.answers << target;
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {target});
         QCOMPARE(form.SaveConfigurationAs(), 0);
         QCOMPARE(form.SaveConfiguration(), 0);
         QCOMPARE(form.SaveConfiguration(), 0);
@@ -306,9 +291,7 @@ private slots:
             QVERIFY(makeNonRegular(kind, name));
         }
         TAppForm form;
-        FakeDialog dlg;
-        dlg.answers << name;
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {name});
         ModalAnswer err("ErrorDialog", pressOk);
         form.OpenConfiguration();
         QVERIFY(err.seen());
@@ -329,9 +312,7 @@ private slots:
             SKIP_UNLESS_MOUNTED(*disk);
         }
         TAppForm form;
-        FakeDialog dlg;
-        dlg.answers << dir + "/a.zcf";
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {dir + "/a.zcf"});
         QCOMPARE(form.SaveConfigurationAs(), 0);
         if (root)
             disk->useUpFiles();
@@ -352,9 +333,7 @@ private slots:
         TestHome home;
         TAppForm form;
         form.MarkModified();
-        FakeDialog dlg;
-        dlg.answers << home.path("nope/x.zcf");
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {home.path("nope/x.zcf")});
         ModalAnswer err("ErrorDialog", press("OKBtn"));
         QCOMPARE(form.SaveConfigurationAs(), -1);
         QVERIFY(err.seen());
@@ -370,8 +349,7 @@ private slots:
         TestHome home;
         TAppForm form;
         form.MarkModified();
-        FakeDialog dlg;
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form);
         QCOMPARE(form.SaveConfigurationAs(), 0);
         QCOMPARE(dlg.requests.size(), 1);
         QVERIFY(form.Modified);
@@ -382,8 +360,7 @@ private slots:
         TestHome home;
         TAppForm form;
         box(form, "CBarb21")->click();
-        FakeDialog dlg;
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form);
         {
             ModalAnswer ask("HinweisBox", press("YesBtn"));
             form.FileNew1Execute();
@@ -416,9 +393,7 @@ private slots:
     void queryAnswers() {
         TestHome home;
         TAppForm form;
-        FakeDialog dlg;
-        dlg.answers << home.path("q.zcf");
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {home.path("q.zcf")});
         // nothing modified: no question
         form.FileNew1Execute();
         QVERIFY(dlg.requests.isEmpty());
