@@ -136,11 +136,7 @@ private slots:
         QFETCH(QString, caption);
         QFETCH(QStringList, lines);
         QFETCH(std::string, sent);
-        AckFault fault;
-        fault.kind = kind;
-        fault.at = step;
-        fault.other = 0x41;
-        sim->setPinFault(fault);
+        sim->setPinFault({kind, step, 0x41, 0});
         form->UsedComPort = 3;
         ModalAnswer pin("NeuePINDlg", enterPins(oldPin, "4711"));
         ModalAnswer error("ErrorDialog", press("OKBtn"));
@@ -173,11 +169,7 @@ private slots:
 
     // An answer late but within 12 ticks is still taken.
     void lateAnswerWithinLimit() {
-        AckFault fault;
-        fault.kind = AckFault::Kind::Late;
-        fault.at = 1;
-        fault.lateMs = 450;
-        sim->setPinFault(fault);
+        sim->setPinFault({AckFault::Kind::Late, 1, 0x00, 450});
         form->UsedComPort = 3;
         ModalAnswer pin("NeuePINDlg", enterPins("0000", "1357"));
         ModalAnswer result("ErgebnisDialog", press("OKBtn"));

@@ -164,12 +164,7 @@ private slots:
         QFETCH(int, at);
         QFETCH(int, lateMs);
         QFETCH(bool, timeout);
-        AckFault fault;
-        fault.kind = kind;
-        fault.at = at;
-        fault.other = 0x00;
-        fault.lateMs = lateMs;
-        sim->setWriteFault(fault);
+        sim->setWriteFault({kind, at, 0x00, lateMs});
         const ConfigImage before = sim->image();
         ModalAnswer error("ErrorDialog", press("OKBtn"), 8000);
         QElapsedTimer clock;
@@ -188,11 +183,7 @@ private slots:
 
     // The checksum's acknowledgement may take up to 36 ticks.
     void lateChecksumAcknowledgementIsAccepted() {
-        AckFault fault;
-        fault.kind = AckFault::Kind::Late;
-        fault.at = WriteChecksumStep;
-        fault.lateMs = 1500;
-        sim->setWriteFault(fault);
+        sim->setWriteFault({AckFault::Kind::Late, WriteChecksumStep, 0x00, 1500});
         ModalAnswer result(
             "ProgErgebnisDialog", [](QWidget* w) { pressWhenEnabled(w, "OKBtn"); }, 10000);
         form->Upload->trigger();

@@ -99,11 +99,7 @@ private slots:
         QFETCH(AckFault::Kind, kind);
         QFETCH(int, at);
         QFETCH(QByteArray, tail);
-        AckFault fault;
-        fault.kind = kind;
-        fault.at = at;
-        fault.other = 0x07;
-        sim->setWriteFault(fault);
+        sim->setWriteFault({kind, at, 0x07, 0});
         ConfigImage image{};
         image.fill(0x42);
         const ConfigImage before = sim->image();
@@ -117,11 +113,7 @@ private slots:
     }
 
     void lateChecksumAckStillStores() {
-        AckFault fault;
-        fault.kind = AckFault::Kind::Late;
-        fault.at = WriteChecksumStep;
-        fault.lateMs = 400;
-        sim->setWriteFault(fault);
+        sim->setWriteFault({AckFault::Kind::Late, WriteChecksumStep, 0x00, 400});
         ConfigImage image{};
         image.fill(0x11);
         client->send("W0000,3c\r");
@@ -215,11 +207,7 @@ private slots:
     }
 
     void pinFaultOtherByte() {
-        AckFault fault;
-        fault.kind = AckFault::Kind::Other;
-        fault.at = 2;
-        fault.other = 0x3F;
-        sim->setPinFault(fault);
+        sim->setPinFault({AckFault::Kind::Other, 2, 0x3F, 0});
         client->send(bytes({0x05}) + "0000");
         QCOMPARE(client->read(2, 1000ms), bytes({0x06, 0x06}));
         client->send("51234");
@@ -228,10 +216,7 @@ private slots:
     }
 
     void pinFaultSilentAtEnq() {
-        AckFault fault;
-        fault.kind = AckFault::Kind::Silent;
-        fault.at = 0;
-        sim->setPinFault(fault);
+        sim->setPinFault({AckFault::Kind::Silent, 0, 0x00, 0});
         client->send(bytes({0x05}));
         QCOMPARE(client->readFor(200ms), std::string());
         QCOMPARE(sim->mode(), DeviceMode::Command);
