@@ -5,6 +5,12 @@
 #include <poll.h>
 #include <unistd.h>
 
+void closeLine(int& fd) {
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
 bool writeAll(int fd, std::string_view bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {

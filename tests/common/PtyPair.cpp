@@ -24,9 +24,7 @@ PtyPair::~PtyPair() {
 }
 
 void PtyPair::closeMaster() {
-    if (master_ >= 0)
-        ::close(master_);
-    master_ = -1;
+    closeLine(master_);
 }
 
 bool PtyPair::write(const QByteArray& bytes) {

@@ -24,9 +24,7 @@ SimClient::~SimClient() {
 }
 
 void SimClient::close() {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
+    closeLine(fd_);
 }
 
 void SimClient::send(std::string_view data) {
