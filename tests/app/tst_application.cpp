@@ -28,14 +28,14 @@ private slots:
 
     void escapingFailureShownAndLoopGoesOn() {
         Thrower thrower;
-        ModalAnswer box("ApplicationErrorBox", [](QWidget* w) { pressButton(w, "OK"); });
+        ModalAnswer box("ApplicationErrorBox", press("OK"));
         QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
-        QVERIFY(waitFor([&] { return box.seen(); }));
+        QVERIFY(QTest::qWaitFor([&] { return box.seen(); }));
         QCOMPARE(box.caption, QStringLiteral("Zuvex 910k Konfigurator"));
         QCOMPARE(box.lines, QStringList{"Der Port COM3 existiert nicht."});
         bool later = false;
         QTimer::singleShot(0, [&] { later = true; });
-        QVERIFY(waitFor([&] { return later; }));
+        QVERIFY(QTest::qWaitFor([&] { return later; }));
     }
 };
 

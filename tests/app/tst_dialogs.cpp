@@ -91,7 +91,7 @@ private slots:
                 w->close();
                 QTest::mouseClick(dlg->Message->viewport(), Qt::LeftButton);
                 refusedEarly = w->isVisible();
-                QVERIFY(waitFor([&] { return ok->isEnabled(); }, 5000));
+                QVERIFY(QTest::qWaitFor([&] { return ok->isEnabled(); }, 5000));
                 linesAtEnd = dlg->Lines();
                 closedAt = clock.elapsed();
                 ok->click();
@@ -125,7 +125,7 @@ private slots:
     }
 
     void aboutBox() {
-        ModalAnswer a("AboutBox", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer a("AboutBox", press("OKBtn"));
         form->HelpAbout1->trigger();
         QVERIFY(a.seen());
         QCOMPARE(a.caption, QStringLiteral("Info"));

@@ -1,4 +1,5 @@
 // Configuration files: save, open, the question about unsaved changes.
+#include "FailingWrites.h"
 #include "FileFaults.h"
 #include "ModalDriver.h"
 #include "TestHome.h"
@@ -25,13 +26,14 @@ QByteArray readAll(const QString& path) {
 }
 
 // A file dialog that records what the window asked and answers with a prepared path.
+// It serves `form` from its construction on.
 struct FakeDialog {
     QList<TFileDialogRequest> requests;
     QStringList answers;
-    TFileDialogProvider provider() {
-        return [this](const TFileDialogRequest& r) {
+    explicit FakeDialog(TAppForm& form, QStringList answers = {}) : answers(std::move(answers)) {
+        form.FileDialogProvider = [this](const TFileDialogRequest& r) {
             requests << r;
-            return answers.isEmpty() ? QString() : answers.takeFirst();
+            return this->answers.isEmpty() ? QString() : this->answers.takeFirst();
         };
     }
 };
@@ -40,9 +42,7 @@ QCheckBox* box(TAppForm& form, const char* name) {
     return form.findChild<QCheckBox*>(name);
 }
 
-void pressOk(QWidget* w) {
-    pressButton(w, "OKBtn");
-}
+const auto pressOk = press("OKBtn");
 
 // Runs `save` expecting it to fail with the file access error; Modified stays set.
 void expectSaveFailure(TAppForm& form, const std::function<int()>& save) {
@@ -67,9 +67,7 @@ private slots:
     void saveAfterStartupWritesFactoryImage() {
         TestHome home;
         TAppForm form;
-        FakeDialog dlg;
-        dlg.answers << home.path("anlage.zcf");
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {home.path("anlage.zcf")});
         QCOMPARE(form.SaveConfigurationAs(), 0);
         QCOMPARE(readAll(home.path("anlage.zcf")), FactoryFile);
         QCOMPARE(form.ImageChecksum, quint8(0xA3));
@@ -105,11 +103,9 @@ private slots:
         bytes.replace(0, 20, QByteArray::fromHex("0001000011110401030c0f000000000000010100"));
         home.writeFile("in.zcf", bytes);
         TAppForm form;
-        FakeDialog dlg;
-        dlg.answers << home.path("in.zcf") << home.path("out.zcf");
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {home.path("in.zcf"), home.path("out.zcf")});
         form.MarkModified();
-        ModalAnswer ask("HinweisBox", [](QWidget* w) { pressButton(w, "NoBtn"); });
+        ModalAnswer ask("HinweisBox", press("NoBtn"));
         form.FileOpen1Execute();
         QVERIFY(ask.seen());
         QCOMPARE(dlg.requests.first().fileName, QStringLiteral("*.zcf"));
@@ -140,10 +136,8 @@ private slots:
         form.MarkModified();
         const QString title = form.windowTitle();
         const QString file = form.CurrentFile;
-        FakeDialog dlg;
-        dlg.answers << home.path("short.zcf");
-        form.FileDialogProvider = dlg.provider();
-        ModalAnswer err("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        FakeDialog dlg(form, {home.path("short.zcf")});
+        ModalAnswer err("ErrorDialog", press("OKBtn"));
         form.OpenConfiguration();
         QVERIFY(err.seen());
         QCOMPARE(err.caption, QStringLiteral("Fehler bei Dateizugriff"));
@@ -159,9 +153,7 @@ private slots:
     void saveToExistingFileAndUnwritableTarget() {
         TestHome home;
         TAppForm form;
-        FakeDialog dlg;
-        dlg.answers << home.path("a.zcf");
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {home.path("a.zcf")});
         QCOMPARE(form.SaveConfigurationAs(), 0);
         box(form, "CBarb21")->click();
         QVERIFY(form.Modified);
@@ -173,7 +165,7 @@ private slots:
         // a target that cannot be created: error, -1, previous state kept
         box(form, "CBarb22")->click();
         form.CurrentFile = home.path("missing-dir/a.zcf");
-        ModalAnswer err("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer err("ErrorDialog", press("OKBtn"));
         QCOMPARE(form.SaveConfiguration(), -1);
         QVERIFY(err.seen());
         QCOMPARE(err.lines, (QStringList{"Fehler!", "Die Datei konnte nicht geöffnet werden."}));
@@ -183,17 +175,15 @@ private slots:
     void failedSaveNeverDestroysPreviousFile() {
         TestHome home;
         TAppForm form;
-        FakeDialog dlg;
         const QString dir = home.path("ro");
         QDir().mkpath(dir);
-        dlg.answers << dir + "/keep.zcf" << dir + "/keep.zcf";
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {dir + "/keep.zcf", dir + "/keep.zcf"});
         QCOMPARE(form.SaveConfigurationAs(), 0);
         const QByteArray before = readAll(dir + "/keep.zcf");
         // a folder where nothing can be written (also for root: it is a file, not a folder)
         box(form, "CBarb21")->click();
         form.CurrentFile = home.path("ro/keep.zcf/x.zcf");
-        ModalAnswer err("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer err("ErrorDialog", press("OKBtn"));
         QCOMPARE(form.SaveConfiguration(), -1);
         QVERIFY(err.seen());
         QCOMPARE(readAll(dir + "/keep.zcf"), before);
@@ -218,9 +208,7 @@ private slots:
             SKIP_UNLESS_MOUNTED(*disk);
         }
         TAppForm form;
-        FakeDialog dlg;
-        dlg.answers << dir + "/alt.zcf" << dir + "/neu.zcf";
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {dir + "/alt.zcf", dir + "/neu.zcf"});
         QCOMPARE(form.SaveConfigurationAs(), 0);
         const QStringList entries = QDir(dir).entryList(QDir::Files);
         if (disk)
@@ -280,9 +268,7 @@ private slots:
         TestHome home;
         const QString target = home.path(QString(length - 4, QLatin1Char('n')) + ".zcf");
         TAppForm form;
-        FakeDialog dlg;
-        dlg.answers << target;
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {target});
         QCOMPARE(form.SaveConfigurationAs(), 0);
         QCOMPARE(form.SaveConfiguration(), 0);
         QCOMPARE(form.SaveConfiguration(), 0);
@@ -305,9 +291,7 @@ private slots:
             QVERIFY(makeNonRegular(kind, name));
         }
         TAppForm form;
-        FakeDialog dlg;
-        dlg.answers << name;
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {name});
         ModalAnswer err("ErrorDialog", pressOk);
         form.OpenConfiguration();
         QVERIFY(err.seen());
@@ -328,9 +312,7 @@ private slots:
             SKIP_UNLESS_MOUNTED(*disk);
         }
         TAppForm form;
-        FakeDialog dlg;
-        dlg.answers << dir + "/a.zcf";
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {dir + "/a.zcf"});
         QCOMPARE(form.SaveConfigurationAs(), 0);
         if (root)
             disk->useUpFiles();
@@ -351,10 +333,8 @@ private slots:
         TestHome home;
         TAppForm form;
         form.MarkModified();
-        FakeDialog dlg;
-        dlg.answers << home.path("nope/x.zcf");
-        form.FileDialogProvider = dlg.provider();
-        ModalAnswer err("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        FakeDialog dlg(form, {home.path("nope/x.zcf")});
+        ModalAnswer err("ErrorDialog", press("OKBtn"));
         QCOMPARE(form.SaveConfigurationAs(), -1);
         QVERIFY(err.seen());
         QCOMPARE(err.lines,
@@ -369,8 +349,7 @@ private slots:
         TestHome home;
         TAppForm form;
         form.MarkModified();
-        FakeDialog dlg;
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form);
         QCOMPARE(form.SaveConfigurationAs(), 0);
         QCOMPARE(dlg.requests.size(), 1);
         QVERIFY(form.Modified);
@@ -381,10 +360,9 @@ private slots:
         TestHome home;
         TAppForm form;
         box(form, "CBarb21")->click();
-        FakeDialog dlg;
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form);
         {
-            ModalAnswer ask("HinweisBox", [](QWidget* w) { pressButton(w, "YesBtn"); });
+            ModalAnswer ask("HinweisBox", press("YesBtn"));
             form.FileNew1Execute();
             QVERIFY(ask.seen());
             QCOMPARE(ask.caption, QStringLiteral("Hinweis"));
@@ -395,7 +373,7 @@ private slots:
         QVERIFY(form.Modified);
         QVERIFY(!box(form, "CBarb21")->isChecked()); // no new configuration happened
         {
-            ModalAnswer ask("HinweisBox", [](QWidget* w) { pressButton(w, "YesBtn"); });
+            ModalAnswer ask("HinweisBox", press("YesBtn"));
             QVERIFY(!form.close());
             QVERIFY(ask.seen());
             QCOMPARE(ask.lines.last(),
@@ -404,7 +382,7 @@ private slots:
         QVERIFY(form.Modified);
         // Open stops as well: no open dialog after the save dialog
         {
-            ModalAnswer ask("HinweisBox", [](QWidget* w) { pressButton(w, "YesBtn"); });
+            ModalAnswer ask("HinweisBox", press("YesBtn"));
             form.FileOpen1Execute();
             QVERIFY(ask.seen());
         }
@@ -415,15 +393,13 @@ private slots:
     void queryAnswers() {
         TestHome home;
         TAppForm form;
-        FakeDialog dlg;
-        dlg.answers << home.path("q.zcf");
-        form.FileDialogProvider = dlg.provider();
+        FakeDialog dlg(form, {home.path("q.zcf")});
         // nothing modified: no question
         form.FileNew1Execute();
         QVERIFY(dlg.requests.isEmpty());
         box(form, "CBarb21")->click();
         {
-            ModalAnswer ask("HinweisBox", [](QWidget* w) { pressButton(w, "CancelBtn"); });
+            ModalAnswer ask("HinweisBox", press("CancelBtn"));
             form.FileNew1Execute();
             QVERIFY(ask.seen());
             QVERIFY(form.Modified);
@@ -436,7 +412,7 @@ private slots:
             QVERIFY(form.Modified);
         }
         {
-            ModalAnswer ask("HinweisBox", [](QWidget* w) { pressButton(w, "YesBtn"); });
+            ModalAnswer ask("HinweisBox", press("YesBtn"));
             form.FileNew1Execute();
             QVERIFY(ask.seen());
         }

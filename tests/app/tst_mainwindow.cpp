@@ -76,7 +76,7 @@ private slots:
     void layout() {
         TAppForm form;
         // no COM port exists: the start-up search ends in the no-device dialog
-        ModalAnswer offline("KeineAnlageDlg", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer offline("KeineAnlageDlg", press("OKBtn"));
         form.show();
         QVERIFY(offline.seen());
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -139,7 +139,7 @@ private slots:
 
     void keys() {
         TAppForm form;
-        ModalAnswer offline("KeineAnlageDlg", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer offline("KeineAnlageDlg", press("OKBtn"));
         form.show();
         QVERIFY(offline.seen());
         form.activateWindow();
@@ -149,9 +149,9 @@ private slots:
         QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(saves, 1); // reached, and does nothing
         QVERIFY(!form.Modified);
-        ModalAnswer about("AboutBox", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer about("AboutBox", press("OKBtn"));
         QTest::keyClick(&form, Qt::Key_I, Qt::ControlModifier);
-        QVERIFY(waitFor([&] { return about.seen(); }));
+        QVERIFY(QTest::qWaitFor([&] { return about.seen(); }));
         int prints = 0, pins = 0;
         form.PrintDialogProvider = [&](QPrinter&) {
             ++prints;
@@ -173,24 +173,25 @@ private slots:
         QVERIFY(info->toPlainText().startsWith("Externanschluss"));
         // the menu "Konfiguration" carries topic 8, the same text as topic 1
         form.MenuKonfiguration->popup(QPoint(0, 0));
-        QVERIFY(waitFor([&] { return info->toPlainText().startsWith("Konfigurationsprogramm"); }));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return info->toPlainText().startsWith("Konfigurationsprogramm"); }));
         form.MenuKonfiguration->setActiveAction(form.findChild<QAction*>("FileOpenItem"));
-        QVERIFY(waitFor([&] { return info->toPlainText().startsWith("Öffnen"); }));
+        QVERIFY(QTest::qWaitFor([&] { return info->toPlainText().startsWith("Öffnen"); }));
         form.MenuKonfiguration->close();
         // "Hilfe" and its item "&Info..." carry no topic number: the panel is emptied
         form.Help->ShowHelpTopic(2);
         form.MenuHilfe->popup(QPoint(0, 0));
-        QVERIFY(waitFor([&] { return info->toPlainText().isEmpty(); }));
+        QVERIFY(QTest::qWaitFor([&] { return info->toPlainText().isEmpty(); }));
         form.Help->ShowHelpTopic(2);
         form.MenuHilfe->setActiveAction(form.HelpAbout1);
-        QVERIFY(waitFor([&] { return info->toPlainText().isEmpty(); }));
+        QVERIFY(QTest::qWaitFor([&] { return info->toPlainText().isEmpty(); }));
         form.MenuHilfe->close();
     }
 
     void factoryResetAnsweredNoChangesNothing() {
         TAppForm form;
         form.findChild<QCheckBox*>("CBarb21")->click();
-        ModalAnswer q("WerkseinstellungQuestion", [](QWidget* w) { pressButton(w, "&Nein"); });
+        ModalAnswer q("WerkseinstellungQuestion", press("&Nein"));
         form.Werkseinstellung->trigger();
         QVERIFY(q.seen());
         QCOMPARE(q.caption, QStringLiteral("Warnung"));

@@ -1,4 +1,5 @@
 // Settings read at start-up and written back at close.
+#include "FailingWrites.h"
 #include "FileFaults.h"
 #include "ModalDriver.h"
 #include "TestHome.h"
@@ -114,7 +115,7 @@ private slots:
         TestHome home;
         home.writeRegistry(
             "\"WorkDir\"=\"/kept/\"\r\n\"File1\"=\"A\"\r\n\"COM\"=\"3\"\r\n\"File2\"=\"B\"\r\n");
-        ModalAnswer box("SettingsErrorBox", [](QWidget* w) { pressButton(w, "OK"); });
+        ModalAnswer box("SettingsErrorBox", press("OK"));
         TAppForm form;
         QVERIFY(box.seen());
         QCOMPARE(box.lines, QStringList{"Ungültiger Datentyp für 'COM'"});

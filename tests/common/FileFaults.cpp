@@ -1,7 +1,5 @@
 #include "FileFaults.h"
 
-#include "app/SafeSave.h"
-
 #include <QDir>
 #include <QFile>
 #include <cerrno>
@@ -34,17 +32,6 @@ void SmallDisk::useUpFiles() const {
         if (!f.open(QIODevice::WriteOnly))
             return;
     }
-}
-
-FailingWrites::FailingWrites() {
-    SetSaveWriteCall([](int, const void*, size_t) -> ssize_t {
-        errno = ENOSPC;
-        return -1;
-    });
-}
-
-FailingWrites::~FailingWrites() {
-    SetSaveWriteCall(nullptr);
 }
 
 bool makeNonRegular(const QString& kind, const QString& path) {

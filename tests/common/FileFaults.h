@@ -24,13 +24,6 @@ private:
     if (!(disk).mounted())                                                                         \
     QSKIP("mounting a tmpfs is not allowed here (needs root): full-disk case not run")
 
-// While it lives, every write of a file save fails as on a full disk.
-class FailingWrites {
-public:
-    FailingWrites();
-    ~FailingWrites();
-};
-
 // Makes `path` a name that is no regular file: "fifo", "folder", "link loop", "link to fifo"
 // or "link to /dev/zero". False when that failed.
 bool makeNonRegular(const QString& kind, const QString& path);

@@ -4,7 +4,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -98,13 +97,24 @@ void pressButton(QWidget* dialog, const QString& name) {
     qWarning("pressButton: no button %s", qPrintable(name));
 }
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        QTest::qWait(1);
-    }
-    return true;
+std::function<void(QWidget*)> press(const QString& name) {
+    return [name](QWidget* dialog) { pressButton(dialog, name); };
+}
+
+int runDialog(QDialog* dialog, const std::function<void()>& steps,
+              const std::function<bool()>& mayClose) {
+    bool done = false;
+    QTimer::singleShot(0, [&] {
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::activeModalWidget() == dialog; }));
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        steps();
+        if (dialog->isVisible() && (!mayClose || mayClose()))
+            dialog->reject(); // a failed step must not leave the dialog hanging
+        done = true;
+    });
+    const int result = dialog->exec();
+    if (!QTest::qWaitFor([&] { return done; }))
+        qWarning("runDialog: the steps never ended");
+    return result;
 }

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <functional>
 
+class QDialog;
 class QWidget;
 
 // Answers a real modal dialog while the code under test waits in its exec(): it waits for a
@@ -34,5 +35,11 @@ private:
 // whose text is `name`).
 void pressButton(QWidget* dialog, const QString& name);
 
-// Processes events until `condition` holds or `timeoutMs` passed; returns the condition.
-bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
+// An answer that presses the button `name` (as pressButton does).
+std::function<void(QWidget*)> press(const QString& name);
+
+// Shows `dialog` modally and returns its result; `steps` run inside its modal loop once it is
+// the active modal window. A dialog still open after them is rejected, unless `mayClose`
+// says no (for example while a transfer runs).
+int runDialog(QDialog* dialog, const std::function<void()>& steps,
+              const std::function<bool()>& mayClose = {});

@@ -2,10 +2,9 @@
 
 #include "serial/ConfigHome.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
+#include <QTest>
 #include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -28,19 +27,15 @@ SimProcess::SimProcess(int port, const QStringList& options) {
         pid_ = -1;
         return;
     }
-    QDeadlineTimer deadline(5000);
-    while (!deadline.hasExpired()) {
-        if (waitpid(pid_, nullptr, WNOHANG) != 0) { // it ended already
-            pid_ = -1;
-            return;
-        }
-        const QFileInfo link(entry);
-        if (link.exists()) { // a link to a pseudo-terminal that is there
-            device_ = link.symLinkTarget().toStdString();
-            return;
-        }
-        QThread::msleep(10);
-    }
+    // live: a link to a pseudo-terminal that is there
+    auto live = [&] { return QFileInfo::exists(entry); };
+    auto ended = [&] { return waitpid(pid_, nullptr, WNOHANG) != 0; };
+    bool gone = false;
+    QTest::qWaitFor([&] { return live() || (gone = ended()); }, 5000);
+    if (gone)
+        pid_ = -1;
+    else if (live())
+        device_ = QFileInfo(entry).symLinkTarget().toStdString();
 }
 
 SimProcess::~SimProcess() {

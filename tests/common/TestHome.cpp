@@ -4,11 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 
-TestHome::TestHome()
+TestHome::TestHome(Ports ports)
     : previous(qgetenv("XDG_CONFIG_HOME")), previousDirs(qgetenv("XDG_CONFIG_DIRS")) {
     qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
     qputenv("XDG_CONFIG_DIRS", path(QStringLiteral("xdg-system")).toUtf8());
-    QDir().mkpath(portsDir());
+    if (ports == PortsFolder)
+        QDir().mkpath(portsDir());
 }
 
 TestHome::~TestHome() {
@@ -16,6 +17,9 @@ TestHome::~TestHome() {
     qputenv("XDG_CONFIG_DIRS", previousDirs);
 }
 
+QString TestHome::root() const {
+    return dir.path();
+}
 QString TestHome::configDir() const {
     return dir.path() + QStringLiteral("/zuvex910k");
 }
@@ -54,8 +58,9 @@ QString TestHome::readRegistry() const {
     return QString::fromUtf8(f.readAll());
 }
 
-void TestHome::writeFile(const QString& name, const QByteArray& bytes) const {
+QString TestHome::writeFile(const QString& name, const QByteArray& bytes) const {
     QFile f(path(name));
-    f.open(QIODevice::WriteOnly);
-    f.write(bytes);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return {};
+    return f.fileName();
 }

@@ -9,8 +9,10 @@
 // XDG_CONFIG_DIRS points at an empty folder of system-wide defaults.
 class TestHome {
 public:
-    TestHome();
+    enum Ports { PortsFolder, NoPortsFolder }; // NoPortsFolder: COM ports numbered automatically
+    explicit TestHome(Ports ports = PortsFolder);
     ~TestHome();
+    QString root() const;               // <home>, the temporary folder
     QString configDir() const;          // <home>/zuvex910k
     QString registryPath() const;       // <home>/zuvex910k/registry.reg
     QString systemRegistryPath() const; // <system defaults>/zuvex910k/registry.reg
@@ -20,7 +22,8 @@ public:
     void writeRegistry(const QString& valueLines, bool withKey = true) const;
     void writeRegistryAt(const QString& file, const QString& valueLines, bool withKey = true) const;
     QString readRegistry() const;
-    void writeFile(const QString& name, const QByteArray& bytes) const;
+    // Writes a scratch file; returns its path, or an empty string when it could not be written.
+    QString writeFile(const QString& name, const QByteArray& bytes) const;
 
 private:
     QTemporaryDir dir;

@@ -1,19 +1,18 @@
 // "Neue Firmware..." in the main window, end to end against the simulated telephone system:
 // the port choice, the loading-mode handshake with its watchdog, the transfer, and the search
 // and read that follow.
+#include "AppWithSim.h"
 #include "FirmwareSim.h"
 #include "ModalDriver.h"
 #include "OpenDescriptors.h"
 #include "QtPool.h"
 #include "SimProcess.h"
-#include "TestHome.h"
 #include "app/AppForm.h"
 #include "link/FirmwareDlg.h"
 #include "link/FirmwareFile.h"
 #include "link/PortDialogs.h"
 #include "link/RawSerialPort.h"
 #include "serial/DataPacket.h"
-#include "tools/ZuvexSim.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -51,11 +50,8 @@ const QString CannotStart = QStringLiteral("Firmware Update kann nicht gestartet
 
 } // namespace
 
-class TestFirmwareApp : public QObject {
+class TestFirmwareApp : public QObject, AppWithSim {
     Q_OBJECT
-    std::unique_ptr<TestHome> home;
-    std::unique_ptr<ZuvexSim> sim;
-    std::unique_ptr<TAppForm> form;
     bool portDialogShown = false;
     QTimer watch;
 
@@ -63,15 +59,13 @@ class TestFirmwareApp : public QObject {
         SimOptions options = base;
         options.port = 3;
         options.restartMs = 100;
-        sim = std::make_unique<ZuvexSim>(options);
-        sim->start();
+        sim = ::startSim(options);
     }
 
 private slots:
     void initTestCase() { useOneQtPoolThread(); }
     void init() {
-        home = std::make_unique<TestHome>();
-        form = std::make_unique<TAppForm>();
+        openWindow();
         portDialogShown = false;
         connect(&watch, &QTimer::timeout,
                 [this] { portDialogShown |= form && form->WaehleComPortDlg->isVisible(); });
@@ -80,9 +74,7 @@ private slots:
     void cleanup() {
         watch.stop();
         watch.disconnect();
-        form.reset();
-        sim.reset();
-        home.reset();
+        closeWindow();
     }
 
     // No port in use: the free ports are offered, the chosen one is used; after the transfer
@@ -97,12 +89,10 @@ private slots:
                 offered << list->itemText(i);
             pressButton(w, "OKBtn");
         });
-        ModalAnswer loaded(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
-        ModalAnswer read(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
+        ModalAnswer loaded("ErgebnisDialog", press("OKBtn"), 15000);
+        ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
         form->NeueFirmware1->trigger();
-        QVERIFY(waitFor([&] { return read.seen(); }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return read.seen(); }, 20000));
         QCOMPARE(offered, QStringList{QStringLiteral("COM3")});
         QCOMPARE(loaded.caption, QStringLiteral("Neue Firmware"));
         QCOMPARE(loaded.lines,
@@ -112,7 +102,8 @@ private slots:
         // handshake, the records once each, then the search from COM1 and the read
         QCOMPARE(sim->received(), "U\r<" + sampleBytes() + "T\rV\rR0000,3c\r");
         QCOMPARE(AsString(sim->lastFirmware()), sampleBytes());
-        QVERIFY(waitFor([&] { return !form->FirmwareDlg->isVisible() && form->isEnabled(); }));
+        QVERIFY(
+            QTest::qWaitFor([&] { return !form->FirmwareDlg->isVisible() && form->isEnabled(); }));
         QCOMPARE(form->UsedComPort, quint16(3));
         QCOMPARE(form->LinkOperation, 1);
         QVERIFY(!form->TimerFWUpdate->isActive());
@@ -127,16 +118,15 @@ private slots:
                            unsigned(ReplyKind::LoadPrompt) | unsigned(ReplyKind::LoadReady));
         form->UsedComPort = 3;
         ModalAnswer firmware("FirmwareDlg", startWithSample);
-        ModalAnswer loaded(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
-        ModalAnswer read(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
+        ModalAnswer loaded("ErgebnisDialog", press("OKBtn"), 15000);
+        ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
         form->NeueFirmware1->trigger();
-        QVERIFY(waitFor([&] { return read.seen(); }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return read.seen(); }, 20000));
         QCOMPARE(loaded.caption, QStringLiteral("Neue Firmware"));
         QVERIFY(sim->received().rfind("U\r<" + sampleBytes(), 0) == 0);
         QVERIFY(!portDialogShown);
-        QVERIFY(waitFor([&] { return sim->lastFirmware().size() == sampleBytes().size(); }));
+        QVERIFY(
+            QTest::qWaitFor([&] { return sim->lastFirmware().size() == sampleBytes().size(); }));
     }
 
     // The telephone system's line goes down (zuvex-sim killed) in the middle of the transfer:
@@ -158,8 +148,7 @@ private slots:
         int leftOpen = -1;
         std::unique_ptr<SimProcess> back;
         ModalAnswer firmware("FirmwareDlg", startWithSample);
-        ModalAnswer error(
-            "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
+        ModalAnswer error("ErrorDialog", press("OKBtn"), 15000);
         ModalAnswer none(
             "KeineAnlageDlg",
             [&](QWidget* w) {
@@ -168,10 +157,9 @@ private slots:
                 pressButton(w, "CancelBtn");
             },
             15000);
-        ModalAnswer read(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
+        ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
         form->NeueFirmware1->trigger();
-        QVERIFY(waitFor([&] { return read.seen(); }, 30000));
+        QVERIFY(QTest::qWaitFor([&] { return read.seen(); }, 30000));
         QVERIFY(killed);
         QCOMPARE(error.caption, QStringLiteral("Schnittstellenfehler"));
         QCOMPARE(error.lines,
@@ -181,7 +169,8 @@ private slots:
         QVERIFY(none.seen());
         QCOMPARE(leftOpen, 0);
         QCOMPARE(read.caption, QStringLiteral("Konfiguration Auslesen"));
-        QVERIFY(waitFor([&] { return !form->FirmwareDlg->isVisible() && form->isEnabled(); }));
+        QVERIFY(
+            QTest::qWaitFor([&] { return !form->FirmwareDlg->isVisible() && form->isEnabled(); }));
         QCOMPARE(form->UsedComPort, quint16(3));
         QVERIFY(!form->FirmwareDlg->TransferRunning);
     }
@@ -198,7 +187,7 @@ private slots:
         ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
             clock.start(); // before "Start", which starts the watchdog
             startWithSample(w);
-            QVERIFY(waitFor([&] { return reported; }, 15000));
+            QVERIFY(QTest::qWaitFor([&] { return reported; }, 15000));
             pressButton(w, "CancelBtn");
         });
         bool dialogOpenAtReport = false;
@@ -235,7 +224,7 @@ private slots:
         form->UsedComPort = 3;
         ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
             startWithSample(w);
-            QVERIFY(waitFor([&] { return sim->received() == "U\r<"; }));
+            QVERIFY(QTest::qWaitFor([&] { return sim->received() == "U\r<"; }));
             QVERIFY(form->TimerFWUpdate->isActive());
             pressButton(w, "CancelBtn");
         });
@@ -279,9 +268,8 @@ private slots:
         });
         std::unique_ptr<ModalAnswer> choice;
         if (situation == 1)
-            choice = std::make_unique<ModalAnswer>("WaehleComPortDlg",
-                                                   [](QWidget* w) { pressButton(w, "CancelBtn"); });
-        ModalAnswer box("WarningBox", [](QWidget* w) { pressButton(w, "OK"); });
+            choice = std::make_unique<ModalAnswer>("WaehleComPortDlg", press("CancelBtn"));
+        ModalAnswer box("WarningBox", press("OK"));
         form->NeueFirmware1->trigger();
         QVERIFY(box.seen());
         QCOMPARE(box.caption, QStringLiteral("Warnung"));

@@ -3,16 +3,16 @@
 #include "FirmwareSim.h"
 #include "ModalDriver.h"
 #include "QtPool.h"
+#include "SimStart.h"
+#include "TestHome.h"
 #include "link/FirmwareDlg.h"
 #include "link/FirmwareFile.h"
-#include "tools/ZuvexSim.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QtTest>
 #include <memory>
@@ -33,10 +33,8 @@ QString sampleFirmware() {
 
 } // namespace
 
-class TestFirmwareDialog : public QObject {
+class TestFirmwareDialog : public QObject, SimFixture {
     Q_OBJECT
-    QTemporaryDir home;
-    std::unique_ptr<ZuvexSim> sim;
     std::unique_ptr<TFirmwareDlg> dlg;
     int starts = 0;
     int cancels = 0;
@@ -45,41 +43,15 @@ class TestFirmwareDialog : public QObject {
     std::vector<Box> results;
     std::function<void()> duringResult;
 
-    QString writeFile(const char* name, const QByteArray& text) {
-        const QString path = home.filePath(QString::fromLatin1(name));
-        QFile f(path);
-        if (f.open(QIODevice::WriteOnly))
-            f.write(text);
-        return path;
-    }
-
     // Shows the dialog modally; `steps` run inside its modal loop.
     int runDialog(const std::function<void()>& steps) {
-        bool done = false;
-        QTimer::singleShot(0, [&] {
-            QVERIFY(waitFor([&] { return QApplication::activeModalWidget() == dlg.get(); }));
-            steps();
-            if (dlg->isVisible() && !dlg->TransferRunning)
-                dlg->reject();
-            done = true;
-        });
-        const int result = dlg->exec();
-        waitFor([&] { return done; });
-        return result;
+        return ::runDialog(dlg.get(), steps, [this] { return !dlg->TransferRunning; });
     }
 
 private slots:
-    void initTestCase() {
-        useOneQtPoolThread();
-        QVERIFY(home.isValid());
-        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
-    }
+    void initTestCase() { useOneQtPoolThread(); }
     void init() {
-        SimOptions options;
-        options.port = 3;
-        options.restartMs = 100;
-        sim = std::make_unique<ZuvexSim>(options);
-        sim->start();
+        sim = startSim(simOptions(3, 100));
         dlg = std::make_unique<TFirmwareDlg>();
         starts = cancels = 0;
         sleeps.clear();
@@ -174,24 +146,24 @@ private slots:
         const QString cannot = QStringLiteral("\nFirmware Update kann nicht gestartet werden.");
         QTest::newRow("no file name") << QString() << QStringLiteral("Keine Datei ausgewählt");
         QTest::newRow("missing file")
-            << home.filePath(QStringLiteral("fehlt.zfw"))
+            << home.path("fehlt.zfw")
             << QStringLiteral("Auf die Firmwaredatei kann nicht zugegriffen werden.") + cannot;
-        QTest::newRow("no byte") << writeFile("leer.zfw", "\r\n")
+        QTest::newRow("no byte") << home.writeFile("leer.zfw", "\r\n")
                                  << QStringLiteral("Die Firmwaredatei enthält keine "
                                                    "Firmwaredaten.") +
                                         cannot;
         QTest::newRow("record past the end")
-            << writeFile("kurz.zfw", "00 03 41 42 43 00 02 44")
+            << home.writeFile("kurz.zfw", "00 03 41 42 43 00 02 44")
             << QStringLiteral("Die Firmwaredatei ist unvollständig: Der 2. Datensatz reicht über "
                               "das Ende der Datei hinaus.") +
                    cannot;
         QTest::newRow("second length byte missing")
-            << writeFile("halb.zfw", "00 01 41 00")
+            << home.writeFile("halb.zfw", "00 01 41 00")
             << QStringLiteral("Die Firmwaredatei ist unvollständig: Der 2. Datensatz reicht über "
                               "das Ende der Datei hinaus.") +
                    cannot;
         QTest::newRow("too large")
-            << writeFile("gross.zfw", FirmwareText(FirmwareRecords(5, 60000)))
+            << home.writeFile("gross.zfw", FirmwareText(FirmwareRecords(5, 60000)))
             << QStringLiteral("Die Firmwaredatei ist zu groß: Sie enthält "
                               "mehr als 262144 Bytes.") +
                    cannot;

@@ -1,12 +1,12 @@
 // The record transfer and its raw port, end to end against the simulated telephone system.
 #include "FirmwareSim.h"
+#include "OpenDescriptors.h"
+#include "SimStart.h"
+#include "TestHome.h"
 #include "link/FirmwareTransfer.h"
 #include "link/RawSerialPort.h"
-#include "tests/common/OpenDescriptors.h"
-#include "tools/ZuvexSim.h"
 
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -26,10 +26,8 @@ struct Report {
 
 } // namespace
 
-class TestFirmwareTransfer : public QObject {
+class TestFirmwareTransfer : public QObject, SimFixture {
     Q_OBJECT
-    QTemporaryDir home;
-    std::unique_ptr<ZuvexSim> sim;
     std::vector<int> sleeps;
     std::vector<int> progress;
     std::vector<Report> reports;
@@ -47,14 +45,7 @@ class TestFirmwareTransfer : public QObject {
         return h;
     }
 
-    QString firmwareFile(const QByteArray& text) {
-        const QString path = home.filePath(QStringLiteral("test.zfw"));
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly))
-            return {};
-        f.write(text);
-        return path;
-    }
+    QString firmwareFile(const QByteArray& text) { return home.writeFile("test.zfw", text); }
 
     // Loading mode, then the transfer of `bytes`.
     TFirmwareOutcome load(const Bytes& bytes) {
@@ -71,17 +62,8 @@ class TestFirmwareTransfer : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(home.isValid());
-        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
-    }
     void init() {
-        SimOptions options;
-        options.port = 3;
-        options.restartMs = 100;
-        options.loadIdleMs = 1000;
-        sim = std::make_unique<ZuvexSim>(options);
-        sim->start();
+        sim = startSim(simOptions(3, 100));
         sleeps.clear();
         progress.clear();
         reports.clear();
@@ -231,7 +213,7 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(int, outcome);
         QFETCH(QString, line);
-        const QString file = text.isEmpty()         ? home.filePath(QStringLiteral("missing.zfw"))
+        const QString file = text.isEmpty()         ? home.path("missing.zfw")
                              : text.startsWith('/') ? QString::fromLatin1(text)
                                                     : firmwareFile(text);
         QVERIFY(EnterLoadingMode(Port));

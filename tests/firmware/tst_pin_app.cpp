@@ -1,14 +1,13 @@
 // The PIN change from the main window against the simulated telephone system: every outcome
 // of the exchange after ENQ, the port choice, and the window usable again after each.
+#include "AppWithSim.h"
 #include "ModalDriver.h"
 #include "QtPool.h"
-#include "TestHome.h"
 #include "app/AppForm.h"
 #include "link/NeuePINDlg.h"
 #include "link/PortDialogs.h"
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
-#include "tools/ZuvexSim.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -38,11 +37,8 @@ const char Enq = 0x05;
 
 } // namespace
 
-class TestPinApp : public QObject {
+class TestPinApp : public QObject, AppWithSim {
     Q_OBJECT
-    std::unique_ptr<TestHome> home;
-    std::unique_ptr<ZuvexSim> sim;
-    std::unique_ptr<TAppForm> form;
     QTimer watch;
     bool portDialogShown = false;
     bool boxShown = false;       // the transfer box, as the exchange runs
@@ -57,12 +53,7 @@ class TestPinApp : public QObject {
 private slots:
     void initTestCase() { useOneQtPoolThread(); }
     void init() {
-        home = std::make_unique<TestHome>();
-        SimOptions options;
-        options.port = 3;
-        sim = std::make_unique<ZuvexSim>(options);
-        sim->start();
-        form = std::make_unique<TAppForm>();
+        openWindow(simOptions());
         portDialogShown = boxShown = windowDisabled = false;
         boxCaption.clear();
         boxLines.clear();
@@ -82,18 +73,16 @@ private slots:
     void cleanup() {
         watch.stop();
         watch.disconnect();
-        form.reset();
-        sim.reset();
-        home.reset();
+        closeWindow();
     }
 
     void changed() {
         form->UsedComPort = 3; // a port in use: no port dialog, ENQ at once
         sim->setAckDelay(40);  // long enough to see the transfer box
         ModalAnswer pin("NeuePINDlg", enterPins("0000", "4711"));
-        ModalAnswer result("ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer result("ErgebnisDialog", press("OKBtn"));
         form->NewPIN->trigger();
-        QVERIFY(waitFor([&] { return result.seen(); }));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }));
         QCOMPARE(result.caption, QStringLiteral("Neuer Sicherheitscode"));
         QCOMPARE(result.lines,
                  (QStringList{QString(), QStringLiteral("Der Sicherheitscode wurde geändert.")}));
@@ -103,7 +92,7 @@ private slots:
         QCOMPARE(boxCaption, QStringLiteral("Neuer Sicherheitscode"));
         QCOMPARE(boxLines, (QStringList{QString(), QStringLiteral("Übertragung läuft ...")}));
         QVERIFY(!portDialogShown);
-        QVERIFY(waitFor([&] { return exchangeEnded(); }));
+        QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
         QCOMPARE(form->LinkOperation, 3);
         QCOMPARE(form->PinMessage, (std::array<char, 5>{'5', '4', '7', '1', '1'}));
     }
@@ -147,21 +136,17 @@ private slots:
         QFETCH(QString, caption);
         QFETCH(QStringList, lines);
         QFETCH(std::string, sent);
-        AckFault fault;
-        fault.kind = kind;
-        fault.at = step;
-        fault.other = 0x41;
-        sim->setPinFault(fault);
+        sim->setPinFault({kind, step, 0x41, 0});
         form->UsedComPort = 3;
         ModalAnswer pin("NeuePINDlg", enterPins(oldPin, "4711"));
-        ModalAnswer error("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer error("ErrorDialog", press("OKBtn"));
         form->NewPIN->trigger();
-        QVERIFY(waitFor([&] { return error.seen(); }));
+        QVERIFY(QTest::qWaitFor([&] { return error.seen(); }));
         QCOMPARE(error.caption, caption);
         QCOMPARE(error.lines, lines);
         QCOMPARE(sim->received(), sent);
         QCOMPARE(sim->pin(), std::string("0000"));
-        QVERIFY(waitFor([&] { return exchangeEnded(); }));
+        QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
     }
 
     // The device vanishing during the exchange: one error box, the window usable again.
@@ -169,11 +154,10 @@ private slots:
         sim->setHangUpAfter(3); // ENQ and two digits of the old PIN
         form->UsedComPort = 3;
         ModalAnswer pin("NeuePINDlg", enterPins("0000", "4711"));
-        ModalAnswer error("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
-        ModalAnswer second(
-            "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 2500);
+        ModalAnswer error("ErrorDialog", press("OKBtn"));
+        ModalAnswer second("ErrorDialog", press("OKBtn"), 2500);
         form->NewPIN->trigger();
-        QVERIFY(waitFor([&] { return error.seen(); }));
+        QVERIFY(QTest::qWaitFor([&] { return error.seen(); }));
         QCOMPARE(error.caption, QStringLiteral("Schnittstellenfehler"));
         QCOMPARE(error.lines, (QStringList{QStringLiteral("Fehler!"), PortLostText(3)}));
         QTest::qWait(1000); // longer than the exchange's time-out
@@ -185,18 +169,14 @@ private slots:
 
     // An answer late but within 12 ticks is still taken.
     void lateAnswerWithinLimit() {
-        AckFault fault;
-        fault.kind = AckFault::Kind::Late;
-        fault.at = 1;
-        fault.lateMs = 450;
-        sim->setPinFault(fault);
+        sim->setPinFault({AckFault::Kind::Late, 1, 0x00, 450});
         form->UsedComPort = 3;
         ModalAnswer pin("NeuePINDlg", enterPins("0000", "1357"));
-        ModalAnswer result("ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer result("ErgebnisDialog", press("OKBtn"));
         form->NewPIN->trigger();
-        QVERIFY(waitFor([&] { return result.seen(); }));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }));
         QCOMPARE(sim->pin(), std::string("1357"));
-        QVERIFY(waitFor([&] { return exchangeEnded(); }));
+        QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
     }
 
     // No port in use: the free ports are offered; the chosen one is used.
@@ -209,13 +189,13 @@ private slots:
             dlg->COMBtn[2]->click();
             pressButton(w, "OKBtn");
         });
-        ModalAnswer result("ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer result("ErgebnisDialog", press("OKBtn"));
         form->NewPIN->trigger();
-        QVERIFY(waitFor([&] { return result.seen(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
         QVERIFY(port.seen());
         QCOMPARE(form->UsedComPort, quint16(3));
         QCOMPARE(sim->pin(), std::string("2468"));
-        QVERIFY(waitFor([&] { return exchangeEnded(); }));
+        QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
     }
 
     // Nothing is sent when the dialog or the port choice is cancelled, or no port is free.
@@ -230,17 +210,14 @@ private slots:
         if (situation == 2)
             sim->stop();
         ModalAnswer pin("NeuePINDlg", situation == 0
-                                          ? std::function<void(QWidget*)>(
-                                                [](QWidget* w) { pressButton(w, "CancelBtn"); })
+                                          ? std::function<void(QWidget*)>(press("CancelBtn"))
                                           : enterPins("0000", "4711"));
         std::unique_ptr<ModalAnswer> port;
         std::unique_ptr<ModalAnswer> error;
         if (situation == 1)
-            port = std::make_unique<ModalAnswer>("PortDialog",
-                                                 [](QWidget* w) { pressButton(w, "CancelBtn"); });
+            port = std::make_unique<ModalAnswer>("PortDialog", press("CancelBtn"));
         if (situation == 2)
-            error = std::make_unique<ModalAnswer>("ErrorDialog",
-                                                  [](QWidget* w) { pressButton(w, "OKBtn"); });
+            error = std::make_unique<ModalAnswer>("ErrorDialog", press("OKBtn"));
         form->NewPIN->trigger();
         QVERIFY(pin.seen());
         if (port)

@@ -22,23 +22,7 @@ class TestPinDialog : public QObject {
     std::unique_ptr<TErrorDialog> errorDialog;
     int errorBoxes = 0;
 
-    // Shows the dialog modally from the event loop; `steps` run while it is up.
-    int runDialog(const std::function<void()>& steps) {
-        bool done = false;
-        QTimer::singleShot(0, [&] {
-            QVERIFY(waitFor([&] { return QApplication::activeModalWidget() == dlg.get(); }));
-            dlg->activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
-            steps();
-            if (dlg->isVisible())
-                dlg->reject(); // a failed step must not leave the dialog hanging
-            done = true;
-        });
-        const int result = dlg->exec();
-        if (!done)
-            waitFor([&] { return done; });
-        return result;
-    }
+    int runDialog(const std::function<void()>& steps) { return ::runDialog(dlg.get(), steps); }
 
     // The dialog's own focus, whether or not it is the active window just now.
     QLineEdit* focused() const { return qobject_cast<QLineEdit*>(dlg->focusWidget()); }
@@ -114,8 +98,9 @@ private slots:
         runDialog([&] {
             QTest::keyClicks(dlg->AltePIN, QStringLiteral("123"));
             QTest::keyClick(dlg->AltePIN, Qt::Key_Tab);
-            QVERIFY(waitFor([&] { return box.seen(); }));
-            QVERIFY(waitFor([&] { return QApplication::activeModalWidget() == dlg.get(); }));
+            QVERIFY(QTest::qWaitFor([&] { return box.seen(); }));
+            QVERIFY(
+                QTest::qWaitFor([&] { return QApplication::activeModalWidget() == dlg.get(); }));
             QCOMPARE(focused(), dlg->AltePIN);
             QVERIFY(dlg->isVisible());
         });
@@ -190,8 +175,9 @@ private slots:
             auto* at = dlg->findChild<QLineEdit*>(field);
             at->setFocus();
             QTest::keyClick(at, Qt::Key_Return); // OK is the default button
-            QVERIFY(waitFor([&] { return box.seen(); }));
-            QVERIFY(waitFor([&] { return QApplication::activeModalWidget() == dlg.get(); }));
+            QVERIFY(QTest::qWaitFor([&] { return box.seen(); }));
+            QVERIFY(
+                QTest::qWaitFor([&] { return QApplication::activeModalWidget() == dlg.get(); }));
             QVERIFY(dlg->isVisible()); // the dialog stays open
             QVERIFY(focused());
             QCOMPARE(focused()->objectName(), field);
@@ -211,7 +197,7 @@ private slots:
         runDialog([&] {
             QTest::keyClicks(dlg->AltePIN, QStringLiteral("1"));
             QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
-            QVERIFY(waitFor([&] { return box.seen(); }));
+            QVERIFY(QTest::qWaitFor([&] { return box.seen(); }));
             QTest::qWait(1200);
             QCOMPARE(focused(), dlg->AltePIN);
         });

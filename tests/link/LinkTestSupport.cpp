@@ -3,10 +3,10 @@
 
 #include "ModalDriver.h"
 #include "app/AppForm.h"
-#include "tools/ZuvexSim.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QTest>
 #include <QThreadPool>
 #include <QWidget>
 
@@ -39,18 +39,21 @@ EditorSettings sampleSettingsAfterRead() {
     return s;
 }
 
+std::unique_ptr<zuvexsim::ZuvexSim> startSim(int port, const ConfigImage& image) {
+    return startSim(simOptions(port), image);
+}
+
 void pressWhenEnabled(QWidget* dialog, const char* button, int timeoutMs) {
     auto* b = dialog->findChild<QAbstractButton*>(QString::fromLatin1(button));
-    if (!b || !waitFor([&] { return b->isEnabled(); }, timeoutMs))
+    if (!b || !QTest::qWaitFor([&] { return b->isEnabled(); }, timeoutMs))
         qWarning("pressWhenEnabled: %s never enabled", button);
     pressButton(dialog, QString::fromLatin1(button));
 }
 
 bool readConfiguration(TAppForm& form, int timeoutMs) {
-    ModalAnswer result(
-        "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, timeoutMs);
+    ModalAnswer result("ErgebnisDialog", press("OKBtn"), timeoutMs);
     form.Download->trigger();
-    return waitFor([&] { return result.seen(); }, timeoutMs) &&
+    return QTest::qWaitFor([&] { return result.seen(); }, timeoutMs) &&
            result.caption == QStringLiteral("Konfiguration Auslesen") &&
            result.lines ==
                QStringList({QString(), "Das Auslesen der Konfiguration war erfolgreich."});

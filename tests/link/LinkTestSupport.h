@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QtPool.h"
+#include "SimStart.h"
 
 #include "config/ConfigCodec.h"
 #include "config/ConfigImage.h"
@@ -11,9 +12,6 @@
 
 class QWidget;
 class TAppForm;
-namespace zuvexsim {
-class ZuvexSim;
-}
 
 // A configuration that differs from the factory state everywhere the editor looks, with
 // reserved bytes set, port 2 ringing for bell button 1 only although it may open the door and
@@ -23,6 +21,9 @@ ConfigImage sampleImage();
 // What the editor shows after reading sampleImage(): the door rule ticks all bell buttons of
 // a port that may open the door and unticks them elsewhere.
 EditorSettings sampleSettingsAfterRead();
+
+// A simulator on COM<port> holding `image`.
+std::unique_ptr<zuvexsim::ZuvexSim> startSim(int port, const ConfigImage& image = sampleImage());
 
 // Presses `button` of `dialog` once it is enabled (the programming result box holds it).
 void pressWhenEnabled(QWidget* dialog, const char* button, int timeoutMs = 6000);

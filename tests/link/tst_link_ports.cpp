@@ -5,7 +5,6 @@
 #include "app/AppForm.h"
 #include "link/PortDialogs.h"
 #include "serial/SerialPort.h"
-#include "tools/ZuvexSim.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -18,15 +17,6 @@
 using namespace zuvexsim;
 
 namespace {
-
-std::unique_ptr<ZuvexSim> startSim(int port) {
-    SimOptions options;
-    options.port = port;
-    auto sim = std::make_unique<ZuvexSim>(options);
-    sim->setImage(sampleImage());
-    sim->start();
-    return sim;
-}
 
 struct PortChoices {
     QList<bool> enabled;
@@ -85,7 +75,7 @@ private slots:
         QVERIFY(readConfiguration(form));
         QCOMPARE(com2->received(), std::string("R0000,3c\r")); // no identification first
         QCOMPARE(com3->received(), std::string());
-        QVERIFY(waitFor([&] { return form.Image == sampleImage(); }));
+        QVERIFY(QTest::qWaitFor([&] { return form.Image == sampleImage(); }));
     }
 
     // Cancelling changes nothing; the scan leaves the port closed and the port in use kept.
@@ -136,8 +126,7 @@ private slots:
     void noFreePort() {
         TestHome home;
         TAppForm form;
-        ModalAnswer error(
-            "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
+        ModalAnswer error("ErrorDialog", press("OKBtn"), 10000);
         form.COMItem1->trigger();
         QVERIFY(error.seen());
         QCOMPARE(error.caption, QStringLiteral("Schnittstellenfehler"));
@@ -169,7 +158,7 @@ private slots:
         dlg->CBSchnittstellen->clear();
         dlg->CBSchnittstellen->addItems(entries);
         dlg->CBSchnittstellen->setCurrentIndex(selected);
-        ModalAnswer answer("WaehleComPortDlg", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer answer("WaehleComPortDlg", press("OKBtn"));
         QCOMPARE(dlg->exec(), result);
         QVERIFY(answer.seen());
         QCOMPARE(answer.caption, QStringLiteral("Dialog"));

@@ -11,7 +11,6 @@
 #include "serial/ComPortMap.h"
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
-#include "tools/ZuvexSim.h"
 
 #include <QDir>
 #include <optional>
@@ -49,15 +48,6 @@ struct SearchWatch {
     }
 };
 
-std::unique_ptr<ZuvexSim> startSim(int port, const ConfigImage& image = sampleImage()) {
-    SimOptions options;
-    options.port = port;
-    auto sim = std::make_unique<ZuvexSim>(options);
-    sim->setImage(image);
-    sim->start();
-    return sim;
-}
-
 } // namespace
 
 class TestLinkSearch : public QObject {
@@ -74,10 +64,9 @@ private slots:
         auto sim = startSim(3);
         TAppForm form;
         SearchWatch watch(form);
-        ModalAnswer result(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 15000);
+        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 15000);
         form.show();
-        QVERIFY(waitFor([&] { return result.seen(); }, 15000));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 15000));
         QCOMPARE(result.caption, QStringLiteral("Konfiguration Auslesen"));
         QCOMPARE(result.lines,
                  QStringList({QString(), "Das Auslesen der Konfiguration war erfolgreich."}));
@@ -93,7 +82,8 @@ private slots:
         QCOMPARE(form.DeviceText, form.StatusPanel0->text());
         QCOMPARE(form.UsedComPort, quint16(3));
         // the editor takes the image once the result box has closed, with the door rule
-        QVERIFY(waitFor([&] { return form.Editor->ReadSettings() == sampleSettingsAfterRead(); }));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return form.Editor->ReadSettings() == sampleSettingsAfterRead(); }));
         QCOMPARE(form.Image, sampleImage());
         QVERIFY(!form.Modified);
         QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
@@ -144,7 +134,7 @@ private slots:
         TestHome home;
         TAppForm form;
         SearchWatch watch(form);
-        ModalAnswer none("KeineAnlageDlg", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer none("KeineAnlageDlg", press("OKBtn"));
         form.show();
         QVERIFY(none.seen()); // answered within the first showing
         QCOMPARE(none.caption, QStringLiteral("Keine Zuvex 910k gefunden"));
@@ -198,12 +188,11 @@ private slots:
             10000);
         std::unique_ptr<ModalAnswer> result;
         if (searchesAgain)
-            result = std::make_unique<ModalAnswer>(
-                "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
+            result = std::make_unique<ModalAnswer>("ErgebnisDialog", press("OKBtn"), 10000);
         form.show();
         QVERIFY(none.seen());
         if (searchesAgain) {
-            QVERIFY(waitFor([&] { return result->seen(); }, 10000));
+            QVERIFY(QTest::qWaitFor([&] { return result->seen(); }, 10000));
             QCOMPARE(form.UsedComPort, quint16(1));
             QCOMPARE(sim->received(), std::string("T\rV\rR0000,3c\r"));
             QCOMPARE(watch.labels,
@@ -232,7 +221,7 @@ private slots:
                 sim->setSilent(true);
             judge(sender, data, size);
         };
-        ModalAnswer timeout("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer timeout("ErrorDialog", press("OKBtn"));
         bool stuck = false; // the search dialog left open after the box
         QTimer rescue;
         rescue.callOnTimeout(
@@ -260,11 +249,10 @@ private slots:
         auto sim = startSim(2);
         TAppForm form;
         ModalAnswer search("SuchenDlg", [](QWidget* w) { w->close(); });
-        ModalAnswer result(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
+        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 10000);
         form.show();
         QVERIFY(search.seen());
-        QVERIFY(waitFor([&] { return result.seen(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
         QCOMPARE(form.UsedComPort, quint16(2));
     }
 
@@ -286,10 +274,9 @@ private slots:
                              TPortKind::Adapter, false});
             pressButton(w, "CancelBtn");
         });
-        ModalAnswer result(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
+        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 10000);
         form.show();
-        const bool read = waitFor([&] { return result.seen(); }, 10000);
+        const bool read = QTest::qWaitFor([&] { return result.seen(); }, 10000);
         SetSerialPortLister({});
         QVERIFY(none.seen());
         QVERIFY(read);
@@ -353,10 +340,9 @@ private slots:
         gone.start();
         auto sim = startSim(2);
         TAppForm form;
-        ModalAnswer result(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
+        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 10000);
         form.show();
-        QVERIFY(waitFor([&] { return result.seen(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
         QCOMPARE(result.caption, QStringLiteral("Konfiguration Auslesen"));
         QCOMPARE(gone.received(), std::string("T"));
         QCOMPARE(form.UsedComPort, quint16(2));
@@ -390,10 +376,9 @@ private slots:
                 pressButton(w, "CancelBtn");
             },
             10000);
-        ModalAnswer result(
-            "ErgebnisDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 10000);
+        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 10000);
         form.show();
-        QVERIFY(waitFor([&] { return result.seen(); }, 15000));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 15000));
         QVERIFY(killed);
         QVERIFY(none.seen());
         QCOMPARE(leftOpen, 0);

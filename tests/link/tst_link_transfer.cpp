@@ -1,12 +1,11 @@
 // Reading and writing the configuration image against the simulator, every failure path.
+#include "AppWithSim.h"
 #include "LinkTestSupport.h"
 #include "ModalDriver.h"
-#include "TestHome.h"
 #include "app/AppForm.h"
 #include "config/EditorPages.h"
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
-#include "tools/ZuvexSim.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,11 +18,8 @@
 using namespace zuvexsim;
 Q_DECLARE_METATYPE(zuvexsim::AckFault::Kind)
 
-class TestLinkTransfer : public QObject {
+class TestLinkTransfer : public QObject, AppWithSim {
     Q_OBJECT
-    std::unique_ptr<TestHome> home;
-    std::unique_ptr<ZuvexSim> sim;
-    std::unique_ptr<TAppForm> form;
 
     QCheckBox* box(const char* name) { return form->findChild<QCheckBox*>(name); }
 
@@ -49,23 +45,13 @@ private slots:
     void initTestCase() { useOneQtPoolThread(); }
 
     void init() {
-        home = std::make_unique<TestHome>();
-        SimOptions options;
-        options.port = 3;
-        sim = std::make_unique<ZuvexSim>(options);
-        sim->setImage(sampleImage());
-        sim->start();
-        form = std::make_unique<TAppForm>();
+        openWindow(simOptions(), sampleImage());
         QVERIFY(readConfiguration(*form));
-        QVERIFY(waitFor([&] { return !form->Modified && form->Image == sampleImage(); }));
+        QVERIFY(QTest::qWaitFor([&] { return !form->Modified && form->Image == sampleImage(); }));
         sim->clearTraffic();
     }
 
-    void cleanup() {
-        form.reset();
-        sim.reset();
-        home.reset();
-    }
+    void cleanup() { closeWindow(); }
 
     // A read on the port in use goes straight to its command and shows no transfer box.
     void readOnKnownPort() {
@@ -80,7 +66,7 @@ private slots:
         QVERIFY(readConfiguration(*form));
         QCOMPARE(sim->received(), std::string("R0000,3c\r"));
         QVERIFY(!boxShown);
-        QVERIFY(waitFor([&] { return form->Image == other; }));
+        QVERIFY(QTest::qWaitFor([&] { return form->Image == other; }));
         QVERIFY(transferEnded());
     }
 
@@ -91,16 +77,16 @@ private slots:
         const EditorSettings shown = form->Editor->ReadSettings();
         sim->setImage(ConfigImage{});
         sim->setCorruptReadChecksum(true);
-        ModalAnswer error("ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); });
+        ModalAnswer error("ErrorDialog", press("OKBtn"));
         form->Download->trigger();
-        QVERIFY(waitFor([&] { return error.seen(); }));
+        QVERIFY(QTest::qWaitFor([&] { return error.seen(); }));
         QCOMPARE(error.caption, readError().caption);
         QCOMPARE(error.lines, readError().lines);
         QCOMPARE(form->Image, sampleImage());
         QCOMPARE(form->Editor->ReadSettings(), shown);
         QCOMPARE(form->windowTitle(), title);
         QVERIFY(form->Modified);
-        QVERIFY(waitFor([&] { return transferEnded(); }));
+        QVERIFY(QTest::qWaitFor([&] { return transferEnded(); }));
     }
 
     // Every byte after the previous acknowledgement; the result box holds for 2.7 s.
@@ -126,8 +112,8 @@ private slots:
         QCOMPARE(form->UpDownLoad->windowTitle(), QStringLiteral("Konfiguration programmieren"));
         QCOMPARE(form->UpDownLoad->Lines(), QStringList({QString(), "Übertragung läuft ..."}));
         QVERIFY(!form->isEnabled());
-        QVERIFY(waitFor([&] { return result.seen(); }, 10000));
-        QVERIFY(waitFor([&] { return heldMs > 0; }, 6000));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return heldMs > 0; }, 6000));
 
         ConfigImage expected = sampleImage();
         EditorSettings settings = sampleSettingsAfterRead();
@@ -141,7 +127,7 @@ private slots:
         for (int i = 0; i < 61; ++i)
             alternating += "RS";
         QCOMPARE(directions(), alternating);
-        QVERIFY(waitFor([&] { return sim->image() == expected; }));
+        QVERIFY(QTest::qWaitFor([&] { return sim->image() == expected; }));
 
         QCOMPARE(result.caption, QStringLiteral("Konfiguration Programmieren"));
         QCOMPARE(result.lines,
@@ -178,23 +164,17 @@ private slots:
         QFETCH(int, at);
         QFETCH(int, lateMs);
         QFETCH(bool, timeout);
-        AckFault fault;
-        fault.kind = kind;
-        fault.at = at;
-        fault.other = 0x00;
-        fault.lateMs = lateMs;
-        sim->setWriteFault(fault);
+        sim->setWriteFault({kind, at, 0x00, lateMs});
         const ConfigImage before = sim->image();
-        ModalAnswer error(
-            "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 8000);
+        ModalAnswer error("ErrorDialog", press("OKBtn"), 8000);
         QElapsedTimer clock;
         clock.start();
         form->Upload->trigger();
-        QVERIFY(waitFor([&] { return error.seen(); }, 8000));
+        QVERIFY(QTest::qWaitFor([&] { return error.seen(); }, 8000));
         const ErrorBox expected = timeout ? timeoutError() : writeError();
         QCOMPARE(error.caption, expected.caption);
         QCOMPARE(error.lines, expected.lines);
-        QVERIFY(waitFor([&] { return transferEnded(); }));
+        QVERIFY(QTest::qWaitFor([&] { return transferEnded(); }));
         QTest::qWait(timeout ? 800 : 300); // a late acknowledgement sends nothing more
         QCOMPARE(sim->received().size(), std::size_t(9 + at + 1));
         QVERIFY(QApplication::activeModalWidget() == nullptr);
@@ -203,16 +183,12 @@ private slots:
 
     // The checksum's acknowledgement may take up to 36 ticks.
     void lateChecksumAcknowledgementIsAccepted() {
-        AckFault fault;
-        fault.kind = AckFault::Kind::Late;
-        fault.at = WriteChecksumStep;
-        fault.lateMs = 1500;
-        sim->setWriteFault(fault);
+        sim->setWriteFault({AckFault::Kind::Late, WriteChecksumStep, 0x00, 1500});
         ModalAnswer result(
             "ProgErgebnisDialog", [](QWidget* w) { pressWhenEnabled(w, "OKBtn"); }, 10000);
         form->Upload->trigger();
-        QVERIFY(waitFor([&] { return result.seen(); }, 10000));
-        QVERIFY(waitFor([&] { return transferEnded(); }, 6000));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return transferEnded(); }, 6000));
     }
 
     void warningWhenNoPortRings_data() {
@@ -251,21 +227,21 @@ private slots:
             QVERIFY(form->isEnabled());
             return;
         }
-        QVERIFY(waitFor([&] { return result->seen(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return result->seen(); }, 10000));
         QCOMPARE(sim->received().size(), std::size_t(9 + 61));
     }
 
     // The factory reset writes the factory settings over the reserved bytes of the last read.
     void factoryResetWritesFactoryImage() {
-        ModalAnswer question("WerkseinstellungQuestion", [](QWidget* w) { pressButton(w, "&Ja"); });
+        ModalAnswer question("WerkseinstellungQuestion", press("&Ja"));
         ModalAnswer result(
             "ProgErgebnisDialog", [](QWidget* w) { pressWhenEnabled(w, "OKBtn"); }, 10000);
         form->Werkseinstellung->trigger();
         QVERIFY(question.seen());
-        QVERIFY(waitFor([&] { return result.seen(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
         ConfigImage expected = sampleImage();
         encodeImage(factorySettings(), expected);
-        QVERIFY(waitFor([&] { return sim->image() == expected; }));
+        QVERIFY(QTest::qWaitFor([&] { return sim->image() == expected; }));
         QCOMPARE(sim->received(), "W0000,3c\r" + bytesOf(expected) + char(imageChecksum(expected)));
     }
 
@@ -273,7 +249,7 @@ private slots:
     void cancelStopsTheWrite() {
         sim->setAckDelay(60);
         form->Upload->trigger();
-        QVERIFY(waitFor([&] { return sim->received().size() >= 9 + 5; }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return sim->received().size() >= 9 + 5; }, 3000));
         QVERIFY(!form->isEnabled());
         pressButton(form->UpDownLoad.get(), "CancelBtn");
         QVERIFY(!form->UpDownLoad->isVisible());
@@ -299,18 +275,16 @@ private slots:
         if (flow == 2) {
             sim->stop();
         } else {
-            ModalAnswer error(
-                "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 8000);
+            ModalAnswer error("ErrorDialog", press("OKBtn"), 8000);
             // "T\r", "V\r" and "R0000,3c\r" of the start-up read came first
             sim->setHangUpAfter(long(13 + (flow == 1 ? 9 + 30 : 4)));
             (flow == 1 ? form->Upload : form->Download)->trigger();
-            QVERIFY(waitFor([&] { return error.seen(); }, 8000));
+            QVERIFY(QTest::qWaitFor([&] { return error.seen(); }, 8000));
             QCOMPARE(error.caption, lostError(3).caption);
             QCOMPARE(error.lines, lostError(3).lines);
         }
         {
-            ModalAnswer second(
-                "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 1500);
+            ModalAnswer second("ErrorDialog", press("OKBtn"), 1500);
             QTest::qWait(1300); // longer than any time-out of the flow
             QVERIFY(!second.seen());
         }
@@ -328,12 +302,10 @@ private slots:
         form->UsedComPort = 0; // the search's "R0000,3c\r" runs inside the version step
         form->ComPort1->SetOpen(false);
         form->ComPort1->OutSize = 4;
-        ModalAnswer refused(
-            "ApplicationErrorBox", [](QWidget* w) { pressButton(w, "OK"); }, 8000);
-        ModalAnswer second(
-            "ErrorDialog", [](QWidget* w) { pressButton(w, "OKBtn"); }, 3000);
+        ModalAnswer refused("ApplicationErrorBox", press("OK"), 8000);
+        ModalAnswer second("ErrorDialog", press("OKBtn"), 3000);
         form->Download->trigger();
-        QVERIFY(waitFor([&] { return refused.seen(); }, 8000));
+        QVERIFY(QTest::qWaitFor([&] { return refused.seen(); }, 8000));
         QCOMPARE(refused.lines, QStringList{"Die Sendewarteschlange des COM-Ports ist voll."});
         QTest::qWait(1300); // longer than the read's time-out
         QVERIFY(!second.seen());

@@ -63,8 +63,7 @@ void click(TAppForm& form, const QString& name) {
 
 // The general error display's message box.
 struct ErrorBoxAnswer : ModalAnswer {
-    ErrorBoxAnswer()
-        : ModalAnswer("ApplicationErrorBox", [](QWidget* w) { pressButton(w, "OK"); }) {}
+    ErrorBoxAnswer() : ModalAnswer("ApplicationErrorBox", press("OK")) {}
 };
 
 struct PdfWord {
@@ -98,6 +97,13 @@ QString pdfText(const QString& pdf) {
     if (!p.waitForFinished(30000) || p.exitCode() != 0)
         return {};
     return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// The window's printer writes into `pdf` (a file name) instead.
+void printIntoPdf(TAppForm& form, const QString& pdf) {
+    form.Printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    form.Printer->setOutputFormat(QPrinter::PdfFormat);
+    form.Printer->setOutputFileName(pdf);
 }
 
 const PdfWord* findWord(const QList<PdfWord>& words, const QString& text) {
@@ -346,9 +352,7 @@ private slots:
         TestHome home;
         TAppForm form;
         const QString pdf = home.path("bericht.pdf");
-        form.Printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
-        form.Printer->setOutputFormat(QPrinter::PdfFormat);
-        form.Printer->setOutputFileName(pdf);
+        printIntoPdf(form, pdf);
         int dialogs = 0;
         form.PrintDialogProvider = [&dialogs](QPrinter&) { return ++dialogs > 0; };
         form.Print1->trigger();
@@ -409,9 +413,7 @@ private slots:
         TestHome home;
         TAppForm form;
         const QString pdf = home.path("fehlt/bericht.pdf");
-        form.Printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
-        form.Printer->setOutputFormat(QPrinter::PdfFormat);
-        form.Printer->setOutputFileName(pdf);
+        printIntoPdf(form, pdf);
         form.PrintDialogProvider = [](QPrinter&) { return true; };
         ErrorBoxAnswer err;
         form.Print1Execute();
@@ -427,9 +429,7 @@ private slots:
         TestHome home;
         TAppForm form;
         const QString pdf = home.path("bericht.pdf");
-        form.Printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
-        form.Printer->setOutputFormat(QPrinter::PdfFormat);
-        form.Printer->setOutputFileName(pdf);
+        printIntoPdf(form, pdf);
         ModalAnswer dlg("PrintDialog1", [](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
         form.Print1Execute();
         QVERIFY(dlg.seen());

@@ -1,4 +1,5 @@
 // The packet collector as pure logic: bytes and a test clock in, events out.
+#include "PacketArming.h"
 #include "serial/DataPacket.h"
 #include "serial/DataPacketManager.h"
 #include "serial/SerialError.h"
@@ -42,20 +43,8 @@ struct Rig {
         manager.PortOpened();
     }
 
-    void armSize(int size, int ticks) {
-        packet.SetEnabled(false);
-        packet.PacketSize = size;
-        packet.EndCond = ecPacketSize;
-        packet.TimeOut = ticks;
-        packet.SetEnabled(true);
-    }
-    void armLine(int ticks = 12) {
-        packet.SetEnabled(false);
-        packet.SetEndString("\r\n");
-        packet.EndCond = ecString;
-        packet.TimeOut = ticks;
-        packet.SetEnabled(true);
-    }
+    void armSize(int size, int ticks) { armForSize(packet, size, ticks); }
+    void armLine(int ticks = 12) { armForLine(packet, ticks); }
     void feed(const QByteArray& bytes) {
         manager.Receive(reinterpret_cast<const uint8_t*>(bytes.constData()),
                         std::size_t(bytes.size()));

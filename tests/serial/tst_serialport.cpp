@@ -1,5 +1,8 @@
 // The serial port end to end on pseudo-terminals, with its collector and COM port map.
+#include "PacketArming.h"
 #include "PtyPair.h"
+#include "TestHome.h"
+#include "Unprivileged.h"
 #include "serial/ComPortMap.h"
 #include "serial/ConfigHome.h"
 #include "serial/DataPacket.h"
@@ -7,11 +10,9 @@
 #include "serial/SerialError.h"
 #include "serial/SerialPort.h"
 #include "serial/Ticks.h"
-#include "tests/common/Unprivileged.h"
 
 #include <QDir>
 #include <QEventLoop>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -72,13 +73,7 @@ struct Link {
                 onEvent();
         };
     }
-    void armSize(int size, int ticks) {
-        packet.SetEnabled(false);
-        packet.PacketSize = size;
-        packet.EndCond = ecPacketSize;
-        packet.TimeOut = ticks;
-        packet.SetEnabled(true);
-    }
+    void armSize(int size, int ticks) { armForSize(packet, size, ticks); }
     // Arms for two bytes and lets `device` send "ok": true when exactly that packet came.
     bool receivesOk(PtyPair& device) {
         armSize(2, 36);
@@ -86,13 +81,7 @@ struct Link {
         return QTest::qWaitFor([&] { return packets.size() == 1; }, 3000) &&
                packets.first() == "ok";
     }
-    void armLine() {
-        packet.SetEnabled(false);
-        packet.SetEndString("\r\n");
-        packet.EndCond = ecString;
-        packet.TimeOut = 12;
-        packet.SetEnabled(true);
-    }
+    void armLine() { armForLine(packet); }
 };
 
 int openDescriptors() {
@@ -112,14 +101,9 @@ QString errorOf(const std::function<void()>& action) {
 
 class TestSerialPort : public QObject {
     Q_OBJECT
-    QTemporaryDir home_;
+    TestHome home_;
 
 private slots:
-    void initTestCase() {
-        QVERIFY(home_.isValid());
-        qputenv("XDG_CONFIG_HOME", home_.path().toUtf8());
-        QVERIFY(QDir().mkpath(QString::fromStdString(comPortsDir())));
-    }
 
     // With the ports folder its entries; without it the automatic map of the ports found.
     void comPortMap_data() {
@@ -139,11 +123,8 @@ private slots:
         QFETCH(int, number);
         QFETCH(bool, mapped);
         QFETCH(QString, path);
-        QTemporaryDir other;
-        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", other.path().toUtf8());
+        TestHome other(folder ? TestHome::PortsFolder : TestHome::NoPortsFolder);
         if (folder) {
-            QDir().mkpath(QString::fromStdString(comPortsDir()));
             QVERIFY(symlink("/dev/ttyUSB0", (comPortsDir() + "/COM3").c_str()) == 0);
         }
         SetSerialPortLister([] {
@@ -154,20 +135,16 @@ private slots:
         });
         const TComDevice device = ComDeviceOf(number);
         SetSerialPortLister({});
-        qputenv("XDG_CONFIG_HOME", saved);
         QCOMPARE(device.mapped, mapped);
         if (folder && mapped)
-            QCOMPARE(QString::fromStdString(device.path),
-                     other.path() + "/zuvex910k/ports/" + path);
+            QCOMPARE(QString::fromStdString(device.path), other.portsDir() + "/" + path);
         else
             QCOMPARE(QString::fromStdString(device.path), path);
     }
 
     // The automatic map is kept between look-ups and read afresh when a port is opened.
     void automaticMapReadAfreshOnOpening() {
-        QTemporaryDir other;
-        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", other.path().toUtf8());
+        TestHome other(TestHome::NoPortsFolder);
         PtyPair adapter;
         std::vector<TFoundPort> found;
         SetSerialPortLister([&found] { return found; });
@@ -181,7 +158,6 @@ private slots:
         QVERIFY(IsPortAvailable(1));
         port.SetOpen(false);
         SetSerialPortLister({});
-        qputenv("XDG_CONFIG_HOME", saved);
     }
 
     void openSendReceiveClose() {
@@ -366,7 +342,7 @@ private slots:
         Link link;
         QString error;
         {
-            WithoutPermission denied(link.pty.slavePath(), home_.path(), "tty");
+            WithoutPermission denied(link.pty.slavePath(), home_.root(), "tty");
             QVERIFY(denied.active());
             QVERIFY(IsPortAvailable(Com));
             error = errorOf([&] { link.port->SetOpen(true); });

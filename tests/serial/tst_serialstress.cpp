@@ -1,13 +1,14 @@
 // Many cycles of opening, packets arriving and closing from the user-interface thread:
 // nothing hangs, no event is lost, duplicated or delivered after the port closed.
+#include "PacketArming.h"
 #include "PtyPair.h"
+#include "TestHome.h"
 #include "serial/ConfigHome.h"
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
 
 #include <QDir>
 #include <QEventLoop>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -25,14 +26,9 @@ QByteArray packetOf(int cycle, int seq) {
 
 class TestSerialStress : public QObject {
     Q_OBJECT
-    QTemporaryDir home_;
+    TestHome home_;
 
 private slots:
-    void initTestCase() {
-        QVERIFY(home_.isValid());
-        qputenv("XDG_CONFIG_HOME", home_.path().toUtf8());
-        QVERIFY(QDir().mkpath(QString::fromStdString(comPortsDir())));
-    }
 
     void openReceiveCloseCycles() {
         PtyPair pty;
@@ -51,13 +47,7 @@ private slots:
         bool lateEvent = false;
         int mode = 0; // how this cycle closes
         QList<QByteArray> got;
-        auto arm = [&] {
-            packet.SetEnabled(false);
-            packet.PacketSize = 5;
-            packet.EndCond = ecPacketSize;
-            packet.TimeOut = 0;
-            packet.SetEnabled(true);
-        };
+        auto arm = [&] { armForSize(packet, 5, 0); };
         packet.OnPacket = [&](TDataPacket*, const uint8_t* data, int size) {
             lateEvent |= closed;
             got.append(QByteArray(reinterpret_cast<const char*>(data), size));

@@ -1,9 +1,9 @@
 // Each injected fault does what it says, and only that.
 #include "SimClient.h"
+#include "SimStart.h"
+#include "TestHome.h"
 #include "tools/SimState.h"
-#include "tools/ZuvexSim.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -23,11 +23,8 @@ std::chrono::milliseconds since(Clock::time_point t) {
 
 } // namespace
 
-class TestSimFaults : public QObject {
+class TestSimFaults : public QObject, SimFixture {
     Q_OBJECT
-    QTemporaryDir home;
-    std::unique_ptr<ZuvexSim> sim;
-    std::unique_ptr<SimClient> client;
 
     // Sends a write of `image` step by step; stops at the first reply that is not ACK.
     std::string write(const ConfigImage& image) {
@@ -55,23 +52,8 @@ class TestSimFaults : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(home.isValid());
-        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
-    }
-    void init() {
-        SimOptions options;
-        options.restartMs = 100;
-        options.loadIdleMs = 500;
-        sim = std::make_unique<ZuvexSim>(options);
-        sim->start();
-        client = std::make_unique<SimClient>(sim->portPath());
-        QVERIFY(client->isOpen());
-    }
-    void cleanup() {
-        client.reset();
-        sim.reset();
-    }
+    void init() { QVERIFY(startWithClient(simOptions(3, 100, 500))); }
+    void cleanup() { stopAll(); }
 
     void silentRecordsButNeverAnswers() {
         sim->setSilent(true);
@@ -117,11 +99,7 @@ private slots:
         QFETCH(AckFault::Kind, kind);
         QFETCH(int, at);
         QFETCH(QByteArray, tail);
-        AckFault fault;
-        fault.kind = kind;
-        fault.at = at;
-        fault.other = 0x07;
-        sim->setWriteFault(fault);
+        sim->setWriteFault({kind, at, 0x07, 0});
         ConfigImage image{};
         image.fill(0x42);
         const ConfigImage before = sim->image();
@@ -135,11 +113,7 @@ private slots:
     }
 
     void lateChecksumAckStillStores() {
-        AckFault fault;
-        fault.kind = AckFault::Kind::Late;
-        fault.at = WriteChecksumStep;
-        fault.lateMs = 400;
-        sim->setWriteFault(fault);
+        sim->setWriteFault({AckFault::Kind::Late, WriteChecksumStep, 0x00, 400});
         ConfigImage image{};
         image.fill(0x11);
         client->send("W0000,3c\r");
@@ -233,11 +207,7 @@ private slots:
     }
 
     void pinFaultOtherByte() {
-        AckFault fault;
-        fault.kind = AckFault::Kind::Other;
-        fault.at = 2;
-        fault.other = 0x3F;
-        sim->setPinFault(fault);
+        sim->setPinFault({AckFault::Kind::Other, 2, 0x3F, 0});
         client->send(bytes({0x05}) + "0000");
         QCOMPARE(client->read(2, 1000ms), bytes({0x06, 0x06}));
         client->send("51234");
@@ -246,10 +216,7 @@ private slots:
     }
 
     void pinFaultSilentAtEnq() {
-        AckFault fault;
-        fault.kind = AckFault::Kind::Silent;
-        fault.at = 0;
-        sim->setPinFault(fault);
+        sim->setPinFault({AckFault::Kind::Silent, 0, 0x00, 0});
         client->send(bytes({0x05}));
         QCOMPARE(client->readFor(200ms), std::string());
         QCOMPARE(sim->mode(), DeviceMode::Command);

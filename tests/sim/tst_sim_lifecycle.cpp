@@ -1,12 +1,12 @@
 // The simulator's port entry, its state file and its behaviour when the other side comes
 // and goes.
 #include "SimClient.h"
+#include "TestHome.h"
 #include "tools/SimState.h"
 #include "tools/ZuvexSim.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <sys/resource.h>
 #include <thread>
@@ -38,15 +38,10 @@ std::chrono::microseconds cpuTime() {
 
 class TestSimLifecycle : public QObject {
     Q_OBJECT
-    QTemporaryDir home;
-    std::string portsDir() const { return home.path().toStdString() + "/zuvex910k/ports"; }
+    TestHome home;
+    std::string portsDir() const { return home.portsDir().toStdString(); }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(home.isValid());
-        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
-    }
-
     void portEntryPublishedAndRemoved() {
         ZuvexSim sim;
         QCOMPARE(sim.portPath(), portsDir() + "/COM3");
@@ -117,7 +112,7 @@ private slots:
     }
 
     void stateSurvivesRestart() {
-        const std::string path = home.path().toStdString() + "/state-a";
+        const std::string path = home.path("state-a").toStdString();
         ConfigImage image{};
         for (int i = 0; i < ConfigImageSize; ++i)
             image[i] = static_cast<std::uint8_t>(200 - i);
@@ -157,7 +152,7 @@ private slots:
     }
 
     void unreadableStateIsKeptAside() {
-        const std::string path = home.path().toStdString() + "/state-b";
+        const std::string path = home.path("state-b").toStdString();
         {
             QFile file(QString::fromStdString(path));
             QVERIFY(file.open(QIODevice::WriteOnly));

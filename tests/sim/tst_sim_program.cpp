@@ -1,26 +1,18 @@
 // The zuvex-sim program: options, its port entry while it runs, a clean end on SIGTERM.
 #include "SimClient.h"
+#include "TestHome.h"
 
 #include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace std::chrono_literals;
 
 class TestSimProgram : public QObject {
     Q_OBJECT
-    QTemporaryDir home;
-
-    QProcessEnvironment environment() const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", home.path());
-        return env;
-    }
+    TestHome home; // the simulator inherits its XDG_CONFIG_HOME
 
 private slots:
-    void initTestCase() { QVERIFY(home.isValid()); }
-
     void helpListsOptions() {
         QProcess sim;
         sim.start(ZUVEX_SIM_EXE, {"--help"});
@@ -42,17 +34,15 @@ private slots:
     void badOptionsAreRefused() {
         QFETCH(QStringList, args);
         QProcess sim;
-        sim.setProcessEnvironment(environment());
         sim.start(ZUVEX_SIM_EXE, args);
         QVERIFY(sim.waitForFinished(10000));
         QCOMPARE(sim.exitCode(), 2);
-        QVERIFY(!QFileInfo::exists(home.path() + "/zuvex910k/ports/COM3"));
+        QVERIFY(!QFileInfo::exists(home.portsDir() + "/COM3"));
     }
 
     void runsUntilTerminated() {
-        const QString entry = home.path() + "/zuvex910k/ports/COM7";
+        const QString entry = home.portsDir() + "/COM7";
         QProcess sim;
-        sim.setProcessEnvironment(environment());
         sim.start(ZUVEX_SIM_EXE, {"--port", "7", "--log", "--firmware-version", "1.2\\x41"});
         QVERIFY(sim.waitForStarted(10000));
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(entry).isSymLink(), 10000);
@@ -73,7 +63,7 @@ private slots:
         QVERIFY2(log.contains("[COM7 ") && log.contains("<- 54 0D  \"T\\r\""), log.constData());
         QVERIFY(log.contains("-> 31 2E 32 41 0D 0A  \"1.2A\\r\\n\""));
         // The default state file keeps the version for the next run.
-        QFile state(home.path() + "/zuvex910k/sim-state-COM7");
+        QFile state(home.configDir() + "/sim-state-COM7");
         QVERIFY(state.open(QIODevice::ReadOnly));
         QVERIFY(state.readAll().contains("version=1.2A\n"));
     }

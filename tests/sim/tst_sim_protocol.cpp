@@ -1,10 +1,10 @@
 // The simulator answers each request of the protocol as the telephone system does.
 #include "SimClient.h"
+#include "SimStart.h"
+#include "TestHome.h"
 #include "tools/SimState.h"
-#include "tools/ZuvexSim.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -29,18 +29,12 @@ ConfigImage sampleImage() {
 
 } // namespace
 
-class TestSimProtocol : public QObject {
+class TestSimProtocol : public QObject, SimFixture {
     Q_OBJECT
-    QTemporaryDir home;
-    std::unique_ptr<ZuvexSim> sim;
-    std::unique_ptr<SimClient> client;
 
     void startSim(SimOptions options = {}) {
         options.restartMs = 300;
-        sim = std::make_unique<ZuvexSim>(options);
-        sim->start();
-        client = std::make_unique<SimClient>(sim->portPath());
-        QVERIFY(client->isOpen());
+        QVERIFY(startWithClient(options));
     }
 
     // Runs a full write of `image` with `checksum`; returns every reply byte in order.
@@ -58,15 +52,8 @@ class TestSimProtocol : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(home.isValid());
-        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
-    }
     void init() { startSim(); }
-    void cleanup() {
-        client.reset();
-        sim.reset();
-    }
+    void cleanup() { stopAll(); }
 
     void identificationAndVersion() {
         client->send("T\r");

@@ -1,0 +1,23 @@
+#include "AppWithSim.h"
+
+#include "app/AppForm.h"
+
+AppWithSim::AppWithSim() = default;
+
+AppWithSim::~AppWithSim() {
+    closeWindow();
+}
+
+void AppWithSim::openWindow(std::optional<zuvexsim::SimOptions> options,
+                            const std::optional<ConfigImage>& image) {
+    home = std::make_unique<TestHome>();
+    if (options)
+        sim = startSim(std::move(*options), image);
+    form = std::make_unique<TAppForm>();
+}
+
+void AppWithSim::closeWindow() {
+    form.reset();
+    sim.reset();
+    home.reset();
+}
