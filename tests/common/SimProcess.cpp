@@ -31,7 +31,7 @@ SimProcess::SimProcess(int port, const QStringList& options) {
     auto live = [&] { return QFileInfo::exists(entry); };
     auto ended = [&] { return waitpid(pid_, nullptr, WNOHANG) != 0; };
     bool gone = false;
-    QTest::qWaitFor([&] { return live() || (gone = ended()); }, 5000);
+    (void)QTest::qWaitFor([&] { return live() || (gone = ended()); }, 5000);
     if (gone)
         pid_ = -1;
     else if (live())
