@@ -1,11 +1,12 @@
 #pragma once
 
-#include <QProcess>
 #include <QStringList>
 #include <string>
+#include <sys/types.h>
 
 // zuvex-sim as a process of its own, published as COM<port> in the current settings home, so
-// that a test can pull the plug on it with SIGKILL as a user pulls out the adapter.
+// that a test can pull the plug on it with SIGKILL as a user pulls out the adapter. Started
+// with posix_spawn, which ThreadSanitizer allows in a process with threads (a fork it does not).
 class SimProcess {
 public:
     SimProcess(int port, const QStringList& options = {}); // waits until its entry is live
@@ -18,6 +19,8 @@ public:
     void kill();                                          // SIGKILL
 
 private:
-    QProcess process_;
+    void end(int signal);
+
+    pid_t pid_ = -1;
     std::string device_;
 };
