@@ -10,6 +10,7 @@
 // awaited box shows, so every received byte has to wake a sleeping loop as it does for a user.
 // Usage: bench_link [runs]
 #include "app/AppForm.h"
+#include "app/EventLoopChoice.h"
 #include "app/MessageDialogs.h"
 #include "link/SearchDialogs.h"
 #include "serial/ConfigHome.h"
@@ -96,19 +97,30 @@ struct Figures {
                    ? 0
                    : values[std::min(values.size() - 1, std::size_t(q * double(values.size())))];
     }
+    double mean() {
+        double sum = 0;
+        for (double v : values)
+            sum += v;
+        return values.empty() ? 0 : sum / double(values.size());
+    }
     double min() { return values.empty() ? 0 : *std::min_element(values.begin(), values.end()); }
 };
 
 // Times one command: from triggering `action` until `dialog` shows.
-double timeCommand(QAction* action, QDialog* dialog) {
+double timeCommand(QAction* action, QDialog* dialog, Clock::time_point* started = nullptr,
+                   Clock::time_point* shown = nullptr) {
     ShowStopwatch watch(dialog);
     const auto start = Clock::now();
+    if (started)
+        *started = start;
     // triggered from the running loop, as a menu click is
     QTimer::singleShot(0, action, &QAction::trigger);
     if (!watch.wait(10000)) {
         std::fprintf(stderr, "no result box\n");
         return -1;
     }
+    if (shown)
+        *shown = watch.at;
     return ms(watch.at - start);
 }
 
@@ -122,16 +134,26 @@ void transfers(bool pacing, int runs) {
     TAppForm form;
     // connect first: the search, then one read
     timeCommand(form.Download, form.ErgebnisDialog.get());
-    Figures read, write, ours;
+    Figures read, write, ours, device, before, after;
     for (int i = 0; i < runs; ++i) {
         read.values.push_back(timeCommand(form.Download, form.ErgebnisDialog.get()));
         sim.clearTraffic();
-        write.values.push_back(timeCommand(form.Upload, form.ProgErgebnisDialog.get()));
-        // our part of each round trip: from the simulator's ACK to the next byte it received
+        Clock::time_point started, shown;
+        write.values.push_back(
+            timeCommand(form.Upload, form.ProgErgebnisDialog.get(), &started, &shown));
+        // our part of each round trip: from the simulator's ACK to the next byte it received;
+        // the device's part: from that byte to its ACK
         const std::vector<WireByte> line = sim.traffic();
-        for (std::size_t k = 1; k < line.size(); ++k)
+        for (std::size_t k = 1; k < line.size(); ++k) {
             if (line[k].received && !line[k - 1].received)
                 ours.values.push_back(ms(line[k].at - line[k - 1].at) * 1000.0);
+            if (!line[k].received && line[k - 1].received && line[k].byte == 0x06)
+                device.values.push_back(ms(line[k].at - line[k - 1].at) * 1000.0);
+        }
+        if (!line.empty()) {
+            before.values.push_back(ms(line.front().at - started));
+            after.values.push_back(ms(shown - line.back().at));
+        }
         pause(120); // the device restarts after a write
     }
     const double readWire = (9 + 61) * ByteMs;
@@ -143,8 +165,14 @@ void transfers(bool pacing, int runs) {
                 pacing ? "on" : "off", write.median(), write.min(), writeWire,
                 write.median() / writeWire);
     std::printf("pacing %-3s  write round trip, ACK sent to next byte read by the device: "
-                "median %6.1f us  p99 %6.1f us\n",
-                pacing ? "on" : "off", ours.median(), ours.at(0.99));
+                "median %6.1f us  p99 %6.1f us  mean %6.1f us\n",
+                pacing ? "on" : "off", ours.median(), ours.at(0.99), ours.mean());
+    std::printf("pacing %-3s  write round trip, byte read to its ACK sent by the device: "
+                "median %6.1f us  p99 %6.1f us  mean %6.1f us\n",
+                pacing ? "on" : "off", device.median(), device.at(0.99), device.mean());
+    std::printf("pacing %-3s  write, command to its first byte read: median %5.2f ms; last ACK "
+                "to result box: median %5.2f ms\n",
+                pacing ? "on" : "off", before.median(), after.median());
 }
 
 void search(int runs) {
@@ -184,6 +212,7 @@ int main(int argc, char** argv) {
     qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    chooseEventLoop(); // as the program runs
     QApplication app(argc, argv);
     QDir().mkpath(QString::fromStdString(comPortsDir()));
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
