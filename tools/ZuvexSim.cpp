@@ -13,6 +13,8 @@
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <stdexcept>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -316,6 +318,13 @@ struct ZuvexSim::Impl final : SimHost {
 
     void run() {
         ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL); // pacing needs sub-millisecond sleeps
+        if (pacing) {
+            // A UART keeps its timing whatever else the machine does: where allowed, the line
+            // thread goes before ordinary threads, so that a busy machine delays the program's
+            // answers, not the device's. It never spins longer than WakeMargin.
+            const sched_param realtime{1};
+            ::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &realtime);
+        }
         note("Zuvex 910k on " + pty.slavePath + ", published as " + entry);
         SimDevice device(*this, SimTimings{std::chrono::milliseconds(options.restartMs),
                                            std::chrono::milliseconds(options.loadIdleMs),
