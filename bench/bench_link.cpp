@@ -3,7 +3,8 @@
 //    and the checksum, each after the previous ACK) with line pacing at 57600 baud on and off,
 //    each timed from the command until its result box shows, against the time the bytes need
 //    on the wire (goal with pacing: read within 1.1x, write within 1.15x), and our part of
-//    each write round trip (goal: median 40 us, p99 200 us);
+//    each write round trip (goal: median 40 us, p99 200 us), beside the device's part and
+//    the same figure for a bare responder thread, the floor that the pseudo-terminal sets;
 //  - the start-up search finding the device on COM3 after a silent COM1, against the floor
 //    that the fixed pauses and the identification time-out put under it.
 // The program's own event loop runs throughout, blocked in QEventLoop::exec() until the
@@ -25,6 +26,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <fcntl.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace zuvexsim;
@@ -175,6 +180,56 @@ void transfers(bool pacing, int runs) {
                 pacing ? "on" : "off", before.median(), after.median());
 }
 
+// The same write with a bare responder in place of the program: a thread blocked in read()
+// on the port that writes the next byte as soon as an ACK came. Its part of each round trip
+// is what the pseudo-terminal and two wake-ups cost on this machine, the floor under ours.
+void bareWrite(int runs) {
+    SimOptions options;
+    options.port = 3;
+    options.pacing = true;
+    options.restartMs = 50;
+    ZuvexSim sim(options);
+    sim.start();
+    const int fd = ::open(sim.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios tio{};
+    if (fd < 0 || ::tcgetattr(fd, &tio) != 0) {
+        std::fprintf(stderr, "cannot open %s\n", sim.slavePath().c_str());
+        return;
+    }
+    ::cfmakeraw(&tio);
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    ::tcsetattr(fd, TCSANOW, &tio);
+    const ConfigImage image = sim.image();
+    std::vector<std::uint8_t> steps(image.begin(), image.end());
+    steps.push_back(imageChecksum(image));
+    Figures bare;
+    for (int i = 0; i < runs; ++i) {
+        sim.clearTraffic();
+        const char command[] = "W0000,3c\r";
+        bool ok = ::write(fd, command, sizeof command - 1) == ssize_t(sizeof command - 1);
+        std::uint8_t answer = 0;
+        for (std::size_t k = 0; ok && k <= steps.size(); ++k) {
+            ok = ::read(fd, &answer, 1) == 1 && answer == 0x06;
+            if (ok && k < steps.size())
+                ok = ::write(fd, &steps[k], 1) == 1;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "bare write failed\n");
+            break;
+        }
+        const std::vector<WireByte> line = sim.traffic();
+        for (std::size_t k = 1; k < line.size(); ++k)
+            if (line[k].received && !line[k - 1].received)
+                bare.values.push_back(ms(line[k].at - line[k - 1].at) * 1000.0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(120)); // the device restarts
+    }
+    ::close(fd);
+    std::printf("pacing on   write round trip with a bare responder thread instead of the program: "
+                "median %6.1f us  p99 %6.1f us  mean %6.1f us\n",
+                bare.median(), bare.at(0.99), bare.mean());
+}
+
 void search(int runs) {
     SimOptions silentOptions = silentPortOptions(1);
     ZuvexSim silent(silentOptions);
@@ -218,6 +273,7 @@ int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
     transfers(true, runs);
     transfers(false, runs);
+    bareWrite(runs);
     search(std::max(1, runs / 4));
     return 0;
 }
