@@ -129,12 +129,17 @@ double timeCommand(QAction* action, QDialog* dialog, Clock::time_point* started 
     return ms(watch.at - start);
 }
 
-void transfers(bool pacing, int runs) {
+// The device on COM3 for the transfers; it restarts quickly after a write.
+SimOptions transferOptions(bool pacing) {
     SimOptions options;
     options.port = 3;
     options.pacing = pacing;
     options.restartMs = 50;
-    ZuvexSim sim(options);
+    return options;
+}
+
+void transfers(bool pacing, int runs) {
+    ZuvexSim sim(transferOptions(pacing));
     sim.start();
     TAppForm form;
     // connect first: the search, then one read
@@ -184,11 +189,7 @@ void transfers(bool pacing, int runs) {
 // on the port that writes the next byte as soon as an ACK came. Its part of each round trip
 // is what the pseudo-terminal and two wake-ups cost on this machine, the floor under ours.
 void bareWrite(int runs) {
-    SimOptions options;
-    options.port = 3;
-    options.pacing = true;
-    options.restartMs = 50;
-    ZuvexSim sim(options);
+    ZuvexSim sim(transferOptions(true));
     sim.start();
     const int fd = ::open(sim.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios tio{};
