@@ -1,6 +1,7 @@
 #include "app/AppForm.h"
 #include "app/Application.h"
 #include "app/CloseOnSignal.h"
+#include "app/EventLoopChoice.h"
 #include "app/Pictures.h"
 #include "app/StartupErrors.h"
 
@@ -9,6 +10,7 @@
 
 int main(int argc, char** argv) {
     startup::watchStart();
+    chooseEventLoop();
     TApplication app(argc, argv);
     startup::startDone();
     app.setWindowIcon(programIcon());

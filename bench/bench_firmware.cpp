@@ -4,6 +4,7 @@
 // and its throughput as a share of the wire limit (goal: at least 85 %). The fixed pauses
 // around the transfer (200 ms before opening, 200 + 3000 ms after) are not part of it.
 // Usage: bench_firmware [runs]
+#include "app/EventLoopChoice.h"
 #include "link/FirmwareTransfer.h"
 #include "link/RawSerialPort.h"
 #include "tools/ZuvexSim.h"
@@ -46,6 +47,7 @@ bool enterLoadingMode(RawSerialPort& port) {
 } // namespace
 
 int main(int argc, char** argv) {
+    chooseEventLoop(); // as the program runs
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
     QTemporaryDir home;

@@ -3,13 +3,15 @@
 //    and the checksum, each after the previous ACK) with line pacing at 57600 baud on and off,
 //    each timed from the command until its result box shows, against the time the bytes need
 //    on the wire (goal with pacing: read within 1.1x, write within 1.15x), and our part of
-//    each write round trip (goal: median 40 us, p99 200 us);
+//    each write round trip (goal: median 40 us, p99 200 us), beside the device's part and
+//    the same figure for a bare responder thread, the floor that the pseudo-terminal sets;
 //  - the start-up search finding the device on COM3 after a silent COM1, against the floor
 //    that the fixed pauses and the identification time-out put under it.
 // The program's own event loop runs throughout, blocked in QEventLoop::exec() until the
 // awaited box shows, so every received byte has to wake a sleeping loop as it does for a user.
 // Usage: bench_link [runs]
 #include "app/AppForm.h"
+#include "app/EventLoopChoice.h"
 #include "app/MessageDialogs.h"
 #include "link/SearchDialogs.h"
 #include "serial/ConfigHome.h"
@@ -24,6 +26,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <fcntl.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace zuvexsim;
@@ -96,42 +102,68 @@ struct Figures {
                    ? 0
                    : values[std::min(values.size() - 1, std::size_t(q * double(values.size())))];
     }
+    double mean() {
+        double sum = 0;
+        for (double v : values)
+            sum += v;
+        return values.empty() ? 0 : sum / double(values.size());
+    }
     double min() { return values.empty() ? 0 : *std::min_element(values.begin(), values.end()); }
 };
 
 // Times one command: from triggering `action` until `dialog` shows.
-double timeCommand(QAction* action, QDialog* dialog) {
+double timeCommand(QAction* action, QDialog* dialog, Clock::time_point* started = nullptr,
+                   Clock::time_point* shown = nullptr) {
     ShowStopwatch watch(dialog);
     const auto start = Clock::now();
+    if (started)
+        *started = start;
     // triggered from the running loop, as a menu click is
     QTimer::singleShot(0, action, &QAction::trigger);
     if (!watch.wait(10000)) {
         std::fprintf(stderr, "no result box\n");
         return -1;
     }
+    if (shown)
+        *shown = watch.at;
     return ms(watch.at - start);
 }
 
-void transfers(bool pacing, int runs) {
+// The device on COM3 for the transfers; it restarts quickly after a write.
+SimOptions transferOptions(bool pacing) {
     SimOptions options;
     options.port = 3;
     options.pacing = pacing;
     options.restartMs = 50;
-    ZuvexSim sim(options);
+    return options;
+}
+
+void transfers(bool pacing, int runs) {
+    ZuvexSim sim(transferOptions(pacing));
     sim.start();
     TAppForm form;
     // connect first: the search, then one read
     timeCommand(form.Download, form.ErgebnisDialog.get());
-    Figures read, write, ours;
+    Figures read, write, ours, device, before, after;
     for (int i = 0; i < runs; ++i) {
         read.values.push_back(timeCommand(form.Download, form.ErgebnisDialog.get()));
         sim.clearTraffic();
-        write.values.push_back(timeCommand(form.Upload, form.ProgErgebnisDialog.get()));
-        // our part of each round trip: from the simulator's ACK to the next byte it received
+        Clock::time_point started, shown;
+        write.values.push_back(
+            timeCommand(form.Upload, form.ProgErgebnisDialog.get(), &started, &shown));
+        // our part of each round trip: from the simulator's ACK to the next byte it received;
+        // the device's part: from that byte to its ACK
         const std::vector<WireByte> line = sim.traffic();
-        for (std::size_t k = 1; k < line.size(); ++k)
+        for (std::size_t k = 1; k < line.size(); ++k) {
             if (line[k].received && !line[k - 1].received)
                 ours.values.push_back(ms(line[k].at - line[k - 1].at) * 1000.0);
+            if (!line[k].received && line[k - 1].received && line[k].byte == 0x06)
+                device.values.push_back(ms(line[k].at - line[k - 1].at) * 1000.0);
+        }
+        if (!line.empty()) {
+            before.values.push_back(ms(line.front().at - started));
+            after.values.push_back(ms(shown - line.back().at));
+        }
         pause(120); // the device restarts after a write
     }
     const double readWire = (9 + 61) * ByteMs;
@@ -143,8 +175,60 @@ void transfers(bool pacing, int runs) {
                 pacing ? "on" : "off", write.median(), write.min(), writeWire,
                 write.median() / writeWire);
     std::printf("pacing %-3s  write round trip, ACK sent to next byte read by the device: "
-                "median %6.1f us  p99 %6.1f us\n",
-                pacing ? "on" : "off", ours.median(), ours.at(0.99));
+                "median %6.1f us  p99 %6.1f us  mean %6.1f us\n",
+                pacing ? "on" : "off", ours.median(), ours.at(0.99), ours.mean());
+    std::printf("pacing %-3s  write round trip, byte read to its ACK sent by the device: "
+                "median %6.1f us  p99 %6.1f us  mean %6.1f us\n",
+                pacing ? "on" : "off", device.median(), device.at(0.99), device.mean());
+    std::printf("pacing %-3s  write, command to its first byte read: median %5.2f ms; last ACK "
+                "to result box: median %5.2f ms\n",
+                pacing ? "on" : "off", before.median(), after.median());
+}
+
+// The same write with a bare responder in place of the program: a thread blocked in read()
+// on the port that writes the next byte as soon as an ACK came. Its part of each round trip
+// is what the pseudo-terminal and two wake-ups cost on this machine, the floor under ours.
+void bareWrite(int runs) {
+    ZuvexSim sim(transferOptions(true));
+    sim.start();
+    const int fd = ::open(sim.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios tio{};
+    if (fd < 0 || ::tcgetattr(fd, &tio) != 0) {
+        std::fprintf(stderr, "cannot open %s\n", sim.slavePath().c_str());
+        return;
+    }
+    ::cfmakeraw(&tio);
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    ::tcsetattr(fd, TCSANOW, &tio);
+    const ConfigImage image = sim.image();
+    std::vector<std::uint8_t> steps(image.begin(), image.end());
+    steps.push_back(imageChecksum(image));
+    Figures bare;
+    for (int i = 0; i < runs; ++i) {
+        sim.clearTraffic();
+        const char command[] = "W0000,3c\r";
+        bool ok = ::write(fd, command, sizeof command - 1) == ssize_t(sizeof command - 1);
+        std::uint8_t answer = 0;
+        for (std::size_t k = 0; ok && k <= steps.size(); ++k) {
+            ok = ::read(fd, &answer, 1) == 1 && answer == 0x06;
+            if (ok && k < steps.size())
+                ok = ::write(fd, &steps[k], 1) == 1;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "bare write failed\n");
+            break;
+        }
+        const std::vector<WireByte> line = sim.traffic();
+        for (std::size_t k = 1; k < line.size(); ++k)
+            if (line[k].received && !line[k - 1].received)
+                bare.values.push_back(ms(line[k].at - line[k - 1].at) * 1000.0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(120)); // the device restarts
+    }
+    ::close(fd);
+    std::printf("pacing on   write round trip with a bare responder thread instead of the program: "
+                "median %6.1f us  p99 %6.1f us  mean %6.1f us\n",
+                bare.median(), bare.at(0.99), bare.mean());
 }
 
 void search(int runs) {
@@ -184,11 +268,13 @@ int main(int argc, char** argv) {
     qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    chooseEventLoop(); // as the program runs
     QApplication app(argc, argv);
     QDir().mkpath(QString::fromStdString(comPortsDir()));
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
     transfers(true, runs);
     transfers(false, runs);
+    bareWrite(runs);
     search(std::max(1, runs / 4));
     return 0;
 }

@@ -6,6 +6,7 @@
 //    per second while the port is open and nothing is armed (goal: none).
 // Usage: bench_serial_link [trips] [idle seconds]
 #include "PtyPair.h"
+#include "app/EventLoopChoice.h"
 #include "serial/ConfigHome.h"
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
@@ -69,6 +70,7 @@ IdleFigures idleFor(int seconds) {
 } // namespace
 
 int main(int argc, char** argv) {
+    chooseEventLoop(); // as the program runs
     QCoreApplication app(argc, argv);
     const int trips = argc > 1 ? std::max(1, atoi(argv[1])) : 1000;
     const int idleSeconds = argc > 2 ? std::max(1, atoi(argv[2])) : 10;

@@ -13,6 +13,8 @@
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <stdexcept>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -28,6 +30,9 @@ struct HangUp {};   // the hang-up fault closed the line
 
 // One byte at 57600 baud with start and stop bit: 10 bits, 173.6 us, rounded up.
 constexpr auto ByteTime = std::chrono::microseconds(174);
+// A sleeping thread wakes up some tens of microseconds late, and a UART does not: the last
+// stretch before a paced byte is due is waited out awake.
+constexpr auto WakeMargin = std::chrono::microseconds(60);
 // How long a line without a reader may hold back a reply before its bytes are dropped.
 constexpr int MaxWriteStalls = 100;
 constexpr auto StallPause = std::chrono::milliseconds(5);
@@ -69,6 +74,9 @@ struct ZuvexSim::Impl final : SimHost {
     std::deque<Pending> pending;
     Clock::time_point rxClock{};
     Clock::time_point txClock{};
+    // The device's own time: when the byte it handles arrived, or when its deadline or
+    // pause ended. Replies are timed from here, not from when the thread woke up for it.
+    Clock::time_point deviceNow{};
     long lineBytes = 0; // received since start, for the hang-up fault
     Clock::time_point started{};
 
@@ -120,14 +128,17 @@ struct ZuvexSim::Impl final : SimHost {
         }
         // The reply starts when the line is free; its bytes then follow each other on a fixed
         // grid, so that a late wake-up for one byte does not slow down the rest.
-        txClock = std::max(txClock, Clock::now());
+        txClock = std::max(txClock, deviceNow);
         for (char c : bytes) {
             txClock += ByteTime;
-            waitUntil(txClock); // each byte is visible once it has fully arrived
+            waitUntilExactly(txClock); // each byte is visible once it has fully arrived
             writeAll(&c, 1);
         }
     }
-    void pause(std::chrono::milliseconds duration) override { waitUntil(Clock::now() + duration); }
+    void pause(std::chrono::milliseconds duration) override {
+        deviceNow = std::max(deviceNow, Clock::now()) + duration;
+        waitUntil(deviceNow);
+    }
     void note(const std::string& event) override { log("--", event); }
     SimFaults faults() override {
         std::lock_guard lock(m);
@@ -296,8 +307,24 @@ struct ZuvexSim::Impl final : SimHost {
 
     void waitUntil(Clock::time_point until) { service(until, false); }
 
+    // Like waitUntil, but returns on time: sleeps until shortly before `until` and spins the
+    // rest, so that the line's timing does not depend on how late the scheduler wakes us.
+    void waitUntilExactly(Clock::time_point until) {
+        if (until - Clock::now() > WakeMargin)
+            waitUntil(until - WakeMargin);
+        while (Clock::now() < until) {
+        }
+    }
+
     void run() {
         ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL); // pacing needs sub-millisecond sleeps
+        if (pacing) {
+            // A UART keeps its timing whatever else the machine does: where allowed, the line
+            // thread goes before ordinary threads, so that a busy machine delays the program's
+            // answers, not the device's. It never spins longer than WakeMargin.
+            const sched_param realtime{1};
+            ::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &realtime);
+        }
         note("Zuvex 910k on " + pty.slavePath + ", published as " + entry);
         SimDevice device(*this, SimTimings{std::chrono::milliseconds(options.restartMs),
                                            std::chrono::milliseconds(options.loadIdleMs),
@@ -308,18 +335,22 @@ struct ZuvexSim::Impl final : SimHost {
                     service(device.deadline(), true);
                 const auto deadline = device.deadline();
                 if (pending.empty()) {
-                    if (deadline && Clock::now() >= *deadline)
+                    if (deadline && Clock::now() >= *deadline) {
+                        deviceNow = *deadline;
                         device.onDeadline();
+                    }
                     continue;
                 }
                 const Pending next = pending.front();
                 if (next.due > Clock::now())
                     waitUntil(next.due); // still on its way over the line
                 if (deadline && *deadline <= next.due) {
+                    deviceNow = *deadline;
                     device.onDeadline();
                     continue;
                 }
                 pending.pop_front();
+                deviceNow = next.due;
                 device.onByte(next.byte, next.due);
             }
         } catch (const StopLine&) {
@@ -364,7 +395,7 @@ void ZuvexSim::start() {
         d->hung = false;
     }
     d->pending.clear();
-    d->rxClock = d->txClock = Clock::time_point{};
+    d->rxClock = d->txClock = d->deviceNow = Clock::time_point{};
     d->lineBytes = 0;
     d->started = Clock::now();
     d->thread = std::thread([this] { d->run(); });
