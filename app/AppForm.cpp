@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QTreeWidget>
 
 TAppForm::TAppForm(QWidget* parent) : QMainWindow(parent) {
@@ -91,11 +90,4 @@ void TAppForm::ShowUsedComPort() {
 void TAppForm::UpdateCaption() {
     setWindowTitle(ProgramTitle + QStringLiteral(" - ") + fileNamePart(CurrentFile) +
                    (Modified ? QStringLiteral("*") : QString()));
-}
-
-void ShowApplicationError(const QString& text) {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral(ZUVEX_PROGRAM_TITLE), text,
-                    QMessageBox::Ok);
-    box.setObjectName(QStringLiteral("ApplicationErrorBox"));
-    box.exec();
 }

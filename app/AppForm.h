@@ -3,6 +3,7 @@
 #include "app/FileDialogs.h"
 #include "app/MessageDialogs.h"
 #include "app/PrintPlatform.h"
+#include "app/WarningBoxes.h"
 #include "config/ConfigImage.h"
 
 #include <QMainWindow>
@@ -209,6 +210,3 @@ private:
     enum class SaveOutcome { Saved, Cancelled, Failed };
     SaveOutcome saveAs();
 };
-
-// The application's general error display: a message box with the program title.
-void ShowApplicationError(const QString& text);
