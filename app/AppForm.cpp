@@ -24,8 +24,8 @@ TAppForm::TAppForm(QWidget* parent) : QMainWindow(parent) {
     FirstShow = true;
     UsedComPort = 0;
     SearchPort = 0;
-    LinkState = 0;
-    LinkOperation = 1;
+    LinkState = IdleState;
+    LinkOperation = ReadOperation;
     ShowUsedComPort();
     LoadSettings();
     DefaultFileName = QStringLiteral("Neu.zcf");
