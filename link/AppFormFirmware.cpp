@@ -72,7 +72,7 @@ void TAppForm::StartFirmwareUpdate() {
             list->clear();
             bool found = false;
             RefreshComPortMap(); // an adapter may have been plugged in since the last search
-            for (int n = 1; n <= LinkProtocol::LastComPort; ++n) {
+            for (int n = 1; n <= MaxComNumber; ++n) {
                 if (!IsPortAvailable(n))
                     continue;
                 try {

@@ -34,7 +34,7 @@ void notePermissionFailure(TKeineAnlageDlg& dialog, const ESerialError& failure)
 
 void TAppForm::SearchNextPort() {
     for (;;) {
-        if (SearchPort >= LinkProtocol::LastComPort) {
+        if (SearchPort >= MaxComNumber) {
             // Give up: no port answered.
             if (KeineAnlageDlg->exec() == mrRetry) {
                 RunDeviceSearch(true);
@@ -103,7 +103,7 @@ void TAppForm::FirmwareReadyMessage() {
 bool TAppForm::ScanFreePorts() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     bool found = false;
-    for (int n = 1; n <= LinkProtocol::LastComPort; ++n) {
+    for (int n = 1; n <= MaxComNumber; ++n) {
         bool numberSet = true;
         try {
             ComPort1->SetComNumber(quint16(n));

@@ -25,9 +25,6 @@ constexpr std::uint8_t RecordAcknowledged = 0x11; // a firmware record taken by 
 
 constexpr int ImageBlockSize = 61; // 60 image bytes and their checksum
 
-// The device is searched for on COM1 up to this port.
-constexpr int LastComPort = 20;
-
 // Collector time-outs in ticks of 55 ms.
 constexpr int AckTicks = 6;
 constexpr int LineTicks = 12;
