@@ -12,7 +12,7 @@ case "${1:-}" in
 esac
 
 ./scripts/ensure-deps.sh
-cmake -S . -B build -G Ninja >/dev/null
+cmake -S . -B build -G Ninja -DZUVEX_WERROR=ON >/dev/null
 cmake --build build -j "$(nproc)" --target zuvex-konfigurator zuvex-sim
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then

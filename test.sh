@@ -24,7 +24,7 @@ jobs=$(nproc)
 
 build_and_test() { # dir sanitize label-regex
     local dir=$1 san=$2 labels=$3
-    cmake -S . -B "$dir" -G Ninja -DZUVEX_SANITIZE="$san" >/dev/null
+    cmake -S . -B "$dir" -G Ninja -DZUVEX_WERROR=ON -DZUVEX_SANITIZE="$san" >/dev/null
     cmake --build "$dir" -j "$jobs"
     local args=(--test-dir "$dir" --output-on-failure -j "$jobs")
     [ -n "$labels" ] && args+=(-L "$labels")

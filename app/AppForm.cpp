@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QTreeWidget>
 
 TAppForm::TAppForm(QWidget* parent) : QMainWindow(parent) {
@@ -25,8 +24,8 @@ TAppForm::TAppForm(QWidget* parent) : QMainWindow(parent) {
     FirstShow = true;
     UsedComPort = 0;
     SearchPort = 0;
-    LinkState = 0;
-    LinkOperation = 1;
+    LinkState = IdleState;
+    LinkOperation = ReadOperation;
     ShowUsedComPort();
     LoadSettings();
     DefaultFileName = QStringLiteral("Neu.zcf");
@@ -91,11 +90,4 @@ void TAppForm::ShowUsedComPort() {
 void TAppForm::UpdateCaption() {
     setWindowTitle(ProgramTitle + QStringLiteral(" - ") + fileNamePart(CurrentFile) +
                    (Modified ? QStringLiteral("*") : QString()));
-}
-
-void ShowApplicationError(const QString& text) {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral(ZUVEX_PROGRAM_TITLE), text,
-                    QMessageBox::Ok);
-    box.setObjectName(QStringLiteral("ApplicationErrorBox"));
-    box.exec();
 }

@@ -3,6 +3,7 @@
 #include "app/FileDialogs.h"
 #include "app/MessageDialogs.h"
 #include "app/PrintPlatform.h"
+#include "app/WarningBoxes.h"
 #include "config/ConfigImage.h"
 
 #include <QMainWindow>
@@ -43,8 +44,8 @@ public:
     quint16 SearchPort = 0;
     ConfigImage Image{}; // ConfigImage
     ConfigImage ReceiveArea{};
-    int LinkState = 0;
-    int LinkOperation = 1; // 1 read, 2 write, 3 PIN change
+    int LinkState = 0;     // IdleState ... PinNewState below
+    int LinkOperation = 1; // ReadOperation, WriteOperation or PinOperation
     quint8 ImageChecksum = 0;
     int BytesSent = 0;
     int BytesToSend = 0;
@@ -62,6 +63,21 @@ public:
     QString CurrentFile;
     QString DefaultFileName;
     QString ProgramTitle;
+
+    // LinkState: which reply the link conversation awaits.
+    static constexpr int IdleState = 0;
+    static constexpr int IdentifyState = 1;     // the answer to "T\r" on a probed port
+    static constexpr int VersionState = 2;      // the firmware version line
+    static constexpr int ReadState = 3;         // the 60 image bytes and their checksum
+    static constexpr int WriteCommandState = 4; // ACK of the write command
+    static constexpr int WriteByteState = 5;    // ACK of an image byte
+    static constexpr int ChecksumState = 6;     // ACK of the checksum
+    static constexpr int LoadPromptState = 7;   // ">" after "U\r" (firmware update)
+    static constexpr int LoadReadyState = 8;    // "L" after "<"
+    // LinkState of the PIN exchange: ACK of ENQ, verdict on the old PIN, ACK of the new one.
+    static constexpr int PinEnqState = 9, PinOldState = 10, PinNewState = 11;
+    // LinkOperation: what the running conversation is for.
+    static constexpr int ReadOperation = 1, WriteOperation = 2, PinOperation = 3;
 
     // ---- the shared dialogs, created once with the window ----
     std::unique_ptr<TAboutBox> AboutBox;
@@ -94,7 +110,6 @@ public:
     // ---- caption and modified mark ----
     void MarkModified();
     void ClearModified();
-    void UpdateCaption();
 
     // ---- configuration image ----
     void EditorToImage(); // rebuilds the owned bytes and ImageChecksum
@@ -120,7 +135,6 @@ public:
     void BuildReport(); // refills ReportLines from the editor's controls
     void Print1Execute();
     void Printer1Execute();
-    QPrinter& CurrentPrinter(); // created at first use, kept with its settings for the run
     std::shared_ptr<QPrinter> Printer;
     TPrintDialogProvider PrintDialogProvider = runPlatformPrintDialog;
     TPageSetupProvider PageSetupProvider = runPlatformPageSetupDialog;
@@ -131,10 +145,6 @@ public:
     int ShowMessageDialog(TMessageDialog* dialog, const QString& caption, const QStringList& lines);
     void HelpAbout1Execute();
 
-    // ---- status bar ----
-    void SetDeviceText(const QString& text);
-    void ShowUsedComPort(); // panel 1 from UsedComPort
-
     // ---- device link ----
     std::unique_ptr<TSerialPort> ComPort1; // 57600 baud; opened by the search or a transfer
     std::unique_ptr<TDataPacket> DataPacket1;
@@ -143,33 +153,15 @@ public:
     std::unique_ptr<TKeineAnlageDlg> KeineAnlageDlg;
     std::unique_ptr<TWaehleComPortDlg> WaehleComPortDlg;
     bool SearchRunning = false; // a search has started and neither found a device nor given up
-    // Ends the search and its dialog: the device has answered, the search has given up, or an
-    // error has ended the transfer.
-    void EndSearch();
-    // Hooks of the firmware update: TimerFWUpdate off ("L" received), and the transfer of
-    // FirmwareDlg run to its end (FirmwareReadyMessage).
-    std::function<void()> StopFirmwareWatchdog;
-    std::function<void()> RunFirmwareTransfer;
-
-    void CreateDeviceLink(); // port, collector and the link's dialogs; once, by the constructor
     void StartTransfer();
-    void UpDownloadExecute(int operation); // 1 read (Download), 2 write (Upload)
+    void UpDownloadExecute(int operation); // ReadOperation (Download), WriteOperation (Upload)
     void DataPacket1Packet(TDataPacket* Sender, const uint8_t* Data, int Size);
     void DataPacket1Timeout(TDataPacket* Sender);
-    void ComPort1Lost(const QString& text); // the device vanished; the port has closed itself
-    void EndTransfer();       // closes the transfer box, whose close handler ends the transfer
-    void TransferBoxClosed(); // that handler's link part: collector off, port buffers emptied
-    void PostSearchContinueMessage(); // run after the collector event has returned
-    void PostFirmwareReadyMessage();
     void SearchContinueMessage();
     void FirmwareReadyMessage();
     void SearchNextPort();
     bool ScanFreePorts();
     void COMItem1Execute();
-    // A search from COM1 under the modal search dialog, unless it is showing already or the
-    // search ended within its first probe.
-    void RunDeviceSearch(bool clearPortLabel);
-    void CloseDevicePort(); // when the program closes: close the port, wait 1000 ms
 
     // ---- firmware update and PIN change ----
     std::unique_ptr<TFirmwareDlg> FirmwareDlg;
@@ -177,15 +169,10 @@ public:
     QTimer* TimerFWUpdate = nullptr;  // 10 s watchdog of the loading-mode handshake
     std::array<char, 5> PinMessage{}; // "5" and the four digits of the new PIN
     std::array<char, 4> OldPin{};     // the four digits of the old PIN
-    // LinkState of the PIN exchange: ACK of ENQ, verdict on the old PIN, ACK of the new one.
-    static constexpr int PinEnqState = 9, PinOldState = 10, PinNewState = 11;
-    void CreateFirmwareAndPin(); // their dialogs and the watchdog; once, by the constructor
     void NeueFirmware1Click();
     void StartFirmwareUpdate();
     void TimerFWUpdateTimer();
-    void StopFirmwareHandshake(); // the firmware dialog closed before the transfer
     void NewPINExecute();
-    void PinExchangePacket(uint8_t reply);
 
     // Called once, at the first showing of the window.
     void FormShow();
@@ -197,6 +184,28 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // ---- reached only from the window's own files ----
+    void UpdateCaption();
+    QPrinter& CurrentPrinter(); // created at first use, kept with its settings for the run
+    void SetDeviceText(const QString& text);
+    void ShowUsedComPort(); // panel 1 from UsedComPort
+    // Ends the search and its dialog: the device has answered, the search has given up, or an
+    // error has ended the transfer.
+    void EndSearch();
+    void CreateDeviceLink(); // port, collector and the link's dialogs; once, by the constructor
+    void ComPort1Lost(const QString& text); // the device vanished; the port has closed itself
+    void EndTransfer();       // closes the transfer box, whose close handler ends the transfer
+    void TransferBoxClosed(); // that handler's link part: collector off, port buffers emptied
+    void PostSearchContinueMessage(); // run after the collector event has returned
+    void PostFirmwareReadyMessage();
+    // A search from COM1 under the modal search dialog, unless it is showing already or the
+    // search ended within its first probe.
+    void RunDeviceSearch(bool clearPortLabel);
+    void CloseDevicePort();       // when the program closes: close the port, wait 1000 ms
+    void CreateFirmwareAndPin();  // their dialogs and the watchdog; once, by the constructor
+    void StopFirmwareHandshake(); // the firmware dialog closed before the transfer
+    void PinExchangePacket(uint8_t reply);
+
     void buildLayout();
     void buildActions();
     void buildMenus();
@@ -208,7 +217,10 @@ private:
     int writeImageToFile(const QString& path); // 0 written, -1 failed
     enum class SaveOutcome { Saved, Cancelled, Failed };
     SaveOutcome saveAs();
+    // The conversation's requests: each arms the collector, sends and sets LinkState.
+    void sendReadCommand();
+    void sendWriteCommand(); // takes the image from the editor first
+    // Shows the transfer box UpDownLoad with `caption`, not modally.
+    void showTransferBox(const QString& caption);
+    void runFirmwareTransfer(); // the transfer of FirmwareDlg, run to its end
 };
-
-// The application's general error display: a message box with the program title.
-void ShowApplicationError(const QString& text);

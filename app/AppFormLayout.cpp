@@ -118,8 +118,8 @@ void TAppForm::buildActions() {
     connect(Print1, &QAction::triggered, this, &TAppForm::Print1Execute);
     connect(Printer1, &QAction::triggered, this, &TAppForm::Printer1Execute);
     connect(Werkseinstellung, &QAction::triggered, this, &TAppForm::WerkseinstellungExecute);
-    connect(Download, &QAction::triggered, this, [this] { UpDownloadExecute(1); });
-    connect(Upload, &QAction::triggered, this, [this] { UpDownloadExecute(2); });
+    connect(Download, &QAction::triggered, this, [this] { UpDownloadExecute(ReadOperation); });
+    connect(Upload, &QAction::triggered, this, [this] { UpDownloadExecute(WriteOperation); });
     connect(COMItem1, &QAction::triggered, this, &TAppForm::COMItem1Execute);
 }
 

@@ -26,7 +26,7 @@ void TAppForm::FormShow() {
     if (!FirstShow)
         return;
     FirstShow = false;
-    LinkOperation = 1;
+    LinkOperation = ReadOperation;
     SearchPort = 0;
     RunDeviceSearch(true);
 }

@@ -1,7 +1,7 @@
 #include "app/Application.h"
 
-#include "app/AppForm.h"
 #include "app/ProgramInfo.h"
+#include "app/WarningBoxes.h"
 
 #include <QLibraryInfo>
 #include <QTranslator>

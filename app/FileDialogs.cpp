@@ -14,14 +14,6 @@ QString qtFilterFromBars(const QString& bars) {
     return entries.join(QStringLiteral(";;"));
 }
 
-QString directoryPart(const QString& path) {
-    return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
-QString fileNamePart(const QString& path) {
-    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
 QString runPlatformFileDialog(const TFileDialogRequest& request) {
     QFileDialog dlg;
     dlg.setOption(QFileDialog::DontUseNativeDialog);

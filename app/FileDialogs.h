@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/PathParts.h"
+
 #include <QString>
 #include <functional>
 
@@ -21,7 +23,3 @@ QString runPlatformFileDialog(const TFileDialogRequest& request);
 // "A|a|B|b" -> "A (a);;B (b)" as Qt's dialogs expect; descriptions already naming their
 // pattern in brackets are taken as they are.
 QString qtFilterFromBars(const QString& bars);
-
-// Everything up to and including the last '/', and what follows it.
-QString directoryPart(const QString& path);
-QString fileNamePart(const QString& path);

@@ -1,6 +1,6 @@
 #include "app/SafeSave.h"
 
-#include "app/FileDialogs.h"
+#include "app/PathParts.h"
 
 #include <QFile>
 #include <QFileInfo>

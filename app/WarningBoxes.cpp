@@ -1,5 +1,7 @@
 #include "app/WarningBoxes.h"
 
+#include "app/ProgramInfo.h"
+
 #include <QAbstractButton>
 #include <QMessageBox>
 
@@ -16,4 +18,11 @@ bool AskWarningYesNo(QWidget* parent, const QString& objectName, const QString& 
     box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
     box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
     return box.exec() == QMessageBox::Yes;
+}
+
+void ShowApplicationError(const QString& text) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral(ZUVEX_PROGRAM_TITLE), text,
+                    QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("ApplicationErrorBox"));
+    box.exec();
 }

@@ -5,7 +5,7 @@
 //    (goal: at most 0.1% of one core), and the wake-ups of all its threads (context switches)
 //    per second while the port is open and nothing is armed (goal: none).
 // Usage: bench_serial_link [trips] [idle seconds]
-#include "PtyPair.h"
+#include "BenchPty.h"
 #include "app/EventLoopChoice.h"
 #include "serial/ConfigHome.h"
 #include "serial/DataPacket.h"

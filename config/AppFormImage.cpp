@@ -40,6 +40,6 @@ void TAppForm::WerkseinstellungExecute() {
                                         "fortfahren?")))
         return;
     NewConfiguration();
-    LinkOperation = 2;
+    LinkOperation = WriteOperation;
     StartTransfer();
 }

@@ -18,11 +18,9 @@
 
 namespace {
 
-constexpr int LastComPort = 20;
 constexpr int FirmwareWatchdogMs = 10000;
 constexpr int HandshakeTicks = 18;
 constexpr int ScanHoldMs = 100; // a port found by the scan stays open this long
-const QByteArray LoadCommand = QByteArrayLiteral("U\r");
 const QString CannotStart = QStringLiteral("\nFirmware Update kann nicht gestartet werden.");
 
 } // namespace
@@ -33,12 +31,6 @@ void TAppForm::CreateFirmwareAndPin() {
     TimerFWUpdate->setInterval(FirmwareWatchdogMs);
     TimerFWUpdate->setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % early
     connect(TimerFWUpdate, &QTimer::timeout, this, &TAppForm::TimerFWUpdateTimer);
-    StopFirmwareWatchdog = [this] { TimerFWUpdate->stop(); };
-    RunFirmwareTransfer = [this] {
-        // A handshake whose dialog was closed meanwhile loads nothing.
-        if (FirmwareDlg->isVisible())
-            FirmwareDlg->RunFirmwareUpdate();
-    };
 
     auto errorBox = [this](const QString& caption, const QStringList& lines) {
         ShowMessageDialog(ErrorDialog.get(), caption, lines);
@@ -62,6 +54,12 @@ void TAppForm::CreateFirmwareAndPin() {
     connect(NewPIN, &QAction::triggered, this, &TAppForm::NewPINExecute);
 }
 
+void TAppForm::runFirmwareTransfer() {
+    // A handshake whose dialog was closed meanwhile loads nothing.
+    if (FirmwareDlg->isVisible())
+        FirmwareDlg->RunFirmwareUpdate();
+}
+
 void TAppForm::NeueFirmware1Click() {
     FirmwareDlg->exec();
 }
@@ -74,7 +72,7 @@ void TAppForm::StartFirmwareUpdate() {
             list->clear();
             bool found = false;
             RefreshComPortMap(); // an adapter may have been plugged in since the last search
-            for (int n = 1; n <= LastComPort; ++n) {
+            for (int n = 1; n <= MaxComNumber; ++n) {
                 if (!IsPortAvailable(n))
                     continue;
                 try {
@@ -118,8 +116,8 @@ void TAppForm::StartFirmwareUpdate() {
     DataPacket1->EndCond = ecPacketSize;
     DataPacket1->TimeOut = HandshakeTicks;
     DataPacket1->SetEnabled(true);
-    ComPort1->PutString(LoadCommand);
-    LinkState = 7;
+    ComPort1->PutString(LinkProtocol::LoadCommand);
+    LinkState = LoadPromptState;
     if (!TimerFWUpdate->isActive()) // a running watchdog keeps its 10 seconds
         TimerFWUpdate->start();
 }
@@ -133,7 +131,7 @@ void TAppForm::TimerFWUpdateTimer() {
 }
 
 void TAppForm::StopFirmwareHandshake() {
-    if (LinkState != 7 && LinkState != 8)
+    if (LinkState != LoadPromptState && LinkState != LoadReadyState)
         return;
     TimerFWUpdate->stop();
     DataPacket1->SetEnabled(false);

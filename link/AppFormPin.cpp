@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr std::uint8_t Enq = 0x05;
-constexpr std::uint8_t Nak = 0x15;
 constexpr int PinReplyTicks = 12;
 const QString Caption = QStringLiteral("Neuer Sicherheitscode");
 
@@ -40,17 +38,13 @@ void TAppForm::NewPINExecute() {
         if (PortDialog->exec() != mrOk || UsedComPort == 0)
             return;
     }
-    LinkOperation = 3;
-    UpDownLoad->setWindowTitle(Caption);
-    UpDownLoad->ClearLines();
-    UpDownLoad->AddLine(QString());
-    UpDownLoad->AddLine(QStringLiteral("Übertragung läuft ..."));
-    UpDownLoad->show();
+    LinkOperation = PinOperation;
+    showTransferBox(Caption);
     try {
         ComPort1->SetComNumber(UsedComPort);
         ComPort1->SetOpen(true);
         armForBlock(*DataPacket1, 1, PinReplyTicks);
-        ComPort1->PutChar(Enq);
+        ComPort1->PutChar(LinkProtocol::Enq);
         LinkState = PinEnqState;
     } catch (const ESerialError& e) {
         EndTransfer(); // the window must not stay disabled behind the error
@@ -65,7 +59,7 @@ void TAppForm::PinExchangePacket(std::uint8_t reply) {
     };
     const QString transferError = QStringLiteral("Übertragungsfehler");
     const QString failed = QStringLiteral("Fehler beim Ändern des Sicherheitscodes.");
-    if (LinkState == PinOldState && reply == Nak) {
+    if (LinkState == PinOldState && reply == LinkProtocol::Nak) {
         fail(Caption, QStringLiteral("Die alte PIN ist falsch."));
         return;
     }

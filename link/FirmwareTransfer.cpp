@@ -1,5 +1,6 @@
 #include "link/FirmwareTransfer.h"
 
+#include "link/LinkProtocol.h"
 #include "link/RawSerialPort.h"
 
 #include <QThread>
@@ -47,7 +48,7 @@ TFirmwareOutcome SendFirmwareRecords(RawSerialPort& port, const std::vector<std:
         std::uint8_t answer = 0;
         if (!port.Read(&answer, 1))
             return port.LineLost() ? TFirmwareOutcome::LineLost : TFirmwareOutcome::NoAnswer;
-        if (answer == RecordAcknowledged) {
+        if (answer == LinkProtocol::RecordAcknowledged) {
             acknowledged += record.size;
             rejections = 0;
             ++i;

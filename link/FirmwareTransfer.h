@@ -32,7 +32,6 @@ constexpr int FirmwareBaud = 57600;
 constexpr int FirmwareOpenTimeoutMs = 2000;
 constexpr int FirmwareDrainTimeoutMs = 1;
 constexpr int FirmwareAckTimeoutMs = 4000;
-constexpr std::uint8_t RecordAcknowledged = 0x11;
 constexpr int MaxRecordRejections = 4;
 
 // Sends the firmware file `fileName` record by record over `portName` ("COM3") to a telephone

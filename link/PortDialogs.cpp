@@ -1,8 +1,8 @@
 #include "link/PortDialogs.h"
 
-#include "app/AppForm.h"
 #include "app/DialogFrame.h"
 #include "app/MessageDialogs.h"
+#include "app/WarningBoxes.h"
 #include "link/SearchDialogs.h"
 #include "serial/SerialError.h"
 #include "serial/SerialPort.h"

@@ -1,4 +1,4 @@
-# Included from app/: generates app/ProgramInfo.h and renders the program icon from its SVG
+# Generates app/ProgramInfo.h (target zuvex_program_info) and renders the program icon from its SVG
 # into the PNG sizes that the window uses (compiled in) and that the desktop installs.
 
 # "Version 1.0" for 1.0.0; a patch level shows only when it is not 0.
@@ -9,7 +9,8 @@ endif()
 string(REPLACE ";" ", " ZUVEX_ICON_SIZES_LIST "${ZUVEX_ICON_SIZES}")
 configure_file(${PROJECT_SOURCE_DIR}/packaging/ProgramInfo.h.in
                ${PROJECT_BINARY_DIR}/generated/app/ProgramInfo.h @ONLY)
-target_include_directories(zuvex_app PUBLIC ${PROJECT_BINARY_DIR}/generated)
+add_library(zuvex_program_info INTERFACE)
+target_include_directories(zuvex_program_info INTERFACE ${PROJECT_BINARY_DIR}/generated)
 
 find_program(RSVG_CONVERT rsvg-convert REQUIRED)
 set(icon_pngs)
@@ -22,4 +23,7 @@ foreach(size ${ZUVEX_ICON_SIZES})
         COMMENT "Rendering the program icon at ${size} px")
     list(APPEND icon_pngs ${png})
 endforeach()
-qt_add_resources(zuvex_app program_icon PREFIX /icon BASE ${ZUVEX_ICON_DIR} FILES ${icon_pngs})
+# the icon's PNGs compiled in (target zuvex_program_icon)
+add_library(zuvex_program_icon STATIC)
+qt_add_resources(zuvex_program_icon program_icon PREFIX /icon BASE ${ZUVEX_ICON_DIR} FILES ${icon_pngs})
+target_link_libraries(zuvex_program_icon PRIVATE Qt6::Core)

@@ -20,6 +20,7 @@ enum class TMapRead { Kept, Fresh };
 TComDevice ComDeviceOf(int comNumber, TMapRead read = TMapRead::Kept);
 void RefreshComPortMap();
 
+// The highest COM number the program knows; the device search goes up to it.
 constexpr int MaxComNumber = 20;
 
 // A serial port as the platform lists it.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/LinkProtocol.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -20,10 +22,10 @@ enum class ReplyKind : unsigned {
 };
 constexpr unsigned AllReplies = 0xFFu;
 
-constexpr std::uint8_t ACK = 0x06;
-constexpr std::uint8_t NAK = 0x15;
-constexpr std::uint8_t ENQ = 0x05;
-constexpr std::uint8_t RecordAccepted = 0x11;
+constexpr std::uint8_t ACK = LinkProtocol::Ack;
+constexpr std::uint8_t NAK = LinkProtocol::Nak;
+constexpr std::uint8_t ENQ = LinkProtocol::Enq;
+constexpr std::uint8_t RecordAccepted = LinkProtocol::RecordAcknowledged;
 
 // What the device does instead of a plain ACK at one acknowledgement of an exchange.
 struct AckFault {

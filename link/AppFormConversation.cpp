@@ -12,6 +12,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QTimer>
 
 using namespace LinkProtocol;
 
@@ -35,12 +36,13 @@ const QString WriteFailed = QStringLiteral("Fehler beim Programmieren der Zuvex 
 } // namespace
 
 void TAppForm::UpDownloadExecute(int operation) {
-    LinkOperation = operation == 2 ? 2 : 1;
+    LinkOperation = operation == WriteOperation ? WriteOperation : ReadOperation;
     StartTransfer();
 }
 
 void TAppForm::StartTransfer() {
-    if (LinkOperation == 2 && !Editor->AnyExternalRing() && !confirmUnreachableWrite(this))
+    if (LinkOperation == WriteOperation && !Editor->AnyExternalRing() &&
+        !confirmUnreachableWrite(this))
         return;
     try {
         if (UsedComPort == 0) {
@@ -50,27 +52,39 @@ void TAppForm::StartTransfer() {
         // A port chosen in the port dialog is known but not open yet.
         ComPort1->SetComNumber(UsedComPort);
         ComPort1->SetOpen(true);
-        if (LinkOperation == 2) {
-            UpDownLoad->setWindowTitle(QStringLiteral("Konfiguration programmieren"));
-            EditorToImage();
-            armForBlock(*DataPacket1, 1, AckTicks);
-            ComPort1->PutString(WriteCommand);
-            BytesToSend = ConfigImageSize;
-            LinkState = 4;
-            UpDownLoad->ClearLines();
-            UpDownLoad->AddLine(QString());
-            UpDownLoad->AddLine(QStringLiteral("Übertragung läuft ..."));
-            UpDownLoad->show();
-        } else if (LinkOperation == 1) {
+        if (LinkOperation == WriteOperation) {
+            sendWriteCommand();
+            showTransferBox(QStringLiteral("Konfiguration programmieren"));
+        } else if (LinkOperation == ReadOperation) {
             ComPort1->FlushInBuffer();
-            armForBlock(*DataPacket1, ImageBlockSize, BlockTicks);
-            ComPort1->PutString(ReadCommand);
-            LinkState = 3;
+            sendReadCommand();
         }
     } catch (const ESerialError& e) {
         // The port cannot be opened (or went away): the command ends here.
         ShowApplicationError(e.message());
     }
+}
+
+void TAppForm::sendReadCommand() {
+    armForBlock(*DataPacket1, ImageBlockSize, BlockTicks);
+    ComPort1->PutString(ReadCommand);
+    LinkState = ReadState;
+}
+
+void TAppForm::sendWriteCommand() {
+    EditorToImage();
+    armForBlock(*DataPacket1, 1, AckTicks);
+    ComPort1->PutString(WriteCommand);
+    BytesToSend = ConfigImageSize;
+    LinkState = WriteCommandState;
+}
+
+void TAppForm::showTransferBox(const QString& caption) {
+    UpDownLoad->setWindowTitle(caption);
+    UpDownLoad->ClearLines();
+    UpDownLoad->AddLine(QString());
+    UpDownLoad->AddLine(QStringLiteral("Übertragung läuft ..."));
+    UpDownLoad->show();
 }
 
 void TAppForm::EndTransfer() {
@@ -104,34 +118,27 @@ void TAppForm::DataPacket1Packet(TDataPacket*, const uint8_t* Data, int Size) {
         ShowMessageDialog(ErrorDialog.get(), TransferError, {Fehler, WriteFailed});
     };
     switch (LinkState) {
-    case 1:
+    case IdentifyState:
         if (printableText(Data, Size) == DeviceName) {
             DeviceText = DeviceName;
             armForLine(*DataPacket1);
             ComPort1->PutString(VersionCommand);
-            LinkState = 2;
+            LinkState = VersionState;
         } else {
             PostSearchContinueMessage();
         }
         break;
-    case 2:
+    case VersionState:
         SetDeviceText(DeviceText + QStringLiteral(" - Firmware ") + printableText(Data, Size));
         UsedComPort = ComPort1->ComNumber();
         ShowUsedComPort();
         EndSearch();
-        if (LinkOperation == 1) {
-            armForBlock(*DataPacket1, ImageBlockSize, BlockTicks);
-            ComPort1->PutString(ReadCommand);
-            LinkState = 3;
-        } else if (LinkOperation == 2) {
-            EditorToImage();
-            armForBlock(*DataPacket1, 1, AckTicks);
-            ComPort1->PutString(WriteCommand);
-            BytesToSend = ConfigImageSize;
-            LinkState = 4;
-        }
+        if (LinkOperation == ReadOperation)
+            sendReadCommand();
+        else if (LinkOperation == WriteOperation)
+            sendWriteCommand();
         break;
-    case 3: {
+    case ReadState: {
         const int count = std::min(Size - 1, ConfigImageSize);
         uint8_t sum = 0;
         for (int i = 0; i < count; ++i) {
@@ -154,18 +161,18 @@ void TAppForm::DataPacket1Packet(TDataPacket*, const uint8_t* Data, int Size) {
         ClearModified();
         break;
     }
-    case 4:
+    case WriteCommandState:
         if (first != Ack) {
             writeFailed();
             break;
         }
         SendCursor = 0;
         armForBlock(*DataPacket1, 1, AckTicks);
-        LinkState = 5;
+        LinkState = WriteByteState;
         ComPort1->PutChar(Image[std::size_t(SendCursor++)]);
         BytesSent = 1;
         break;
-    case 5:
+    case WriteByteState:
         if (first != Ack) {
             writeFailed();
         } else if (BytesSent < BytesToSend && SendCursor < ConfigImageSize) {
@@ -175,10 +182,10 @@ void TAppForm::DataPacket1Packet(TDataPacket*, const uint8_t* Data, int Size) {
         } else {
             armForBlock(*DataPacket1, 1, ChecksumAckTicks);
             ComPort1->PutChar(ImageChecksum);
-            LinkState = 6;
+            LinkState = ChecksumState;
         }
         break;
-    case 6:
+    case ChecksumState:
         if (first != Ack) {
             writeFailed();
             break;
@@ -189,17 +196,16 @@ void TAppForm::DataPacket1Packet(TDataPacket*, const uint8_t* Data, int Size) {
                           {QString(), QStringLiteral("Das Programmieren der Konfiguration war "
                                                      "erfolgreich.")});
         break;
-    case 7: // firmware-loading mode: ">" awaited, anything else ignored
+    case LoadPromptState: // firmware-loading mode: ">" awaited, anything else ignored
         armForBlock(*DataPacket1, 1, BlockTicks);
         if (first == LoadPrompt) {
             ComPort1->PutChar(LoadConfirm);
-            LinkState = 8;
+            LinkState = LoadReadyState;
         }
         break;
-    case 8: // "L" awaited
+    case LoadReadyState: // "L" awaited
         if (first == LoadReady) {
-            if (StopFirmwareWatchdog)
-                StopFirmwareWatchdog();
+            TimerFWUpdate->stop();
             PostFirmwareReadyMessage();
         } else {
             armForBlock(*DataPacket1, 1, BlockTicks);
@@ -219,11 +225,11 @@ void TAppForm::ComPort1Lost(const QString& text) {
     if (!DataPacket1->Enabled())
         return; // idle: the next command opens the port afresh or says why it cannot
     switch (LinkState) {
-    case 1: // a probe of the search: on to the next port, without a message
+    case IdentifyState: // a probe of the search: on to the next port, without a message
         PostSearchContinueMessage();
         break;
-    case 7:
-    case 8: // the firmware start: its watchdog ends the wait with its own message
+    case LoadPromptState:
+    case LoadReadyState: // the firmware start: its watchdog ends the wait with its own message
         break;
     default:
         EndTransfer();
@@ -235,13 +241,13 @@ void TAppForm::ComPort1Lost(const QString& text) {
 
 void TAppForm::DataPacket1Timeout(TDataPacket*) {
     switch (LinkState) {
-    case 0:
+    case IdleState:
         break;
-    case 1:
+    case IdentifyState:
         PostSearchContinueMessage();
         break;
-    case 7:
-    case 8:
+    case LoadPromptState:
+    case LoadReadyState:
         // Only the firmware watchdog ends this wait.
         armForBlock(*DataPacket1, 1, BlockTicks);
         break;

@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr int LastComPort = 20;
 constexpr int ProbeSettleMs = 200; // after opening, before the identification request
 constexpr int ScanPauseMs = 150;   // per port of the free-port scan
 constexpr int FirmwareSettleMs = 100;
@@ -35,7 +34,7 @@ void notePermissionFailure(TKeineAnlageDlg& dialog, const ESerialError& failure)
 
 void TAppForm::SearchNextPort() {
     for (;;) {
-        if (SearchPort >= LastComPort) {
+        if (SearchPort >= MaxComNumber) {
             // Give up: no port answered.
             if (KeineAnlageDlg->exec() == mrRetry) {
                 RunDeviceSearch(true);
@@ -65,7 +64,7 @@ void TAppForm::SearchNextPort() {
         ComPort1->FlushInBuffer();
         armForLine(*DataPacket1);
         ComPort1->PutString(LinkProtocol::IdentifyCommand);
-        LinkState = 1;
+        LinkState = IdentifyState;
         return;
     }
 }
@@ -92,10 +91,9 @@ void TAppForm::FirmwareReadyMessage() {
     try {
         ComPort1->SetOpen(false);
         QThread::msleep(FirmwareSettleMs);
-        if (RunFirmwareTransfer)
-            RunFirmwareTransfer();
+        runFirmwareTransfer();
         // The device restarts with the new firmware: find it again and read its configuration.
-        LinkOperation = 1;
+        LinkOperation = ReadOperation;
         RunDeviceSearch(true);
     } catch (const ESerialError& e) {
         ShowApplicationError(e.message());
@@ -105,7 +103,7 @@ void TAppForm::FirmwareReadyMessage() {
 bool TAppForm::ScanFreePorts() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     bool found = false;
-    for (int n = 1; n <= LastComPort; ++n) {
+    for (int n = 1; n <= MaxComNumber; ++n) {
         bool numberSet = true;
         try {
             ComPort1->SetComNumber(quint16(n));
