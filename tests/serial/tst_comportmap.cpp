@@ -10,14 +10,14 @@ namespace {
 // with its by-id name, "ttyACM1=" an adapter without one.
 std::vector<TFoundPort> machine(const QStringList& ports) {
     std::vector<TFoundPort> found;
-    for (const QString& spec : ports) {
+    for (const QString& entry : ports) {
         TFoundPort port;
-        const QString name = spec.section(QLatin1Char('='), 0, 0).remove(QLatin1Char('?'));
+        const QString name = entry.section(QLatin1Char('='), 0, 0).remove(QLatin1Char('?'));
         port.kernelName = name.toStdString();
         port.device = "/dev/" + port.kernelName;
-        port.byIdName = spec.section(QLatin1Char('='), 1).toStdString();
-        port.kind = spec.contains(QLatin1Char('=')) ? TPortKind::Adapter : TPortKind::BuiltinUart;
-        port.unknownUart = spec.endsWith(QLatin1Char('?'));
+        port.byIdName = entry.section(QLatin1Char('='), 1).toStdString();
+        port.kind = entry.contains(QLatin1Char('=')) ? TPortKind::Adapter : TPortKind::BuiltinUart;
+        port.unknownUart = entry.endsWith(QLatin1Char('?'));
         found.push_back(port);
     }
     return found;
