@@ -73,7 +73,7 @@ void TAppForm::LoadSettings() {
             File4.clear();
         }
         reg.CloseKey();
-    } catch (const RegistryError& e) {
+    } catch (const ERegistryError& e) {
         showPlainMessage(e.text());
         WorkDir = currentDirWithSeparator();
         UsedComPort = 0;
@@ -92,7 +92,7 @@ void TAppForm::SaveSettings() {
         reg.WriteString(QStringLiteral("File3"), File3);
         reg.WriteString(QStringLiteral("File4"), File4);
         reg.CloseKey();
-    } catch (const RegistryError& e) {
+    } catch (const ERegistryError& e) {
         showPlainMessage(e.text());
     }
 }

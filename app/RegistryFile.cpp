@@ -250,22 +250,22 @@ bool TRegistryFile::load() {
     if (ReadRegularFileStart(path, MaxFileSize, raw, &more) != TReadResult::Read)
         return false;
     if (more)
-        throw RegistryError(QStringLiteral("Die Einstellungsdatei %1 ist zu groß.").arg(path));
+        throw ERegistryError(QStringLiteral("Die Einstellungsdatei %1 ist zu groß.").arg(path));
     decode(raw);
     if (lines.isEmpty() || (lines.first() != Header && lines.first() != AnsiHeader))
-        throw RegistryError(damaged(path, 1));
+        throw ERegistryError(damaged(path, 1));
     for (int i = 1; i < lines.size(); ++i) {
         const QString& l = lines[i];
         if (l.isEmpty() || l.startsWith(QLatin1Char(';')))
             continue;
         if (isSection(l)) {
             if (!l.endsWith(QLatin1Char(']')))
-                throw RegistryError(damaged(path, i + 1));
+                throw ERegistryError(damaged(path, i + 1));
             continue;
         }
         QString name, data;
         if (!splitValueLine(l, name, data))
-            throw RegistryError(damaged(path, i + 1));
+            throw ERegistryError(damaged(path, i + 1));
     }
     return true;
 }
@@ -331,7 +331,7 @@ QString TRegistryFile::ReadString(const QString& name) const {
         }
     }
     if (!ok)
-        throw RegistryError(QStringLiteral("Ungültiger Datentyp für '%1'").arg(name));
+        throw ERegistryError(QStringLiteral("Ungültiger Datentyp für '%1'").arg(name));
     return out;
 }
 
@@ -343,13 +343,13 @@ quint32 TRegistryFile::ReadInteger(const QString& name) const {
         v->text.size() == 8)
         value = v->text.toUInt(&ok, 16);
     if (!ok)
-        throw RegistryError(QStringLiteral("Ungültiger Datentyp für '%1'").arg(name));
+        throw ERegistryError(QStringLiteral("Ungültiger Datentyp für '%1'").arg(name));
     return value;
 }
 
 void TRegistryFile::setValueLine(const QString& name, const QString& valueLine) {
     if (keyLine < 0)
-        throw RegistryError(QStringLiteral("Der Schlüssel ist nicht geöffnet."));
+        throw ERegistryError(QStringLiteral("Der Schlüssel ist nicht geöffnet."));
     if (const auto v = find(name)) {
         lines[v->line] = valueLine;
     } else {
@@ -388,7 +388,7 @@ void TRegistryFile::store() const {
     if (writePath != path)
         QDir().mkpath(QFileInfo(writePath).absolutePath());
     if (SaveFileSafely(writePath, encode()) != TSaveResult::Saved)
-        throw RegistryError(
+        throw ERegistryError(
             QStringLiteral("Die Einstellungsdatei %1 konnte nicht geschrieben werden.")
                 .arg(writePath));
 }

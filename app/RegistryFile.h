@@ -7,9 +7,9 @@
 
 // A registry failure (unreadable store, value of the wrong type, failed write). Its text is
 // German and shown to the user as it stands.
-class RegistryError : public std::runtime_error {
+class ERegistryError : public std::runtime_error {
 public:
-    explicit RegistryError(const QString& text) : std::runtime_error(text.toStdString()) {}
+    explicit ERegistryError(const QString& text) : std::runtime_error(text.toStdString()) {}
     QString text() const { return QString::fromStdString(what()); }
 };
 
@@ -30,7 +30,7 @@ public:
     explicit TRegistryFile(QString path = defaultPath(), QString writePath = QString());
 
     // Opens an existing key; false when the file or the key is missing, or the file cannot be
-    // read (no permission, not a regular file). Throws RegistryError when it cannot be parsed.
+    // read (no permission, not a regular file). Throws ERegistryError when it cannot be parsed.
     bool OpenKey(const QString& keyPath);
     void CloseKey();
 

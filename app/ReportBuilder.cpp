@@ -24,14 +24,14 @@ QString permissionText(int port, Permission permission) {
     return {};
 }
 
-QString permissionLine(int port, const PortSettings& s) {
+QString permissionLine(int port, const TPortSettings& s) {
     QString line = portPrefix(port) + permissionText(port, s.permission);
     if (s.tuerberechtigt)
         line += QStringLiteral(" + türberechtigt");
     return line;
 }
 
-QString ringLine(int port, const PortSettings& s) {
+QString ringLine(int port, const TPortSettings& s) {
     QString line;
     if (s.externanruf)
         line = portPrefix(port) + QStringLiteral("Externen Anruf signalisieren");
@@ -67,7 +67,7 @@ Binary split(double x) {
 
 } // namespace
 
-QStringList BuildReport(const EditorSettings& s) {
+QStringList BuildReport(const TEditorSettings& s) {
     QStringList lines;
     lines << QStringLiteral("Zuvex 910k Konfiguration") << QString() << QString();
     lines << ReportHeadingMark + QStringLiteral("Externanschluss");

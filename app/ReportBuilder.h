@@ -11,7 +11,7 @@ inline const QString ReportHeadingMark = QStringLiteral("<U>");
 
 // The 21 lines of the printed report for the editor's checked states. Entry 0 is the
 // title; detail lines start with three blanks.
-QStringList BuildReport(const EditorSettings& settings);
+QStringList BuildReport(const TEditorSettings& settings);
 
 // trunc(n × a × b) taken from the exact real values of the doubles, not from a rounded
 // double product (50 × 1.2 is 59.99999999999999778 and gives 59, not 60).

@@ -35,7 +35,7 @@ std::vector<std::uint8_t> firmware() {
     return bytes;
 }
 
-bool enterLoadingMode(RawSerialPort& port) {
+bool enterLoadingMode(TRawSerialPort& port) {
     auto exchange = [&](const char* request, std::uint8_t expected) {
         std::uint8_t reply = 0;
         return port.Write(reinterpret_cast<const std::uint8_t*>(request), std::strlen(request)) &&
@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
 
     double best = 0;
     for (int run = 1; run <= runs; ++run) {
-        RawSerialPort port;
+        TRawSerialPort port;
         if (!port.Open(QStringLiteral("COM3"), FirmwareBaud, FirmwareOpenTimeoutMs) ||
             !enterLoadingMode(port)) {
             std::fprintf(stderr, "the simulator did not enter loading mode\n");

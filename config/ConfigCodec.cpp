@@ -1,13 +1,13 @@
 #include "config/ConfigCodec.h"
 
-EditorSettings decodeImage(const ConfigImage& image) {
-    EditorSettings s;
+TEditorSettings decodeImage(const ConfigImage& image) {
+    TEditorSettings s;
     s.amtsholung = image[ImageOffset::Amtsholung] != 0;
     s.heranholen = image[ImageOffset::Heranholen] != 0;
     s.anklopfschutz = image[ImageOffset::Anklopfschutz] != 0;
     s.wartemusik = image[ImageOffset::Wartemusik] != 0;
     for (int p = 0; p < 4; ++p) {
-        PortSettings& port = s.ports[p];
+        TPortSettings& port = s.ports[p];
         const std::uint8_t typ = image[ImageOffset::Typ + p];
         port.type = typ == TypAnrufbeantworter ? TypAnrufbeantworter
                     : typ == TypTfe            ? TypTfe
@@ -25,7 +25,7 @@ EditorSettings decodeImage(const ConfigImage& image) {
     return s;
 }
 
-std::uint8_t encodeImage(const EditorSettings& s, ConfigImage& image) {
+std::uint8_t encodeImage(const TEditorSettings& s, ConfigImage& image) {
     for (int i = ImageOffset::Berecht; i < ImageOffset::TasteRuf + 4; ++i)
         image[i] = 0;
     image[ImageOffset::Amtsholung] = s.amtsholung ? 1 : 0;
@@ -33,7 +33,7 @@ std::uint8_t encodeImage(const EditorSettings& s, ConfigImage& image) {
     image[ImageOffset::Anklopfschutz] = s.anklopfschutz ? 1 : 0;
     image[ImageOffset::Wartemusik] = s.wartemusik ? 1 : 0;
     for (int p = 0; p < 4; ++p) {
-        const PortSettings& port = s.ports[p];
+        const TPortSettings& port = s.ports[p];
         image[ImageOffset::Typ + p] = port.type;
         std::uint8_t& berecht = image[ImageOffset::Berecht + p];
         if (port.externanruf)
@@ -58,13 +58,13 @@ std::uint8_t encodeImage(const EditorSettings& s, ConfigImage& image) {
     return imageChecksum(image);
 }
 
-EditorSettings factorySettings() {
-    EditorSettings s;
+TEditorSettings factorySettings() {
+    TEditorSettings s;
     s.amtsholung = true;
     s.heranholen = true;
     s.anklopfschutz = false;
     s.wartemusik = true;
-    for (PortSettings& port : s.ports) {
+    for (TPortSettings& port : s.ports) {
         port.type = TypTelefon;
         port.permission = Permission::Amtsberechtigt;
         port.tuerberechtigt = true;

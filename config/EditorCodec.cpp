@@ -12,7 +12,7 @@ void select(const YesNoGroup& g, bool ja) {
     (ja ? g.ja : g.nein)->setChecked(true);
 }
 
-QRadioButton* typeButton(const PortControls& c, DeviceType type) {
+QRadioButton* typeButton(const TPortControls& c, DeviceType type) {
     switch (type) {
     case TypAnrufbeantworter:
         return c.anrufbeantworter;
@@ -23,7 +23,7 @@ QRadioButton* typeButton(const PortControls& c, DeviceType type) {
     }
 }
 
-QRadioButton* permissionButton(const PortControls& c, Permission permission) {
+QRadioButton* permissionButton(const TPortControls& c, Permission permission) {
     switch (permission) {
     case Permission::Nichtamtsberechtigt:
         return c.nab;
@@ -36,7 +36,7 @@ QRadioButton* permissionButton(const PortControls& c, Permission permission) {
 } // namespace
 
 void TEditorPages::SetFactoryDefaults() {
-    const EditorSettings f = factorySettings();
+    const TEditorSettings f = factorySettings();
     select(amtsholung_, f.amtsholung);
     select(heranholen_, f.heranholen);
     select(anklopfschutz_, f.anklopfschutz);
@@ -55,7 +55,7 @@ void TEditorPages::SetFactoryDefaults() {
 }
 
 void TEditorPages::ImageToEditor(const ConfigImage& image) {
-    const EditorSettings s = decodeImage(image);
+    const TEditorSettings s = decodeImage(image);
     select(amtsholung_, s.amtsholung);
     select(heranholen_, s.heranholen);
     select(anklopfschutz_, s.anklopfschutz);
@@ -73,15 +73,15 @@ void TEditorPages::ImageToEditor(const ConfigImage& image) {
     }
 }
 
-EditorSettings TEditorPages::ReadSettings() const {
-    EditorSettings s;
+TEditorSettings TEditorPages::ReadSettings() const {
+    TEditorSettings s;
     s.amtsholung = amtsholung_.ja->isChecked();
     s.heranholen = heranholen_.ja->isChecked();
     s.anklopfschutz = anklopfschutz_.ja->isChecked();
     s.wartemusik = wartemusik_.ja->isChecked();
     for (int p = 0; p < 4; ++p) {
-        const PortControls& c = ports_[p];
-        PortSettings& port = s.ports[p];
+        const TPortControls& c = ports_[p];
+        TPortSettings& port = s.ports[p];
         port.type = c.anrufbeantworter->isChecked() ? TypAnrufbeantworter
                     : c.tfe->isChecked()            ? TypTfe
                                                     : TypTelefon;

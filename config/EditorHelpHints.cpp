@@ -13,7 +13,7 @@ void TEditorPages::AssignHelpHints() {
     Hint::set(heranholen_.panel, Hint::forTopic(17));
     Hint::set(anklopfschutz_.panel, Hint::forTopic(18));
     Hint::set(wartemusik_.panel, Hint::forTopic(19));
-    for (const PortControls& c : ports_) {
+    for (const TPortControls& c : ports_) {
         Hint::set(c.panelTyp, Hint::forTopic(20));
         Hint::set(c.panelBerecht, Hint::forTopic(21));
         Hint::set(c.panelRuf, Hint::forTopic(22));

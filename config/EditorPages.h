@@ -22,7 +22,7 @@ class QWidget;
 void InitConfigResources();
 
 // The controls of one internal port (port p carries 20 + p in the object names).
-struct PortControls {
+struct TPortControls {
     QFrame* panelTyp = nullptr; // radio group: device type
     QRadioButton* telefon = nullptr;
     QRadioButton* anrufbeantworter = nullptr;
@@ -66,7 +66,7 @@ public:
     void AssignHelpHints();
 
     // The checked states of all controls (enabled or not plays no part).
-    EditorSettings ReadSettings() const;
+    TEditorSettings ReadSettings() const;
 
     QTreeWidget* TreeView1() const { return tree_; }
     QFrame* PanelImage() const { return panelImage_; }
@@ -74,7 +74,7 @@ public:
     QFrame* PanelTln() const { return panelTln_; }
     QFrame* PanelRuf() const { return panelRuf_; }
     QLabel* Image1() const { return image1_; }
-    const PortControls& Port(int port) const { return ports_[port - 1]; }
+    const TPortControls& Port(int port) const { return ports_[port - 1]; }
     const YesNoGroup& Amtsholung() const { return amtsholung_; }
     const YesNoGroup& Heranholen() const { return heranholen_; }
     const YesNoGroup& Anklopfschutz() const { return anklopfschutz_; }
@@ -115,7 +115,7 @@ private:
     QFrame* panelTln_ = nullptr;
     QFrame* panelRuf_ = nullptr;
     QLabel* image1_ = nullptr;
-    std::array<PortControls, 4> ports_{};
+    std::array<TPortControls, 4> ports_{};
     YesNoGroup amtsholung_, heranholen_, anklopfschutz_, wartemusik_;
     QPushButton* buttonTlnEin_ = nullptr;
     QPushButton* buttonTlnAus_ = nullptr;

@@ -210,7 +210,7 @@ void TEditorPages::buildTlnPage(QWidget* pageParent) {
         makeRowLabel(panelTln_, QString::fromUtf8(berechtLabels[r]), BerechtY + 3 + r * RowStep);
 
     for (int p = 1; p <= 4; ++p) {
-        PortControls& c = ports_[p - 1];
+        TPortControls& c = ports_[p - 1];
         const int x = FirstColumnX + (p - 1) * ColumnStep;
         c.panelTyp = makeGroupPanel(panelTln_, QStringLiteral("PanelTyp%1").arg(p),
                                     QRect(x, TypY, ColumnWidth, 3 * RowStep + 4));
@@ -238,7 +238,7 @@ void TEditorPages::buildRufPage(QWidget* pageParent) {
         makeRowLabel(panelRuf_, QStringLiteral("Klingeltaste %1").arg(k), RufY + 3 + k * RowStep);
 
     for (int p = 1; p <= 4; ++p) {
-        PortControls& c = ports_[p - 1];
+        TPortControls& c = ports_[p - 1];
         const int x = FirstColumnX + (p - 1) * ColumnStep;
         c.panelRuf = makeGroupPanel(panelRuf_, QStringLiteral("PanelRuf%1").arg(p),
                                     QRect(x, RufY, ColumnWidth, 5 * RowStep + 4));

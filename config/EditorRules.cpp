@@ -30,11 +30,11 @@ void TEditorPages::ApplyDoorRule(int port, bool on) {
 void TEditorPages::RefreshTypeAvailability() {
     bool anyAnrufbeantworter = false;
     bool anyTfe = false;
-    for (const PortControls& c : ports_) {
+    for (const TPortControls& c : ports_) {
         anyAnrufbeantworter = anyAnrufbeantworter || c.anrufbeantworter->isChecked();
         anyTfe = anyTfe || c.tfe->isChecked();
     }
-    for (const PortControls& c : ports_) {
+    for (const TPortControls& c : ports_) {
         if (!anyAnrufbeantworter)
             c.anrufbeantworter->setEnabled(true);
         if (!anyTfe)
@@ -44,7 +44,7 @@ void TEditorPages::RefreshTypeAvailability() {
 
 // Telefon/Fax/Kombigerät: full permissions with every ring.
 void TEditorPages::telefonClick(int port) {
-    const PortControls& c = ports_[port - 1];
+    const TPortControls& c = ports_[port - 1];
     enableAndSelect(c.vab);
     c.hab->setEnabled(true);
     c.nab->setEnabled(true);
@@ -59,7 +59,7 @@ void TEditorPages::telefonClick(int port) {
 
 // Anrufbeantworter: always takes external calls, never door calls; only one port.
 void TEditorPages::anrufbeantworterClick(int port) {
-    const PortControls& c = ports_[port - 1];
+    const TPortControls& c = ports_[port - 1];
     enableAndSelect(c.vab);
     c.hab->setEnabled(true);
     c.nab->setEnabled(false);
@@ -76,7 +76,7 @@ void TEditorPages::anrufbeantworterClick(int port) {
 
 // TFE (door intercom adapter): nichtamtsberechtigt, no rings; only one port.
 void TEditorPages::tfeClick(int port) {
-    const PortControls& c = ports_[port - 1];
+    const TPortControls& c = ports_[port - 1];
     c.vab->setEnabled(false);
     c.hab->setEnabled(false);
     enableAndSelect(c.nab);
@@ -94,7 +94,7 @@ void TEditorPages::tfeClick(int port) {
 // amtsberechtigt or halbamtsberechtigt: external calls ring (an answering machine
 // keeps its fixed state).
 void TEditorPages::vabHabClick(int port) {
-    const PortControls& c = ports_[port - 1];
+    const TPortControls& c = ports_[port - 1];
     if (!c.anrufbeantworter->isChecked()) {
         setBox(c.arb, true, true);
         c.tb->setEnabled(true);
@@ -105,7 +105,7 @@ void TEditorPages::vabHabClick(int port) {
 
 // nichtamtsberechtigt: no external calls at this port.
 void TEditorPages::nabClick(int port) {
-    const PortControls& c = ports_[port - 1];
+    const TPortControls& c = ports_[port - 1];
     c.arb->setChecked(false);
     c.arb->setEnabled(false);
     c.tb->setEnabled(true);
@@ -121,7 +121,7 @@ void TEditorPages::tbClick(int port) {
 // Sets the sixteen bell-button boxes port by port, enabled or not; each box whose
 // tick changes marks the configuration itself.
 void TEditorPages::setAllBellBoxes(bool on) {
-    for (const PortControls& c : ports_)
+    for (const TPortControls& c : ports_)
         for (QCheckBox* box : c.taste)
             box->setChecked(on);
 }
@@ -134,7 +134,7 @@ void TEditorPages::buttonTlnAusClick() {
 }
 
 bool TEditorPages::AnyExternalRing() const {
-    for (const PortControls& c : ports_)
+    for (const TPortControls& c : ports_)
         if (c.arb->isChecked())
             return true;
     return false;
@@ -148,7 +148,7 @@ void TEditorPages::connectRules() {
         });
     };
     for (int p = 1; p <= 4; ++p) {
-        const PortControls& c = ports_[p - 1];
+        const TPortControls& c = ports_[p - 1];
         onSelected(c.telefon, [this, p] { telefonClick(p); });
         onSelected(c.anrufbeantworter, [this, p] { anrufbeantworterClick(p); });
         onSelected(c.tfe, [this, p] { tfeClick(p); });

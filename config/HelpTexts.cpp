@@ -155,13 +155,13 @@ const TopicText Topics[LastHelpTopic] = {
 };
 } // namespace
 
-std::optional<HelpTopic> helpTopic(int topic) {
+std::optional<THelpTopic> helpTopic(int topic) {
     if (topic < FirstHelpTopic || topic > LastHelpTopic)
         return std::nullopt;
     if (topic == 8)
         topic = 1;
     const TopicText& text = Topics[topic - 1];
-    HelpTopic result{QString::fromUtf8(text.heading), {}};
+    THelpTopic result{QString::fromUtf8(text.heading), {}};
     for (const char* line : text.lines)
         result.lines << QString::fromUtf8(line);
     return result;
@@ -169,7 +169,7 @@ std::optional<HelpTopic> helpTopic(int topic) {
 
 void writeHelpTopic(QTextDocument& document, int topic) {
     document.clear();
-    const std::optional<HelpTopic> text = helpTopic(topic);
+    const std::optional<THelpTopic> text = helpTopic(topic);
     if (!text)
         return;
     QTextCursor cursor(&document);

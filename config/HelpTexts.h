@@ -7,7 +7,7 @@
 class QTextDocument;
 
 // One help topic: a bold heading, then its lines (an empty string is an empty line).
-struct HelpTopic {
+struct THelpTopic {
     QString heading;
     QStringList lines;
 };
@@ -16,7 +16,7 @@ constexpr int FirstHelpTopic = 1;
 constexpr int LastHelpTopic = 24;
 
 // The text of topic 1..24 (topic 8 shows topic 1); nothing for any other number.
-std::optional<HelpTopic> helpTopic(int topic);
+std::optional<THelpTopic> helpTopic(int topic);
 
 // Replaces the document's content with the topic: the heading in bold as the first
 // line, then the further lines, not bold, one paragraph each. An unknown topic leaves

@@ -20,7 +20,7 @@ void report(const TFirmwareTransferHooks& hooks, const QString& caption, const Q
 }
 
 // Drops whatever the telephone system sent since the last acknowledgement.
-void drain(RawSerialPort& port) {
+void drain(TRawSerialPort& port) {
     port.SetTimeouts(FirmwareDrainTimeoutMs);
     std::uint8_t stray = 0;
     while (port.Read(&stray, 1)) {
@@ -29,7 +29,7 @@ void drain(RawSerialPort& port) {
 
 } // namespace
 
-TFirmwareOutcome SendFirmwareRecords(RawSerialPort& port, const std::vector<std::uint8_t>& bytes,
+TFirmwareOutcome SendFirmwareRecords(TRawSerialPort& port, const std::vector<std::uint8_t>& bytes,
                                      const TFirmwareTransferHooks& hooks) {
     std::vector<TFirmwareRecord> records;
     SplitFirmwareRecords(bytes, records); // whole records only: nothing beyond the parsed bytes
@@ -77,7 +77,7 @@ TFirmwareOutcome TransferFirmware(const QString& fileName, const QString& portNa
     }
 
     pause(hooks, 200);
-    RawSerialPort port;
+    TRawSerialPort port;
     if (!port.Open(portName, FirmwareBaud, FirmwareOpenTimeoutMs)) {
         report(hooks, schnittstellenfehler,
                QStringLiteral("Auf die Schnittstelle kann nicht zugegriffen werden."));

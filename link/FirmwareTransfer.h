@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <functional>
 
-class RawSerialPort;
+class TRawSerialPort;
 
 // How a firmware transfer ended.
 enum class TFirmwareOutcome {
@@ -43,5 +43,5 @@ TFirmwareOutcome TransferFirmware(const QString& fileName, const QString& portNa
                                   const TFirmwareTransferHooks& hooks);
 
 // The record loop alone, on an open port: for the transfer above and the benchmark.
-TFirmwareOutcome SendFirmwareRecords(RawSerialPort& port, const std::vector<std::uint8_t>& bytes,
+TFirmwareOutcome SendFirmwareRecords(TRawSerialPort& port, const std::vector<std::uint8_t>& bytes,
                                      const TFirmwareTransferHooks& hooks);

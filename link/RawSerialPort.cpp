@@ -22,11 +22,11 @@ int msUntil(Clock::time_point deadline) {
 
 } // namespace
 
-RawSerialPort::~RawSerialPort() {
+TRawSerialPort::~TRawSerialPort() {
     Close();
 }
 
-int RawSerialPort::ComNumberOf(const QString& portName) {
+int TRawSerialPort::ComNumberOf(const QString& portName) {
     if (!portName.startsWith(QLatin1String("COM")))
         return 0;
     bool ok = false;
@@ -34,7 +34,7 @@ int RawSerialPort::ComNumberOf(const QString& portName) {
     return ok && number > 0 ? number : 0;
 }
 
-bool RawSerialPort::Open(const QString& portName, int baud, int timeoutMs) {
+bool TRawSerialPort::Open(const QString& portName, int baud, int timeoutMs) {
     Close();
     const TComDevice device = ComDeviceOf(ComNumberOf(portName), TMapRead::Fresh);
     if (!device.mapped)
@@ -60,18 +60,18 @@ bool RawSerialPort::Open(const QString& portName, int baud, int timeoutMs) {
     return true;
 }
 
-void RawSerialPort::SetTimeouts(int ms) {
+void TRawSerialPort::SetTimeouts(int ms) {
     timeoutMs_ = ms < 0 ? 0 : ms;
 }
 
-void RawSerialPort::Close() {
+void TRawSerialPort::Close() {
     if (fd_ < 0)
         return;
     CloseSerialDevice(fd_);
     fd_ = -1;
 }
 
-bool RawSerialPort::Write(const std::uint8_t* data, std::size_t count) {
+bool TRawSerialPort::Write(const std::uint8_t* data, std::size_t count) {
     if (fd_ < 0)
         return false;
     std::size_t done = 0;
@@ -94,12 +94,12 @@ bool RawSerialPort::Write(const std::uint8_t* data, std::size_t count) {
     return true;
 }
 
-bool RawSerialPort::lineDown() {
+bool TRawSerialPort::lineDown() {
     lost_ = true;
     return false;
 }
 
-bool RawSerialPort::Read(std::uint8_t* buffer, std::size_t count) {
+bool TRawSerialPort::Read(std::uint8_t* buffer, std::size_t count) {
     if (fd_ < 0)
         return false;
     const auto step = std::chrono::milliseconds(timeoutMs_);

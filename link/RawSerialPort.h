@@ -9,12 +9,12 @@
 // flow control. Reads wait as the loader's time-outs say: with time-outs of v ms a read of n
 // bytes waits at most v ms between two bytes and (n + 1) × v ms in all, so a one-byte read
 // waits at most 2 × v ms. Writes have no time-out. Use it from one thread.
-class RawSerialPort {
+class TRawSerialPort {
 public:
-    RawSerialPort() = default;
-    ~RawSerialPort(); // closes an open handle
-    RawSerialPort(const RawSerialPort&) = delete;
-    RawSerialPort& operator=(const RawSerialPort&) = delete;
+    TRawSerialPort() = default;
+    ~TRawSerialPort(); // closes an open handle
+    TRawSerialPort(const TRawSerialPort&) = delete;
+    TRawSerialPort& operator=(const TRawSerialPort&) = delete;
 
     // 8 data bits, no parity, 1 stop bit at `baud`; false (and closed) when any step fails.
     bool Open(const QString& portName, int baud, int timeoutMs);

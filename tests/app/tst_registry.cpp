@@ -67,9 +67,9 @@ private slots:
             "\"COM\"=\"3\"\r\n\"WorkDir\"=dword:00000001\r\n\"File1\"=hex:41,00\r\n"));
         TRegistryFile reg(home.registryPath());
         QVERIFY(reg.OpenKey(key));
-        QVERIFY_THROWS_EXCEPTION(RegistryError, reg.ReadInteger("COM"));
-        QVERIFY_THROWS_EXCEPTION(RegistryError, reg.ReadString("WorkDir"));
-        QVERIFY_THROWS_EXCEPTION(RegistryError, reg.ReadString("File1"));
+        QVERIFY_THROWS_EXCEPTION(ERegistryError, reg.ReadInteger("COM"));
+        QVERIFY_THROWS_EXCEPTION(ERegistryError, reg.ReadString("WorkDir"));
+        QVERIFY_THROWS_EXCEPTION(ERegistryError, reg.ReadString("File1"));
     }
 
     void damagedFileThrows_data() {
@@ -90,7 +90,7 @@ private slots:
         f.write(content);
         f.close();
         TRegistryFile reg(home.registryPath());
-        QVERIFY_THROWS_EXCEPTION(RegistryError, reg.OpenKey(key));
+        QVERIFY_THROWS_EXCEPTION(ERegistryError, reg.OpenKey(key));
     }
 
     void writingKeepsUnknownValuesAndSections() {

@@ -67,7 +67,7 @@ struct EditorHost {
     }
     // The permission and ring state of one port in one line.
     QString portState(int p) const {
-        const PortControls& c = editor->Port(p);
+        const TPortControls& c = editor->Port(p);
         QString s = QStringLiteral("vab %1 hab %2 nab %3 tb %4 arb %5 k")
                         .arg(state(c.vab), state(c.hab), state(c.nab), state(c.tb), state(c.arb));
         for (QCheckBox* box : c.taste)

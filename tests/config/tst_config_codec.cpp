@@ -63,7 +63,7 @@ void TestConfigCodec::decodeOddValues() {
         ConfigImage image{};
         image[ImageOffset::Typ + p] = std::uint8_t(typ);
         image[ImageOffset::Berecht + p] = std::uint8_t(berecht);
-        const PortSettings port = decodeImage(image).ports[p];
+        const TPortSettings port = decodeImage(image).ports[p];
         QTEST(int(port.type), "type");
         QTEST(int(port.permission), "permission");
         QTEST(port.tuerberechtigt, "tb");
@@ -110,7 +110,7 @@ void TestConfigCodec::reservedBytesUntouched() {
 }
 
 void TestConfigCodec::bellButtonBits() {
-    EditorSettings s = factorySettings();
+    TEditorSettings s = factorySettings();
     s.ports[2].klingeltaste[1] = false; // bell button 2 no longer rings at port 3
     ConfigImage image{};
     encodeImage(s, image);
@@ -126,12 +126,12 @@ void TestConfigCodec::bellButtonBits() {
 void TestConfigCodec::settingsRoundTrip() {
     QRandomGenerator rng(910);
     for (int round = 0; round < 500; ++round) {
-        EditorSettings s;
+        TEditorSettings s;
         s.amtsholung = rng.bounded(2);
         s.heranholen = rng.bounded(2);
         s.anklopfschutz = rng.bounded(2);
         s.wartemusik = rng.bounded(2);
-        for (PortSettings& port : s.ports) {
+        for (TPortSettings& port : s.ports) {
             port.type = DeviceType(rng.bounded(3));
             port.permission = Permission(rng.bounded(3));
             port.tuerberechtigt = rng.bounded(2);

@@ -191,7 +191,7 @@ void TestHelp::topicTexts() {
         QVERIFY2(!line.startsWith(u'*'), qPrintable(line)); // only the heading is bold
 
     // The pure data agrees with what the panel shows.
-    const std::optional<HelpTopic> data = helpTopic(topic);
+    const std::optional<THelpTopic> data = helpTopic(topic);
     QVERIFY(data);
     QCOMPARE("*" + data->heading, lines.first());
     QCOMPARE(data->lines, lines.mid(1));

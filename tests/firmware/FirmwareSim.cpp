@@ -5,7 +5,7 @@
 #include <cstring>
 
 bool EnterLoadingMode(const QString& portName) {
-    RawSerialPort port;
+    TRawSerialPort port;
     if (!port.Open(portName, 57600, 500))
         return false;
     auto exchange = [&](const char* request, std::uint8_t expected) {

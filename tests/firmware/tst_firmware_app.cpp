@@ -253,7 +253,7 @@ private slots:
     void startRefusals() {
         QFETCH(int, situation);
         QFETCH(QStringList, warning);
-        RawSerialPort other;
+        TRawSerialPort other;
         if (situation >= 1)
             startSim();
         if (situation == 2) {

@@ -135,7 +135,7 @@ private slots:
         // the report comes after the port was closed: it can be opened again at once
         bool portFree = false;
         onReport = [&] {
-            RawSerialPort again;
+            TRawSerialPort again;
             portFree = again.Open(Port, FirmwareBaud, 10);
         };
         QElapsedTimer clock;
@@ -180,7 +180,7 @@ private slots:
     void portUnavailable() {
         QFETCH(QString, port);
         QFETCH(bool, held);
-        RawSerialPort other;
+        TRawSerialPort other;
         if (held)
             QVERIFY(other.Open(Port, FirmwareBaud, 10));
         const QString file = firmwareFile(FirmwareText(TwoRecords));
@@ -227,7 +227,7 @@ private slots:
 
     void rawReadWaitsTwiceTheTimeOut() {
         sim->setSilent(true);
-        RawSerialPort port;
+        TRawSerialPort port;
         QVERIFY(port.Open(Port, FirmwareBaud, 150));
         QVERIFY(port.IsOpen());
         const std::uint8_t t[] = {'T', '\r'};
@@ -241,7 +241,7 @@ private slots:
     }
 
     void rawReadTakesAWholeReply() {
-        RawSerialPort port;
+        TRawSerialPort port;
         QVERIFY(port.Open(Port, FirmwareBaud, 200));
         const std::uint8_t t[] = {'T', '\r'};
         QVERIFY(port.Write(t, sizeof t));
@@ -251,8 +251,8 @@ private slots:
     }
 
     void rawPortIsExclusive() {
-        RawSerialPort first;
-        RawSerialPort second;
+        TRawSerialPort first;
+        TRawSerialPort second;
         QVERIFY(first.Open(Port, FirmwareBaud, 10));
         QVERIFY(!second.Open(Port, FirmwareBaud, 10));
         QVERIFY(!second.IsOpen());
@@ -277,7 +277,7 @@ private slots:
     void portNames() {
         QFETCH(QString, name);
         QFETCH(int, number);
-        QCOMPARE(RawSerialPort::ComNumberOf(name), number);
+        QCOMPARE(TRawSerialPort::ComNumberOf(name), number);
     }
 };
 

@@ -39,7 +39,7 @@ std::vector<std::optional<QString>> strings(const QString& path, bool& opened) {
     TRegistryFile reg(path);
     try {
         opened = reg.OpenKey(Key);
-    } catch (const RegistryError&) {
+    } catch (const ERegistryError&) {
         opened = false;
     }
     for (const char* name : Names) {
@@ -47,7 +47,7 @@ std::vector<std::optional<QString>> strings(const QString& path, bool& opened) {
             out.push_back(opened && reg.ValueExists(QString::fromLatin1(name))
                               ? std::optional(reg.ReadString(QString::fromLatin1(name)))
                               : std::nullopt);
-        } catch (const RegistryError&) {
+        } catch (const ERegistryError&) {
             out.push_back(std::nullopt);
         }
     }

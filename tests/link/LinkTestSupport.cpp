@@ -10,8 +10,8 @@
 #include <QThreadPool>
 #include <QWidget>
 
-EditorSettings sampleSettings() {
-    EditorSettings s = factorySettings();
+TEditorSettings sampleSettings() {
+    TEditorSettings s = factorySettings();
     s.amtsholung = false;
     s.anklopfschutz = true;
     s.ports[1].klingeltaste = {true, false, false, false};
@@ -32,8 +32,8 @@ ConfigImage sampleImage() {
     return image;
 }
 
-EditorSettings sampleSettingsAfterRead() {
-    EditorSettings s = sampleSettings();
+TEditorSettings sampleSettingsAfterRead() {
+    TEditorSettings s = sampleSettings();
     s.ports[1].klingeltaste = {true, true, true, true};
     s.ports[2].klingeltaste = {false, false, false, false};
     return s;

@@ -16,11 +16,11 @@ class TAppForm;
 // A configuration that differs from the factory state everywhere the editor looks, with
 // reserved bytes set, port 2 ringing for bell button 1 only although it may open the door and
 // port 3 ringing for bell button 2 although it may not.
-EditorSettings sampleSettings();
+TEditorSettings sampleSettings();
 ConfigImage sampleImage();
 // What the editor shows after reading sampleImage(): the door rule ticks all bell buttons of
 // a port that may open the door and unticks them elsewhere.
-EditorSettings sampleSettingsAfterRead();
+TEditorSettings sampleSettingsAfterRead();
 
 // A simulator on COM<port> holding `image`.
 std::unique_ptr<zuvexsim::ZuvexSim> startSim(int port, const ConfigImage& image = sampleImage());

@@ -74,7 +74,7 @@ private slots:
     void readWithBadChecksum() {
         form->findChild<QCheckBox*>("CBarb21")->click();
         const QString title = form->windowTitle();
-        const EditorSettings shown = form->Editor->ReadSettings();
+        const TEditorSettings shown = form->Editor->ReadSettings();
         sim->setImage(ConfigImage{});
         sim->setCorruptReadChecksum(true);
         ModalAnswer error("ErrorDialog", press("OKBtn"));
@@ -116,7 +116,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return heldMs > 0; }, 6000));
 
         ConfigImage expected = sampleImage();
-        EditorSettings settings = sampleSettingsAfterRead();
+        TEditorSettings settings = sampleSettingsAfterRead();
         settings.ports[3].externanruf = true;
         encodeImage(settings, expected);
         QCOMPARE(form->Image, expected);

@@ -6,7 +6,7 @@
 
 namespace {
 
-using Change = std::function<void(EditorSettings&)>;
+using Change = std::function<void(TEditorSettings&)>;
 
 QStringList factoryLines() {
     return {
@@ -58,7 +58,7 @@ private slots:
         QTest::addColumn<QList<int>>("entries");
         QTest::addColumn<QStringList>("texts");
         QTest::newRow("system settings flipped")
-            << Change([](EditorSettings& s) {
+            << Change([](TEditorSettings& s) {
                    s.amtsholung = false;
                    s.heranholen = false;
                    s.anklopfschutz = true;
@@ -69,7 +69,7 @@ private slots:
                            "   Externanrufe heranholen = nein", "   Anklopfschutz = ja",
                            "   Wartemusik = aus"};
         QTest::newRow("halbamtsberechtigt on every port")
-            << Change([](EditorSettings& s) {
+            << Change([](TEditorSettings& s) {
                    for (auto& p : s.ports)
                        p.permission = Permission::Halbamtsberechtigt;
                })
@@ -79,7 +79,7 @@ private slots:
                            "   Intern 3 = halbamtsberechtigt + türberechtigt",
                            "   Intern 4 = halbamtsberechtigt + türberechtigt"};
         QTest::newRow("nichtamtsberechtigt without door permission")
-            << Change([](EditorSettings& s) {
+            << Change([](TEditorSettings& s) {
                    s.ports[0].permission = Permission::Nichtamtsberechtigt;
                    s.ports[0].tuerberechtigt = false;
                    s.ports[3].permission = Permission::Nichtamtsberechtigt;
@@ -88,14 +88,14 @@ private slots:
             << QStringList{"   Intern 1 = nichtamtsberechtigt",
                            "   Intern 4 = nichtamtsberechtigt + türberechtigt"};
         QTest::newRow("full permission without door permission")
-            << Change([](EditorSettings& s) {
+            << Change([](TEditorSettings& s) {
                    s.ports[0].tuerberechtigt = false;
                    s.ports[2].tuerberechtigt = false;
                })
             << QList<int>{10, 12}
             << QStringList{"   Intern 1 = amtsberechtigt", "   Intern 3 = vollamtsberechtigt"};
         QTest::newRow("TFE on port 1")
-            << Change([](EditorSettings& s) {
+            << Change([](TEditorSettings& s) {
                    auto& p = s.ports[0];
                    p.type = TypTfe;
                    p.permission = Permission::Nichtamtsberechtigt;
@@ -105,12 +105,12 @@ private slots:
                })
             << QList<int>{10, 16}
             << QStringList{"   Intern 1 = nichtamtsberechtigt", "   Intern 1 = "};
-        QTest::newRow("port 3 with every ring box clear") << Change([](EditorSettings& s) {
+        QTest::newRow("port 3 with every ring box clear") << Change([](TEditorSettings& s) {
             s.ports[2].externanruf = false;
             s.ports[2].klingeltaste = {};
         }) << QList<int>{18} << QStringList{"   Intern 3 = "};
         QTest::newRow("bell buttons without external call")
-            << Change([](EditorSettings& s) {
+            << Change([](TEditorSettings& s) {
                    s.ports[1].externanruf = false;
                    s.ports[1].klingeltaste = {false, true, false, true};
                    s.ports[3].externanruf = false;
@@ -120,10 +120,10 @@ private slots:
             << QStringList{"   Intern 2 = Klingeltaste2 + Klingeltaste4",
                            "   Intern 4 = Klingeltaste3"};
         QTest::newRow("external call only")
-            << Change([](EditorSettings& s) { s.ports[0].klingeltaste = {}; }) << QList<int>{16}
+            << Change([](TEditorSettings& s) { s.ports[0].klingeltaste = {}; }) << QList<int>{16}
             << QStringList{"   Intern 1 = Externen Anruf signalisieren"};
         QTest::newRow("external call and one bell button")
-            << Change([](EditorSettings& s) {
+            << Change([](TEditorSettings& s) {
                    s.ports[3].klingeltaste = {true, false, false, false};
                })
             << QList<int>{19}
@@ -133,7 +133,7 @@ private slots:
         QFETCH(Change, change);
         QFETCH(QList<int>, entries);
         QFETCH(QStringList, texts);
-        EditorSettings s = factorySettings();
+        TEditorSettings s = factorySettings();
         change(s);
         QStringList expected = factoryLines();
         for (int i = 0; i < entries.size(); ++i)
