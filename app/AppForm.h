@@ -39,6 +39,11 @@ public:
     explicit TAppForm(QWidget* parent = nullptr);
     ~TAppForm() override;
 
+private:
+    // Everything below is the window's own; tests and benchmarks reach what they check
+    // through TAppFormProbe (app/AppFormProbe.h) alone.
+    friend class TAppFormProbe;
+
     // ---- fields shared by the whole program, in the window's order ----
     bool FirstShow = true;
     quint16 SearchPort = 0;

@@ -10,7 +10,7 @@
 // The program's own event loop runs throughout, blocked in QEventLoop::exec() until the
 // awaited box shows, so every received byte has to wake a sleeping loop as it does for a user.
 // Usage: bench_link [runs]
-#include "app/AppForm.h"
+#include "app/AppFormProbe.h"
 #include "app/EventLoopChoice.h"
 #include "app/MessageDialogs.h"
 #include "link/SearchDialogs.h"
@@ -141,7 +141,7 @@ SimOptions transferOptions(bool pacing) {
 void transfers(bool pacing, int runs) {
     ZuvexSim sim(transferOptions(pacing));
     sim.start();
-    TAppForm form;
+    TAppFormProbe form;
     // connect first: the search, then one read
     timeCommand(form.Download, form.ErgebnisDialog.get());
     Figures read, write, ours, device, before, after;
@@ -242,7 +242,7 @@ void search(int runs) {
     sim.start();
     Figures found;
     for (int i = 0; i < runs; ++i) {
-        TAppForm form;
+        TAppFormProbe form;
         // the search dialog closes when the device has answered its identification
         ShowStopwatch result(form.ErgebnisDialog.get());
         Clock::time_point identified{};

@@ -1,7 +1,7 @@
 // Time from process start to the main window shown, and the process's peak memory.
 // The parent starts itself as a child (fork + exec, like any program start), the child builds
 // the real main window with an empty settings home and reports the moment it is shown.
-#include "app/AppForm.h"
+#include "app/AppFormProbe.h"
 #include "app/Application.h"
 
 #include <QDir>
@@ -42,7 +42,7 @@ public:
 int child(int argc, char** argv) {
     TApplication app(argc, argv);
     app.loadGermanTranslations();
-    TAppForm form;
+    TAppFormProbe form;
     ShownProbe probe;
     form.installEventFilter(&probe);
     form.show();

@@ -2,7 +2,7 @@
 // titles the window manager shows, keys pressed on the keyboard, the window's place.
 #include "ModalDriver.h"
 #include "TestHome.h"
-#include "app/AppForm.h"
+#include "app/AppFormProbe.h"
 #include "app/Application.h"
 #include "tools/ZuvexSim.h"
 
@@ -49,7 +49,7 @@ private slots:
     void titlesAsTheWindowManagerShowsThem() {
         zuvexsim::ZuvexSim silent(zuvexsim::silentPortOptions(1)); // the search dialog shows
         silent.start();
-        TAppForm form;
+        TAppFormProbe form;
         QString search, none;
         ModalAnswer searching("SuchenDlg", [&](QWidget* w) { search = windowProperty(w); });
         ModalAnswer offline(
@@ -90,7 +90,7 @@ private slots:
     void keysAfterTheMenuBarHadTheFocus() {
         QFETCH(QString, key);
         QFETCH(QString, action);
-        TAppForm form;
+        TAppFormProbe form;
         form.FileDialogProvider = [](const TFileDialogRequest&) { return QString(); };
         form.PrintDialogProvider = [](QPrinter&) { return false; };
         ModalAnswer offline("KeineAnlageDlg", pressOffline);
@@ -113,7 +113,7 @@ private slots:
 
     // The menu items show their action's key with the German key names.
     void menuShowsGermanKeyNames() {
-        TAppForm form;
+        TAppFormProbe form;
         QCOMPARE(form.findChild<QAction*>("FileNewItem")->text(),
                  QStringLiteral("Neu erstellen\tStrg+N"));
         QCOMPARE(form.findChild<QAction*>("PrintItem")->text(),
@@ -121,7 +121,7 @@ private slots:
     }
 
     void mainWindowInTheCentreOfTheDesktop() {
-        TAppForm form;
+        TAppFormProbe form;
         ModalAnswer offline("KeineAnlageDlg", pressOffline);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));

@@ -1,7 +1,7 @@
 // The shared dialogs: calling pattern, keyboard answers, the programming result box's hold.
 #include "ModalDriver.h"
 #include "TestHome.h"
-#include "app/AppForm.h"
+#include "app/AppFormProbe.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -13,10 +13,10 @@
 class TestDialogs : public QObject {
     Q_OBJECT
     TestHome home;
-    std::unique_ptr<TAppForm> form;
+    std::unique_ptr<TAppFormProbe> form;
 
 private slots:
-    void init() { form = std::make_unique<TAppForm>(); }
+    void init() { form = std::make_unique<TAppFormProbe>(); }
     void cleanup() { form.reset(); }
 
     void sizesAndFixedBorder() {

@@ -3,7 +3,7 @@
 #include "FileFaults.h"
 #include "ModalDriver.h"
 #include "TestHome.h"
-#include "app/AppForm.h"
+#include "app/AppFormProbe.h"
 #include "config/EditorPages.h"
 
 #include <QCheckBox>
@@ -30,7 +30,8 @@ QByteArray readAll(const QString& path) {
 struct FakeDialog {
     QList<TFileDialogRequest> requests;
     QStringList answers;
-    explicit FakeDialog(TAppForm& form, QStringList answers = {}) : answers(std::move(answers)) {
+    explicit FakeDialog(TAppFormProbe& form, QStringList answers = {})
+        : answers(std::move(answers)) {
         form.FileDialogProvider = [this](const TFileDialogRequest& r) {
             requests << r;
             return this->answers.isEmpty() ? QString() : this->answers.takeFirst();
@@ -38,14 +39,14 @@ struct FakeDialog {
     }
 };
 
-QCheckBox* box(TAppForm& form, const char* name) {
+QCheckBox* box(TAppFormProbe& form, const char* name) {
     return form.findChild<QCheckBox*>(name);
 }
 
 const auto pressOk = press("OKBtn");
 
 // Runs `save` expecting it to fail with the file access error; Modified stays set.
-void expectSaveFailure(TAppForm& form, const std::function<int()>& save) {
+void expectSaveFailure(TAppFormProbe& form, const std::function<int()>& save) {
     ModalAnswer err("ErrorDialog", pressOk);
     QCOMPARE(save(), -1);
     QVERIFY(err.seen());
@@ -66,7 +67,7 @@ class TestFiles : public QObject {
 private slots:
     void saveAfterStartupWritesFactoryImage() {
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         FakeDialog dlg(form, {home.path("anlage.zcf")});
         QCOMPARE(form.SaveConfigurationAs(), 0);
         QCOMPARE(readAll(home.path("anlage.zcf")), FactoryFile);
@@ -102,7 +103,7 @@ private slots:
         // a valid editor part: port 2 Anrufbeantworter, ring bytes with some bits
         bytes.replace(0, 20, QByteArray::fromHex("0001000011110401030c0f000000000000010100"));
         home.writeFile("in.zcf", bytes);
-        TAppForm form;
+        TAppFormProbe form;
         FakeDialog dlg(form, {home.path("in.zcf"), home.path("out.zcf")});
         form.MarkModified();
         ModalAnswer ask("HinweisBox", press("NoBtn"));
@@ -131,7 +132,7 @@ private slots:
         QFETCH(int, size);
         TestHome home;
         home.writeFile("short.zcf", QByteArray(size, '\x01'));
-        TAppForm form;
+        TAppFormProbe form;
         form.Image.fill(0x77);
         form.MarkModified();
         const QString title = form.windowTitle();
@@ -152,7 +153,7 @@ private slots:
 
     void saveToExistingFileAndUnwritableTarget() {
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         FakeDialog dlg(form, {home.path("a.zcf")});
         QCOMPARE(form.SaveConfigurationAs(), 0);
         box(form, "CBarb21")->click();
@@ -174,7 +175,7 @@ private slots:
 
     void failedSaveNeverDestroysPreviousFile() {
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         const QString dir = home.path("ro");
         QDir().mkpath(dir);
         FakeDialog dlg(form, {dir + "/keep.zcf", dir + "/keep.zcf"});
@@ -207,7 +208,7 @@ private slots:
             disk.emplace(dir, "size=8k");
             SKIP_UNLESS_MOUNTED(*disk);
         }
-        TAppForm form;
+        TAppFormProbe form;
         FakeDialog dlg(form, {dir + "/alt.zcf", dir + "/neu.zcf"});
         QCOMPARE(form.SaveConfigurationAs(), 0);
         const QStringList entries = QDir(dir).entryList(QDir::Files);
@@ -237,7 +238,7 @@ private slots:
         const QString target = home.path("ziel.zcf");
         QVERIFY(makeNonRegular(kind, target));
         const mode_t before = kindOf(target);
-        TAppForm form;
+        TAppFormProbe form;
         form.CurrentFile = target;
         form.Untitled = false;
         form.MarkModified();
@@ -249,7 +250,7 @@ private slots:
         TestHome home;
         home.writeFile("echt.zcf", QByteArray(60, '\x01'));
         QVERIFY(QFile::link(home.path("echt.zcf"), home.path("link.zcf")));
-        TAppForm form;
+        TAppFormProbe form;
         form.CurrentFile = home.path("link.zcf");
         form.Untitled = false;
         QCOMPARE(form.SaveConfiguration(), 0);
@@ -267,7 +268,7 @@ private slots:
         QFETCH(int, length);
         TestHome home;
         const QString target = home.path(QString(length - 4, QLatin1Char('n')) + ".zcf");
-        TAppForm form;
+        TAppFormProbe form;
         FakeDialog dlg(form, {target});
         QCOMPARE(form.SaveConfigurationAs(), 0);
         QCOMPARE(form.SaveConfiguration(), 0);
@@ -290,7 +291,7 @@ private slots:
             name = home.path("x.zcf");
             QVERIFY(makeNonRegular(kind, name));
         }
-        TAppForm form;
+        TAppFormProbe form;
         FakeDialog dlg(form, {name});
         ModalAnswer err("ErrorDialog", pressOk);
         form.OpenConfiguration();
@@ -311,7 +312,7 @@ private slots:
             disk.emplace(dir, "size=64k,nr_inodes=16");
             SKIP_UNLESS_MOUNTED(*disk);
         }
-        TAppForm form;
+        TAppFormProbe form;
         FakeDialog dlg(form, {dir + "/a.zcf"});
         QCOMPARE(form.SaveConfigurationAs(), 0);
         if (root)
@@ -331,7 +332,7 @@ private slots:
 
     void saveAsFailureKeepsChosenPathOnly() {
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         form.MarkModified();
         FakeDialog dlg(form, {home.path("nope/x.zcf")});
         ModalAnswer err("ErrorDialog", press("OKBtn"));
@@ -347,7 +348,7 @@ private slots:
 
     void saveAsCancelReturnsZeroWithoutMessage() {
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         form.MarkModified();
         FakeDialog dlg(form);
         QCOMPARE(form.SaveConfigurationAs(), 0);
@@ -358,7 +359,7 @@ private slots:
     // "Ja", then cancelling the save dialog of an untitled configuration, keeps the changes.
     void yesThenCancelledSaveStopsTheCommand() {
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         box(form, "CBarb21")->click();
         FakeDialog dlg(form);
         {
@@ -392,7 +393,7 @@ private slots:
 
     void queryAnswers() {
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         FakeDialog dlg(form, {home.path("q.zcf")});
         // nothing modified: no question
         form.FileNew1Execute();

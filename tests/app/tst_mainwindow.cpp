@@ -1,7 +1,7 @@
 // The main window as built: caption, factory image, layout, menus and keys.
 #include "ModalDriver.h"
 #include "TestHome.h"
-#include "app/AppForm.h"
+#include "app/AppFormProbe.h"
 #include "config/EditorPages.h"
 #include "config/HelpPanel.h"
 
@@ -40,7 +40,7 @@ class TestMainWindow : public QObject {
 
 private slots:
     void startupState() {
-        TAppForm form;
+        TAppFormProbe form;
         QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
         QVERIFY(!form.Modified);
         QVERIFY(form.Untitled);
@@ -64,7 +64,7 @@ private slots:
     }
 
     void firstChangeAddsOneStar() {
-        TAppForm form;
+        TAppFormProbe form;
         form.findChild<QCheckBox*>("CBarb21")->click();
         QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf*"));
         form.findChild<QCheckBox*>("CBarb22")->click();
@@ -74,7 +74,7 @@ private slots:
     }
 
     void layout() {
-        TAppForm form;
+        TAppFormProbe form;
         // no COM port exists: the start-up search ends in the no-device dialog
         ModalAnswer offline("KeineAnlageDlg", press("OKBtn"));
         form.show();
@@ -105,7 +105,7 @@ private slots:
     }
 
     void menus() {
-        TAppForm form;
+        TAppFormProbe form;
         QCOMPARE(
             menuTexts(form.MenuKonfiguration),
             (QStringList{"Neu erstellen [Ctrl+N]", "Ö&ffnen... [Ctrl+O]", "Konfiguration speichern",
@@ -122,7 +122,7 @@ private slots:
 
     // Tool buttons carry an empty short hint: no tool tip, also not their action's.
     void toolButtonsShowNoToolTip() {
-        TAppForm form;
+        TAppFormProbe form;
         const QList<QAbstractButton*> buttons = form.ToolBar1->findChildren<QAbstractButton*>();
         QVERIFY(buttons.contains(form.ToolButton10));
         for (QAbstractButton* b : buttons)
@@ -138,7 +138,7 @@ private slots:
     }
 
     void keys() {
-        TAppForm form;
+        TAppFormProbe form;
         ModalAnswer offline("KeineAnlageDlg", press("OKBtn"));
         form.show();
         QVERIFY(offline.seen());
@@ -167,7 +167,7 @@ private slots:
     }
 
     void helpPanelFollowsMenus() {
-        TAppForm form;
+        TAppFormProbe form;
         auto* info = form.Help->InfoText();
         form.Help->ShowHelpTopic(2);
         QVERIFY(info->toPlainText().startsWith("Externanschluss"));
@@ -189,7 +189,7 @@ private slots:
     }
 
     void factoryResetAnsweredNoChangesNothing() {
-        TAppForm form;
+        TAppFormProbe form;
         form.findChild<QCheckBox*>("CBarb21")->click();
         ModalAnswer q("WerkseinstellungQuestion", press("&Nein"));
         form.Werkseinstellung->trigger();

@@ -3,7 +3,7 @@
 #include "FileFaults.h"
 #include "ModalDriver.h"
 #include "TestHome.h"
-#include "app/AppForm.h"
+#include "app/AppFormProbe.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,7 +33,7 @@ private slots:
     void withoutKeyDefaultsAndNothingCreated() {
         TestHome home;
         {
-            TAppForm form;
+            TAppFormProbe form;
             QCOMPARE(form.WorkDir, QDir::currentPath() + "/");
             QCOMPARE(form.UsedComPort, quint16(0));
             QVERIFY(form.File1.isEmpty() && form.File4.isEmpty());
@@ -45,7 +45,7 @@ private slots:
         home.writeRegistry(QString(), false);
         const QString before = home.readRegistry();
         {
-            TAppForm form;
+            TAppFormProbe form;
             QVERIFY(form.close());
         }
         QCOMPARE(home.readRegistry(), before);
@@ -54,7 +54,7 @@ private slots:
     void comPortAboveFourIsResetAtOnce() {
         TestHome home;
         home.writeRegistry("\"COM\"=dword:00000007\r\n");
-        TAppForm form;
+        TAppFormProbe form;
         QCOMPARE(form.UsedComPort, quint16(0));
         QVERIFY(home.readRegistry().contains("\"COM\"=dword:00000000"));
     }
@@ -62,7 +62,7 @@ private slots:
     void comPortKeptButStatusBarUntouched() {
         TestHome home;
         home.writeRegistry("\"COM\"=dword:00010003\r\n"); // only the low 16 bits count
-        TAppForm form;
+        TAppFormProbe form;
         QCOMPARE(form.UsedComPort, quint16(3));
         QCOMPARE(form.StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: keiner"));
     }
@@ -70,7 +70,7 @@ private slots:
     void workDirGetsItsSeparator() {
         TestHome home;
         home.writeRegistry("\"WorkDir\"=\"/data/konfig\"\r\n");
-        TAppForm form;
+        TAppFormProbe form;
         QCOMPARE(form.CurrentFile, QStringLiteral("/data/konfig/Neu.zcf"));
         // the caption names the default file name as such
         QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
@@ -79,7 +79,7 @@ private slots:
     void emptyWorkDirGivesCurrentDirectory() {
         TestHome home;
         home.writeRegistry("\"WorkDir\"=\"\"\r\n");
-        TAppForm form;
+        TAppFormProbe form;
         QCOMPARE(form.WorkDir, QDir::currentPath() + "/");
     }
 
@@ -102,7 +102,7 @@ private slots:
         for (int i = 0; i < 4; ++i)
             values += QStringLiteral("\"File%1\"=\"%2\"\r\n").arg(i + 1).arg(stored[i]);
         home.writeRegistry(values);
-        TAppForm form;
+        TAppFormProbe form;
         QCOMPARE((QStringList{form.File1, form.File2, form.File3, form.File4}), expected);
         // written back as they stand
         QVERIFY(form.close());
@@ -116,7 +116,7 @@ private slots:
         home.writeRegistry(
             "\"WorkDir\"=\"/kept/\"\r\n\"File1\"=\"A\"\r\n\"COM\"=\"3\"\r\n\"File2\"=\"B\"\r\n");
         ModalAnswer box("SettingsErrorBox", press("OK"));
-        TAppForm form;
+        TAppFormProbe form;
         QVERIFY(box.seen());
         QCOMPARE(box.lines, QStringList{"Ungültiger Datentyp für 'COM'"});
         QCOMPARE(form.WorkDir, QDir::currentPath() + "/"); // even though it had been read
@@ -148,7 +148,7 @@ private slots:
         const QFileInfo before(reg);
         ModalAnswer box("SettingsErrorBox", pressOk, 200);
         {
-            TAppForm form;
+            TAppFormProbe form;
             QCOMPARE(form.UsedComPort, quint16(0));
             QCOMPARE(form.WorkDir, QDir::currentPath() + "/");
             form.UsedComPort = 3;
@@ -184,7 +184,7 @@ private slots:
         if (!realDisk)
             failing.emplace();
         ModalAnswer box("SettingsErrorBox", pressOk);
-        TAppForm form;
+        TAppFormProbe form;
         QVERIFY(box.seen());
         QVERIFY(box.lines.value(0).endsWith("konnte nicht geschrieben werden."));
         QCOMPARE(home.readRegistry(), before);
@@ -224,7 +224,7 @@ private slots:
         const QString systemBefore = readText(home.systemRegistryPath());
         ModalAnswer box("SettingsErrorBox", pressOk, 200);
         {
-            TAppForm form;
+            TAppFormProbe form;
             QCOMPARE(form.UsedComPort, quint16(com));
             form.UsedComPort = 4;
             QVERIFY(form.close());
@@ -238,7 +238,7 @@ private slots:
     void closeWritesSettingsWhenKeyExists() {
         TestHome home;
         home.writeRegistry("\"COM\"=dword:00000002\r\n");
-        TAppForm form;
+        TAppFormProbe form;
         form.CurrentFile = "/srv/konfig/anlage.zcf";
         form.UsedComPort = 4;
         QVERIFY(form.close());

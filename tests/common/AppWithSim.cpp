@@ -1,6 +1,6 @@
 #include "AppWithSim.h"
 
-#include "app/AppForm.h"
+#include "app/AppFormProbe.h"
 
 AppWithSim::AppWithSim() = default;
 
@@ -13,7 +13,7 @@ void AppWithSim::openWindow(std::optional<zuvexsim::SimOptions> options,
     home = std::make_unique<TestHome>();
     if (options)
         sim = startSim(std::move(*options), image);
-    form = std::make_unique<TAppForm>();
+    form = std::make_unique<TAppFormProbe>();
 }
 
 void AppWithSim::closeWindow() {

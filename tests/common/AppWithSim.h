@@ -6,7 +6,7 @@
 #include <memory>
 #include <optional>
 
-class TAppForm;
+class TAppFormProbe;
 
 // The main window in a fresh settings home, with a simulator when one is asked for. A test
 // class derives from it next to QObject, opens the window in init() and closes it in cleanup().
@@ -23,5 +23,5 @@ public:
 
     std::unique_ptr<TestHome> home;
     std::unique_ptr<zuvexsim::ZuvexSim> sim;
-    std::unique_ptr<TAppForm> form;
+    std::unique_ptr<TAppFormProbe> form;
 };

@@ -7,7 +7,7 @@
 #include "OpenDescriptors.h"
 #include "QtPool.h"
 #include "SimProcess.h"
-#include "app/AppForm.h"
+#include "app/AppFormProbe.h"
 #include "link/FirmwareDlg.h"
 #include "link/FirmwareFile.h"
 #include "link/PortDialogs.h"

@@ -3,7 +3,7 @@
 #include "AppWithSim.h"
 #include "ModalDriver.h"
 #include "QtPool.h"
-#include "app/AppForm.h"
+#include "app/AppFormProbe.h"
 #include "link/NeuePINDlg.h"
 #include "link/PortDialogs.h"
 #include "serial/DataPacket.h"

@@ -1,7 +1,7 @@
 // Opens random .zcf files in the real main window: a file of 60 bytes or more is taken as
 // its first 60 bytes, and the image the editor rebuilds from it, saved and opened again,
 // comes back the same. Shorter files are left out (they end in a modal error box).
-#include "app/AppForm.h"
+#include "app/AppFormProbe.h"
 
 #include <QApplication>
 #include <QFile>
@@ -11,12 +11,12 @@
 
 namespace {
 
-TAppForm& form() {
+TAppFormProbe& form() {
     static int argc = 1;
     static char name[] = "fuzz_zcf_roundtrip";
     static char* argv[] = {name, nullptr};
     static QApplication app(argc, argv);
-    static TAppForm window;
+    static TAppFormProbe window;
     return window;
 }
 
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static QTemporaryDir dir;
     if (size < ConfigImageSize)
         return 0;
-    TAppForm& f = form();
+    TAppFormProbe& f = form();
     const QString in = dir.filePath(QStringLiteral("in.zcf"));
     const QString out = dir.filePath(QStringLiteral("out.zcf"));
     QFile file(in);

@@ -2,7 +2,7 @@
 #include "serial/SerialPort.h"
 
 #include "ModalDriver.h"
-#include "app/AppForm.h"
+#include "app/AppFormProbe.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -50,7 +50,7 @@ void pressWhenEnabled(QWidget* dialog, const char* button, int timeoutMs) {
     pressButton(dialog, QString::fromLatin1(button));
 }
 
-bool readConfiguration(TAppForm& form, int timeoutMs) {
+bool readConfiguration(TAppFormProbe& form, int timeoutMs) {
     ModalAnswer result("ErgebnisDialog", press("OKBtn"), timeoutMs);
     form.Download->trigger();
     return QTest::qWaitFor([&] { return result.seen(); }, timeoutMs) &&

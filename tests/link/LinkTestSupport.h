@@ -11,7 +11,7 @@
 #include <string>
 
 class QWidget;
-class TAppForm;
+class TAppFormProbe;
 
 // A configuration that differs from the factory state everywhere the editor looks, with
 // reserved bytes set, port 2 ringing for bell button 1 only although it may open the door and
@@ -30,7 +30,7 @@ void pressWhenEnabled(QWidget* dialog, const char* button, int timeoutMs = 6000)
 
 // "Konfiguration auslesen" (after a search from COM1 when no port is in use): reads the device
 // and answers the read result box. True when the result box came with the success text.
-bool readConfiguration(TAppForm& form, int timeoutMs = 15000);
+bool readConfiguration(TAppFormProbe& form, int timeoutMs = 15000);
 
 // The error box's caption and lines, as the conversation shows them.
 struct ErrorBox {

@@ -2,7 +2,7 @@
 #include "LinkTestSupport.h"
 #include "ModalDriver.h"
 #include "TestHome.h"
-#include "app/AppForm.h"
+#include "app/AppFormProbe.h"
 #include "link/PortDialogs.h"
 #include "serial/SerialPort.h"
 
@@ -48,7 +48,7 @@ private slots:
         TestHome home;
         auto com2 = startSim(2);
         auto com3 = startSim(3);
-        TAppForm form;
+        TAppFormProbe form;
         PortChoices seen;
         bool okAfterClick = false;
         ModalAnswer dialog(
@@ -82,7 +82,7 @@ private slots:
     void cancelKeepsPortInUse() {
         TestHome home;
         auto com3 = startSim(3);
-        TAppForm form;
+        TAppFormProbe form;
         QVERIFY(readConfiguration(form));
         QVERIFY(form.ComPort1->Open());
         ModalAnswer dialog(
@@ -106,7 +106,7 @@ private slots:
     void onlyPortAboveCom4() {
         TestHome home;
         auto com7 = startSim(7);
-        TAppForm form;
+        TAppFormProbe form;
         PortChoices seen;
         ModalAnswer dialog(
             "PortDialog",
@@ -125,7 +125,7 @@ private slots:
 
     void noFreePort() {
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         ModalAnswer error("ErrorDialog", press("OKBtn"), 10000);
         form.COMItem1->trigger();
         QVERIFY(error.seen());
@@ -152,7 +152,7 @@ private slots:
         QFETCH(int, result);
         QFETCH(int, comNumber);
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         form.ComPort1->SetComNumber(5);
         TWaehleComPortDlg* dlg = form.WaehleComPortDlg.get();
         dlg->CBSchnittstellen->clear();

@@ -5,7 +5,7 @@
 #include "SimProcess.h"
 #include "TestHome.h"
 #include "Unprivileged.h"
-#include "app/AppForm.h"
+#include "app/AppFormProbe.h"
 #include "config/EditorPages.h"
 #include "link/SearchDialogs.h"
 #include "serial/ComPortMap.h"
@@ -33,7 +33,7 @@ struct SearchWatch {
     bool shown = false;
     bool buttonsEnabled = false;
     QTimer timer;
-    explicit SearchWatch(TAppForm& form) {
+    explicit SearchWatch(TAppFormProbe& form) {
         QObject::connect(&timer, &QTimer::timeout, [this, &form] {
             TSuchenDlg* dlg = form.SuchenDlg.get();
             if (dlg->isVisible()) {
@@ -62,7 +62,7 @@ private slots:
         silent.start();
         ZuvexSim::removePortEntry(2);
         auto sim = startSim(3);
-        TAppForm form;
+        TAppFormProbe form;
         SearchWatch watch(form);
         ModalAnswer result("ErgebnisDialog", press("OKBtn"), 15000);
         form.show();
@@ -112,7 +112,7 @@ private slots:
         auto com3 = startSim(3);
         com3->setIdentification(text.toStdString());
         auto com4 = startSim(4);
-        TAppForm form;
+        TAppFormProbe form;
         QVERIFY(readConfiguration(form));
         QCOMPARE(form.UsedComPort, quint16(foundOn));
         QCOMPARE(com3->received(), foundOn == 3 ? std::string("T\rV\rR0000,3c\r") : "T\r");
@@ -123,7 +123,7 @@ private slots:
         TestHome home;
         auto sim = startSim(3);
         sim->setFirmwareVersion("");
-        TAppForm form;
+        TAppFormProbe form;
         QVERIFY(readConfiguration(form));
         QCOMPARE(form.DeviceText, QStringLiteral("Zuvex 910k - Firmware "));
     }
@@ -132,7 +132,7 @@ private slots:
     // empties both status panels, and the next read searches again from COM1.
     void noPortThenOfflineThenReadSearchesAgain() {
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         SearchWatch watch(form);
         ModalAnswer none("KeineAnlageDlg", press("OKBtn"));
         form.show();
@@ -170,7 +170,7 @@ private slots:
         ZuvexSim silent(silentPortOptions(2));
         silent.start();
         std::unique_ptr<ZuvexSim> sim;
-        TAppForm form;
+        TAppFormProbe form;
         SearchWatch watch(form);
         ModalAnswer none(
             "KeineAnlageDlg",
@@ -212,7 +212,7 @@ private slots:
     void versionTimeOutEndsSearchDialog() {
         TestHome home;
         auto sim = startSim(3);
-        TAppForm form;
+        TAppFormProbe form;
         SearchWatch watch(form);
         // silent from the version request on: set before the identification is judged
         auto judge = form.DataPacket1->OnPacket;
@@ -247,7 +247,7 @@ private slots:
         ZuvexSim silent(silentPortOptions(1));
         silent.start();
         auto sim = startSim(2);
-        TAppForm form;
+        TAppFormProbe form;
         ModalAnswer search("SuchenDlg", [](QWidget* w) { w->close(); });
         ModalAnswer result("ErgebnisDialog", press("OKBtn"), 10000);
         form.show();
@@ -267,7 +267,7 @@ private slots:
         ZuvexSim sim(options);
         std::vector<TFoundPort> found{{"/dev/ttyS0", "ttyS0", "", TPortKind::BuiltinUart, true}};
         SetSerialPortLister([&found] { return found; });
-        TAppForm form;
+        TAppFormProbe form;
         ModalAnswer none("KeineAnlageDlg", [&](QWidget* w) {
             sim.start();
             found.push_back({sim.slavePath(), "ttyUSB0", "usb-FTDI_FT232R_USB_UART_A1-if00-port0",
@@ -314,7 +314,7 @@ private slots:
             height = w->height();
             pressButton(w, "OKBtn");
         });
-        TAppForm form;
+        TAppFormProbe form;
         form.show();
         QVERIFY(none.seen());
         if (!denied) {
@@ -339,7 +339,7 @@ private slots:
         gone.setHangUpAfter(1);
         gone.start();
         auto sim = startSim(2);
-        TAppForm form;
+        TAppFormProbe form;
         ModalAnswer result("ErgebnisDialog", press("OKBtn"), 10000);
         form.show();
         QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
@@ -359,7 +359,7 @@ private slots:
         bool killed = false;
         int leftOpen = -1;
         std::unique_ptr<SimProcess> back;
-        TAppForm form;
+        TAppFormProbe form;
         QTimer plug;
         QObject::connect(&plug, &QTimer::timeout, [&] {
             if (!killed && form.SuchenDlg->lblComPortNumber->text() == "Suche an COM1") {

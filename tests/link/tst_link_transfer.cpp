@@ -2,7 +2,7 @@
 #include "AppWithSim.h"
 #include "LinkTestSupport.h"
 #include "ModalDriver.h"
-#include "app/AppForm.h"
+#include "app/AppFormProbe.h"
 #include "config/EditorPages.h"
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"

@@ -3,7 +3,7 @@
 #include "ModalDriver.h"
 #include "RecordingSurface.h"
 #include "TestHome.h"
-#include "app/AppForm.h"
+#include "app/AppFormProbe.h"
 #include "app/ReportBuilder.h"
 #include "config/EditorPages.h"
 
@@ -27,7 +27,7 @@ QString todayLine() {
 }
 
 // The print dialog is answered "print"; the report is recorded at `dpi`.
-void recordPrints(TAppForm& form, PrintRecord& record, int dpi, int pageWidth,
+void recordPrints(TAppFormProbe& form, PrintRecord& record, int dpi, int pageWidth,
                   int failAtText = -1) {
     form.PrintDialogProvider = [](QPrinter&) { return true; };
     form.ReportSurfaceFactory = [&record, dpi, pageWidth, failAtText](QPrinter&) {
@@ -54,7 +54,7 @@ QStringList describe(const QList<DrawnText>& drawn) {
     return out;
 }
 
-void click(TAppForm& form, const QString& name) {
+void click(TAppFormProbe& form, const QString& name) {
     auto* b = form.findChild<QAbstractButton*>(name);
     QVERIFY2(b, qPrintable(name));
     QVERIFY2(b->isEnabled(), qPrintable(name));
@@ -100,7 +100,7 @@ QString pdfText(const QString& pdf) {
 }
 
 // The window's printer writes into `pdf` (a file name) instead.
-void printIntoPdf(TAppForm& form, const QString& pdf) {
+void printIntoPdf(TAppFormProbe& form, const QString& pdf) {
     form.Printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
     form.Printer->setOutputFormat(QPrinter::PdfFormat);
     form.Printer->setOutputFileName(pdf);
@@ -178,7 +178,7 @@ private slots:
         QFETCH(QList<int>, entries);
         QFETCH(QStringList, texts);
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         QVERIFY(form.ReportLines.isEmpty());
         for (const QString& name : clicks)
             click(form, name);
@@ -218,7 +218,7 @@ private slots:
         QFETCH(int, entry1Y);
         QFETCH(int, entry3Y);
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         PrintRecord record;
         recordPrints(form, record, dpi, pageWidth);
         form.Print1Execute();
@@ -263,7 +263,7 @@ private slots:
 
     void secondPrintIsTheSame() {
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         PrintRecord record;
         recordPrints(form, record, 600, 4724);
         form.Print1Execute();
@@ -279,7 +279,7 @@ private slots:
 
     void printsUnsavedChanges() {
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         click(form, "RBTfe22");
         QVERIFY(form.Modified);
         PrintRecord record;
@@ -292,7 +292,7 @@ private slots:
 
     void cancelPrintsNothingButRebuildsLines() {
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         PrintRecord record;
         recordPrints(form, record, 600, 4724);
         form.Print1Execute();
@@ -327,7 +327,7 @@ private slots:
     void printerFailureAborts() {
         QFETCH(int, failAt);
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         PrintRecord record;
         recordPrints(form, record, 600, 4724, failAt);
         {
@@ -350,7 +350,7 @@ private slots:
     // The program's own print path into a PDF file.
     void realPrintToPdf() {
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         const QString pdf = home.path("bericht.pdf");
         printIntoPdf(form, pdf);
         int dialogs = 0;
@@ -411,7 +411,7 @@ private slots:
 
     void unwritablePrinterOutputIsShown() {
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         const QString pdf = home.path("fehlt/bericht.pdf");
         printIntoPdf(form, pdf);
         form.PrintDialogProvider = [](QPrinter&) { return true; };
@@ -427,7 +427,7 @@ private slots:
     // Qt's own print dialog, in German; cancelling it prints nothing.
     void platformPrintDialogCancelled() {
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         const QString pdf = home.path("bericht.pdf");
         printIntoPdf(form, pdf);
         ModalAnswer dlg("PrintDialog1", [](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
@@ -440,7 +440,7 @@ private slots:
 
     void platformPrinterSetupDialog() {
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         ModalAnswer dlg("PrinterSetupDialog1",
                         [](QWidget* w) { static_cast<QDialog*>(w)->accept(); });
         form.Printer1->trigger();
@@ -451,7 +451,7 @@ private slots:
     // What the printer setup chose applies to the next print.
     void printerSetupAppliesToPrinting() {
         TestHome home;
-        TAppForm form;
+        TAppFormProbe form;
         form.Printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
         form.Printer->setOutputFormat(QPrinter::PdfFormat);
         form.Printer->setPageOrientation(QPageLayout::Portrait);
