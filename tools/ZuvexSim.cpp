@@ -33,10 +33,6 @@ constexpr auto ByteTime = std::chrono::microseconds(174);
 // A sleeping thread wakes up some tens of microseconds late, and a UART does not: the last
 // stretch before a paced byte is due is waited out awake.
 constexpr auto WakeMargin = std::chrono::microseconds(60);
-// After an answer the host's next byte usually follows within a few byte times. A UART takes
-// it the moment it arrives; a thread asleep in poll() would add its own wake-up to the line's
-// timing, so for this long after sending the line is watched awake.
-constexpr auto AnswerWatch = std::chrono::microseconds(600);
 // How long a line without a reader may hold back a reply before its bytes are dropped.
 constexpr int MaxWriteStalls = 100;
 constexpr auto StallPause = std::chrono::milliseconds(5);
@@ -311,14 +307,6 @@ struct ZuvexSim::Impl final : SimHost {
 
     void waitUntil(Clock::time_point until) { service(until, false); }
 
-    // Reads awake until input came or `until` passed; true when input came.
-    bool watchAwake(Clock::time_point until) {
-        while (Clock::now() < until)
-            if (readInput())
-                return true;
-        return false;
-    }
-
     // Like waitUntil, but returns on time: sleeps until shortly before `until` and spins the
     // rest, so that the line's timing does not depend on how late the scheduler wakes us.
     void waitUntilExactly(Clock::time_point until) {
@@ -343,10 +331,7 @@ struct ZuvexSim::Impl final : SimHost {
                                            std::chrono::milliseconds(options.exchangeIdleMs)});
         try {
             for (;;) {
-                if (pending.empty() &&
-                    !(pacing &&
-                      watchAwake(std::min(txClock + AnswerWatch,
-                                          device.deadline().value_or(Clock::time_point::max())))))
+                if (pending.empty())
                     service(device.deadline(), true);
                 const auto deadline = device.deadline();
                 if (pending.empty()) {
