@@ -138,7 +138,12 @@ SimOptions transferOptions(bool pacing) {
     return options;
 }
 
-void transfers(bool pacing, int runs) {
+struct WriteFigures {
+    double writeMs = 0; // median, command to result box
+    double tripUs = 0;  // median of our part of a round trip
+};
+
+WriteFigures transfers(bool pacing, int runs) {
     ZuvexSim sim(transferOptions(pacing));
     sim.start();
     TAppFormProbe form;
@@ -153,12 +158,17 @@ void transfers(bool pacing, int runs) {
             timeCommand(form.Upload, form.ProgErgebnisDialog.get(), &started, &shown));
         // our part of each round trip: from the simulator's ACK to the next byte it received;
         // the device's part: from that byte to its ACK
+        // (the command's ACK is left out: its nine bytes came in one read)
         const std::vector<WireByte> line = sim.traffic();
+        bool commandAcked = false;
         for (std::size_t k = 1; k < line.size(); ++k) {
             if (line[k].received && !line[k - 1].received)
                 ours.values.push_back(ms(line[k].at - line[k - 1].at) * 1000.0);
-            if (!line[k].received && line[k - 1].received && line[k].byte == 0x06)
-                device.values.push_back(ms(line[k].at - line[k - 1].at) * 1000.0);
+            if (!line[k].received && line[k - 1].received && line[k].byte == 0x06) {
+                if (commandAcked)
+                    device.values.push_back(ms(line[k].at - line[k - 1].at) * 1000.0);
+                commandAcked = true;
+            }
         }
         if (!line.empty()) {
             before.values.push_back(ms(line.front().at - started));
@@ -183,12 +193,13 @@ void transfers(bool pacing, int runs) {
     std::printf("pacing %-3s  write, command to its first byte read: median %5.2f ms; last ACK "
                 "to result box: median %5.2f ms\n",
                 pacing ? "on" : "off", before.median(), after.median());
+    return {write.median(), ours.median()};
 }
 
 // The same write with a bare responder in place of the program: a thread blocked in read()
 // on the port that writes the next byte as soon as an ACK came. Its part of each round trip
 // is what the pseudo-terminal and two wake-ups cost on this machine, the floor under ours.
-void bareWrite(int runs) {
+void bareWrite(int runs, const WriteFigures& program) {
     ZuvexSim sim(transferOptions(true));
     sim.start();
     const int fd = ::open(sim.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -204,9 +215,10 @@ void bareWrite(int runs) {
     const ConfigImage image = sim.image();
     std::vector<std::uint8_t> steps(image.begin(), image.end());
     steps.push_back(imageChecksum(image));
-    Figures bare;
+    Figures bare, whole;
     for (int i = 0; i < runs; ++i) {
         sim.clearTraffic();
+        const auto start = Clock::now();
         const char command[] = "W0000,3c\r";
         bool ok = ::write(fd, command, sizeof command - 1) == ssize_t(sizeof command - 1);
         std::uint8_t answer = 0;
@@ -219,6 +231,7 @@ void bareWrite(int runs) {
             std::fprintf(stderr, "bare write failed\n");
             break;
         }
+        whole.values.push_back(ms(Clock::now() - start));
         const std::vector<WireByte> line = sim.traffic();
         for (std::size_t k = 1; k < line.size(); ++k)
             if (line[k].received && !line[k - 1].received)
@@ -229,6 +242,16 @@ void bareWrite(int runs) {
     std::printf("pacing on   write round trip with a bare responder thread instead of the program: "
                 "median %6.1f us  p99 %6.1f us  mean %6.1f us\n",
                 bare.median(), bare.at(0.99), bare.mean());
+    // The pseudo-terminal and the simulator's thread put a floor under every round trip that
+    // a UART does not have; what the program adds on top of it is ours.
+    const double wire = (9 + 61 + 62) * ByteMs;
+    std::printf(
+        "pacing on   write with a bare responder: median %7.2f ms  wire %6.2f ms  ratio %5.2f "
+        "(the floor)\n",
+        whole.median(), wire, whole.median() / wire);
+    std::printf("pacing on   write beyond that floor: ratio %5.2f; our part of a round trip "
+                "beyond it: median %6.1f us\n",
+                (program.writeMs - whole.median() + wire) / wire, program.tripUs - bare.median());
 }
 
 void search(int runs) {
@@ -272,9 +295,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QDir().mkpath(QString::fromStdString(comPortsDir()));
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
-    transfers(true, runs);
+    const WriteFigures paced = transfers(true, runs);
     transfers(false, runs);
-    bareWrite(runs);
+    bareWrite(runs, paced);
     search(std::max(1, runs / 4));
     return 0;
 }
