@@ -5,6 +5,8 @@
 //    on the wire (goal with pacing: read within 1.1x, write within 1.15x), and our part of
 //    each write round trip (goal: median 40 us, p99 200 us), beside the device's part and
 //    the same figure for a bare responder thread, the floor that the pseudo-terminal sets;
+//  - the whole write with that bare responder, and the program's write and round trip with
+//    the floor taken off: what the program itself adds to the wire time;
 //  - the start-up search finding the device on COM3 after a silent COM1, against the floor
 //    that the fixed pauses and the identification time-out put under it.
 // The program's own event loop runs throughout, blocked in QEventLoop::exec() until the
