@@ -23,6 +23,7 @@ struct Rig {
     TDataPacket packet;
     QList<Event> events;
     std::function<void()> onEvent; // runs inside the handler
+    QString error;
 
     Rig() {
         packet.AutoEnable = false;
@@ -45,6 +46,14 @@ struct Rig {
 
     void armSize(int size, int ticks) { armForSize(packet, size, ticks); }
     void armLine(int ticks = 12) { armForLine(packet, ticks); }
+    void armForString(bool ignoreCase, bool include, const QByteArray& endString) {
+        packet.IgnoreCase = ignoreCase;
+        packet.IncludeStrings = include;
+        packet.SetEndString(endString);
+        packet.EndCond = ecString;
+        packet.TimeOut = 0;
+        packet.SetEnabled(true);
+    }
     void feed(const QByteArray& bytes) {
         manager.Receive(reinterpret_cast<const uint8_t*>(bytes.constData()),
                         std::size_t(bytes.size()));
@@ -67,8 +76,23 @@ struct Rig {
             armLine();
         else if (verb == "feed")
             feed(line.mid(5));
-        else if (verb == "on" || verb == "off")
-            packet.SetEnabled(verb == "on");
+        else if (verb == "drip") // one byte at a time
+            for (char c : line.mid(5))
+                feed(QByteArray(1, c));
+        else if (verb == "off")
+            packet.SetEnabled(false);
+        else if (verb == "on") // an arming the packet refuses leaves its message in `error`
+            try {
+                packet.SetEnabled(true);
+            } catch (const ESerialError& e) {
+                error = e.message();
+            }
+        else if (verb == "ends") // by an end string: ends <ignore case> <include it> <string>
+            armForString(arg(1), arg(2), w.value(3));
+        else if (verb == "endcond")
+            packet.EndCond = w.value(1) == "string" ? unsigned(ecString)
+                             : w.value(1) == "size" ? unsigned(ecPacketSize)
+                                                    : 0u;
         else if (verb == "psize")
             packet.PacketSize = int(arg(1));
         else if (verb == "ticks")
@@ -99,6 +123,8 @@ struct Rig {
             QCOMPARE(packets().size(), qsizetype(arg(1)));
         else if (verb == "?timeouts")
             QCOMPARE(timeouts(), int(arg(1)));
+        else if (verb == "?error")
+            QCOMPARE(error, QString::fromUtf8(line.mid(7)));
         else if (verb == "?buffered")
             QCOMPARE(manager.BufferedBytes(), std::size_t(arg(1)));
         else
@@ -213,6 +239,34 @@ private slots:
         QTest::newRow("arming while closed waits for the port")
             << Steps{"close", "size 1 6", "?enabled 1", "?collecting 0", "feed a", "open", "feed b"}
             << Steps{} << Packets{"b"};
+        QTest::newRow("end string in either case")
+            << Steps{"ends 1 1 ok", "drip xxOK"} << Steps{} << Packets{"xxOK"};
+        QTest::newRow("end string, case kept")
+            << Steps{"ends 0 1 ok", "drip xxOK"} << Steps{} << Packets{};
+        QTest::newRow("end string: only letters fold")
+            << Steps{"ends 1 1 \xe4", "drip a\xc4"} << Steps{} << Packets{};
+        QTest::newRow("end string, overlapping start")
+            << Steps{"ends 1 1 aab", "drip aaab"} << Steps{} << Packets{"aaab"};
+        QTest::newRow("end string cut off")
+            << Steps{"ends 1 0 \r\n", "drip 1.07\r\n"} << Steps{} << Packets{"1.07"};
+        // a refused arming leaves the packet off and idle
+        const Steps refused{"on", "?enabled 0", "?collecting 0"};
+        QTest::newRow("arming without an end condition")
+            << Steps{"end \r\n", "endcond none", "psize 1"} + refused +
+                   Steps{"?error CharCount packets must have an end-condition"}
+            << Steps{} << Packets{};
+        QTest::newRow("arming with an empty end string")
+            << Steps{"end", "endcond string", "psize 1"} + refused +
+                   Steps{"?error End string is empty"}
+            << Steps{} << Packets{};
+        QTest::newRow("arming for zero bytes")
+            << Steps{"end \r\n", "endcond size", "psize 0"} + refused +
+                   Steps{"?error Packet size cannot be zero"}
+            << Steps{} << Packets{};
+        QTest::newRow("arming for a negative size")
+            << Steps{"end \r\n", "endcond size", "psize -5"} + refused +
+                   Steps{"?error Packet size cannot be zero"}
+            << Steps{} << Packets{};
         QTest::newRow("auto-enable re-arms after each packet")
             << Steps{"auto", "size 2 0", "feed abcdef", "?enabled 1"} << Steps{}
             << Packets{"ab", "cd", "ef"};
@@ -280,74 +334,6 @@ private slots:
         QVERIFY(rig.events.first().atMs - 1000 >= 990);
         QVERIFY(rig.packets().isEmpty());
         QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0)); // discarded
-    }
-
-    void armingErrors_data() {
-        QTest::addColumn<unsigned>("ends");
-        QTest::addColumn<QByteArray>("endString");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("no end condition")
-            << 0u << QByteArray("\r\n") << 1 << "CharCount packets must have an end-condition";
-        QTest::newRow("empty end string")
-            << unsigned(ecString) << QByteArray() << 1 << "End string is empty";
-        QTest::newRow("zero size")
-            << unsigned(ecPacketSize) << QByteArray("\r\n") << 0 << "Packet size cannot be zero";
-        QTest::newRow("negative size")
-            << unsigned(ecPacketSize) << QByteArray("\r\n") << -5 << "Packet size cannot be zero";
-    }
-    void armingErrors() {
-        QFETCH(unsigned, ends);
-        QFETCH(QByteArray, endString);
-        QFETCH(int, size);
-        QFETCH(QString, error);
-        Rig rig;
-        rig.packet.SetEndString(endString);
-        rig.packet.EndCond = ends;
-        rig.packet.PacketSize = size;
-        try {
-            rig.packet.SetEnabled(true);
-            QFAIL("no error raised");
-        } catch (const ESerialError& e) {
-            QCOMPARE(e.message(), error);
-        }
-        QVERIFY(!rig.packet.Enabled());
-        QCOMPARE(rig.packet.Mode(), dpIdle);
-    }
-
-    void endStringMatching_data() {
-        QTest::addColumn<QByteArray>("endString");
-        QTest::addColumn<bool>("ignoreCase");
-        QTest::addColumn<bool>("include");
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<QByteArray>("expected"); // empty: no packet
-        QTest::newRow("either case")
-            << QByteArray("ok") << true << true << QByteArray("xxOK") << QByteArray("xxOK");
-        QTest::newRow("case kept")
-            << QByteArray("ok") << false << true << QByteArray("xxOK") << QByteArray();
-        QTest::newRow("only letters fold")
-            << QByteArray("\xe4") << true << true << QByteArray("a\xc4") << QByteArray();
-        QTest::newRow("overlapping start")
-            << QByteArray("aab") << true << true << QByteArray("aaab") << QByteArray("aaab");
-        QTest::newRow("end string cut off")
-            << QByteArray("\r\n") << true << false << QByteArray("1.07\r\n") << QByteArray("1.07");
-    }
-    void endStringMatching() {
-        QFETCH(QByteArray, endString);
-        QFETCH(bool, ignoreCase);
-        QFETCH(bool, include);
-        QFETCH(QByteArray, input);
-        QFETCH(QByteArray, expected);
-        Rig rig;
-        rig.packet.IgnoreCase = ignoreCase;
-        rig.packet.IncludeStrings = include;
-        rig.packet.SetEndString(endString);
-        rig.packet.EndCond = ecString;
-        rig.packet.TimeOut = 0;
-        rig.packet.SetEnabled(true);
-        for (char c : input)
-            rig.feed(QByteArray(1, c));
-        QCOMPARE(rig.packets(), expected.isEmpty() ? QList<QByteArray>{} : QList{expected});
     }
 
     void exceptionInHandlerIsReportedAndCollectingGoesOn() {
