@@ -1,4 +1,5 @@
 // The serial port end to end on pseudo-terminals, with its collector and COM port map.
+#include "CpuTime.h"
 #include "PacketArming.h"
 #include "PtyPair.h"
 #include "TestHome.h"
@@ -23,7 +24,6 @@
 #include <memory>
 #include <sys/file.h>
 #include <thread>
-#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -32,12 +32,6 @@ constexpr int Com = 4;
 
 int64_t nowMs() {
     return serialticks::MonotonicMs();
-}
-
-int64_t processCpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1'000'000;
 }
 
 // The main window's pair: ComPort1 and DataPacket1 on a fresh pseudo-terminal.
@@ -433,11 +427,11 @@ private slots:
         link.pty.closeMaster();
         if (when == 2)
             link.port->PutChar('x'); // before the event loop has seen the hang-up
-        const int64_t cpu0 = processCpuMs();
+        const auto cpu0 = processCpuTime();
         const int64_t wall0 = nowMs();
         QVERIFY(QTest::qWaitFor([&] { return !lost.isEmpty(); }, 3000));
         QTest::qWait(900); // longer than the collector's time-out
-        const int64_t cpu = processCpuMs() - cpu0;
+        const int64_t cpu = (processCpuTime() - cpu0).count();
         const int64_t wall = nowMs() - wall0;
         SetSerialErrorSink(nullptr);
         QVERIFY2(cpu * 4 < wall,

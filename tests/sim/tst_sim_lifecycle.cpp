@@ -1,5 +1,6 @@
 // The simulator's port entry, its state file and its behaviour when the other side comes
 // and goes.
+#include "CpuTime.h"
 #include "SimClient.h"
 #include "SimStart.h"
 #include "tools/SimState.h"
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QtTest>
-#include <sys/resource.h>
 #include <thread>
 
 using namespace zuvexsim;
@@ -28,13 +28,6 @@ std::string target(const std::string& entry) {
 bool exists(const std::string& path) {
     return QFileInfo::exists(QString::fromStdString(path)) ||
            QFileInfo(QString::fromStdString(path)).isSymLink();
-}
-
-std::chrono::microseconds cpuTime() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
 }
 
 } // namespace
@@ -169,10 +162,10 @@ private slots:
         ZuvexSim sim;
         sim.start();
         QCOMPARE(identify(sim.portPath()), SimIdent);
-        const auto before = cpuTime();
+        const auto before = processCpuTime();
         std::this_thread::sleep_for(500ms);
         // An idle simulator whose port nobody holds must not busy-wait.
-        QVERIFY(cpuTime() - before < 200ms);
+        QVERIFY(processCpuTime() - before < 200ms);
         QCOMPARE(identify(sim.portPath()), SimIdent);
     }
 
