@@ -249,24 +249,28 @@ private slots:
             << Steps{"ends 1 1 aab", "drip aaab"} << Steps{} << Packets{"aaab"};
         QTest::newRow("end string cut off")
             << Steps{"ends 1 0 \r\n", "drip 1.07\r\n"} << Steps{} << Packets{"1.07"};
-        // a refused arming leaves the packet off and idle
-        const Steps refused{"on", "?enabled 0", "?collecting 0"};
+        // a refused arming leaves the packet off and idle; `end` is the end string step
+        const auto refused = [](const char* end, const char* cond, const char* size,
+                                const char* error) {
+            return Steps{end,
+                         QByteArray("endcond ") + cond,
+                         QByteArray("psize ") + size,
+                         "on",
+                         "?enabled 0",
+                         "?collecting 0",
+                         QByteArray("?error ") + error};
+        };
         QTest::newRow("arming without an end condition")
-            << Steps{"end \r\n", "endcond none", "psize 1"} + refused +
-                   Steps{"?error CharCount packets must have an end-condition"}
+            << refused("end \r\n", "none", "1", "CharCount packets must have an end-condition")
             << Steps{} << Packets{};
         QTest::newRow("arming with an empty end string")
-            << Steps{"end", "endcond string", "psize 1"} + refused +
-                   Steps{"?error End string is empty"}
-            << Steps{} << Packets{};
+            << refused("end", "string", "1", "End string is empty") << Steps{} << Packets{};
         QTest::newRow("arming for zero bytes")
-            << Steps{"end \r\n", "endcond size", "psize 0"} + refused +
-                   Steps{"?error Packet size cannot be zero"}
-            << Steps{} << Packets{};
+            << refused("end \r\n", "size", "0", "Packet size cannot be zero") << Steps{}
+            << Packets{};
         QTest::newRow("arming for a negative size")
-            << Steps{"end \r\n", "endcond size", "psize -5"} + refused +
-                   Steps{"?error Packet size cannot be zero"}
-            << Steps{} << Packets{};
+            << refused("end \r\n", "size", "-5", "Packet size cannot be zero") << Steps{}
+            << Packets{};
         QTest::newRow("auto-enable re-arms after each packet")
             << Steps{"auto", "size 2 0", "feed abcdef", "?enabled 1"} << Steps{}
             << Packets{"ab", "cd", "ef"};
