@@ -7,10 +7,10 @@
 
 namespace {
 
-// A store holding only the program's key, as the three kinds of export write it.
-QByteArray emptyStore(const QString& kind) {
+// A store holding the program's key with `values`, as the three kinds of export write it.
+QByteArray store(const QString& kind, const QString& values = {}) {
     const QString body =
-        QStringLiteral("\r\n[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]\r\n");
+        QStringLiteral("\r\n[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]\r\n") + values;
     if (kind == "REGEDIT4")
         return "REGEDIT4\r\n" + body.toLatin1();
     const QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n") + body;
@@ -40,11 +40,9 @@ private slots:
 
     void keyPathComparedCaseInsensitively() {
         TestHome home;
-        QFile f(home.registryPath());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("Windows Registry Editor Version 5.00\r\n\r\n"
-                "[hkey_local_machine\\SOFTWARE\\orvell\\ZUVEX 910K]\r\n\"COM\"=dword:00000002\r\n");
-        f.close();
+        home.writeRegistry(
+            "[hkey_local_machine\\SOFTWARE\\orvell\\ZUVEX 910K]\r\n\"COM\"=dword:00000002\r\n",
+            false);
         TRegistryFile reg(home.registryPath());
         QVERIFY(reg.OpenKey(key));
         QCOMPARE(reg.ReadInteger("com"), 2u);
@@ -85,25 +83,22 @@ private slots:
     void damagedFileThrows() {
         QFETCH(QByteArray, content);
         TestHome home;
-        QFile f(home.registryPath());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(content);
-        f.close();
+        QVERIFY(!home.writeFile("zuvex910k/registry.reg", content).isEmpty());
         TRegistryFile reg(home.registryPath());
         QVERIFY_THROWS_EXCEPTION(ERegistryError, reg.OpenKey(key));
     }
 
     void writingKeepsUnknownValuesAndSections() {
         TestHome home;
-        QFile f(home.registryPath());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(
-            "Windows Registry Editor Version "
-            "5.00\r\n\r\n[HKEY_CURRENT_USER\\Other]\r\n\"X\"=\"1\"\r\n\r\n"
-            "[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]\r\n\"Extra\"=hex:01,02,\\\r\n  "
-            "03\r\n"
-            "\"COM\"=dword:00000001\r\n\r\n[HKEY_CURRENT_USER\\Later]\r\n\"Y\"=dword:00000005\r\n");
-        f.close();
+        QVERIFY(!home.writeFile("zuvex910k/registry.reg",
+                                "Windows Registry Editor Version "
+                                "5.00\r\n\r\n[HKEY_CURRENT_USER\\Other]\r\n\"X\"=\"1\"\r\n\r\n"
+                                "[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex "
+                                "910k]\r\n\"Extra\"=hex:01,02,\\\r\n  "
+                                "03\r\n"
+                                "\"COM\"=dword:00000001\r\n\r\n[HKEY_CURRENT_USER\\Later]\r\n\"Y\"="
+                                "dword:00000005\r\n")
+                     .isEmpty());
         TRegistryFile reg(home.registryPath());
         QVERIFY(reg.OpenKey(key));
         reg.WriteInteger("COM", 3);
@@ -139,7 +134,7 @@ private slots:
         QFETCH(QString, value);
         for (const QString kind : {"UTF-8", "UTF-16", "REGEDIT4"}) {
             TestHome home;
-            home.writeFile("zuvex910k/registry.reg", emptyStore(kind));
+            home.writeFile("zuvex910k/registry.reg", store(kind));
             TRegistryFile reg(home.registryPath());
             QVERIFY(reg.OpenKey(key));
             reg.WriteString("WorkDir", value);
@@ -161,9 +156,7 @@ private slots:
 
     void regedit4IsWindows1252() {
         TestHome home;
-        home.writeFile("zuvex910k/registry.reg",
-                       "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]\r\n"
-                       "\"File1\"=\"M\xfcller.zcf\"\r\n");
+        home.writeFile("zuvex910k/registry.reg", store("REGEDIT4", "\"File1\"=\"Müller.zcf\"\r\n"));
         TRegistryFile reg(home.registryPath());
         QVERIFY(reg.OpenKey(key));
         QCOMPARE(reg.ReadString("File1"), QStringLiteral("Müller.zcf"));
@@ -177,12 +170,8 @@ private slots:
 
     void readsUtf16ExportOfRegedit() {
         TestHome home;
-        const QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
-                                            "[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]\r\n"
-                                            "\"File1\"=\"/home/jörg/a.zcf\"\r\n");
-        QByteArray raw("\xFF\xFE");
-        raw.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-        home.writeFile("zuvex910k/registry.reg", raw);
+        home.writeFile("zuvex910k/registry.reg",
+                       store("UTF-16", "\"File1\"=\"/home/jörg/a.zcf\"\r\n"));
         TRegistryFile reg(home.registryPath());
         QVERIFY(reg.OpenKey(key));
         QCOMPARE(reg.ReadString("File1"), QStringLiteral("/home/jörg/a.zcf"));

@@ -35,6 +35,16 @@ std::string SimClient::read(std::size_t count, std::chrono::milliseconds timeout
     return readUpTo(fd_, count, timeout);
 }
 
+std::string SimClient::ask(std::string_view request, std::size_t count,
+                           std::chrono::milliseconds timeout) {
+    send(request);
+    return read(count, timeout);
+}
+
+bool SimClient::enterLoading() {
+    return ask("U\r", 1) == ">" && ask("<", 1) == "L";
+}
+
 std::string SimClient::readFor(std::chrono::milliseconds window) {
     return read(std::size_t(-1) / 2, window);
 }

@@ -17,6 +17,11 @@ public:
     void send(std::string_view bytes);
     // Reads until `count` bytes came or `timeout` passed; returns what came.
     std::string read(std::size_t count, std::chrono::milliseconds timeout);
+    // Sends `request` and reads `count` reply bytes (fewer when they do not come within `timeout`).
+    std::string ask(std::string_view request, std::size_t count,
+                    std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
+    // The firmware handshake ("U\r", ">", "<", "L"); true when the device entered loading mode.
+    bool enterLoading();
     // Everything that comes within `window`.
     std::string readFor(std::chrono::milliseconds window);
     // True when the line reports a hang-up within `timeout`.
@@ -27,3 +32,6 @@ private:
 };
 
 std::string bytes(std::initializer_list<unsigned> values);
+
+// How the telephone system identifies itself.
+inline const std::string SimIdent = "Zuvex 910k\r\n";

@@ -23,6 +23,7 @@ struct Rig {
     TDataPacket packet;
     QList<Event> events;
     std::function<void()> onEvent; // runs inside the handler
+    QString error;
 
     Rig() {
         packet.AutoEnable = false;
@@ -45,6 +46,14 @@ struct Rig {
 
     void armSize(int size, int ticks) { armForSize(packet, size, ticks); }
     void armLine(int ticks = 12) { armForLine(packet, ticks); }
+    void armForString(bool ignoreCase, bool include, const QByteArray& endString) {
+        packet.IgnoreCase = ignoreCase;
+        packet.IncludeStrings = include;
+        packet.SetEndString(endString);
+        packet.EndCond = ecString;
+        packet.TimeOut = 0;
+        packet.SetEnabled(true);
+    }
     void feed(const QByteArray& bytes) {
         manager.Receive(reinterpret_cast<const uint8_t*>(bytes.constData()),
                         std::size_t(bytes.size()));
@@ -55,6 +64,71 @@ struct Rig {
             ++now;
             manager.CheckTimers();
         }
+    }
+    // Runs one step of a script; the ones starting with "?" check the state (see script_data).
+    void step(const QByteArray& line) {
+        const QList<QByteArray> w = line.split(' ');
+        const auto arg = [&](int i) { return w.value(i).toLongLong(); };
+        const QByteArray verb = w.first();
+        if (verb == "size")
+            armSize(int(arg(1)), int(arg(2)));
+        else if (verb == "line")
+            armLine();
+        else if (verb == "feed")
+            feed(line.mid(5));
+        else if (verb == "drip") // one byte at a time
+            for (char c : line.mid(5))
+                feed(QByteArray(1, c));
+        else if (verb == "off")
+            packet.SetEnabled(false);
+        else if (verb == "on") // an arming the packet refuses leaves its message in `error`
+            try {
+                packet.SetEnabled(true);
+            } catch (const ESerialError& e) {
+                error = e.message();
+            }
+        else if (verb == "ends") // by an end string: ends <ignore case> <include it> <string>
+            armForString(arg(1), arg(2), w.value(3));
+        else if (verb == "endcond")
+            packet.EndCond = w.value(1) == "string" ? unsigned(ecString)
+                             : w.value(1) == "size" ? unsigned(ecPacketSize)
+                                                    : 0u;
+        else if (verb == "psize")
+            packet.PacketSize = int(arg(1));
+        else if (verb == "ticks")
+            packet.TimeOut = int(arg(1));
+        else if (verb == "end")
+            packet.SetEndString(w.value(1));
+        else if (verb == "auto")
+            packet.AutoEnable = true;
+        else if (verb == "run")
+            run(arg(1));
+        else if (verb == "skip") // the clock moves on without the timer being looked at
+            now += arg(1);
+        else if (verb == "check")
+            manager.CheckTimers();
+        else if (verb == "close")
+            manager.PortClosing();
+        else if (verb == "open")
+            manager.PortOpened();
+        else if (verb == "detach")
+            packet.SetManager(nullptr);
+        else if (verb == "attach")
+            packet.SetManager(&manager);
+        else if (verb == "?enabled")
+            QCOMPARE(packet.Enabled(), arg(1) != 0);
+        else if (verb == "?collecting")
+            QCOMPARE(packet.Mode(), arg(1) ? dpCollecting : dpIdle);
+        else if (verb == "?packets")
+            QCOMPARE(packets().size(), qsizetype(arg(1)));
+        else if (verb == "?timeouts")
+            QCOMPARE(timeouts(), int(arg(1)));
+        else if (verb == "?error")
+            QCOMPARE(error, QString::fromUtf8(line.mid(7)));
+        else if (verb == "?buffered")
+            QCOMPARE(manager.BufferedBytes(), std::size_t(arg(1)));
+        else
+            QFAIL(line.constData());
     }
     QList<QByteArray> packets() const {
         QList<QByteArray> out;
@@ -83,98 +157,140 @@ QByteArray block(int size, char first = 0) {
 class TestPacketCollector : public QObject {
     Q_OBJECT
 private slots:
-    void splitReads_data() {
-        QTest::addColumn<bool>("line");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<QList<QByteArray>>("reads");
-        QTest::addColumn<QByteArray>("expected");
-
+    // Each row is a script of steps on one rig; `handler` runs inside the first event's handler.
+    void script_data() {
+        using Steps = QList<QByteArray>;
+        using Packets = QList<QByteArray>;
+        QTest::addColumn<Steps>("steps");
+        QTest::addColumn<Steps>("handler");
+        QTest::addColumn<Packets>("expected");
+        // A packet from reads split anywhere; what followed it is dropped: the collector is off.
+        const Steps done{"?enabled 0", "?buffered 0"};
         QTest::newRow("identification 7 + 5")
-            << true << 0 << QList<QByteArray>{"Zuvex 9", "10k\r\n"} << QByteArray("Zuvex 910k\r\n");
+            << Steps{"line", "feed Zuvex 9", "feed 10k\r\n"} + done << Steps{}
+            << Packets{"Zuvex 910k\r\n"};
         QTest::newRow("CR CR LF in one read")
-            << true << 0 << QList<QByteArray>{"\r\r\n"} << QByteArray("\r\r\n");
+            << Steps{"line", "feed \r\r\n"} + done << Steps{} << Packets{"\r\r\n"};
         QTest::newRow("CR CR LF in three reads")
-            << true << 0 << QList<QByteArray>{"\r", "\r", "\n"} << QByteArray("\r\r\n");
+            << Steps{"line", "feed \r", "feed \r", "feed \n"} + done << Steps{}
+            << Packets{"\r\r\n"};
         QTest::newRow("CR and LF split")
-            << true << 0 << QList<QByteArray>{"1.07\r", "\nrest"} << QByteArray("1.07\r\n");
+            << Steps{"line", "feed 1.07\r", "feed \nrest"} + done << Steps{} << Packets{"1.07\r\n"};
         QTest::newRow("LF alone does not end")
-            << true << 0 << QList<QByteArray>{"a\nb\r", "\n"} << QByteArray("a\nb\r\n");
+            << Steps{"line", "feed a\nb\r", "feed \n"} + done << Steps{} << Packets{"a\nb\r\n"};
         QTest::newRow("61 bytes in 20 + 41")
-            << false << 61 << QList<QByteArray>{block(20), block(41, 20)} << block(61);
-        QTest::newRow("61 bytes one at a time") << false << 61 << [] {
-            QList<QByteArray> r;
-            for (char c : block(61))
-                r.append(QByteArray(1, c));
-            return r;
-        }() << block(61);
+            << Steps{"size 61 18", "feed " + block(20), "feed " + block(41, 20)} + done << Steps{}
+            << Packets{block(61)};
+        Steps oneByOne{"size 61 18"};
+        for (char c : block(61))
+            oneByOne.append("feed " + QByteArray(1, c));
+        QTest::newRow("61 bytes one at a time") << oneByOne + done << Steps{} << Packets{block(61)};
         QTest::newRow("1 byte of two")
-            << false << 1 << QList<QByteArray>{"\x06\x15"} << QByteArray("\x06");
+            << Steps{"size 1 18", "feed \x06\x15"} + done << Steps{} << Packets{"\x06"};
+        // bytes after a block: a later arming never sees them
+        QTest::newRow("stray bytes, not re-armed: dropped")
+            << Steps{"size 61 18", "feed " + block(61) + "XYZ", "?buffered 0", "size 1 6", "feed Q"}
+            << Steps{} << Packets{block(61), "Q"};
+        QTest::newRow("stray bytes, re-armed for 1 byte: first stray completes")
+            << Steps{"size 61 18",  "feed " + block(61) + "XYZ",
+                     "?buffered 0", "?packets 2",
+                     "size 1 6",    "feed Q"}
+            << Steps{"size 1 6"} << Packets{block(61), "X", "Q"};
+        QTest::newRow("bytes while disarmed never reported")
+            << Steps{"feed stale\r\n", "line",     "feed ok\r\n", "size 3 6", "off",
+                     "feed abc",       "size 3 6", "feed def"}
+            << Steps{} << Packets{"ok\r\n", "def"};
+        QTest::newRow("disarming drops collected bytes")
+            << Steps{"size 4 6", "feed ab", "off", "size 4 6", "feed cdef"} << Steps{}
+            << Packets{"cdef"};
+        QTest::newRow("re-arming in the handler takes settings written after")
+            << Steps{"size 2 6", "feed abcdef"} << Steps{"psize 1", "on", "psize 3"}
+            << Packets{"ab", "cde"};
+        QTest::newRow("time-out 0 never fires")
+            << Steps{"size 61 0", "feed partial", "skip 10000000", "check",
+                     "run 200",   "?timeouts 0",  "?enabled 1"}
+            << Steps{} << Packets{};
+        QTest::newRow("late reply after a re-armed time-out")
+            << Steps{"size 4 6", "feed AB", "run 385", "?timeouts 1", "feed CDEF"}
+            << Steps{"size 4 6"} << Packets{"CDEF"};
+        // the timer is not looked at before the bytes
+        QTest::newRow("packet wins over expiry in the same wake-up")
+            << Steps{"size 2 6", "feed A", "skip 1000", "feed B", "check", "?timeouts 0"} << Steps{}
+            << Packets{"AB"};
+        // already armed: new settings wait for the next arming, the 6 ticks still hold
+        QTest::newRow("writes while armed wait for the next arming")
+            << Steps{"size 3 6",   "psize 1", "ticks 100",   "on", "feed a",
+                     "?packets 0", "run 385", "?timeouts 1", "on", "feed b"}
+            << Steps{} << Packets{"b"};
+        QTest::newRow("a new end string re-arms")
+            << Steps{"line", "feed ab\r", "end !", "?enabled 1", "feed \ncd!"} << Steps{}
+            << Packets{"\ncd!"};
+        QTest::newRow("detach and attach again")
+            << Steps{"size 2 6", "feed a",     "detach",   "?enabled 0", "feed b",
+                     "attach",   "?enabled 0", "size 2 6", "feed cd"}
+            << Steps{} << Packets{"cd"};
+        // closed while armed: the timer stops; opened again, a fresh one runs its 6 ticks
+        QTest::newRow("close and open while armed")
+            << Steps{"size 4 6",    "feed ab",     "run 300",    "close",         "?enabled 1",
+                     "run 1000",    "?timeouts 0", "open",       "?collecting 1", "run 329",
+                     "?timeouts 0", "run 56",      "?timeouts 1"}
+            << Steps{} << Packets{};
+        // nothing arrives on a closed port
+        QTest::newRow("arming while closed waits for the port")
+            << Steps{"close", "size 1 6", "?enabled 1", "?collecting 0", "feed a", "open", "feed b"}
+            << Steps{} << Packets{"b"};
+        QTest::newRow("end string in either case")
+            << Steps{"ends 1 1 ok", "drip xxOK"} << Steps{} << Packets{"xxOK"};
+        QTest::newRow("end string, case kept")
+            << Steps{"ends 0 1 ok", "drip xxOK"} << Steps{} << Packets{};
+        QTest::newRow("end string: only letters fold")
+            << Steps{"ends 1 1 \xe4", "drip a\xc4"} << Steps{} << Packets{};
+        QTest::newRow("end string, overlapping start")
+            << Steps{"ends 1 1 aab", "drip aaab"} << Steps{} << Packets{"aaab"};
+        QTest::newRow("end string cut off")
+            << Steps{"ends 1 0 \r\n", "drip 1.07\r\n"} << Steps{} << Packets{"1.07"};
+        // a refused arming leaves the packet off and idle; `end` is the end string step
+        const auto refused = [](const char* end, const char* cond, const char* size,
+                                const char* error) {
+            return Steps{end,
+                         QByteArray("endcond ") + cond,
+                         QByteArray("psize ") + size,
+                         "on",
+                         "?enabled 0",
+                         "?collecting 0",
+                         QByteArray("?error ") + error};
+        };
+        QTest::newRow("arming without an end condition")
+            << refused("end \r\n", "none", "1", "CharCount packets must have an end-condition")
+            << Steps{} << Packets{};
+        QTest::newRow("arming with an empty end string")
+            << refused("end", "string", "1", "End string is empty") << Steps{} << Packets{};
+        QTest::newRow("arming for zero bytes")
+            << refused("end \r\n", "size", "0", "Packet size cannot be zero") << Steps{}
+            << Packets{};
+        QTest::newRow("arming for a negative size")
+            << refused("end \r\n", "size", "-5", "Packet size cannot be zero") << Steps{}
+            << Packets{};
+        QTest::newRow("auto-enable re-arms after each packet")
+            << Steps{"auto", "size 2 0", "feed abcdef", "?enabled 1"} << Steps{}
+            << Packets{"ab", "cd", "ef"};
     }
-    void splitReads() {
-        QFETCH(bool, line);
-        QFETCH(int, size);
-        QFETCH(QList<QByteArray>, reads);
-        QFETCH(QByteArray, expected);
-        Rig rig;
-        if (line)
-            rig.armLine();
-        else
-            rig.armSize(size, 18);
-        for (const QByteArray& r : reads)
-            rig.feed(r);
-        QCOMPARE(rig.packets(), QList<QByteArray>{expected});
-        QVERIFY(!rig.packet.Enabled());
-        // what followed the packet was dropped: the collector is off
-        QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0));
-    }
-
-    void strayBytesAfterBlock_data() {
-        QTest::addColumn<bool>("rearm");
-        QTest::addColumn<QList<QByteArray>>("expected");
-        QTest::newRow("not re-armed: dropped") << false << QList<QByteArray>{block(61)};
-        QTest::newRow("re-armed for 1 byte: first stray completes")
-            << true << QList<QByteArray>{block(61), QByteArray("X")};
-    }
-    void strayBytesAfterBlock() {
-        QFETCH(bool, rearm);
+    void script() {
+        QFETCH(QList<QByteArray>, steps);
+        QFETCH(QList<QByteArray>, handler);
         QFETCH(QList<QByteArray>, expected);
         Rig rig;
-        rig.armSize(61, 18);
         rig.onEvent = [&] {
-            if (rearm && rig.events.size() == 1)
-                rig.armSize(1, 6);
+            if (rig.events.size() == 1)
+                for (const QByteArray& line : handler)
+                    rig.step(line);
         };
-        rig.feed(block(61) + "XYZ");
+        for (const QByteArray& line : steps) {
+            rig.step(line);
+            if (QTest::currentTestFailed())
+                QFAIL(line.constData());
+        }
         QCOMPARE(rig.packets(), expected);
-        QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0));
-        // a later arming never sees the stray bytes
-        rig.onEvent = nullptr;
-        rig.armSize(1, 6);
-        rig.feed("Q");
-        QCOMPARE(rig.packets().last(), QByteArray("Q"));
-    }
-
-    void bytesWhileDisarmedNeverReported() {
-        Rig rig;
-        rig.feed("stale\r\n");
-        rig.armLine();
-        rig.feed("ok\r\n");
-        rig.armSize(3, 6);
-        rig.packet.SetEnabled(false);
-        rig.feed("abc");
-        rig.armSize(3, 6);
-        rig.feed("def");
-        QCOMPARE(rig.packets(), (QList<QByteArray>{"ok\r\n", "def"}));
-    }
-
-    void disarmDropsCollectedBytes() {
-        Rig rig;
-        rig.armSize(4, 6);
-        rig.feed("ab");
-        rig.packet.SetEnabled(false);
-        rig.armSize(4, 6);
-        rig.feed("cdef");
-        QCOMPARE(rig.packets(), QList<QByteArray>{"cdef"});
     }
 
     void rearmInsideHandler() {
@@ -187,32 +303,6 @@ private slots:
         rig.feed("A\r\nB\r\nC\r\nD\r\n");
         QCOMPARE(rig.packets(), (QList<QByteArray>{"A\r\n", "B\r\n", "C\r\n"}));
         QVERIFY(!rig.packet.Enabled());
-    }
-
-    void rearmInsideHandlerTakesSettingsWrittenAfter() {
-        Rig rig;
-        rig.armSize(2, 6);
-        rig.onEvent = [&] {
-            if (rig.events.size() == 1) {
-                rig.packet.PacketSize = 1;
-                rig.packet.SetEnabled(true);
-                rig.packet.PacketSize = 3; // still inside the event: this one counts
-            }
-        };
-        rig.feed("ab"
-                 "cdef");
-        QCOMPARE(rig.packets(), (QList<QByteArray>{"ab", "cde"}));
-    }
-
-    void timeOutZeroNeverFires() {
-        Rig rig;
-        rig.armSize(61, 0);
-        rig.feed("partial");
-        rig.now += 10'000'000;
-        rig.manager.CheckTimers();
-        rig.run(200);
-        QCOMPARE(rig.timeouts(), 0);
-        QVERIFY(rig.packet.Enabled());
     }
 
     void tickWindow_data() {
@@ -250,167 +340,6 @@ private slots:
         QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0)); // discarded
     }
 
-    void lateReplyAfterRearmedTimeout() {
-        Rig rig;
-        rig.armSize(4, 6);
-        rig.onEvent = [&] {
-            if (!rig.events.last().packet)
-                rig.armSize(4, 6);
-        };
-        rig.feed("AB");
-        rig.run(6 * 55 + 55);
-        QCOMPARE(rig.timeouts(), 1);
-        rig.feed("CDEF");
-        QCOMPARE(rig.packets(), QList<QByteArray>{"CDEF"});
-    }
-
-    void packetWinsOverExpiryInSameWakeUp() {
-        Rig rig;
-        rig.armSize(2, 6);
-        rig.feed("A");
-        rig.now += 1000; // expired, but the timer is not looked at before the bytes
-        rig.feed("B");
-        rig.manager.CheckTimers();
-        QCOMPARE(rig.packets(), QList<QByteArray>{"AB"});
-        QCOMPARE(rig.timeouts(), 0);
-    }
-
-    void writesWhileArmedWaitForNextArming() {
-        Rig rig;
-        rig.armSize(3, 6);
-        rig.packet.PacketSize = 1;
-        rig.packet.TimeOut = 100;
-        rig.packet.SetEnabled(true); // already armed: nothing changes
-        rig.feed("a");
-        QVERIFY(rig.packets().isEmpty());
-        rig.run(7 * 55);
-        QCOMPARE(rig.timeouts(), 1); // still the 6 ticks
-        rig.packet.SetEnabled(true); // now PacketSize 1 and TimeOut 100 apply
-        rig.feed("b");
-        QCOMPARE(rig.packets(), QList<QByteArray>{"b"});
-    }
-
-    void armingErrors_data() {
-        QTest::addColumn<unsigned>("ends");
-        QTest::addColumn<QByteArray>("endString");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("no end condition")
-            << 0u << QByteArray("\r\n") << 1 << "CharCount packets must have an end-condition";
-        QTest::newRow("empty end string")
-            << unsigned(ecString) << QByteArray() << 1 << "End string is empty";
-        QTest::newRow("zero size")
-            << unsigned(ecPacketSize) << QByteArray("\r\n") << 0 << "Packet size cannot be zero";
-        QTest::newRow("negative size")
-            << unsigned(ecPacketSize) << QByteArray("\r\n") << -5 << "Packet size cannot be zero";
-    }
-    void armingErrors() {
-        QFETCH(unsigned, ends);
-        QFETCH(QByteArray, endString);
-        QFETCH(int, size);
-        QFETCH(QString, error);
-        Rig rig;
-        rig.packet.SetEndString(endString);
-        rig.packet.EndCond = ends;
-        rig.packet.PacketSize = size;
-        try {
-            rig.packet.SetEnabled(true);
-            QFAIL("no error raised");
-        } catch (const ESerialError& e) {
-            QCOMPARE(e.message(), error);
-        }
-        QVERIFY(!rig.packet.Enabled());
-        QCOMPARE(rig.packet.Mode(), dpIdle);
-    }
-
-    void endStringMatching_data() {
-        QTest::addColumn<QByteArray>("endString");
-        QTest::addColumn<bool>("ignoreCase");
-        QTest::addColumn<bool>("include");
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<QByteArray>("expected"); // empty: no packet
-        QTest::newRow("either case")
-            << QByteArray("ok") << true << true << QByteArray("xxOK") << QByteArray("xxOK");
-        QTest::newRow("case kept")
-            << QByteArray("ok") << false << true << QByteArray("xxOK") << QByteArray();
-        QTest::newRow("only letters fold")
-            << QByteArray("\xe4") << true << true << QByteArray("a\xc4") << QByteArray();
-        QTest::newRow("overlapping start")
-            << QByteArray("aab") << true << true << QByteArray("aaab") << QByteArray("aaab");
-        QTest::newRow("end string cut off")
-            << QByteArray("\r\n") << true << false << QByteArray("1.07\r\n") << QByteArray("1.07");
-    }
-    void endStringMatching() {
-        QFETCH(QByteArray, endString);
-        QFETCH(bool, ignoreCase);
-        QFETCH(bool, include);
-        QFETCH(QByteArray, input);
-        QFETCH(QByteArray, expected);
-        Rig rig;
-        rig.packet.IgnoreCase = ignoreCase;
-        rig.packet.IncludeStrings = include;
-        rig.packet.SetEndString(endString);
-        rig.packet.EndCond = ecString;
-        rig.packet.TimeOut = 0;
-        rig.packet.SetEnabled(true);
-        for (char c : input)
-            rig.feed(QByteArray(1, c));
-        QCOMPARE(rig.packets(), expected.isEmpty() ? QList<QByteArray>{} : QList{expected});
-    }
-
-    void setEndStringRearms() {
-        Rig rig;
-        rig.armLine();
-        rig.feed("ab\r");
-        rig.packet.SetEndString("!");
-        QVERIFY(rig.packet.Enabled());
-        rig.feed("\ncd!");
-        QCOMPARE(rig.packets(), QList<QByteArray>{"\ncd!"});
-    }
-
-    void detachAndAttachAgain() {
-        Rig rig;
-        rig.armSize(2, 6);
-        rig.feed("a");
-        rig.packet.SetManager(nullptr);
-        QVERIFY(!rig.packet.Enabled());
-        rig.feed("b");
-        rig.packet.SetManager(&rig.manager);
-        QVERIFY(!rig.packet.Enabled());
-        rig.armSize(2, 6);
-        rig.feed("cd");
-        QCOMPARE(rig.packets(), QList<QByteArray>{"cd"});
-    }
-
-    void closeAndOpenWhileArmedArmsWithFreshTimer() {
-        Rig rig;
-        rig.armSize(4, 6);
-        rig.feed("ab");
-        rig.run(300);
-        rig.manager.PortClosing();
-        QVERIFY(rig.packet.Enabled());
-        rig.run(1000);
-        QCOMPARE(rig.timeouts(), 0);
-        const int64_t reopened = rig.now;
-        rig.manager.PortOpened();
-        QCOMPARE(rig.packet.Mode(), dpCollecting);
-        rig.run(7 * 55);
-        QCOMPARE(rig.timeouts(), 1);
-        QVERIFY(rig.events.first().atMs - reopened >= 6 * 55);
-    }
-
-    void armingWhileClosedWaitsForPort() {
-        Rig rig;
-        rig.manager.PortClosing();
-        rig.armSize(1, 6);
-        QVERIFY(rig.packet.Enabled());
-        QCOMPARE(rig.packet.Mode(), dpIdle);
-        rig.feed("a"); // nothing arrives on a closed port
-        rig.manager.PortOpened();
-        rig.feed("b");
-        QCOMPARE(rig.packets(), QList<QByteArray>{"b"});
-    }
-
     void exceptionInHandlerIsReportedAndCollectingGoesOn() {
         QStringList reported;
         SetSerialErrorSink([&](const QString& text) { reported.append(text); });
@@ -425,15 +354,6 @@ private slots:
         SetSerialErrorSink(nullptr);
         QCOMPARE(reported, QStringList{"Der COM-Port ist nicht geöffnet."});
         QCOMPARE(rig.packets(), (QList<QByteArray>{"a", "b"}));
-    }
-
-    void autoEnableRearmsAfterPacket() {
-        Rig rig;
-        rig.packet.AutoEnable = true;
-        rig.armSize(2, 0);
-        rig.feed("abcdef");
-        QCOMPARE(rig.packets(), (QList<QByteArray>{"ab", "cd", "ef"}));
-        QVERIFY(rig.packet.Enabled());
     }
 
     void bufferGrowsForLongPackets() {

@@ -1,4 +1,5 @@
 // The serial port end to end on pseudo-terminals, with its collector and COM port map.
+#include "CpuTime.h"
 #include "PacketArming.h"
 #include "PtyPair.h"
 #include "TestHome.h"
@@ -23,7 +24,6 @@
 #include <memory>
 #include <sys/file.h>
 #include <thread>
-#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -32,12 +32,6 @@ constexpr int Com = 4;
 
 int64_t nowMs() {
     return serialticks::MonotonicMs();
-}
-
-int64_t processCpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1'000'000;
 }
 
 // The main window's pair: ComPort1 and DataPacket1 on a fresh pseudo-terminal.
@@ -51,7 +45,7 @@ struct Link {
     bool offUiThread = false;
     std::function<void()> onEvent;
 
-    Link() {
+    explicit Link(bool open = true) {
         linkComPort(Com, pty.slavePath());
         port->Baud = 57600;
         port->SetComNumber(Com);
@@ -72,17 +66,26 @@ struct Link {
             if (onEvent)
                 onEvent();
         };
+        if (open)
+            port->SetOpen(true);
+    }
+    bool waitPackets(int count) {
+        return QTest::qWaitFor([&] { return packets.size() == count; }, 3000);
+    }
+    bool waitTimeout() {
+        return QTest::qWaitFor([&] { return timeouts == 1; }, 5000);
     }
     void armSize(int size, int ticks) { armForSize(packet, size, ticks); }
     // Arms for two bytes and lets `device` send "ok": true when exactly that packet came.
     bool receivesOk(PtyPair& device) {
         armSize(2, 36);
         device.write("ok");
-        return QTest::qWaitFor([&] { return packets.size() == 1; }, 3000) &&
-               packets.first() == "ok";
+        return waitPackets(1) && packets.first() == "ok";
     }
     void armLine() { armForLine(packet); }
 };
+
+enum HandlerPause { NoPause, Sleep, Dialog };
 
 int openDescriptors() {
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
@@ -161,7 +164,7 @@ private slots:
     }
 
     void openSendReceiveClose() {
-        Link link;
+        Link link(false);
         QVERIFY(link.pty.ok());
         QVERIFY(!link.port->Open());
         link.port->SetOpen(true);
@@ -174,7 +177,7 @@ private slots:
         QVERIFY(link.pty.write("Zuvex 9"));
         QTest::qWait(30);
         QVERIFY(link.pty.write("10k\r\n"));
-        QVERIFY(QTest::qWaitFor([&] { return !link.packets.isEmpty(); }, 3000));
+        QVERIFY(link.waitPackets(1));
         QCOMPARE(link.packets, QList<QByteArray>{"Zuvex 910k\r\n"});
         QVERIFY(!link.offUiThread);
         link.port->SetOpen(false);
@@ -184,35 +187,22 @@ private slots:
 
     void closedPortOperationsFail_data() {
         QTest::addColumn<int>("operation");
-        QTest::newRow("PutString") << 0;
-        QTest::newRow("PutChar") << 1;
-        QTest::newRow("FlushInBuffer") << 2;
-        QTest::newRow("FlushOutBuffer") << 3;
+        int i = 0;
+        for (const char* name : {"PutString", "PutChar", "FlushInBuffer", "FlushOutBuffer"})
+            QTest::newRow(name) << i++;
     }
     void closedPortOperationsFail() {
         QFETCH(int, operation);
         TSerialPort port;
-        const QString error = errorOf([&] {
-            switch (operation) {
-            case 0:
-                port.PutString("T\r");
-                break;
-            case 1:
-                port.PutChar('T');
-                break;
-            case 2:
-                port.FlushInBuffer();
-                break;
-            default:
-                port.FlushOutBuffer();
-                break;
-            }
-        });
-        QCOMPARE(error, QStringLiteral("Der COM-Port ist nicht geöffnet."));
+        const std::function<void()> operations[] = {
+            [&] { port.PutString("T\r"); }, [&] { port.PutChar('T'); },
+            [&] { port.FlushInBuffer(); }, [&] { port.FlushOutBuffer(); }};
+        QCOMPARE(errorOf(operations[operation]),
+                 QStringLiteral("Der COM-Port ist nicht geöffnet."));
     }
 
     void fullOutputQueueRefusesWholeBlock() {
-        Link link;
+        Link link(false);
         link.port->OutSize = 8;
         link.port->SetOpen(true);
         QCOMPARE(errorOf([&] { link.port->PutString("123456789"); }),
@@ -221,26 +211,58 @@ private slots:
         QCOMPARE(link.pty.read(20, 300), QByteArray("abc"));
     }
 
-    void flushInBufferDropsBytesNotYetCollected() {
+    // The first packet's handler ends a conversation: what arrived meanwhile or was left over
+    // is dropped, and the next arming sees only new bytes.
+    void handlerEmptiesBuffers_data() {
+        QTest::addColumn<QByteArray>("first");  // sent before the handler runs
+        QTest::addColumn<QByteArray>("during"); // sent while it runs
+        QTest::addColumn<int>("pause");
+        QTest::addColumn<bool>("reattach"); // detach from the port and attach again
+        QTest::newRow("flush drops bytes not yet collected")
+            << QByteArray("A") << QByteArray("XYZ") << int(Sleep) << false;
+        // a dialog runs a nested event loop: the bytes stay in the driver until the flush
+        QTest::newRow("bytes wait while the handler shows a dialog")
+            << QByteArray("a") << QByteArray("X") << int(Dialog) << false;
+        QTest::newRow("detach and attach inside the handler")
+            << QByteArray("ab") << QByteArray() << int(NoPause) << true;
+    }
+    void handlerEmptiesBuffers() {
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, during);
+        QFETCH(int, pause);
+        QFETCH(bool, reattach);
         Link link;
-        link.port->SetOpen(true);
-        link.armSize(1, 36);
         link.onEvent = [&] {
             if (link.packets.size() != 1)
                 return;
-            // these arrive while the handler runs: they wait for the collector
-            link.pty.write("XYZ");
-            QThread::msleep(60);
+            if (reattach) {
+                link.packet.SetComPort(nullptr);
+                link.packet.SetComPort(link.port.get());
+            }
+            link.pty.write(during);
+            if (pause == Sleep)
+                QThread::msleep(60);
+            if (pause == Dialog) {
+                QEventLoop dialog; // stands for QDialog::exec()
+                QTimer::singleShot(150, &dialog, &QEventLoop::quit);
+                dialog.exec();
+            }
             link.port->FlushInBuffer();
-            link.armSize(1, 36);
+            link.port->FlushOutBuffer();
+            QVERIFY(!link.packet.Enabled());
+            if (!reattach)
+                link.armSize(1, 36);
         };
-        link.pty.write("A");
-        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 1; }, 3000));
-        QTest::qWait(100);
-        QCOMPARE(link.packets.size(), 1);
-        link.pty.write("B");
-        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 2; }, 3000));
-        QCOMPARE(link.packets, (QList<QByteArray>{"A", "B"}));
+        link.armSize(1, 36);
+        link.pty.write(first);
+        QVERIFY(link.waitPackets(1));
+        QTest::qWait(200);
+        QCOMPARE(link.packets, QList<QByteArray>{first.left(1)});
+        if (reattach) // armed only after the event, as a transfer's end does
+            link.armSize(1, 36);
+        link.pty.write("c");
+        QVERIFY(link.waitPackets(2));
+        QCOMPARE(link.packets, (QList<QByteArray>{first.left(1), "c"}));
     }
 
     void timeoutNoSoonerThanAllowed_data() {
@@ -254,14 +276,13 @@ private slots:
         QFETCH(int, ticks);
         QFETCH(bool, trickle);
         Link link;
-        link.port->SetOpen(true);
         const int64_t armed = nowMs();
         link.armSize(61, ticks);
         QTimer feeder;
         QObject::connect(&feeder, &QTimer::timeout, [&] { link.pty.write("x"); });
         if (trickle)
             feeder.start(40);
-        QVERIFY(QTest::qWaitFor([&] { return link.timeouts == 1; }, 5000));
+        QVERIFY(link.waitTimeout());
         feeder.stop();
         QVERIFY2(link.lastEventMs - armed >= ticks * 55,
                  qPrintable(QString::number(link.lastEventMs - armed)));
@@ -272,22 +293,20 @@ private slots:
 
     void lateReplyStartsNextPacket() {
         Link link;
-        link.port->SetOpen(true);
         link.onEvent = [&] {
             if (link.timeouts == 1 && link.packets.isEmpty())
                 link.armSize(3, 36);
         };
         link.armSize(3, 2);
         link.pty.write("a");
-        QVERIFY(QTest::qWaitFor([&] { return link.timeouts == 1; }, 3000));
+        QVERIFY(link.waitTimeout());
         link.pty.write("bcd");
-        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 1; }, 3000));
+        QVERIFY(link.waitPackets(1));
         QCOMPARE(link.packets.first(), QByteArray("bcd"));
     }
 
     void closeAndReopenWhileArmedArmsWithFreshTimer() {
         Link link;
-        link.port->SetOpen(true);
         link.armSize(61, 6);
         QTest::qWait(250);
         link.port->SetOpen(false);
@@ -296,7 +315,7 @@ private slots:
         QCOMPARE(link.timeouts, 0);
         const int64_t reopened = nowMs();
         link.port->SetOpen(true);
-        QVERIFY(QTest::qWaitFor([&] { return link.timeouts == 1; }, 3000));
+        QVERIFY(link.waitTimeout());
         QVERIFY(link.lastEventMs - reopened >= 6 * 55);
     }
 
@@ -304,17 +323,15 @@ private slots:
         Link link;
         PtyPair second;
         linkComPort(Com + 1, second.slavePath());
-        link.port->SetOpen(true);
         link.armSize(2, 36);
         link.port->SetComNumber(Com + 1);
         QVERIFY(link.port->Open());
         second.write("ok");
-        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 1; }, 3000));
+        QVERIFY(link.waitPackets(1));
         QCOMPARE(link.packets.first(), QByteArray("ok"));
     }
-
     void portHeldByAnotherProgram() {
-        Link link;
+        Link link(false);
         const int holder = open(link.pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         QVERIFY(holder >= 0);
         QCOMPARE(flock(holder, LOCK_EX | LOCK_NB), 0);
@@ -339,7 +356,7 @@ private slots:
     void portWithoutPermission() {
         if (geteuid() != 0)
             QSKIP("only root can hand the device to another group");
-        Link link;
+        Link link(false);
         QString error;
         {
             WithoutPermission denied(link.pty.slavePath(), home_.root(), "tty");
@@ -398,7 +415,7 @@ private slots:
         QFETCH(int, when);
         QStringList reported, lost;
         SetSerialErrorSink([&](const QString& text) { reported.append(text); });
-        Link link;
+        Link link(false);
         link.port->OnLost = [&](const QString& text) { lost.append(text); };
         const int descriptors = openDescriptors();
         link.port->SetOpen(true);
@@ -410,11 +427,11 @@ private slots:
         link.pty.closeMaster();
         if (when == 2)
             link.port->PutChar('x'); // before the event loop has seen the hang-up
-        const int64_t cpu0 = processCpuMs();
+        const auto cpu0 = processCpuTime();
         const int64_t wall0 = nowMs();
         QVERIFY(QTest::qWaitFor([&] { return !lost.isEmpty(); }, 3000));
         QTest::qWait(900); // longer than the collector's time-out
-        const int64_t cpu = processCpuMs() - cpu0;
+        const int64_t cpu = (processCpuTime() - cpu0).count();
         const int64_t wall = nowMs() - wall0;
         SetSerialErrorSink(nullptr);
         QVERIFY2(cpu * 4 < wall,
@@ -441,7 +458,6 @@ private slots:
     void staysResponsive() {
         QFETCH(bool, rivalReader);
         Link link;
-        link.port->SetOpen(true);
         std::atomic<bool> stop{false};
         std::thread rival;
         if (rivalReader) {
@@ -480,7 +496,6 @@ private slots:
             shown.append(text);
         });
         Link link;
-        link.port->SetOpen(true);
         link.onEvent = [&] {
             link.armSize(1, 36);
             if (link.packets.size() == 1)
@@ -488,7 +503,7 @@ private slots:
         };
         link.armSize(1, 36);
         link.pty.write("ab");
-        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 2; }, 3000));
+        QVERIFY(link.waitPackets(2));
         SetSerialErrorSink(nullptr);
         QCOMPARE(shown, QStringList{"Kaputt."});
         QVERIFY(onUi);
@@ -502,7 +517,6 @@ private slots:
     void closingInsideHandlerAndItsDialog() {
         QFETCH(bool, fromDialog);
         Link link;
-        link.port->SetOpen(true);
         bool returned = false;
         link.onEvent = [&] {
             link.armSize(1, 36); // armed again: reopening must arm it
@@ -525,61 +539,12 @@ private slots:
         link.onEvent = nullptr;
         link.port->SetOpen(true);
         link.pty.write("b");
-        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 2; }, 3000));
+        QVERIFY(link.waitPackets(2));
         QCOMPARE(link.packets.last(), QByteArray("b"));
-    }
-
-    // A handler's dialog runs a nested event loop: bytes arriving meanwhile stay in the driver,
-    // so the handler can still flush them afterwards.
-    void bytesWaitWhileHandlerShowsDialog() {
-        Link link;
-        link.port->SetOpen(true);
-        link.onEvent = [&] {
-            if (link.packets.size() != 1)
-                return;
-            link.pty.write("X");
-            QEventLoop dialog; // stands for QDialog::exec()
-            QTimer::singleShot(150, &dialog, &QEventLoop::quit);
-            dialog.exec();
-            link.port->FlushInBuffer();
-            link.armSize(1, 36);
-        };
-        link.armSize(1, 36);
-        link.pty.write("a");
-        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 1; }, 3000));
-        QTest::qWait(200);
-        link.pty.write("b");
-        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 2; }, 3000));
-        QCOMPARE(link.packets, (QList<QByteArray>{"a", "b"}));
-    }
-
-    void detachAndAttachInsideHandler() {
-        // ending a transfer from inside the packet event: detach, attach, empty both buffers
-        Link link;
-        link.port->SetOpen(true);
-        link.onEvent = [&] {
-            if (link.packets.size() != 1)
-                return;
-            link.packet.SetComPort(nullptr);
-            link.packet.SetComPort(link.port.get());
-            link.port->FlushInBuffer();
-            link.port->FlushOutBuffer();
-            QVERIFY(!link.packet.Enabled());
-        };
-        link.armSize(1, 36);
-        link.pty.write("ab");
-        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 1; }, 3000));
-        QTest::qWait(100);
-        QCOMPARE(link.packets, QList<QByteArray>{"a"});
-        link.armSize(1, 36);
-        link.pty.write("c");
-        QVERIFY(QTest::qWaitFor([&] { return link.packets.size() == 2; }, 3000));
-        QCOMPARE(link.packets.last(), QByteArray("c"));
     }
 
     void destroyingPortWhileEventPending() {
         Link link;
-        link.port->SetOpen(true);
         link.armSize(1, 36);
         link.pty.write("a");
         QThread::msleep(100); // the byte waits in the driver; this thread has not read it

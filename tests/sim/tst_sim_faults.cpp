@@ -1,85 +1,127 @@
 // Each injected fault does what it says, and only that.
 #include "SimClient.h"
 #include "SimStart.h"
-#include "TestHome.h"
 #include "tools/SimState.h"
 
 #include <QtTest>
-#include <memory>
+#include <functional>
 
 using namespace zuvexsim;
 using namespace std::chrono_literals;
 
-Q_DECLARE_METATYPE(zuvexsim::AckFault::Kind)
-
 namespace {
 
-const std::string Ident = "Zuvex 910k\r\n";
 using Clock = std::chrono::steady_clock;
+using SimAction = std::function<void(ZuvexSim&, SimClient&)>;
+// Requests and the exact replies they get; an empty reply: nothing comes for a while.
+using Talk = std::vector<std::pair<std::string, std::string>>;
 
 std::chrono::milliseconds since(Clock::time_point t) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t);
 }
 
+const std::string Enq = bytes({0x05});
+const std::string RecordA = bytes({0x00, 0x03, 0x41, 0x42, 0x43});
+const std::string RecordB = bytes({0x00, 0x01, 0x44});
+
 } // namespace
+
+Q_DECLARE_METATYPE(zuvexsim::AckFault::Kind)
+Q_DECLARE_METATYPE(SimAction)
+Q_DECLARE_METATYPE(Talk)
 
 class TestSimFaults : public QObject, SimFixture {
     Q_OBJECT
-
-    // Sends a write of `image` step by step; stops at the first reply that is not ACK.
-    std::string write(const ConfigImage& image) {
-        std::string replies;
-        auto step = [&](const std::string& out) {
-            client->send(out);
-            const std::string r = client->read(1, 700ms);
-            replies += r;
-            return r == bytes({0x06});
-        };
-        if (!step("W0000,3c\r"))
-            return replies;
-        for (std::uint8_t b : image)
-            if (!step(std::string(1, static_cast<char>(b))))
-                return replies;
-        step(std::string(1, static_cast<char>(imageChecksum(image))));
-        return replies;
-    }
-
-    void enterLoading() {
-        client->send("U\r");
-        QCOMPARE(client->read(1, 1000ms), std::string(">"));
-        client->send("<");
-        QCOMPARE(client->read(1, 1000ms), std::string("L"));
-    }
 
 private slots:
     void init() { QVERIFY(startWithClient(simOptions(3, 100, 500))); }
     void cleanup() { stopAll(); }
 
-    void silentRecordsButNeverAnswers() {
-        sim->setSilent(true);
-        client->send("T\r");
-        client->send("R0000,3c\r");
-        QCOMPARE(client->readFor(300ms), std::string());
-        QCOMPARE(sim->received(), std::string("T\rR0000,3c\r"));
-        sim->setSilent(false);
-        client->send("T\r");
-        QCOMPARE(client->read(12, 1000ms), Ident);
-    }
-
-    void otherIdentification() {
-        sim->setIdentification(std::string("Zuvex\0 910k", 11));
-        client->send("T\r");
-        QCOMPARE(client->read(13, 1000ms), std::string("Zuvex\0 910k\r\n", 13));
-    }
-
-    void corruptReadChecksum() {
-        sim->setCorruptReadChecksum(true);
-        client->send("R0000,3c\r");
-        const std::string block = client->read(61, 1000ms);
-        QCOMPARE(block.size(), std::size_t(61));
-        QCOMPARE(static_cast<std::uint8_t>(block[60]), std::uint8_t(0xA4));
+    void conversation_data() {
+        QTest::addColumn<SimAction>("fault");
+        QTest::addColumn<bool>("loading"); // the firmware handshake comes first
+        QTest::addColumn<Talk>("talk");
+        QTest::addColumn<SimAction>("after");
+        const SimAction none = [](ZuvexSim&, SimClient&) {};
+        const SimAction inCommandMode = [](ZuvexSim& sim, SimClient&) {
+            QCOMPARE(sim.mode(), DeviceMode::Command);
+        };
+        QTest::newRow("silent: records, never answers")
+            << SimAction([](ZuvexSim& sim, SimClient&) { sim.setSilent(true); }) << false
+            << Talk{{"T\rR0000,3c\r", ""}} << SimAction([](ZuvexSim& sim, SimClient& client) {
+                   QCOMPARE(sim.received(), std::string("T\rR0000,3c\r"));
+                   sim.setSilent(false);
+                   QCOMPARE(client.ask("T\r", 12), SimIdent);
+               });
+        QTest::newRow("other identification") << SimAction([](ZuvexSim& sim, SimClient&) {
+            sim.setIdentification(std::string("Zuvex\0 910k", 11));
+        }) << false << Talk{{"T\r", std::string("Zuvex\0 910k\r\n", 13)}}
+                                              << none;
         const ConfigImage factory = factoryImage();
-        QCOMPARE(block.substr(0, 60), std::string(factory.begin(), factory.end()));
+        QTest::newRow("corrupt read checksum")
+            << SimAction([](ZuvexSim& sim, SimClient&) { sim.setCorruptReadChecksum(true); })
+            << false << Talk{{"R0000,3c\r", std::string(factory.begin(), factory.end()) + "\xA4"}}
+            << none;
+        // aimed at the identification only, not at the version line
+        QTest::newRow("stray bytes around a reply")
+            << SimAction([](ZuvexSim& sim, SimClient&) {
+                   sim.setStrayBytes(bytes({0x00, 0xFF}), "\r\n",
+                                     static_cast<unsigned>(ReplyKind::Identification));
+               })
+            << false
+            << Talk{{"T\r", bytes({0x00, 0xFF}) + SimIdent + "\r\n"},
+                    {"V\r", std::string(DefaultFirmwareVersion) + "\r\n"},
+                    {"", ""}}
+            << none;
+        QTest::newRow("stray bytes between records") << SimAction([](ZuvexSim& sim, SimClient&) {
+            sim.setStrayBytes("", "xy", static_cast<unsigned>(ReplyKind::RecordAck));
+        }) << true << Talk{{RecordB, bytes({0x11}) + "xy"}}
+                                                     << none;
+        QTest::newRow("rejected record")
+            << SimAction([](ZuvexSim& sim, SimClient&) { sim.setRecordRejection(1, 2); }) << true
+            << Talk{{RecordA, "\x11"}, {RecordB, "\x15"}, {RecordB, "\x15"}, {RecordB, "\x11"}}
+            << SimAction([](ZuvexSim& sim, SimClient&) {
+                   QVERIFY(sim.waitForMode(DeviceMode::Restarting, 2000ms));
+                   const std::string all = RecordA + RecordB;
+                   QCOMPARE(sim.lastFirmware(), std::vector<std::uint8_t>(all.begin(), all.end()));
+               });
+        // nothing accepted: no firmware recorded
+        QTest::newRow("silent record")
+            << SimAction([](ZuvexSim& sim, SimClient&) { sim.setSilentRecord(0); }) << true
+            << Talk{{RecordB, ""}} << SimAction([](ZuvexSim& sim, SimClient&) {
+                   QVERIFY(sim.waitForMode(DeviceMode::Command, 2000ms));
+                   QVERIFY(sim.lastFirmware().empty());
+               });
+        QTest::newRow("never sends L")
+            << SimAction([](ZuvexSim& sim, SimClient&) { sim.setNeverSendL(true); }) << false
+            << Talk{{"U\r", ">"}, {"<", ""}} << inCommandMode;
+        QTest::newRow("PIN change: other byte instead of the last ACK")
+            << SimAction([](ZuvexSim& sim, SimClient&) {
+                   sim.setPinFault({AckFault::Kind::Other, 2, 0x3F, 0});
+               })
+            << false << Talk{{Enq + "0000", bytes({0x06, 0x06})}, {"51234", "?"}}
+            << SimAction(
+                   [](ZuvexSim& sim, SimClient&) { QCOMPARE(sim.pin(), std::string(DefaultPin)); });
+        QTest::newRow("PIN change: silent at ENQ") << SimAction([](ZuvexSim& sim, SimClient&) {
+            sim.setPinFault({AckFault::Kind::Silent, 0, 0x00, 0});
+        }) << false << Talk{{Enq, ""}} << inCommandMode;
+    }
+    void conversation() {
+        QFETCH(SimAction, fault);
+        QFETCH(bool, loading);
+        QFETCH(Talk, talk);
+        QFETCH(SimAction, after);
+        fault(*sim, *client);
+        if (loading)
+            QVERIFY(client->enterLoading());
+        for (const auto& [request, reply] : talk) {
+            client->send(request);
+            if (reply.empty())
+                QCOMPARE(client->readFor(300ms), std::string());
+            else
+                QCOMPARE(client->read(reply.size(), 1000ms), reply);
+        }
+        after(*sim, *client);
     }
 
     void writeFault_data() {
@@ -103,28 +145,23 @@ private slots:
         ConfigImage image{};
         image.fill(0x42);
         const ConfigImage before = sim->image();
-        const std::string replies = write(image);
+        const std::string replies = writeImageStepwise(*client, image, imageChecksum(image));
         QCOMPARE(replies,
                  std::string(static_cast<std::size_t>(at + 1), '\x06') + tail.toStdString());
         QCOMPARE(sim->image(), before);
         QVERIFY(sim->waitForMode(DeviceMode::Command, 500ms));
-        client->send("T\r"); // the device is ready for the next command
-        QCOMPARE(client->read(12, 1000ms), Ident);
+        QCOMPARE(client->ask("T\r", 12), SimIdent); // ready for the next command
     }
 
     void lateChecksumAckStillStores() {
         sim->setWriteFault({AckFault::Kind::Late, WriteChecksumStep, 0x00, 400});
         ConfigImage image{};
         image.fill(0x11);
-        client->send("W0000,3c\r");
-        QCOMPARE(client->read(1, 1000ms), bytes({0x06}));
-        for (std::uint8_t b : image) {
-            client->send(std::string(1, static_cast<char>(b)));
-            QCOMPARE(client->read(1, 1000ms), bytes({0x06}));
-        }
+        QCOMPARE(client->ask("W0000,3c\r" + std::string(image.begin(), image.end()), 61),
+                 std::string(61, '\x06'));
         const auto t = Clock::now();
-        client->send(std::string(1, static_cast<char>(imageChecksum(image))));
-        QCOMPARE(client->read(1, 2000ms), bytes({0x06}));
+        QCOMPARE(client->ask(std::string(1, static_cast<char>(imageChecksum(image))), 1, 2000ms),
+                 bytes({0x06}));
         QVERIFY(since(t) >= 400ms);
         QCOMPARE(sim->image(), image);
     }
@@ -132,19 +169,17 @@ private slots:
     void ackDelay() {
         sim->setAckDelay(250);
         auto t = Clock::now();
-        client->send("W0000,3c\r");
-        QCOMPARE(client->read(1, 1000ms), bytes({0x06}));
+        QCOMPARE(client->ask("W0000,3c\r", 1), bytes({0x06}));
         QVERIFY(since(t) >= 250ms);
         t = Clock::now();
-        client->send("T\r"); // delays only acknowledgements: byte 0 of the write is 'T'
-        QCOMPARE(client->read(1, 1000ms), bytes({0x06}));
+        // delays only acknowledgements: byte 0 of the write is 'T'
+        QCOMPARE(client->ask("T\r", 1), bytes({0x06}));
         QVERIFY(since(t) >= 250ms);
     }
 
     void chunkedReply() {
         sim->setChunking(4, 120);
-        client->send("T\r");
-        QCOMPARE(client->read(12, 2000ms), Ident);
+        QCOMPARE(client->ask("T\r", 12, 2000ms), SimIdent);
         std::vector<Clock::time_point> times;
         for (const WireByte& b : sim->traffic())
             if (!b.received)
@@ -155,88 +190,19 @@ private slots:
         QVERIFY(times[3] - times[0] < 120ms);
     }
 
-    void strayBytes() {
-        sim->setStrayBytes(bytes({0x00, 0xFF}), "\r\n",
-                           static_cast<unsigned>(ReplyKind::Identification));
-        client->send("T\r");
-        QCOMPARE(client->read(16, 1000ms), bytes({0x00, 0xFF}) + Ident + "\r\n");
-        client->send("V\r"); // not aimed at the version line
-        QCOMPARE(client->read(6, 1000ms), std::string(DefaultFirmwareVersion) + "\r\n");
-        QCOMPARE(client->readFor(100ms), std::string());
-    }
-
-    void strayBytesBetweenRecords() {
-        enterLoading();
-        sim->setStrayBytes("", "xy", static_cast<unsigned>(ReplyKind::RecordAck));
-        client->send(bytes({0x00, 0x01, 0x44}));
-        QCOMPARE(client->read(3, 1000ms), bytes({0x11}) + "xy");
-    }
-
-    void rejectedRecord() {
-        sim->setRecordRejection(1, 2);
-        enterLoading();
-        const std::string first = bytes({0x00, 0x03, 0x41, 0x42, 0x43});
-        const std::string second = bytes({0x00, 0x01, 0x44});
-        std::string replies;
-        for (const std::string& record : {first, second, second, second}) {
-            client->send(record);
-            replies += client->read(1, 1000ms);
-        }
-        QCOMPARE(replies, bytes({0x11, 0x15, 0x15, 0x11}));
-        QVERIFY(sim->waitForMode(DeviceMode::Restarting, 2000ms));
-        const std::string all = first + second;
-        QCOMPARE(sim->lastFirmware(), std::vector<std::uint8_t>(all.begin(), all.end()));
-    }
-
-    void silentRecord() {
-        sim->setSilentRecord(0);
-        enterLoading();
-        client->send(bytes({0x00, 0x01, 0x44}));
-        QCOMPARE(client->readFor(300ms), std::string());
-        QVERIFY(sim->waitForMode(DeviceMode::Command, 2000ms));
-        QVERIFY(sim->lastFirmware().empty()); // nothing accepted: no firmware recorded
-    }
-
-    void neverSendL() {
-        sim->setNeverSendL(true);
-        client->send("U\r");
-        QCOMPARE(client->read(1, 1000ms), std::string(">"));
-        client->send("<");
-        QCOMPARE(client->readFor(300ms), std::string());
-        QCOMPARE(sim->mode(), DeviceMode::Command);
-    }
-
-    void pinFaultOtherByte() {
-        sim->setPinFault({AckFault::Kind::Other, 2, 0x3F, 0});
-        client->send(bytes({0x05}) + "0000");
-        QCOMPARE(client->read(2, 1000ms), bytes({0x06, 0x06}));
-        client->send("51234");
-        QCOMPARE(client->read(1, 1000ms), std::string("?"));
-        QCOMPARE(sim->pin(), std::string(DefaultPin));
-    }
-
-    void pinFaultSilentAtEnq() {
-        sim->setPinFault({AckFault::Kind::Silent, 0, 0x00, 0});
-        client->send(bytes({0x05}));
-        QCOMPARE(client->readFor(200ms), std::string());
-        QCOMPARE(sim->mode(), DeviceMode::Command);
-    }
-
     void hangUpAfterBytes() {
         sim->setHangUpAfter(5);
-        client->send("T\r");
-        QCOMPARE(client->read(12, 1000ms), Ident);
+        QCOMPARE(client->ask("T\r", 12), SimIdent);
         client->send("R0000,3c\r");
         QVERIFY(client->waitHangUp(1000ms));
         QVERIFY(sim->hungUp());
         QCOMPARE(sim->received(), std::string("T\rR00"));
-        QCOMPARE(sim->sent(), Ident);
+        QCOMPARE(sim->sent(), SimIdent);
     }
 
     void pacingKeepsLineSpeed() {
         sim->setPacing(true);
-        client->send("R0000,3c\r");
-        QCOMPARE(client->read(61, 2000ms).size(), std::size_t(61));
+        QCOMPARE(client->ask("R0000,3c\r", 61, 2000ms).size(), std::size_t(61));
         std::vector<Clock::time_point> rx, tx;
         for (const WireByte& b : sim->traffic())
             (b.received ? rx : tx).push_back(b.at);

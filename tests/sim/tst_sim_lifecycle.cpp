@@ -1,14 +1,14 @@
 // The simulator's port entry, its state file and its behaviour when the other side comes
 // and goes.
+#include "CpuTime.h"
 #include "SimClient.h"
-#include "TestHome.h"
+#include "SimStart.h"
 #include "tools/SimState.h"
 #include "tools/ZuvexSim.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QtTest>
-#include <sys/resource.h>
 #include <thread>
 
 using namespace zuvexsim;
@@ -16,7 +16,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string Ident = "Zuvex 910k\r\n";
+// Opens the port, asks for the identification and closes the port again.
+std::string identify(const std::string& port) {
+    return SimClient(port).ask("T\r", 12);
+}
 
 std::string target(const std::string& entry) {
     return QFileInfo(QString::fromStdString(entry)).symLinkTarget().toStdString();
@@ -25,13 +28,6 @@ std::string target(const std::string& entry) {
 bool exists(const std::string& path) {
     return QFileInfo::exists(QString::fromStdString(path)) ||
            QFileInfo(QString::fromStdString(path)).isSymLink();
-}
-
-std::chrono::microseconds cpuTime() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
 }
 
 } // namespace
@@ -49,23 +45,17 @@ private slots:
         sim.start();
         QVERIFY(QFileInfo(QString::fromStdString(sim.portPath())).isSymLink());
         QCOMPARE(target(sim.portPath()), sim.slavePath());
-        const std::string firstPty = sim.slavePath();
         sim.stop();
         QVERIFY(!exists(sim.portPath()));
         sim.start(); // a fresh pseudo-terminal each time, and it answers again
         QVERIFY(exists(sim.portPath()));
-        SimClient client(sim.portPath());
-        client.send("T\r");
-        QCOMPARE(client.read(12, 1000ms), Ident);
-        (void)firstPty;
+        QCOMPARE(identify(sim.portPath()), SimIdent);
     }
 
     void portEntryRemovedOnDestruction() {
         std::string entry;
         {
-            SimOptions options;
-            options.port = 9;
-            ZuvexSim sim(options);
+            ZuvexSim sim(simOptions(9));
             sim.start();
             entry = sim.portPath();
             QVERIFY(exists(entry));
@@ -76,9 +66,7 @@ private slots:
     void silentMissingAndSimulatorCoexist() {
         ZuvexSim silent(silentPortOptions(1));
         ZuvexSim::removePortEntry(2);
-        SimOptions options;
-        options.port = 3;
-        ZuvexSim device(options);
+        ZuvexSim device(simOptions(3));
         silent.start();
         device.start();
         QVERIFY(exists(portsDir() + "/COM1"));
@@ -90,7 +78,7 @@ private slots:
         QVERIFY(!SimClient(portsDir() + "/COM2").isOpen());
         com1.send("T\r");
         com3.send("T\r");
-        QCOMPARE(com3.read(12, 1000ms), Ident);
+        QCOMPARE(com3.read(12, 1000ms), SimIdent);
         QCOMPARE(com1.readFor(200ms), std::string());
         QVERIFY(silent.waitForReceived(2, 1000ms));
         QCOMPARE(silent.received(), std::string("T\r"));
@@ -98,10 +86,8 @@ private slots:
     }
 
     void takenOverEntryIsLeftToItsOwner() {
-        SimOptions options;
-        options.port = 5;
-        ZuvexSim first(options);
-        ZuvexSim second(options);
+        ZuvexSim first(simOptions(5));
+        ZuvexSim second(simOptions(5));
         first.start();
         second.start();
         QCOMPARE(target(second.portPath()), second.slavePath());
@@ -124,19 +110,17 @@ private slots:
             QCOMPARE(sim.image(), factoryImage()); // fresh state: factory settings
             sim.start();
             SimClient client(sim.portPath());
-            client.send("W0000,3c\r");
-            client.send(std::string(image.begin(), image.end()));
-            client.send(std::string(1, static_cast<char>(imageChecksum(image))));
-            QCOMPARE(client.read(62, 2000ms), std::string(62, '\x06'));
+            const std::string block(image.begin(), image.end());
+            QCOMPARE(client.ask("W0000,3c\r" + block + char(imageChecksum(image)), 62, 2000ms),
+                     std::string(62, '\x06'));
             QVERIFY(sim.waitForMode(DeviceMode::Command, 1000ms));
-            client.send("\x05"
-                        "0000"
-                        "58642");
-            QCOMPARE(client.read(3, 1000ms), std::string(3, '\x06'));
-            client.send("U\r<");
-            QCOMPARE(client.read(2, 1000ms), std::string(">L"));
-            client.send(std::string("\x00\x02\xAB\xCD", 4));
-            QCOMPARE(client.read(1, 1000ms), std::string("\x11"));
+            QCOMPARE(client.ask("\x05"
+                                "0000"
+                                "58642",
+                                3),
+                     std::string(3, '\x06'));
+            QCOMPARE(client.ask("U\r<", 2), std::string(">L"));
+            QCOMPARE(client.ask(std::string("\x00\x02\xAB\xCD", 4), 1), std::string("\x11"));
             sim.setFirmwareVersion("9.99");
         }
         ZuvexSim again(options);
@@ -145,19 +129,13 @@ private slots:
         QCOMPARE(again.firmwareVersion(), std::string("9.99"));
         QCOMPARE(again.lastFirmware(), (std::vector<std::uint8_t>{0x00, 0x02, 0xAB, 0xCD}));
         again.start();
-        SimClient client(again.portPath());
-        client.send("R0000,3c\r");
-        const std::string block = client.read(61, 1000ms);
+        const std::string block = SimClient(again.portPath()).ask("R0000,3c\r", 61);
         QCOMPARE(block.substr(0, 60), std::string(image.begin(), image.end()));
     }
 
     void unreadableStateIsKeptAside() {
         const std::string path = home.path("state-b").toStdString();
-        {
-            QFile file(QString::fromStdString(path));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("image=01 02\npin=12\n");
-        }
+        QVERIFY(!home.writeFile("state-b", "image=01 02\npin=12\n").isEmpty());
         SimOptions options;
         options.statePath = path;
         ZuvexSim sim(options);
@@ -183,18 +161,12 @@ private slots:
     void closedPortDoesNotSpinAndReopens() {
         ZuvexSim sim;
         sim.start();
-        {
-            SimClient client(sim.portPath());
-            client.send("T\r");
-            QCOMPARE(client.read(12, 1000ms), Ident);
-        }
-        const auto before = cpuTime();
+        QCOMPARE(identify(sim.portPath()), SimIdent);
+        const auto before = processCpuTime();
         std::this_thread::sleep_for(500ms);
         // An idle simulator whose port nobody holds must not busy-wait.
-        QVERIFY(cpuTime() - before < 200ms);
-        SimClient client(sim.portPath());
-        client.send("T\r");
-        QCOMPARE(client.read(12, 1000ms), Ident);
+        QVERIFY(processCpuTime() - before < 200ms);
+        QCOMPARE(identify(sim.portPath()), SimIdent);
     }
 
     void trafficIsTimedAndClearable() {
@@ -202,15 +174,14 @@ private slots:
         sim.start();
         SimClient client(sim.portPath());
         const auto t0 = std::chrono::steady_clock::now();
-        client.send("T\r");
-        QCOMPARE(client.read(12, 1000ms), Ident);
+        QCOMPARE(client.ask("T\r", 12), SimIdent);
         const auto traffic = sim.traffic();
         QCOMPARE(traffic.size(), std::size_t(14));
         QVERIFY(traffic[0].received && traffic[1].received && !traffic[2].received);
         QVERIFY(traffic[0].at >= t0);
         for (std::size_t i = 1; i < traffic.size(); ++i)
             QVERIFY(traffic[i].at >= traffic[i - 1].at);
-        QCOMPARE(sim.sent(), Ident);
+        QCOMPARE(sim.sent(), SimIdent);
         sim.clearTraffic();
         QVERIFY(sim.traffic().empty());
         QVERIFY(!sim.waitForReceived(1, 100ms));
@@ -227,9 +198,7 @@ private slots:
         };
         ZuvexSim sim(options);
         sim.start();
-        SimClient client(sim.portPath());
-        client.send("T\r");
-        QCOMPARE(client.read(12, 1000ms), Ident);
+        QCOMPARE(identify(sim.portPath()), SimIdent);
         sim.stop();
         std::lock_guard lock(m);
         auto has = [&](const std::string& part) {

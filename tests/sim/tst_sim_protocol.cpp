@@ -1,20 +1,15 @@
 // The simulator answers each request of the protocol as the telephone system does.
 #include "SimClient.h"
 #include "SimStart.h"
-#include "TestHome.h"
 #include "tools/SimState.h"
 
 #include <QFile>
 #include <QtTest>
-#include <memory>
 
 using namespace zuvexsim;
 using namespace std::chrono_literals;
 
 namespace {
-
-const std::string Ack = bytes({0x06});
-const std::string Nak = bytes({0x15});
 
 std::string imageBlock(const ConfigImage& image) {
     return std::string(image.begin(), image.end()) + static_cast<char>(imageChecksum(image));
@@ -37,88 +32,66 @@ class TestSimProtocol : public QObject, SimFixture {
         QVERIFY(startWithClient(options));
     }
 
-    // Runs a full write of `image` with `checksum`; returns every reply byte in order.
-    std::string writeImage(const ConfigImage& image, std::uint8_t checksum) {
-        std::string replies;
-        client->send("W0000,3c\r");
-        replies += client->read(1, 1000ms);
-        for (std::uint8_t b : image) {
-            client->send(std::string(1, static_cast<char>(b)));
-            replies += client->read(1, 1000ms);
-        }
-        client->send(std::string(1, static_cast<char>(checksum)));
-        replies += client->read(1, 1000ms);
-        return replies;
-    }
-
 private slots:
     void init() { startSim(); }
     void cleanup() { stopAll(); }
 
     void identificationAndVersion() {
-        client->send("T\r");
-        QCOMPARE(client->read(12, 1000ms), std::string("Zuvex 910k\r\n"));
-        client->send("V\r");
-        QCOMPARE(client->read(6, 1000ms), std::string(DefaultFirmwareVersion) + "\r\n");
+        QCOMPARE(client->ask("T\r", 12), SimIdent);
+        QCOMPARE(client->ask("V\r", 6), std::string(DefaultFirmwareVersion) + "\r\n");
         sim->setFirmwareVersion("3.01 beta");
-        client->send("V\r");
-        QCOMPARE(client->read(11, 1000ms), std::string("3.01 beta\r\n"));
+        QCOMPARE(client->ask("V\r", 11), std::string("3.01 beta\r\n"));
         sim->setFirmwareVersion("");
-        client->send("V\r");
-        QCOMPARE(client->read(2, 1000ms), std::string("\r\n"));
+        QCOMPARE(client->ask("V\r", 2), std::string("\r\n"));
     }
 
-    void readFactoryImage() {
-        client->send("R0000,3c\r");
-        const std::string block = client->read(61, 1000ms);
-        QCOMPARE(block.size(), std::size_t(61));
-        QCOMPARE(block, imageBlock(factoryImage()));
-        QCOMPARE(static_cast<std::uint8_t>(block[60]), std::uint8_t(0xA3));
-        QCOMPARE(static_cast<std::uint8_t>(block[4]), std::uint8_t(0x19));
-        QCOMPARE(static_cast<std::uint8_t>(block[11]), std::uint8_t(0x0F));
+    void readImage_data() {
+        QTest::addColumn<bool>("factory");
+        QTest::addColumn<int>("checksum");
+        QTest::newRow("factory image") << true << 0xA3;
+        QTest::newRow("stored image") << false << 0xC4;
+    }
+    void readImage() {
+        QFETCH(bool, factory);
+        QFETCH(int, checksum);
+        ConfigImage image = factoryImage();
+        if (!factory) {
+            image.fill(0xFF);
+            sim->setImage(image);
+        }
+        const std::string block = client->ask("R0000,3c\r", 61);
+        QCOMPARE(block, imageBlock(image));
+        QCOMPARE(static_cast<std::uint8_t>(block[60]), std::uint8_t(checksum));
+        if (factory) {
+            QCOMPARE(static_cast<std::uint8_t>(block[4]), std::uint8_t(0x19));
+            QCOMPARE(static_cast<std::uint8_t>(block[11]), std::uint8_t(0x0F));
+        }
         QCOMPARE(client->readFor(100ms), std::string()); // nothing after the block
-    }
-
-    void readReturnsStoredImage() {
-        ConfigImage all{};
-        all.fill(0xFF);
-        sim->setImage(all);
-        client->send("R0000,3c\r");
-        const std::string block = client->read(61, 1000ms);
-        QCOMPARE(block, imageBlock(all));
-        QCOMPARE(static_cast<std::uint8_t>(block[60]), std::uint8_t(0xC4));
     }
 
     void goodWriteStoresImageAndRestarts() {
         const ConfigImage image = sampleImage();
-        const std::string replies = writeImage(image, imageChecksum(image));
-        QCOMPARE(replies, std::string(62, '\x06'));
+        QCOMPARE(writeImageStepwise(*client, image, imageChecksum(image)), std::string(62, '\x06'));
         QCOMPARE(sim->image(), image);
         QCOMPARE(sim->mode(), DeviceMode::Restarting);
         // While restarting it neither answers nor remembers what it got.
         client->send("T\r");
         QCOMPARE(client->readFor(150ms), std::string());
         QVERIFY(sim->waitForMode(DeviceMode::Command, 1000ms));
-        client->send("T\r");
-        QCOMPARE(client->read(12, 1000ms), std::string("Zuvex 910k\r\n"));
-        client->send("R0000,3c\r");
-        QCOMPARE(client->read(61, 1000ms), imageBlock(image));
+        QCOMPARE(client->ask("T\r", 12), SimIdent);
+        QCOMPARE(client->ask("R0000,3c\r", 61), imageBlock(image));
         // Exactly what went over the line, in order.
-        std::string expected = "W0000,3c\r" + std::string(image.begin(), image.end());
-        expected += static_cast<char>(imageChecksum(image));
-        expected += "T\rT\rR0000,3c\r";
-        QCOMPARE(sim->received(), expected);
+        QCOMPARE(sim->received(), "W0000,3c\r" + imageBlock(image) + "T\rT\rR0000,3c\r");
     }
 
     void writeWithWrongChecksumKeepsImage() {
         const ConfigImage before = sim->image();
         const ConfigImage image = sampleImage();
-        const std::string replies = writeImage(image, imageChecksum(image) + 1);
-        QCOMPARE(replies, std::string(61, '\x06') + Nak);
+        QCOMPARE(writeImageStepwise(*client, image, imageChecksum(image) + 1),
+                 std::string(61, '\x06') + "\x15");
         QCOMPARE(sim->image(), before);
         QCOMPARE(sim->mode(), DeviceMode::Command);
-        client->send("T\r"); // no restart after a rejected write
-        QCOMPARE(client->read(12, 1000ms), std::string("Zuvex 910k\r\n"));
+        QCOMPARE(client->ask("T\r", 12), SimIdent); // no restart after a rejected write
     }
 
     void abandonedWriteIsDropped() {
@@ -127,15 +100,9 @@ private slots:
         options.exchangeIdleMs = 200;
         startSim(options);
         const ConfigImage before = sim->image();
-        client->send("W0000,3c\r");
-        QCOMPARE(client->read(1, 1000ms), Ack);
-        for (int i = 0; i < 10; ++i) {
-            client->send(std::string(1, '\x01'));
-            QCOMPARE(client->read(1, 1000ms), Ack);
-        }
+        QCOMPARE(client->ask("W0000,3c\r" + std::string(10, '\x01'), 11), std::string(11, '\x06'));
         QVERIFY(sim->waitForMode(DeviceMode::Command, 2000ms));
-        client->send("T\r");
-        QCOMPARE(client->read(12, 1000ms), std::string("Zuvex 910k\r\n"));
+        QCOMPARE(client->ask("T\r", 12), SimIdent);
         QCOMPARE(sim->image(), before);
     }
 
@@ -159,57 +126,39 @@ private slots:
         QFETCH(QByteArray, replies);
         QFETCH(QByteArray, pinAfter);
         QCOMPARE(sim->pin(), std::string(DefaultPin));
-        std::string got;
-        client->send(bytes({0x05}));
-        got += client->read(1, 1000ms);
-        client->send(oldPin.toStdString());
-        got += client->read(1, 1000ms);
-        if (!message.isEmpty()) {
-            client->send(message.toStdString());
-            got += client->read(1, 1000ms);
-        }
+        std::string got = client->ask(bytes({0x05}), 1);
+        got += client->ask(oldPin.toStdString(), 1);
+        if (!message.isEmpty())
+            got += client->ask(message.toStdString(), 1);
         QCOMPARE(got, replies.toStdString());
         QCOMPARE(sim->pin(), pinAfter.toStdString());
         QCOMPARE(sim->mode(), DeviceMode::Command);
-        client->send("T\r"); // back to ordinary commands
-        QCOMPARE(client->read(12, 1000ms), std::string("Zuvex 910k\r\n"));
+        QCOMPARE(client->ask("T\r", 12), SimIdent); // back to ordinary commands
     }
 
+    // Records sent one at a time, each acknowledged; after a pause without records the device
+    // restarts, keeps what it got and identifies itself again.
+    void firmwareLoad_data() {
+        QTest::addColumn<bool>("sampleFile");
+        QTest::newRow("two records") << false;
+        QTest::newRow("the sample firmware file") << true;
+    }
     void firmwareLoad() {
-        client->send("U\r");
-        QCOMPARE(client->read(1, 1000ms), std::string(">"));
-        client->send("<");
-        QCOMPARE(client->read(1, 1000ms), std::string("L"));
-        QCOMPARE(sim->mode(), DeviceMode::Loading);
-        const std::string first = bytes({0x00, 0x03, 0x41, 0x42, 0x43});
-        const std::string second = bytes({0x00, 0x01, 0x44});
-        client->send(first);
-        QCOMPARE(client->read(1, 1000ms), bytes({0x11}));
-        client->send(second);
-        QCOMPARE(client->read(1, 1000ms), bytes({0x11}));
-        // After a pause without records it restarts and identifies itself again.
-        QVERIFY(sim->waitForMode(DeviceMode::Restarting, 3000ms));
-        QVERIFY(sim->waitForMode(DeviceMode::Command, 2000ms));
-        const std::string all = first + second;
-        QCOMPARE(sim->lastFirmware(), std::vector<std::uint8_t>(all.begin(), all.end()));
-        client->send("T\r");
-        QCOMPARE(client->read(12, 1000ms), std::string("Zuvex 910k\r\n"));
-    }
-
-    void sampleFirmwareLoadsRecordByRecord() {
-        QFile file(qEnvironmentVariable("ZUVEX_SOURCE_DIR") + "/tools/sample-firmware.zfw");
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        std::string firmware;
-        for (const QByteArray& item : file.readAll().simplified().split(' ')) {
-            QCOMPARE(item.size(), 2);
-            bool ok = false;
-            firmware += static_cast<char>(item.toUInt(&ok, 16));
-            QVERIFY(ok);
+        QFETCH(bool, sampleFile);
+        std::string firmware = bytes({0x00, 0x03, 0x41, 0x42, 0x43, 0x00, 0x01, 0x44});
+        if (sampleFile) {
+            QFile file(qEnvironmentVariable("ZUVEX_SOURCE_DIR") + "/tools/sample-firmware.zfw");
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            firmware.clear();
+            for (const QByteArray& item : file.readAll().simplified().split(' ')) {
+                QCOMPARE(item.size(), 2);
+                bool ok = false;
+                firmware += static_cast<char>(item.toUInt(&ok, 16));
+                QVERIFY(ok);
+            }
         }
-        client->send("U\r");
-        QCOMPARE(client->read(1, 1000ms), std::string(">"));
-        client->send("<");
-        QCOMPARE(client->read(1, 1000ms), std::string("L"));
+        QVERIFY(client->enterLoading());
+        QCOMPARE(sim->mode(), DeviceMode::Loading);
         std::size_t pos = 0;
         int records = 0;
         while (pos < firmware.size()) {
@@ -217,14 +166,15 @@ private slots:
             const std::size_t length = static_cast<std::uint8_t>(firmware[pos]) * 256u +
                                        static_cast<std::uint8_t>(firmware[pos + 1]);
             QVERIFY(pos + 2 + length <= firmware.size()); // whole records only
-            client->send(firmware.substr(pos, length + 2));
-            QCOMPARE(client->read(1, 1000ms), bytes({0x11}));
+            QCOMPARE(client->ask(firmware.substr(pos, length + 2), 1), bytes({0x11}));
             pos += length + 2;
             ++records;
         }
         QVERIFY(records >= 2);
         QVERIFY(sim->waitForMode(DeviceMode::Restarting, 3000ms));
+        QVERIFY(sim->waitForMode(DeviceMode::Command, 2000ms));
         QCOMPARE(sim->lastFirmware(), std::vector<std::uint8_t>(firmware.begin(), firmware.end()));
+        QCOMPARE(client->ask("T\r", 12), SimIdent);
     }
 
     void firmwareHandshakeNeedsPromptFirst() {
@@ -238,8 +188,8 @@ private slots:
         client->send("R0000,3C\r"); // the commands are exact, lower-case hex
         client->send("t\r");
         QCOMPARE(client->readFor(200ms), std::string());
-        client->send("T\r\nT\r"); // a LF after the CR does not spoil the next command
-        QCOMPARE(client->read(24, 1000ms), std::string("Zuvex 910k\r\nZuvex 910k\r\n"));
+        // a LF after the CR does not spoil the next command
+        QCOMPARE(client->ask("T\r\nT\r", 24), SimIdent + SimIdent);
     }
 };
 
