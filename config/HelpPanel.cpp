@@ -1,7 +1,7 @@
 #include "config/HelpPanel.h"
 #include "config/ApplicationHint.h"
 #include "config/EditorFonts.h"
-#include "config/HelpTexts.h"
+#include "config/HelpRendering.h"
 
 #include <QFrame>
 #include <QLabel>

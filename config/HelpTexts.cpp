@@ -1,8 +1,5 @@
 #include "config/HelpTexts.h"
 
-#include <QTextCursor>
-#include <QTextDocument>
-
 namespace {
 struct TopicText {
     const char* heading;
@@ -165,21 +162,4 @@ std::optional<THelpTopic> helpTopic(int topic) {
     for (const char* line : text.lines)
         result.lines << QString::fromUtf8(line);
     return result;
-}
-
-void writeHelpTopic(QTextDocument& document, int topic) {
-    document.clear();
-    const std::optional<THelpTopic> text = helpTopic(topic);
-    if (!text)
-        return;
-    QTextCursor cursor(&document);
-    QTextCharFormat format = cursor.charFormat();
-    format.setFontWeight(QFont::Bold);
-    cursor.setCharFormat(format);
-    cursor.insertText(text->heading);
-    format.setFontWeight(QFont::Normal);
-    for (const QString& line : text->lines) {
-        cursor.insertBlock(QTextBlockFormat(), format);
-        cursor.insertText(line, format);
-    }
 }

@@ -4,8 +4,6 @@
 #include <QStringList>
 #include <optional>
 
-class QTextDocument;
-
 // One help topic: a bold heading, then its lines (an empty string is an empty line).
 struct THelpTopic {
     QString heading;
@@ -17,8 +15,3 @@ constexpr int LastHelpTopic = 24;
 
 // The text of topic 1..24 (topic 8 shows topic 1); nothing for any other number.
 std::optional<THelpTopic> helpTopic(int topic);
-
-// Replaces the document's content with the topic: the heading in bold as the first
-// line, then the further lines, not bold, one paragraph each. An unknown topic leaves
-// the document empty.
-void writeHelpTopic(QTextDocument& document, int topic);

@@ -143,9 +143,8 @@ void TFirmwareDlg::OKBtnClick() {
     }
     // A file that cannot be sent whole is refused before the telephone system leaves its
     // normal operation.
-    const QString refusal = CheckFirmwareFile(Filename->text());
-    if (!refusal.isEmpty()) {
-        ShowWarningBox(this, refusal);
+    if (const std::optional<QString> refusal = CheckFirmwareFile(Filename->text())) {
+        ShowWarningBox(this, *refusal);
         return;
     }
     if (StartFirmwareUpdate)

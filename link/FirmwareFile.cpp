@@ -98,7 +98,7 @@ bool SplitFirmwareRecords(const std::vector<std::uint8_t>& bytes,
     return true;
 }
 
-QString FirmwareRefusal(const TParsedFirmware& firmware) {
+std::optional<QString> FirmwareRefusal(const TParsedFirmware& firmware) {
     if (firmware.tooLarge)
         return QStringLiteral("Die Firmwaredatei ist zu groß: Sie enthält mehr als %1 Bytes.")
                    .arg(MaxFirmwareBytes) +
@@ -111,10 +111,10 @@ QString FirmwareRefusal(const TParsedFirmware& firmware) {
                               "über das Ende der Datei hinaus.")
                    .arg(records.size() + 1) +
                cannotStart;
-    return QString();
+    return std::nullopt;
 }
 
-QString CheckFirmwareFile(const QString& path) {
+std::optional<QString> CheckFirmwareFile(const QString& path) {
     TParsedFirmware firmware;
     if (!ReadFirmwareFile(path, firmware))
         return QStringLiteral("Auf die Firmwaredatei kann nicht zugegriffen werden.") + cannotStart;

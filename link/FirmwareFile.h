@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // A firmware file (*.zfw) is text of hexadecimal byte values: white space before an item is
@@ -54,9 +55,9 @@ struct TFirmwareRecord {
 bool SplitFirmwareRecords(const std::vector<std::uint8_t>& bytes,
                           std::vector<TFirmwareRecord>& records, std::size_t* brokenAt = nullptr);
 
-// Why a parsed file must not be sent (a German text for a warning box), or an empty string
-// when it divides into whole records and fits the loader.
-QString FirmwareRefusal(const TParsedFirmware& firmware);
+// Why a parsed file must not be sent (a German text for a warning box), or nothing when it
+// divides into whole records and fits the loader.
+std::optional<QString> FirmwareRefusal(const TParsedFirmware& firmware);
 
-// Reads and checks a firmware file: the refusal text, or an empty string when it can be sent.
-QString CheckFirmwareFile(const QString& path);
+// Reads and checks a firmware file: the refusal text, or nothing when it can be sent.
+std::optional<QString> CheckFirmwareFile(const QString& path);

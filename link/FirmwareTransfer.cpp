@@ -70,9 +70,8 @@ TFirmwareOutcome TransferFirmware(const QString& fileName, const QString& portNa
                QStringLiteral("Auf die Firmwaredatei kann nicht zugegriffen werden."));
         return TFirmwareOutcome::FileUnreadable;
     }
-    const QString refusal = FirmwareRefusal(firmware);
-    if (!refusal.isEmpty()) {
-        report(hooks, fehler, refusal.section(QLatin1Char('\n'), 0, 0));
+    if (const std::optional<QString> refusal = FirmwareRefusal(firmware)) {
+        report(hooks, fehler, refusal->section(QLatin1Char('\n'), 0, 0));
         return TFirmwareOutcome::FileRefused;
     }
 

@@ -1,0 +1,364 @@
+// The help panel: how it shows a topic, the application's hint and how it follows the pointer.
+#include "EditorHost.h"
+#include "config/ApplicationHint.h"
+#include "config/HelpPanel.h"
+#include "config/HelpRendering.h"
+#include "config/HelpTexts.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace {
+// The panel's lines with the bold ones marked "*".
+QStringList panelLines(const QTextEdit* edit) {
+    QStringList lines;
+    if (edit->document()->isEmpty())
+        return lines;
+    for (QTextBlock b = edit->document()->begin(); b.isValid(); b = b.next()) {
+        bool bold = false;
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            bold = bold || it.fragment().charFormat().fontWeight() >= QFont::Bold;
+        lines << (bold ? "*" : "") + b.text();
+    }
+    return lines;
+}
+
+QString heading(const QTextEdit* edit) {
+    return panelLines(edit).value(0);
+}
+
+// The main window's regions with the editor, the help panel and a menu bar.
+struct HelpHost : EditorHost {
+    std::unique_ptr<THelpPanel> help;
+    QMenu* fileMenu;
+    QMenu* helpMenu;
+    QAction* printAction;
+    QAction* aboutAction;
+    int hintCalls = 0;
+
+    HelpHost() {
+        auto* infoArea = new QWidget(&window);
+        infoArea->setGeometry(528, 30, 232, 388);
+        help = std::make_unique<THelpPanel>(infoArea);
+        QObject::connect(editor.get(), &TEditorPages::helpTopicRequested, help.get(),
+                         &THelpPanel::ShowHelpTopic);
+        auto* menuBar = new QMenuBar(&window);
+        menuBar->setGeometry(0, 0, 300, 22);
+        fileMenu = menuBar->addMenu("Konfiguration");
+        Hint::set(fileMenu->menuAction(), Hint::forTopic(8));
+        printAction = fileMenu->addAction("&Drucken...");
+        Hint::set(printAction, Hint::forTopic(13));
+        fileMenu->addAction("ohne Hinweis");
+        helpMenu = menuBar->addMenu("Hilfe");
+        Hint::set(helpMenu->menuAction(), "Hilfethemen");
+        aboutAction = helpMenu->addAction("&Info...");
+        Hint::set(aboutAction, "Info|Zeigt Programminformationen an");
+
+        editor->AssignHelpHints();
+        help->InstallHintCallback();
+        help->ApplicationHint()->OnApplicationHint = [this](const QString& hint) {
+            ++hintCalls;
+            help->OnApplicationHint(hint);
+        };
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window))
+            qFatal("window not exposed");
+        // The pointer may still stand where an earlier test left it; a move to the same
+        // place is no move.
+        QTest::mouseMove(&window, {759, 436});
+    }
+    QTextEdit* info() const { return help->InfoText(); }
+    void pointAt(QWidget* w, QPoint at = {-1, -1}) const {
+        if (at == QPoint(-1, -1))
+            at = w->rect().center();
+        QTest::mouseMove(w, at);
+        QCoreApplication::processEvents();
+    }
+    void showPage(int child) const {
+        QTreeWidgetItem* root = editor->TreeView1()->topLevelItem(0);
+        editor->TreeView1()->setCurrentItem(child < 0 ? root : root->child(child));
+    }
+};
+} // namespace
+
+class TestHelpPanel : public QObject {
+    Q_OBJECT
+private slots:
+
+    void showsTopic_data() {
+        QTest::addColumn<int>("topic");
+        for (int topic = FirstHelpTopic; topic <= LastHelpTopic; ++topic)
+            QTest::addRow("topic %d", topic) << topic;
+        for (int topic : {0, -1, 25, 1000})
+            QTest::addRow("unknown %d", topic) << topic;
+    }
+
+    // The heading in bold, the further lines not; an unknown topic empties the panel.
+    void showsTopic() {
+        QFETCH(int, topic);
+        QWidget parent;
+        THelpPanel panel(&parent);
+        panel.ShowHelpTopic(20);
+        panel.ShowHelpTopic(topic);
+        QStringList expected;
+        if (const std::optional<THelpTopic> text = helpTopic(topic))
+            expected << "*" + text->heading << text->lines;
+        QCOMPARE(panelLines(panel.InfoText()), expected);
+    }
+
+    void topicOneEqualsEight() {
+        QTextDocument one, eight;
+        writeHelpTopic(one, 1);
+        writeHelpTopic(eight, 8);
+        QCOMPARE(one.toHtml(), eight.toHtml());
+        QVERIFY(!one.isEmpty());
+    }
+
+    void hintParts_data() {
+        QTest::addColumn<QString>("hint");
+        QTest::addColumn<bool>("shortPart");
+        QTest::addColumn<QString>("part");
+        QTest::newRow("topic, short") << "|20" << true << "";
+        QTest::newRow("topic, long") << "|20" << false << "20";
+        QTest::newRow("both, short") << "Neu|Neue Datei erstellen" << true << "Neu";
+        QTest::newRow("both, long")
+            << "Neu|Neue Datei erstellen" << false << "Neue Datei erstellen";
+        QTest::newRow("no bar, long") << "Hilfethemen" << false << "Hilfethemen";
+        QTest::newRow("two bars, long") << "a|b|c" << false << "b|c";
+    }
+
+    void hintParts() {
+        QFETCH(QString, hint);
+        QFETCH(bool, shortPart);
+        QTEST(shortPart ? Hint::shortPart(hint) : Hint::longPart(hint), "part");
+    }
+
+    void onApplicationHint_data() {
+        QTest::addColumn<QString>("hint");
+        QTest::addColumn<QString>("shown"); // heading afterwards; "keep" = topic 16 stays
+        const std::pair<const char*, const char*> rows[] = {
+            {"", "keep"},
+            {"Tipp|", "keep"},
+            {"|19", "*Wartemusik"},
+            {"x|5", "*Konfiguration auslesen"}, // the short part is ignored
+            {"Hilfethemen", ""},
+            {"Info|Zeigt Programminformationen an", ""},
+            {"|0", ""},
+            {"|25", ""},
+            {"|12a", ""},
+        };
+        for (const auto& [hint, shown] : rows)
+            QTest::addRow("\"%s\"", hint) << hint << QString::fromUtf8(shown);
+    }
+
+    void onApplicationHint() {
+        QFETCH(QString, hint);
+        QFETCH(QString, shown);
+        QWidget parent;
+        THelpPanel panel(&parent);
+        panel.ShowHelpTopic(16);
+        panel.OnApplicationHint(hint);
+        QCOMPARE(heading(panel.InfoText()), shown == "keep" ? "*Amtsholung" : shown);
+    }
+
+    void panelLayout() {
+        QWidget parent;
+        parent.resize(760, 388);
+        THelpPanel panel(&parent);
+        parent.show();
+        QCOMPARE(panel.PanelInfo()->objectName(), "PanelInfo");
+        QCOMPARE(panel.PanelInfo()->geometry(), QRect(528, 0, 232, 388));
+        QCOMPARE(panel.PanelInfoHead()->objectName(), "PanelInfoHead");
+        QCOMPARE(panel.PanelInfoHead()->text(), "Hilfe");
+        QCOMPARE(panel.PanelInfoHead()->height(), 41);
+        QVERIFY(panel.PanelInfoHead()->font().bold());
+        QCOMPARE(panel.PanelInfoHead()->font().pixelSize(), 13);
+        QTextEdit* info = panel.InfoText();
+        QCOMPARE(info->objectName(), "InfoText");
+        QVERIFY(info->isReadOnly());
+        QCOMPARE(info->frameShape(), QFrame::NoFrame);
+        QCOMPARE(info->palette().color(QPalette::Base), info->palette().color(QPalette::Button));
+        QCOMPARE(info->font().pixelSize(), 13);
+        QCOMPARE(info->lineWrapMode(), QTextEdit::WidgetWidth);
+        QVERIFY(info->geometry().top() >= 41);
+    }
+
+    void editorHints() {
+        QCOMPARE(Hint::forTopic(20), "|20");
+        EditorHost h;
+        h.editor->AssignHelpHints();
+        for (const QString expected :
+             {"PanelImage|1", "PanelLtg|2", "PanelTln|3", "PanelRuf|4", "PanelAmtsholung|16",
+              "PanelHeranholen|17", "PanelAnklopfschutz|18", "PanelWartemusik|19", "PanelTyp1|20",
+              "PanelTyp4|20", "PanelBerecht2|21", "PanelRuf3|22", "ButtonTlnEin|23",
+              "ButtonTlnAus|24"}) {
+            const QString name = expected.section(u'|', 0, 0); // the control, then its hint
+            QCOMPARE(name + Hint::of(h.window.findChild<QWidget*>(name)), expected);
+        }
+        // the controls themselves carry none and inherit their group's
+        QCOMPARE(Hint::of(h.rb("RBAnrufbeantworter21")), QString());
+        QCOMPARE(Hint::resolve(h.rb("RBAnrufbeantworter21")), "|20");
+        QCOMPARE(Hint::resolve(h.cb("CBTaste4Ruf24")), "|22");
+        QCOMPARE(Hint::resolve(h.editor->TreeView1()), QString());
+    }
+
+    void inheritedHints_data() {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("heading");
+        const struct {
+            const char* name;
+            int page;
+            const char* control;
+            const char* heading;
+        } rows[] = {
+            {"Anrufbeantworter row", 1, "RBAnrufbeantworter22", "Gerätetyp"},
+            {"türberechtigt", 1, "CBtb23", "Berechtigungen"},
+            {"Klingeltaste box", 2, "CBTaste3Ruf21", "Rufsignalisierung festlegen"},
+            {"Externanruf box", 2, "CBarb24", "Rufsignalisierung festlegen"},
+            {"door button on", 2, "ButtonTlnEin", "Türrufe an allen Anschlüssen signalisieren"},
+            {"door button off", 2, "ButtonTlnAus", "Türrufe an keinem Anschluss signalisieren"},
+            {"Amtsholung", 0, "RBAmtsholungNein", "Amtsholung"},
+            {"Heranholen", 0, "RBHeranholenJa", "Externanrufe heranholen"},
+            {"Anklopfschutz", 0, "RBAnklopfschutzJa", "Anklopfschutz"},
+            {"Wartemusik", 0, "RBWartemusikNein", "Wartemusik"},
+        };
+        for (const auto& r : rows)
+            QTest::newRow(r.name) << r.page << r.control << "*" + QString::fromUtf8(r.heading);
+    }
+
+    void inheritedHints() {
+        QFETCH(int, page);
+        QFETCH(QString, control);
+        HelpHost h;
+        h.showPage(-1);
+        h.showPage(page);
+        QCOMPARE(heading(h.info()),
+                 QStringList({"*Externanschluss", "*Gerätetyp und Berechtigungen",
+                              "*Rufsignalisierung festlegen"})
+                     .at(page));
+        h.pointAt(h.button(control));
+        QTEST(heading(h.info()), "heading");
+    }
+
+    void treeKeepsText() {
+        HelpHost h;
+        h.showPage(0);
+        h.pointAt(h.rb("RBAmtsholungJa"));
+        QCOMPARE(heading(h.info()), "*Amtsholung");
+        h.pointAt(h.editor->TreeView1()->viewport(), {80, 300});
+        QCOMPARE(h.help->ApplicationHint()->CurrentHint(), QString());
+        QCOMPARE(heading(h.info()), "*Amtsholung");
+        // the page's own background carries the page topic
+        h.pointAt(h.editor->PanelLtg(), {360, 380});
+        QCOMPARE(heading(h.info()), "*Externanschluss");
+    }
+
+    void clickingSelectedNodeRewritesTopic() {
+        HelpHost h;
+        h.showPage(2);
+        QTreeWidget* tree = h.editor->TreeView1();
+        h.pointAt(h.cb("CBTaste1Ruf22"));
+        QCOMPARE(heading(h.info()), "*Rufsignalisierung festlegen");
+        QCOMPARE(panelLines(h.info()).size(), 8); // topic 22
+        const QPoint at = tree->visualItemRect(tree->currentItem()).center();
+        h.pointAt(tree->viewport(), at);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(panelLines(h.info()).size(), 5); // topic 4 again
+        QCOMPARE(
+            panelLines(h.info()).at(2),
+            "Hier können Sie festlegen, an welchen internen Anschlüssen ein Externanruf und/oder "
+            "Türruf signalisiert werden soll.");
+        QVERIFY(h.editor->PanelRuf()->isVisible());
+    }
+
+    void callbackOnlyOnChange() {
+        HelpHost h;
+        h.showPage(1);
+        h.pointAt(h.rb("RBTelefon21"));
+        const int calls = h.hintCalls;
+        QCOMPARE(h.help->ApplicationHint()->CurrentHint(), "|20");
+        h.pointAt(h.rb("RBTfe21"));
+        h.pointAt(h.editor->Port(1).panelTyp, {2, 2});
+        h.pointAt(h.rb("RBTelefon24"));
+        QCOMPARE(h.hintCalls, calls); // still "|20"
+        h.pointAt(h.rb("RBvab21"));
+        QCOMPARE(h.hintCalls, calls + 1);
+        QCOMPARE(heading(h.info()), "*Berechtigungen");
+    }
+
+    void menusSetTheHint() {
+        HelpHost h;
+        h.showPage(1);
+        h.pointAt(h.rb("RBvab21"));
+        QCOMPARE(heading(h.info()), "*Berechtigungen");
+
+        h.fileMenu->popup(h.window.mapToGlobal(QPoint(0, 22)));
+        QVERIFY(QTest::qWaitForWindowExposed(h.fileMenu));
+        QCOMPARE(heading(h.info()), "*Konfigurationsprogramm"); // the menu itself: topic 8
+        h.fileMenu->setActiveAction(h.printAction);
+        QCOMPARE(h.help->ApplicationHint()->CurrentHint(), "|13");
+        QCOMPARE(heading(h.info()), "*Drucken");
+        h.fileMenu->setActiveAction(h.fileMenu->actions().at(1)); // an item without a hint
+        QCOMPARE(h.help->ApplicationHint()->CurrentHint(), QString());
+        QCOMPARE(heading(h.info()), "*Drucken");
+        // while the menu is open, the controls under it do not count
+        h.pointAt(h.rb("RBTelefon21"));
+        QCOMPARE(heading(h.info()), "*Drucken");
+        h.fileMenu->hide();
+        QCOMPARE(h.help->ApplicationHint()->CurrentHint(), QString());
+        QCOMPARE(heading(h.info()), "*Drucken");
+
+        h.helpMenu->popup(h.window.mapToGlobal(QPoint(60, 22)));
+        QVERIFY(QTest::qWaitForWindowExposed(h.helpMenu));
+        QCOMPARE(h.help->ApplicationHint()->CurrentHint(), "Hilfethemen");
+        QVERIFY(h.info()->document()->isEmpty());
+        h.pointAt(h.rb("RBTfe21")); // ignored while the menu is open
+        QVERIFY(h.info()->document()->isEmpty());
+        h.helpMenu->setActiveAction(h.aboutAction);
+        QVERIFY(h.info()->document()->isEmpty());
+        h.helpMenu->hide();
+        QCOMPARE(h.help->ApplicationHint()->CurrentHint(), QString());
+
+        // once closed, the pointer counts again
+        h.pointAt(h.rb("RBTelefon22"));
+        QCOMPARE(heading(h.info()), "*Gerätetyp");
+    }
+
+    void toolButtonUsesItsAction() {
+        HelpHost h;
+        auto* action = new QAction("Konfiguration auslesen", &h.window);
+        Hint::set(action, Hint::forTopic(5));
+        auto* button = new QToolButton(&h.window);
+        button->setDefaultAction(action);
+        button->setGeometry(300, 2, 100, 24);
+        button->show();
+        h.pointAt(button);
+        QCOMPARE(heading(h.info()), "*Konfiguration auslesen");
+        Hint::set(button, Hint::forTopic(6)); // its own hint wins
+        h.pointAt(h.rb("RBHeranholenJa"));
+        h.pointAt(button);
+        QCOMPARE(heading(h.info()), "*Konfiguration speichern");
+    }
+
+    // Set ZUVEX_GRAB_DIR to keep a picture of the panel with its longest topic.
+    void grabPanel() {
+        const QString dir = qEnvironmentVariable("ZUVEX_GRAB_DIR");
+        if (dir.isEmpty())
+            QSKIP("ZUVEX_GRAB_DIR not set");
+        HelpHost h;
+        h.showPage(0);
+        h.pointAt(h.rb("RBAnklopfschutzJa"));
+        QVERIFY(h.window.grab().save(dir + "/help-18.png"));
+    }
+};
+
+QTEST_MAIN(TestHelpPanel)
+#include "tst_help_panel.moc"
