@@ -2,6 +2,7 @@
 
 #include "ModalDriver.h"
 
+#include <QMetaType>
 #include <QStringList>
 #include <QTest>
 
@@ -29,3 +30,4 @@ inline ShownBox shown(const ModalAnswer& answer, int timeoutMs = 0) {
         (void)QTest::qWaitFor([&] { return answer.seen(); }, timeoutMs);
     return answer.seen() ? ShownBox(answer.caption, answer.lines) : ShownBox();
 }
+Q_DECLARE_METATYPE(ShownBox)

@@ -58,23 +58,17 @@ private slots:
 
     void startupSearchFindsDeviceOnCom3AndReadsIt() {
         TestHome home;
-        ZuvexSim silent(silentPortOptions(1));
-        silent.start();
+        auto silent = startSim(silentPortOptions(1));
         ZuvexSim::removePortEntry(2);
         auto sim = startSim(3);
         TAppFormProbe form;
         SearchWatch watch(form);
-        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 15000);
-        form.show();
-        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 15000));
-        QCOMPARE(result.caption, QStringLiteral("Konfiguration Auslesen"));
-        QCOMPARE(result.lines,
-                 QStringList({QString(), "Das Auslesen der Konfiguration war erfolgreich."}));
+        QCOMPARE(showAndRead(form, 15000), readDone());
         QCOMPARE(watch.labels, QStringList({"Suche an COM1", "Suche an COM3"}));
         QVERIFY(watch.shown);
         QVERIFY(!watch.buttonsEnabled);
         QVERIFY(!form.SuchenDlg->isVisible());
-        QCOMPARE(silent.received(), std::string("T\r"));
+        QCOMPARE(silent->received(), std::string("T\r"));
         QCOMPARE(sim->received(), std::string("T\rV\rR0000,3c\r"));
         QCOMPARE(form.StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: COM3"));
         QCOMPARE(form.StatusPanel0->text(),
@@ -167,8 +161,7 @@ private slots:
         QFETCH(QString, how);
         QFETCH(bool, searchesAgain);
         TestHome home;
-        ZuvexSim silent(silentPortOptions(2));
-        silent.start();
+        auto silent = startSim(silentPortOptions(2));
         std::unique_ptr<ZuvexSim> sim;
         TAppFormProbe form;
         SearchWatch watch(form);
@@ -186,13 +179,13 @@ private slots:
                     w->close();
             },
             10000);
-        std::unique_ptr<ModalAnswer> result;
+        std::optional<ModalAnswer> result;
         if (searchesAgain)
-            result = std::make_unique<ModalAnswer>("ErgebnisDialog", press("OKBtn"), 10000);
+            result.emplace("ErgebnisDialog", press("OKBtn"), 10000);
         form.show();
         QVERIFY(none.seen());
         if (searchesAgain) {
-            QVERIFY(QTest::qWaitFor([&] { return result->seen(); }, 10000));
+            QCOMPARE(shown(*result, 10000), readDone());
             QCOMPARE(form.UsedComPort, quint16(1));
             QCOMPARE(sim->received(), std::string("T\rV\rR0000,3c\r"));
             QCOMPARE(watch.labels,
@@ -204,7 +197,7 @@ private slots:
             QCOMPARE(form.StatusPanel1->text(), QString());
         }
         QVERIFY(!form.SuchenDlg->isVisible());
-        QCOMPARE(silent.received(), std::string("T\r"));
+        QCOMPARE(silent->received(), std::string("T\r"));
     }
 
     // The device identifies itself but leaves the version request unanswered: the time-out
@@ -229,10 +222,7 @@ private slots:
         rescue.start(6000);
         form.show(); // returns once the search dialog has ended
         QVERIFY(!stuck);
-        QVERIFY(timeout.seen());
-        const ErrorBox expected = timeoutError();
-        QCOMPARE(timeout.caption, expected.caption);
-        QCOMPARE(timeout.lines, expected.lines);
+        QCOMPARE(shown(timeout), timeoutError());
         QVERIFY(watch.shown);
         QVERIFY(!form.SuchenDlg->isVisible());
         QVERIFY(!form.SearchRunning);
@@ -244,15 +234,12 @@ private slots:
     // Closing the search dialog's window ends only the dialog: the search goes on.
     void closingSearchDialogKeepsSearching() {
         TestHome home;
-        ZuvexSim silent(silentPortOptions(1));
-        silent.start();
+        auto silent = startSim(silentPortOptions(1));
         auto sim = startSim(2);
         TAppFormProbe form;
         ModalAnswer search("SuchenDlg", [](QWidget* w) { w->close(); });
-        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 10000);
-        form.show();
+        QCOMPARE(showAndRead(form), readDone());
         QVERIFY(search.seen());
-        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
         QCOMPARE(form.UsedComPort, quint16(2));
     }
 
@@ -274,12 +261,10 @@ private slots:
                              TPortKind::Adapter, false});
             pressButton(w, "CancelBtn");
         });
-        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 10000);
-        form.show();
-        const bool read = QTest::qWaitFor([&] { return result.seen(); }, 10000);
+        const ShownBox read = showAndRead(form);
         SetSerialPortLister({});
         QVERIFY(none.seen());
-        QVERIFY(read);
+        QCOMPARE(read, readDone());
         QCOMPARE(form.UsedComPort, quint16(1));
         QCOMPARE(sim.received(), std::string("T\rV\rR0000,3c\r"));
     }
@@ -296,14 +281,12 @@ private slots:
         if (denied && geteuid() != 0)
             QSKIP("only root can hand the device to another group");
         TestHome home;
-        ZuvexSim silent(silentPortOptions(1));
-        ZuvexSim locked(silentPortOptions(2));
-        silent.start();
-        locked.start();
-        chmod(silent.slavePath().c_str(), 0666); // COM1 opens for everyone
+        auto silent = startSim(silentPortOptions(1));
+        auto locked = startSim(silentPortOptions(2));
+        chmod(silent->slavePath().c_str(), 0666); // COM1 opens for everyone
         std::optional<WithoutPermission> guard;
         if (denied)
-            guard.emplace(locked.slavePath(), home.path(QString()), "dialout");
+            guard.emplace(locked->slavePath(), home.path(QString()), "dialout");
         QVERIFY(!guard || guard->active());
         QString hint;
         int height = 0;
@@ -325,10 +308,10 @@ private slots:
         QCOMPARE(hint, QStringLiteral("Keine Berechtigung für den COM-Port COM2 (%1). Nehmen Sie "
                                       "Ihren Benutzer in die Gruppe „dialout“ auf und melden Sie "
                                       "sich danach neu an.")
-                           .arg(QString::fromStdString(locked.slavePath())));
+                           .arg(QString::fromStdString(locked->slavePath())));
         QVERIFY(height > 137);
-        QCOMPARE(locked.received(), std::string()); // skipped without a probe
-        QCOMPARE(silent.received(), std::string("T\r"));
+        QCOMPARE(locked->received(), std::string()); // skipped without a probe
+        QCOMPARE(silent->received(), std::string("T\r"));
     }
 
     // COM1's line goes down as the probe arrives (the pseudo-terminal's master closed): the
@@ -340,10 +323,7 @@ private slots:
         gone.start();
         auto sim = startSim(2);
         TAppFormProbe form;
-        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 10000);
-        form.show();
-        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
-        QCOMPARE(result.caption, QStringLiteral("Konfiguration Auslesen"));
+        QCOMPARE(showAndRead(form), readDone());
         QCOMPARE(gone.received(), std::string("T"));
         QCOMPARE(form.UsedComPort, quint16(2));
         QCOMPARE(DescriptorsOn(gone.slavePath()), 0);
@@ -376,15 +356,11 @@ private slots:
                 pressButton(w, "CancelBtn");
             },
             10000);
-        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 10000);
-        form.show();
-        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 15000));
+        QCOMPARE(showAndRead(form, 15000), readDone());
         QVERIFY(killed);
         QVERIFY(none.seen());
         QCOMPARE(leftOpen, 0);
         QVERIFY(back && back->ready());
-        QCOMPARE(result.lines,
-                 QStringList({QString(), "Das Auslesen der Konfiguration war erfolgreich."}));
         QCOMPARE(form.UsedComPort, quint16(1));
         QVERIFY(form.isEnabled());
     }
