@@ -37,13 +37,6 @@ class TestMainWindow : public QObject, AppWithSim {
         return out;
     }
 
-    // Shown with no COM port: the start-up search ends in the no-device dialog, "Offline".
-    bool showOffline() {
-        ModalAnswer offline("KeineAnlageDlg", press("OKBtn"));
-        form->show();
-        return offline.seen();
-    }
-
 private slots:
     void init() { openWindow(); }
     void cleanup() { closeWindow(); }
