@@ -1,5 +1,5 @@
 // The application object: German platform dialogs and the general error display.
-#include "ModalDriver.h"
+#include "ShownBox.h"
 #include "app/Application.h"
 
 #include <QTest>
@@ -30,9 +30,8 @@ private slots:
         Thrower thrower;
         ModalAnswer box("ApplicationErrorBox", press("OK"));
         QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
-        QVERIFY(QTest::qWaitFor([&] { return box.seen(); }));
-        QCOMPARE(box.caption, QStringLiteral("Zuvex 910k Konfigurator"));
-        QCOMPARE(box.lines, QStringList{"Der Port COM3 existiert nicht."});
+        QCOMPARE(shown(box, 5000),
+                 ShownBox("Zuvex 910k Konfigurator", {"Der Port COM3 existiert nicht."}));
         bool later = false;
         QTimer::singleShot(0, [&] { later = true; });
         QVERIFY(QTest::qWaitFor([&] { return later; }));

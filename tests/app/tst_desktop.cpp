@@ -1,7 +1,7 @@
 // The main window on a real X11 desktop with a window manager (run by run-under-x11.sh): the
 // titles the window manager shows, keys pressed on the keyboard, the window's place.
+#include "AppWithSim.h"
 #include "ModalDriver.h"
-#include "TestHome.h"
 #include "app/AppFormProbe.h"
 #include "app/Application.h"
 #include "tools/ZuvexSim.h"
@@ -33,56 +33,54 @@ void xdotool(const QStringList& args) {
     QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), args), 0);
 }
 
-void pressOffline(QWidget* dialog) {
-    pressButton(dialog, QStringLiteral("OKBtn"));
-}
-
 } // namespace
 
-class TestDesktop : public QObject {
+class TestDesktop : public QObject, AppWithSim {
     Q_OBJECT
-    TestHome home; // no COM port: the start-up search ends in the no-device dialog
 
 private slots:
-    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("[Aa]mbiguous"))); }
+    void init() {
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("[Aa]mbiguous")));
+        openWindow();
+    }
+    void cleanup() { closeWindow(); }
 
     void titlesAsTheWindowManagerShowsThem() {
-        zuvexsim::ZuvexSim silent(zuvexsim::silentPortOptions(1)); // the search dialog shows
-        silent.start();
-        TAppFormProbe form;
+        closeWindow();
+        openWindow(zuvexsim::silentPortOptions(1)); // the search dialog shows
         QString search, none;
         ModalAnswer searching("SuchenDlg", [&](QWidget* w) { search = windowProperty(w); });
         ModalAnswer offline(
             "KeineAnlageDlg",
             [&](QWidget* w) {
                 none = windowProperty(w);
-                pressOffline(w);
+                pressButton(w, "OKBtn");
             },
             10000);
-        form.show();
+        form->show();
         QVERIFY(offline.seen());
         QCOMPARE(search, QStringLiteral("Suchen"));
         QCOMPARE(none, QStringLiteral("Keine Zuvex 910k gefunden"));
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QTRY_COMPARE(windowProperty(&form), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QTRY_COMPARE(windowProperty(form.get()),
+                     QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
         // the task bar's name: the class part of WM_CLASS, the application name
-        QVERIFY(windowProperty(&form, QStringLiteral("WM_CLASS"))
+        QVERIFY(windowProperty(form.get(), QStringLiteral("WM_CLASS"))
                     .endsWith(QStringLiteral("\"Zuvex 910k Konfigurator")));
-        form.findChild<QCheckBox*>("CBarb21")->click();
-        QTRY_COMPARE(windowProperty(&form), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf*"));
-        form.ClearModified();
-        form.close();
+        form->findChild<QCheckBox*>("CBarb21")->click();
+        QTRY_COMPARE(windowProperty(form.get()),
+                     QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf*"));
+        form->ClearModified();
+        form->close();
     }
 
     void keysAfterTheMenuBarHadTheFocus_data() {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("action");
-        QTest::newRow("Ctrl+N") << "ctrl+n"
-                                << "FileNew1";
-        QTest::newRow("Ctrl+O") << "ctrl+o"
-                                << "FileOpen1";
-        QTest::newRow("Ctrl+P") << "ctrl+p"
-                                << "Print1";
+        const std::pair<const char*, const char*> rows[] = {
+            {"Ctrl+N", "FileNew1"}, {"Ctrl+O", "FileOpen1"}, {"Ctrl+P", "Print1"}};
+        for (const auto& [key, action] : rows)
+            QTest::newRow(key) << QString(key).toLower() << QString(action); // as xdotool names it
     }
 
     // Open the menu "Konfiguration" with the mouse, close it with Esc, press the key: its one
@@ -90,21 +88,19 @@ private slots:
     void keysAfterTheMenuBarHadTheFocus() {
         QFETCH(QString, key);
         QFETCH(QString, action);
-        TAppFormProbe form;
-        form.FileDialogProvider = [](const TFileDialogRequest&) { return QString(); };
-        form.PrintDialogProvider = [](QPrinter&) { return false; };
-        ModalAnswer offline("KeineAnlageDlg", pressOffline);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        QSignalSpy fired(form.findChild<QAction*>(action), &QAction::triggered);
-        QMenuBar* bar = form.menuBar();
+        form->FileDialogProvider = [](const TFileDialogRequest&) { return QString(); };
+        form->PrintDialogProvider = [](QPrinter&) { return false; };
+        QVERIFY(showOffline());
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QSignalSpy fired(form->findChild<QAction*>(action), &QAction::triggered);
+        QMenuBar* bar = form->menuBar();
         const QPoint title =
-            bar->mapToGlobal(bar->actionGeometry(form.MenuKonfiguration->menuAction()).center());
+            bar->mapToGlobal(bar->actionGeometry(form->MenuKonfiguration->menuAction()).center());
         xdotool(
             {"mousemove", QString::number(title.x()), QString::number(title.y()), "click", "1"});
-        QTRY_VERIFY(form.MenuKonfiguration->isVisible());
+        QTRY_VERIFY(form->MenuKonfiguration->isVisible());
         xdotool({"key", "Escape"});
-        QTRY_VERIFY(!form.MenuKonfiguration->isVisible());
+        QTRY_VERIFY(!form->MenuKonfiguration->isVisible());
         xdotool({"key", key});
         QTRY_COMPARE(fired.size(), 1);
         QTest::qWait(100);
@@ -113,26 +109,23 @@ private slots:
 
     // The menu items show their action's key with the German key names.
     void menuShowsGermanKeyNames() {
-        TAppFormProbe form;
-        QCOMPARE(form.findChild<QAction*>("FileNewItem")->text(),
+        QCOMPARE(form->findChild<QAction*>("FileNewItem")->text(),
                  QStringLiteral("Neu erstellen\tStrg+N"));
-        QCOMPARE(form.findChild<QAction*>("PrintItem")->text(),
+        QCOMPARE(form->findChild<QAction*>("PrintItem")->text(),
                  QStringLiteral("&Drucken...\tStrg+P"));
     }
 
     void mainWindowInTheCentreOfTheDesktop() {
-        TAppFormProbe form;
-        ModalAnswer offline("KeineAnlageDlg", pressOffline);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        const QPoint centre = form.screen()->availableGeometry().center();
+        QVERIFY(showOffline());
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        const QPoint centre = form->screen()->availableGeometry().center();
         // within the window manager's frame, which the program cannot know before showing
-        QTRY_VERIFY2((form.frameGeometry().center() - centre).manhattanLength() <= 24,
+        QTRY_VERIFY2((form->frameGeometry().center() - centre).manhattanLength() <= 24,
                      qPrintable(QStringLiteral("frame %1,%2 %3x%4")
-                                    .arg(form.frameGeometry().x())
-                                    .arg(form.frameGeometry().y())
-                                    .arg(form.frameGeometry().width())
-                                    .arg(form.frameGeometry().height())));
+                                    .arg(form->frameGeometry().x())
+                                    .arg(form->frameGeometry().y())
+                                    .arg(form->frameGeometry().width())
+                                    .arg(form->frameGeometry().height())));
     }
 };
 

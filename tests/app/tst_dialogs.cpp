@@ -1,6 +1,6 @@
 // The shared dialogs: calling pattern, keyboard answers, the programming result box's hold.
+#include "AppWithSim.h"
 #include "ModalDriver.h"
-#include "TestHome.h"
 #include "app/AppFormProbe.h"
 
 #include <QElapsedTimer>
@@ -10,14 +10,12 @@
 #include <QTest>
 #include <QTimer>
 
-class TestDialogs : public QObject {
+class TestDialogs : public QObject, AppWithSim {
     Q_OBJECT
-    TestHome home;
-    std::unique_ptr<TAppFormProbe> form;
 
 private slots:
-    void init() { form = std::make_unique<TAppFormProbe>(); }
-    void cleanup() { form.reset(); }
+    void init() { openWindow(); }
+    void cleanup() { closeWindow(); }
 
     void sizesAndFixedBorder() {
         const struct {
@@ -39,23 +37,20 @@ private slots:
         QTest::addColumn<int>("expected");
         QTest::newRow("Enter answers Ja") << int(Qt::Key_Return) << int(mrYes);
         QTest::newRow("Esc answers Nein") << int(Qt::Key_Escape) << int(mrNo);
+        QTest::newRow("close box answers Abbrechen") << 0 << int(mrCancel);
     }
     void hinweisBoxKeys() {
         QFETCH(int, key);
         QFETCH(int, expected);
-        ModalAnswer a("HinweisBox", [key](QWidget* w) { QTest::keyClick(w, Qt::Key(key)); });
+        ModalAnswer a("HinweisBox", [key](QWidget* w) {
+            key ? QTest::keyClick(w, Qt::Key(key)) : void(w->close());
+        });
         const int result =
             form->ShowMessageDialog(form->HinweisBox.get(), "Hinweis", {"eins", "", "drei"});
         QVERIFY(a.seen());
         QCOMPARE(a.lines, (QStringList{"eins", "", "drei"}));
         QCOMPARE(result, expected);
         QVERIFY(form->HinweisBox->Lines().isEmpty()); // lines cleared after the showing
-    }
-
-    void closeBoxGivesCancel() {
-        ModalAnswer a("HinweisBox", [](QWidget* w) { w->close(); });
-        QCOMPARE(form->ShowMessageDialog(form->HinweisBox.get(), "Hinweis", {"x"}), int(mrCancel));
-        QVERIFY(a.seen());
     }
 
     void errorDialogIgnoresEscAndKeepsFocusOffText() {

@@ -1,8 +1,8 @@
 // Configuration files: save, open, the question about unsaved changes.
+#include "AppWithSim.h"
 #include "FailingWrites.h"
 #include "FileFaults.h"
-#include "ModalDriver.h"
-#include "TestHome.h"
+#include "ShownBox.h"
 #include "app/AppFormProbe.h"
 #include "config/EditorPages.h"
 
@@ -39,20 +39,10 @@ struct FakeDialog {
     }
 };
 
-QCheckBox* box(TAppFormProbe& form, const char* name) {
-    return form.findChild<QCheckBox*>(name);
+ShownBox fileError(const QString& line) {
+    return {"Fehler bei Dateizugriff", {"Fehler!", line}};
 }
-
-const auto pressOk = press("OKBtn");
-
-// Runs `save` expecting it to fail with the file access error; Modified stays set.
-void expectSaveFailure(TAppFormProbe& form, const std::function<int()>& save) {
-    ModalAnswer err("ErrorDialog", pressOk);
-    QCOMPARE(save(), -1);
-    QVERIFY(err.seen());
-    QCOMPARE(err.caption, QStringLiteral("Fehler bei Dateizugriff"));
-    QVERIFY(form.Modified);
-}
+const QString CannotOpen = QStringLiteral("Die Datei konnte nicht geöffnet werden.");
 
 mode_t kindOf(const QString& path) {
     struct stat st {};
@@ -62,19 +52,39 @@ mode_t kindOf(const QString& path) {
 
 } // namespace
 
-class TestFiles : public QObject {
+class TestFiles : public QObject, AppWithSim {
     Q_OBJECT
+
+    QCheckBox* box(const char* name) { return form->findChild<QCheckBox*>(name); }
+
+    // The error box of a `save` that fails (-1) and leaves Modified set.
+    ShownBox failedSave(const std::function<int()>& save) {
+        ModalAnswer err("ErrorDialog", press("OKBtn"));
+        const int result = save();
+        return result == -1 && form->Modified ? shown(err) : ShownBox();
+    }
+    int save() { return form->SaveConfiguration(); }
+    int saveAs() { return form->SaveConfigurationAs(); }
+
+    // Answers the unsaved-changes question with `act` while `command` runs.
+    ShownBox askedDuring(std::function<void(QWidget*)> act, const std::function<void()>& command) {
+        ModalAnswer ask("HinweisBox", std::move(act));
+        command();
+        return shown(ask);
+    }
+
 private slots:
+    void init() { openWindow(); }
+    void cleanup() { closeWindow(); }
+
     void saveAfterStartupWritesFactoryImage() {
-        TestHome home;
-        TAppFormProbe form;
-        FakeDialog dlg(form, {home.path("anlage.zcf")});
-        QCOMPARE(form.SaveConfigurationAs(), 0);
-        QCOMPARE(readAll(home.path("anlage.zcf")), FactoryFile);
-        QCOMPARE(form.ImageChecksum, quint8(0xA3));
-        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - anlage.zcf"));
-        QCOMPARE(form.WorkDir, home.path(QString()));
-        QVERIFY(!form.Untitled);
+        FakeDialog dlg(*form, {home->path("anlage.zcf")});
+        QCOMPARE(saveAs(), 0);
+        QCOMPARE(readAll(home->path("anlage.zcf")), FactoryFile);
+        QCOMPARE(form->ImageChecksum, quint8(0xA3));
+        QCOMPARE(form->windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - anlage.zcf"));
+        QCOMPARE(form->WorkDir, home->path(QString()));
+        QVERIFY(!form->Untitled);
         // the save dialog's properties
         QCOMPARE(dlg.requests.size(), 1);
         const TFileDialogRequest& r = dlg.requests.first();
@@ -96,97 +106,113 @@ private slots:
     }
     void openAcceptsSixtyOrMoreBytes() {
         QFETCH(int, size);
-        TestHome home;
         QByteArray bytes(size, '\0');
         for (int i = 0; i < size; ++i)
             bytes[i] = char(0x40 + i % 50);
         // a valid editor part: port 2 Anrufbeantworter, ring bytes with some bits
         bytes.replace(0, 20, QByteArray::fromHex("0001000011110401030c0f000000000000010100"));
-        home.writeFile("in.zcf", bytes);
-        TAppFormProbe form;
-        FakeDialog dlg(form, {home.path("in.zcf"), home.path("out.zcf")});
-        form.MarkModified();
-        ModalAnswer ask("HinweisBox", press("NoBtn"));
-        form.FileOpen1Execute();
-        QVERIFY(ask.seen());
+        home->writeFile("in.zcf", bytes);
+        FakeDialog dlg(*form, {home->path("in.zcf"), home->path("out.zcf")});
+        form->MarkModified();
+        QVERIFY(askedDuring(press("NoBtn"), [&] { form->FileOpen1Execute(); }).seen);
         QCOMPARE(dlg.requests.first().fileName, QStringLiteral("*.zcf"));
         QVERIFY(!dlg.requests.first().save);
-        QVERIFY(!form.Modified);
-        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - in.zcf"));
-        QVERIFY(form.findChild<QRadioButton*>("RBAnrufbeantworter22")->isChecked());
+        QVERIFY(!form->Modified);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - in.zcf"));
+        QVERIFY(form->findChild<QRadioButton*>("RBAnrufbeantworter22")->isChecked());
         // stored ring bits are shown as they are (no door rule after a file open)
-        QVERIFY(box(form, "CBTaste1Ruf21")->isChecked());
-        QVERIFY(!box(form, "CBTaste2Ruf21")->isChecked());
+        QVERIFY(box("CBTaste1Ruf21")->isChecked());
+        QVERIFY(!box("CBTaste2Ruf21")->isChecked());
         // reserved bytes come back unchanged in the next save
-        QCOMPARE(form.SaveConfigurationAs(), 0);
-        QCOMPARE(readAll(home.path("out.zcf")), bytes.left(60));
-        QCOMPARE(dlg.requests.last().directory, home.path(QString()));
+        QCOMPARE(saveAs(), 0);
+        QCOMPARE(readAll(home->path("out.zcf")), bytes.left(60));
+        QCOMPARE(dlg.requests.last().directory, home->path(QString()));
     }
 
-    void shortFilesAreRejected_data() {
-        QTest::addColumn<int>("size");
-        QTest::newRow("59") << 59;
-        QTest::newRow("empty") << 0;
+    // Too short, or no regular file (a FIFO would block the window, /dev/zero never ends):
+    // the error, and the window's configuration stays as it was.
+    void openRejected_data() {
+        QTest::addColumn<QString>("kind"); // a size in bytes, a kind of non-regular file, a path
+        QTest::addColumn<QString>("error");
+        const QString notConfig = QStringLiteral("Die Datei ist keine Konfigurationsdatei!");
+        QTest::newRow("59 bytes") << "59" << notConfig;
+        QTest::newRow("empty") << "0" << notConfig;
+        QTest::newRow("fifo") << "fifo" << CannotOpen;
+        QTest::newRow("folder") << "folder" << CannotOpen;
+        QTest::newRow("/dev/zero") << "/dev/zero" << CannotOpen;
     }
-    void shortFilesAreRejected() {
-        QFETCH(int, size);
-        TestHome home;
-        home.writeFile("short.zcf", QByteArray(size, '\x01'));
-        TAppFormProbe form;
-        form.Image.fill(0x77);
-        form.MarkModified();
-        const QString title = form.windowTitle();
-        const QString file = form.CurrentFile;
-        FakeDialog dlg(form, {home.path("short.zcf")});
+    void openRejected() {
+        QFETCH(QString, kind);
+        QFETCH(QString, error);
+        bool sized = false;
+        const int size = kind.toInt(&sized);
+        QString name = kind;
+        if (sized)
+            name = home->writeFile("short.zcf", QByteArray(size, '\x01'));
+        else if (!kind.startsWith('/'))
+            QVERIFY(makeNonRegular(kind, name = home->path("x.zcf")));
+        form->Image.fill(0x77);
+        form->MarkModified();
+        const QString title = form->windowTitle();
+        const QString file = form->CurrentFile;
+        FakeDialog dlg(*form, {name});
         ModalAnswer err("ErrorDialog", press("OKBtn"));
-        form.OpenConfiguration();
-        QVERIFY(err.seen());
-        QCOMPARE(err.caption, QStringLiteral("Fehler bei Dateizugriff"));
-        QCOMPARE(err.lines, (QStringList{"Fehler!", "Die Datei ist keine Konfigurationsdatei!"}));
+        form->OpenConfiguration();
+        QCOMPARE(shown(err), fileError(error));
         QVERIFY(
-            std::all_of(form.Image.begin(), form.Image.end(), [](auto b) { return b == 0x77; }));
-        QCOMPARE(form.windowTitle(), title);
-        QCOMPARE(form.CurrentFile, file);
-        QVERIFY(form.Modified);
-        QVERIFY(form.ErrorDialog->Lines().isEmpty());
+            std::all_of(form->Image.begin(), form->Image.end(), [](auto b) { return b == 0x77; }));
+        QCOMPARE(form->windowTitle(), title);
+        QCOMPARE(form->CurrentFile, file);
+        QVERIFY(form->Modified);
+        QVERIFY(form->Untitled);
+        QVERIFY(form->ErrorDialog->Lines().isEmpty());
     }
 
-    void saveToExistingFileAndUnwritableTarget() {
-        TestHome home;
-        TAppFormProbe form;
-        FakeDialog dlg(form, {home.path("a.zcf")});
-        QCOMPARE(form.SaveConfigurationAs(), 0);
-        box(form, "CBarb21")->click();
-        QVERIFY(form.Modified);
-        // SaveConfiguration of a titled configuration writes without asking
-        QCOMPARE(form.SaveConfiguration(), 0);
-        QCOMPARE(readAll(home.path("a.zcf"))[4], char(0x09));
-        QVERIFY(!form.Modified);
+    void saveToExistingFileWithoutAsking() {
+        FakeDialog dlg(*form, {home->path("a.zcf")});
+        QCOMPARE(saveAs(), 0);
+        box("CBarb21")->click();
+        QVERIFY(form->Modified);
+        QCOMPARE(save(), 0);
+        QCOMPARE(readAll(home->path("a.zcf"))[4], char(0x09));
+        QVERIFY(!form->Modified);
+        QCOMPARE(dlg.requests.size(), 1);
+    }
 
-        // a target that cannot be created: error, -1, previous state kept
-        box(form, "CBarb22")->click();
-        form.CurrentFile = home.path("missing-dir/a.zcf");
-        ModalAnswer err("ErrorDialog", press("OKBtn"));
-        QCOMPARE(form.SaveConfiguration(), -1);
-        QVERIFY(err.seen());
-        QCOMPARE(err.lines, (QStringList{"Fehler!", "Die Datei konnte nicht geöffnet werden."}));
-        QVERIFY(form.Modified);
+    // A target that cannot be written: the error, -1, Modified kept, the target as it was.
+    void saveRefused_data() {
+        QTest::addColumn<QString>("kind"); // of the target; "" = in a folder that is missing
+        QTest::addColumn<QString>("error");
+        QTest::newRow("missing folder") << "" << CannotOpen;
+        QTest::newRow("fifo") << "fifo" << CannotOpen;
+        QTest::newRow("link loop") << "link loop" << CannotOpen;
+        QTest::newRow("link to fifo") << "link to fifo" << CannotOpen;
+        QTest::newRow("folder") << "folder" << CannotOpen;
+    }
+    void saveRefused() {
+        QFETCH(QString, kind);
+        QFETCH(QString, error);
+        const QString target = home->path(kind.isEmpty() ? "missing-dir/a.zcf" : "ziel.zcf");
+        if (!kind.isEmpty())
+            QVERIFY(makeNonRegular(kind, target));
+        const mode_t before = kindOf(target);
+        form->CurrentFile = target;
+        form->Untitled = false;
+        form->MarkModified();
+        QCOMPARE(failedSave([&] { return save(); }), fileError(error));
+        QCOMPARE(kindOf(target), before);
     }
 
     void failedSaveNeverDestroysPreviousFile() {
-        TestHome home;
-        TAppFormProbe form;
-        const QString dir = home.path("ro");
+        const QString dir = home->path("ro");
         QDir().mkpath(dir);
-        FakeDialog dlg(form, {dir + "/keep.zcf", dir + "/keep.zcf"});
-        QCOMPARE(form.SaveConfigurationAs(), 0);
+        FakeDialog dlg(*form, {dir + "/keep.zcf", dir + "/keep.zcf"});
+        QCOMPARE(saveAs(), 0);
         const QByteArray before = readAll(dir + "/keep.zcf");
         // a folder where nothing can be written (also for root: it is a file, not a folder)
-        box(form, "CBarb21")->click();
-        form.CurrentFile = home.path("ro/keep.zcf/x.zcf");
-        ModalAnswer err("ErrorDialog", press("OKBtn"));
-        QCOMPARE(form.SaveConfiguration(), -1);
-        QVERIFY(err.seen());
+        box("CBarb21")->click();
+        form->CurrentFile = home->path("ro/keep.zcf/x.zcf");
+        QVERIFY(failedSave([&] { return save(); }).seen);
         QCOMPARE(readAll(dir + "/keep.zcf"), before);
         QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{"keep.zcf"}); // no temporary left
     }
@@ -200,111 +226,55 @@ private slots:
     }
     void failedWriteKeepsOldFile() {
         QFETCH(bool, realDisk);
-        TestHome home;
-        const QString dir = home.path("disk");
+        const QString dir = home->path("disk");
         QDir().mkpath(dir);
         std::optional<SmallDisk> disk;
         if (realDisk) {
             disk.emplace(dir, "size=8k");
             SKIP_UNLESS_MOUNTED(*disk);
         }
-        TAppFormProbe form;
-        FakeDialog dlg(form, {dir + "/alt.zcf", dir + "/neu.zcf"});
-        QCOMPARE(form.SaveConfigurationAs(), 0);
+        FakeDialog dlg(*form, {dir + "/alt.zcf", dir + "/neu.zcf"});
+        QCOMPARE(saveAs(), 0);
         const QStringList entries = QDir(dir).entryList(QDir::Files);
         if (disk)
             disk->fillUp();
         std::optional<FailingWrites> failing;
         if (!realDisk)
             failing.emplace();
-        box(form, "CBarb21")->click();
-        expectSaveFailure(form, [&] { return form.SaveConfiguration(); });
+        box("CBarb21")->click();
+        QCOMPARE(failedSave([&] { return save(); }).caption, fileError({}).caption);
         QCOMPARE(readAll(dir + "/alt.zcf"), FactoryFile);
-        expectSaveFailure(form, [&] { return form.SaveConfigurationAs(); });
+        QCOMPARE(failedSave([&] { return saveAs(); }).caption, fileError({}).caption);
         QCOMPARE(QDir(dir).entryList(QDir::Files),
                  entries + (disk ? QStringList{"filler"} : QStringList{}));
     }
 
-    void nonRegularTargetsRefused_data() {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("fifo") << "fifo";
-        QTest::newRow("link loop") << "link loop";
-        QTest::newRow("link to fifo") << "link to fifo";
-        QTest::newRow("folder") << "folder";
+    // Saved again and again: a link stays a link and its file takes the image; the temporary
+    // name beside the target must fit where the target's name just fits.
+    void saveRepeatedly_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("link to a file") << "link.zcf";
+        QTest::newRow("249 characters") << QString(245, QLatin1Char('n')) + ".zcf";
+        QTest::newRow("255 characters") << QString(251, QLatin1Char('n')) + ".zcf";
     }
-    void nonRegularTargetsRefused() {
-        QFETCH(QString, kind);
-        TestHome home;
-        const QString target = home.path("ziel.zcf");
-        QVERIFY(makeNonRegular(kind, target));
-        const mode_t before = kindOf(target);
-        TAppFormProbe form;
-        form.CurrentFile = target;
-        form.Untitled = false;
-        form.MarkModified();
-        expectSaveFailure(form, [&] { return form.SaveConfiguration(); });
-        QCOMPARE(kindOf(target), before);
-    }
-
-    void linkToFileStaysLink() {
-        TestHome home;
-        home.writeFile("echt.zcf", QByteArray(60, '\x01'));
-        QVERIFY(QFile::link(home.path("echt.zcf"), home.path("link.zcf")));
-        TAppFormProbe form;
-        form.CurrentFile = home.path("link.zcf");
-        form.Untitled = false;
-        QCOMPARE(form.SaveConfiguration(), 0);
-        QVERIFY(QFileInfo(home.path("link.zcf")).isSymLink());
-        QCOMPARE(readAll(home.path("echt.zcf")), FactoryFile);
-    }
-
-    // The temporary name beside the target must fit where the target's name just fits.
-    void longNamesSaveRepeatedly_data() {
-        QTest::addColumn<int>("length");
-        QTest::newRow("249") << 249;
-        QTest::newRow("255") << 255;
-    }
-    void longNamesSaveRepeatedly() {
-        QFETCH(int, length);
-        TestHome home;
-        const QString target = home.path(QString(length - 4, QLatin1Char('n')) + ".zcf");
-        TAppFormProbe form;
-        FakeDialog dlg(form, {target});
-        QCOMPARE(form.SaveConfigurationAs(), 0);
-        QCOMPARE(form.SaveConfiguration(), 0);
-        QCOMPARE(form.SaveConfiguration(), 0);
-        QCOMPARE(readAll(target), FactoryFile);
-    }
-
-    // Only regular files are opened: a FIFO would block the window, /dev/zero never ends.
-    void openRefusesNonRegularFiles_data() {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("fifo") << "fifo";
-        QTest::newRow("folder") << "folder";
-        QTest::newRow("/dev/zero") << "/dev/zero";
-    }
-    void openRefusesNonRegularFiles() {
-        QFETCH(QString, kind);
-        TestHome home;
-        QString name = kind;
-        if (!kind.startsWith('/')) {
-            name = home.path("x.zcf");
-            QVERIFY(makeNonRegular(kind, name));
-        }
-        TAppFormProbe form;
-        FakeDialog dlg(form, {name});
-        ModalAnswer err("ErrorDialog", pressOk);
-        form.OpenConfiguration();
-        QVERIFY(err.seen());
-        QCOMPARE(err.lines, (QStringList{"Fehler!", "Die Datei konnte nicht geöffnet werden."}));
-        QVERIFY(form.Untitled);
+    void saveRepeatedly() {
+        QFETCH(QString, name);
+        const QString target = home->path(name);
+        const bool link = name == "link.zcf";
+        if (link)
+            QVERIFY(QFile::link(home->writeFile("echt.zcf", QByteArray(60, '\x01')), target));
+        FakeDialog dlg(*form, {target});
+        QCOMPARE(saveAs(), 0);
+        QCOMPARE(save(), 0);
+        QCOMPARE(save(), 0);
+        QCOMPARE(QFileInfo(target).isSymLink(), link);
+        QCOMPARE(readAll(link ? home->path("echt.zcf") : target), FactoryFile);
     }
 
     // A folder that takes no new file: the writable target is written in place, and a write
     // that fails there is still reported.
     void folderWithoutRoomWritesInPlace() {
-        TestHome home;
-        const QString dir = home.path("voll");
+        const QString dir = home->path("voll");
         QDir().mkpath(dir);
         const bool root = ::geteuid() == 0;
         std::optional<SmallDisk> disk;
@@ -312,116 +282,82 @@ private slots:
             disk.emplace(dir, "size=64k,nr_inodes=16");
             SKIP_UNLESS_MOUNTED(*disk);
         }
-        TAppFormProbe form;
-        FakeDialog dlg(form, {dir + "/a.zcf"});
-        QCOMPARE(form.SaveConfigurationAs(), 0);
+        FakeDialog dlg(*form, {dir + "/a.zcf"});
+        QCOMPARE(saveAs(), 0);
         if (root)
             disk->useUpFiles();
         else
             QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner);
-        box(form, "CBarb21")->click();
-        QCOMPARE(form.SaveConfiguration(), 0);
+        box("CBarb21")->click();
+        QCOMPARE(save(), 0);
         QCOMPARE(readAll(dir + "/a.zcf").at(4), char(0x09));
-        QVERIFY(!form.Modified);
-        box(form, "CBarb22")->click();
+        QVERIFY(!form->Modified);
+        box("CBarb22")->click();
         FailingWrites failing;
-        expectSaveFailure(form, [&] { return form.SaveConfiguration(); });
+        QCOMPARE(failedSave([&] { return save(); }).caption, fileError({}).caption);
         if (!root)
             QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     void saveAsFailureKeepsChosenPathOnly() {
-        TestHome home;
-        TAppFormProbe form;
-        form.MarkModified();
-        FakeDialog dlg(form, {home.path("nope/x.zcf")});
-        ModalAnswer err("ErrorDialog", press("OKBtn"));
-        QCOMPARE(form.SaveConfigurationAs(), -1);
-        QVERIFY(err.seen());
-        QCOMPARE(err.lines,
-                 (QStringList{"Fehler!", "Die Datei konnte nicht geöffnet oder angelegt werden."}));
-        QCOMPARE(form.CurrentFile, home.path("nope/x.zcf"));
-        QVERIFY(form.Untitled);
-        QVERIFY(form.Modified);
-        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf*"));
+        form->MarkModified();
+        FakeDialog dlg(*form, {home->path("nope/x.zcf")});
+        QCOMPARE(failedSave([&] { return saveAs(); }),
+                 fileError("Die Datei konnte nicht geöffnet oder angelegt werden."));
+        QCOMPARE(form->CurrentFile, home->path("nope/x.zcf"));
+        QVERIFY(form->Untitled);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf*"));
     }
 
     void saveAsCancelReturnsZeroWithoutMessage() {
-        TestHome home;
-        TAppFormProbe form;
-        form.MarkModified();
-        FakeDialog dlg(form);
-        QCOMPARE(form.SaveConfigurationAs(), 0);
+        form->MarkModified();
+        FakeDialog dlg(*form);
+        QCOMPARE(saveAs(), 0);
         QCOMPARE(dlg.requests.size(), 1);
-        QVERIFY(form.Modified);
+        QVERIFY(form->Modified);
     }
 
     // "Ja", then cancelling the save dialog of an untitled configuration, keeps the changes.
     void yesThenCancelledSaveStopsTheCommand() {
-        TestHome home;
-        TAppFormProbe form;
-        box(form, "CBarb21")->click();
-        FakeDialog dlg(form);
-        {
-            ModalAnswer ask("HinweisBox", press("YesBtn"));
-            form.FileNew1Execute();
-            QVERIFY(ask.seen());
-            QCOMPARE(ask.caption, QStringLiteral("Hinweis"));
-            QCOMPARE(ask.lines, (QStringList{"Die Daten wurden geändert und nicht gespeichert!",
-                                             "Wollen Sie die Daten jetzt speichern?"}));
-        }
+        box("CBarb21")->click();
+        FakeDialog dlg(*form);
+        const QStringList question{"Die Daten wurden geändert und nicht gespeichert!",
+                                   "Wollen Sie die Daten jetzt speichern?"};
+        QCOMPARE(askedDuring(press("YesBtn"), [&] { form->FileNew1Execute(); }),
+                 ShownBox("Hinweis", question));
         QCOMPARE(dlg.requests.size(), 1);
-        QVERIFY(form.Modified);
-        QVERIFY(!box(form, "CBarb21")->isChecked()); // no new configuration happened
-        {
-            ModalAnswer ask("HinweisBox", press("YesBtn"));
-            QVERIFY(!form.close());
-            QVERIFY(ask.seen());
-            QCOMPARE(ask.lines.last(),
-                     QStringLiteral("Wollen Sie die Daten vor dem Beenden speichern?"));
-        }
-        QVERIFY(form.Modified);
+        QVERIFY(form->Modified);
+        QVERIFY(!box("CBarb21")->isChecked()); // no new configuration happened
+        bool closed = true;
+        QCOMPARE(
+            askedDuring(press("YesBtn"), [&] { closed = form->close(); }),
+            ShownBox("Hinweis", {question[0], "Wollen Sie die Daten vor dem Beenden speichern?"}));
+        QVERIFY(!closed);
+        QVERIFY(form->Modified);
         // Open stops as well: no open dialog after the save dialog
-        {
-            ModalAnswer ask("HinweisBox", press("YesBtn"));
-            form.FileOpen1Execute();
-            QVERIFY(ask.seen());
-        }
+        QVERIFY(askedDuring(press("YesBtn"), [&] { form->FileOpen1Execute(); }).seen);
         QCOMPARE(dlg.requests.size(), 3);
         QVERIFY(dlg.requests.last().save);
     }
 
     void queryAnswers() {
-        TestHome home;
-        TAppFormProbe form;
-        FakeDialog dlg(form, {home.path("q.zcf")});
-        // nothing modified: no question
-        form.FileNew1Execute();
+        FakeDialog dlg(*form, {home->path("q.zcf")});
+        const auto newFile = [&] { form->FileNew1Execute(); };
+        newFile(); // nothing modified: no question
         QVERIFY(dlg.requests.isEmpty());
-        box(form, "CBarb21")->click();
-        {
-            ModalAnswer ask("HinweisBox", press("CancelBtn"));
-            form.FileNew1Execute();
-            QVERIFY(ask.seen());
-            QVERIFY(form.Modified);
-            QVERIFY(!box(form, "CBarb21")->isChecked());
-        }
-        {
-            ModalAnswer ask("HinweisBox", [](QWidget* w) { w->close(); }); // close box = Abbrechen
-            form.FileNew1Execute();
-            QVERIFY(ask.seen());
-            QVERIFY(form.Modified);
-        }
-        {
-            ModalAnswer ask("HinweisBox", press("YesBtn"));
-            form.FileNew1Execute();
-            QVERIFY(ask.seen());
-        }
-        QCOMPARE(readAll(home.path("q.zcf")).at(4), char(0x09)); // saved with the change
-        QVERIFY(box(form, "CBarb21")->isChecked());              // then the new configuration
-        QVERIFY(form.Untitled);
-        QCOMPARE(form.CurrentFile, form.WorkDir + "Neu.zcf");
-        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
+        box("CBarb21")->click();
+        QVERIFY(askedDuring(press("CancelBtn"), newFile).seen);
+        QVERIFY(form->Modified);
+        QVERIFY(!box("CBarb21")->isChecked());
+        // the close box means Abbrechen
+        QVERIFY(askedDuring([](QWidget* w) { w->close(); }, newFile).seen);
+        QVERIFY(form->Modified);
+        QVERIFY(askedDuring(press("YesBtn"), newFile).seen);
+        QCOMPARE(readAll(home->path("q.zcf")).at(4), char(0x09)); // saved with the change
+        QVERIFY(box("CBarb21")->isChecked());                     // then the new configuration
+        QVERIFY(form->Untitled);
+        QCOMPARE(form->CurrentFile, form->WorkDir + "Neu.zcf");
+        QCOMPARE(form->windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
     }
 };
 

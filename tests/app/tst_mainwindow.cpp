@@ -1,6 +1,6 @@
 // The main window as built: caption, factory image, layout, menus and keys.
-#include "ModalDriver.h"
-#include "TestHome.h"
+#include "AppWithSim.h"
+#include "ShownBox.h"
 #include "app/AppFormProbe.h"
 #include "config/EditorPages.h"
 #include "config/HelpPanel.h"
@@ -18,9 +18,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public QObject, AppWithSim {
     Q_OBJECT
-    TestHome home;
 
     // Each item as "caption [key shown]"; an item showing a key must not own it as well.
     static QStringList menuTexts(QMenu* menu) {
@@ -39,169 +38,150 @@ class TestMainWindow : public QObject {
     }
 
 private slots:
+    void init() { openWindow(); }
+    void cleanup() { closeWindow(); }
     void startupState() {
-        TAppFormProbe form;
-        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
-        QVERIFY(!form.Modified);
-        QVERIFY(form.Untitled);
-        QCOMPARE(form.SearchLabelPrefix, QStringLiteral("Suche an "));
-        QCOMPARE(form.StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: keiner"));
-        QVERIFY(form.StatusPanel0->text().isEmpty());
-        QVERIFY(std::all_of(form.Image.begin(), form.Image.end(), [](auto b) { return b == 0; }));
-        form.EditorToImage();
+        QCOMPARE(form->windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
+        QVERIFY(!form->Modified);
+        QVERIFY(form->Untitled);
+        QCOMPARE(form->SearchLabelPrefix, QStringLiteral("Suche an "));
+        QCOMPARE(form->StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: keiner"));
+        QVERIFY(form->StatusPanel0->text().isEmpty());
+        QVERIFY(std::all_of(form->Image.begin(), form->Image.end(), [](auto b) { return b == 0; }));
+        form->EditorToImage();
         ConfigImage expected{};
-        for (int i = 4; i < 8; ++i)
-            expected[i] = 0x19;
-        for (int i = 8; i < 12; ++i)
-            expected[i] = 0x0F;
-        expected[16] = 1;
-        expected[17] = 1;
-        expected[19] = 1;
-        QCOMPARE(form.Image, expected);
-        QCOMPARE(form.ImageChecksum, quint8(0xA3));
-        QVERIFY(form.Editor->PanelImage()->isVisibleTo(form.PanelPages));
-        QVERIFY(form.Editor->TreeView1()->topLevelItem(0)->isExpanded());
+        const QByteArray factory = QByteArray::fromHex("00000000191919190f0f0f0f0000000001010001");
+        std::copy(factory.begin(), factory.end(), expected.begin());
+        QCOMPARE(form->Image, expected);
+        QCOMPARE(form->ImageChecksum, quint8(0xA3));
+        QVERIFY(form->Editor->PanelImage()->isVisibleTo(form->PanelPages));
+        QVERIFY(form->Editor->TreeView1()->topLevelItem(0)->isExpanded());
     }
 
     void firstChangeAddsOneStar() {
-        TAppFormProbe form;
-        form.findChild<QCheckBox*>("CBarb21")->click();
-        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf*"));
-        form.findChild<QCheckBox*>("CBarb22")->click();
-        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf*"));
-        form.ClearModified();
-        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
+        form->findChild<QCheckBox*>("CBarb21")->click();
+        QCOMPARE(form->windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf*"));
+        form->findChild<QCheckBox*>("CBarb22")->click();
+        QCOMPARE(form->windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf*"));
+        form->ClearModified();
+        QCOMPARE(form->windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
     }
 
     void layout() {
-        TAppFormProbe form;
-        // no COM port exists: the start-up search ends in the no-device dialog
-        ModalAnswer offline("KeineAnlageDlg", press("OKBtn"));
-        form.show();
-        QVERIFY(offline.seen());
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QCOMPARE(form.centralWidget()->size(), QSize(760, 388));
-        QCOMPARE(form.ToolBar1->height(), 30);
-        QCOMPARE(form.statusBar()->height(), 19);
-        QCOMPARE(form.width(), 760);
-        QCOMPARE(form.height(), form.menuBar()->height() + 437);
-        QCOMPARE(form.SpeedButton1->size(), QSize(197, 22));
-        QCOMPARE(form.SpeedButton1->text(), QStringLiteral("Konfiguration speichern "));
-        QCOMPARE(form.SpeedButton2->text(), QStringLiteral("Konfiguration auslesen"));
-        QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
-        QCOMPARE(form.StatusPanel0->width(), 250);
-        QCOMPARE(form.StatusPanel1->width(), 300);
+        QVERIFY(showOffline());
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QCOMPARE(form->centralWidget()->size(), QSize(760, 388));
+        QCOMPARE(form->ToolBar1->height(), 30);
+        QCOMPARE(form->statusBar()->height(), 19);
+        QCOMPARE(form->width(), 760);
+        QCOMPARE(form->height(), form->menuBar()->height() + 437);
+        QCOMPARE(form->SpeedButton1->size(), QSize(197, 22));
+        QCOMPARE(form->SpeedButton1->text(), QStringLiteral("Konfiguration speichern "));
+        QCOMPARE(form->SpeedButton2->text(), QStringLiteral("Konfiguration auslesen"));
+        QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(form->StatusPanel0->width(), 250);
+        QCOMPARE(form->StatusPanel1->width(), 300);
         const QString dir = qEnvironmentVariable("ZUVEX_SCREENSHOT_DIR");
         if (!dir.isEmpty()) {
-            form.grab().save(dir + "/mainwindow.png");
+            form->grab().save(dir + "/mainwindow.png");
             const char* pages[] = {"Externanschluss", "Berechtigungen", "Rufverteilung"};
-            auto* root = form.Editor->TreeView1()->topLevelItem(0);
+            auto* root = form->Editor->TreeView1()->topLevelItem(0);
             for (int i = 0; i < 3; ++i) {
-                form.Editor->TreeView1()->setCurrentItem(root->child(i));
-                form.grab().save(dir + QStringLiteral("/page-%1.png").arg(pages[i]));
+                form->Editor->TreeView1()->setCurrentItem(root->child(i));
+                form->grab().save(dir + QStringLiteral("/page-%1.png").arg(pages[i]));
             }
         }
-        form.close();
+        form->close();
     }
 
     void menus() {
-        TAppFormProbe form;
         QCOMPARE(
-            menuTexts(form.MenuKonfiguration),
+            menuTexts(form->MenuKonfiguration),
             (QStringList{"Neu erstellen [Ctrl+N]", "Ö&ffnen... [Ctrl+O]", "Konfiguration speichern",
                          "Konfiguration &auslesen", "Werkseinstellungen", "In Datei speichern...",
                          "-", "&Drucken... [Ctrl+P]", "Ducker einrichten...", "-", "&Beenden"}));
-        QCOMPARE(menuTexts(form.MenuExtras), (QStringList{"Neue Firmware...", "&Neue PIN..."}));
-        QCOMPARE(menuTexts(form.MenuHilfe), (QStringList{"&Info... [Ctrl+I]"}));
-        QCOMPARE(form.MenuHilfe->menuAction()->property("hint").toString(),
+        QCOMPARE(menuTexts(form->MenuExtras), (QStringList{"Neue Firmware...", "&Neue PIN..."}));
+        QCOMPARE(menuTexts(form->MenuHilfe), (QStringList{"&Info... [Ctrl+I]"}));
+        QCOMPARE(form->MenuHilfe->menuAction()->property("hint").toString(),
                  QStringLiteral("Hilfethemen"));
-        QCOMPARE(form.Upload->text(), QStringLiteral("Konfiguration &programmieren"));
-        QCOMPARE(form.FileOpen1->property("hint").toString(),
+        QCOMPARE(form->Upload->text(), QStringLiteral("Konfiguration &programmieren"));
+        QCOMPARE(form->FileOpen1->property("hint").toString(),
                  QStringLiteral("Öffnen|Eine Datei öffnen"));
     }
 
     // Tool buttons carry an empty short hint: no tool tip, also not their action's.
     void toolButtonsShowNoToolTip() {
-        TAppFormProbe form;
-        const QList<QAbstractButton*> buttons = form.ToolBar1->findChildren<QAbstractButton*>();
-        QVERIFY(buttons.contains(form.ToolButton10));
+        const QList<QAbstractButton*> buttons = form->ToolBar1->findChildren<QAbstractButton*>();
+        QVERIFY(buttons.contains(form->ToolButton10));
         for (QAbstractButton* b : buttons)
             QVERIFY2(b->toolTip().isEmpty(), qPrintable(b->objectName() + ": " + b->toolTip()));
-        form.Print1->setEnabled(false); // an action that changes hands nothing on
-        QVERIFY(!form.ToolButton10->isEnabled());
-        QVERIFY(form.ToolButton10->toolTip().isEmpty());
-        form.Print1->setEnabled(true);
+        form->Print1->setEnabled(false); // an action that changes hands nothing on
+        QVERIFY(!form->ToolButton10->isEnabled());
+        QVERIFY(form->ToolButton10->toolTip().isEmpty());
+        form->Print1->setEnabled(true);
         int prints = 0;
-        form.PrintDialogProvider = [&](QPrinter&) { return ++prints, false; };
-        form.ToolButton10->click();
+        form->PrintDialogProvider = [&](QPrinter&) { return ++prints, false; };
+        form->ToolButton10->click();
         QCOMPARE(prints, 1);
     }
 
     void keys() {
-        TAppFormProbe form;
-        ModalAnswer offline("KeineAnlageDlg", press("OKBtn"));
-        form.show();
-        QVERIFY(offline.seen());
-        form.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QVERIFY(showOffline());
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
         int saves = 0;
-        connect(form.FileSave1, &QAction::triggered, [&] { ++saves; });
-        QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
+        connect(form->FileSave1, &QAction::triggered, [&] { ++saves; });
+        QTest::keyClick(form.get(), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(saves, 1); // reached, and does nothing
-        QVERIFY(!form.Modified);
+        QVERIFY(!form->Modified);
         ModalAnswer about("AboutBox", press("OKBtn"));
-        QTest::keyClick(&form, Qt::Key_I, Qt::ControlModifier);
+        QTest::keyClick(form.get(), Qt::Key_I, Qt::ControlModifier);
         QVERIFY(QTest::qWaitFor([&] { return about.seen(); }));
         int prints = 0, pins = 0;
-        form.PrintDialogProvider = [&](QPrinter&) {
+        form->PrintDialogProvider = [&](QPrinter&) {
             ++prints;
             return false; // cancelled
         };
-        connect(form.NewPIN, &QAction::triggered, [&] { ++pins; });
-        form.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier);
+        connect(form->NewPIN, &QAction::triggered, [&] { ++pins; });
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QTest::keyClick(form.get(), Qt::Key_P, Qt::ControlModifier);
         QCOMPARE(prints, 1);
         QCOMPARE(pins, 0);
-        form.close();
+        form->close();
     }
 
     void helpPanelFollowsMenus() {
-        TAppFormProbe form;
-        auto* info = form.Help->InfoText();
-        form.Help->ShowHelpTopic(2);
+        auto* info = form->Help->InfoText();
+        form->Help->ShowHelpTopic(2);
         QVERIFY(info->toPlainText().startsWith("Externanschluss"));
         // the menu "Konfiguration" carries topic 8, the same text as topic 1
-        form.MenuKonfiguration->popup(QPoint(0, 0));
+        form->MenuKonfiguration->popup(QPoint(0, 0));
         QVERIFY(QTest::qWaitFor(
             [&] { return info->toPlainText().startsWith("Konfigurationsprogramm"); }));
-        form.MenuKonfiguration->setActiveAction(form.findChild<QAction*>("FileOpenItem"));
+        form->MenuKonfiguration->setActiveAction(form->findChild<QAction*>("FileOpenItem"));
         QVERIFY(QTest::qWaitFor([&] { return info->toPlainText().startsWith("Öffnen"); }));
-        form.MenuKonfiguration->close();
+        form->MenuKonfiguration->close();
         // "Hilfe" and its item "&Info..." carry no topic number: the panel is emptied
-        form.Help->ShowHelpTopic(2);
-        form.MenuHilfe->popup(QPoint(0, 0));
+        form->Help->ShowHelpTopic(2);
+        form->MenuHilfe->popup(QPoint(0, 0));
         QVERIFY(QTest::qWaitFor([&] { return info->toPlainText().isEmpty(); }));
-        form.Help->ShowHelpTopic(2);
-        form.MenuHilfe->setActiveAction(form.HelpAbout1);
+        form->Help->ShowHelpTopic(2);
+        form->MenuHilfe->setActiveAction(form->HelpAbout1);
         QVERIFY(QTest::qWaitFor([&] { return info->toPlainText().isEmpty(); }));
-        form.MenuHilfe->close();
+        form->MenuHilfe->close();
     }
 
     void factoryResetAnsweredNoChangesNothing() {
-        TAppFormProbe form;
-        form.findChild<QCheckBox*>("CBarb21")->click();
+        form->findChild<QCheckBox*>("CBarb21")->click();
         ModalAnswer q("WerkseinstellungQuestion", press("&Nein"));
-        form.Werkseinstellung->trigger();
-        QVERIFY(q.seen());
-        QCOMPARE(q.caption, QStringLiteral("Warnung"));
-        QCOMPARE(q.lines,
-                 (QStringList{"Die Einstellungen der Telefonanlage werden in den werkseitigen "
-                              "Auslieferzustand zurückgesetzt.",
-                              "Wollen Sie fortfahren?"}));
-        QVERIFY(!form.findChild<QCheckBox*>("CBarb21")->isChecked());
-        QVERIFY(form.Modified);
-        QCOMPARE(form.LinkOperation, 1);
+        form->Werkseinstellung->trigger();
+        QCOMPARE(shown(q), ShownBox("Warnung", {"Die Einstellungen der Telefonanlage werden in "
+                                                "den werkseitigen Auslieferzustand zurückgesetzt.",
+                                                "Wollen Sie fortfahren?"}));
+        QVERIFY(!form->findChild<QCheckBox*>("CBarb21")->isChecked());
+        QVERIFY(form->Modified);
+        QCOMPARE(form->LinkOperation, 1);
     }
 };
 

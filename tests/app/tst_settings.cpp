@@ -1,7 +1,7 @@
 // Settings read at start-up and written back at close.
 #include "FailingWrites.h"
 #include "FileFaults.h"
-#include "ModalDriver.h"
+#include "ShownBox.h"
 #include "TestHome.h"
 #include "app/AppFormProbe.h"
 
@@ -16,9 +16,7 @@ namespace {
 
 const QString Key = QStringLiteral("[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]");
 
-void pressOk(QWidget* w) {
-    pressButton(w, "OK");
-}
+const auto pressOk = press("OK");
 
 QString readText(const QString& path) {
     QFile f(path);
@@ -115,10 +113,9 @@ private slots:
         TestHome home;
         home.writeRegistry(
             "\"WorkDir\"=\"/kept/\"\r\n\"File1\"=\"A\"\r\n\"COM\"=\"3\"\r\n\"File2\"=\"B\"\r\n");
-        ModalAnswer box("SettingsErrorBox", press("OK"));
+        ModalAnswer box("SettingsErrorBox", pressOk);
         TAppFormProbe form;
-        QVERIFY(box.seen());
-        QCOMPARE(box.lines, QStringList{"Ungültiger Datentyp für 'COM'"});
+        QCOMPARE(shown(box).lines, QStringList{"Ungültiger Datentyp für 'COM'"});
         QCOMPARE(form.WorkDir, QDir::currentPath() + "/"); // even though it had been read
         QCOMPARE(form.UsedComPort, quint16(0));
         QVERIFY(form.File1.isEmpty()); // read after the failure point: not read
@@ -201,12 +198,10 @@ private slots:
         const QString com3 = "\"COM\"=dword:00000003\r\n";
         QTest::newRow("user file") << com2 << com3 << 2 << true;
         QTest::newRow("system default only") << "-" << com3 << 3 << true;
-        QTest::newRow("neither") << "-"
-                                 << "-" << 0 << false;
-        QTest::newRow("system default unreadable") << "-"
-                                                   << "folder" << 0 << false;
-        QTest::newRow("system default without key") << "-"
-                                                    << "nokey" << 0 << false;
+        const QString none = "-";
+        QTest::newRow("neither") << none << none << 0 << false;
+        QTest::newRow("system default unreadable") << none << QString("folder") << 0 << false;
+        QTest::newRow("system default without key") << none << QString("nokey") << 0 << false;
     }
     void settingsLookup() {
         QFETCH(QString, user);

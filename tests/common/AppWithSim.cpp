@@ -1,5 +1,6 @@
 #include "AppWithSim.h"
 
+#include "ModalDriver.h"
 #include "app/AppFormProbe.h"
 
 AppWithSim::AppWithSim() = default;
@@ -20,4 +21,10 @@ void AppWithSim::closeWindow() {
     form.reset();
     sim.reset();
     home.reset();
+}
+
+bool AppWithSim::showOffline() {
+    ModalAnswer offline("KeineAnlageDlg", press("OKBtn"));
+    form->show();
+    return offline.seen();
 }

@@ -20,6 +20,9 @@ public:
     void openWindow(std::optional<zuvexsim::SimOptions> options = {},
                     const std::optional<ConfigImage>& image = {});
     void closeWindow(); // window, simulator, home: in that order
+    // Shows the window where no COM port exists: the start-up search ends in the no-device
+    // dialog, answered "Offline". True when that dialog came.
+    bool showOffline();
 
     std::unique_ptr<TestHome> home;
     std::unique_ptr<zuvexsim::ZuvexSim> sim;

@@ -6,6 +6,7 @@
 #include "ModalDriver.h"
 #include "OpenDescriptors.h"
 #include "QtPool.h"
+#include "ShownBox.h"
 #include "SimProcess.h"
 #include "app/AppFormProbe.h"
 #include "link/FirmwareDlg.h"
@@ -22,6 +23,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <memory>
+#include <optional>
 
 using namespace zuvexsim;
 using namespace std::chrono_literals;
@@ -47,6 +49,10 @@ void startWithSample(QWidget* w) {
 }
 
 const QString CannotStart = QStringLiteral("Firmware Update kann nicht gestartet werden.");
+const ShownBox Loaded("Neue Firmware",
+                      {QString(), "Das speichen der Firmware in der Zuvex 910k war erfolgreich."});
+const ShownBox ReadDone("Konfiguration Auslesen",
+                        {QString(), "Das Auslesen der Konfiguration war erfolgreich."});
 
 } // namespace
 
@@ -55,11 +61,19 @@ class TestFirmwareApp : public QObject, AppWithSim {
     bool portDialogShown = false;
     QTimer watch;
 
-    void startSim(const SimOptions& base = {}) {
-        SimOptions options = base;
-        options.port = 3;
-        options.restartMs = 100;
-        sim = ::startSim(options);
+    void startSim() { sim = ::startSim(simOptions(3, 100)); }
+
+    // Starts the update with the sample firmware (the port chosen by `choose` when a choice
+    // comes) and answers the result boxes of the load and of the read that follows.
+    std::pair<ShownBox, ShownBox> update(std::function<void(QWidget*)> choose = {}) {
+        ModalAnswer dialog("FirmwareDlg", startWithSample);
+        std::optional<ModalAnswer> choice;
+        if (choose)
+            choice.emplace("WaehleComPortDlg", std::move(choose));
+        ModalAnswer loaded("ErgebnisDialog", press("OKBtn"), 15000);
+        ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
+        form->NeueFirmware1->trigger();
+        return {shown(loaded, 20000), shown(read, 20000)};
     }
 
 private slots:
@@ -82,23 +96,16 @@ private slots:
     void updateThroughPortChoice() {
         startSim();
         QStringList offered;
-        ModalAnswer firmware("FirmwareDlg", startWithSample);
-        ModalAnswer choice("WaehleComPortDlg", [&](QWidget* w) {
+        const auto choose = [&](QWidget* w) {
             auto* list = w->findChild<QComboBox*>("CBSchnittstellen");
             for (int i = 0; i < list->count(); ++i)
                 offered << list->itemText(i);
             pressButton(w, "OKBtn");
-        });
-        ModalAnswer loaded("ErgebnisDialog", press("OKBtn"), 15000);
-        ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
-        form->NeueFirmware1->trigger();
-        QVERIFY(QTest::qWaitFor([&] { return read.seen(); }, 20000));
+        };
+        const auto [loaded, read] = update(choose);
+        QCOMPARE(loaded, Loaded);
+        QCOMPARE(read.caption, ReadDone.caption);
         QCOMPARE(offered, QStringList{QStringLiteral("COM3")});
-        QCOMPARE(loaded.caption, QStringLiteral("Neue Firmware"));
-        QCOMPARE(loaded.lines,
-                 (QStringList{QString(), QStringLiteral("Das speichen der Firmware in der Zuvex "
-                                                        "910k war erfolgreich.")}));
-        QCOMPARE(read.caption, QStringLiteral("Konfiguration Auslesen"));
         // handshake, the records once each, then the search from COM1 and the read
         QCOMPARE(sim->received(), "U\r<" + sampleBytes() + "T\rV\rR0000,3c\r");
         QCOMPARE(AsString(sim->lastFirmware()), sampleBytes());
@@ -117,12 +124,9 @@ private slots:
         sim->setStrayBytes("x?", "",
                            unsigned(ReplyKind::LoadPrompt) | unsigned(ReplyKind::LoadReady));
         form->UsedComPort = 3;
-        ModalAnswer firmware("FirmwareDlg", startWithSample);
-        ModalAnswer loaded("ErgebnisDialog", press("OKBtn"), 15000);
-        ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
-        form->NeueFirmware1->trigger();
-        QVERIFY(QTest::qWaitFor([&] { return read.seen(); }, 20000));
-        QCOMPARE(loaded.caption, QStringLiteral("Neue Firmware"));
+        const auto [loaded, read] = update();
+        QCOMPARE(loaded.caption, Loaded.caption);
+        QVERIFY(read.seen);
         QVERIFY(sim->received().rfind("U\r<" + sampleBytes(), 0) == 0);
         QVERIFY(!portDialogShown);
         QVERIFY(
@@ -159,16 +163,14 @@ private slots:
             15000);
         ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
         form->NeueFirmware1->trigger();
-        QVERIFY(QTest::qWaitFor([&] { return read.seen(); }, 30000));
+        QCOMPARE(shown(read, 30000).caption, ReadDone.caption);
         QVERIFY(killed);
-        QCOMPARE(error.caption, QStringLiteral("Schnittstellenfehler"));
-        QCOMPARE(error.lines,
-                 (QStringList{"Fehler!", "Die Verbindung zur Zuvex 910k über COM3 wurde "
-                                         "unterbrochen. Bitte prüfen Sie das Kabel und den "
-                                         "USB-Adapter."}));
+        QCOMPARE(shown(error), ShownBox("Schnittstellenfehler",
+                                        {"Fehler!", "Die Verbindung zur Zuvex 910k über COM3 "
+                                                    "wurde unterbrochen. Bitte prüfen Sie das "
+                                                    "Kabel und den USB-Adapter."}));
         QVERIFY(none.seen());
         QCOMPARE(leftOpen, 0);
-        QCOMPARE(read.caption, QStringLiteral("Konfiguration Auslesen"));
         QVERIFY(
             QTest::qWaitFor([&] { return !form->FirmwareDlg->isVisible() && form->isEnabled(); }));
         QCOMPARE(form->UsedComPort, quint16(3));
@@ -203,12 +205,9 @@ private slots:
             },
             15000);
         form->NeueFirmware1->trigger();
-        QVERIFY(error.seen());
+        QCOMPARE(shown(error),
+                 ShownBox("Fehler", {"Fehler!", "Firmware Update konnte nicht gestartet werden."}));
         QVERIFY2(reportedAfter >= 10000, qPrintable(QString::number(reportedAfter)));
-        QCOMPARE(error.caption, QStringLiteral("Fehler"));
-        QCOMPARE(error.lines, (QStringList{QStringLiteral("Fehler!"),
-                                           QStringLiteral("Firmware Update konnte nicht "
-                                                          "gestartet werden.")}));
         QVERIFY(dialogOpenAtReport);
         QVERIFY(collectorOffAtReport);
         QVERIFY(!form->TimerFWUpdate->isActive());
@@ -266,14 +265,12 @@ private slots:
             stillOpen = w->isVisible();
             pressButton(w, "CancelBtn");
         });
-        std::unique_ptr<ModalAnswer> choice;
+        std::optional<ModalAnswer> choice;
         if (situation == 1)
-            choice = std::make_unique<ModalAnswer>("WaehleComPortDlg", press("CancelBtn"));
+            choice.emplace("WaehleComPortDlg", press("CancelBtn"));
         ModalAnswer box("WarningBox", press("OK"));
         form->NeueFirmware1->trigger();
-        QVERIFY(box.seen());
-        QCOMPARE(box.caption, QStringLiteral("Warnung"));
-        QCOMPARE(box.lines, warning);
+        QCOMPARE(shown(box), ShownBox("Warnung", warning));
         QVERIFY(stillOpen);
         QVERIFY(!choice || choice->seen());
         QVERIFY(!form->TimerFWUpdate->isActive());

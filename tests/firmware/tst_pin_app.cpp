@@ -3,6 +3,7 @@
 #include "AppWithSim.h"
 #include "ModalDriver.h"
 #include "QtPool.h"
+#include "ShownBox.h"
 #include "app/AppFormProbe.h"
 #include "link/NeuePINDlg.h"
 #include "link/PortDialogs.h"
@@ -15,6 +16,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <memory>
+#include <optional>
 
 using namespace zuvexsim;
 Q_DECLARE_METATYPE(zuvexsim::AckFault::Kind)
@@ -34,6 +36,7 @@ std::function<void(QWidget*)> enterPins(const QString& oldPin, const QString& ne
 }
 
 const char Enq = 0x05;
+const ShownBox Changed("Neuer Sicherheitscode", {QString(), "Der Sicherheitscode wurde geändert."});
 
 } // namespace
 
@@ -48,6 +51,21 @@ class TestPinApp : public QObject, AppWithSim {
 
     bool exchangeEnded() const {
         return form->isEnabled() && !form->UpDownLoad->isVisible() && !form->DataPacket1->Enabled();
+    }
+
+    // Enters the PINs (choosing the port with `choosePort` when asked) and answers the box
+    // `box` that ends the exchange; what it showed.
+    ShownBox changePin(const QString& oldPin, const QString& newPin,
+                       const QString& box = "ErgebnisDialog",
+                       std::function<void(QWidget*)> choosePort = {}) {
+        ModalAnswer pin("NeuePINDlg", enterPins(oldPin, newPin));
+        std::optional<ModalAnswer> port;
+        if (choosePort)
+            port.emplace("PortDialog", std::move(choosePort));
+        ModalAnswer end(box, press("OKBtn"));
+        form->NewPIN->trigger();
+        const ShownBox seen = shown(end, 10000);
+        return !port || port->seen() ? seen : ShownBox();
     }
 
 private slots:
@@ -79,13 +97,7 @@ private slots:
     void changed() {
         form->UsedComPort = 3; // a port in use: no port dialog, ENQ at once
         sim->setAckDelay(40);  // long enough to see the transfer box
-        ModalAnswer pin("NeuePINDlg", enterPins("0000", "4711"));
-        ModalAnswer result("ErgebnisDialog", press("OKBtn"));
-        form->NewPIN->trigger();
-        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }));
-        QCOMPARE(result.caption, QStringLiteral("Neuer Sicherheitscode"));
-        QCOMPARE(result.lines,
-                 (QStringList{QString(), QStringLiteral("Der Sicherheitscode wurde geändert.")}));
+        QCOMPARE(changePin("0000", "4711"), Changed);
         QCOMPARE(sim->received(), std::string(1, Enq) + "0000" + "54711");
         QCOMPARE(sim->pin(), std::string("4711"));
         QVERIFY(boxShown && windowDisabled);
@@ -101,49 +113,40 @@ private slots:
         QTest::addColumn<QString>("oldPin");
         QTest::addColumn<AckFault::Kind>("kind");
         QTest::addColumn<int>("step");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<ShownBox>("error");
         QTest::addColumn<std::string>("sent");
-        const QStringList transfer{QStringLiteral("Fehler!"),
-                                   QStringLiteral("Fehler beim Ändern des Sicherheitscodes.")};
-        const QStringList timeout{QStringLiteral("Zeitüberschreitung!"),
-                                  QStringLiteral("Fehler bei der Datenübertragung.")};
-        const std::string enq(1, Enq);
-        QTest::newRow("wrong old PIN")
-            << "1234" << AckFault::Kind::None << 0 << "Neuer Sicherheitscode"
-            << QStringList{QStringLiteral("Fehler!"), QStringLiteral("Die alte PIN ist falsch.")}
-            << enq + "1234";
-        QTest::newRow("NAK after ENQ")
-            << "0000" << AckFault::Kind::Nak << 0 << "Übertragungsfehler" << transfer << enq;
-        QTest::newRow("other byte after ENQ")
-            << "0000" << AckFault::Kind::Other << 0 << "Übertragungsfehler" << transfer << enq;
-        QTest::newRow("other byte after old PIN")
-            << "0000" << AckFault::Kind::Other << 1 << "Übertragungsfehler" << transfer
-            << enq + "0000";
-        QTest::newRow("NAK after new PIN")
-            << "0000" << AckFault::Kind::Nak << 2 << "Übertragungsfehler" << transfer
-            << enq + "0000" + "54711";
-        QTest::newRow("no answer to ENQ")
-            << "0000" << AckFault::Kind::Silent << 0 << "Timeout-Fehler" << timeout << enq;
-        QTest::newRow("no answer to new PIN")
-            << "0000" << AckFault::Kind::Silent << 2 << "Timeout-Fehler" << timeout
-            << enq + "0000" + "54711";
+        const ShownBox transfer("Übertragungsfehler",
+                                {"Fehler!", "Fehler beim Ändern des Sicherheitscodes."});
+        const ShownBox timeout("Timeout-Fehler",
+                               {"Zeitüberschreitung!", "Fehler bei der Datenübertragung."});
+        const auto row = [](const char* name, const char* old, AckFault::Kind kind, int step,
+                            const ShownBox& error, const std::string& sent) {
+            QTest::newRow(name) << QString(old) << kind << step << error
+                                << std::string(1, Enq) + sent;
+        };
+        using K = AckFault::Kind;
+        row("wrong old PIN", "1234", K::None, 0,
+            ShownBox("Neuer Sicherheitscode", {"Fehler!", "Die alte PIN ist falsch."}), "1234");
+        row("NAK after ENQ", "0000", K::Nak, 0, transfer, "");
+        row("other byte after ENQ", "0000", K::Other, 0, transfer, "");
+        row("other byte after old PIN", "0000", K::Other, 1, transfer, "0000");
+        row("NAK after new PIN", "0000", K::Nak, 2, transfer,
+            "0000"
+            "54711");
+        row("no answer to ENQ", "0000", K::Silent, 0, timeout, "");
+        row("no answer to new PIN", "0000", K::Silent, 2, timeout,
+            "0000"
+            "54711");
     }
     void failures() {
         QFETCH(QString, oldPin);
         QFETCH(AckFault::Kind, kind);
         QFETCH(int, step);
-        QFETCH(QString, caption);
-        QFETCH(QStringList, lines);
+        QFETCH(ShownBox, error);
         QFETCH(std::string, sent);
         sim->setPinFault({kind, step, 0x41, 0});
         form->UsedComPort = 3;
-        ModalAnswer pin("NeuePINDlg", enterPins(oldPin, "4711"));
-        ModalAnswer error("ErrorDialog", press("OKBtn"));
-        form->NewPIN->trigger();
-        QVERIFY(QTest::qWaitFor([&] { return error.seen(); }));
-        QCOMPARE(error.caption, caption);
-        QCOMPARE(error.lines, lines);
+        QCOMPARE(changePin(oldPin, "4711", "ErrorDialog"), error);
         QCOMPARE(sim->received(), sent);
         QCOMPARE(sim->pin(), std::string("0000"));
         QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
@@ -157,9 +160,8 @@ private slots:
         ModalAnswer error("ErrorDialog", press("OKBtn"));
         ModalAnswer second("ErrorDialog", press("OKBtn"), 2500);
         form->NewPIN->trigger();
-        QVERIFY(QTest::qWaitFor([&] { return error.seen(); }));
-        QCOMPARE(error.caption, QStringLiteral("Schnittstellenfehler"));
-        QCOMPARE(error.lines, (QStringList{QStringLiteral("Fehler!"), PortLostText(3)}));
+        QCOMPARE(shown(error, 5000),
+                 ShownBox("Schnittstellenfehler", {"Fehler!", PortLostText(3)}));
         QTest::qWait(1000); // longer than the exchange's time-out
         QVERIFY(!second.seen());
         QVERIFY(exchangeEnded());
@@ -171,28 +173,21 @@ private slots:
     void lateAnswerWithinLimit() {
         sim->setPinFault({AckFault::Kind::Late, 1, 0x00, 450});
         form->UsedComPort = 3;
-        ModalAnswer pin("NeuePINDlg", enterPins("0000", "1357"));
-        ModalAnswer result("ErgebnisDialog", press("OKBtn"));
-        form->NewPIN->trigger();
-        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }));
+        QCOMPARE(changePin("0000", "1357"), Changed);
         QCOMPARE(sim->pin(), std::string("1357"));
         QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
     }
 
     // No port in use: the free ports are offered; the chosen one is used.
     void portChosenFirst() {
-        ModalAnswer pin("NeuePINDlg", enterPins("0000", "2468"));
-        ModalAnswer port("PortDialog", [](QWidget* w) {
+        const auto choose = [](QWidget* w) {
             auto* dlg = static_cast<TPortDialog*>(w);
             QVERIFY(dlg->COMBtn[2]->isEnabled()); // COM3, the simulator
             QVERIFY(!dlg->COMBtn[0]->isEnabled());
             dlg->COMBtn[2]->click();
             pressButton(w, "OKBtn");
-        });
-        ModalAnswer result("ErgebnisDialog", press("OKBtn"));
-        form->NewPIN->trigger();
-        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
-        QVERIFY(port.seen());
+        };
+        QCOMPARE(changePin("0000", "2468", "ErgebnisDialog", choose), Changed);
         QCOMPARE(form->UsedComPort, quint16(3));
         QCOMPARE(sim->pin(), std::string("2468"));
         QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
@@ -212,23 +207,19 @@ private slots:
         ModalAnswer pin("NeuePINDlg", situation == 0
                                           ? std::function<void(QWidget*)>(press("CancelBtn"))
                                           : enterPins("0000", "4711"));
-        std::unique_ptr<ModalAnswer> port;
-        std::unique_ptr<ModalAnswer> error;
+        std::optional<ModalAnswer> port;
+        std::optional<ModalAnswer> error;
         if (situation == 1)
-            port = std::make_unique<ModalAnswer>("PortDialog", press("CancelBtn"));
+            port.emplace("PortDialog", press("CancelBtn"));
         if (situation == 2)
-            error = std::make_unique<ModalAnswer>("ErrorDialog", press("OKBtn"));
+            error.emplace("ErrorDialog", press("OKBtn"));
         form->NewPIN->trigger();
         QVERIFY(pin.seen());
-        if (port)
-            QVERIFY(port->seen());
-        if (error) {
-            QVERIFY(error->seen());
-            QCOMPARE(error->caption, QStringLiteral("Schnittstellenfehler"));
-            QCOMPARE(error->lines,
-                     (QStringList{QStringLiteral("Fehler!"),
-                                  QStringLiteral("Es wurde keine freie Schnittstelle gefunden.")}));
-        }
+        QVERIFY(!port || port->seen());
+        if (error)
+            QCOMPARE(shown(*error),
+                     ShownBox("Schnittstellenfehler",
+                              {"Fehler!", "Es wurde keine freie Schnittstelle gefunden."}));
         QCOMPARE(sim->received(), std::string());
         QVERIFY(!boxShown);
         QVERIFY(form->isEnabled());

@@ -50,24 +50,31 @@ void pressWhenEnabled(QWidget* dialog, const char* button, int timeoutMs) {
     pressButton(dialog, QString::fromLatin1(button));
 }
 
+ShownBox showAndRead(TAppFormProbe& form, int timeoutMs) {
+    ModalAnswer result("ErgebnisDialog", press("OKBtn"), timeoutMs);
+    form.show();
+    return shown(result, timeoutMs);
+}
+
 bool readConfiguration(TAppFormProbe& form, int timeoutMs) {
     ModalAnswer result("ErgebnisDialog", press("OKBtn"), timeoutMs);
     form.Download->trigger();
-    return QTest::qWaitFor([&] { return result.seen(); }, timeoutMs) &&
-           result.caption == QStringLiteral("Konfiguration Auslesen") &&
-           result.lines ==
-               QStringList({QString(), "Das Auslesen der Konfiguration war erfolgreich."});
+    return shown(result, timeoutMs) == readDone();
 }
 
-ErrorBox writeError() {
+ShownBox readDone() {
+    return {"Konfiguration Auslesen",
+            {QString(), "Das Auslesen der Konfiguration war erfolgreich."}};
+}
+ShownBox writeError() {
     return {"Übertragungsfehler", {"Fehler!", "Fehler beim Programmieren der Zuvex 910k."}};
 }
-ErrorBox readError() {
+ShownBox readError() {
     return {"Übertragungsfehler", {"Fehler!", "Fehler beim Auslesen der Zuvex 910k."}};
 }
-ErrorBox lostError(int comNumber) {
+ShownBox lostError(int comNumber) {
     return {"Schnittstellenfehler", {"Fehler!", PortLostText(comNumber)}};
 }
-ErrorBox timeoutError() {
+ShownBox timeoutError() {
     return {"Timeout-Fehler", {"Zeitüberschreitung!", "Fehler bei der Datenübertragung."}};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QtPool.h"
+#include "ShownBox.h"
 #include "SimStart.h"
 
 #include "config/ConfigCodec.h"
@@ -28,16 +29,23 @@ std::unique_ptr<zuvexsim::ZuvexSim> startSim(int port, const ConfigImage& image 
 // Presses `button` of `dialog` once it is enabled (the programming result box holds it).
 void pressWhenEnabled(QWidget* dialog, const char* button, int timeoutMs = 6000);
 
+// Answers the programming result box once its button is enabled.
+struct ProgResultAnswer : ModalAnswer {
+    ProgResultAnswer()
+        : ModalAnswer(
+              "ProgErgebnisDialog", [](QWidget* w) { pressWhenEnabled(w, "OKBtn"); }, 10000) {}
+};
+
+// Shows the window (which starts the search) and answers the read result box; what it showed.
+ShownBox showAndRead(TAppFormProbe& form, int timeoutMs = 10000);
+
 // "Konfiguration auslesen" (after a search from COM1 when no port is in use): reads the device
 // and answers the read result box. True when the result box came with the success text.
 bool readConfiguration(TAppFormProbe& form, int timeoutMs = 15000);
 
-// The error box's caption and lines, as the conversation shows them.
-struct ErrorBox {
-    QString caption;
-    QStringList lines;
-};
-ErrorBox writeError();
-ErrorBox readError();
-ErrorBox timeoutError();
-ErrorBox lostError(int comNumber); // the device on that port vanished
+// The boxes as the conversation shows them.
+ShownBox readDone();
+ShownBox writeError();
+ShownBox readError();
+ShownBox timeoutError();
+ShownBox lostError(int comNumber); // the device on that port vanished

@@ -61,8 +61,7 @@ private slots:
             },
             10000);
         form.COMItem1->trigger();
-        QVERIFY(dialog.seen());
-        QCOMPARE(dialog.caption, QStringLiteral("COM-Port festlegen"));
+        QCOMPARE(shown(dialog), ShownBox("COM-Port festlegen", {}));
         QCOMPARE(seen.enabled, QList<bool>({false, true, true, false}));
         QCOMPARE(seen.checked, QList<bool>({false, false, false, false}));
         QVERIFY(!seen.okEnabled);
@@ -128,10 +127,9 @@ private slots:
         TAppFormProbe form;
         ModalAnswer error("ErrorDialog", press("OKBtn"), 10000);
         form.COMItem1->trigger();
-        QVERIFY(error.seen());
-        QCOMPARE(error.caption, QStringLiteral("Schnittstellenfehler"));
-        QCOMPARE(error.lines,
-                 QStringList({"Fehler!", "Es wurde keine freie Schnittstelle gefunden."}));
+        QCOMPARE(shown(error),
+                 ShownBox("Schnittstellenfehler",
+                          {"Fehler!", "Es wurde keine freie Schnittstelle gefunden."}));
         QVERIFY(!form.PortDialog->isVisible());
     }
 
@@ -160,8 +158,7 @@ private slots:
         dlg->CBSchnittstellen->setCurrentIndex(selected);
         ModalAnswer answer("WaehleComPortDlg", press("OKBtn"));
         QCOMPARE(dlg->exec(), result);
-        QVERIFY(answer.seen());
-        QCOMPARE(answer.caption, QStringLiteral("Dialog"));
+        QCOMPARE(shown(answer), ShownBox("Dialog", {}));
         QCOMPARE(form.ComPort1->ComNumber(), quint16(comNumber));
         QCOMPARE(form.UsedComPort, quint16(0));
     }

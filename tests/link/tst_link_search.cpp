@@ -1,9 +1,9 @@
 // The device search: start-up search over COM1..COM20, identification, the no-device dialog.
+#include "AppWithSim.h"
 #include "LinkTestSupport.h"
 #include "ModalDriver.h"
 #include "OpenDescriptors.h"
 #include "SimProcess.h"
-#include "TestHome.h"
 #include "Unprivileged.h"
 #include "app/AppFormProbe.h"
 #include "config/EditorPages.h"
@@ -50,47 +50,41 @@ struct SearchWatch {
 
 } // namespace
 
-class TestLinkSearch : public QObject {
+class TestLinkSearch : public QObject, AppWithSim {
     Q_OBJECT
 
 private slots:
     void initTestCase() { useOneQtPoolThread(); }
+    void init() { openWindow(); }
+    void cleanup() { closeWindow(); }
 
     void startupSearchFindsDeviceOnCom3AndReadsIt() {
-        TestHome home;
-        ZuvexSim silent(silentPortOptions(1));
-        silent.start();
+        auto silent = startSim(silentPortOptions(1));
         ZuvexSim::removePortEntry(2);
         auto sim = startSim(3);
-        TAppFormProbe form;
-        SearchWatch watch(form);
-        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 15000);
-        form.show();
-        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 15000));
-        QCOMPARE(result.caption, QStringLiteral("Konfiguration Auslesen"));
-        QCOMPARE(result.lines,
-                 QStringList({QString(), "Das Auslesen der Konfiguration war erfolgreich."}));
+        SearchWatch watch(*form);
+        QCOMPARE(showAndRead(*form, 15000), readDone());
         QCOMPARE(watch.labels, QStringList({"Suche an COM1", "Suche an COM3"}));
         QVERIFY(watch.shown);
         QVERIFY(!watch.buttonsEnabled);
-        QVERIFY(!form.SuchenDlg->isVisible());
-        QCOMPARE(silent.received(), std::string("T\r"));
+        QVERIFY(!form->SuchenDlg->isVisible());
+        QCOMPARE(silent->received(), std::string("T\r"));
         QCOMPARE(sim->received(), std::string("T\rV\rR0000,3c\r"));
-        QCOMPARE(form.StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: COM3"));
-        QCOMPARE(form.StatusPanel0->text(),
+        QCOMPARE(form->StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: COM3"));
+        QCOMPARE(form->StatusPanel0->text(),
                  "Zuvex 910k - Firmware " + QString::fromStdString(sim->firmwareVersion()));
-        QCOMPARE(form.DeviceText, form.StatusPanel0->text());
-        QCOMPARE(form.UsedComPort, quint16(3));
+        QCOMPARE(form->DeviceText, form->StatusPanel0->text());
+        QCOMPARE(form->UsedComPort, quint16(3));
         // the editor takes the image once the result box has closed, with the door rule
         QVERIFY(QTest::qWaitFor(
-            [&] { return form.Editor->ReadSettings() == sampleSettingsAfterRead(); }));
-        QCOMPARE(form.Image, sampleImage());
-        QVERIFY(!form.Modified);
-        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
+            [&] { return form->Editor->ReadSettings() == sampleSettingsAfterRead(); }));
+        QCOMPARE(form->Image, sampleImage());
+        QVERIFY(!form->Modified);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
         // the port stays open for the next command; the collector is off
-        QVERIFY(form.ComPort1->Open());
-        QVERIFY(!form.DataPacket1->Enabled());
-        QVERIFY(form.isEnabled());
+        QVERIFY(form->ComPort1->Open());
+        QVERIFY(!form->DataPacket1->Enabled());
+        QVERIFY(form->isEnabled());
     }
 
     void identification_data() {
@@ -108,49 +102,43 @@ private slots:
     void identification() {
         QFETCH(QByteArray, text);
         QFETCH(int, foundOn);
-        TestHome home;
         auto com3 = startSim(3);
         com3->setIdentification(text.toStdString());
         auto com4 = startSim(4);
-        TAppFormProbe form;
-        QVERIFY(readConfiguration(form));
-        QCOMPARE(form.UsedComPort, quint16(foundOn));
+        QVERIFY(readConfiguration(*form));
+        QCOMPARE(form->UsedComPort, quint16(foundOn));
         QCOMPARE(com3->received(), foundOn == 3 ? std::string("T\rV\rR0000,3c\r") : "T\r");
         QCOMPARE(com4->received(), foundOn == 4 ? std::string("T\rV\rR0000,3c\r") : "");
     }
 
     void emptyVersionLine() {
-        TestHome home;
         auto sim = startSim(3);
         sim->setFirmwareVersion("");
-        TAppFormProbe form;
-        QVERIFY(readConfiguration(form));
-        QCOMPARE(form.DeviceText, QStringLiteral("Zuvex 910k - Firmware "));
+        QVERIFY(readConfiguration(*form));
+        QCOMPARE(form->DeviceText, QStringLiteral("Zuvex 910k - Firmware "));
     }
 
     // No COM port at all: the no-device dialog at once; "Offline" leaves no search dialog,
     // empties both status panels, and the next read searches again from COM1.
     void noPortThenOfflineThenReadSearchesAgain() {
-        TestHome home;
-        TAppFormProbe form;
-        SearchWatch watch(form);
+        SearchWatch watch(*form);
         ModalAnswer none("KeineAnlageDlg", press("OKBtn"));
-        form.show();
+        form->show();
         QVERIFY(none.seen()); // answered within the first showing
         QCOMPARE(none.caption, QStringLiteral("Keine Zuvex 910k gefunden"));
         QTest::qWait(50);
         QVERIFY(!watch.shown);
-        QVERIFY(!form.SuchenDlg->isVisible());
-        QCOMPARE(form.StatusPanel0->text(), QString());
-        QCOMPARE(form.StatusPanel1->text(), QString());
-        QCOMPARE(form.UsedComPort, quint16(0));
-        QVERIFY(!form.ComPort1->Open());
+        QVERIFY(!form->SuchenDlg->isVisible());
+        QCOMPARE(form->StatusPanel0->text(), QString());
+        QCOMPARE(form->StatusPanel1->text(), QString());
+        QCOMPARE(form->UsedComPort, quint16(0));
+        QVERIFY(!form->ComPort1->Open());
 
         auto sim = startSim(3);
-        QVERIFY(readConfiguration(form));
-        QCOMPARE(form.UsedComPort, quint16(3));
+        QVERIFY(readConfiguration(*form));
+        QCOMPARE(form->UsedComPort, quint16(3));
         QCOMPARE(watch.labels, QStringList({"Suche an COM3"}));
-        QCOMPARE(form.StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: COM3"));
+        QCOMPARE(form->StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: COM3"));
     }
 
     void noDeviceAnswer_data() {
@@ -166,12 +154,9 @@ private slots:
     void noDeviceAnswer() {
         QFETCH(QString, how);
         QFETCH(bool, searchesAgain);
-        TestHome home;
-        ZuvexSim silent(silentPortOptions(2));
-        silent.start();
+        auto silent = startSim(silentPortOptions(2));
         std::unique_ptr<ZuvexSim> sim;
-        TAppFormProbe form;
-        SearchWatch watch(form);
+        SearchWatch watch(*form);
         ModalAnswer none(
             "KeineAnlageDlg",
             [&](QWidget* w) {
@@ -186,38 +171,36 @@ private slots:
                     w->close();
             },
             10000);
-        std::unique_ptr<ModalAnswer> result;
+        std::optional<ModalAnswer> result;
         if (searchesAgain)
-            result = std::make_unique<ModalAnswer>("ErgebnisDialog", press("OKBtn"), 10000);
-        form.show();
+            result.emplace("ErgebnisDialog", press("OKBtn"), 10000);
+        form->show();
         QVERIFY(none.seen());
         if (searchesAgain) {
-            QVERIFY(QTest::qWaitFor([&] { return result->seen(); }, 10000));
-            QCOMPARE(form.UsedComPort, quint16(1));
+            QCOMPARE(shown(*result, 10000), readDone());
+            QCOMPARE(form->UsedComPort, quint16(1));
             QCOMPARE(sim->received(), std::string("T\rV\rR0000,3c\r"));
             QCOMPARE(watch.labels,
                      QStringList({"Suche an COM2", "Suche an COM1"})); // label cleared between
         } else {
             QTest::qWait(300);
-            QCOMPARE(form.UsedComPort, quint16(0));
+            QCOMPARE(form->UsedComPort, quint16(0));
             QCOMPARE(sim->received(), std::string());
-            QCOMPARE(form.StatusPanel1->text(), QString());
+            QCOMPARE(form->StatusPanel1->text(), QString());
         }
-        QVERIFY(!form.SuchenDlg->isVisible());
-        QCOMPARE(silent.received(), std::string("T\r"));
+        QVERIFY(!form->SuchenDlg->isVisible());
+        QCOMPARE(silent->received(), std::string("T\r"));
     }
 
     // The device identifies itself but leaves the version request unanswered: the time-out
     // box, and then the search dialog is gone; nothing is retried and no port is taken.
     void versionTimeOutEndsSearchDialog() {
-        TestHome home;
         auto sim = startSim(3);
-        TAppFormProbe form;
-        SearchWatch watch(form);
+        SearchWatch watch(*form);
         // silent from the version request on: set before the identification is judged
-        auto judge = form.DataPacket1->OnPacket;
-        form.DataPacket1->OnPacket = [&](TDataPacket* sender, const uint8_t* data, int size) {
-            if (form.LinkState == 1)
+        auto judge = form->DataPacket1->OnPacket;
+        form->DataPacket1->OnPacket = [&](TDataPacket* sender, const uint8_t* data, int size) {
+            if (form->LinkState == 1)
                 sim->setSilent(true);
             judge(sender, data, size);
         };
@@ -225,62 +208,50 @@ private slots:
         bool stuck = false; // the search dialog left open after the box
         QTimer rescue;
         rescue.callOnTimeout(
-            [&] { stuck = form.SuchenDlg->isVisible(), form.SuchenDlg->reject(); });
+            [&] { stuck = form->SuchenDlg->isVisible(), form->SuchenDlg->reject(); });
         rescue.start(6000);
-        form.show(); // returns once the search dialog has ended
+        form->show(); // returns once the search dialog has ended
         QVERIFY(!stuck);
-        QVERIFY(timeout.seen());
-        const ErrorBox expected = timeoutError();
-        QCOMPARE(timeout.caption, expected.caption);
-        QCOMPARE(timeout.lines, expected.lines);
+        QCOMPARE(shown(timeout), timeoutError());
         QVERIFY(watch.shown);
-        QVERIFY(!form.SuchenDlg->isVisible());
-        QVERIFY(!form.SearchRunning);
+        QVERIFY(!form->SuchenDlg->isVisible());
+        QVERIFY(!form->SearchRunning);
         QCOMPARE(sim->received(), std::string("T\rV\r"));
-        QCOMPARE(form.UsedComPort, quint16(0));
-        QVERIFY(form.isEnabled());
+        QCOMPARE(form->UsedComPort, quint16(0));
+        QVERIFY(form->isEnabled());
     }
 
     // Closing the search dialog's window ends only the dialog: the search goes on.
     void closingSearchDialogKeepsSearching() {
-        TestHome home;
-        ZuvexSim silent(silentPortOptions(1));
-        silent.start();
+        auto silent = startSim(silentPortOptions(1));
         auto sim = startSim(2);
-        TAppFormProbe form;
         ModalAnswer search("SuchenDlg", [](QWidget* w) { w->close(); });
-        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 10000);
-        form.show();
+        QCOMPARE(showAndRead(*form), readDone());
         QVERIFY(search.seen());
-        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
-        QCOMPARE(form.UsedComPort, quint16(2));
+        QCOMPARE(form->UsedComPort, quint16(2));
     }
 
     // Without the ports folder the COM numbers come from the ports the machine lists, read
     // afresh by each search: an adapter plugged in while the no-device dialog asks becomes COM1.
     void automaticMapFindsAdapterPluggedInLater() {
-        TestHome home;
-        QVERIFY(QDir(home.portsDir()).removeRecursively());
+        QVERIFY(QDir(home->portsDir()).removeRecursively());
         SimOptions options;
         options.port = 9;
-        options.portsDir = home.path(QStringLiteral("sim")).toStdString();
+        options.portsDir = home->path(QStringLiteral("sim")).toStdString();
         ZuvexSim sim(options);
         std::vector<TFoundPort> found{{"/dev/ttyS0", "ttyS0", "", TPortKind::BuiltinUart, true}};
         SetSerialPortLister([&found] { return found; });
-        TAppFormProbe form;
         ModalAnswer none("KeineAnlageDlg", [&](QWidget* w) {
             sim.start();
             found.push_back({sim.slavePath(), "ttyUSB0", "usb-FTDI_FT232R_USB_UART_A1-if00-port0",
                              TPortKind::Adapter, false});
             pressButton(w, "CancelBtn");
         });
-        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 10000);
-        form.show();
-        const bool read = QTest::qWaitFor([&] { return result.seen(); }, 10000);
+        const ShownBox read = showAndRead(*form);
         SetSerialPortLister({});
         QVERIFY(none.seen());
-        QVERIFY(read);
-        QCOMPARE(form.UsedComPort, quint16(1));
+        QCOMPARE(read, readDone());
+        QCOMPARE(form->UsedComPort, quint16(1));
         QCOMPARE(sim.received(), std::string("T\rV\rR0000,3c\r"));
     }
 
@@ -295,15 +266,12 @@ private slots:
         QFETCH(bool, denied);
         if (denied && geteuid() != 0)
             QSKIP("only root can hand the device to another group");
-        TestHome home;
-        ZuvexSim silent(silentPortOptions(1));
-        ZuvexSim locked(silentPortOptions(2));
-        silent.start();
-        locked.start();
-        chmod(silent.slavePath().c_str(), 0666); // COM1 opens for everyone
+        auto silent = startSim(silentPortOptions(1));
+        auto locked = startSim(silentPortOptions(2));
+        chmod(silent->slavePath().c_str(), 0666); // COM1 opens for everyone
         std::optional<WithoutPermission> guard;
         if (denied)
-            guard.emplace(locked.slavePath(), home.path(QString()), "dialout");
+            guard.emplace(locked->slavePath(), home->path(QString()), "dialout");
         QVERIFY(!guard || guard->active());
         QString hint;
         int height = 0;
@@ -314,8 +282,7 @@ private slots:
             height = w->height();
             pressButton(w, "OKBtn");
         });
-        TAppFormProbe form;
-        form.show();
+        form->show();
         QVERIFY(none.seen());
         if (!denied) {
             QCOMPARE(hint, QString());
@@ -325,27 +292,22 @@ private slots:
         QCOMPARE(hint, QStringLiteral("Keine Berechtigung für den COM-Port COM2 (%1). Nehmen Sie "
                                       "Ihren Benutzer in die Gruppe „dialout“ auf und melden Sie "
                                       "sich danach neu an.")
-                           .arg(QString::fromStdString(locked.slavePath())));
+                           .arg(QString::fromStdString(locked->slavePath())));
         QVERIFY(height > 137);
-        QCOMPARE(locked.received(), std::string()); // skipped without a probe
-        QCOMPARE(silent.received(), std::string("T\r"));
+        QCOMPARE(locked->received(), std::string()); // skipped without a probe
+        QCOMPARE(silent->received(), std::string("T\r"));
     }
 
     // COM1's line goes down as the probe arrives (the pseudo-terminal's master closed): the
     // search moves on without a message and finds the device on COM2.
     void lineDownDuringProbe() {
-        TestHome home;
         ZuvexSim gone(silentPortOptions(1));
         gone.setHangUpAfter(1);
         gone.start();
         auto sim = startSim(2);
-        TAppFormProbe form;
-        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 10000);
-        form.show();
-        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
-        QCOMPARE(result.caption, QStringLiteral("Konfiguration Auslesen"));
+        QCOMPARE(showAndRead(*form), readDone());
         QCOMPARE(gone.received(), std::string("T"));
-        QCOMPARE(form.UsedComPort, quint16(2));
+        QCOMPARE(form->UsedComPort, quint16(2));
         QCOMPARE(DescriptorsOn(gone.slavePath()), 0);
     }
 
@@ -353,16 +315,14 @@ private slots:
     // the search goes on without a message, the no-device dialog comes, and once the device
     // is back "Suchen" finds it. No descriptor of the dead line is left open.
     void deviceKilledDuringSearch() {
-        TestHome home;
         SimProcess dead(1, QStringList{"--silent"});
         QVERIFY(dead.ready());
         bool killed = false;
         int leftOpen = -1;
         std::unique_ptr<SimProcess> back;
-        TAppFormProbe form;
         QTimer plug;
         QObject::connect(&plug, &QTimer::timeout, [&] {
-            if (!killed && form.SuchenDlg->lblComPortNumber->text() == "Suche an COM1") {
+            if (!killed && form->SuchenDlg->lblComPortNumber->text() == "Suche an COM1") {
                 dead.kill(); // the probe "T\r" is out, its answer pending
                 killed = true;
             }
@@ -376,17 +336,13 @@ private slots:
                 pressButton(w, "CancelBtn");
             },
             10000);
-        ModalAnswer result("ErgebnisDialog", press("OKBtn"), 10000);
-        form.show();
-        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 15000));
+        QCOMPARE(showAndRead(*form, 15000), readDone());
         QVERIFY(killed);
         QVERIFY(none.seen());
         QCOMPARE(leftOpen, 0);
         QVERIFY(back && back->ready());
-        QCOMPARE(result.lines,
-                 QStringList({QString(), "Das Auslesen der Konfiguration war erfolgreich."}));
-        QCOMPARE(form.UsedComPort, quint16(1));
-        QVERIFY(form.isEnabled());
+        QCOMPARE(form->UsedComPort, quint16(1));
+        QVERIFY(form->isEnabled());
     }
 };
 

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 using namespace zuvexsim;
 Q_DECLARE_METATYPE(zuvexsim::AckFault::Kind)
@@ -72,18 +73,16 @@ private slots:
 
     // A bad checksum leaves the image, the editor and the caption as they were.
     void readWithBadChecksum() {
-        form->findChild<QCheckBox*>("CBarb21")->click();
+        box("CBarb21")->click();
         const QString title = form->windowTitle();
-        const TEditorSettings shown = form->Editor->ReadSettings();
+        const TEditorSettings before = form->Editor->ReadSettings();
         sim->setImage(ConfigImage{});
         sim->setCorruptReadChecksum(true);
         ModalAnswer error("ErrorDialog", press("OKBtn"));
         form->Download->trigger();
-        QVERIFY(QTest::qWaitFor([&] { return error.seen(); }));
-        QCOMPARE(error.caption, readError().caption);
-        QCOMPARE(error.lines, readError().lines);
+        QCOMPARE(shown(error, 5000), readError());
         QCOMPARE(form->Image, sampleImage());
-        QCOMPARE(form->Editor->ReadSettings(), shown);
+        QCOMPARE(form->Editor->ReadSettings(), before);
         QCOMPARE(form->windowTitle(), title);
         QVERIFY(form->Modified);
         QVERIFY(QTest::qWaitFor([&] { return transferEnded(); }));
@@ -112,7 +111,9 @@ private slots:
         QCOMPARE(form->UpDownLoad->windowTitle(), QStringLiteral("Konfiguration programmieren"));
         QCOMPARE(form->UpDownLoad->Lines(), QStringList({QString(), "Übertragung läuft ..."}));
         QVERIFY(!form->isEnabled());
-        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
+        QCOMPARE(shown(result, 10000),
+                 ShownBox("Konfiguration Programmieren",
+                          {QString(), "Das Programmieren der Konfiguration war erfolgreich."}));
         QVERIFY(QTest::qWaitFor([&] { return heldMs > 0; }, 6000));
 
         ConfigImage expected = sampleImage();
@@ -128,10 +129,6 @@ private slots:
             alternating += "RS";
         QCOMPARE(directions(), alternating);
         QVERIFY(QTest::qWaitFor([&] { return sim->image() == expected; }));
-
-        QCOMPARE(result.caption, QStringLiteral("Konfiguration Programmieren"));
-        QCOMPARE(result.lines,
-                 QStringList({QString(), "Das Programmieren der Konfiguration war erfolgreich."}));
         QVERIFY2(heldMs >= 2650, qPrintable(QString::number(heldMs)));
         QCOMPARE(finalLines,
                  QStringList({QString(), "Das Programmieren der Konfiguration war erfolgreich.",
@@ -167,13 +164,8 @@ private slots:
         sim->setWriteFault({kind, at, 0x00, lateMs});
         const ConfigImage before = sim->image();
         ModalAnswer error("ErrorDialog", press("OKBtn"), 8000);
-        QElapsedTimer clock;
-        clock.start();
         form->Upload->trigger();
-        QVERIFY(QTest::qWaitFor([&] { return error.seen(); }, 8000));
-        const ErrorBox expected = timeout ? timeoutError() : writeError();
-        QCOMPARE(error.caption, expected.caption);
-        QCOMPARE(error.lines, expected.lines);
+        QCOMPARE(shown(error, 8000), timeout ? timeoutError() : writeError());
         QVERIFY(QTest::qWaitFor([&] { return transferEnded(); }));
         QTest::qWait(timeout ? 800 : 300); // a late acknowledgement sends nothing more
         QCOMPARE(sim->received().size(), std::size_t(9 + at + 1));
@@ -184,10 +176,9 @@ private slots:
     // The checksum's acknowledgement may take up to 36 ticks.
     void lateChecksumAcknowledgementIsAccepted() {
         sim->setWriteFault({AckFault::Kind::Late, WriteChecksumStep, 0x00, 1500});
-        ModalAnswer result(
-            "ProgErgebnisDialog", [](QWidget* w) { pressWhenEnabled(w, "OKBtn"); }, 10000);
+        ProgResultAnswer result;
         form->Upload->trigger();
-        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
+        QVERIFY(shown(result, 10000).seen);
         QVERIFY(QTest::qWaitFor([&] { return transferEnded(); }, 6000));
     }
 
@@ -205,20 +196,18 @@ private slots:
         const int state = form->LinkState;
         ModalAnswer warning("ExternanrufWarnung",
                             [yes](QWidget* w) { pressButton(w, yes ? "&Ja" : "&Nein"); });
-        std::unique_ptr<ModalAnswer> result;
+        std::optional<ProgResultAnswer> result;
         if (yes)
-            result = std::make_unique<ModalAnswer>(
-                "ProgErgebnisDialog", [](QWidget* w) { pressWhenEnabled(w, "OKBtn"); }, 10000);
+            result.emplace();
         form->Upload->trigger();
-        QVERIFY(warning.seen());
-        QCOMPARE(warning.caption, QStringLiteral("Warnung"));
-        QCOMPARE(warning.lines,
-                 QStringList({"Achtung!",
-                              "Sie haben die Einstellungen so gewählt, dass ein Externanruf an "
-                              "keinem Endgerät signalisiert wird.",
-                              "Wenn Sie die Einstellungen in der Anlage speichern, werden Sie von "
-                              "extern nicht erreichbar sein.",
-                              "Wollen Sie die Einstellungen in der Anlage speichern?"}));
+        QCOMPARE(shown(warning),
+                 ShownBox("Warnung",
+                          {"Achtung!",
+                           "Sie haben die Einstellungen so gewählt, dass ein Externanruf an "
+                           "keinem Endgerät signalisiert wird.",
+                           "Wenn Sie die Einstellungen in der Anlage speichern, werden Sie von "
+                           "extern nicht erreichbar sein.",
+                           "Wollen Sie die Einstellungen in der Anlage speichern?"}));
         if (!yes) {
             QTest::qWait(200);
             QCOMPARE(sim->received(), std::string());
@@ -227,18 +216,17 @@ private slots:
             QVERIFY(form->isEnabled());
             return;
         }
-        QVERIFY(QTest::qWaitFor([&] { return result->seen(); }, 10000));
+        QVERIFY(shown(*result, 10000).seen);
         QCOMPARE(sim->received().size(), std::size_t(9 + 61));
     }
 
     // The factory reset writes the factory settings over the reserved bytes of the last read.
     void factoryResetWritesFactoryImage() {
         ModalAnswer question("WerkseinstellungQuestion", press("&Ja"));
-        ModalAnswer result(
-            "ProgErgebnisDialog", [](QWidget* w) { pressWhenEnabled(w, "OKBtn"); }, 10000);
+        ProgResultAnswer result;
         form->Werkseinstellung->trigger();
         QVERIFY(question.seen());
-        QVERIFY(QTest::qWaitFor([&] { return result.seen(); }, 10000));
+        QVERIFY(shown(result, 10000).seen);
         ConfigImage expected = sampleImage();
         encodeImage(factorySettings(), expected);
         QVERIFY(QTest::qWaitFor([&] { return sim->image() == expected; }));
@@ -279,9 +267,7 @@ private slots:
             // "T\r", "V\r" and "R0000,3c\r" of the start-up read came first
             sim->setHangUpAfter(long(13 + (flow == 1 ? 9 + 30 : 4)));
             (flow == 1 ? form->Upload : form->Download)->trigger();
-            QVERIFY(QTest::qWaitFor([&] { return error.seen(); }, 8000));
-            QCOMPARE(error.caption, lostError(3).caption);
-            QCOMPARE(error.lines, lostError(3).lines);
+            QCOMPARE(shown(error, 8000), lostError(3));
         }
         {
             ModalAnswer second("ErrorDialog", press("OKBtn"), 1500);
@@ -305,8 +291,8 @@ private slots:
         ModalAnswer refused("ApplicationErrorBox", press("OK"), 8000);
         ModalAnswer second("ErrorDialog", press("OKBtn"), 3000);
         form->Download->trigger();
-        QVERIFY(QTest::qWaitFor([&] { return refused.seen(); }, 8000));
-        QCOMPARE(refused.lines, QStringList{"Die Sendewarteschlange des COM-Ports ist voll."});
+        QCOMPARE(shown(refused, 8000).lines,
+                 QStringList{"Die Sendewarteschlange des COM-Ports ist voll."});
         QTest::qWait(1300); // longer than the read's time-out
         QVERIFY(!second.seen());
         QVERIFY(!form->DataPacket1->Enabled());

@@ -1,8 +1,9 @@
 // Printing from the main window: what is drawn where, the print and printer-setup
 // dialogs, failures of the printer, and one real print into a PDF file.
+#include "AppWithSim.h"
 #include "ModalDriver.h"
 #include "RecordingSurface.h"
-#include "TestHome.h"
+#include "ShownBox.h"
 #include "app/AppFormProbe.h"
 #include "app/ReportBuilder.h"
 #include "config/EditorPages.h"
@@ -27,7 +28,7 @@ QString todayLine() {
 }
 
 // The print dialog is answered "print"; the report is recorded at `dpi`.
-void recordPrints(TAppFormProbe& form, PrintRecord& record, int dpi, int pageWidth,
+void recordPrints(TAppFormProbe& form, PrintRecord& record, int dpi = 600, int pageWidth = 4724,
                   int failAtText = -1) {
     form.PrintDialogProvider = [](QPrinter&) { return true; };
     form.ReportSurfaceFactory = [&record, dpi, pageWidth, failAtText](QPrinter&) {
@@ -36,21 +37,17 @@ void recordPrints(TAppFormProbe& form, PrintRecord& record, int dpi, int pageWid
     };
 }
 
-QString describe(const DrawnText& d) {
-    return QStringLiteral("%1,%2 %3 %4%5%6 \"%7\"")
-        .arg(d.x)
-        .arg(d.y)
-        .arg(d.font.name)
-        .arg(d.font.points)
-        .arg(d.font.bold ? "B" : "")
-        .arg(d.font.underline ? "U" : "")
-        .arg(d.text);
-}
-
 QStringList describe(const QList<DrawnText>& drawn) {
     QStringList out;
     for (const DrawnText& d : drawn)
-        out << describe(d);
+        out << QStringLiteral("%1,%2 %3 %4%5%6 \"%7\"")
+                   .arg(d.x)
+                   .arg(d.y)
+                   .arg(d.font.name)
+                   .arg(d.font.points)
+                   .arg(d.font.bold ? "B" : "")
+                   .arg(d.font.underline ? "U" : "")
+                   .arg(d.text);
     return out;
 }
 
@@ -61,27 +58,30 @@ void click(TAppFormProbe& form, const QString& name) {
     b->click();
 }
 
-// The general error display's message box.
-struct ErrorBoxAnswer : ModalAnswer {
-    ErrorBoxAnswer() : ModalAnswer("ApplicationErrorBox", press("OK")) {}
-};
+// A failure's own text in the general error display.
+ShownBox appError(const QString& text) {
+    return {"Zuvex 910k Konfigurator", {text}};
+}
 
 struct PdfWord {
     QString text;
     double xMin, yMin, xMax, yMax;
 };
 
-// The words of a PDF with their boxes in points, in reading order.
-QList<PdfWord> pdfWords(const QString& pdf) {
+QString pdftotext(const QString& option, const QString& pdf) {
     QProcess p;
-    p.start(QStringLiteral("pdftotext"), {"-bbox", pdf, "-"});
+    p.start(QStringLiteral("pdftotext"), {option, pdf, "-"});
     if (!p.waitForFinished(30000) || p.exitCode() != 0)
         return {};
-    const QString html = QString::fromUtf8(p.readAllStandardOutput());
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// The words of a PDF with their boxes in points, in reading order.
+QList<PdfWord> pdfWords(const QString& pdf) {
     static const QRegularExpression re(
         R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
     QList<PdfWord> words;
-    for (auto it = re.globalMatch(html); it.hasNext();) {
+    for (auto it = re.globalMatch(pdftotext("-bbox", pdf)); it.hasNext();) {
         const auto m = it.next();
         QString text = m.captured(5);
         text.replace("&amp;", "&").replace("&lt;", "<").replace("&gt;", ">");
@@ -91,19 +91,12 @@ QList<PdfWord> pdfWords(const QString& pdf) {
     return words;
 }
 
-QString pdfText(const QString& pdf) {
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {"-layout", pdf, "-"});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
 // The window's printer writes into `pdf` (a file name) instead.
 void printIntoPdf(TAppFormProbe& form, const QString& pdf) {
     form.Printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
     form.Printer->setOutputFormat(QPrinter::PdfFormat);
-    form.Printer->setOutputFileName(pdf);
+    if (!pdf.isEmpty())
+        form.Printer->setOutputFileName(pdf);
 }
 
 const PdfWord* findWord(const QList<PdfWord>& words, const QString& text) {
@@ -113,10 +106,23 @@ const PdfWord* findWord(const QList<PdfWord>& words, const QString& text) {
     return nullptr;
 }
 
-} // namespace
+// Where the report lands on a page, in device pixels of the printable area.
+struct PageLayout {
+    int dpi, pageWidth, top, left, right, step10, step16, titleY, entry1Y, entry3Y;
+};
 
-class TestReportPrint : public QObject {
+} // namespace
+Q_DECLARE_METATYPE(PageLayout)
+
+class TestReportPrint : public QObject, AppWithSim {
     Q_OBJECT
+    // Prints, answering the general error display's box; what it showed.
+    ShownBox printShowingError() {
+        ModalAnswer err("ApplicationErrorBox", press("OK"));
+        form->Print1Execute();
+        return shown(err);
+    }
+
 private slots:
     void initTestCase() {
         // as the program does at start-up: Qt's own dialogs in German
@@ -127,6 +133,8 @@ private slots:
         QCoreApplication::installTranslator(translator);
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     }
+    void init() { openWindow(); }
+    void cleanup() { closeWindow(); }
 
     // The report is read from the controls: each click changes the listed entries only.
     void reportFollowsControls_data() {
@@ -177,99 +185,67 @@ private slots:
         QFETCH(QStringList, clicks);
         QFETCH(QList<int>, entries);
         QFETCH(QStringList, texts);
-        TestHome home;
-        TAppFormProbe form;
-        QVERIFY(form.ReportLines.isEmpty());
+        QVERIFY(form->ReportLines.isEmpty());
         for (const QString& name : clicks)
-            click(form, name);
-        form.BuildReport();
+            click(*form, name);
+        form->BuildReport();
         QStringList expected = BuildReport(factorySettings());
         for (int i = 0; i < entries.size(); ++i)
             expected[entries[i]] = texts[i];
-        QCOMPARE(form.ReportLines, expected);
+        QCOMPARE(form->ReportLines, expected);
     }
 
-    // Positions in device pixels of the printable area, at two resolutions.
     void positions_data() {
-        QTest::addColumn<int>("dpi");
-        QTest::addColumn<int>("pageWidth");
-        QTest::addColumn<int>("top");
-        QTest::addColumn<int>("left");
-        QTest::addColumn<int>("right");
-        QTest::addColumn<int>("step10");
-        QTest::addColumn<int>("step16");
-        QTest::addColumn<int>("titleY");
-        QTest::addColumn<int>("entry1Y");
-        QTest::addColumn<int>("entry3Y");
-        QTest::newRow("600 dpi") << 600 << 4724 << 236 << 354 << 236 << 99 << 159 << 335 << 494
-                                 << 692;
-        QTest::newRow("300 dpi") << 300 << 2362 << 118 << 177 << 118 << 50 << 80 << 168 << 248
-                                 << 348;
+        QTest::addColumn<PageLayout>("px");
+        QTest::newRow("600 dpi") << PageLayout{600, 4724, 236, 354, 236, 99, 159, 335, 494, 692};
+        QTest::newRow("300 dpi") << PageLayout{300, 2362, 118, 177, 118, 50, 80, 168, 248, 348};
     }
     void positions() {
-        QFETCH(int, dpi);
-        QFETCH(int, pageWidth);
-        QFETCH(int, top);
-        QFETCH(int, left);
-        QFETCH(int, right);
-        QFETCH(int, step10);
-        QFETCH(int, step16);
-        QFETCH(int, titleY);
-        QFETCH(int, entry1Y);
-        QFETCH(int, entry3Y);
-        TestHome home;
-        TAppFormProbe form;
+        QFETCH(PageLayout, px);
         PrintRecord record;
-        recordPrints(form, record, dpi, pageWidth);
-        form.Print1Execute();
+        recordPrints(*form, record, px.dpi, px.pageWidth);
+        form->Print1Execute();
 
         QCOMPARE(record.calls, (QStringList{"job:Zuvex 910k Konfiguration", "begin", "end"}));
         const QStringList lines = BuildReport(factorySettings());
         QCOMPARE(record.drawn.size(), 1 + lines.size());
 
-        // the date line, 10 pixels before the right margin
-        const DrawnText& date = record.drawn[0];
-        QCOMPARE(date.text, todayLine());
-        QCOMPARE(date.y, top);
-        QCOMPARE(date.x + int(todayLine().size()) * dpi / 20 + 10, pageWidth - right);
-        QCOMPARE(date.font, (ReportFont{"Arial", 10, false, false}));
-
-        const DrawnText& title = record.drawn[1];
-        QCOMPARE(title.text, QStringLiteral("Zuvex 910k Konfiguration"));
-        QCOMPARE(title.y, titleY);
-        QCOMPARE(titleY, top + step10);
-        QCOMPARE(title.x, left);
-        QCOMPARE(title.font, (ReportFont{"Arial", 16, true, true}));
-
-        QCOMPARE(record.drawn[2].y, entry1Y);
-        QCOMPARE(entry1Y, titleY + step16);
+        // the date line ending 10 pixels before the right margin, then the title
+        const int dateX = px.pageWidth - px.right - 10 - int(todayLine().size()) * px.dpi / 20;
+        QCOMPARE(
+            describe(record.drawn.mid(0, 2)),
+            (QStringList{QString("%1,%2 Arial 10 \"%3\"").arg(dateX).arg(px.top).arg(todayLine()),
+                         QString("%1,%2 Arial 16BU \"Zuvex 910k Konfiguration\"")
+                             .arg(px.left)
+                             .arg(px.titleY)}));
+        QCOMPARE(px.titleY, px.top + px.step10);
+        QCOMPARE(record.drawn[2].y, px.entry1Y);
+        QCOMPARE(px.entry1Y, px.titleY + px.step16);
         QCOMPARE(record.drawn[4].text, QStringLiteral("Externanschluss"));
-        QCOMPARE(record.drawn[4].y, entry3Y);
+        QCOMPARE(record.drawn[4].y, px.entry3Y);
         for (int i = 1; i < lines.size(); ++i) {
             const DrawnText& d = record.drawn[1 + i];
             const bool heading = lines[i].startsWith("<U>");
             QCOMPARE(d.text, heading ? lines[i].mid(3) : lines[i]);
-            QCOMPARE(d.x, left);
-            QCOMPARE(d.y, entry1Y + (i - 1) * step10);
+            QCOMPARE(d.x, px.left);
+            QCOMPARE(d.y, px.entry1Y + (i - 1) * px.step10);
             QCOMPARE(d.font, (ReportFont{"Arial", 10, heading, heading}));
         }
         // the printed headings have lost their marks in ReportLines
-        QCOMPARE(form.ReportLines[3], QStringLiteral("Externanschluss"));
-        QCOMPARE(form.ReportLines[9], QStringLiteral("Berechtigungen"));
-        QCOMPARE(form.ReportLines[15], QStringLiteral("Rufverteilung"));
+        QCOMPARE(form->ReportLines[3], QStringLiteral("Externanschluss"));
+        QCOMPARE(form->ReportLines[9], QStringLiteral("Berechtigungen"));
+        QCOMPARE(form->ReportLines[15], QStringLiteral("Rufverteilung"));
         // everything on one page: the last entry about 10 cm below the top
-        QVERIFY(record.drawn.last().y * 2.54 / dpi < 10.5);
+        QVERIFY(record.drawn.last().y * 2.54 / px.dpi < 10.5);
     }
 
     void secondPrintIsTheSame() {
-        TestHome home;
-        TAppFormProbe form;
         PrintRecord record;
-        recordPrints(form, record, 600, 4724);
-        form.Print1Execute();
+        recordPrints(*form, record);
+        form->Print1Execute();
         const QStringList first = describe(record.drawn);
         record.drawn.clear();
-        form.Print1Execute();
+        form->Print1Execute();
         QCOMPARE(record.prints, 2);
         QCOMPARE(describe(record.drawn), first);
         // the headings bold and underlined the second time too
@@ -278,42 +254,38 @@ private slots:
     }
 
     void printsUnsavedChanges() {
-        TestHome home;
-        TAppFormProbe form;
-        click(form, "RBTfe22");
-        QVERIFY(form.Modified);
+        click(*form, "RBTfe22");
+        QVERIFY(form->Modified);
         PrintRecord record;
-        recordPrints(form, record, 600, 4724);
-        form.Print1->trigger(); // the menu's and the tool button's action
+        recordPrints(*form, record);
+        form->Print1->trigger(); // the menu's and the tool button's action
         QCOMPARE(record.prints, 1);
         QCOMPARE(record.drawn[1 + 11].text, QStringLiteral("   Intern 2 = nichtamtsberechtigt"));
         QCOMPARE(record.drawn[1 + 17].text, QStringLiteral("   Intern 2 = "));
     }
 
     void cancelPrintsNothingButRebuildsLines() {
-        TestHome home;
-        TAppFormProbe form;
         PrintRecord record;
-        recordPrints(form, record, 600, 4724);
-        form.Print1Execute();
-        QCOMPARE(form.ReportLines[3], QStringLiteral("Externanschluss"));
+        recordPrints(*form, record);
+        form->Print1Execute();
+        QCOMPARE(form->ReportLines[3], QStringLiteral("Externanschluss"));
 
-        click(form, "RBWartemusikNein");
+        click(*form, "RBWartemusikNein");
         int dialogs = 0;
-        form.PrintDialogProvider = [&dialogs](QPrinter&) {
+        form->PrintDialogProvider = [&dialogs](QPrinter&) {
             ++dialogs;
             return false;
         };
         record.drawn.clear();
         record.calls.clear();
-        form.Print1Execute();
+        form->Print1Execute();
         QCOMPARE(dialogs, 1);
         QCOMPARE(record.prints, 1); // no surface for the cancelled print
         QVERIFY(record.calls.isEmpty());
         QVERIFY(record.drawn.isEmpty());
-        QCOMPARE(form.ReportLines, BuildReport(form.Editor->ReadSettings()));
-        QCOMPARE(form.ReportLines[3], QStringLiteral("<U>Externanschluss"));
-        QCOMPARE(form.ReportLines[7], QStringLiteral("   Wartemusik = aus"));
+        QCOMPARE(form->ReportLines, BuildReport(form->Editor->ReadSettings()));
+        QCOMPARE(form->ReportLines[3], QStringLiteral("<U>Externanschluss"));
+        QCOMPARE(form->ReportLines[7], QStringLiteral("   Wartemusik = aus"));
     }
 
     // A printer failing while the document is produced: the job is aborted, the failure's
@@ -326,49 +298,38 @@ private slots:
     }
     void printerFailureAborts() {
         QFETCH(int, failAt);
-        TestHome home;
-        TAppFormProbe form;
         PrintRecord record;
-        recordPrints(form, record, 600, 4724, failAt);
-        {
-            ErrorBoxAnswer err;
-            form.Print1Execute();
-            QVERIFY(err.seen());
-            QCOMPARE(err.caption, QStringLiteral("Zuvex 910k Konfigurator"));
-            QCOMPARE(err.lines, QStringList{"Papierstau im Drucker."});
-        }
+        recordPrints(*form, record, 600, 4724, failAt);
+        QCOMPARE(printShowingError(), appError("Papierstau im Drucker."));
         QCOMPARE(record.calls, (QStringList{"job:Zuvex 910k Konfiguration", "begin", "abort"}));
         QCOMPARE(record.drawn.size(), failAt);
 
         record = PrintRecord{};
-        recordPrints(form, record, 600, 4724);
-        form.Print1Execute();
+        recordPrints(*form, record);
+        form->Print1Execute();
         QCOMPARE(record.calls.last(), QStringLiteral("end"));
         QCOMPARE(record.drawn.size(), 22);
     }
 
     // The program's own print path into a PDF file.
     void realPrintToPdf() {
-        TestHome home;
-        TAppFormProbe form;
-        const QString pdf = home.path("bericht.pdf");
-        printIntoPdf(form, pdf);
+        const QString pdf = home->path("bericht.pdf");
+        printIntoPdf(*form, pdf);
         int dialogs = 0;
-        form.PrintDialogProvider = [&dialogs](QPrinter&) { return ++dialogs > 0; };
-        form.Print1->trigger();
+        form->PrintDialogProvider = [&dialogs](QPrinter&) { return ++dialogs > 0; };
+        form->Print1->trigger();
         QCOMPARE(dialogs, 1);
         QVERIFY(QFile::exists(pdf));
         if (qEnvironmentVariableIsSet("ZUVEX_KEEP_REPORT_PDF"))
             QFile::copy(pdf, qEnvironmentVariable("ZUVEX_KEEP_REPORT_PDF"));
 
         // every line of the report, in order, on one page
-        const QString text = pdfText(pdf);
+        const QString text = pdftotext("-layout", pdf);
         QVERIFY2(!text.isEmpty(), "pdftotext failed");
         QCOMPARE(text.count(QLatin1Char('\f')), 1);
-        const QStringList lines = BuildReport(factorySettings());
         qsizetype at = text.indexOf(todayLine());
         QVERIFY2(at >= 0, qPrintable(text));
-        for (QString line : lines) {
+        for (QString line : BuildReport(factorySettings())) {
             line = line.remove("<U>").trimmed();
             if (line.isEmpty())
                 continue;
@@ -390,11 +351,11 @@ private slots:
                 QVERIFY2(w.yMin >= title->yMin, qPrintable(w.text));
         }
         QVERIFY(date->yMax <= title->yMin + 1);
-        const QRectF printable = form.Printer->pageLayout().paintRect(QPageLayout::Point);
-        const double pt = 72.0 / form.Printer->logicalDpiY(); // points per device pixel
-        const int dpi = form.Printer->logicalDpiY();
+        const QRectF printable = form->Printer->pageLayout().paintRect(QPageLayout::Point);
+        const int dpi = form->Printer->logicalDpiY();
+        const double pt = 72.0 / dpi; // points per device pixel
         const double rightEdge =
-            printable.left() + (form.Printer->width() - CentimetresToPixels(dpi, 1.0) - 10) * pt;
+            printable.left() + (form->Printer->width() - CentimetresToPixels(dpi, 1.0) - 10) * pt;
         QVERIFY2(qAbs(dateValue->xMax - rightEdge) < 1.0,
                  qPrintable(
                      QString("date ends at %1, expected %2").arg(dateValue->xMax).arg(rightEdge)));
@@ -410,70 +371,63 @@ private slots:
     }
 
     void unwritablePrinterOutputIsShown() {
-        TestHome home;
-        TAppFormProbe form;
-        const QString pdf = home.path("fehlt/bericht.pdf");
-        printIntoPdf(form, pdf);
-        form.PrintDialogProvider = [](QPrinter&) { return true; };
-        ErrorBoxAnswer err;
-        form.Print1Execute();
-        QVERIFY(err.seen());
-        QCOMPARE(err.caption, QStringLiteral("Zuvex 910k Konfigurator"));
-        QCOMPARE(err.lines,
-                 QStringList{"Die Druckdatei \"" + pdf + "\" kann nicht angelegt werden."});
+        const QString pdf = home->path("fehlt/bericht.pdf");
+        printIntoPdf(*form, pdf);
+        form->PrintDialogProvider = [](QPrinter&) { return true; };
+        QCOMPARE(printShowingError(),
+                 appError("Die Druckdatei \"" + pdf + "\" kann nicht angelegt werden."));
         QVERIFY(!QFile::exists(pdf));
     }
 
-    // Qt's own print dialog, in German; cancelling it prints nothing.
-    void platformPrintDialogCancelled() {
-        TestHome home;
-        TAppFormProbe form;
-        const QString pdf = home.path("bericht.pdf");
-        printIntoPdf(form, pdf);
-        ModalAnswer dlg("PrintDialog1", [](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
-        form.Print1Execute();
-        QVERIFY(dlg.seen());
-        QCOMPARE(dlg.caption, QStringLiteral("Drucken"));
-        QVERIFY(!QFile::exists(pdf));
-        QCOMPARE(form.ReportLines, BuildReport(factorySettings()));
+    // Qt's own print and page set-up dialogs, in German; a cancelled print prints nothing.
+    void platformDialogs_data() {
+        QTest::addColumn<bool>("print");
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("print, cancelled") << true << "PrintDialog1"
+                                          << "Drucken";
+        QTest::newRow("printer setup") << false << "PrinterSetupDialog1"
+                                       << "Seite einrichten";
     }
-
-    void platformPrinterSetupDialog() {
-        TestHome home;
-        TAppFormProbe form;
-        ModalAnswer dlg("PrinterSetupDialog1",
-                        [](QWidget* w) { static_cast<QDialog*>(w)->accept(); });
-        form.Printer1->trigger();
+    void platformDialogs() {
+        QFETCH(bool, print);
+        QFETCH(QString, dialog);
+        QFETCH(QString, caption);
+        const QString pdf = home->path("bericht.pdf");
+        printIntoPdf(*form, pdf);
+        ModalAnswer dlg(dialog, [print](QWidget* w) {
+            print ? static_cast<QDialog*>(w)->reject() : static_cast<QDialog*>(w)->accept();
+        });
+        (print ? form->Print1 : form->Printer1)->trigger();
         QVERIFY(dlg.seen());
-        QCOMPARE(dlg.caption, QStringLiteral("Seite einrichten"));
+        QCOMPARE(dlg.caption, caption);
+        QVERIFY(!QFile::exists(pdf));
+        QCOMPARE(form->ReportLines, print ? BuildReport(factorySettings()) : QStringList());
     }
 
     // What the printer setup chose applies to the next print.
     void printerSetupAppliesToPrinting() {
-        TestHome home;
-        TAppFormProbe form;
-        form.Printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
-        form.Printer->setOutputFormat(QPrinter::PdfFormat);
-        form.Printer->setPageOrientation(QPageLayout::Portrait);
-        const int portraitWidth = form.Printer->width();
-        form.PageSetupProvider = [](QPrinter& p) { p.setPageOrientation(QPageLayout::Landscape); };
-        form.Printer1Execute();
+        printIntoPdf(*form, QString());
+        form->Printer->setPageOrientation(QPageLayout::Portrait);
+        const int portraitWidth = form->Printer->width();
+        form->PageSetupProvider = [](QPrinter& p) { p.setPageOrientation(QPageLayout::Landscape); };
+        form->Printer1Execute();
 
         int widthSeen = 0;
         QPrinter* printerSeen = nullptr;
-        form.PrintDialogProvider = [](QPrinter&) { return true; };
+        form->PrintDialogProvider = [](QPrinter&) { return true; };
         PrintRecord record;
-        form.ReportSurfaceFactory = [&](QPrinter& p) {
+        form->ReportSurfaceFactory = [&](QPrinter& p) {
             printerSeen = &p;
             widthSeen = p.width();
             return std::make_unique<RecordingSurface>(record, p.logicalDpiY(), p.width());
         };
-        form.Print1Execute();
-        QCOMPARE(printerSeen, form.Printer.get());
+        form->Print1Execute();
+        QCOMPARE(printerSeen, form->Printer.get());
         QVERIFY(widthSeen > portraitWidth);
         QCOMPARE(record.drawn.first().x +
-                     int(todayLine().size()) * form.Printer->logicalDpiY() / 20 + 10,
-                 widthSeen - CentimetresToPixels(form.Printer->logicalDpiY(), 1.0));
+                     int(todayLine().size()) * form->Printer->logicalDpiY() / 20 + 10,
+                 widthSeen - CentimetresToPixels(form->Printer->logicalDpiY(), 1.0));
     }
 };
 

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "ModalDriver.h"
+
+#include <QMetaType>
+#include <QStringList>
+#include <QTest>
+
+// What a modal dialog showed: compared as one value, so a test checks that it came, its
+// caption and its lines in one QCOMPARE.
+struct ShownBox {
+    bool seen = false;
+    QString caption;
+    QStringList lines;
+
+    ShownBox() = default;
+    ShownBox(QString caption, QStringList lines)
+        : seen(true), caption(std::move(caption)), lines(std::move(lines)) {}
+    bool operator==(const ShownBox&) const = default;
+};
+
+inline char* toString(const ShownBox& box) {
+    return QTest::toString(box.seen ? "\"" + box.caption + "\": " + box.lines.join(" | ")
+                                    : QStringLiteral("(not shown)"));
+}
+
+// What `answer` has seen, waiting up to `timeoutMs` for it to be answered.
+inline ShownBox shown(const ModalAnswer& answer, int timeoutMs = 0) {
+    if (!answer.seen() && timeoutMs > 0)
+        (void)QTest::qWaitFor([&] { return answer.seen(); }, timeoutMs);
+    return answer.seen() ? ShownBox(answer.caption, answer.lines) : ShownBox();
+}
+Q_DECLARE_METATYPE(ShownBox)
