@@ -113,12 +113,15 @@ int runDialog(QDialog* dialog, const std::function<void()>& steps,
               const std::function<bool()>& mayClose) {
     bool done = false;
     QTimer::singleShot(0, [&] {
-        QVERIFY(waitUntilModal(dialog));
-        dialog->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(dialog));
-        steps();
+        [&] {
+            QVERIFY(waitUntilModal(dialog));
+            dialog->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
+            steps();
+        }();
+        // neither a failed wait nor a failed step may leave the dialog hanging
         if (dialog->isVisible() && (!mayClose || mayClose()))
-            dialog->reject(); // a failed step must not leave the dialog hanging
+            dialog->reject();
         done = true;
     });
     const int result = dialog->exec();
