@@ -34,24 +34,15 @@ struct EditorHost {
             editor->SetFactoryDefaults();
     }
 
-    QRadioButton* rb(const QString& name) const {
-        auto* b = window.findChild<QRadioButton*>(name);
-        if (!b)
-            qFatal("no radio button %s", qPrintable(name));
-        return b;
+    template <class T> T* find(const QString& name) const {
+        auto* w = window.findChild<T*>(name);
+        if (!w)
+            qFatal("no %s %s", T::staticMetaObject.className(), qPrintable(name));
+        return w;
     }
-    QCheckBox* cb(const QString& name) const {
-        auto* b = window.findChild<QCheckBox*>(name);
-        if (!b)
-            qFatal("no check box %s", qPrintable(name));
-        return b;
-    }
-    QAbstractButton* button(const QString& name) const {
-        auto* b = window.findChild<QAbstractButton*>(name);
-        if (!b)
-            qFatal("no button %s", qPrintable(name));
-        return b;
-    }
+    QRadioButton* rb(const QString& name) const { return find<QRadioButton>(name); }
+    QCheckBox* cb(const QString& name) const { return find<QCheckBox>(name); }
+    QAbstractButton* button(const QString& name) const { return find<QAbstractButton>(name); }
 
     // One step of a scripted edit: "RBTfe21" clicks like the user (nothing happens on a
     // disabled control), "CBtb21=0" / "RBTfe21=1" sets the state like the program does,
