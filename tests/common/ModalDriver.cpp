@@ -83,6 +83,14 @@ ModalAnswer::~ModalAnswer() {
     delete impl_;
 }
 
+bool ModalAnswer::waitSeen(int timeoutMs) const {
+    return QTest::qWaitFor([this] { return seen_; }, timeoutMs);
+}
+
+bool waitUntilModal(const QWidget* dialog) {
+    return QTest::qWaitFor([dialog] { return QApplication::activeModalWidget() == dialog; });
+}
+
 void pressButton(QWidget* dialog, const QString& name) {
     if (auto* b = dialog->findChild<QAbstractButton*>(name)) {
         QTest::mouseClick(b, Qt::LeftButton);
@@ -105,12 +113,15 @@ int runDialog(QDialog* dialog, const std::function<void()>& steps,
               const std::function<bool()>& mayClose) {
     bool done = false;
     QTimer::singleShot(0, [&] {
-        QVERIFY(QTest::qWaitFor([&] { return QApplication::activeModalWidget() == dialog; }));
-        dialog->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(dialog));
-        steps();
+        [&] {
+            QVERIFY(waitUntilModal(dialog));
+            dialog->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
+            steps();
+        }();
+        // neither a failed wait nor a failed step may leave the dialog hanging
         if (dialog->isVisible() && (!mayClose || mayClose()))
-            dialog->reject(); // a failed step must not leave the dialog hanging
+            dialog->reject();
         done = true;
     });
     const int result = dialog->exec();

@@ -20,6 +20,8 @@ public:
     ModalAnswer& operator=(const ModalAnswer&) = delete;
 
     bool seen() const { return seen_; }
+    // Runs the event loop until the dialog has been answered; false if it never came.
+    bool waitSeen(int timeoutMs = 5000) const;
     QString caption;   // window title at the moment it was answered
     QStringList lines; // message lines (shared dialogs) or the text of a message box
 
@@ -37,6 +39,9 @@ void pressButton(QWidget* dialog, const QString& name);
 
 // An answer that presses the button `name` (as pressButton does).
 std::function<void(QWidget*)> press(const QString& name);
+
+// Runs the event loop until `dialog` is the active modal window (again).
+bool waitUntilModal(const QWidget* dialog);
 
 // Shows `dialog` modally and returns its result; `steps` run inside its modal loop once it is
 // the active modal window. A dialog still open after them is rejected, unless `mayClose`

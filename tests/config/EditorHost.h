@@ -8,6 +8,10 @@
 #include <QWidget>
 #include <memory>
 
+// The state portState() gives for a Telefon port as the factory sets it.
+inline const QString FactoryPort =
+    QStringLiteral("vab E+ hab E- nab E- tb E+ arb E+ k E+ E+ E+ E+");
+
 // A stand-in for the main window's client area: the tree region and the page region
 // at their places, with the editor built into them and MarkModified counted.
 struct EditorHost {
@@ -17,7 +21,8 @@ struct EditorHost {
     std::unique_ptr<TEditorPages> editor;
     int modifiedCalls = 0;
 
-    EditorHost() {
+    enum Start { Unset, Factory };
+    explicit EditorHost(Start start = Unset) {
         window.resize(760, 437);
         treeArea = new QWidget(&window);
         treeArea->setGeometry(0, 30, 161, 387);
@@ -25,30 +30,28 @@ struct EditorHost {
         pageArea->setGeometry(161, 30, 368, 388);
         editor = std::make_unique<TEditorPages>(treeArea, pageArea);
         editor->MarkModified = [this] { ++modifiedCalls; };
+        if (start == Factory)
+            editor->SetFactoryDefaults();
     }
 
-    QRadioButton* rb(const QString& name) const {
-        auto* b = window.findChild<QRadioButton*>(name);
-        if (!b)
-            qFatal("no radio button %s", qPrintable(name));
-        return b;
+    template <class T> T* find(const QString& name) const {
+        auto* w = window.findChild<T*>(name);
+        if (!w)
+            qFatal("no %s %s", T::staticMetaObject.className(), qPrintable(name));
+        return w;
     }
-    QCheckBox* cb(const QString& name) const {
-        auto* b = window.findChild<QCheckBox*>(name);
-        if (!b)
-            qFatal("no check box %s", qPrintable(name));
-        return b;
-    }
-    QAbstractButton* button(const QString& name) const {
-        auto* b = window.findChild<QAbstractButton*>(name);
-        if (!b)
-            qFatal("no button %s", qPrintable(name));
-        return b;
-    }
+    QRadioButton* rb(const QString& name) const { return find<QRadioButton>(name); }
+    QCheckBox* cb(const QString& name) const { return find<QCheckBox>(name); }
+    QAbstractButton* button(const QString& name) const { return find<QAbstractButton>(name); }
 
     // One step of a scripted edit: "RBTfe21" clicks like the user (nothing happens on a
-    // disabled control), "CBtb21=0" / "RBTfe21=1" sets the state like the program does.
+    // disabled control), "CBtb21=0" / "RBTfe21=1" sets the state like the program does,
+    // "SetFactoryDefaults" is the command "Neu erstellen".
     void run(const QString& step) const {
+        if (step == QLatin1String("SetFactoryDefaults")) {
+            editor->SetFactoryDefaults();
+            return;
+        }
         const qsizetype eq = step.indexOf(u'=');
         if (eq < 0) {
             button(step)->click();
@@ -59,6 +62,14 @@ struct EditorHost {
     void run(const QStringList& steps) const {
         for (const QString& s : steps)
             run(s);
+    }
+    // Steps separated by blanks: "RBTfe22 CBtb23=1".
+    void runAll(const QString& steps) const { run(steps.split(u' ', Qt::SkipEmptyParts)); }
+
+    // The image the editor writes over `image`.
+    ConfigImage image(ConfigImage image = {}) const {
+        editor->EditorToImage(image);
+        return image;
     }
 
     // "E+" enabled and checked, "D-" disabled and clear, ...
@@ -73,6 +84,9 @@ struct EditorHost {
         for (QCheckBox* box : c.taste)
             s += u' ' + state(box);
         return s;
+    }
+    QStringList portStates() const {
+        return {portState(1), portState(2), portState(3), portState(4)};
     }
     // Enabled state of one kind of type button at the four ports, e.g. "EDDD".
     QString typeEnabled(const char* prefix) const {

@@ -16,16 +16,17 @@
 #include <QTextBlock>
 #include <QtTest>
 #include <memory>
+#include <optional>
 
 using namespace zuvexsim;
 using namespace std::chrono_literals;
 
 namespace {
 
-struct Box {
-    QString caption;
-    QStringList lines;
-};
+// A box as "caption|line|line".
+QString box(const QString& caption, const QStringList& lines) {
+    return (QStringList{caption} + lines).join(u'|');
+}
 
 QString sampleFirmware() {
     return qEnvironmentVariable("ZUVEX_SOURCE_DIR") + QStringLiteral("/tools/sample-firmware.zfw");
@@ -39,13 +40,21 @@ class TestFirmwareDialog : public QObject, SimFixture {
     int starts = 0;
     int cancels = 0;
     std::vector<int> sleeps;
-    std::vector<Box> errors;
-    std::vector<Box> results;
+    QStringList errors;
+    QStringList results;
     std::function<void()> duringResult;
 
     // Shows the dialog modally; `steps` run inside its modal loop.
     int runDialog(const std::function<void()>& steps) {
         return ::runDialog(dlg.get(), steps, [this] { return !dlg->TransferRunning; });
+    }
+    // Which of Start, Abbrechen, the file name and "..." are enabled, e.g. "EEDD".
+    QString enabled() const {
+        QString s;
+        for (QWidget* w : std::initializer_list<QWidget*>{dlg->OKBtn, dlg->CancelBtn, dlg->Filename,
+                                                          dlg->BtnSuchen})
+            s += w->isEnabled() ? u'E' : u'D';
+        return s;
     }
 
 private slots:
@@ -62,11 +71,9 @@ private slots:
         dlg->ComNumber = [] { return 3; };
         dlg->OnCancelled = [this] { ++cancels; };
         dlg->Sleep = [this](int ms) { sleeps.push_back(ms); };
-        dlg->ShowErrorBox = [this](const QString& c, const QStringList& l) {
-            errors.push_back({c, l});
-        };
+        dlg->ShowErrorBox = [this](const QString& c, const QStringList& l) { errors << box(c, l); };
         dlg->ShowResultBox = [this](const QString& c, const QStringList& l) {
-            results.push_back({c, l});
+            results << box(c, l);
             if (duringResult)
                 duringResult();
         };
@@ -79,19 +86,14 @@ private slots:
     void layout() {
         QCOMPARE(dlg->windowTitle(), QStringLiteral("Firmware Update"));
         QCOMPARE(dlg->size(), QSize(399, 333));
-        QCOMPARE(
-            dlg->Memo1->toPlainText().split(QLatin1Char('\n')),
-            (QStringList{
-                QStringLiteral("Bitte sichern Sie vor dem Einspielen der neuen Firmware ihre "),
-                QStringLiteral("Einstellungen ."),
-                QStringLiteral("Es kann sein, dass die Einstellungen nach dem Einspielen auf "
-                               "die "),
-                QStringLiteral("Werkseinstellungen zurückgestellt werden."),
-                QString(),
-                QStringLiteral("Wählen Sie eine Firmwaredatei aus."),
-                QStringLiteral("Klicken Sie dann auf Start, um mit dem Einspielen zu "
-                               "beginnen."),
-            }));
+        QCOMPARE(dlg->Memo1->toPlainText(),
+                 "Bitte sichern Sie vor dem Einspielen der neuen Firmware ihre \n"
+                 "Einstellungen .\n"
+                 "Es kann sein, dass die Einstellungen nach dem Einspielen auf die \n"
+                 "Werkseinstellungen zurückgestellt werden.\n"
+                 "\n"
+                 "Wählen Sie eine Firmwaredatei aus.\n"
+                 "Klicken Sie dann auf Start, um mit dem Einspielen zu beginnen.");
         QVERIFY(dlg->Memo1->isReadOnly());
         for (const char* name :
              {"Memo1", "Filename", "BtnSuchen", "ProgressBar1", "OKBtn", "CancelBtn"})
@@ -139,130 +141,110 @@ private slots:
         QCOMPARE(dlg->Filename->text(), QStringLiteral("/tmp/neu.zfw"));
     }
 
-    // Files that cannot be sent whole never get as far as the telephone system.
-    void startRefuses_data() {
+    // "Start" checks the file and then asks for the handshake; files that cannot be sent whole
+    // never get as far as the telephone system.
+    void start_data() {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("warning");
-        const QString cannot = QStringLiteral("\nFirmware Update kann nicht gestartet werden.");
-        QTest::newRow("no file name") << QString() << QStringLiteral("Keine Datei ausgewählt");
+        QTest::addColumn<QString>("warning"); // none if empty
+        const QString cannot = "\nFirmware Update kann nicht gestartet werden.";
+        const QString pastTheEnd = "Die Firmwaredatei ist unvollständig: Der 2. Datensatz reicht "
+                                   "über das Ende der Datei hinaus." +
+                                   cannot;
+        QTest::newRow("no file name") << QString() << "Keine Datei ausgewählt";
         QTest::newRow("missing file")
             << home.path("fehlt.zfw")
-            << QStringLiteral("Auf die Firmwaredatei kann nicht zugegriffen werden.") + cannot;
+            << "Auf die Firmwaredatei kann nicht zugegriffen werden." + cannot;
         QTest::newRow("no byte") << home.writeFile("leer.zfw", "\r\n")
-                                 << QStringLiteral("Die Firmwaredatei enthält keine "
-                                                   "Firmwaredaten.") +
-                                        cannot;
+                                 << "Die Firmwaredatei enthält keine Firmwaredaten." + cannot;
         QTest::newRow("record past the end")
-            << home.writeFile("kurz.zfw", "00 03 41 42 43 00 02 44")
-            << QStringLiteral("Die Firmwaredatei ist unvollständig: Der 2. Datensatz reicht über "
-                              "das Ende der Datei hinaus.") +
-                   cannot;
+            << home.writeFile("kurz.zfw", "00 03 41 42 43 00 02 44") << pastTheEnd;
         QTest::newRow("second length byte missing")
-            << home.writeFile("halb.zfw", "00 01 41 00")
-            << QStringLiteral("Die Firmwaredatei ist unvollständig: Der 2. Datensatz reicht über "
-                              "das Ende der Datei hinaus.") +
-                   cannot;
+            << home.writeFile("halb.zfw", "00 01 41 00") << pastTheEnd;
         QTest::newRow("too large")
             << home.writeFile("gross.zfw", FirmwareText(FirmwareRecords(5, 60000)))
-            << QStringLiteral("Die Firmwaredatei ist zu groß: Sie enthält "
-                              "mehr als 262144 Bytes.") +
-                   cannot;
+            << "Die Firmwaredatei ist zu groß: Sie enthält mehr als 262144 Bytes." + cannot;
+        QTest::newRow("sample firmware") << sampleFirmware() << QString();
     }
-    void startRefuses() {
+    void start() {
         QFETCH(QString, file);
         QFETCH(QString, warning);
-        ModalAnswer box(QStringLiteral("WarningBox"), [](QWidget* d) { pressButton(d, "OK"); });
+        std::optional<ModalAnswer> box;
+        if (!warning.isEmpty())
+            box.emplace("WarningBox", press("OK"));
         runDialog([&] {
             dlg->Filename->setText(file);
             QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
-            QVERIFY(box.seen());
-            QVERIFY(dlg->isVisible());
-        });
-        QCOMPARE(box.caption, QStringLiteral("Warnung"));
-        QCOMPARE(box.lines, warning.split(QLatin1Char('\n')));
-        QCOMPARE(starts, 0);
-        QCOMPARE(sim->received(), std::string());
-    }
-
-    void startAsksForLoadingMode() {
-        runDialog([&] {
-            dlg->Filename->setText(sampleFirmware());
-            QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
-            QVERIFY(dlg->isVisible()); // the dialog stays open for the handshake
-            QCOMPARE(starts, 1);
-            QCOMPARE(dlg->FirmwarePortName, QStringLiteral("COM3"));
+            QCOMPARE(bool(box), box && box->seen());
+            QVERIFY(dlg->isVisible()); // the dialog stays open, for the handshake too
+            QCOMPARE(starts, box ? 0 : 1);
+            QCOMPARE(dlg->FirmwarePortName, box ? QString() : "COM3");
             QCOMPARE(cancels, 0);
         });
+        if (box) {
+            QCOMPARE(box->caption, "Warnung");
+            QCOMPARE(box->lines, warning.split(u'\n'));
+        }
+        QCOMPARE(sim->received(), std::string());
         QCOMPARE(cancels, 1); // closed without a transfer: the handshake is stopped
     }
 
-    void transferRunsAndEnds() {
-        QVERIFY(EnterLoadingMode(QStringLiteral("COM3")));
+    // Whether it loads or fails, the transfer closes the dialog and leaves it ready for the
+    // next file.
+    void transfer_data() {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QStringList>("results");
+        QTest::addColumn<QStringList>("errors");
+        QTest::newRow("loaded") << "COM3"
+                                << QStringList{"Neue Firmware||Das speichen der Firmware in der "
+                                               "Zuvex 910k war erfolgreich."}
+                                << QStringList{};
+        QTest::newRow("no such port")
+            << "COM7" << QStringList{}
+            << QStringList{"Schnittstellenfehler|Fehler!|Auf die Schnittstelle kann nicht "
+                           "zugegriffen werden."};
+    }
+    void transfer() {
+        QFETCH(QString, port);
+        const bool loads = port == "COM3";
+        if (loads)
+            QVERIFY(EnterLoadingMode(port));
         sim->clearTraffic();
         bool closeRefused = false;
         int progressAtResult = -1;
         duringResult = [&] {
             QVERIFY(dlg->TransferRunning);
-            for (QWidget* w : std::initializer_list<QWidget*>{dlg->OKBtn, dlg->CancelBtn,
-                                                              dlg->Filename, dlg->BtnSuchen})
-                QVERIFY(!w->isEnabled());
+            QCOMPARE(enabled(), "DDDD");
             dlg->reject(); // Esc or the close box while the transfer runs
             closeRefused = dlg->isVisible();
             progressAtResult = dlg->ProgressBar1->value();
         };
         const int result = runDialog([&] {
             dlg->Filename->setText(sampleFirmware());
-            dlg->FirmwarePortName = QStringLiteral("COM3");
+            dlg->FirmwarePortName = port;
             dlg->RunFirmwareUpdate();
         });
         QCOMPARE(result, int(QDialog::Rejected));
-        QVERIFY(closeRefused);
-        QVERIFY(progressAtResult > 0 && progressAtResult < 100);
-        QVERIFY(errors.empty());
-        QCOMPARE(results.size(), std::size_t(1));
-        QCOMPARE(results[0].caption, QStringLiteral("Neue Firmware"));
-        QCOMPARE(results[0].lines,
-                 (QStringList{QString(), QStringLiteral("Das speichen der Firmware in der Zuvex "
-                                                        "910k war erfolgreich.")}));
-        QCOMPARE(sleeps, (std::vector<int>{200, 200, 3000}));
+        QTEST(results, "results");
+        QTEST(errors, "errors");
         QVERIFY(!dlg->TransferRunning);
-        QVERIFY(dlg->OKBtn->isEnabled());
-        QVERIFY(dlg->CancelBtn->isEnabled());
-        QVERIFY(!dlg->Filename->isEnabled());
-        QVERIFY(!dlg->BtnSuchen->isEnabled());
+        QCOMPARE(enabled(), "EEDD");
         QCOMPARE(cancels, 0);
-
-        QFile f(sampleFirmware());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const auto sample = ParseFirmwareText(f.readAll()).bytes;
-        QCOMPARE(sim->received(), AsString(sample));
-        QVERIFY(sim->waitForMode(DeviceMode::Restarting, 3000ms));
-        QCOMPARE(sim->lastFirmware(), sample);
-
+        if (loads) {
+            QVERIFY(closeRefused);
+            QVERIFY(progressAtResult > 0 && progressAtResult < 100);
+            QCOMPARE(sleeps, (std::vector<int>{200, 200, 3000}));
+            QFile f(sampleFirmware());
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const auto sample = ParseFirmwareText(f.readAll()).bytes;
+            QCOMPARE(sim->received(), AsString(sample));
+            QVERIFY(sim->waitForMode(DeviceMode::Restarting, 3000ms));
+            QCOMPARE(sim->lastFirmware(), sample);
+        }
         // shown again, the dialog is ready for the next file
         runDialog([&] {
-            QVERIFY(dlg->Filename->isEnabled());
-            QVERIFY(dlg->BtnSuchen->isEnabled());
+            QCOMPARE(enabled(), "EEEE");
             QCOMPARE(dlg->ProgressBar1->value(), 0);
         });
-    }
-
-    void failedTransferClosesTheDialogToo() {
-        const int result = runDialog([&] {
-            dlg->Filename->setText(sampleFirmware());
-            dlg->FirmwarePortName = QStringLiteral("COM7"); // no such port
-            dlg->RunFirmwareUpdate();
-        });
-        QCOMPARE(result, int(QDialog::Rejected));
-        QVERIFY(results.empty());
-        QCOMPARE(errors.size(), std::size_t(1));
-        QCOMPARE(errors[0].caption, QStringLiteral("Schnittstellenfehler"));
-        QCOMPARE(errors[0].lines,
-                 (QStringList{QStringLiteral("Fehler!"),
-                              QStringLiteral("Auf die Schnittstelle kann nicht zugegriffen "
-                                             "werden.")}));
-        QVERIFY(!dlg->TransferRunning);
-        QVERIFY(dlg->OKBtn->isEnabled());
     }
 };
 

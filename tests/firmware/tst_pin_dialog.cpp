@@ -7,7 +7,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
+#include <map>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -57,17 +59,14 @@ private slots:
         QCOMPARE(dlg->findChild<QLineEdit*>(QStringLiteral("NeuePIN2")), dlg->NeuePIN2);
         QCOMPARE(dlg->OKBtn->text(), QStringLiteral("OK"));
         QCOMPARE(dlg->CancelBtn->text(), QStringLiteral("Abbrechen"));
-        // tab order AltePIN, NeuePIN1, NeuePIN2, OKBtn, CancelBtn
-        auto nextTabStop = [](QWidget* w) {
-            do
-                w = w->nextInFocusChain();
-            while (!(w->focusPolicy() & Qt::TabFocus));
-            return w;
-        };
-        QCOMPARE(nextTabStop(dlg->AltePIN), static_cast<QWidget*>(dlg->NeuePIN1));
-        QCOMPARE(nextTabStop(dlg->NeuePIN1), static_cast<QWidget*>(dlg->NeuePIN2));
-        QCOMPARE(nextTabStop(dlg->NeuePIN2), static_cast<QWidget*>(dlg->OKBtn));
-        QCOMPARE(nextTabStop(dlg->OKBtn), static_cast<QWidget*>(dlg->CancelBtn));
+        const QList<QWidget*> tabOrder{dlg->AltePIN, dlg->NeuePIN1, dlg->NeuePIN2, dlg->OKBtn,
+                                       dlg->CancelBtn};
+        for (qsizetype i = 0; i + 1 < tabOrder.size(); ++i) {
+            QWidget* next = tabOrder[i]->nextInFocusChain();
+            while (!(next->focusPolicy() & Qt::TabFocus))
+                next = next->nextInFocusChain();
+            QCOMPARE(next, tabOrder[i + 1]);
+        }
     }
 
     void onlyDigitsCanBeTyped() {
@@ -93,137 +92,114 @@ private slots:
         QVERIFY(!TNeuePINDlg::PINKeyPress(QLatin1Char(' ')));
     }
 
-    void leavingShortFieldWithTab() {
-        ModalAnswer box(QStringLiteral("ErrorDialog"), [](QWidget* d) { pressButton(d, "OKBtn"); });
-        runDialog([&] {
-            QTest::keyClicks(dlg->AltePIN, QStringLiteral("123"));
-            QTest::keyClick(dlg->AltePIN, Qt::Key_Tab);
-            QVERIFY(QTest::qWaitFor([&] { return box.seen(); }));
-            QVERIFY(
-                QTest::qWaitFor([&] { return QApplication::activeModalWidget() == dlg.get(); }));
+    // The steps: "AltePIN=12" sets a field's text, "AltePIN:12" types into it,
+    // "AltePIN:Tab" presses a key in it, "AltePIN:Enter" puts the focus there and presses
+    // Return, "click:OKBtn" clicks a button.
+    void entries_data() {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("error"); // the error box's second line; none if empty
+        QTest::addColumn<QString>("focus"); // the field with the focus afterwards, if open
+        QTest::addColumn<QByteArray>("oldPin");
+        const int no = QDialog::Rejected, yes = QDialog::Accepted;
+        const struct {
+            const char *name, *steps;
+            int result;
+            QString error;
+            const char *focus, *oldPin;
+        } rows[] = {
+            {"leaving a short field with Tab", "AltePIN:123 AltePIN:Tab", no, TooShort, "AltePIN",
+             ""},
+            {"leaving a full field is quiet", "AltePIN:1234 AltePIN:Tab", no, "", "NeuePIN1", ""},
+            {"cancel from a half-filled field", "AltePIN:12 click:CancelBtn", no, "", "", ""},
+            {"Escape from a half-filled field", "NeuePIN1:9 NeuePIN1:Escape", no, "", "", ""},
+            // Enter in the field at fault (reaching it leaves only complete fields): OK is the
+            // default button
+            {"OK: old PIN short", "AltePIN=12 NeuePIN1=5678 NeuePIN2=5678 AltePIN:Enter", no,
+             TooShort, "AltePIN", ""},
+            {"OK: new PIN short", "AltePIN=1234 NeuePIN2=5678 NeuePIN1:Enter", no, TooShort,
+             "NeuePIN1", ""},
+            {"OK: repetition short", "AltePIN=1234 NeuePIN1=5678 NeuePIN2=567 NeuePIN2:Enter", no,
+             TooShort, "NeuePIN2", ""},
+            {"OK: different new PINs", "AltePIN=1234 NeuePIN1=5678 NeuePIN2=5679 NeuePIN2:Enter",
+             no, Different, "NeuePIN2", ""},
+            {"valid entries close with OK",
+             "AltePIN:0815 AltePIN:Tab NeuePIN1:4711 NeuePIN1:Tab "
+             "NeuePIN2:4711 click:OKBtn",
+             yes, "", "", "0815"},
+        };
+        for (const auto& r : rows)
+            QTest::newRow(r.name) << QString(r.steps) << r.result << r.error << QString(r.focus)
+                                  << QByteArray(r.oldPin);
+    }
+    void entries() {
+        QFETCH(QString, steps);
+        QFETCH(QString, error);
+        QFETCH(QString, focus);
+        std::optional<ModalAnswer> box;
+        if (!error.isEmpty())
+            box.emplace(QStringLiteral("ErrorDialog"), press("OKBtn"));
+        const std::map<QString, Qt::Key> keys{
+            {"Tab", Qt::Key_Tab}, {"Escape", Qt::Key_Escape}, {"Enter", Qt::Key_Return}};
+        const int result = runDialog([&] {
             QCOMPARE(focused(), dlg->AltePIN);
-            QVERIFY(dlg->isVisible());
+            for (const QString& step : steps.split(u' ')) {
+                const QRegularExpression separator("[=:]");
+                const QString name = step.section(separator, 0, 0);
+                const QString arg = step.section(separator, 1);
+                auto* field = dlg->findChild<QLineEdit*>(name);
+                if (name == "click") {
+                    QTest::mouseClick(dlg->findChild<QPushButton*>(arg), Qt::LeftButton);
+                } else if (step.contains(u'=')) {
+                    field->setText(arg);
+                } else if (keys.count(arg)) {
+                    if (arg == "Enter")
+                        field->setFocus();
+                    QTest::keyClick(field, keys.at(arg));
+                } else {
+                    QTest::keyClicks(field, arg);
+                }
+            }
+            if (box) {
+                QVERIFY(box->waitSeen());
+                QVERIFY(waitUntilModal(dlg.get()));
+                QVERIFY(dlg->isVisible()); // the dialog stays open
+            }
+            if (!focus.isEmpty()) {
+                QVERIFY(focused());
+                QCOMPARE(focused()->objectName(), focus);
+            }
         });
-        QCOMPARE(box.caption, QStringLiteral("Eingabefehler"));
-        QCOMPARE(box.lines, (QStringList{QStringLiteral("Fehler!"), TooShort}));
-        QCOMPARE(errorBoxes, 1); // the field that briefly got the focus reports nothing
-    }
-
-    void leavingFullFieldIsQuiet() {
+        QTEST(result, "result");
+        QTEST(dlg->OldPin, "oldPin");
+        if (box) {
+            QCOMPARE(box->caption, QStringLiteral("Eingabefehler"));
+            QCOMPARE(box->lines, (QStringList{QStringLiteral("Fehler!"), error}));
+        }
+        // only the field at fault reports, not the one that briefly got the focus
+        QCOMPARE(errorBoxes, box ? 1 : 0);
+        // shown again: empty fields, focus in the old PIN
         runDialog([&] {
-            QTest::keyClicks(dlg->AltePIN, QStringLiteral("1234"));
-            QTest::keyClick(dlg->AltePIN, Qt::Key_Tab);
-            QCOMPARE(focused(), dlg->NeuePIN1);
+            for (QLineEdit* field : {dlg->AltePIN, dlg->NeuePIN1, dlg->NeuePIN2})
+                QCOMPARE(field->text(), QString());
+            QCOMPARE(focused(), dlg->AltePIN);
         });
-        QCOMPARE(errorBoxes, 0);
-    }
-
-    void cancelFromHalfFilledField() {
-        const int result = runDialog([&] {
-            QTest::keyClicks(dlg->AltePIN, QStringLiteral("12"));
-            QTest::mouseClick(dlg->CancelBtn, Qt::LeftButton);
-        });
-        QCOMPARE(result, int(QDialog::Rejected));
-        QCOMPARE(errorBoxes, 0);
-        QVERIFY(dlg->OldPin.isEmpty());
-    }
-
-    void escapeFromHalfFilledField() {
-        const int result = runDialog([&] {
-            QTest::keyClicks(dlg->NeuePIN1, QStringLiteral("9"));
-            QTest::keyClick(dlg->NeuePIN1, Qt::Key_Escape);
-        });
-        QCOMPARE(result, int(QDialog::Rejected));
-        QCOMPARE(errorBoxes, 0);
-    }
-
-    void okChecks_data() {
-        QTest::addColumn<QString>("oldPin");
-        QTest::addColumn<QString>("new1");
-        QTest::addColumn<QString>("new2");
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("old PIN short") << "12"
-                                       << "5678"
-                                       << "5678"
-                                       << "AltePIN" << TooShort;
-        QTest::newRow("new PIN short") << "1234"
-                                       << ""
-                                       << "5678"
-                                       << "NeuePIN1" << TooShort;
-        QTest::newRow("repetition short") << "1234"
-                                          << "5678"
-                                          << "567"
-                                          << "NeuePIN2" << TooShort;
-        QTest::newRow("different new PINs") << "1234"
-                                            << "5678"
-                                            << "5679"
-                                            << "NeuePIN2" << Different;
-    }
-    void okChecks() {
-        QFETCH(QString, oldPin);
-        QFETCH(QString, new1);
-        QFETCH(QString, new2);
-        QFETCH(QString, field);
-        QFETCH(QString, line);
-        ModalAnswer box(QStringLiteral("ErrorDialog"), [](QWidget* d) { pressButton(d, "OKBtn"); });
-        const int result = runDialog([&] {
-            dlg->AltePIN->setText(oldPin);
-            dlg->NeuePIN1->setText(new1);
-            dlg->NeuePIN2->setText(new2);
-            // Enter in the field at fault (reaching it leaves only complete fields)
-            auto* at = dlg->findChild<QLineEdit*>(field);
-            at->setFocus();
-            QTest::keyClick(at, Qt::Key_Return); // OK is the default button
-            QVERIFY(QTest::qWaitFor([&] { return box.seen(); }));
-            QVERIFY(
-                QTest::qWaitFor([&] { return QApplication::activeModalWidget() == dlg.get(); }));
-            QVERIFY(dlg->isVisible()); // the dialog stays open
-            QVERIFY(focused());
-            QCOMPARE(focused()->objectName(), field);
-        });
-        QCOMPARE(result, int(QDialog::Rejected));
-        QCOMPARE(box.caption, QStringLiteral("Eingabefehler"));
-        QCOMPARE(box.lines, (QStringList{QStringLiteral("Fehler!"), line}));
-        QCOMPARE(errorBoxes, 1);
+        QCOMPARE(errorBoxes, box ? 1 : 0);
     }
 
     // A click on OK that leaves a short field reports it once, not twice.
     void clickOkFromShortField() {
-        ModalAnswer box(QStringLiteral("ErrorDialog"), [](QWidget* d) { pressButton(d, "OKBtn"); });
+        ModalAnswer box(QStringLiteral("ErrorDialog"), press("OKBtn"));
         // answers a second box, should the click bring one up as well
-        ModalAnswer second(
-            QStringLiteral("ErrorDialog"), [](QWidget* d) { pressButton(d, "OKBtn"); }, 5000);
+        ModalAnswer second(QStringLiteral("ErrorDialog"), press("OKBtn"));
         runDialog([&] {
             QTest::keyClicks(dlg->AltePIN, QStringLiteral("1"));
             QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
-            QVERIFY(QTest::qWaitFor([&] { return box.seen(); }));
+            QVERIFY(box.waitSeen());
             QTest::qWait(1200);
             QCOMPARE(focused(), dlg->AltePIN);
         });
         QCOMPARE(errorBoxes, 1);
-    }
-
-    void validEntriesCloseWithOk() {
-        const int result = runDialog([&] {
-            QTest::keyClicks(dlg->AltePIN, QStringLiteral("0815"));
-            QTest::keyClick(dlg->AltePIN, Qt::Key_Tab);
-            QTest::keyClicks(dlg->NeuePIN1, QStringLiteral("4711"));
-            QTest::keyClick(dlg->NeuePIN1, Qt::Key_Tab);
-            QTest::keyClicks(dlg->NeuePIN2, QStringLiteral("4711"));
-            QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
-        });
-        QCOMPARE(result, int(QDialog::Accepted));
-        QCOMPARE(dlg->OldPin, QByteArray("0815"));
-        QCOMPARE(errorBoxes, 0);
-        // shown again: empty fields, focus in the old PIN
-        runDialog([&] {
-            QCOMPARE(dlg->AltePIN->text(), QString());
-            QCOMPARE(dlg->NeuePIN1->text(), QString());
-            QCOMPARE(dlg->NeuePIN2->text(), QString());
-            QCOMPARE(focused(), dlg->AltePIN);
-        });
-        QCOMPARE(errorBoxes, 0);
     }
 };
 
