@@ -38,3 +38,7 @@ std::vector<std::uint8_t> FirmwareRecords(std::size_t count, std::size_t payload
 std::string AsString(const std::vector<std::uint8_t>& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
+
+QString SampleFirmware() {
+    return qEnvironmentVariable("ZUVEX_SOURCE_DIR") + QStringLiteral("/tools/sample-firmware.zfw");
+}

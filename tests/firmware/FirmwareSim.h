@@ -16,4 +16,7 @@ QByteArray FirmwareText(const std::vector<std::uint8_t>& bytes);
 // `count` records of `payload` bytes each; record i carries the byte i + 1.
 std::vector<std::uint8_t> FirmwareRecords(std::size_t count, std::size_t payload);
 
+// The simulator's sample firmware file in the source tree.
+QString SampleFirmware();
+
 std::string AsString(const std::vector<std::uint8_t>& bytes);

@@ -30,12 +30,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QString sampleFirmware() {
-    return qEnvironmentVariable("ZUVEX_SOURCE_DIR") + QStringLiteral("/tools/sample-firmware.zfw");
-}
-
 std::string sampleBytes() {
-    QFile f(sampleFirmware());
+    QFile f(SampleFirmware());
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return AsString(ParseFirmwareText(f.readAll()).bytes);
@@ -44,7 +40,7 @@ std::string sampleBytes() {
 // Picks the sample firmware and presses "Start".
 void startWithSample(QWidget* w) {
     auto* dlg = static_cast<TFirmwareDlg*>(w);
-    dlg->Filename->setText(sampleFirmware());
+    dlg->Filename->setText(SampleFirmware());
     pressButton(w, "OKBtn");
 }
 

@@ -28,10 +28,6 @@ QString box(const QString& caption, const QStringList& lines) {
     return (QStringList{caption} + lines).join(u'|');
 }
 
-QString sampleFirmware() {
-    return qEnvironmentVariable("ZUVEX_SOURCE_DIR") + QStringLiteral("/tools/sample-firmware.zfw");
-}
-
 } // namespace
 
 class TestFirmwareDialog : public QObject, SimFixture {
@@ -163,7 +159,7 @@ private slots:
         QTest::newRow("too large")
             << home.writeFile("gross.zfw", FirmwareText(FirmwareRecords(5, 60000)))
             << "Die Firmwaredatei ist zu groß: Sie enthält mehr als 262144 Bytes." + cannot;
-        QTest::newRow("sample firmware") << sampleFirmware() << QString();
+        QTest::newRow("sample firmware") << SampleFirmware() << QString();
     }
     void start() {
         QFETCH(QString, file);
@@ -219,7 +215,7 @@ private slots:
             progressAtResult = dlg->ProgressBar1->value();
         };
         const int result = runDialog([&] {
-            dlg->Filename->setText(sampleFirmware());
+            dlg->Filename->setText(SampleFirmware());
             dlg->FirmwarePortName = port;
             dlg->RunFirmwareUpdate();
         });
@@ -233,7 +229,7 @@ private slots:
             QVERIFY(closeRefused);
             QVERIFY(progressAtResult > 0 && progressAtResult < 100);
             QCOMPARE(sleeps, (std::vector<int>{200, 200, 3000}));
-            QFile f(sampleFirmware());
+            QFile f(SampleFirmware());
             QVERIFY(f.open(QIODevice::ReadOnly));
             const auto sample = ParseFirmwareText(f.readAll()).bytes;
             QCOMPARE(sim->received(), AsString(sample));
