@@ -4,10 +4,10 @@
 #include "AppWithSim.h"
 #include "FirmwareSim.h"
 #include "ModalDriver.h"
-#include "OpenDescriptors.h"
 #include "QtPool.h"
 #include "ShownBox.h"
 #include "SimProcess.h"
+#include "Unplug.h"
 #include "app/AppFormProbe.h"
 #include "link/FirmwareDlg.h"
 #include "link/FirmwareFile.h"
@@ -136,37 +136,21 @@ private slots:
         SimProcess dead(3, {"--reset", "--restart-ms", "100", "--ack-delay", "200"});
         QVERIFY(dead.ready());
         form->UsedComPort = 3;
-        bool killed = false;
-        QTimer plug; // runs while the transfer lets the window repaint after each record
-        connect(&plug, &QTimer::timeout, [&] {
-            if (!killed && form->FirmwareDlg->ProgressBar1->value() > 0) {
-                dead.kill();
-                killed = true;
-            }
-        });
-        plug.start(5);
-        int leftOpen = -1;
-        std::unique_ptr<SimProcess> back;
         ModalAnswer firmware("FirmwareDlg", startWithSample);
         ModalAnswer error("ErrorDialog", press("OKBtn"), 15000);
-        ModalAnswer none(
-            "KeineAnlageDlg",
-            [&](QWidget* w) {
-                leftOpen = DescriptorsOn(dead.device());
-                back = std::make_unique<SimProcess>(3);
-                pressButton(w, "CancelBtn");
-            },
-            15000);
+        // pulled out while the transfer lets the window repaint after a record
+        Unplug unplug(
+            dead, [&] { return form->FirmwareDlg->ProgressBar1->value() > 0; }, 5, 3);
         ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
         form->NeueFirmware1->trigger();
         QCOMPARE(shown(read, 30000).caption, ReadDone.caption);
-        QVERIFY(killed);
+        QVERIFY(unplug.killed);
         QCOMPARE(shown(error), ShownBox("Schnittstellenfehler",
                                         {"Fehler!", "Die Verbindung zur Zuvex 910k über COM3 "
                                                     "wurde unterbrochen. Bitte prüfen Sie das "
                                                     "Kabel und den USB-Adapter."}));
-        QVERIFY(none.seen());
-        QCOMPARE(leftOpen, 0);
+        QVERIFY(unplug.noDevice().seen());
+        QCOMPARE(unplug.leftOpen, 0);
         QVERIFY(
             QTest::qWaitFor([&] { return !form->FirmwareDlg->isVisible() && form->isEnabled(); }));
         QCOMPARE(form->UsedComPort, quint16(3));

@@ -4,6 +4,7 @@
 #include "ModalDriver.h"
 #include "OpenDescriptors.h"
 #include "SimProcess.h"
+#include "Unplug.h"
 #include "Unprivileged.h"
 #include "app/AppFormProbe.h"
 #include "config/EditorPages.h"
@@ -317,30 +318,15 @@ private slots:
     void deviceKilledDuringSearch() {
         SimProcess dead(1, QStringList{"--silent"});
         QVERIFY(dead.ready());
-        bool killed = false;
-        int leftOpen = -1;
-        std::unique_ptr<SimProcess> back;
-        QTimer plug;
-        QObject::connect(&plug, &QTimer::timeout, [&] {
-            if (!killed && form->SuchenDlg->lblComPortNumber->text() == "Suche an COM1") {
-                dead.kill(); // the probe "T\r" is out, its answer pending
-                killed = true;
-            }
-        });
-        plug.start(20);
-        ModalAnswer none(
-            "KeineAnlageDlg",
-            [&](QWidget* w) {
-                leftOpen = DescriptorsOn(dead.device());
-                back = std::make_unique<SimProcess>(1, QStringList{"--reset"});
-                pressButton(w, "CancelBtn");
-            },
-            10000);
+        // pulled out once the probe "T\r" is out and its answer pending
+        Unplug unplug(
+            dead, [&] { return form->SuchenDlg->lblComPortNumber->text() == "Suche an COM1"; }, 20,
+            1, {"--reset"}, 10000);
         QCOMPARE(showAndRead(*form, 15000), readDone());
-        QVERIFY(killed);
-        QVERIFY(none.seen());
-        QCOMPARE(leftOpen, 0);
-        QVERIFY(back && back->ready());
+        QVERIFY(unplug.killed);
+        QVERIFY(unplug.noDevice().seen());
+        QCOMPARE(unplug.leftOpen, 0);
+        QVERIFY(unplug.back && unplug.back->ready());
         QCOMPARE(form->UsedComPort, quint16(1));
         QVERIFY(form->isEnabled());
     }
