@@ -1,6 +1,6 @@
 // The serial port end to end on pseudo-terminals, with its collector and COM port map.
 #include "CpuTime.h"
-#include "PacketArming.h"
+#include "PortRig.h"
 #include "PtyPair.h"
 #include "TestHome.h"
 #include "Unprivileged.h"
@@ -13,10 +13,8 @@
 #include "serial/Ticks.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QTest>
 #include <QThread>
-#include <QTimer>
 #include <atomic>
 #include <fcntl.h>
 #include <functional>
@@ -34,58 +32,9 @@ int64_t nowMs() {
     return serialticks::MonotonicMs();
 }
 
-// The main window's pair: ComPort1 and DataPacket1 on a fresh pseudo-terminal.
-struct Link {
-    PtyPair pty;
-    std::unique_ptr<TSerialPort> port = std::make_unique<TSerialPort>();
-    TDataPacket packet;
-    QList<QByteArray> packets;
-    int timeouts = 0;
-    int64_t lastEventMs = 0;
-    bool offUiThread = false;
-    std::function<void()> onEvent;
-
-    explicit Link(bool open = true) {
-        linkComPort(Com, pty.slavePath());
-        port->Baud = 57600;
-        port->SetComNumber(Com);
-        packet.AutoEnable = false;
-        packet.StartCond = scAnyData;
-        packet.SetComPort(port.get());
-        packet.OnPacket = [this](TDataPacket*, const uint8_t* data, int size) {
-            offUiThread |= QThread::currentThread() != qApp->thread();
-            packets.append(QByteArray(reinterpret_cast<const char*>(data), size));
-            lastEventMs = nowMs();
-            if (onEvent)
-                onEvent();
-        };
-        packet.OnTimeout = [this](TDataPacket*) {
-            offUiThread |= QThread::currentThread() != qApp->thread();
-            ++timeouts;
-            lastEventMs = nowMs();
-            if (onEvent)
-                onEvent();
-        };
-        if (open)
-            port->SetOpen(true);
-    }
-    bool waitPackets(int count) {
-        return QTest::qWaitFor([&] { return packets.size() == count; }, 3000);
-    }
-    bool waitTimeout() {
-        return QTest::qWaitFor([&] { return timeouts == 1; }, 5000);
-    }
-    void armSize(int size, int ticks) { armForSize(packet, size, ticks); }
-    // Arms for two bytes and lets `device` send "ok": true when exactly that packet came.
-    bool receivesOk(PtyPair& device) {
-        armSize(2, 36);
-        device.write("ok");
-        return waitPackets(1) && packets.first() == "ok";
-    }
-    void armLine() { armForLine(packet); }
+struct Link : PortRig {
+    explicit Link(bool open = true) : PortRig(Com, open) {}
 };
-
-enum HandlerPause { NoPause, Sleep, Dialog };
 
 int openDescriptors() {
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
@@ -163,26 +112,90 @@ private slots:
         SetSerialPortLister({});
     }
 
-    void openSendReceiveClose() {
+    // Each row is a script of steps on a port opened by its first step (see PortRig.cpp);
+    // `handler` runs inside the first event's handler.
+    void script_data() {
+        using Steps = QList<QByteArray>;
+        using Packets = QList<QByteArray>;
+        QTest::addColumn<Steps>("steps");
+        QTest::addColumn<Steps>("handler");
+        QTest::addColumn<Packets>("expected");
+        QTest::newRow("open, send, receive, close")
+            << Steps{"?open 0",      "open",   "?open 1",    "line",         "put T\r",
+                     "?sent T\r",    "putc 6", "?sent \x06", "send Zuvex 9", "pause 30",
+                     "send 10k\r\n", "wait 1", "close",      "?open 0",      "close"}
+            // closing a closed port does nothing
+            << Steps{} << Packets{"Zuvex 910k\r\n"};
+        QTest::newRow("full output queue refuses the whole block")
+            << Steps{"outsize 8",     "open",
+                     "put 123456789", "?error Die Sendewarteschlange des COM-Ports ist voll.",
+                     "put abc",       "?sent abc",
+                     "?silent"}
+            << Steps{} << Packets{};
+        // The first packet's handler ends a conversation: what arrived meanwhile or was left
+        // over is dropped, and the next arming sees only new bytes.
+        const auto withFirst = [](const QByteArray& first) {
+            return Steps{"open",      "size 1 36",  "send " + first, "wait 1",
+                         "pause 200", "?packets 1", "send c",        "wait 2"};
+        };
+        QTest::newRow("flush drops bytes not yet collected")
+            << withFirst("A") << Steps{"send XYZ", "sleep 60", "flush", "?enabled 0", "size 1 36"}
+            << Packets{"A", "c"};
+        // a dialog runs a nested event loop: the bytes stay in the driver until the flush
+        QTest::newRow("bytes wait while the handler shows a dialog")
+            << withFirst("a") << Steps{"send X", "dialog 150", "flush", "?enabled 0", "size 1 36"}
+            << Packets{"a", "c"};
+        // armed only after the event, as a transfer's end does
+        Steps reattach = withFirst("ab");
+        reattach.insert(6, "size 1 36");
+        QTest::newRow("detach and attach inside the handler")
+            << reattach << Steps{"detach", "attach", "flush", "?enabled 0"} << Packets{"a", "c"};
+        // the time-out comes no sooner than allowed, also while bytes keep coming
+        for (const char* ticks : {"6", "12"})
+            QTest::newRow(qPrintable(QStringLiteral("time-out after %1 ticks").arg(ticks)))
+                << Steps{"open",
+                         "mark",
+                         QByteArray("size 61 ") + ticks,
+                         "timeout",
+                         QByteArray("?since ") + ticks,
+                         "?enabled 0"}
+                << Steps{} << Packets{};
+        QTest::newRow("time-out after 18 ticks, bytes keep coming")
+            << Steps{"open",    "mark",      "size 61 18", "trickle 40",
+                     "timeout", "trickle 0", "?since 18",  "?enabled 0"}
+            << Steps{} << Packets{};
+        QTest::newRow("late reply starts the next packet")
+            << Steps{"open", "size 3 2", "send a", "timeout", "send bcd", "wait 1"}
+            << Steps{"size 3 36"} << Packets{"bcd"};
+        QTest::newRow("close and reopen while armed arms a fresh timer")
+            << Steps{"open",        "size 61 6", "pause 250", "close",   "?enabled 1", "pause 200",
+                     "?timeouts 0", "mark",      "open",      "timeout", "?since 6"}
+            << Steps{} << Packets{};
+        QTest::newRow("a new COM number reopens")
+            << Steps{"open", "size 2 36", "plug 5", "com 5", "?open 1", "send ok", "wait 1"}
+            << Steps{} << Packets{"ok"};
+        // armed again in the handler: reopening must arm it
+        QTest::newRow("the handler closes the port")
+            << Steps{"open",       "size 1 36", "send a", "wait 1",
+                     "?enabled 1", "open",      "send b", "wait 2"}
+            << Steps{"size 1 36", "close", "?open 0"} << Packets{"a", "b"};
+        QTest::newRow("a timer closes it while the handler's dialog shows")
+            << Steps{"open",       "size 1 36", "send a", "wait 1",
+                     "?enabled 1", "open",      "send b", "wait 2"}
+            << Steps{"size 1 36", "later 20 close", "dialog 80", "?open 0"} << Packets{"a", "b"};
+        // the byte waits in the driver; this thread has not read it
+        QTest::newRow("destroying the port while an event is pending")
+            << Steps{"open",    "size 1 36", "send a",     "sleep 100",
+                     "destroy", "pause 50",  "?attached 0"}
+            << Steps{} << Packets{};
+    }
+    void script() {
+        QFETCH(QList<QByteArray>, steps);
+        QFETCH(QList<QByteArray>, handler);
+        QFETCH(QList<QByteArray>, expected);
         Link link(false);
         QVERIFY(link.pty.ok());
-        QVERIFY(!link.port->Open());
-        link.port->SetOpen(true);
-        QVERIFY(link.port->Open());
-        link.armLine();
-        link.port->PutString("T\r");
-        QCOMPARE(link.pty.read(2, 2000), QByteArray("T\r"));
-        link.port->PutChar(0x06);
-        QCOMPARE(link.pty.read(1, 2000), QByteArray("\x06"));
-        QVERIFY(link.pty.write("Zuvex 9"));
-        QTest::qWait(30);
-        QVERIFY(link.pty.write("10k\r\n"));
-        QVERIFY(link.waitPackets(1));
-        QCOMPARE(link.packets, QList<QByteArray>{"Zuvex 910k\r\n"});
-        QVERIFY(!link.offUiThread);
-        link.port->SetOpen(false);
-        QVERIFY(!link.port->Open());
-        link.port->SetOpen(false); // closing a closed port does nothing
+        link.runScript(steps, handler, expected);
     }
 
     void closedPortOperationsFail_data() {
@@ -201,135 +214,6 @@ private slots:
                  QStringLiteral("Der COM-Port ist nicht geöffnet."));
     }
 
-    void fullOutputQueueRefusesWholeBlock() {
-        Link link(false);
-        link.port->OutSize = 8;
-        link.port->SetOpen(true);
-        QCOMPARE(errorOf([&] { link.port->PutString("123456789"); }),
-                 QStringLiteral("Die Sendewarteschlange des COM-Ports ist voll."));
-        link.port->PutString("abc");
-        QCOMPARE(link.pty.read(20, 300), QByteArray("abc"));
-    }
-
-    // The first packet's handler ends a conversation: what arrived meanwhile or was left over
-    // is dropped, and the next arming sees only new bytes.
-    void handlerEmptiesBuffers_data() {
-        QTest::addColumn<QByteArray>("first");  // sent before the handler runs
-        QTest::addColumn<QByteArray>("during"); // sent while it runs
-        QTest::addColumn<int>("pause");
-        QTest::addColumn<bool>("reattach"); // detach from the port and attach again
-        QTest::newRow("flush drops bytes not yet collected")
-            << QByteArray("A") << QByteArray("XYZ") << int(Sleep) << false;
-        // a dialog runs a nested event loop: the bytes stay in the driver until the flush
-        QTest::newRow("bytes wait while the handler shows a dialog")
-            << QByteArray("a") << QByteArray("X") << int(Dialog) << false;
-        QTest::newRow("detach and attach inside the handler")
-            << QByteArray("ab") << QByteArray() << int(NoPause) << true;
-    }
-    void handlerEmptiesBuffers() {
-        QFETCH(QByteArray, first);
-        QFETCH(QByteArray, during);
-        QFETCH(int, pause);
-        QFETCH(bool, reattach);
-        Link link;
-        link.onEvent = [&] {
-            if (link.packets.size() != 1)
-                return;
-            if (reattach) {
-                link.packet.SetComPort(nullptr);
-                link.packet.SetComPort(link.port.get());
-            }
-            link.pty.write(during);
-            if (pause == Sleep)
-                QThread::msleep(60);
-            if (pause == Dialog) {
-                QEventLoop dialog; // stands for QDialog::exec()
-                QTimer::singleShot(150, &dialog, &QEventLoop::quit);
-                dialog.exec();
-            }
-            link.port->FlushInBuffer();
-            link.port->FlushOutBuffer();
-            QVERIFY(!link.packet.Enabled());
-            if (!reattach)
-                link.armSize(1, 36);
-        };
-        link.armSize(1, 36);
-        link.pty.write(first);
-        QVERIFY(link.waitPackets(1));
-        QTest::qWait(200);
-        QCOMPARE(link.packets, QList<QByteArray>{first.left(1)});
-        if (reattach) // armed only after the event, as a transfer's end does
-            link.armSize(1, 36);
-        link.pty.write("c");
-        QVERIFY(link.waitPackets(2));
-        QCOMPARE(link.packets, (QList<QByteArray>{first.left(1), "c"}));
-    }
-
-    void timeoutNoSoonerThanAllowed_data() {
-        QTest::addColumn<int>("ticks");
-        QTest::addColumn<bool>("trickle");
-        QTest::newRow("6 ticks") << 6 << false;
-        QTest::newRow("12 ticks") << 12 << false;
-        QTest::newRow("18 ticks, bytes keep coming") << 18 << true;
-    }
-    void timeoutNoSoonerThanAllowed() {
-        QFETCH(int, ticks);
-        QFETCH(bool, trickle);
-        Link link;
-        const int64_t armed = nowMs();
-        link.armSize(61, ticks);
-        QTimer feeder;
-        QObject::connect(&feeder, &QTimer::timeout, [&] { link.pty.write("x"); });
-        if (trickle)
-            feeder.start(40);
-        QVERIFY(link.waitTimeout());
-        feeder.stop();
-        QVERIFY2(link.lastEventMs - armed >= ticks * 55,
-                 qPrintable(QString::number(link.lastEventMs - armed)));
-        QVERIFY(link.packets.isEmpty());
-        QVERIFY(!link.packet.Enabled());
-        QVERIFY(!link.offUiThread);
-    }
-
-    void lateReplyStartsNextPacket() {
-        Link link;
-        link.onEvent = [&] {
-            if (link.timeouts == 1 && link.packets.isEmpty())
-                link.armSize(3, 36);
-        };
-        link.armSize(3, 2);
-        link.pty.write("a");
-        QVERIFY(link.waitTimeout());
-        link.pty.write("bcd");
-        QVERIFY(link.waitPackets(1));
-        QCOMPARE(link.packets.first(), QByteArray("bcd"));
-    }
-
-    void closeAndReopenWhileArmedArmsWithFreshTimer() {
-        Link link;
-        link.armSize(61, 6);
-        QTest::qWait(250);
-        link.port->SetOpen(false);
-        QVERIFY(link.packet.Enabled());
-        QTest::qWait(200);
-        QCOMPARE(link.timeouts, 0);
-        const int64_t reopened = nowMs();
-        link.port->SetOpen(true);
-        QVERIFY(link.waitTimeout());
-        QVERIFY(link.lastEventMs - reopened >= 6 * 55);
-    }
-
-    void newComNumberReopens() {
-        Link link;
-        PtyPair second;
-        linkComPort(Com + 1, second.slavePath());
-        link.armSize(2, 36);
-        link.port->SetComNumber(Com + 1);
-        QVERIFY(link.port->Open());
-        second.write("ok");
-        QVERIFY(link.waitPackets(1));
-        QCOMPARE(link.packets.first(), QByteArray("ok"));
-    }
     void portHeldByAnotherProgram() {
         Link link(false);
         const int holder = open(link.pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -507,51 +391,6 @@ private slots:
         SetSerialErrorSink(nullptr);
         QCOMPARE(shown, QStringList{"Kaputt."});
         QVERIFY(onUi);
-    }
-
-    void closingInsideHandlerAndItsDialog_data() {
-        QTest::addColumn<bool>("fromDialog");
-        QTest::newRow("handler closes the port") << false;
-        QTest::newRow("a timer closes it while the handler's dialog shows") << true;
-    }
-    void closingInsideHandlerAndItsDialog() {
-        QFETCH(bool, fromDialog);
-        Link link;
-        bool returned = false;
-        link.onEvent = [&] {
-            link.armSize(1, 36); // armed again: reopening must arm it
-            if (!fromDialog) {
-                link.port->SetOpen(false);
-            } else {
-                QEventLoop dialog; // stands for QDialog::exec()
-                QTimer::singleShot(20, [&] { link.port->SetOpen(false); });
-                QTimer::singleShot(80, &dialog, &QEventLoop::quit);
-                dialog.exec();
-            }
-            QVERIFY(!link.port->Open());
-            returned = true;
-        };
-        link.armSize(1, 36);
-        link.pty.write("a");
-        QVERIFY(QTest::qWaitFor([&] { return returned; }, 3000));
-        QCOMPARE(link.packets.size(), 1);
-        QVERIFY(link.packet.Enabled());
-        link.onEvent = nullptr;
-        link.port->SetOpen(true);
-        link.pty.write("b");
-        QVERIFY(link.waitPackets(2));
-        QCOMPARE(link.packets.last(), QByteArray("b"));
-    }
-
-    void destroyingPortWhileEventPending() {
-        Link link;
-        link.armSize(1, 36);
-        link.pty.write("a");
-        QThread::msleep(100); // the byte waits in the driver; this thread has not read it
-        link.port.reset();
-        QTest::qWait(50);
-        QVERIFY(link.packets.isEmpty());
-        QCOMPARE(link.packet.ComPort(), nullptr);
     }
 };
 

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "PtyPair.h"
+#include "serial/DataPacket.h"
+#include "serial/SerialPort.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+// The main window's pair, ComPort1 and DataPacket1, on a fresh pseudo-terminal published as
+// COM`com`; the test plays the device on `device()`. Events are recorded as they come.
+struct PortRig {
+    PtyPair pty;
+    std::unique_ptr<TSerialPort> port = std::make_unique<TSerialPort>();
+    TDataPacket packet;
+    QList<QByteArray> packets;
+    int timeouts = 0;
+    int64_t lastEventMs = 0;
+    bool offUiThread = false;
+    std::function<void()> onEvent; // runs inside the handler, after the event is recorded
+
+    explicit PortRig(int com, bool open = true);
+
+    bool waitPackets(int count);
+    bool waitTimeout();
+    void armSize(int size, int ticks);
+    void armLine();
+    // Arms for two bytes and lets `device` send "ok": true when exactly that packet came.
+    bool receivesOk(PtyPair& device);
+
+    // Runs one step of a script; the ones starting with "?" check the state (see PortRig.cpp).
+    void step(const QByteArray& line);
+    // Runs `steps`, `handler` inside the first event's handler, then compares the packets.
+    void runScript(const QList<QByteArray>& steps, const QList<QByteArray>& handler,
+                   const QList<QByteArray>& expected);
+
+private:
+    PtyPair& device() { return plugged_ ? *plugged_ : pty; }
+    std::unique_ptr<PtyPair> plugged_;
+    QString error_;
+    int64_t markMs_ = 0;
+    QTimer trickle_;
+};
