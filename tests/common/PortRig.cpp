@@ -8,6 +8,7 @@
 #include <QEventLoop>
 #include <QTest>
 #include <QThread>
+#include <utility>
 
 PortRig::PortRig(int com, bool open) {
     linkComPort(com, pty.slavePath());
@@ -58,10 +59,10 @@ bool PortRig::receivesOk(PtyPair& device) {
 }
 
 // Steps: open, close, size <bytes> <ticks>, line, send <bytes> (from the device),
-// put <bytes> / putc <code> (from the port; a refusal lands in ?error), outsize <n>,
+// put <bytes> / putc <code> (from the port; a refusal must be checked by ?error), outsize <n>,
 // com <n>, plug <n> (a new device published as COMn), pause <ms> (event loop runs),
 // sleep <ms> (it does not), mark, trickle <ms> (the device sends a byte every <ms>),
-// flush (both buffers), detach / attach (the packet), dialog <ms> (a nested event loop),
+// flushin, flushout, detach / attach (the packet), dialog <ms> (a nested event loop),
 // later <ms> <step>, destroy (the port), wait <packets>, timeout (waits for the first time-out).
 // Checks: ?open, ?enabled, ?packets, ?timeouts, ?sent <bytes>, ?silent, ?error <text>,
 // ?since <ticks> (the last event came no sooner after the mark), ?attached.
@@ -106,10 +107,11 @@ void PortRig::step(const QByteArray& line) {
         markMs_ = serialticks::MonotonicMs();
     else if (verb == "trickle")
         arg(1) ? trickle_.start(arg(1)) : trickle_.stop();
-    else if (verb == "flush") {
-        port->FlushInBuffer();
-        port->FlushOutBuffer();
-    } else if (verb == "detach")
+    else if (verb == "flushin")
+        guarded([&] { port->FlushInBuffer(); });
+    else if (verb == "flushout")
+        guarded([&] { port->FlushOutBuffer(); });
+    else if (verb == "detach")
         packet.SetComPort(nullptr);
     else if (verb == "attach")
         packet.SetComPort(port.get());
@@ -138,7 +140,7 @@ void PortRig::step(const QByteArray& line) {
     else if (verb == "?silent")
         QCOMPARE(device().read(1, 300), QByteArray());
     else if (verb == "?error")
-        QCOMPARE(error_, QString::fromUtf8(rest));
+        QCOMPARE(std::exchange(error_, {}), QString::fromUtf8(rest));
     else if (verb == "?since")
         QVERIFY2(lastEventMs - markMs_ >= arg(1) * 55,
                  qPrintable(QString::number(lastEventMs - markMs_)));
@@ -162,4 +164,5 @@ void PortRig::runScript(const QList<QByteArray>& steps, const QList<QByteArray>&
     }
     QCOMPARE(packets, expected);
     QVERIFY(!offUiThread);
+    QCOMPARE(error_, QString()); // every refusal is expected by an ?error step
 }
