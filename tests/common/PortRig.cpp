@@ -11,7 +11,7 @@
 #include <utility>
 
 PortRig::PortRig(int com, bool open) {
-    linkComPort(com, pty.slavePath());
+    linked_ = linkComPort(com, pty.slavePath());
     port->Baud = 57600;
     port->SetComNumber(uint16_t(com));
     packet.AutoEnable = false;

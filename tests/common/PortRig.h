@@ -25,6 +25,7 @@ struct PortRig {
 
     explicit PortRig(int com, bool open = true);
 
+    bool ok() const { return pty.ok() && linked_; }
     bool waitPackets(int count);
     bool waitTimeout();
     void armSize(int size, int ticks);
@@ -40,6 +41,7 @@ struct PortRig {
 
 private:
     PtyPair& device() { return plugged_ ? *plugged_ : pty; }
+    bool linked_ = false;
     std::unique_ptr<PtyPair> plugged_;
     QString error_;
     int64_t markMs_ = 0;

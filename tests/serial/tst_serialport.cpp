@@ -205,7 +205,7 @@ private slots:
         QFETCH(QList<QByteArray>, handler);
         QFETCH(QList<QByteArray>, expected);
         Link link(false);
-        QVERIFY(link.pty.ok());
+        QVERIFY(link.ok());
         link.runScript(steps, handler, expected);
     }
 

@@ -1,17 +1,11 @@
 // Many cycles of opening, packets arriving and closing from the user-interface thread:
 // nothing hangs, no event is lost, duplicated or delivered after the port closed.
-#include "PacketArming.h"
-#include "PtyPair.h"
+#include "PortRig.h"
 #include "TestHome.h"
 #include "serial/ConfigHome.h"
-#include "serial/DataPacket.h"
-#include "serial/SerialPort.h"
 
-#include <QDir>
-#include <QEventLoop>
 #include <QTest>
 #include <QThread>
-#include <QTimer>
 
 namespace {
 
@@ -31,37 +25,25 @@ class TestSerialStress : public QObject {
 private slots:
 
     void openReceiveCloseCycles() {
-        PtyPair pty;
-        QVERIFY(pty.ok());
-        QVERIFY(linkComPort(Com, pty.slavePath()));
-        TSerialPort port;
-        port.Baud = 57600;
-        port.SetComNumber(Com);
-        TDataPacket packet;
-        packet.AutoEnable = false;
-        packet.StartCond = scAnyData;
-        packet.SetComPort(&port);
-
+        PortRig rig(Com, false);
+        QVERIFY(rig.ok());
+        TSerialPort& port = *rig.port;
+        PtyPair& pty = rig.pty;
+        QList<QByteArray>& got = rig.packets;
         int cycle = 0;
         bool closed = false; // the port of this cycle has been closed
         bool lateEvent = false;
         int mode = 0; // how this cycle closes
-        QList<QByteArray> got;
-        auto arm = [&] { armForSize(packet, 5, 0); };
-        packet.OnPacket = [&](TDataPacket*, const uint8_t* data, int size) {
+        rig.onEvent = [&] {
             lateEvent |= closed;
-            got.append(QByteArray(reinterpret_cast<const char*>(data), size));
-            arm();
+            rig.armSize(5, 0);
             if (got.size() == 2 && mode == 1)
-                port.SetOpen(false); // closed inside the handler
-            if (got.size() == 2 && mode == 2) {
-                QEventLoop dialog; // a modal dialog during which the port is closed
-                QTimer::singleShot(1, [&] { port.SetOpen(false); });
-                QTimer::singleShot(5, &dialog, &QEventLoop::quit);
-                dialog.exec();
+                port.SetOpen(false);            // closed inside the handler
+            if (got.size() == 2 && mode == 2) { // a modal dialog during which the port is closed
+                rig.step("later 1 close");
+                rig.step("dialog 5");
             }
         };
-        packet.OnTimeout = [&](TDataPacket*) { QFAIL("no time-out is armed"); };
 
         int delivered = 0, cutShort = 0;
         for (cycle = 0; cycle < Cycles; ++cycle) {
@@ -69,7 +51,7 @@ private slots:
             closed = false;
             got.clear();
             port.SetOpen(true);
-            arm();
+            rig.armSize(5, 0);
             // the first packet is always awaited
             QVERIFY(pty.write(packetOf(cycle, 0)));
             QVERIFY2(QTest::qWaitFor([&] { return !got.isEmpty(); }, 5000),
@@ -86,11 +68,12 @@ private slots:
             closed = true;
             QVERIFY(!port.Open());
             // the handler always re-arms: also an event dropped by the closing leaves it armed
-            QVERIFY2(packet.Enabled(), qPrintable(QStringLiteral("cycle %1").arg(cycle)));
+            QVERIFY2(rig.packet.Enabled(), qPrintable(QStringLiteral("cycle %1").arg(cycle)));
             QCoreApplication::processEvents();
             QVERIFY2(!lateEvent,
                      qPrintable(QStringLiteral("cycle %1: event after close").arg(cycle)));
             // what arrived is an in-order prefix of what was sent, without repeats
+            QCOMPARE(rig.timeouts, 0); // none is armed
             QVERIFY(got.size() <= 3);
             for (int i = 0; i < got.size(); ++i)
                 QCOMPARE(got[i], packetOf(cycle, i));
@@ -102,6 +85,7 @@ private slots:
                 1); // bytes still on their way through the pty land before the next opening's flush
             tcflushMaster(pty);
         }
+        QVERIFY(!rig.offUiThread);
         qInfo("%d packets delivered, %d cycles closed before the last packet", delivered, cutShort);
     }
 
