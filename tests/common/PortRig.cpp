@@ -52,9 +52,9 @@ void PortRig::armLine() {
     armForLine(packet);
 }
 
-bool PortRig::receivesOk(PtyPair& device) {
+bool PortRig::receivesOk() {
     armSize(2, 36);
-    device.write("ok");
+    device().write("ok");
     return waitPackets(1) && packets.first() == "ok";
 }
 

@@ -30,8 +30,8 @@ struct PortRig {
     bool waitTimeout();
     void armSize(int size, int ticks);
     void armLine();
-    // Arms for two bytes and lets `device` send "ok": true when exactly that packet came.
-    bool receivesOk(PtyPair& device);
+    // Arms for two bytes and lets the device send "ok": true when exactly that packet came.
+    bool receivesOk();
 
     // Runs one step of a script; the ones starting with "?" check the state (see PortRig.cpp).
     void step(const QByteArray& line);

@@ -32,10 +32,6 @@ int64_t nowMs() {
     return serialticks::MonotonicMs();
 }
 
-struct Link : PortRig {
-    explicit Link(bool open = true) : PortRig(Com, open) {}
-};
-
 int openDescriptors() {
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
 }
@@ -112,7 +108,7 @@ private slots:
         SetSerialPortLister({});
     }
 
-    // Each row is a script of steps on a port opened by its first step (see PortRig.cpp);
+    // Each row is a script of steps on COM4, opened by a step of its own (see PortRig.cpp);
     // `handler` runs inside the first event's handler.
     void script_data() {
         using Steps = QList<QByteArray>;
@@ -204,13 +200,13 @@ private slots:
         QFETCH(QList<QByteArray>, steps);
         QFETCH(QList<QByteArray>, handler);
         QFETCH(QList<QByteArray>, expected);
-        Link link(false);
+        PortRig link(Com, false);
         QVERIFY(link.ok());
         link.runScript(steps, handler, expected);
     }
 
     void portHeldByAnotherProgram() {
-        Link link(false);
+        PortRig link(Com, false);
         const int holder = open(link.pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         QVERIFY(holder >= 0);
         QCOMPARE(flock(holder, LOCK_EX | LOCK_NB), 0);
@@ -235,7 +231,7 @@ private slots:
     void portWithoutPermission() {
         if (geteuid() != 0)
             QSKIP("only root can hand the device to another group");
-        Link link(false);
+        PortRig link(Com, false);
         QString error;
         {
             WithoutPermission denied(link.pty.slavePath(), home_.root(), "tty");
@@ -294,7 +290,7 @@ private slots:
         QFETCH(int, when);
         QStringList reported, lost;
         SetSerialErrorSink([&](const QString& text) { reported.append(text); });
-        Link link(false);
+        PortRig link(Com, false);
         link.port->OnLost = [&](const QString& text) { lost.append(text); };
         const int descriptors = openDescriptors();
         link.port->SetOpen(true);
@@ -322,10 +318,9 @@ private slots:
         QVERIFY(!link.port->Open());
         QCOMPARE(openDescriptors(), descriptors - 1); // only the master is gone besides
 
-        PtyPair again; // plugged in again
-        linkComPort(Com, again.slavePath());
-        link.port->SetOpen(true);
-        QVERIFY(link.receivesOk(again));
+        link.step("plug 4"); // plugged in again
+        link.step("open");
+        QVERIFY(link.receivesOk());
     }
 
     void staysResponsive_data() {
@@ -336,7 +331,7 @@ private slots:
     // Finding nothing to read is no hang-up: the port keeps reading afterwards.
     void staysResponsive() {
         QFETCH(bool, rivalReader);
-        Link link;
+        PortRig link(Com);
         std::atomic<bool> stop{false};
         std::thread rival;
         if (rivalReader) {
@@ -363,7 +358,7 @@ private slots:
             rival.join();
         QTest::qWait(20);
         link.port->FlushInBuffer();
-        QVERIFY(link.receivesOk(link.pty));
+        QVERIFY(link.receivesOk());
         QVERIFY(link.port->Open());
     }
 
@@ -374,7 +369,7 @@ private slots:
             onUi &= QThread::currentThread() == qApp->thread();
             shown.append(text);
         });
-        Link link;
+        PortRig link(Com);
         link.onEvent = [&] {
             link.armSize(1, 36);
             if (link.packets.size() == 1)
