@@ -2,6 +2,7 @@
 #include "CpuTime.h"
 #include "PortRig.h"
 #include "PtyPair.h"
+#include "StepScript.h"
 #include "TestHome.h"
 #include "Unprivileged.h"
 #include "serial/ComPortMap.h"
@@ -111,11 +112,7 @@ private slots:
     // Each row is a script of steps on COM4, opened by a step of its own (see PortRig.cpp);
     // `handler` runs inside the first event's handler.
     void script_data() {
-        using Steps = QList<QByteArray>;
-        using Packets = QList<QByteArray>;
-        QTest::addColumn<Steps>("steps");
-        QTest::addColumn<Steps>("handler");
-        QTest::addColumn<Packets>("expected");
+        addScriptColumns();
         QTest::newRow("open, send, receive, close")
             << Steps{"?open 0",      "open",   "?open 1",    "line",         "put T\r",
                      "?sent T\r",    "putc 6", "?sent \x06", "send Zuvex 9", "pause 30",
@@ -197,9 +194,9 @@ private slots:
             << Steps{} << Packets{};
     }
     void script() {
-        QFETCH(QList<QByteArray>, steps);
-        QFETCH(QList<QByteArray>, handler);
-        QFETCH(QList<QByteArray>, expected);
+        QFETCH(Steps, steps);
+        QFETCH(Steps, handler);
+        QFETCH(Packets, expected);
         PortRig link(Com, false);
         QVERIFY(link.ok());
         link.runScript(steps, handler, expected);
