@@ -1,13 +1,11 @@
 // The serial port end to end on pseudo-terminals, with its collector and COM port map.
 #include "CpuTime.h"
 #include "PortRig.h"
-#include "PtyPair.h"
 #include "StepScript.h"
 #include "TestHome.h"
 #include "Unprivileged.h"
 #include "serial/ComPortMap.h"
 #include "serial/ConfigHome.h"
-#include "serial/DataPacket.h"
 #include "serial/DataPacketManager.h"
 #include "serial/SerialError.h"
 #include "serial/SerialPort.h"
@@ -19,8 +17,6 @@
 #include <atomic>
 #include <fcntl.h>
 #include <functional>
-#include <grp.h>
-#include <memory>
 #include <sys/file.h>
 #include <thread>
 #include <unistd.h>
