@@ -1,11 +1,11 @@
 #include "PortRig.h"
 
-#include "PacketArming.h"
 #include "serial/SerialError.h"
 #include "serial/Ticks.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QScopeGuard>
 #include <QTest>
 #include <QThread>
 #include <utility>
@@ -36,22 +36,6 @@ PortRig::PortRig(int com, bool open) {
         port->SetOpen(true);
 }
 
-bool PortRig::waitPackets(int count) {
-    return QTest::qWaitFor([&] { return packets.size() == count; }, 3000);
-}
-
-bool PortRig::waitTimeout() {
-    return QTest::qWaitFor([&] { return timeouts == 1; }, 5000);
-}
-
-void PortRig::armSize(int size, int ticks) {
-    armForSize(packet, size, ticks);
-}
-
-void PortRig::armLine() {
-    armForLine(packet);
-}
-
 bool PortRig::receivesOk() {
     armSize(2, 36);
     device().write("ok");
@@ -63,9 +47,10 @@ bool PortRig::receivesOk() {
 // com <n>, plug <n> (a new device published as COMn), pause <ms> (event loop runs),
 // sleep <ms> (it does not), mark, trickle <ms> (the device sends a byte every <ms>),
 // flushin, flushout, detach / attach (the packet), dialog <ms> (a nested event loop),
-// later <ms> <step>, destroy (the port), wait <packets>, timeout (waits for the first time-out).
-// Checks: ?open, ?enabled, ?packets, ?timeouts, ?sent <bytes>, ?silent, ?error <text>,
-// ?since <ticks> (the last event came no sooner after the mark), ?attached.
+// later <ms> <step>, throw <text> (as the handler), destroy (the port), wait <packets>, timeout
+// (waits for the first time-out). Checks: ?open, ?enabled, ?packets, ?timeouts, ?sent <bytes>,
+// ?silent, ?error <text> (also what reached the error display), ?since <ticks> (the last event came
+// no sooner after the mark), ?attached.
 void PortRig::step(const QByteArray& line) {
     const QList<QByteArray> w = line.split(' ');
     const auto arg = [&](int i) { return w.value(i).toInt(); };
@@ -121,6 +106,8 @@ void PortRig::step(const QByteArray& line) {
         dialog.exec();
     } else if (verb == "later")
         QTimer::singleShot(arg(1), [this, rest] { step(rest.mid(rest.indexOf(' ') + 1)); });
+    else if (verb == "throw")
+        throw ESerialError(QString::fromUtf8(rest));
     else if (verb == "destroy")
         port.reset();
     else if (verb == "wait")
@@ -152,6 +139,11 @@ void PortRig::step(const QByteArray& line) {
 
 void PortRig::runScript(const QList<QByteArray>& steps, const QList<QByteArray>& handler,
                         const QList<QByteArray>& expected) {
+    SetSerialErrorSink([this](const QString& text) {
+        offUiThread |= QThread::currentThread() != qApp->thread();
+        error_ = text;
+    });
+    const auto noSink = qScopeGuard([] { SetSerialErrorSink(nullptr); });
     onEvent = [&] {
         if (packets.size() + timeouts == 1)
             for (const QByteArray& line : handler)

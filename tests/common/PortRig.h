@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PacketArming.h"
 #include "PtyPair.h"
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
@@ -7,6 +8,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -26,10 +28,14 @@ struct PortRig {
     explicit PortRig(int com, bool open = true);
 
     bool ok() const { return pty.ok() && linked_; }
-    bool waitPackets(int count);
-    bool waitTimeout();
-    void armSize(int size, int ticks);
-    void armLine();
+    bool waitPackets(int count) {
+        return QTest::qWaitFor([&] { return packets.size() == count; }, 3000);
+    }
+    bool waitTimeout() {
+        return QTest::qWaitFor([&] { return timeouts == 1; }, 5000);
+    }
+    void armSize(int size, int ticks) { armForSize(packet, size, ticks); }
+    void armLine() { armForLine(packet); }
     // Arms for two bytes and lets the device send "ok": true when exactly that packet came.
     bool receivesOk();
 

@@ -13,7 +13,6 @@
 
 #include <QDir>
 #include <QTest>
-#include <QThread>
 #include <atomic>
 #include <fcntl.h>
 #include <functional>
@@ -183,6 +182,9 @@ private slots:
             << Steps{"open",       "size 1 36", "send a", "wait 1",
                      "?enabled 1", "open",      "send b", "wait 2"}
             << Steps{"size 1 36", "later 20 close", "dialog 80", "?open 0"} << Packets{"a", "b"};
+        QTest::newRow("an exception in the handler reaches the error display")
+            << Steps{"open", "size 1 36", "send ab", "wait 2", "?error Kaputt."}
+            << Steps{"size 1 36", "throw Kaputt."} << Packets{"a", "b"};
         // the byte waits in the driver; this thread has not read it
         QTest::newRow("destroying the port while an event is pending")
             << Steps{"open",    "size 1 36", "send a",     "sleep 100",
@@ -353,27 +355,6 @@ private slots:
         link.port->FlushInBuffer();
         QVERIFY(link.receivesOk());
         QVERIFY(link.port->Open());
-    }
-
-    void exceptionInHandlerReachesErrorDisplay() {
-        QStringList shown;
-        bool onUi = true;
-        SetSerialErrorSink([&](const QString& text) {
-            onUi &= QThread::currentThread() == qApp->thread();
-            shown.append(text);
-        });
-        PortRig link(Com);
-        link.onEvent = [&] {
-            link.armSize(1, 36);
-            if (link.packets.size() == 1)
-                throw ESerialError(QStringLiteral("Kaputt."));
-        };
-        link.armSize(1, 36);
-        link.pty.write("ab");
-        QVERIFY(link.waitPackets(2));
-        SetSerialErrorSink(nullptr);
-        QCOMPARE(shown, QStringList{"Kaputt."});
-        QVERIFY(onUi);
     }
 };
 
