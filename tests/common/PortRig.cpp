@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QHash>
 #include <QScopeGuard>
 #include <QTest>
 #include <QThread>
@@ -42,20 +43,12 @@ bool PortRig::receivesOk() {
     return waitPackets(1) && packets.first() == "ok";
 }
 
-// Steps: open, close, size <bytes> <ticks>, line, send <bytes> (from the device),
-// put <bytes> / putc <code> (from the port; a refusal must be checked by ?error), outsize <n>,
-// com <n>, plug <n> (a new device published as COMn), pause <ms> (event loop runs),
-// sleep <ms> (it does not), mark, trickle <ms> (the device sends a byte every <ms>),
-// flushin, flushout, detach / attach (the packet), dialog <ms> (a nested event loop),
-// later <ms> <step>, throw <text> (as the handler), destroy (the port), wait <packets>, timeout
-// (waits for the first time-out). Checks: ?open, ?enabled, ?packets, ?timeouts, ?sent <bytes>,
-// ?silent, ?error <text> (also what reached the error display), ?since <ticks> (the last event came
-// no sooner after the mark), ?attached.
+// A step is a verb and its arguments; "send" comes from the device, "put" from the port, and a
+// refusal of the port must be checked by "?error" (so must what reached the error display).
 void PortRig::step(const QByteArray& line) {
     const QList<QByteArray> w = line.split(' ');
-    const auto arg = [&](int i) { return w.value(i).toInt(); };
-    const QByteArray verb = w.first();
-    const QByteArray rest = line.mid(verb.size() + 1);
+    const int n = w.value(1).toInt();
+    const QByteArray rest = line.mid(w.first().size() + 1);
     const auto guarded = [this](const std::function<void()>& action) {
         try {
             action();
@@ -63,78 +56,59 @@ void PortRig::step(const QByteArray& line) {
             error_ = e.message();
         }
     };
-    if (verb == "open")
-        port->SetOpen(true);
-    else if (verb == "close")
-        port->SetOpen(false);
-    else if (verb == "size")
-        armSize(arg(1), arg(2));
-    else if (verb == "line")
-        armLine();
-    else if (verb == "send")
-        QVERIFY(device().write(rest));
-    else if (verb == "put")
-        guarded([&] { port->PutString(rest); });
-    else if (verb == "putc")
-        guarded([&] { port->PutChar(uint8_t(arg(1))); });
-    else if (verb == "outsize")
-        port->OutSize = arg(1);
-    else if (verb == "com")
-        port->SetComNumber(uint16_t(arg(1)));
-    else if (verb == "plug") {
-        plugged_ = std::make_unique<PtyPair>();
-        QVERIFY(linkComPort(arg(1), plugged_->slavePath()));
-    } else if (verb == "pause")
-        QTest::qWait(arg(1));
-    else if (verb == "sleep")
-        QThread::msleep(arg(1));
-    else if (verb == "mark")
-        markMs_ = serialticks::MonotonicMs();
-    else if (verb == "trickle")
-        arg(1) ? trickle_.start(arg(1)) : trickle_.stop();
-    else if (verb == "flushin")
-        guarded([&] { port->FlushInBuffer(); });
-    else if (verb == "flushout")
-        guarded([&] { port->FlushOutBuffer(); });
-    else if (verb == "detach")
-        packet.SetComPort(nullptr);
-    else if (verb == "attach")
-        packet.SetComPort(port.get());
-    else if (verb == "dialog") {
-        QEventLoop dialog; // stands for QDialog::exec()
-        QTimer::singleShot(arg(1), &dialog, &QEventLoop::quit);
-        dialog.exec();
-    } else if (verb == "later")
-        QTimer::singleShot(arg(1), [this, rest] { step(rest.mid(rest.indexOf(' ') + 1)); });
-    else if (verb == "throw")
-        throw ESerialError(QString::fromUtf8(rest));
-    else if (verb == "destroy")
-        port.reset();
-    else if (verb == "wait")
-        QVERIFY(waitPackets(arg(1)));
-    else if (verb == "timeout")
-        QVERIFY(waitTimeout());
-    else if (verb == "?open")
-        QCOMPARE(port->Open(), arg(1) != 0);
-    else if (verb == "?enabled")
-        QCOMPARE(packet.Enabled(), arg(1) != 0);
-    else if (verb == "?packets")
-        QCOMPARE(packets.size(), qsizetype(arg(1)));
-    else if (verb == "?timeouts")
-        QCOMPARE(timeouts, arg(1));
-    else if (verb == "?sent")
-        QCOMPARE(device().read(int(rest.size()), 2000), rest);
-    else if (verb == "?silent")
-        QCOMPARE(device().read(1, 300), QByteArray());
-    else if (verb == "?error")
-        QCOMPARE(std::exchange(error_, {}), QString::fromUtf8(rest));
-    else if (verb == "?since")
-        QVERIFY2(lastEventMs - markMs_ >= arg(1) * 55,
-                 qPrintable(QString::number(lastEventMs - markMs_)));
-    else if (verb == "?attached")
-        QCOMPARE(packet.ComPort() != nullptr, arg(1) != 0);
-    else
+    const QHash<QByteArray, std::function<void()>> verbs{
+        {"open", [&] { port->SetOpen(true); }},
+        {"close", [&] { port->SetOpen(false); }},
+        {"size", [&] { armSize(n, w.value(2).toInt()); }},
+        {"line", [&] { armLine(); }},
+        {"send", [&] { QVERIFY(device().write(rest)); }},
+        {"put", [&] { guarded([&] { port->PutString(rest); }); }},
+        {"putc", [&] { guarded([&] { port->PutChar(uint8_t(n)); }); }},
+        {"outsize", [&] { port->OutSize = uint16_t(n); }},
+        {"com", [&] { port->SetComNumber(uint16_t(n)); }},
+        {"plug", // a new device published as COM<n>
+         [&] {
+             plugged_ = std::make_unique<PtyPair>();
+             QVERIFY(linkComPort(n, plugged_->slavePath()));
+         }},
+        {"pause", [&] { QTest::qWait(n); }},
+        {"sleep", [&] { QThread::msleep(n); }}, // the event loop does not run
+        {"mark", [&] { markMs_ = serialticks::MonotonicMs(); }},
+        {"trickle", [&] { n ? trickle_.start(n) : trickle_.stop(); }}, // a byte every n ms
+        {"flushin", [&] { guarded([&] { port->FlushInBuffer(); }); }},
+        {"flushout", [&] { guarded([&] { port->FlushOutBuffer(); }); }},
+        {"detach", [&] { packet.SetComPort(nullptr); }},
+        {"attach", [&] { packet.SetComPort(port.get()); }},
+        {"dialog",
+         [&] {
+             QEventLoop dialog; // stands for QDialog::exec()
+             QTimer::singleShot(n, &dialog, &QEventLoop::quit);
+             dialog.exec();
+         }},
+        {"later", // later <ms> <step>
+         [&] { QTimer::singleShot(n, [this, rest] { step(rest.mid(rest.indexOf(' ') + 1)); }); }},
+        {"throw", [&] { throw ESerialError(QString::fromUtf8(rest)); }},
+        {"destroy", [&] { port.reset(); }},
+        {"wait", [&] { QVERIFY(waitPackets(n)); }},
+        {"timeout", [&] { QVERIFY(waitTimeout()); }},
+        {"?open", [&] { QCOMPARE(port->Open(), n != 0); }},
+        {"?enabled", [&] { QCOMPARE(packet.Enabled(), n != 0); }},
+        {"?packets", [&] { QCOMPARE(packets.size(), qsizetype(n)); }},
+        {"?timeouts", [&] { QCOMPARE(timeouts, n); }},
+        {"?sent", [&] { QCOMPARE(device().read(int(rest.size()), 2000), rest); }},
+        {"?silent", [&] { QCOMPARE(device().read(1, 300), QByteArray()); }},
+        {"?error", [&] { QCOMPARE(std::exchange(error_, {}), QString::fromUtf8(rest)); }},
+        {"?since", // the last event came no sooner than <n> ticks after the mark
+         [&] {
+             QVERIFY2(lastEventMs - markMs_ >= n * 55,
+                      qPrintable(QString::number(lastEventMs - markMs_)));
+         }},
+        {"?attached", [&] { QCOMPARE(packet.ComPort() != nullptr, n != 0); }},
+    };
+    const auto verb = verbs.find(w.first());
+    if (verb == verbs.end())
         QFAIL(line.constData());
+    verb.value()();
 }
 
 void PortRig::runScript(const QList<QByteArray>& steps, const QList<QByteArray>& handler,

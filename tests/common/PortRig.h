@@ -39,7 +39,8 @@ struct PortRig {
     // Arms for two bytes and lets the device send "ok": true when exactly that packet came.
     bool receivesOk();
 
-    // Runs one step of a script; the ones starting with "?" check the state (see PortRig.cpp).
+    // Runs one step of a script such as "size 2 36", "send ok", "wait 1"; the ones starting
+    // with "?" check the state (see PortRig.cpp).
     void step(const QByteArray& line);
     // Runs `steps`, `handler` inside the first event's handler, then compares the packets.
     void runScript(const QList<QByteArray>& steps, const QList<QByteArray>& handler,
