@@ -1,5 +1,6 @@
 // The packet collector as pure logic: bytes and a test clock in, events out.
 #include "PacketArming.h"
+#include "StepScript.h"
 #include "serial/DataPacket.h"
 #include "serial/DataPacketManager.h"
 #include "serial/SerialError.h"
@@ -159,11 +160,7 @@ class TestPacketCollector : public QObject {
 private slots:
     // Each row is a script of steps on one rig; `handler` runs inside the first event's handler.
     void script_data() {
-        using Steps = QList<QByteArray>;
-        using Packets = QList<QByteArray>;
-        QTest::addColumn<Steps>("steps");
-        QTest::addColumn<Steps>("handler");
-        QTest::addColumn<Packets>("expected");
+        addScriptColumns();
         // A packet from reads split anywhere; what followed it is dropped: the collector is off.
         const Steps done{"?enabled 0", "?buffered 0"};
         QTest::newRow("identification 7 + 5")
