@@ -1,134 +1,126 @@
 #include "PortRig.h"
 
+#include "link/LinkArming.h"
 #include "serial/SerialError.h"
-#include "serial/Ticks.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QHash>
-#include <QScopeGuard>
 #include <QTest>
 #include <QThread>
 #include <utility>
 
-PortRig::PortRig(int com, bool open) {
+namespace {
+
+constexpr int ReadWaitMs = 2000;
+constexpr int SilenceWaitMs = 300;
+constexpr int PacketWaitMs = 3000;
+constexpr int TimeoutWaitMs = 5000;
+
+bool onUiThread() {
+    return QThread::currentThread() == qApp->thread();
+}
+
+} // namespace
+
+PortRig::PortRig(int com, Start start) {
     linked_ = linkComPort(com, pty.slavePath());
     port->Baud = 57600;
     port->SetComNumber(uint16_t(com));
     packet.AutoEnable = false;
     packet.StartCond = scAnyData;
     packet.SetComPort(port.get());
-    const auto record = [this] {
-        offUiThread |= QThread::currentThread() != qApp->thread();
-        lastEventMs = serialticks::MonotonicMs();
-        if (onEvent)
-            onEvent();
-    };
-    packet.OnPacket = [this, record](TDataPacket*, const uint8_t* data, int size) {
+    packet.OnPacket = [this](TDataPacket*, const uint8_t* data, int size) {
         packets.append(QByteArray(reinterpret_cast<const char*>(data), size));
-        record();
+        recordEvent();
     };
-    packet.OnTimeout = [this, record](TDataPacket*) {
+    packet.OnTimeout = [this](TDataPacket*) {
         ++timeouts;
-        record();
+        recordEvent();
     };
+    SetSerialErrorSink([this](const QString& text) {
+        offUiThread |= !onUiThread();
+        reportedErrors.append(text);
+    });
     QObject::connect(&trickle_, &QTimer::timeout, [this] { device().write("x"); });
-    if (open)
+    if (start == Start::Open)
         port->SetOpen(true);
 }
 
-bool PortRig::receivesOk() {
-    armSize(2, 36);
-    device().write("ok");
-    return waitPackets(1) && packets.first() == "ok";
+PortRig::~PortRig() {
+    SetSerialErrorSink(nullptr);
 }
 
-// A step is a verb and its arguments; "send" comes from the device, "put" from the port, and a
-// refusal of the port must be checked by "?error" (so must what reached the error display).
-void PortRig::step(const QByteArray& line) {
-    const QList<QByteArray> w = line.split(' ');
-    const int n = w.value(1).toInt();
-    const QByteArray rest = line.mid(w.first().size() + 1);
-    const auto guarded = [this](const std::function<void()>& action) {
-        try {
-            action();
-        } catch (const ESerialError& e) {
-            error_ = e.message();
-        }
-    };
-    const QHash<QByteArray, std::function<void()>> verbs{
-        {"open", [&] { port->SetOpen(true); }},
-        {"close", [&] { port->SetOpen(false); }},
-        {"size", [&] { armSize(n, w.value(2).toInt()); }},
-        {"line", [&] { armLine(); }},
-        {"send", [&] { QVERIFY(device().write(rest)); }},
-        {"put", [&] { guarded([&] { port->PutString(rest); }); }},
-        {"putc", [&] { guarded([&] { port->PutChar(uint8_t(n)); }); }},
-        {"outsize", [&] { port->OutSize = uint16_t(n); }},
-        {"com", [&] { port->SetComNumber(uint16_t(n)); }},
-        {"plug", // a new device published as COM<n>
-         [&] {
-             plugged_ = std::make_unique<PtyPair>();
-             QVERIFY(linkComPort(n, plugged_->slavePath()));
-         }},
-        {"pause", [&] { QTest::qWait(n); }},
-        {"sleep", [&] { QThread::msleep(n); }}, // the event loop does not run
-        {"mark", [&] { markMs_ = serialticks::MonotonicMs(); }},
-        {"trickle", [&] { n ? trickle_.start(n) : trickle_.stop(); }}, // a byte every n ms
-        {"flushin", [&] { guarded([&] { port->FlushInBuffer(); }); }},
-        {"flushout", [&] { guarded([&] { port->FlushOutBuffer(); }); }},
-        {"detach", [&] { packet.SetComPort(nullptr); }},
-        {"attach", [&] { packet.SetComPort(port.get()); }},
-        {"dialog",
-         [&] {
-             QEventLoop dialog; // stands for QDialog::exec()
-             QTimer::singleShot(n, &dialog, &QEventLoop::quit);
-             dialog.exec();
-         }},
-        {"later", // later <ms> <step>
-         [&] { QTimer::singleShot(n, [this, rest] { step(rest.mid(rest.indexOf(' ') + 1)); }); }},
-        {"throw", [&] { throw ESerialError(QString::fromUtf8(rest)); }},
-        {"destroy", [&] { port.reset(); }},
-        {"wait", [&] { QVERIFY(waitPackets(n)); }},
-        {"timeout", [&] { QVERIFY(waitTimeout()); }},
-        {"?open", [&] { QCOMPARE(port->Open(), n != 0); }},
-        {"?enabled", [&] { QCOMPARE(packet.Enabled(), n != 0); }},
-        {"?packets", [&] { QCOMPARE(packets.size(), qsizetype(n)); }},
-        {"?timeouts", [&] { QCOMPARE(timeouts, n); }},
-        {"?sent", [&] { QCOMPARE(device().read(int(rest.size()), 2000), rest); }},
-        {"?silent", [&] { QCOMPARE(device().read(1, 300), QByteArray()); }},
-        {"?error", [&] { QCOMPARE(std::exchange(error_, {}), QString::fromUtf8(rest)); }},
-        {"?since", // the last event came no sooner than <n> ticks after the mark
-         [&] {
-             QVERIFY2(lastEventMs - markMs_ >= n * 55,
-                      qPrintable(QString::number(lastEventMs - markMs_)));
-         }},
-        {"?attached", [&] { QCOMPARE(packet.ComPort() != nullptr, n != 0); }},
-    };
-    const auto verb = verbs.find(w.first());
-    if (verb == verbs.end())
-        QFAIL(line.constData());
-    verb.value()();
+void PortRig::recordEvent() {
+    offUiThread |= !onUiThread();
+    lastEventMs_ = serialticks::MonotonicMs();
+    if (onEvent)
+        onEvent();
 }
 
-void PortRig::runScript(const QList<QByteArray>& steps, const QList<QByteArray>& handler,
-                        const QList<QByteArray>& expected) {
-    SetSerialErrorSink([this](const QString& text) {
-        offUiThread |= QThread::currentThread() != qApp->thread();
-        error_ = text;
-    });
-    const auto noSink = qScopeGuard([] { SetSerialErrorSink(nullptr); });
-    onEvent = [&] {
+void PortRig::armForBlock(int size, Ticks ticks) {
+    ::armForBlock(packet, size, ticks.count);
+}
+
+void PortRig::armForLine() {
+    ::armForLine(packet);
+}
+
+void PortRig::onFirstEvent(std::function<void()> handler) {
+    onEvent = [this, handler = std::move(handler)] {
         if (packets.size() + timeouts == 1)
-            for (const QByteArray& line : handler)
-                step(line);
+            handler();
     };
-    for (const QByteArray& line : steps) {
-        step(line);
-        if (QTest::currentTestFailed())
-            QFAIL(line.constData());
-    }
-    QCOMPARE(packets, expected);
-    QVERIFY(!offUiThread);
-    QCOMPARE(error_, QString()); // every refusal is expected by an ?error step
+}
+
+QByteArray PortRig::deviceReads(qsizetype count) {
+    return device().read(int(count), ReadWaitMs);
+}
+
+bool PortRig::deviceHearsNothing() {
+    return device().read(1, SilenceWaitMs).isEmpty();
+}
+
+bool PortRig::plugNewDevice(int com) {
+    plugged_ = std::make_unique<PtyPair>();
+    return linkComPort(com, plugged_->slavePath());
+}
+
+bool PortRig::waitForPackets(int count) {
+    return QTest::qWaitFor([&] { return packets.size() == count; }, PacketWaitMs);
+}
+
+bool PortRig::waitForTimeout() {
+    return QTest::qWaitFor([&] { return timeouts == 1; }, TimeoutWaitMs);
+}
+
+bool PortRig::receivesOk() {
+    const QByteArray ok = "ok";
+    armForBlock(int(ok.size()), Ticks{LinkProtocol::ChecksumAckTicks});
+    return deviceSends(ok) && waitForPackets(1) && packets.first() == ok;
+}
+
+void PortRig::letEventLoopRun(std::chrono::milliseconds time) {
+    QTest::qWait(int(time.count()));
+}
+
+void PortRig::showDialogFor(std::chrono::milliseconds time) {
+    QEventLoop dialog; // stands for QDialog::exec()
+    QTimer::singleShot(time, &dialog, &QEventLoop::quit);
+    dialog.exec();
+}
+
+void PortRig::blockThreadFor(std::chrono::milliseconds time) {
+    QThread::msleep(static_cast<unsigned long>(time.count()));
+}
+
+void PortRig::markTime() {
+    markMs_ = serialticks::MonotonicMs();
+}
+
+std::chrono::milliseconds PortRig::lastEventSinceMark() const {
+    return std::chrono::milliseconds(lastEventMs_ - markMs_);
+}
+
+QStringList PortRig::takeReportedErrors() {
+    return std::exchange(reportedErrors, {});
 }

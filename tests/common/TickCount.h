@@ -1,0 +1,21 @@
+#pragma once
+
+#include "serial/Ticks.h"
+
+#include <chrono>
+
+// A collector time-out in ticks of 55 ms, typed so that it cannot be mistaken for a size.
+struct Ticks {
+    int count;
+
+    // The time-out fires no sooner than this after it was armed ...
+    constexpr std::chrono::milliseconds duration() const {
+        return std::chrono::milliseconds(count * serialticks::TickMs);
+    }
+    // ... and within one more tick.
+    constexpr std::chrono::milliseconds latestFiring() const {
+        return duration() + std::chrono::milliseconds(serialticks::TickMs);
+    }
+};
+
+constexpr Ticks NoTimeOut{0};
