@@ -1,6 +1,6 @@
 #include "PortRig.h"
 
-#include "link/LinkArming.h"
+#include "link/LinkProtocol.h"
 #include "serial/SerialError.h"
 
 #include <QCoreApplication>
@@ -16,29 +16,15 @@ constexpr int SilenceWaitMs = 300;
 constexpr int PacketWaitMs = 3000;
 constexpr int TimeoutWaitMs = 5000;
 
-bool onUiThread() {
-    return QThread::currentThread() == qApp->thread();
-}
-
 } // namespace
 
-PortRig::PortRig(int com, Start start) {
+PortRig::PortRig(int com, Start start) : PacketRecorder(serialticks::MonotonicMs) {
     linked_ = linkComPort(com, pty.slavePath());
     port->Baud = 57600;
     port->SetComNumber(uint16_t(com));
-    packet.AutoEnable = false;
-    packet.StartCond = scAnyData;
     packet.SetComPort(port.get());
-    packet.OnPacket = [this](TDataPacket*, const uint8_t* data, int size) {
-        packets.append(QByteArray(reinterpret_cast<const char*>(data), size));
-        recordEvent();
-    };
-    packet.OnTimeout = [this](TDataPacket*) {
-        ++timeouts;
-        recordEvent();
-    };
     SetSerialErrorSink([this](const QString& text) {
-        offUiThread |= !onUiThread();
+        offUiThread |= QThread::currentThread() != qApp->thread();
         reportedErrors.append(text);
     });
     QObject::connect(&trickle_, &QTimer::timeout, [this] { device().write("x"); });
@@ -48,28 +34,6 @@ PortRig::PortRig(int com, Start start) {
 
 PortRig::~PortRig() {
     SetSerialErrorSink(nullptr);
-}
-
-void PortRig::recordEvent() {
-    offUiThread |= !onUiThread();
-    lastEventMs_ = serialticks::MonotonicMs();
-    if (onEvent)
-        onEvent();
-}
-
-void PortRig::armForBlock(int size, Ticks ticks) {
-    ::armForBlock(packet, size, ticks.count);
-}
-
-void PortRig::armForLine() {
-    ::armForLine(packet);
-}
-
-void PortRig::onFirstEvent(std::function<void()> handler) {
-    onEvent = [this, handler = std::move(handler)] {
-        if (packets.size() + timeouts == 1)
-            handler();
-    };
 }
 
 QByteArray PortRig::deviceReads(qsizetype count) {
@@ -118,7 +82,7 @@ void PortRig::markTime() {
 }
 
 std::chrono::milliseconds PortRig::lastEventSinceMark() const {
-    return std::chrono::milliseconds(lastEventMs_ - markMs_);
+    return std::chrono::milliseconds(lastEventMs - markMs_);
 }
 
 QStringList PortRig::takeReportedErrors() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/LinkProtocol.h"
 #include "serial/Ticks.h"
 
 #include <chrono>
@@ -19,3 +20,12 @@ struct Ticks {
 };
 
 constexpr Ticks NoTimeOut{0};
+constexpr Ticks OneTick{1};
+constexpr Ticks AckWait{LinkProtocol::AckTicks};
+constexpr Ticks LineWait{LinkProtocol::LineTicks};
+constexpr Ticks BlockWait{LinkProtocol::BlockTicks};
+constexpr Ticks LongWait{LinkProtocol::ChecksumAckTicks}; // long enough for any test's reply
+
+// A time within an ACK's wait, and one between two bytes that keep a collector busy.
+constexpr std::chrono::milliseconds WithinAckWait{300};
+constexpr std::chrono::milliseconds ShorterThanATick{40};

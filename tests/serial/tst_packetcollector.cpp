@@ -1,6 +1,5 @@
 // The packet collector as pure logic: bytes and a test clock in, events out.
-#include "TickCount.h"
-#include "link/LinkArming.h"
+#include "PacketRecorder.h"
 #include "link/LinkProtocol.h"
 #include "serial/DataPacket.h"
 #include "serial/DataPacketManager.h"
@@ -33,56 +32,20 @@ using namespace std::chrono_literals;
 using namespace LinkProtocol;
 
 constexpr int64_t StartMs = 1000;
-constexpr int OneByte = 1;
 constexpr unsigned NoEndCondition = 0;
-constexpr Ticks OneTick{1};
-constexpr Ticks AckWait{AckTicks};
-constexpr Ticks BlockWait{BlockTicks};
-constexpr Ticks LongWait{ChecksumAckTicks}; // never runs out in these tests
-constexpr auto ShorterThanATick = 50ms;
-constexpr auto WithinAckWait = 300ms;
-
-struct Event {
-    bool packet;
-    QByteArray data;
-    int64_t atMs;
-};
 
 } // namespace
 
 // One port's worth of collecting, driven by hand.
-struct Rig {
+struct Rig : PacketRecorder {
     int64_t now = StartMs;
     TDataPacketManager manager{[this] { return now; }};
-    TDataPacket packet;
-    QList<Event> events;
-    std::function<void()> onEvent; // runs inside the handler
 
-    Rig() {
-        packet.AutoEnable = false;
-        packet.StartCond = scAnyData;
+    Rig() : PacketRecorder([this] { return now; }) {
         packet.SetManager(&manager);
-        packet.OnPacket = [this](TDataPacket* sender, const uint8_t* data, int size) {
-            QCOMPARE(sender, &packet);
-            events.append({true, QByteArray(reinterpret_cast<const char*>(data), size), now});
-            if (onEvent)
-                onEvent();
-        };
-        packet.OnTimeout = [this](TDataPacket* sender) {
-            QCOMPARE(sender, &packet);
-            events.append({false, {}, now});
-            if (onEvent)
-                onEvent();
-        };
         manager.PortOpened();
     }
 
-    void armForBlock(int size, Ticks ticks) { ::armForBlock(packet, size, ticks.count); }
-    // For as many bytes as `reply` has.
-    void armForSizeOf(const QByteArray& reply, Ticks ticks) {
-        armForBlock(int(reply.size()), ticks);
-    }
-    void armForLine() { ::armForLine(packet); }
     void armForEndString(const QByteArray& end, Case letterCase, EndString endString) {
         packet.IgnoreCase = letterCase == Case::Ignored;
         packet.IncludeStrings = endString == EndString::Included;
@@ -100,13 +63,6 @@ struct Rig {
         }
         return {};
     }
-    void onFirstEvent(std::function<void()> handler) {
-        onEvent = [this, handler = std::move(handler)] {
-            if (events.size() == 1)
-                handler();
-        };
-    }
-
     void bytesArrive(const QByteArray& bytes) {
         manager.Receive(reinterpret_cast<const uint8_t*>(bytes.constData()),
                         std::size_t(bytes.size()));
@@ -124,20 +80,6 @@ struct Rig {
     }
     // The clock moves on without the timer being looked at.
     void clockJumps(std::chrono::milliseconds time) { now += time.count(); }
-
-    QList<QByteArray> packets() const {
-        QList<QByteArray> out;
-        for (const Event& e : events)
-            if (e.packet)
-                out.append(e.data);
-        return out;
-    }
-    int timeouts() const {
-        int n = 0;
-        for (const Event& e : events)
-            n += e.packet ? 0 : 1;
-        return n;
-    }
 };
 
 namespace {
@@ -147,6 +89,11 @@ QByteArray block(int size, char first = 0) {
     for (int i = 0; i < size; ++i)
         b.append(char(first + i));
     return b;
+}
+
+// A row of scenario_data(): the scenario's steps and the packets delivered by its end.
+void addScenario(const char* name, const Packets& expected, const CollectorScenario& scenario) {
+    QTest::newRow(name) << scenario << expected;
 }
 
 QList<QByteArray> eachByteOf(const QByteArray& bytes) {
@@ -195,7 +142,7 @@ private slots:
             rig.armForSizeOf(expected, BlockWait);
         for (const QByteArray& read : reads)
             rig.bytesArrive(read);
-        QCOMPARE(rig.packets(), Packets{expected});
+        QCOMPARE(rig.packets, Packets{expected});
         QVERIFY(!rig.packet.Enabled());
         QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0));
     }
@@ -206,25 +153,24 @@ private slots:
         QTest::addColumn<Packets>("expected");
         const QByteArray image = block(ImageBlockSize);
         // bytes after a block: a later arming never sees them
-        QTest::newRow("stray bytes, not re-armed: dropped") << CollectorScenario([=](Rig& rig) {
+        addScenario("stray bytes, not re-armed: dropped", {image, "Q"}, [=](Rig& rig) {
             rig.armForBlock(ImageBlockSize, BlockWait);
             rig.bytesArrive(image + "XYZ");
             QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0));
             rig.armForBlock(OneByte, AckWait);
             rig.bytesArrive("Q");
-        }) << Packets{image, "Q"};
-        QTest::newRow("stray bytes, re-armed for 1 byte: first stray completes")
-            << CollectorScenario([=](Rig& rig) {
-                   rig.armForBlock(ImageBlockSize, BlockWait);
-                   rig.onFirstEvent([&rig] { rig.armForBlock(OneByte, AckWait); });
-                   rig.bytesArrive(image + "XYZ");
-                   QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0));
-                   QCOMPARE(rig.packets().size(), 2);
-                   rig.armForBlock(OneByte, AckWait);
-                   rig.bytesArrive("Q");
-               })
-            << Packets{image, "X", "Q"};
-        QTest::newRow("bytes while disarmed never reported") << CollectorScenario([](Rig& rig) {
+        });
+        addScenario("stray bytes, re-armed for 1 byte: first stray completes", {image, "X", "Q"},
+                    [=](Rig& rig) {
+                        rig.armForBlock(ImageBlockSize, BlockWait);
+                        rig.onFirstEvent([&rig] { rig.armForBlock(OneByte, AckWait); });
+                        rig.bytesArrive(image + "XYZ");
+                        QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0));
+                        QCOMPARE(rig.packets.size(), 2);
+                        rig.armForBlock(OneByte, AckWait);
+                        rig.bytesArrive("Q");
+                    });
+        addScenario("bytes while disarmed never reported", {"ok\r\n", "def"}, [](Rig& rig) {
             rig.bytesArrive("stale\r\n");
             rig.armForLine();
             rig.bytesArrive("ok\r\n");
@@ -233,77 +179,72 @@ private slots:
             rig.bytesArrive("abc");
             rig.armForSizeOf("def", AckWait);
             rig.bytesArrive("def");
-        }) << Packets{"ok\r\n", "def"};
-        QTest::newRow("disarming drops collected bytes") << CollectorScenario([](Rig& rig) {
+        });
+        addScenario("disarming drops collected bytes", {"cdef"}, [](Rig& rig) {
             rig.armForSizeOf("cdef", AckWait);
             rig.bytesArrive("ab");
             rig.packet.SetEnabled(false);
             rig.armForSizeOf("cdef", AckWait);
             rig.bytesArrive("cdef");
-        }) << Packets{"cdef"};
-        QTest::newRow("re-arming in the handler takes settings written after")
-            << CollectorScenario([](Rig& rig) {
-                   const QByteArray second = "cde";
-                   rig.armForSizeOf("ab", AckWait);
-                   rig.onFirstEvent([&rig, second] {
-                       rig.packet.PacketSize = OneByte;
-                       rig.switchOn();
-                       rig.packet.PacketSize = int(second.size());
-                   });
-                   rig.bytesArrive("abcdef");
-               })
-            << Packets{"ab", "cde"};
-        QTest::newRow("time-out 0 never fires") << CollectorScenario([](Rig& rig) {
+        });
+        addScenario("re-arming in the handler takes settings written after", {"ab", "cde"},
+                    [](Rig& rig) {
+                        const QByteArray second = "cde";
+                        rig.armForSizeOf("ab", AckWait);
+                        rig.onFirstEvent([&rig, second] {
+                            rig.packet.PacketSize = OneByte;
+                            rig.switchOn();
+                            rig.packet.PacketSize = int(second.size());
+                        });
+                        rig.bytesArrive("abcdef");
+                    });
+        addScenario("time-out 0 never fires", {}, [](Rig& rig) {
             rig.armForBlock(ImageBlockSize, NoTimeOut);
             rig.bytesArrive("partial");
             rig.clockJumps(std::chrono::hours(3));
             rig.manager.CheckTimers();
             rig.advanceClock(AckWait.latestFiring());
-            QCOMPARE(rig.timeouts(), 0);
+            QCOMPARE(rig.timeouts, 0);
             QVERIFY(rig.packet.Enabled());
-        }) << Packets{};
-        QTest::newRow("late reply after a re-armed time-out") << CollectorScenario([](Rig& rig) {
+        });
+        addScenario("late reply after a re-armed time-out", {"CDEF"}, [](Rig& rig) {
             rig.armForSizeOf("CDEF", AckWait);
             rig.onFirstEvent([&rig] { rig.armForSizeOf("CDEF", AckWait); });
             rig.bytesArrive("AB");
             rig.advanceClock(AckWait.latestFiring());
-            QCOMPARE(rig.timeouts(), 1);
+            QCOMPARE(rig.timeouts, 1);
             rig.bytesArrive("CDEF");
-        }) << Packets{"CDEF"};
+        });
         // the timer is not looked at before the bytes
-        QTest::newRow("packet wins over expiry in the same wake-up")
-            << CollectorScenario([](Rig& rig) {
-                   rig.armForSizeOf("AB", AckWait);
-                   rig.bytesArrive("A");
-                   rig.clockJumps(BlockWait.duration());
-                   rig.bytesArrive("B");
-                   rig.manager.CheckTimers();
-                   QCOMPARE(rig.timeouts(), 0);
-               })
-            << Packets{"AB"};
+        addScenario("packet wins over expiry in the same wake-up", {"AB"}, [](Rig& rig) {
+            rig.armForSizeOf("AB", AckWait);
+            rig.bytesArrive("A");
+            rig.clockJumps(BlockWait.duration());
+            rig.bytesArrive("B");
+            rig.manager.CheckTimers();
+            QCOMPARE(rig.timeouts, 0);
+        });
         // already armed: new settings wait for the next arming, the 6 ticks still hold
-        QTest::newRow("writes while armed wait for the next arming")
-            << CollectorScenario([](Rig& rig) {
-                   rig.armForSizeOf("abc", AckWait);
-                   rig.packet.PacketSize = OneByte;
-                   rig.packet.TimeOut = LongWait.count;
-                   rig.switchOn();
-                   rig.bytesArrive("a");
-                   QCOMPARE(rig.packets().size(), 0);
-                   rig.advanceClock(AckWait.latestFiring());
-                   QCOMPARE(rig.timeouts(), 1);
-                   rig.switchOn();
-                   rig.bytesArrive("b");
-               })
-            << Packets{"b"};
-        QTest::newRow("a new end string re-arms") << CollectorScenario([](Rig& rig) {
+        addScenario("writes while armed wait for the next arming", {"b"}, [](Rig& rig) {
+            rig.armForSizeOf("abc", AckWait);
+            rig.packet.PacketSize = OneByte;
+            rig.packet.TimeOut = LongWait.count;
+            rig.switchOn();
+            rig.bytesArrive("a");
+            QCOMPARE(rig.packets.size(), 0);
+            rig.advanceClock(AckWait.latestFiring());
+            QCOMPARE(rig.timeouts, 1);
+            rig.switchOn();
+            rig.bytesArrive("b");
+        });
+        addScenario("a new end string re-arms", {"\ncd!"}, [](Rig& rig) {
             rig.armForLine();
             rig.bytesArrive("ab\r");
             rig.packet.SetEndString("!");
             QVERIFY(rig.packet.Enabled());
             rig.bytesArrive("\ncd!");
-        }) << Packets{"\ncd!"};
-        QTest::newRow("detach and attach again") << CollectorScenario([](Rig& rig) {
+        });
+        addScenario("detach and attach again", {"cd"}, [](Rig& rig) {
             rig.armForSizeOf("cd", AckWait);
             rig.bytesArrive("a");
             rig.packet.SetManager(nullptr);
@@ -313,25 +254,25 @@ private slots:
             QVERIFY(!rig.packet.Enabled());
             rig.armForSizeOf("cd", AckWait);
             rig.bytesArrive("cd");
-        }) << Packets{"cd"};
+        });
         // closed while armed: the timer stops; opened again, a fresh one runs its 6 ticks
-        QTest::newRow("close and open while armed") << CollectorScenario([](Rig& rig) {
+        addScenario("close and open while armed", {}, [](Rig& rig) {
             rig.armForSizeOf("abcd", AckWait);
             rig.bytesArrive("ab");
             rig.advanceClock(WithinAckWait);
             rig.manager.PortClosing();
             QVERIFY(rig.packet.Enabled());
             rig.advanceClock(AckWait.latestFiring() * 2);
-            QCOMPARE(rig.timeouts(), 0);
+            QCOMPARE(rig.timeouts, 0);
             rig.manager.PortOpened();
             QCOMPARE(rig.packet.Mode(), dpCollecting);
             rig.advanceClock(AckWait.duration());
-            QCOMPARE(rig.timeouts(), 0);
+            QCOMPARE(rig.timeouts, 0);
             rig.advanceClock(OneTick.duration());
-            QCOMPARE(rig.timeouts(), 1);
-        }) << Packets{};
+            QCOMPARE(rig.timeouts, 1);
+        });
         // nothing arrives on a closed port
-        QTest::newRow("arming while closed waits for the port") << CollectorScenario([](Rig& rig) {
+        addScenario("arming while closed waits for the port", {"b"}, [](Rig& rig) {
             rig.manager.PortClosing();
             rig.armForBlock(OneByte, AckWait);
             QVERIFY(rig.packet.Enabled());
@@ -339,13 +280,13 @@ private slots:
             rig.bytesArrive("a");
             rig.manager.PortOpened();
             rig.bytesArrive("b");
-        }) << Packets{"b"};
-        QTest::newRow("auto-enable re-arms after each packet") << CollectorScenario([](Rig& rig) {
+        });
+        addScenario("auto-enable re-arms after each packet", {"ab", "cd", "ef"}, [](Rig& rig) {
             rig.packet.AutoEnable = true;
             rig.armForSizeOf("ab", NoTimeOut);
             rig.bytesArrive("abcdef");
             QVERIFY(rig.packet.Enabled());
-        }) << Packets{"ab", "cd", "ef"};
+        });
     }
     void scenario() {
         QFETCH(CollectorScenario, scenario);
@@ -354,7 +295,7 @@ private slots:
         scenario(rig);
         if (QTest::currentTestFailed())
             return;
-        QCOMPARE(rig.packets(), expected);
+        QCOMPARE(rig.packets, expected);
     }
 
     // An end string arriving a byte at a time ends the packet.
@@ -386,7 +327,7 @@ private slots:
         Rig rig;
         rig.armForEndString(end, letterCase, endString);
         rig.bytesArriveOneByOne(arriving);
-        QCOMPARE(rig.packets(), expected);
+        QCOMPARE(rig.packets, expected);
     }
 
     // A refused arming leaves the packet off and idle.
@@ -423,11 +364,11 @@ private slots:
         Rig rig;
         rig.armForLine();
         rig.onEvent = [&] {
-            if (rig.events.size() < 3)
+            if (rig.packets.size() < 3)
                 rig.armForLine();
         };
         rig.bytesArrive("A\r\nB\r\nC\r\nD\r\n");
-        QCOMPARE(rig.packets(), (QList<QByteArray>{"A\r\n", "B\r\n", "C\r\n"}));
+        QCOMPARE(rig.packets, (QList<QByteArray>{"A\r\n", "B\r\n", "C\r\n"}));
         QVERIFY(!rig.packet.Enabled());
     }
 
@@ -447,25 +388,24 @@ private slots:
         rig.now = start;
         rig.armForBlock(ImageBlockSize, Ticks{ticks});
         rig.advanceClock(Ticks{ticks + 1}.latestFiring());
-        QCOMPARE(rig.timeouts(), 1);
-        const int64_t after = rig.events.first().atMs - start;
+        QCOMPARE(rig.timeouts, 1);
+        const int64_t after = rig.lastEventMs - start;
         QVERIFY2(after > Ticks{ticks}.duration().count() &&
                      after <= Ticks{ticks}.latestFiring().count(),
                  qPrintable(QString::number(after)));
         // it fires exactly when the tick count passes the expiry tick
-        QCOMPARE(serialticks::TickOf(rig.events.first().atMs),
-                 serialticks::TickOf(start) + ticks + 1);
+        QCOMPARE(serialticks::TickOf(rig.lastEventMs), serialticks::TickOf(start) + ticks + 1);
     }
 
     void timeoutWhileBytesKeepArriving() {
         Rig rig;
         rig.armForBlock(ImageBlockSize, BlockWait);
-        while (rig.timeouts() == 0) {
+        while (rig.timeouts == 0) {
             rig.bytesArrive("x");
             rig.advanceClock(ShorterThanATick);
         }
-        QCOMPARE_GE(rig.events.first().atMs - StartMs, BlockWait.duration().count());
-        QVERIFY(rig.packets().isEmpty());
+        QCOMPARE_GE(rig.lastEventMs - StartMs, BlockWait.duration().count());
+        QVERIFY(rig.packets.isEmpty());
         QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0)); // discarded
     }
 
@@ -476,13 +416,13 @@ private slots:
         rig.armForBlock(OneByte, AckWait);
         rig.onEvent = [&] {
             rig.packet.SetEnabled(true);
-            if (rig.events.size() == 1)
+            if (rig.packets.size() == 1)
                 throw ESerialError(QStringLiteral("Der COM-Port ist nicht geöffnet."));
         };
         rig.bytesArrive("ab");
         SetSerialErrorSink(nullptr);
         QCOMPARE(reported, QStringList{"Der COM-Port ist nicht geöffnet."});
-        QCOMPARE(rig.packets(), (QList<QByteArray>{"a", "b"}));
+        QCOMPARE(rig.packets, (QList<QByteArray>{"a", "b"}));
     }
 
     void bufferGrowsForLongPackets() {
@@ -493,11 +433,11 @@ private slots:
         rig.armForBlock(LongPacket, NoTimeOut);
         for (int i = 0; i < (LongPacket - last.size()) / ReadSize; ++i)
             rig.bytesArrive(QByteArray(ReadSize, 'x'));
-        QVERIFY(rig.packets().isEmpty());
+        QVERIFY(rig.packets.isEmpty());
         rig.bytesArrive(last + "tail");
-        QCOMPARE(rig.packets().size(), 1);
-        QCOMPARE(rig.packets().first().size(), LongPacket);
-        QVERIFY(rig.packets().first().endsWith(last));
+        QCOMPARE(rig.packets.size(), 1);
+        QCOMPARE(rig.packets.first().size(), LongPacket);
+        QVERIFY(rig.packets.first().endsWith(last));
         QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0));
     }
 };

@@ -32,23 +32,15 @@ using namespace LinkProtocol;
 
 constexpr int Com = 4;
 constexpr int OtherCom = 5;
-constexpr int OneByte = 1;
 constexpr uint16_t SmallOutputQueue = 8;
 const QByteArray AckByte(1, char(Ack));
 
-constexpr Ticks AckWait{AckTicks};
-constexpr Ticks LineWait{LineTicks};
-constexpr Ticks BlockWait{BlockTicks};
-constexpr Ticks LongWait{ChecksumAckTicks}; // never runs out in these tests
-
 constexpr auto BetweenReplyParts = 30ms;
-constexpr auto ShorterThanATick = 40ms;
 constexpr auto BytesReachDriver = 60ms; // the thread is busy meanwhile
 constexpr auto PendingEventsRun = 50ms; // the event loop delivers what was queued
 constexpr auto DeliveryWindow = 200ms;  // long enough for a dropped byte to show up
 constexpr auto DialogShown = 150ms;
 constexpr auto CloseDuringDialog = 20ms;
-constexpr auto WithinAckWait = 250ms;
 
 int64_t nowMs() {
     return serialticks::MonotonicMs();
@@ -67,17 +59,29 @@ QString errorOf(const std::function<void()>& action) {
     return {};
 }
 
+// A row of scenario_data(): the scenario's steps and the packets delivered by its end.
+void addScenario(const char* name, const Packets& expected, const PortScenario& scenario) {
+    QTest::newRow(name) << scenario << expected;
+}
+
 // Whether the next arming comes from the handler itself or only after its event.
 enum class Rearm { InHandler, AfterEvent };
 
-// The device sends `first`; one byte of it is collected and the handler runs; then "c" must
-// come as the next packet.
+// The device sends `first`; one byte of it is collected and its handler runs `handler`, then
+// flushes both ways as a conversation's end does; then "c" must come as the next packet.
 PortScenario firstPacketEndsConversation(const QByteArray& first, Rearm rearm,
                                          const PortScenario& handler) {
     return [=](PortRig& rig) {
         rig.port->SetOpen(true);
         rig.armForBlock(OneByte, LongWait);
-        rig.onFirstEvent([&rig, handler] { handler(rig); });
+        rig.onFirstEvent([&rig, handler, rearm] {
+            handler(rig);
+            rig.port->FlushInBuffer();
+            rig.port->FlushOutBuffer();
+            QVERIFY(!rig.packet.Enabled());
+            if (rearm == Rearm::InHandler)
+                rig.armForBlock(OneByte, LongWait);
+        });
         QVERIFY(rig.deviceSends(first));
         QVERIFY(rig.waitForPackets(1));
         rig.letEventLoopRun(DeliveryWindow);
@@ -89,19 +93,40 @@ PortScenario firstPacketEndsConversation(const QByteArray& first, Rearm rearm,
     };
 }
 
-// The first packet "a" comes; its handler closes the port; the test opens it again and "b"
-// comes.
-PortScenario handlerClosesPort(const PortScenario& handler) {
+// The first packet "a" comes; its handler arms again and `closePort` closes the port; the test
+// opens it again and "b" comes.
+PortScenario handlerClosesPort(const PortScenario& closePort) {
     return [=](PortRig& rig) {
         rig.port->SetOpen(true);
         rig.armForBlock(OneByte, LongWait);
-        rig.onFirstEvent([&rig, handler] { handler(rig); });
+        rig.onFirstEvent([&rig, closePort] {
+            rig.armForBlock(OneByte, LongWait);
+            closePort(rig);
+            QVERIFY(!rig.port->Open());
+        });
         QVERIFY(rig.deviceSends("a"));
         QVERIFY(rig.waitForPackets(1));
         QVERIFY(rig.packet.Enabled());
         rig.port->SetOpen(true);
         QVERIFY(rig.deviceSends("b"));
         QVERIFY(rig.waitForPackets(2));
+    };
+}
+
+// The collector times out no sooner than `ticks` after it was armed, also while bytes keep
+// coming.
+enum class Bytes { None, KeepComing };
+PortScenario timesOut(Ticks ticks, Bytes bytes) {
+    return [=](PortRig& rig) {
+        rig.port->SetOpen(true);
+        rig.markTime();
+        rig.armForBlock(ImageBlockSize, ticks);
+        if (bytes == Bytes::KeepComing)
+            rig.trickleBytes(ShorterThanATick);
+        QVERIFY(rig.waitForTimeout());
+        rig.stopTrickle();
+        QCOMPARE_GE(rig.lastEventSinceMark().count(), ticks.duration().count());
+        QVERIFY(!rig.packet.Enabled());
     };
 }
 
@@ -173,7 +198,7 @@ private slots:
     void scenario_data() {
         QTest::addColumn<PortScenario>("scenario");
         QTest::addColumn<Packets>("expected");
-        QTest::newRow("open, send, receive, close") << PortScenario([](PortRig& rig) {
+        addScenario("open, send, receive, close", {"Zuvex 910k\r\n"}, [](PortRig& rig) {
             QVERIFY(!rig.port->Open());
             rig.port->SetOpen(true);
             QVERIFY(rig.port->Open());
@@ -189,92 +214,52 @@ private slots:
             rig.port->SetOpen(false);
             QVERIFY(!rig.port->Open());
             rig.port->SetOpen(false); // closing a closed port does nothing
-        }) << Packets{"Zuvex 910k\r\n"};
-        QTest::newRow("full output queue refuses the whole block")
-            << PortScenario([](PortRig& rig) {
-                   rig.port->OutSize = SmallOutputQueue;
-                   rig.port->SetOpen(true);
-                   QCOMPARE(
-                       errorOf([&] { rig.port->PutString(QByteArray(SmallOutputQueue + 1, 'x')); }),
-                       QStringLiteral("Die Sendewarteschlange des COM-Ports ist voll."));
-                   rig.port->PutString("abc");
-                   QCOMPARE(rig.deviceReads(3), QByteArray("abc"));
-                   QVERIFY(rig.deviceHearsNothing());
-               })
-            << Packets{};
+        });
+        addScenario("full output queue refuses the whole block", {}, [](PortRig& rig) {
+            rig.port->OutSize = SmallOutputQueue;
+            rig.port->SetOpen(true);
+            QCOMPARE(errorOf([&] { rig.port->PutString(QByteArray(SmallOutputQueue + 1, 'x')); }),
+                     QStringLiteral("Die Sendewarteschlange des COM-Ports ist voll."));
+            const QByteArray fits = "abc";
+            rig.port->PutString(fits);
+            QCOMPARE(rig.deviceReads(fits.size()), fits);
+            QVERIFY(rig.deviceHearsNothing());
+        });
         const QList<std::pair<const char*, std::function<void(TSerialPort&)>>> closedOps{
             {"PutString", [](TSerialPort& port) { port.PutString(IdentifyCommand); }},
             {"PutChar", [](TSerialPort& port) { port.PutChar(Ack); }},
             {"FlushInBuffer", [](TSerialPort& port) { port.FlushInBuffer(); }},
             {"FlushOutBuffer", [](TSerialPort& port) { port.FlushOutBuffer(); }}};
         for (const auto& [name, operation] : closedOps)
-            QTest::newRow(qPrintable(QStringLiteral("closed port: %1").arg(name)))
-                << PortScenario([operation](PortRig& rig) {
-                       QCOMPARE(errorOf([&] { operation(*rig.port); }),
-                                QStringLiteral("Der COM-Port ist nicht geöffnet."));
-                   })
-                << Packets{};
+            addScenario(qPrintable(QStringLiteral("closed port: %1").arg(name)), {},
+                        [operation](PortRig& rig) {
+                            QCOMPARE(errorOf([&] { operation(*rig.port); }),
+                                     QStringLiteral("Der COM-Port ist nicht geöffnet."));
+                        });
         // The first packet's handler ends a conversation: what arrived meanwhile or was left
         // over is dropped, and the next arming sees only new bytes.
-        QTest::newRow("flush drops bytes not yet collected")
-            << firstPacketEndsConversation("A", Rearm::InHandler,
-                                           [](PortRig& rig) {
-                                               QVERIFY(rig.deviceSends("XYZ"));
-                                               rig.blockThreadFor(BytesReachDriver);
-                                               rig.port->FlushInBuffer();
-                                               rig.port->FlushOutBuffer();
-                                               QVERIFY(!rig.packet.Enabled());
-                                               rig.armForBlock(OneByte, LongWait);
-                                           })
-            << Packets{"A", "c"};
+        addScenario("flush drops bytes not yet collected", {"A", "c"},
+                    firstPacketEndsConversation("A", Rearm::InHandler, [](PortRig& rig) {
+                        QVERIFY(rig.deviceSends("XYZ"));
+                        rig.blockThreadFor(BytesReachDriver);
+                    }));
         // a dialog runs a nested event loop: the bytes stay in the driver until the flush
-        QTest::newRow("bytes wait while the handler shows a dialog")
-            << firstPacketEndsConversation("a", Rearm::InHandler,
-                                           [](PortRig& rig) {
-                                               QVERIFY(rig.deviceSends("X"));
-                                               rig.showDialogFor(DialogShown);
-                                               rig.port->FlushInBuffer();
-                                               rig.port->FlushOutBuffer();
-                                               QVERIFY(!rig.packet.Enabled());
-                                               rig.armForBlock(OneByte, LongWait);
-                                           })
-            << Packets{"a", "c"};
+        addScenario("bytes wait while the handler shows a dialog", {"a", "c"},
+                    firstPacketEndsConversation("a", Rearm::InHandler, [](PortRig& rig) {
+                        QVERIFY(rig.deviceSends("X"));
+                        rig.showDialogFor(DialogShown);
+                    }));
         // armed only after the event, as a transfer's end does
-        QTest::newRow("detach and attach inside the handler")
-            << firstPacketEndsConversation("ab", Rearm::AfterEvent,
-                                           [](PortRig& rig) {
-                                               rig.packet.SetComPort(nullptr);
-                                               rig.packet.SetComPort(rig.port.get());
-                                               rig.port->FlushInBuffer();
-                                               rig.port->FlushOutBuffer();
-                                               QVERIFY(!rig.packet.Enabled());
-                                           })
-            << Packets{"a", "c"};
-        // the time-out comes no sooner than allowed, also while bytes keep coming
-        for (const Ticks ticks : {Ticks{AckTicks}, Ticks{LineTicks}})
-            QTest::addRow("time-out after %d ticks", ticks.count)
-                << PortScenario([ticks](PortRig& rig) {
-                       rig.port->SetOpen(true);
-                       rig.markTime();
-                       rig.armForBlock(ImageBlockSize, ticks);
-                       QVERIFY(rig.waitForTimeout());
-                       QCOMPARE_GE(rig.lastEventSinceMark().count(), ticks.duration().count());
-                       QVERIFY(!rig.packet.Enabled());
-                   })
-                << Packets{};
-        QTest::newRow("time-out after 18 ticks, bytes keep coming")
-            << PortScenario([](PortRig& rig) {
-                   rig.port->SetOpen(true);
-                   rig.markTime();
-                   rig.armForBlock(ImageBlockSize, BlockWait);
-                   rig.trickleBytes(ShorterThanATick);
-                   QVERIFY(rig.waitForTimeout());
-                   rig.stopTrickle();
-                   QCOMPARE_GE(rig.lastEventSinceMark().count(), BlockWait.duration().count());
-                   QVERIFY(!rig.packet.Enabled());
-               })
-            << Packets{};
-        QTest::newRow("late reply starts the next packet") << PortScenario([](PortRig& rig) {
+        addScenario("detach and attach inside the handler", {"a", "c"},
+                    firstPacketEndsConversation("ab", Rearm::AfterEvent, [](PortRig& rig) {
+                        rig.packet.SetComPort(nullptr);
+                        rig.packet.SetComPort(rig.port.get());
+                    }));
+        addScenario("time-out after 6 ticks", {}, timesOut(AckWait, Bytes::None));
+        addScenario("time-out after 12 ticks", {}, timesOut(LineWait, Bytes::None));
+        addScenario("time-out after 18 ticks, bytes keep coming", {},
+                    timesOut(BlockWait, Bytes::KeepComing));
+        addScenario("late reply starts the next packet", {"bcd"}, [](PortRig& rig) {
             const QByteArray reply = "bcd";
             rig.port->SetOpen(true);
             rig.armForBlock(int(reply.size()), AckWait);
@@ -283,23 +268,21 @@ private slots:
             QVERIFY(rig.waitForTimeout());
             QVERIFY(rig.deviceSends(reply));
             QVERIFY(rig.waitForPackets(1));
-        }) << Packets{"bcd"};
-        QTest::newRow("close and reopen while armed arms a fresh timer")
-            << PortScenario([](PortRig& rig) {
-                   rig.port->SetOpen(true);
-                   rig.armForBlock(ImageBlockSize, AckWait);
-                   rig.letEventLoopRun(WithinAckWait);
-                   rig.port->SetOpen(false);
-                   QVERIFY(rig.packet.Enabled());
-                   rig.letEventLoopRun(AckWait.latestFiring());
-                   QCOMPARE(rig.timeouts, 0);
-                   rig.markTime();
-                   rig.port->SetOpen(true);
-                   QVERIFY(rig.waitForTimeout());
-                   QCOMPARE_GE(rig.lastEventSinceMark().count(), AckWait.duration().count());
-               })
-            << Packets{};
-        QTest::newRow("a new COM number reopens") << PortScenario([](PortRig& rig) {
+        });
+        addScenario("close and reopen while armed arms a fresh timer", {}, [](PortRig& rig) {
+            rig.port->SetOpen(true);
+            rig.armForBlock(ImageBlockSize, AckWait);
+            rig.letEventLoopRun(WithinAckWait);
+            rig.port->SetOpen(false);
+            QVERIFY(rig.packet.Enabled());
+            rig.letEventLoopRun(AckWait.latestFiring());
+            QCOMPARE(rig.timeouts, 0);
+            rig.markTime();
+            rig.port->SetOpen(true);
+            QVERIFY(rig.waitForTimeout());
+            QCOMPARE_GE(rig.lastEventSinceMark().count(), AckWait.duration().count());
+        });
+        addScenario("a new COM number reopens", {"ok"}, [](PortRig& rig) {
             const QByteArray ok = "ok";
             rig.port->SetOpen(true);
             rig.armForBlock(int(ok.size()), LongWait);
@@ -308,46 +291,37 @@ private slots:
             QVERIFY(rig.port->Open());
             QVERIFY(rig.deviceSends(ok));
             QVERIFY(rig.waitForPackets(1));
-        }) << Packets{"ok"};
+        });
         // armed again in the handler: reopening must arm it
-        QTest::newRow("the handler closes the port") << handlerClosesPort([](PortRig& rig) {
-            rig.armForBlock(OneByte, LongWait);
-            rig.port->SetOpen(false);
-            QVERIFY(!rig.port->Open());
-        }) << Packets{"a", "b"};
-        QTest::newRow("a timer closes it while the handler's dialog shows")
-            << handlerClosesPort([](PortRig& rig) {
-                   rig.armForBlock(OneByte, LongWait);
-                   QTimer::singleShot(CloseDuringDialog, [&rig] { rig.port->SetOpen(false); });
-                   rig.showDialogFor(DialogShown);
-                   QVERIFY(!rig.port->Open());
-               })
-            << Packets{"a", "b"};
-        QTest::newRow("an exception in the handler reaches the error display")
-            << PortScenario([](PortRig& rig) {
-                   rig.port->SetOpen(true);
-                   rig.armForBlock(OneByte, LongWait);
-                   rig.onFirstEvent([&rig] {
-                       rig.armForBlock(OneByte, LongWait);
-                       throw ESerialError(QStringLiteral("Kaputt."));
-                   });
-                   QVERIFY(rig.deviceSends("ab"));
-                   QVERIFY(rig.waitForPackets(2));
-                   QCOMPARE(rig.takeReportedErrors(), QStringList{"Kaputt."});
-               })
-            << Packets{"a", "b"};
+        addScenario("the handler closes the port", {"a", "b"},
+                    handlerClosesPort([](PortRig& rig) { rig.port->SetOpen(false); }));
+        addScenario("a timer closes it while the handler's dialog shows", {"a", "b"},
+                    handlerClosesPort([](PortRig& rig) {
+                        QTimer::singleShot(CloseDuringDialog, [&rig] { rig.port->SetOpen(false); });
+                        rig.showDialogFor(DialogShown);
+                    }));
+        addScenario("an exception in the handler reaches the error display", {"a", "b"},
+                    [](PortRig& rig) {
+                        rig.port->SetOpen(true);
+                        rig.armForBlock(OneByte, LongWait);
+                        rig.onFirstEvent([&rig] {
+                            rig.armForBlock(OneByte, LongWait);
+                            throw ESerialError(QStringLiteral("Kaputt."));
+                        });
+                        QVERIFY(rig.deviceSends("ab"));
+                        QVERIFY(rig.waitForPackets(2));
+                        QCOMPARE(rig.takeReportedErrors(), QStringList{"Kaputt."});
+                    });
         // the byte waits in the driver; this thread has not read it
-        QTest::newRow("destroying the port while an event is pending")
-            << PortScenario([](PortRig& rig) {
-                   rig.port->SetOpen(true);
-                   rig.armForBlock(OneByte, LongWait);
-                   QVERIFY(rig.deviceSends("a"));
-                   rig.blockThreadFor(BytesReachDriver);
-                   rig.port.reset();
-                   rig.letEventLoopRun(PendingEventsRun);
-                   QVERIFY(!rig.packet.ComPort());
-               })
-            << Packets{};
+        addScenario("destroying the port while an event is pending", {}, [](PortRig& rig) {
+            rig.port->SetOpen(true);
+            rig.armForBlock(OneByte, LongWait);
+            QVERIFY(rig.deviceSends("a"));
+            rig.blockThreadFor(BytesReachDriver);
+            rig.port.reset();
+            rig.letEventLoopRun(PendingEventsRun);
+            QVERIFY(!rig.packet.ComPort());
+        });
     }
     void scenario() {
         QFETCH(PortScenario, scenario);

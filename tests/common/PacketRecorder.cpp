@@ -1,0 +1,48 @@
+#include "PacketRecorder.h"
+
+#include "link/LinkArming.h"
+
+#include <QCoreApplication>
+#include <QTest>
+#include <QThread>
+#include <utility>
+
+PacketRecorder::PacketRecorder(std::function<int64_t()> clock) : clock_(std::move(clock)) {
+    packet.AutoEnable = false;
+    packet.StartCond = scAnyData;
+    packet.OnPacket = [this](TDataPacket* sender, const uint8_t* data, int size) {
+        packets.append(QByteArray(reinterpret_cast<const char*>(data), size));
+        record(sender);
+    };
+    packet.OnTimeout = [this](TDataPacket* sender) {
+        ++timeouts;
+        record(sender);
+    };
+}
+
+void PacketRecorder::record(TDataPacket* sender) {
+    QCOMPARE(sender, &packet);
+    offUiThread |= QThread::currentThread() != qApp->thread();
+    lastEventMs = clock_();
+    if (onEvent)
+        onEvent();
+}
+
+void PacketRecorder::armForBlock(int size, Ticks ticks) {
+    ::armForBlock(packet, size, ticks.count);
+}
+
+void PacketRecorder::armForSizeOf(const QByteArray& reply, Ticks ticks) {
+    armForBlock(int(reply.size()), ticks);
+}
+
+void PacketRecorder::armForLine() {
+    ::armForLine(packet);
+}
+
+void PacketRecorder::onFirstEvent(std::function<void()> handler) {
+    onEvent = [this, handler = std::move(handler)] {
+        if (packets.size() + timeouts == 1)
+            handler();
+    };
+}

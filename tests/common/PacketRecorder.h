@@ -1,0 +1,35 @@
+#pragma once
+
+#include "TickCount.h"
+#include "serial/DataPacket.h"
+
+#include <QByteArray>
+#include <QList>
+#include <cstdint>
+#include <functional>
+
+constexpr int OneByte = 1;
+
+// A collector whose events are recorded as they come: its packets, its time-outs and when the
+// last came by `clock`; also whether one was handled off the user-interface thread.
+struct PacketRecorder {
+    TDataPacket packet;
+    QList<QByteArray> packets;
+    int timeouts = 0;
+    int64_t lastEventMs = 0;
+    bool offUiThread = false;
+    std::function<void()> onEvent; // runs inside the handler, after the event is recorded
+
+    explicit PacketRecorder(std::function<int64_t()> clock);
+
+    void armForBlock(int size, Ticks ticks);
+    // For as many bytes as `reply` has.
+    void armForSizeOf(const QByteArray& reply, Ticks ticks);
+    void armForLine();
+    // `handler` runs inside the handler of the first packet or time-out.
+    void onFirstEvent(std::function<void()> handler);
+
+private:
+    void record(TDataPacket* sender);
+    std::function<int64_t()> clock_;
+};
