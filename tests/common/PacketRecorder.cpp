@@ -1,6 +1,7 @@
 #include "PacketRecorder.h"
 
 #include "link/LinkArming.h"
+#include "serial/SerialError.h"
 
 #include <QCoreApplication>
 #include <QTest>
@@ -18,11 +19,32 @@ PacketRecorder::PacketRecorder(std::function<int64_t()> clock) : clock_(std::mov
         ++timeouts;
         record(sender);
     };
+    SetSerialErrorSink([this](const QString& text) {
+        noteThread();
+        reportedErrors.append(text);
+    });
+}
+
+PacketRecorder::~PacketRecorder() {
+    SetSerialErrorSink(nullptr);
+}
+
+QString errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const ESerialError& e) {
+        return e.message();
+    }
+    return {};
+}
+
+void PacketRecorder::noteThread() {
+    offUiThread |= QThread::currentThread() != qApp->thread();
 }
 
 void PacketRecorder::record(TDataPacket* sender) {
     QCOMPARE(sender, &packet);
-    offUiThread |= QThread::currentThread() != qApp->thread();
+    noteThread();
     lastEventMs = clock_();
     if (onEvent)
         onEvent();
@@ -45,4 +67,8 @@ void PacketRecorder::onFirstEvent(std::function<void()> handler) {
         if (packets.size() + timeouts == 1)
             handler();
     };
+}
+
+QStringList PacketRecorder::takeReportedErrors() {
+    return std::exchange(reportedErrors, {});
 }

@@ -5,22 +5,31 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 
 constexpr int OneByte = 1;
 
+// The message of the serial error `action` throws, or nothing.
+QString errorOf(const std::function<void()>& action);
+
 // A collector whose events are recorded as they come: its packets, its time-outs and when the
-// last came by `clock`; also whether one was handled off the user-interface thread.
+// last came by `clock`; also the serial errors reported meanwhile, and whether any of this
+// happened off the user-interface thread.
 struct PacketRecorder {
     TDataPacket packet;
     QList<QByteArray> packets;
     int timeouts = 0;
     int64_t lastEventMs = 0;
+    QStringList reportedErrors; // what reached the error display
     bool offUiThread = false;
     std::function<void()> onEvent; // runs inside the handler, after the event is recorded
 
     explicit PacketRecorder(std::function<int64_t()> clock);
+    ~PacketRecorder();
+    PacketRecorder(const PacketRecorder&) = delete;
+    PacketRecorder& operator=(const PacketRecorder&) = delete;
 
     void armForBlock(int size, Ticks ticks);
     // For as many bytes as `reply` has.
@@ -28,8 +37,10 @@ struct PacketRecorder {
     void armForLine();
     // `handler` runs inside the handler of the first packet or time-out.
     void onFirstEvent(std::function<void()> handler);
+    QStringList takeReportedErrors();
 
 private:
     void record(TDataPacket* sender);
+    void noteThread();
     std::function<int64_t()> clock_;
 };

@@ -1,7 +1,6 @@
 #include "PortRig.h"
 
 #include "link/LinkProtocol.h"
-#include "serial/SerialError.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -23,17 +22,9 @@ PortRig::PortRig(int com, Start start) : PacketRecorder(serialticks::MonotonicMs
     port->Baud = 57600;
     port->SetComNumber(uint16_t(com));
     packet.SetComPort(port.get());
-    SetSerialErrorSink([this](const QString& text) {
-        offUiThread |= QThread::currentThread() != qApp->thread();
-        reportedErrors.append(text);
-    });
     QObject::connect(&trickle_, &QTimer::timeout, [this] { device().write("x"); });
     if (start == Start::Open)
         port->SetOpen(true);
-}
-
-PortRig::~PortRig() {
-    SetSerialErrorSink(nullptr);
 }
 
 QByteArray PortRig::deviceReads(qsizetype count) {
@@ -83,8 +74,4 @@ void PortRig::markTime() {
 
 std::chrono::milliseconds PortRig::lastEventSinceMark() const {
     return std::chrono::milliseconds(lastEventMs - markMs_);
-}
-
-QStringList PortRig::takeReportedErrors() {
-    return std::exchange(reportedErrors, {});
 }

@@ -6,24 +6,20 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QStringList>
 #include <QTimer>
 #include <chrono>
 #include <functional>
 #include <memory>
 
 // The main window's pair, ComPort1 and DataPacket1, on a fresh pseudo-terminal published as
-// COM`com`; the test plays the device. Events and reported serial errors are recorded as they
-// come.
+// COM`com`; the test plays the device.
 struct PortRig : PacketRecorder {
     enum class Start { Open, Closed };
 
     PtyPair pty;
     std::unique_ptr<TSerialPort> port = std::make_unique<TSerialPort>();
-    QStringList reportedErrors; // what reached the error display
 
     explicit PortRig(int com, Start start = Start::Open);
-    ~PortRig();
 
     bool ok() const { return pty.ok() && linked_; }
 
@@ -49,7 +45,6 @@ struct PortRig : PacketRecorder {
 
     void markTime();
     std::chrono::milliseconds lastEventSinceMark() const;
-    QStringList takeReportedErrors();
 
 private:
     PtyPair& device() { return plugged_ ? *plugged_ : pty; }

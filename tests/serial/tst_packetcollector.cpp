@@ -56,20 +56,15 @@ struct Rig : PacketRecorder {
     }
     // The text of a refused arming, or nothing.
     QString switchOn() {
-        try {
-            packet.SetEnabled(true);
-        } catch (const ESerialError& e) {
-            return e.message();
-        }
-        return {};
+        return errorOf([this] { packet.SetEnabled(true); });
     }
     void bytesArrive(const QByteArray& bytes) {
         manager.Receive(reinterpret_cast<const uint8_t*>(bytes.constData()),
                         std::size_t(bytes.size()));
     }
-    void bytesArriveOneByOne(const QByteArray& bytes) {
-        for (char byte : bytes)
-            bytesArrive(QByteArray(1, byte));
+    void bytesArrive(const Reads& reads) {
+        for (const QByteArray& read : reads)
+            bytesArrive(read);
     }
     // The clock moves on 1 ms at a time, the timer checked each time.
     void advanceClock(std::chrono::milliseconds time) {
@@ -84,10 +79,10 @@ struct Rig : PacketRecorder {
 
 namespace {
 
-QByteArray block(int size, char first = 0) {
+QByteArray block(int size) {
     QByteArray b;
     for (int i = 0; i < size; ++i)
-        b.append(char(first + i));
+        b.append(char(i));
     return b;
 }
 
@@ -140,8 +135,7 @@ private slots:
             rig.armForLine();
         else
             rig.armForSizeOf(expected, BlockWait);
-        for (const QByteArray& read : reads)
-            rig.bytesArrive(read);
+        rig.bytesArrive(reads);
         QCOMPARE(rig.packets, Packets{expected});
         QVERIFY(!rig.packet.Enabled());
         QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0));
@@ -287,6 +281,50 @@ private slots:
             rig.bytesArrive("abcdef");
             QVERIFY(rig.packet.Enabled());
         });
+        addScenario("re-armed inside the handler", {"A\r\n", "B\r\n", "C\r\n"}, [](Rig& rig) {
+            constexpr int LinesWanted = 3;
+            rig.armForLine();
+            rig.onEvent = [&rig] {
+                if (rig.packets.size() < LinesWanted)
+                    rig.armForLine();
+            };
+            rig.bytesArrive("A\r\nB\r\nC\r\nD\r\n");
+            QVERIFY(!rig.packet.Enabled());
+        });
+        addScenario("time-out while bytes keep arriving", {}, [](Rig& rig) {
+            rig.armForBlock(ImageBlockSize, BlockWait);
+            while (rig.timeouts == 0) {
+                rig.bytesArrive("x");
+                rig.advanceClock(ShorterThanATick);
+            }
+            QCOMPARE_GE(rig.lastEventMs - StartMs, BlockWait.duration().count());
+            QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0)); // discarded
+        });
+        addScenario("an exception in the handler is reported and collecting goes on", {"a", "b"},
+                    [](Rig& rig) {
+                        const QString refusal = QStringLiteral("Der COM-Port ist nicht geöffnet.");
+                        rig.armForBlock(OneByte, AckWait);
+                        rig.onEvent = [&rig, refusal] {
+                            rig.packet.SetEnabled(true);
+                            if (rig.packets.size() == 1)
+                                throw ESerialError(refusal);
+                        };
+                        rig.bytesArrive("ab");
+                        QCOMPARE(rig.takeReportedErrors(), QStringList{refusal});
+                    });
+        // a packet longer than the collector's first buffer, in reads of ReadSize
+        constexpr int ReadSize = 1999;
+        constexpr int FullReads = 10;
+        const QByteArray last = "abcdefghyz";
+        const QByteArray longPacket = QByteArray(FullReads * ReadSize, 'x') + last;
+        addScenario("the buffer grows for long packets", {longPacket}, [=](Rig& rig) {
+            rig.armForSizeOf(longPacket, NoTimeOut);
+            for (int i = 0; i < FullReads; ++i)
+                rig.bytesArrive(QByteArray(ReadSize, 'x'));
+            QVERIFY(rig.packets.isEmpty());
+            rig.bytesArrive(last + "tail");
+            QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0));
+        });
     }
     void scenario() {
         QFETCH(CollectorScenario, scenario);
@@ -296,6 +334,7 @@ private slots:
         if (QTest::currentTestFailed())
             return;
         QCOMPARE(rig.packets, expected);
+        QCOMPARE(rig.reportedErrors, QStringList{});
     }
 
     // An end string arriving a byte at a time ends the packet.
@@ -326,7 +365,7 @@ private slots:
         QFETCH(Packets, expected);
         Rig rig;
         rig.armForEndString(end, letterCase, endString);
-        rig.bytesArriveOneByOne(arriving);
+        rig.bytesArrive(eachByteOf(arriving));
         QCOMPARE(rig.packets, expected);
     }
 
@@ -360,18 +399,6 @@ private slots:
         QCOMPARE(rig.packet.Mode(), dpIdle);
     }
 
-    void rearmInsideHandler() {
-        Rig rig;
-        rig.armForLine();
-        rig.onEvent = [&] {
-            if (rig.packets.size() < 3)
-                rig.armForLine();
-        };
-        rig.bytesArrive("A\r\nB\r\nC\r\nD\r\n");
-        QCOMPARE(rig.packets, (QList<QByteArray>{"A\r\n", "B\r\n", "C\r\n"}));
-        QVERIFY(!rig.packet.Enabled());
-    }
-
     void tickWindow_data() {
         QTest::addColumn<int>("ticks");
         QTest::addColumn<int64_t>("start");
@@ -395,50 +422,6 @@ private slots:
                  qPrintable(QString::number(after)));
         // it fires exactly when the tick count passes the expiry tick
         QCOMPARE(serialticks::TickOf(rig.lastEventMs), serialticks::TickOf(start) + ticks + 1);
-    }
-
-    void timeoutWhileBytesKeepArriving() {
-        Rig rig;
-        rig.armForBlock(ImageBlockSize, BlockWait);
-        while (rig.timeouts == 0) {
-            rig.bytesArrive("x");
-            rig.advanceClock(ShorterThanATick);
-        }
-        QCOMPARE_GE(rig.lastEventMs - StartMs, BlockWait.duration().count());
-        QVERIFY(rig.packets.isEmpty());
-        QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0)); // discarded
-    }
-
-    void exceptionInHandlerIsReportedAndCollectingGoesOn() {
-        QStringList reported;
-        SetSerialErrorSink([&](const QString& text) { reported.append(text); });
-        Rig rig;
-        rig.armForBlock(OneByte, AckWait);
-        rig.onEvent = [&] {
-            rig.packet.SetEnabled(true);
-            if (rig.packets.size() == 1)
-                throw ESerialError(QStringLiteral("Der COM-Port ist nicht geöffnet."));
-        };
-        rig.bytesArrive("ab");
-        SetSerialErrorSink(nullptr);
-        QCOMPARE(reported, QStringList{"Der COM-Port ist nicht geöffnet."});
-        QCOMPARE(rig.packets, (QList<QByteArray>{"a", "b"}));
-    }
-
-    void bufferGrowsForLongPackets() {
-        Rig rig;
-        constexpr int LongPacket = 20000;
-        constexpr int ReadSize = 1999;
-        const QByteArray last = "abcdefghyz";
-        rig.armForBlock(LongPacket, NoTimeOut);
-        for (int i = 0; i < (LongPacket - last.size()) / ReadSize; ++i)
-            rig.bytesArrive(QByteArray(ReadSize, 'x'));
-        QVERIFY(rig.packets.isEmpty());
-        rig.bytesArrive(last + "tail");
-        QCOMPARE(rig.packets.size(), 1);
-        QCOMPARE(rig.packets.first().size(), LongPacket);
-        QVERIFY(rig.packets.first().endsWith(last));
-        QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0));
     }
 };
 

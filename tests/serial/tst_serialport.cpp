@@ -50,15 +50,6 @@ int openDescriptors() {
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
 }
 
-QString errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const ESerialError& e) {
-        return e.message();
-    }
-    return {};
-}
-
 // A row of scenario_data(): the scenario's steps and the packets delivered by its end.
 void addScenario(const char* name, const Packets& expected, const PortScenario& scenario) {
     QTest::newRow(name) << scenario << expected;
