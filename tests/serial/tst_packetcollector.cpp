@@ -223,12 +223,12 @@ private slots:
             rig.armForSizeOf("abc", AckWait);
             rig.packet.PacketSize = OneByte;
             rig.packet.TimeOut = LongWait.count;
-            rig.switchOn();
+            QCOMPARE(rig.switchOn(), QString());
             rig.bytesArrive("a");
-            QCOMPARE(rig.packets.size(), 0);
+            QVERIFY(rig.packets.isEmpty());
             rig.advanceClock(AckWait.latestFiring());
             QCOMPARE(rig.timeouts, 1);
-            rig.switchOn();
+            QCOMPARE(rig.switchOn(), QString());
             rig.bytesArrive("b");
         });
         addScenario("a new end string re-arms", {"\ncd!"}, [](Rig& rig) {

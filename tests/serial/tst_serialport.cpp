@@ -24,6 +24,9 @@
 using PortScenario = std::function<void(PortRig&)>;
 using Packets = QList<QByteArray>;
 Q_DECLARE_METATYPE(PortScenario)
+// When the device is pulled out.
+enum class Vanishing { WhileCollecting, WhileIdle, OnWrite };
+Q_DECLARE_METATYPE(Vanishing)
 
 namespace {
 
@@ -38,7 +41,8 @@ const QByteArray AckByte(1, char(Ack));
 constexpr auto BetweenReplyParts = 30ms;
 constexpr auto BytesReachDriver = 60ms; // the thread is busy meanwhile
 constexpr auto PendingEventsRun = 50ms; // the event loop delivers what was queued
-constexpr auto DeliveryWindow = 200ms;  // long enough for a dropped byte to show up
+constexpr auto BetweenBursts = 1ms;
+constexpr auto DeliveryWindow = 200ms; // long enough for a dropped byte to show up
 constexpr auto DialogShown = 150ms;
 constexpr auto CloseDuringDialog = 20ms;
 
@@ -401,31 +405,31 @@ private slots:
     }
 
     void deviceVanishes_data() {
-        QTest::addColumn<int>("when");
-        QTest::newRow("while a packet is collected") << 0;
-        QTest::newRow("while idle") << 1;
-        QTest::newRow("on a write") << 2;
+        QTest::addColumn<Vanishing>("when");
+        QTest::newRow("while a packet is collected") << Vanishing::WhileCollecting;
+        QTest::newRow("while idle") << Vanishing::WhileIdle;
+        QTest::newRow("on a write") << Vanishing::OnWrite;
     }
     // Closing the master side is what unplugging an adapter looks like: one report, the port
     // closed without spinning or leaking its descriptor, and the next opening really reopens.
     void deviceVanishes() {
-        QFETCH(int, when);
+        QFETCH(Vanishing, when);
         QStringList lost;
         PortRig link(Com, PortRig::Start::Closed);
         link.port->OnLost = [&](const QString& text) { lost.append(text); };
         const int descriptors = openDescriptors();
         link.port->SetOpen(true);
-        if (when == 0) {
+        if (when == Vanishing::WhileCollecting) {
             link.armForBlock(ImageBlockSize, LineWait);
             QVERIFY(link.deviceSends("0123456789"));
             QVERIFY(QTest::qWaitFor([&] { return link.port->PacketManager()->BufferedBytes(); }));
         }
         link.pty.closeMaster();
-        if (when == 2)
+        if (when == Vanishing::OnWrite)
             link.port->PutChar('x'); // before the event loop has seen the hang-up
         const auto cpu0 = processCpuTime();
         const int64_t wall0 = nowMs();
-        QVERIFY(QTest::qWaitFor([&] { return !lost.isEmpty(); }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return !lost.isEmpty(); }));
         link.letEventLoopRun(LineWait.latestFiring()); // the time-out would have fired
         const int64_t cpu = (processCpuTime() - cpu0).count();
         const int64_t wall = nowMs() - wall0;
@@ -467,16 +471,18 @@ private slots:
                 close(fd);
             });
         }
-        for (int i = 0; i < 200; ++i) {
-            link.pty.write("unasked");
-            QTest::qWait(1);
-            if (!rivalReader && i % 3 == 0)
+        constexpr int Bursts = 200;
+        constexpr int BurstsPerFlush = 3;
+        for (int i = 0; i < Bursts; ++i) {
+            QVERIFY(link.deviceSends("unasked"));
+            link.letEventLoopRun(BetweenBursts);
+            if (!rivalReader && i % BurstsPerFlush == 0)
                 link.port->FlushInBuffer();
         }
         stop = true;
         if (rival.joinable())
             rival.join();
-        QTest::qWait(20);
+        link.letEventLoopRun(PendingEventsRun);
         link.port->FlushInBuffer();
         QVERIFY(link.receivesOk());
         QVERIFY(link.port->Open());
