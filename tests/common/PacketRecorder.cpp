@@ -1,6 +1,5 @@
 #include "PacketRecorder.h"
 
-#include "link/LinkArming.h"
 #include "serial/SerialError.h"
 
 #include <QCoreApplication>
@@ -50,25 +49,9 @@ void PacketRecorder::record(TDataPacket* sender) {
         onEvent();
 }
 
-void PacketRecorder::armForBlock(int size, Ticks ticks) {
-    ::armForBlock(packet, size, ticks.count);
-}
-
-void PacketRecorder::armForSizeOf(const QByteArray& reply, Ticks ticks) {
-    armForBlock(int(reply.size()), ticks);
-}
-
-void PacketRecorder::armForLine() {
-    ::armForLine(packet);
-}
-
 void PacketRecorder::onFirstEvent(std::function<void()> handler) {
     onEvent = [this, handler = std::move(handler)] {
         if (packets.size() + timeouts == 1)
             handler();
     };
-}
-
-QStringList PacketRecorder::takeReportedErrors() {
-    return std::exchange(reportedErrors, {});
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TickCount.h"
+#include "link/LinkArming.h"
 #include "serial/DataPacket.h"
 
 #include <QByteArray>
@@ -8,6 +9,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 constexpr int OneByte = 1;
 
@@ -31,13 +33,15 @@ struct PacketRecorder {
     PacketRecorder(const PacketRecorder&) = delete;
     PacketRecorder& operator=(const PacketRecorder&) = delete;
 
-    void armForBlock(int size, Ticks ticks);
+    void armForBlock(int size, Ticks ticks) { ::armForBlock(packet, size, ticks.count); }
     // For as many bytes as `reply` has.
-    void armForSizeOf(const QByteArray& reply, Ticks ticks);
-    void armForLine();
+    void armForSizeOf(const QByteArray& reply, Ticks ticks) {
+        armForBlock(int(reply.size()), ticks);
+    }
+    void armForLine() { ::armForLine(packet); }
     // `handler` runs inside the handler of the first packet or time-out.
     void onFirstEvent(std::function<void()> handler);
-    QStringList takeReportedErrors();
+    QStringList takeReportedErrors() { return std::exchange(reportedErrors, {}); }
 
 private:
     void record(TDataPacket* sender);

@@ -6,6 +6,8 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <chrono>
 #include <functional>
@@ -25,28 +27,39 @@ struct PortRig : PacketRecorder {
 
     // The device's side, on the device plugged in last.
     bool deviceSends(const QByteArray& bytes) { return device().write(bytes); }
-    QByteArray deviceReads(qsizetype count);
-    bool deviceHearsNothing();
+    QByteArray deviceReads(qsizetype count) { return device().read(int(count), ReadWaitMs); }
+    bool deviceHearsNothing() { return device().read(1, SilenceWaitMs).isEmpty(); }
     // A new device published as COM`com`, as if an adapter were plugged in.
     bool plugNewDevice(int com);
     // The device sends a byte every `interval` until stopTrickle().
     void trickleBytes(std::chrono::milliseconds interval) { trickle_.start(interval); }
     void stopTrickle() { trickle_.stop(); }
 
-    bool waitForPackets(int count);
-    bool waitForTimeout();
+    bool waitForPackets(int count) {
+        return QTest::qWaitFor([&] { return packets.size() == count; }, PacketWaitMs);
+    }
+    bool waitForTimeout() {
+        return QTest::qWaitFor([&] { return timeouts == 1; }, TimeoutWaitMs);
+    }
     // Arms for two bytes and lets the device send "ok": true when exactly that packet came.
     bool receivesOk();
 
     // The user-interface thread idles, runs a modal dialog or is busy without an event loop.
-    void letEventLoopRun(std::chrono::milliseconds time);
+    void letEventLoopRun(std::chrono::milliseconds time) { QTest::qWait(int(time.count())); }
     void showDialogFor(std::chrono::milliseconds time);
-    void blockThreadFor(std::chrono::milliseconds time);
+    void blockThreadFor(std::chrono::milliseconds time) { QThread::msleep(ulong(time.count())); }
 
-    void markTime();
-    std::chrono::milliseconds lastEventSinceMark() const;
+    void markTime() { markMs_ = serialticks::MonotonicMs(); }
+    std::chrono::milliseconds lastEventSinceMark() const {
+        return std::chrono::milliseconds(lastEventMs - markMs_);
+    }
 
 private:
+    static constexpr int ReadWaitMs = 2000;
+    static constexpr int SilenceWaitMs = 300;
+    static constexpr int PacketWaitMs = 3000;
+    static constexpr int TimeoutWaitMs = 5000;
+
     PtyPair& device() { return plugged_ ? *plugged_ : pty; }
 
     bool linked_ = false;
