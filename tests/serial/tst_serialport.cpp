@@ -15,7 +15,6 @@
 #include <QTest>
 #include <atomic>
 #include <fcntl.h>
-#include <functional>
 #include <sys/file.h>
 #include <thread>
 #include <unistd.h>
@@ -45,10 +44,6 @@ constexpr auto BetweenBursts = 1ms;
 constexpr auto DeliveryWindow = 200ms; // long enough for a dropped byte to show up
 constexpr auto DialogShown = 150ms;
 constexpr auto CloseDuringDialog = 20ms;
-
-int64_t nowMs() {
-    return serialticks::MonotonicMs();
-}
 
 int openDescriptors() {
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
@@ -428,11 +423,11 @@ private slots:
         if (when == Vanishing::OnWrite)
             link.port->PutChar('x'); // before the event loop has seen the hang-up
         const auto cpu0 = processCpuTime();
-        const int64_t wall0 = nowMs();
+        const int64_t wall0 = serialticks::MonotonicMs();
         QVERIFY(QTest::qWaitFor([&] { return !lost.isEmpty(); }));
         link.letEventLoopRun(LineWait.latestFiring()); // the time-out would have fired
         const int64_t cpu = (processCpuTime() - cpu0).count();
-        const int64_t wall = nowMs() - wall0;
+        const int64_t wall = serialticks::MonotonicMs() - wall0;
         QVERIFY2(cpu * 4 < wall,
                  qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpu).arg(wall)));
         QCOMPARE(lost, QStringList{PortLostText(Com)});
