@@ -17,18 +17,17 @@ using Packets = QList<QByteArray>;
 using Reads = QList<QByteArray>;
 Q_DECLARE_METATYPE(CollectorScenario)
 
+// What a packet is armed for: a line, or as many bytes as expected.
+enum class ArmedFor { Line, Size };
+Q_DECLARE_METATYPE(ArmedFor)
 // How a packet ends that is armed for an end string.
 enum class Case { Ignored, Kept };
 enum class EndString { Included, CutOff };
 Q_DECLARE_METATYPE(Case)
-// What a packet is armed for: a line, or as many bytes as expected.
-enum class ArmedFor { Line, Size };
-Q_DECLARE_METATYPE(ArmedFor)
 Q_DECLARE_METATYPE(EndString)
 
 namespace {
 
-using namespace std::chrono_literals;
 using namespace LinkProtocol;
 
 constexpr int64_t StartMs = 1000;
