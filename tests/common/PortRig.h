@@ -1,56 +1,69 @@
 #pragma once
 
-#include "PacketArming.h"
+#include "PacketRecorder.h"
 #include "PtyPair.h"
-#include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
 
 #include <QByteArray>
 #include <QList>
-#include <QString>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
+#include <chrono>
 #include <functional>
 #include <memory>
 
 // The main window's pair, ComPort1 and DataPacket1, on a fresh pseudo-terminal published as
-// COM`com`; the test plays the device on `device()`. Events are recorded as they come.
-struct PortRig {
+// COM`com`; the test plays the device.
+struct PortRig : PacketRecorder {
+    enum class Start { Open, Closed };
+
     PtyPair pty;
     std::unique_ptr<TSerialPort> port = std::make_unique<TSerialPort>();
-    TDataPacket packet;
-    QList<QByteArray> packets;
-    int timeouts = 0;
-    int64_t lastEventMs = 0;
-    bool offUiThread = false;
-    std::function<void()> onEvent; // runs inside the handler, after the event is recorded
 
-    explicit PortRig(int com, bool open = true);
+    explicit PortRig(int com, Start start = Start::Open);
 
     bool ok() const { return pty.ok() && linked_; }
-    bool waitPackets(int count) {
-        return QTest::qWaitFor([&] { return packets.size() == count; }, 3000);
+
+    // The device's side, on the device plugged in last.
+    bool deviceSends(const QByteArray& bytes) { return device().write(bytes); }
+    QByteArray deviceReads(qsizetype count) { return device().read(int(count), ReadWaitMs); }
+    bool deviceHearsNothing() { return device().read(1, SilenceWaitMs).isEmpty(); }
+    // A new device published as COM`com`, as if an adapter were plugged in.
+    bool plugNewDevice(int com);
+    // The device sends a byte every `interval` until stopTrickle().
+    void trickleBytes(std::chrono::milliseconds interval) { trickle_.start(interval); }
+    void stopTrickle() { trickle_.stop(); }
+
+    bool waitForPackets(int count) {
+        return QTest::qWaitFor([&] { return packets.size() == count; }, PacketWaitMs);
     }
-    bool waitTimeout() {
-        return QTest::qWaitFor([&] { return timeouts == 1; }, 5000);
+    bool waitForTimeout() {
+        return QTest::qWaitFor([&] { return timeouts == 1; }, TimeoutWaitMs);
     }
-    void armSize(int size, int ticks) { armForSize(packet, size, ticks); }
-    void armLine() { armForLine(packet); }
     // Arms for two bytes and lets the device send "ok": true when exactly that packet came.
     bool receivesOk();
 
-    // Runs one step of a script such as "size 2 36", "send ok", "wait 1"; the ones starting
-    // with "?" check the state (see PortRig.cpp).
-    void step(const QByteArray& line);
-    // Runs `steps`, `handler` inside the first event's handler, then compares the packets.
-    void runScript(const QList<QByteArray>& steps, const QList<QByteArray>& handler,
-                   const QList<QByteArray>& expected);
+    // The user-interface thread idles, runs a modal dialog or is busy without an event loop.
+    void letEventLoopRun(std::chrono::milliseconds time) { QTest::qWait(int(time.count())); }
+    void showDialogFor(std::chrono::milliseconds time);
+    void blockThreadFor(std::chrono::milliseconds time) { QThread::msleep(ulong(time.count())); }
+
+    void markTime() { markMs_ = serialticks::MonotonicMs(); }
+    std::chrono::milliseconds lastEventSinceMark() const {
+        return std::chrono::milliseconds(lastEventMs - markMs_);
+    }
 
 private:
+    static constexpr int ReadWaitMs = 2000;
+    static constexpr int SilenceWaitMs = 300;
+    static constexpr int PacketWaitMs = 3000;
+    static constexpr int TimeoutWaitMs = 5000;
+
     PtyPair& device() { return plugged_ ? *plugged_ : pty; }
+
     bool linked_ = false;
     std::unique_ptr<PtyPair> plugged_;
-    QString error_;
     int64_t markMs_ = 0;
     QTimer trickle_;
 };

@@ -1,156 +1,100 @@
 // The packet collector as pure logic: bytes and a test clock in, events out.
-#include "PacketArming.h"
-#include "StepScript.h"
+#include "PacketRecorder.h"
+#include "link/LinkProtocol.h"
 #include "serial/DataPacket.h"
 #include "serial/DataPacketManager.h"
 #include "serial/SerialError.h"
 #include "serial/Ticks.h"
 
 #include <QTest>
+#include <chrono>
 #include <functional>
+
+struct Rig;
+// What a test does with the rig, step by step.
+using CollectorScenario = std::function<void(Rig&)>;
+using Packets = QList<QByteArray>;
+using Reads = QList<QByteArray>;
+Q_DECLARE_METATYPE(CollectorScenario)
+
+// What a packet is armed for: a line, or as many bytes as expected.
+enum class ArmedFor { Line, Size };
+Q_DECLARE_METATYPE(ArmedFor)
+// How a packet ends that is armed for an end string.
+enum class Case { Ignored, Kept };
+enum class EndString { Included, CutOff };
+Q_DECLARE_METATYPE(Case)
+Q_DECLARE_METATYPE(EndString)
 
 namespace {
 
-struct Event {
-    bool packet;
-    QByteArray data;
-    int64_t atMs;
-};
+using namespace LinkProtocol;
+
+constexpr int64_t StartMs = 1000;
+constexpr unsigned NoEndCondition = 0;
+
+} // namespace
 
 // One port's worth of collecting, driven by hand.
-struct Rig {
-    int64_t now = 1000;
+struct Rig : PacketRecorder {
+    int64_t now = StartMs;
     TDataPacketManager manager{[this] { return now; }};
-    TDataPacket packet;
-    QList<Event> events;
-    std::function<void()> onEvent; // runs inside the handler
-    QString error;
 
-    Rig() {
-        packet.AutoEnable = false;
-        packet.StartCond = scAnyData;
+    Rig() : PacketRecorder([this] { return now; }) {
         packet.SetManager(&manager);
-        packet.OnPacket = [this](TDataPacket* sender, const uint8_t* data, int size) {
-            QCOMPARE(sender, &packet);
-            events.append({true, QByteArray(reinterpret_cast<const char*>(data), size), now});
-            if (onEvent)
-                onEvent();
-        };
-        packet.OnTimeout = [this](TDataPacket* sender) {
-            QCOMPARE(sender, &packet);
-            events.append({false, {}, now});
-            if (onEvent)
-                onEvent();
-        };
         manager.PortOpened();
     }
 
-    void armSize(int size, int ticks) { armForSize(packet, size, ticks); }
-    void armLine(int ticks = 12) { armForLine(packet, ticks); }
-    void armForString(bool ignoreCase, bool include, const QByteArray& endString) {
-        packet.IgnoreCase = ignoreCase;
-        packet.IncludeStrings = include;
-        packet.SetEndString(endString);
+    void armForEndString(const QByteArray& end, Case letterCase, EndString endString) {
+        packet.IgnoreCase = letterCase == Case::Ignored;
+        packet.IncludeStrings = endString == EndString::Included;
+        packet.SetEndString(end);
         packet.EndCond = ecString;
-        packet.TimeOut = 0;
+        packet.TimeOut = NoTimeOut.count;
         packet.SetEnabled(true);
     }
-    void feed(const QByteArray& bytes) {
+    // The text of a refused arming, or nothing.
+    QString switchOn() {
+        return errorOf([this] { packet.SetEnabled(true); });
+    }
+    void bytesArrive(const QByteArray& bytes) {
         manager.Receive(reinterpret_cast<const uint8_t*>(bytes.constData()),
                         std::size_t(bytes.size()));
     }
-    // Advances the clock 1 ms at a time, checking the timer each time.
-    void run(int64_t ms) {
-        for (int64_t i = 0; i < ms; ++i) {
+    void bytesArrive(const Reads& reads) {
+        for (const QByteArray& read : reads)
+            bytesArrive(read);
+    }
+    // The clock moves on 1 ms at a time, the timer checked each time.
+    void advanceClock(std::chrono::milliseconds time) {
+        for (int64_t i = 0; i < time.count(); ++i) {
             ++now;
             manager.CheckTimers();
         }
     }
-    // Runs one step of a script; the ones starting with "?" check the state (see script_data).
-    void step(const QByteArray& line) {
-        const QList<QByteArray> w = line.split(' ');
-        const auto arg = [&](int i) { return w.value(i).toLongLong(); };
-        const QByteArray verb = w.first();
-        if (verb == "size")
-            armSize(int(arg(1)), int(arg(2)));
-        else if (verb == "line")
-            armLine();
-        else if (verb == "feed")
-            feed(line.mid(5));
-        else if (verb == "drip") // one byte at a time
-            for (char c : line.mid(5))
-                feed(QByteArray(1, c));
-        else if (verb == "off")
-            packet.SetEnabled(false);
-        else if (verb == "on") // an arming the packet refuses leaves its message in `error`
-            try {
-                packet.SetEnabled(true);
-            } catch (const ESerialError& e) {
-                error = e.message();
-            }
-        else if (verb == "ends") // by an end string: ends <ignore case> <include it> <string>
-            armForString(arg(1), arg(2), w.value(3));
-        else if (verb == "endcond")
-            packet.EndCond = w.value(1) == "string" ? unsigned(ecString)
-                             : w.value(1) == "size" ? unsigned(ecPacketSize)
-                                                    : 0u;
-        else if (verb == "psize")
-            packet.PacketSize = int(arg(1));
-        else if (verb == "ticks")
-            packet.TimeOut = int(arg(1));
-        else if (verb == "end")
-            packet.SetEndString(w.value(1));
-        else if (verb == "auto")
-            packet.AutoEnable = true;
-        else if (verb == "run")
-            run(arg(1));
-        else if (verb == "skip") // the clock moves on without the timer being looked at
-            now += arg(1);
-        else if (verb == "check")
-            manager.CheckTimers();
-        else if (verb == "close")
-            manager.PortClosing();
-        else if (verb == "open")
-            manager.PortOpened();
-        else if (verb == "detach")
-            packet.SetManager(nullptr);
-        else if (verb == "attach")
-            packet.SetManager(&manager);
-        else if (verb == "?enabled")
-            QCOMPARE(packet.Enabled(), arg(1) != 0);
-        else if (verb == "?collecting")
-            QCOMPARE(packet.Mode(), arg(1) ? dpCollecting : dpIdle);
-        else if (verb == "?packets")
-            QCOMPARE(packets().size(), qsizetype(arg(1)));
-        else if (verb == "?timeouts")
-            QCOMPARE(timeouts(), int(arg(1)));
-        else if (verb == "?error")
-            QCOMPARE(error, QString::fromUtf8(line.mid(7)));
-        else if (verb == "?buffered")
-            QCOMPARE(manager.BufferedBytes(), std::size_t(arg(1)));
-        else
-            QFAIL(line.constData());
-    }
-    QList<QByteArray> packets() const {
-        QList<QByteArray> out;
-        for (const Event& e : events)
-            if (e.packet)
-                out.append(e.data);
-        return out;
-    }
-    int timeouts() const {
-        int n = 0;
-        for (const Event& e : events)
-            n += e.packet ? 0 : 1;
-        return n;
-    }
+    // The clock moves on without the timer being looked at.
+    void clockJumps(std::chrono::milliseconds time) { now += time.count(); }
 };
 
-QByteArray block(int size, char first = 0) {
+namespace {
+
+QByteArray block(int size) {
     QByteArray b;
     for (int i = 0; i < size; ++i)
-        b.append(char(first + i));
+        b.append(char(i));
     return b;
+}
+
+// A row of scenario_data(): the scenario's steps and the packets delivered by its end.
+void addScenario(const char* name, const Packets& expected, const CollectorScenario& scenario) {
+    QTest::newRow(name) << scenario << expected;
+}
+
+QList<QByteArray> eachByteOf(const QByteArray& bytes) {
+    QList<QByteArray> out;
+    for (char byte : bytes)
+        out.append(QByteArray(1, byte));
+    return out;
 }
 
 } // namespace
@@ -158,155 +102,309 @@ QByteArray block(int size, char first = 0) {
 class TestPacketCollector : public QObject {
     Q_OBJECT
 private slots:
-    // Each row is a script of steps on one rig; `handler` runs inside the first event's handler.
-    void script_data() {
-        addScriptColumns();
-        // A packet from reads split anywhere; what followed it is dropped: the collector is off.
-        const Steps done{"?enabled 0", "?buffered 0"};
+    // A packet from reads split anywhere; what followed it is dropped: the collector is off.
+    void packetFromSplitReads_data() {
+        QTest::addColumn<ArmedFor>("armedFor");
+        QTest::addColumn<Reads>("reads");
+        QTest::addColumn<QByteArray>("expected");
+        constexpr int FirstRead = 20;
+        const QByteArray image = block(ImageBlockSize);
+        const QByteArray ackNak{char(Ack), char(Nak)};
         QTest::newRow("identification 7 + 5")
-            << Steps{"line", "feed Zuvex 9", "feed 10k\r\n"} + done << Steps{}
-            << Packets{"Zuvex 910k\r\n"};
+            << ArmedFor::Line << Reads{"Zuvex 9", "10k\r\n"} << QByteArray("Zuvex 910k\r\n");
         QTest::newRow("CR CR LF in one read")
-            << Steps{"line", "feed \r\r\n"} + done << Steps{} << Packets{"\r\r\n"};
+            << ArmedFor::Line << Reads{"\r\r\n"} << QByteArray("\r\r\n");
         QTest::newRow("CR CR LF in three reads")
-            << Steps{"line", "feed \r", "feed \r", "feed \n"} + done << Steps{}
-            << Packets{"\r\r\n"};
+            << ArmedFor::Line << eachByteOf("\r\r\n") << QByteArray("\r\r\n");
         QTest::newRow("CR and LF split")
-            << Steps{"line", "feed 1.07\r", "feed \nrest"} + done << Steps{} << Packets{"1.07\r\n"};
+            << ArmedFor::Line << Reads{"1.07\r", "\nrest"} << QByteArray("1.07\r\n");
         QTest::newRow("LF alone does not end")
-            << Steps{"line", "feed a\nb\r", "feed \n"} + done << Steps{} << Packets{"a\nb\r\n"};
+            << ArmedFor::Line << Reads{"a\nb\r", "\n"} << QByteArray("a\nb\r\n");
         QTest::newRow("61 bytes in 20 + 41")
-            << Steps{"size 61 18", "feed " + block(20), "feed " + block(41, 20)} + done << Steps{}
-            << Packets{block(61)};
-        Steps oneByOne{"size 61 18"};
-        for (char c : block(61))
-            oneByOne.append("feed " + QByteArray(1, c));
-        QTest::newRow("61 bytes one at a time") << oneByOne + done << Steps{} << Packets{block(61)};
-        QTest::newRow("1 byte of two")
-            << Steps{"size 1 18", "feed \x06\x15"} + done << Steps{} << Packets{"\x06"};
-        // bytes after a block: a later arming never sees them
-        QTest::newRow("stray bytes, not re-armed: dropped")
-            << Steps{"size 61 18", "feed " + block(61) + "XYZ", "?buffered 0", "size 1 6", "feed Q"}
-            << Steps{} << Packets{block(61), "Q"};
-        QTest::newRow("stray bytes, re-armed for 1 byte: first stray completes")
-            << Steps{"size 61 18",  "feed " + block(61) + "XYZ",
-                     "?buffered 0", "?packets 2",
-                     "size 1 6",    "feed Q"}
-            << Steps{"size 1 6"} << Packets{block(61), "X", "Q"};
-        QTest::newRow("bytes while disarmed never reported")
-            << Steps{"feed stale\r\n", "line",     "feed ok\r\n", "size 3 6", "off",
-                     "feed abc",       "size 3 6", "feed def"}
-            << Steps{} << Packets{"ok\r\n", "def"};
-        QTest::newRow("disarming drops collected bytes")
-            << Steps{"size 4 6", "feed ab", "off", "size 4 6", "feed cdef"} << Steps{}
-            << Packets{"cdef"};
-        QTest::newRow("re-arming in the handler takes settings written after")
-            << Steps{"size 2 6", "feed abcdef"} << Steps{"psize 1", "on", "psize 3"}
-            << Packets{"ab", "cde"};
-        QTest::newRow("time-out 0 never fires")
-            << Steps{"size 61 0", "feed partial", "skip 10000000", "check",
-                     "run 200",   "?timeouts 0",  "?enabled 1"}
-            << Steps{} << Packets{};
-        QTest::newRow("late reply after a re-armed time-out")
-            << Steps{"size 4 6", "feed AB", "run 385", "?timeouts 1", "feed CDEF"}
-            << Steps{"size 4 6"} << Packets{"CDEF"};
-        // the timer is not looked at before the bytes
-        QTest::newRow("packet wins over expiry in the same wake-up")
-            << Steps{"size 2 6", "feed A", "skip 1000", "feed B", "check", "?timeouts 0"} << Steps{}
-            << Packets{"AB"};
-        // already armed: new settings wait for the next arming, the 6 ticks still hold
-        QTest::newRow("writes while armed wait for the next arming")
-            << Steps{"size 3 6",   "psize 1", "ticks 100",   "on", "feed a",
-                     "?packets 0", "run 385", "?timeouts 1", "on", "feed b"}
-            << Steps{} << Packets{"b"};
-        QTest::newRow("a new end string re-arms")
-            << Steps{"line", "feed ab\r", "end !", "?enabled 1", "feed \ncd!"} << Steps{}
-            << Packets{"\ncd!"};
-        QTest::newRow("detach and attach again")
-            << Steps{"size 2 6", "feed a",     "detach",   "?enabled 0", "feed b",
-                     "attach",   "?enabled 0", "size 2 6", "feed cd"}
-            << Steps{} << Packets{"cd"};
-        // closed while armed: the timer stops; opened again, a fresh one runs its 6 ticks
-        QTest::newRow("close and open while armed")
-            << Steps{"size 4 6",    "feed ab",     "run 300",    "close",         "?enabled 1",
-                     "run 1000",    "?timeouts 0", "open",       "?collecting 1", "run 329",
-                     "?timeouts 0", "run 56",      "?timeouts 1"}
-            << Steps{} << Packets{};
-        // nothing arrives on a closed port
-        QTest::newRow("arming while closed waits for the port")
-            << Steps{"close", "size 1 6", "?enabled 1", "?collecting 0", "feed a", "open", "feed b"}
-            << Steps{} << Packets{"b"};
-        QTest::newRow("end string in either case")
-            << Steps{"ends 1 1 ok", "drip xxOK"} << Steps{} << Packets{"xxOK"};
-        QTest::newRow("end string, case kept")
-            << Steps{"ends 0 1 ok", "drip xxOK"} << Steps{} << Packets{};
-        QTest::newRow("end string: only letters fold")
-            << Steps{"ends 1 1 \xe4", "drip a\xc4"} << Steps{} << Packets{};
-        QTest::newRow("end string, overlapping start")
-            << Steps{"ends 1 1 aab", "drip aaab"} << Steps{} << Packets{"aaab"};
-        QTest::newRow("end string cut off")
-            << Steps{"ends 1 0 \r\n", "drip 1.07\r\n"} << Steps{} << Packets{"1.07"};
-        // a refused arming leaves the packet off and idle; `end` is the end string step
-        const auto refused = [](const char* end, const char* cond, const char* size,
-                                const char* error) {
-            return Steps{end,
-                         QByteArray("endcond ") + cond,
-                         QByteArray("psize ") + size,
-                         "on",
-                         "?enabled 0",
-                         "?collecting 0",
-                         QByteArray("?error ") + error};
-        };
-        QTest::newRow("arming without an end condition")
-            << refused("end \r\n", "none", "1", "CharCount packets must have an end-condition")
-            << Steps{} << Packets{};
-        QTest::newRow("arming with an empty end string")
-            << refused("end", "string", "1", "End string is empty") << Steps{} << Packets{};
-        QTest::newRow("arming for zero bytes")
-            << refused("end \r\n", "size", "0", "Packet size cannot be zero") << Steps{}
-            << Packets{};
-        QTest::newRow("arming for a negative size")
-            << refused("end \r\n", "size", "-5", "Packet size cannot be zero") << Steps{}
-            << Packets{};
-        QTest::newRow("auto-enable re-arms after each packet")
-            << Steps{"auto", "size 2 0", "feed abcdef", "?enabled 1"} << Steps{}
-            << Packets{"ab", "cd", "ef"};
+            << ArmedFor::Size << Reads{image.left(FirstRead), image.mid(FirstRead)} << image;
+        QTest::newRow("61 bytes one at a time") << ArmedFor::Size << eachByteOf(image) << image;
+        QTest::newRow("1 byte of two") << ArmedFor::Size << Reads{ackNak} << ackNak.left(OneByte);
     }
-    void script() {
-        QFETCH(QList<QByteArray>, steps);
-        QFETCH(QList<QByteArray>, handler);
-        QFETCH(QList<QByteArray>, expected);
+    void packetFromSplitReads() {
+        QFETCH(ArmedFor, armedFor);
+        QFETCH(Reads, reads);
+        QFETCH(QByteArray, expected);
         Rig rig;
-        rig.onEvent = [&] {
-            if (rig.events.size() == 1)
-                for (const QByteArray& line : handler)
-                    rig.step(line);
-        };
-        for (const QByteArray& line : steps) {
-            rig.step(line);
-            if (QTest::currentTestFailed())
-                QFAIL(line.constData());
-        }
-        QCOMPARE(rig.packets(), expected);
+        if (armedFor == ArmedFor::Line)
+            rig.armForLine();
+        else
+            rig.armForSizeOf(expected, BlockWait);
+        rig.bytesArrive(reads);
+        QCOMPARE(rig.packets, Packets{expected});
+        QVERIFY(!rig.packet.Enabled());
+        QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0));
     }
 
-    void rearmInsideHandler() {
+    // Each row drives one rig by hand; `expected` are the packets delivered.
+    void scenario_data() {
+        QTest::addColumn<CollectorScenario>("scenario");
+        QTest::addColumn<Packets>("expected");
+        const QByteArray image = block(ImageBlockSize);
+        // bytes after a block: a later arming never sees them
+        addScenario("stray bytes, not re-armed: dropped", {image, "Q"}, [=](Rig& rig) {
+            rig.armForBlock(ImageBlockSize, BlockWait);
+            rig.bytesArrive(image + "XYZ");
+            QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0));
+            rig.armForBlock(OneByte, AckWait);
+            rig.bytesArrive("Q");
+        });
+        addScenario("stray bytes, re-armed for 1 byte: first stray completes", {image, "X", "Q"},
+                    [=](Rig& rig) {
+                        rig.armForBlock(ImageBlockSize, BlockWait);
+                        rig.onFirstEvent([&rig] { rig.armForBlock(OneByte, AckWait); });
+                        rig.bytesArrive(image + "XYZ");
+                        QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0));
+                        QCOMPARE(rig.packets.size(), 2);
+                        rig.armForBlock(OneByte, AckWait);
+                        rig.bytesArrive("Q");
+                    });
+        addScenario("bytes while disarmed never reported", {"ok\r\n", "def"}, [](Rig& rig) {
+            rig.bytesArrive("stale\r\n");
+            rig.armForLine();
+            rig.bytesArrive("ok\r\n");
+            rig.armForSizeOf("abc", AckWait);
+            rig.packet.SetEnabled(false);
+            rig.bytesArrive("abc");
+            rig.armForSizeOf("def", AckWait);
+            rig.bytesArrive("def");
+        });
+        addScenario("disarming drops collected bytes", {"cdef"}, [](Rig& rig) {
+            rig.armForSizeOf("cdef", AckWait);
+            rig.bytesArrive("ab");
+            rig.packet.SetEnabled(false);
+            rig.armForSizeOf("cdef", AckWait);
+            rig.bytesArrive("cdef");
+        });
+        addScenario("re-arming in the handler takes settings written after", {"ab", "cde"},
+                    [](Rig& rig) {
+                        const QByteArray second = "cde";
+                        rig.armForSizeOf("ab", AckWait);
+                        rig.onFirstEvent([&rig, second] {
+                            rig.packet.PacketSize = OneByte;
+                            rig.switchOn();
+                            rig.packet.PacketSize = int(second.size());
+                        });
+                        rig.bytesArrive("abcdef");
+                    });
+        addScenario("time-out 0 never fires", {}, [](Rig& rig) {
+            rig.armForBlock(ImageBlockSize, NoTimeOut);
+            rig.bytesArrive("partial");
+            rig.clockJumps(std::chrono::hours(3));
+            rig.manager.CheckTimers();
+            rig.advanceClock(AckWait.latestFiring());
+            QCOMPARE(rig.timeouts, 0);
+            QVERIFY(rig.packet.Enabled());
+        });
+        addScenario("late reply after a re-armed time-out", {"CDEF"}, [](Rig& rig) {
+            rig.armForSizeOf("CDEF", AckWait);
+            rig.onFirstEvent([&rig] { rig.armForSizeOf("CDEF", AckWait); });
+            rig.bytesArrive("AB");
+            rig.advanceClock(AckWait.latestFiring());
+            QCOMPARE(rig.timeouts, 1);
+            rig.bytesArrive("CDEF");
+        });
+        // the timer is not looked at before the bytes
+        addScenario("packet wins over expiry in the same wake-up", {"AB"}, [](Rig& rig) {
+            rig.armForSizeOf("AB", AckWait);
+            rig.bytesArrive("A");
+            rig.clockJumps(BlockWait.duration());
+            rig.bytesArrive("B");
+            rig.manager.CheckTimers();
+            QCOMPARE(rig.timeouts, 0);
+        });
+        // already armed: new settings wait for the next arming, the 6 ticks still hold
+        addScenario("writes while armed wait for the next arming", {"b"}, [](Rig& rig) {
+            rig.armForSizeOf("abc", AckWait);
+            rig.packet.PacketSize = OneByte;
+            rig.packet.TimeOut = LongWait.count;
+            QCOMPARE(rig.switchOn(), QString());
+            rig.bytesArrive("a");
+            QVERIFY(rig.packets.isEmpty());
+            rig.advanceClock(AckWait.latestFiring());
+            QCOMPARE(rig.timeouts, 1);
+            QCOMPARE(rig.switchOn(), QString());
+            rig.bytesArrive("b");
+        });
+        addScenario("a new end string re-arms", {"\ncd!"}, [](Rig& rig) {
+            rig.armForLine();
+            rig.bytesArrive("ab\r");
+            rig.packet.SetEndString("!");
+            QVERIFY(rig.packet.Enabled());
+            rig.bytesArrive("\ncd!");
+        });
+        addScenario("detach and attach again", {"cd"}, [](Rig& rig) {
+            rig.armForSizeOf("cd", AckWait);
+            rig.bytesArrive("a");
+            rig.packet.SetManager(nullptr);
+            QVERIFY(!rig.packet.Enabled());
+            rig.bytesArrive("b");
+            rig.packet.SetManager(&rig.manager);
+            QVERIFY(!rig.packet.Enabled());
+            rig.armForSizeOf("cd", AckWait);
+            rig.bytesArrive("cd");
+        });
+        // closed while armed: the timer stops; opened again, a fresh one runs its 6 ticks
+        addScenario("close and open while armed", {}, [](Rig& rig) {
+            rig.armForSizeOf("abcd", AckWait);
+            rig.bytesArrive("ab");
+            rig.advanceClock(WithinAckWait);
+            rig.manager.PortClosing();
+            QVERIFY(rig.packet.Enabled());
+            rig.advanceClock(AckWait.latestFiring() * 2);
+            QCOMPARE(rig.timeouts, 0);
+            rig.manager.PortOpened();
+            QCOMPARE(rig.packet.Mode(), dpCollecting);
+            rig.advanceClock(AckWait.duration());
+            QCOMPARE(rig.timeouts, 0);
+            rig.advanceClock(OneTick.duration());
+            QCOMPARE(rig.timeouts, 1);
+        });
+        // nothing arrives on a closed port
+        addScenario("arming while closed waits for the port", {"b"}, [](Rig& rig) {
+            rig.manager.PortClosing();
+            rig.armForBlock(OneByte, AckWait);
+            QVERIFY(rig.packet.Enabled());
+            QCOMPARE(rig.packet.Mode(), dpIdle);
+            rig.bytesArrive("a");
+            rig.manager.PortOpened();
+            rig.bytesArrive("b");
+        });
+        addScenario("auto-enable re-arms after each packet", {"ab", "cd", "ef"}, [](Rig& rig) {
+            rig.packet.AutoEnable = true;
+            rig.armForSizeOf("ab", NoTimeOut);
+            rig.bytesArrive("abcdef");
+            QVERIFY(rig.packet.Enabled());
+        });
+        addScenario("re-armed inside the handler", {"A\r\n", "B\r\n", "C\r\n"}, [](Rig& rig) {
+            constexpr int LinesWanted = 3;
+            rig.armForLine();
+            rig.onEvent = [&rig] {
+                if (rig.packets.size() < LinesWanted)
+                    rig.armForLine();
+            };
+            rig.bytesArrive("A\r\nB\r\nC\r\nD\r\n");
+            QVERIFY(!rig.packet.Enabled());
+        });
+        addScenario("time-out while bytes keep arriving", {}, [](Rig& rig) {
+            rig.armForBlock(ImageBlockSize, BlockWait);
+            while (rig.timeouts == 0) {
+                rig.bytesArrive("x");
+                rig.advanceClock(ShorterThanATick);
+            }
+            QCOMPARE_GE(rig.lastEventMs - StartMs, BlockWait.duration().count());
+            QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0)); // discarded
+        });
+        addScenario("an exception in the handler is reported and collecting goes on", {"a", "b"},
+                    [](Rig& rig) {
+                        const QString refusal = QStringLiteral("Der COM-Port ist nicht geöffnet.");
+                        rig.armForBlock(OneByte, AckWait);
+                        rig.onEvent = [&rig, refusal] {
+                            rig.packet.SetEnabled(true);
+                            if (rig.packets.size() == 1)
+                                throw ESerialError(refusal);
+                        };
+                        rig.bytesArrive("ab");
+                        QCOMPARE(rig.takeReportedErrors(), QStringList{refusal});
+                    });
+        // a packet longer than the collector's first buffer, in reads of ReadSize
+        constexpr int ReadSize = 1999;
+        constexpr int FullReads = 10;
+        const QByteArray last = "abcdefghyz";
+        const QByteArray longPacket = QByteArray(FullReads * ReadSize, 'x') + last;
+        addScenario("the buffer grows for long packets", {longPacket}, [=](Rig& rig) {
+            rig.armForSizeOf(longPacket, NoTimeOut);
+            for (int i = 0; i < FullReads; ++i)
+                rig.bytesArrive(QByteArray(ReadSize, 'x'));
+            QVERIFY(rig.packets.isEmpty());
+            rig.bytesArrive(last + "tail");
+            QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0));
+        });
+    }
+    void scenario() {
+        QFETCH(CollectorScenario, scenario);
+        QFETCH(Packets, expected);
         Rig rig;
-        rig.armLine();
-        rig.onEvent = [&] {
-            if (rig.events.size() < 3)
-                rig.armLine();
-        };
-        rig.feed("A\r\nB\r\nC\r\nD\r\n");
-        QCOMPARE(rig.packets(), (QList<QByteArray>{"A\r\n", "B\r\n", "C\r\n"}));
+        scenario(rig);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(rig.packets, expected);
+        QCOMPARE(rig.reportedErrors, QStringList{});
+    }
+
+    // An end string arriving a byte at a time ends the packet.
+    void endString_data() {
+        QTest::addColumn<QByteArray>("end");
+        QTest::addColumn<Case>("letterCase");
+        QTest::addColumn<EndString>("endString");
+        QTest::addColumn<QByteArray>("arriving");
+        QTest::addColumn<Packets>("expected");
+        QTest::newRow("either case") << QByteArray("ok") << Case::Ignored << EndString::Included
+                                     << QByteArray("xxOK") << Packets{"xxOK"};
+        QTest::newRow("case kept") << QByteArray("ok") << Case::Kept << EndString::Included
+                                   << QByteArray("xxOK") << Packets{};
+        QTest::newRow("only letters fold")
+            << QByteArray("\xe4") << Case::Ignored << EndString::Included << QByteArray("a\xc4")
+            << Packets{};
+        QTest::newRow("overlapping start")
+            << QByteArray("aab") << Case::Ignored << EndString::Included << QByteArray("aaab")
+            << Packets{"aaab"};
+        QTest::newRow("cut off") << LineEnd << Case::Ignored << EndString::CutOff
+                                 << QByteArray("1.07\r\n") << Packets{"1.07"};
+    }
+    void endString() {
+        QFETCH(QByteArray, end);
+        QFETCH(Case, letterCase);
+        QFETCH(EndString, endString);
+        QFETCH(QByteArray, arriving);
+        QFETCH(Packets, expected);
+        Rig rig;
+        rig.armForEndString(end, letterCase, endString);
+        rig.bytesArrive(eachByteOf(arriving));
+        QCOMPARE(rig.packets, expected);
+    }
+
+    // A refused arming leaves the packet off and idle.
+    void refusedArming_data() {
+        QTest::addColumn<QByteArray>("end");
+        QTest::addColumn<unsigned>("endCondition");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QString>("error");
+        constexpr int NegativeSize = -5;
+        QTest::newRow("without an end condition") << LineEnd << NoEndCondition << OneByte
+                                                  << "CharCount packets must have an end-condition";
+        QTest::newRow("with an empty end string")
+            << QByteArray() << unsigned(ecString) << OneByte << "End string is empty";
+        QTest::newRow("for zero bytes")
+            << LineEnd << unsigned(ecPacketSize) << 0 << "Packet size cannot be zero";
+        QTest::newRow("for a negative size")
+            << LineEnd << unsigned(ecPacketSize) << NegativeSize << "Packet size cannot be zero";
+    }
+    void refusedArming() {
+        QFETCH(QByteArray, end);
+        QFETCH(unsigned, endCondition);
+        QFETCH(int, size);
+        QFETCH(QString, error);
+        Rig rig;
+        rig.packet.SetEndString(end);
+        rig.packet.EndCond = endCondition;
+        rig.packet.PacketSize = size;
+        QCOMPARE(rig.switchOn(), error);
         QVERIFY(!rig.packet.Enabled());
+        QCOMPARE(rig.packet.Mode(), dpIdle);
     }
 
     void tickWindow_data() {
         QTest::addColumn<int>("ticks");
         QTest::addColumn<int64_t>("start");
-        for (int ticks : {1, 6, 12, 18, 36})
-            for (int64_t start : {0, 1, 27, 54, 55, 1'000'003})
+        using serialticks::TickMs;
+        for (int ticks : {OneTick.count, AckTicks, LineTicks, BlockTicks, ChecksumAckTicks})
+            for (int64_t start :
+                 {int64_t(0), int64_t(1), TickMs / 2, TickMs - 1, TickMs, int64_t(1'000'003)})
                 QTest::addRow("%d ticks from %lld", ticks, (long long)start) << ticks << start;
     }
     void tickWindow() {
@@ -314,57 +412,15 @@ private slots:
         QFETCH(int64_t, start);
         Rig rig;
         rig.now = start;
-        rig.armSize(61, ticks);
-        rig.run((ticks + 2) * 55);
-        QCOMPARE(rig.timeouts(), 1);
-        const int64_t after = rig.events.first().atMs - start;
-        QVERIFY2(after > ticks * 55 && after <= (ticks + 1) * 55,
+        rig.armForBlock(ImageBlockSize, Ticks{ticks});
+        rig.advanceClock(Ticks{ticks + 1}.latestFiring());
+        QCOMPARE(rig.timeouts, 1);
+        const int64_t after = rig.lastEventMs - start;
+        QVERIFY2(after > Ticks{ticks}.duration().count() &&
+                     after <= Ticks{ticks}.latestFiring().count(),
                  qPrintable(QString::number(after)));
         // it fires exactly when the tick count passes the expiry tick
-        QCOMPARE(serialticks::TickOf(rig.events.first().atMs),
-                 serialticks::TickOf(start) + ticks + 1);
-    }
-
-    void timeoutWhileBytesKeepArriving() {
-        Rig rig;
-        rig.armSize(61, 18);
-        while (rig.timeouts() == 0) {
-            rig.feed("x");
-            rig.run(50);
-        }
-        QVERIFY(rig.events.first().atMs - 1000 >= 990);
-        QVERIFY(rig.packets().isEmpty());
-        QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0)); // discarded
-    }
-
-    void exceptionInHandlerIsReportedAndCollectingGoesOn() {
-        QStringList reported;
-        SetSerialErrorSink([&](const QString& text) { reported.append(text); });
-        Rig rig;
-        rig.armSize(1, 6);
-        rig.onEvent = [&] {
-            rig.packet.SetEnabled(true);
-            if (rig.events.size() == 1)
-                throw ESerialError(QStringLiteral("Der COM-Port ist nicht geöffnet."));
-        };
-        rig.feed("ab");
-        SetSerialErrorSink(nullptr);
-        QCOMPARE(reported, QStringList{"Der COM-Port ist nicht geöffnet."});
-        QCOMPARE(rig.packets(), (QList<QByteArray>{"a", "b"}));
-    }
-
-    void bufferGrowsForLongPackets() {
-        Rig rig;
-        rig.armSize(20000, 0);
-        for (int i = 0; i < 10; ++i)
-            rig.feed(QByteArray(1999, 'x'));
-        QVERIFY(rig.packets().isEmpty());
-        rig.feed("abcdefghyz"
-                 "tail");
-        QCOMPARE(rig.packets().size(), 1);
-        QCOMPARE(rig.packets().first().size(), 20000);
-        QCOMPARE(rig.packets().first().right(3), QByteArray("hyz"));
-        QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0));
+        QCOMPARE(serialticks::TickOf(rig.lastEventMs), serialticks::TickOf(start) + ticks + 1);
     }
 };
 

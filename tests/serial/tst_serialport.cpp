@@ -1,9 +1,9 @@
 // The serial port end to end on pseudo-terminals, with its collector and COM port map.
 #include "CpuTime.h"
 #include "PortRig.h"
-#include "StepScript.h"
 #include "TestHome.h"
 #include "Unprivileged.h"
+#include "link/LinkProtocol.h"
 #include "serial/ComPortMap.h"
 #include "serial/ConfigHome.h"
 #include "serial/DataPacketManager.h"
@@ -15,30 +15,109 @@
 #include <QTest>
 #include <atomic>
 #include <fcntl.h>
-#include <functional>
 #include <sys/file.h>
 #include <thread>
 #include <unistd.h>
 
+// What a test does with the rig, step by step.
+using PortScenario = std::function<void(PortRig&)>;
+using Packets = QList<QByteArray>;
+Q_DECLARE_METATYPE(PortScenario)
+// When the device is pulled out.
+enum class Vanishing { WhileCollecting, WhileIdle, OnWrite };
+Q_DECLARE_METATYPE(Vanishing)
+
 namespace {
 
-constexpr int Com = 4;
+using namespace std::chrono_literals;
+using namespace LinkProtocol;
 
-int64_t nowMs() {
-    return serialticks::MonotonicMs();
-}
+constexpr int Com = 4;
+constexpr int OtherCom = 5;
+constexpr uint16_t SmallOutputQueue = 8;
+const QByteArray AckByte(1, char(Ack));
+
+constexpr auto BetweenReplyParts = 30ms;
+constexpr auto BytesReachDriver = 60ms; // the thread is busy meanwhile
+constexpr auto PendingEventsRun = 50ms; // the event loop delivers what was queued
+constexpr auto BetweenBursts = 1ms;
+constexpr auto DeliveryWindow = 200ms; // long enough for a dropped byte to show up
+constexpr auto DialogShown = 150ms;
+constexpr auto CloseDuringDialog = 20ms;
 
 int openDescriptors() {
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
 }
 
-QString errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const ESerialError& e) {
-        return e.message();
-    }
-    return {};
+// A row of scenario_data(): the scenario's steps and the packets delivered by its end.
+void addScenario(const char* name, const Packets& expected, const PortScenario& scenario) {
+    QTest::newRow(name) << scenario << expected;
+}
+
+// Whether the next arming comes from the handler itself or only after its event.
+enum class Rearm { InHandler, AfterEvent };
+
+// The device sends `first`; one byte of it is collected and its handler runs `handler`, then
+// flushes both ways as a conversation's end does; then "c" must come as the next packet.
+PortScenario firstPacketEndsConversation(const QByteArray& first, Rearm rearm,
+                                         const PortScenario& handler) {
+    return [=](PortRig& rig) {
+        rig.port->SetOpen(true);
+        rig.armForBlock(OneByte, LongWait);
+        rig.onFirstEvent([&rig, handler, rearm] {
+            handler(rig);
+            rig.port->FlushInBuffer();
+            rig.port->FlushOutBuffer();
+            QVERIFY(!rig.packet.Enabled());
+            if (rearm == Rearm::InHandler)
+                rig.armForBlock(OneByte, LongWait);
+        });
+        QVERIFY(rig.deviceSends(first));
+        QVERIFY(rig.waitForPackets(1));
+        rig.letEventLoopRun(DeliveryWindow);
+        QCOMPARE(rig.packets.size(), 1);
+        if (rearm == Rearm::AfterEvent)
+            rig.armForBlock(OneByte, LongWait);
+        QVERIFY(rig.deviceSends("c"));
+        QVERIFY(rig.waitForPackets(2));
+    };
+}
+
+// The first packet "a" comes; its handler arms again and `closePort` closes the port; the test
+// opens it again and "b" comes.
+PortScenario handlerClosesPort(const PortScenario& closePort) {
+    return [=](PortRig& rig) {
+        rig.port->SetOpen(true);
+        rig.armForBlock(OneByte, LongWait);
+        rig.onFirstEvent([&rig, closePort] {
+            rig.armForBlock(OneByte, LongWait);
+            closePort(rig);
+            QVERIFY(!rig.port->Open());
+        });
+        QVERIFY(rig.deviceSends("a"));
+        QVERIFY(rig.waitForPackets(1));
+        QVERIFY(rig.packet.Enabled());
+        rig.port->SetOpen(true);
+        QVERIFY(rig.deviceSends("b"));
+        QVERIFY(rig.waitForPackets(2));
+    };
+}
+
+// The collector times out no sooner than `ticks` after it was armed, also while bytes keep
+// coming.
+enum class Bytes { None, KeepComing };
+PortScenario timesOut(Ticks ticks, Bytes bytes) {
+    return [=](PortRig& rig) {
+        rig.port->SetOpen(true);
+        rig.markTime();
+        rig.armForBlock(ImageBlockSize, ticks);
+        if (bytes == Bytes::KeepComing)
+            rig.trickleBytes(ShorterThanATick);
+        QVERIFY(rig.waitForTimeout());
+        rig.stopTrickle();
+        QCOMPARE_GE(rig.lastEventSinceMark().count(), ticks.duration().count());
+        QVERIFY(!rig.packet.Enabled());
+    };
 }
 
 } // namespace
@@ -104,104 +183,151 @@ private slots:
         SetSerialPortLister({});
     }
 
-    // Each row is a script of steps on COM4, opened by a step of its own (see PortRig.cpp);
-    // `handler` runs inside the first event's handler.
-    void script_data() {
-        addScriptColumns();
-        QTest::newRow("open, send, receive, close")
-            << Steps{"?open 0",      "open",   "?open 1",    "line",         "put T\r",
-                     "?sent T\r",    "putc 6", "?sent \x06", "send Zuvex 9", "pause 30",
-                     "send 10k\r\n", "wait 1", "close",      "?open 0",      "close"}
-            // closing a closed port does nothing
-            << Steps{} << Packets{"Zuvex 910k\r\n"};
-        QTest::newRow("full output queue refuses the whole block")
-            << Steps{"outsize 8",     "open",
-                     "put 123456789", "?error Die Sendewarteschlange des COM-Ports ist voll.",
-                     "put abc",       "?sent abc",
-                     "?silent"}
-            << Steps{} << Packets{};
-        const QList<std::pair<const char*, QByteArray>> closedOps{{"PutString", "put T\r"},
-                                                                  {"PutChar", "putc 84"},
-                                                                  {"FlushInBuffer", "flushin"},
-                                                                  {"FlushOutBuffer", "flushout"}};
+    // Each row plays a device against a closed port on COM4; `expected` are the packets the
+    // collector delivered.
+    void scenario_data() {
+        QTest::addColumn<PortScenario>("scenario");
+        QTest::addColumn<Packets>("expected");
+        addScenario("open, send, receive, close", {"Zuvex 910k\r\n"}, [](PortRig& rig) {
+            QVERIFY(!rig.port->Open());
+            rig.port->SetOpen(true);
+            QVERIFY(rig.port->Open());
+            rig.armForLine();
+            rig.port->PutString(IdentifyCommand);
+            QCOMPARE(rig.deviceReads(IdentifyCommand.size()), IdentifyCommand);
+            rig.port->PutChar(Ack);
+            QCOMPARE(rig.deviceReads(AckByte.size()), AckByte);
+            QVERIFY(rig.deviceSends("Zuvex 9"));
+            rig.letEventLoopRun(BetweenReplyParts);
+            QVERIFY(rig.deviceSends("10k\r\n"));
+            QVERIFY(rig.waitForPackets(1));
+            rig.port->SetOpen(false);
+            QVERIFY(!rig.port->Open());
+            rig.port->SetOpen(false); // closing a closed port does nothing
+        });
+        addScenario("full output queue refuses the whole block", {}, [](PortRig& rig) {
+            rig.port->OutSize = SmallOutputQueue;
+            rig.port->SetOpen(true);
+            QCOMPARE(errorOf([&] { rig.port->PutString(QByteArray(SmallOutputQueue + 1, 'x')); }),
+                     QStringLiteral("Die Sendewarteschlange des COM-Ports ist voll."));
+            const QByteArray fits = "abc";
+            rig.port->PutString(fits);
+            QCOMPARE(rig.deviceReads(fits.size()), fits);
+            QVERIFY(rig.deviceHearsNothing());
+        });
+        const QList<std::pair<const char*, std::function<void(TSerialPort&)>>> closedOps{
+            {"PutString", [](TSerialPort& port) { port.PutString(IdentifyCommand); }},
+            {"PutChar", [](TSerialPort& port) { port.PutChar(Ack); }},
+            {"FlushInBuffer", [](TSerialPort& port) { port.FlushInBuffer(); }},
+            {"FlushOutBuffer", [](TSerialPort& port) { port.FlushOutBuffer(); }}};
         for (const auto& [name, operation] : closedOps)
-            QTest::newRow(qPrintable(QStringLiteral("closed port: %1").arg(name)))
-                << Steps{operation, "?error Der COM-Port ist nicht geöffnet."} << Steps{}
-                << Packets{};
+            addScenario(qPrintable(QStringLiteral("closed port: %1").arg(name)), {},
+                        [operation](PortRig& rig) {
+                            QCOMPARE(errorOf([&] { operation(*rig.port); }),
+                                     QStringLiteral("Der COM-Port ist nicht geöffnet."));
+                        });
         // The first packet's handler ends a conversation: what arrived meanwhile or was left
         // over is dropped, and the next arming sees only new bytes.
-        const auto withFirst = [](const QByteArray& first) {
-            return Steps{"open",      "size 1 36",  "send " + first, "wait 1",
-                         "pause 200", "?packets 1", "send c",        "wait 2"};
-        };
-        QTest::newRow("flush drops bytes not yet collected")
-            << withFirst("A")
-            << Steps{"send XYZ", "sleep 60", "flushin", "flushout", "?enabled 0", "size 1 36"}
-            << Packets{"A", "c"};
+        addScenario("flush drops bytes not yet collected", {"A", "c"},
+                    firstPacketEndsConversation("A", Rearm::InHandler, [](PortRig& rig) {
+                        QVERIFY(rig.deviceSends("XYZ"));
+                        rig.blockThreadFor(BytesReachDriver);
+                    }));
         // a dialog runs a nested event loop: the bytes stay in the driver until the flush
-        QTest::newRow("bytes wait while the handler shows a dialog")
-            << withFirst("a")
-            << Steps{"send X", "dialog 150", "flushin", "flushout", "?enabled 0", "size 1 36"}
-            << Packets{"a", "c"};
+        addScenario("bytes wait while the handler shows a dialog", {"a", "c"},
+                    firstPacketEndsConversation("a", Rearm::InHandler, [](PortRig& rig) {
+                        QVERIFY(rig.deviceSends("X"));
+                        rig.showDialogFor(DialogShown);
+                    }));
         // armed only after the event, as a transfer's end does
-        Steps reattach = withFirst("ab");
-        reattach.insert(6, "size 1 36");
-        QTest::newRow("detach and attach inside the handler")
-            << reattach << Steps{"detach", "attach", "flushin", "flushout", "?enabled 0"}
-            << Packets{"a", "c"};
-        // the time-out comes no sooner than allowed, also while bytes keep coming
-        for (const char* ticks : {"6", "12"})
-            QTest::newRow(qPrintable(QStringLiteral("time-out after %1 ticks").arg(ticks)))
-                << Steps{"open",
-                         "mark",
-                         QByteArray("size 61 ") + ticks,
-                         "timeout",
-                         QByteArray("?since ") + ticks,
-                         "?enabled 0"}
-                << Steps{} << Packets{};
-        QTest::newRow("time-out after 18 ticks, bytes keep coming")
-            << Steps{"open",    "mark",      "size 61 18", "trickle 40",
-                     "timeout", "trickle 0", "?since 18",  "?enabled 0"}
-            << Steps{} << Packets{};
-        QTest::newRow("late reply starts the next packet")
-            << Steps{"open", "size 3 2", "send a", "timeout", "send bcd", "wait 1"}
-            << Steps{"size 3 36"} << Packets{"bcd"};
-        QTest::newRow("close and reopen while armed arms a fresh timer")
-            << Steps{"open",        "size 61 6", "pause 250", "close",   "?enabled 1", "pause 200",
-                     "?timeouts 0", "mark",      "open",      "timeout", "?since 6"}
-            << Steps{} << Packets{};
-        QTest::newRow("a new COM number reopens")
-            << Steps{"open", "size 2 36", "plug 5", "com 5", "?open 1", "send ok", "wait 1"}
-            << Steps{} << Packets{"ok"};
+        addScenario("detach and attach inside the handler", {"a", "c"},
+                    firstPacketEndsConversation("ab", Rearm::AfterEvent, [](PortRig& rig) {
+                        rig.packet.SetComPort(nullptr);
+                        rig.packet.SetComPort(rig.port.get());
+                    }));
+        addScenario("time-out after 6 ticks", {}, timesOut(AckWait, Bytes::None));
+        addScenario("time-out after 12 ticks", {}, timesOut(LineWait, Bytes::None));
+        addScenario("time-out after 18 ticks, bytes keep coming", {},
+                    timesOut(BlockWait, Bytes::KeepComing));
+        addScenario("late reply starts the next packet", {"bcd"}, [](PortRig& rig) {
+            const QByteArray reply = "bcd";
+            rig.port->SetOpen(true);
+            rig.armForBlock(int(reply.size()), AckWait);
+            rig.onFirstEvent([&rig, reply] { rig.armForBlock(int(reply.size()), LongWait); });
+            QVERIFY(rig.deviceSends("a"));
+            QVERIFY(rig.waitForTimeout());
+            QVERIFY(rig.deviceSends(reply));
+            QVERIFY(rig.waitForPackets(1));
+        });
+        addScenario("close and reopen while armed arms a fresh timer", {}, [](PortRig& rig) {
+            rig.port->SetOpen(true);
+            rig.armForBlock(ImageBlockSize, AckWait);
+            rig.letEventLoopRun(WithinAckWait);
+            rig.port->SetOpen(false);
+            QVERIFY(rig.packet.Enabled());
+            rig.letEventLoopRun(AckWait.latestFiring());
+            QCOMPARE(rig.timeouts, 0);
+            rig.markTime();
+            rig.port->SetOpen(true);
+            QVERIFY(rig.waitForTimeout());
+            QCOMPARE_GE(rig.lastEventSinceMark().count(), AckWait.duration().count());
+        });
+        addScenario("a new COM number reopens", {"ok"}, [](PortRig& rig) {
+            const QByteArray ok = "ok";
+            rig.port->SetOpen(true);
+            rig.armForBlock(int(ok.size()), LongWait);
+            QVERIFY(rig.plugNewDevice(OtherCom));
+            rig.port->SetComNumber(OtherCom);
+            QVERIFY(rig.port->Open());
+            QVERIFY(rig.deviceSends(ok));
+            QVERIFY(rig.waitForPackets(1));
+        });
         // armed again in the handler: reopening must arm it
-        QTest::newRow("the handler closes the port")
-            << Steps{"open",       "size 1 36", "send a", "wait 1",
-                     "?enabled 1", "open",      "send b", "wait 2"}
-            << Steps{"size 1 36", "close", "?open 0"} << Packets{"a", "b"};
-        QTest::newRow("a timer closes it while the handler's dialog shows")
-            << Steps{"open",       "size 1 36", "send a", "wait 1",
-                     "?enabled 1", "open",      "send b", "wait 2"}
-            << Steps{"size 1 36", "later 20 close", "dialog 80", "?open 0"} << Packets{"a", "b"};
-        QTest::newRow("an exception in the handler reaches the error display")
-            << Steps{"open", "size 1 36", "send ab", "wait 2", "?error Kaputt."}
-            << Steps{"size 1 36", "throw Kaputt."} << Packets{"a", "b"};
+        addScenario("the handler closes the port", {"a", "b"},
+                    handlerClosesPort([](PortRig& rig) { rig.port->SetOpen(false); }));
+        addScenario("a timer closes it while the handler's dialog shows", {"a", "b"},
+                    handlerClosesPort([](PortRig& rig) {
+                        QTimer::singleShot(CloseDuringDialog, [&rig] { rig.port->SetOpen(false); });
+                        rig.showDialogFor(DialogShown);
+                    }));
+        addScenario("an exception in the handler reaches the error display", {"a", "b"},
+                    [](PortRig& rig) {
+                        rig.port->SetOpen(true);
+                        rig.armForBlock(OneByte, LongWait);
+                        rig.onFirstEvent([&rig] {
+                            rig.armForBlock(OneByte, LongWait);
+                            throw ESerialError(QStringLiteral("Kaputt."));
+                        });
+                        QVERIFY(rig.deviceSends("ab"));
+                        QVERIFY(rig.waitForPackets(2));
+                        QCOMPARE(rig.takeReportedErrors(), QStringList{"Kaputt."});
+                    });
         // the byte waits in the driver; this thread has not read it
-        QTest::newRow("destroying the port while an event is pending")
-            << Steps{"open",    "size 1 36", "send a",     "sleep 100",
-                     "destroy", "pause 50",  "?attached 0"}
-            << Steps{} << Packets{};
+        addScenario("destroying the port while an event is pending", {}, [](PortRig& rig) {
+            rig.port->SetOpen(true);
+            rig.armForBlock(OneByte, LongWait);
+            QVERIFY(rig.deviceSends("a"));
+            rig.blockThreadFor(BytesReachDriver);
+            rig.port.reset();
+            rig.letEventLoopRun(PendingEventsRun);
+            QVERIFY(!rig.packet.ComPort());
+        });
     }
-    void script() {
-        QFETCH(Steps, steps);
-        QFETCH(Steps, handler);
+    void scenario() {
+        QFETCH(PortScenario, scenario);
         QFETCH(Packets, expected);
-        PortRig link(Com, false);
-        QVERIFY(link.ok());
-        link.runScript(steps, handler, expected);
+        PortRig rig(Com, PortRig::Start::Closed);
+        QVERIFY(rig.ok());
+        scenario(rig);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(rig.packets, expected);
+        QVERIFY(!rig.offUiThread);
+        QCOMPARE(rig.reportedErrors, QStringList{});
     }
 
     void portHeldByAnotherProgram() {
-        PortRig link(Com, false);
+        PortRig link(Com, PortRig::Start::Closed);
         const int holder = open(link.pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         QVERIFY(holder >= 0);
         QCOMPARE(flock(holder, LOCK_EX | LOCK_NB), 0);
@@ -226,7 +352,7 @@ private slots:
     void portWithoutPermission() {
         if (geteuid() != 0)
             QSKIP("only root can hand the device to another group");
-        PortRig link(Com, false);
+        PortRig link(Com, PortRig::Start::Closed);
         QString error;
         {
             WithoutPermission denied(link.pty.slavePath(), home_.root(), "tty");
@@ -274,47 +400,45 @@ private slots:
     }
 
     void deviceVanishes_data() {
-        QTest::addColumn<int>("when");
-        QTest::newRow("while a packet is collected") << 0;
-        QTest::newRow("while idle") << 1;
-        QTest::newRow("on a write") << 2;
+        QTest::addColumn<Vanishing>("when");
+        QTest::newRow("while a packet is collected") << Vanishing::WhileCollecting;
+        QTest::newRow("while idle") << Vanishing::WhileIdle;
+        QTest::newRow("on a write") << Vanishing::OnWrite;
     }
     // Closing the master side is what unplugging an adapter looks like: one report, the port
     // closed without spinning or leaking its descriptor, and the next opening really reopens.
     void deviceVanishes() {
-        QFETCH(int, when);
-        QStringList reported, lost;
-        SetSerialErrorSink([&](const QString& text) { reported.append(text); });
-        PortRig link(Com, false);
+        QFETCH(Vanishing, when);
+        QStringList lost;
+        PortRig link(Com, PortRig::Start::Closed);
         link.port->OnLost = [&](const QString& text) { lost.append(text); };
         const int descriptors = openDescriptors();
         link.port->SetOpen(true);
-        if (when == 0) {
-            link.armSize(61, 12);
-            link.pty.write("0123456789");
+        if (when == Vanishing::WhileCollecting) {
+            link.armForBlock(ImageBlockSize, LineWait);
+            QVERIFY(link.deviceSends("0123456789"));
             QVERIFY(QTest::qWaitFor([&] { return link.port->PacketManager()->BufferedBytes(); }));
         }
         link.pty.closeMaster();
-        if (when == 2)
+        if (when == Vanishing::OnWrite)
             link.port->PutChar('x'); // before the event loop has seen the hang-up
         const auto cpu0 = processCpuTime();
-        const int64_t wall0 = nowMs();
-        QVERIFY(QTest::qWaitFor([&] { return !lost.isEmpty(); }, 3000));
-        QTest::qWait(900); // longer than the collector's time-out
+        const int64_t wall0 = serialticks::MonotonicMs();
+        QVERIFY(QTest::qWaitFor([&] { return !lost.isEmpty(); }));
+        link.letEventLoopRun(LineWait.latestFiring()); // the time-out would have fired
         const int64_t cpu = (processCpuTime() - cpu0).count();
-        const int64_t wall = nowMs() - wall0;
-        SetSerialErrorSink(nullptr);
+        const int64_t wall = serialticks::MonotonicMs() - wall0;
         QVERIFY2(cpu * 4 < wall,
                  qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpu).arg(wall)));
         QCOMPARE(lost, QStringList{PortLostText(Com)});
-        QCOMPARE(reported, QStringList{});
+        QCOMPARE(link.reportedErrors, QStringList{});
         QCOMPARE(link.timeouts, 0);
         QVERIFY(link.packets.isEmpty());
         QVERIFY(!link.port->Open());
         QCOMPARE(openDescriptors(), descriptors - 1); // only the master is gone besides
 
-        link.step("plug 4"); // plugged in again
-        link.step("open");
+        QVERIFY(link.plugNewDevice(Com)); // plugged in again
+        link.port->SetOpen(true);
         QVERIFY(link.receivesOk());
     }
 
@@ -342,16 +466,18 @@ private slots:
                 close(fd);
             });
         }
-        for (int i = 0; i < 200; ++i) {
-            link.pty.write("unasked");
-            QTest::qWait(1);
-            if (!rivalReader && i % 3 == 0)
+        constexpr int Bursts = 200;
+        constexpr int BurstsPerFlush = 3;
+        for (int i = 0; i < Bursts; ++i) {
+            QVERIFY(link.deviceSends("unasked"));
+            link.letEventLoopRun(BetweenBursts);
+            if (!rivalReader && i % BurstsPerFlush == 0)
                 link.port->FlushInBuffer();
         }
         stop = true;
         if (rival.joinable())
             rival.join();
-        QTest::qWait(20);
+        link.letEventLoopRun(PendingEventsRun);
         link.port->FlushInBuffer();
         QVERIFY(link.receivesOk());
         QVERIFY(link.port->Open());

@@ -6,14 +6,21 @@
 
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 
+using namespace std::chrono_literals;
+
 constexpr int Com = 2;
 constexpr int Cycles = 1000;
+constexpr int CycleDigits = 4;
+constexpr int PacketSize = CycleDigits + 1; // the cycle and a letter for the packet's place
+constexpr auto CloseDuringDialog = 1ms;
+constexpr auto DialogShown = 5ms;
 
 QByteArray packetOf(int cycle, int seq) {
-    return QByteArray::number(cycle % 10000).rightJustified(4, '0') + char('a' + seq);
+    return QByteArray::number(cycle).rightJustified(CycleDigits, '0') + char('a' + seq);
 }
 
 } // namespace
@@ -25,7 +32,7 @@ class TestSerialStress : public QObject {
 private slots:
 
     void openReceiveCloseCycles() {
-        PortRig rig(Com, false);
+        PortRig rig(Com, PortRig::Start::Closed);
         QVERIFY(rig.ok());
         TSerialPort& port = *rig.port;
         PtyPair& pty = rig.pty;
@@ -36,12 +43,12 @@ private slots:
         int mode = 0; // how this cycle closes
         rig.onEvent = [&] {
             lateEvent |= closed;
-            rig.armSize(5, 0);
+            rig.armForBlock(PacketSize, NoTimeOut);
             if (got.size() == 2 && mode == 1)
                 port.SetOpen(false);            // closed inside the handler
             if (got.size() == 2 && mode == 2) { // a modal dialog during which the port is closed
-                rig.step("later 1 close");
-                rig.step("dialog 5");
+                QTimer::singleShot(CloseDuringDialog, [&port] { port.SetOpen(false); });
+                rig.showDialogFor(DialogShown);
             }
         };
 
@@ -51,7 +58,7 @@ private slots:
             closed = false;
             got.clear();
             port.SetOpen(true);
-            rig.armSize(5, 0);
+            rig.armForBlock(PacketSize, NoTimeOut);
             // the first packet is always awaited
             QVERIFY(pty.write(packetOf(cycle, 0)));
             QVERIFY2(QTest::qWaitFor([&] { return !got.isEmpty(); }, 5000),
