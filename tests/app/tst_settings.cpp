@@ -3,6 +3,7 @@
 #include "FileFaults.h"
 #include "ShownBox.h"
 #include "TestHome.h"
+#include "Unprivileged.h"
 #include "app/AppFormProbe.h"
 
 #include <QDir>
@@ -10,6 +11,8 @@
 #include <QLabel>
 #include <QTest>
 #include <optional>
+#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -22,6 +25,34 @@ QString readText(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Counts the files created in `folder`: each replacement of a file makes one.
+class CreatedFiles {
+public:
+    explicit CreatedFiles(const QString& folder) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        ::inotify_add_watch(fd_, QFile::encodeName(folder), IN_CREATE);
+    }
+    ~CreatedFiles() { ::close(fd_); }
+    CreatedFiles(const CreatedFiles&) = delete;
+    CreatedFiles& operator=(const CreatedFiles&) = delete;
+    int count() {
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;) {
+            for (char* p = buffer; p < buffer + n; ++count_)
+                p += sizeof(inotify_event) + reinterpret_cast<const inotify_event*>(p)->len;
+        }
+        return count_;
+    }
+
+private:
+    int fd_;
+    int count_ = 0;
+};
 
 } // namespace
 
@@ -187,6 +218,44 @@ private slots:
         QCOMPARE(home.readRegistry(), before);
     }
 
+    // A settings file that an ordinary user may not replace whole: a write-protected file is
+    // left alone without a word; in a folder that takes no new file, a write that breaks off
+    // half-way is reported and leaves the file as it was, never cut or mixed.
+    void settingsFileNeverCutOrOverwritten_data() {
+        QTest::addColumn<bool>("fileWritable");
+        QTest::addColumn<bool>("folderWritable");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("write-protected file") << false << true << false;
+        QTest::newRow("folder takes no new file") << true << false << true;
+    }
+    void settingsFileNeverCutOrOverwritten() {
+        QFETCH(bool, fileWritable);
+        QFETCH(bool, folderWritable);
+        QFETCH(bool, reported);
+        if (::geteuid() != 0)
+            QSKIP("only root can give the settings to another user");
+        TestHome home;
+        home.writeRegistry("\"WorkDir\"=\"/alt/\"\r\n;" + QString(300, QLatin1Char('-')) + "\r\n");
+        const QByteArray before = readBytes(home.registryPath());
+        const QByteArray config = QFile::encodeName(home.configDir());
+        const QByteArray registry = QFile::encodeName(home.registryPath());
+        QCOMPARE(::chmod(QFile::encodeName(home.root()), 0755), 0);
+        QCOMPARE(::chown(config, Nobody, NoGroup), 0);
+        QCOMPARE(::chmod(config, folderWritable ? 0755 : 0555), 0);
+        QCOMPARE(::chown(registry, Nobody, NoGroup), 0);
+        QCOMPARE(::chmod(registry, fileWritable ? 0644 : 0444), 0);
+        ModalAnswer box("SettingsErrorBox", pressOk, 200);
+        {
+            ActingAsNobody user;
+            TornWrites torn;
+            TAppFormProbe form;
+            form.CurrentFile = "/neu/anlage.zcf";
+            QVERIFY(form.close());
+        }
+        QCOMPARE(box.seen(), reported);
+        QCOMPARE(readBytes(home.registryPath()), before);
+    }
+
     // The user's file first, else the system-wide default; closing writes the user's file,
     // and nothing is created where neither file holds the key.
     void settingsLookup_data() {
@@ -236,7 +305,9 @@ private slots:
         TAppFormProbe form;
         form.CurrentFile = "/srv/konfig/anlage.zcf";
         form.UsedComPort = 4;
+        CreatedFiles created(home.configDir());
         QVERIFY(form.close());
+        QCOMPARE(created.count(), 1); // written once, after the last value
         const QString text = home.readRegistry();
         QVERIFY(text.contains("\"WorkDir\"=\"/srv/konfig/\""));
         QVERIFY(text.contains("\"COM\"=dword:00000004"));
