@@ -1,5 +1,6 @@
 // Replacing a file's content: what a crash, a left-over temporary file, a long path and a
 // second program saving at the same time do to it.
+#include "ChildProcess.h"
 #include "FileFaults.h"
 #include "TestHome.h"
 #include "app/SafeSave.h"
@@ -9,7 +10,6 @@
 #include <QTest>
 #include <climits>
 #include <csignal>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -24,16 +24,6 @@ QByteArray readAll(const QString& path) {
 
 QStringList entries(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
-// Runs `work` in a child process; its exit status, or -signal when a signal ended it.
-int inChild(const std::function<int()>& work) {
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(work());
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
 }
 
 // A path of exactly `length` characters below `base`, ending in `fileName`, whose folders
