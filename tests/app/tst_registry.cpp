@@ -40,6 +40,27 @@ private slots:
         QVERIFY(!reg.OpenKey(key));
     }
 
+    // XDG_CONFIG_HOME counts only as an absolute path; otherwise the file is under ~/.config.
+    void userFileUnderConfigHome_data() {
+        QTest::addColumn<QByteArray>("configHome");
+        QTest::addColumn<bool>("used");
+        QTest::newRow("absolute") << QByteArray("/srv/einstellungen") << true;
+        QTest::newRow("relative") << QByteArray("einstellungen") << false;
+        QTest::newRow("empty") << QByteArray() << false;
+    }
+    void userFileUnderConfigHome() {
+        QFETCH(QByteArray, configHome);
+        QFETCH(bool, used);
+        TestHome home;
+        const QByteArray previousHome = qgetenv("HOME");
+        qputenv("HOME", home.root().toUtf8());
+        qputenv("XDG_CONFIG_HOME", configHome);
+        const QString path = TRegistryFile::defaultPath();
+        qputenv("HOME", previousHome);
+        QCOMPARE(path, (used ? QString::fromUtf8(configHome) : home.path(".config")) +
+                           "/zuvex910k/registry.reg");
+    }
+
     void keyPathComparedCaseInsensitively() {
         TestHome home;
         home.writeRegistry(
