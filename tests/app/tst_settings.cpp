@@ -5,11 +5,13 @@
 #include "TestHome.h"
 #include "Unprivileged.h"
 #include "app/AppFormProbe.h"
+#include "app/CloseOnSignal.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QTest>
+#include <csignal>
 #include <optional>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -150,6 +152,17 @@ private slots:
         QCOMPARE(form.WorkDir, QDir::currentPath() + "/"); // even though it had been read
         QCOMPARE(form.UsedComPort, quint16(0));
         QVERIFY(form.File1.isEmpty()); // read after the failure point: not read
+    }
+
+    // SIGTERM while the start-up settings error shows closes the box and ends the program.
+    void signalDuringSettingsErrorEndsProgram() {
+        TestHome home;
+        home.writeRegistry("\"COM\"=\"3\"\r\n");
+        TCloseOnSignal closeOnSignal;
+        ModalAnswer box("SettingsErrorBox", [](QWidget*) { ::raise(SIGTERM); });
+        TAppFormProbe form;
+        QVERIFY(shown(box).seen);
+        QVERIFY(closeOnSignal.Requested());
     }
 
     // A settings file that exists but cannot be read counts as missing: defaults, no message,
