@@ -311,7 +311,7 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<bool>("secondName");
         QTest::addColumn<bool>("saved");
-        QTest::newRow("own file") << Nobody << NoGroup << 0640 << false << true;
+        QTest::newRow("own file") << Nobody << UsersGroup << 0640 << false << true;
         QTest::newRow("write-protected") << Nobody << NoGroup << 0444 << false << false;
         QTest::newRow("another's, writable for all") << Root << Root << 0666 << false << true;
         QTest::newRow("another's, writable for the group")
