@@ -1,6 +1,7 @@
 #include "app/SafeSave.h"
 
 #include "app/SaveTemporary.h"
+#include "link/FileDescriptor.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -36,22 +37,6 @@ bool writeAll(int fd, const QByteArray& data) {
     }
     return ::fsync(fd) == 0;
 }
-
-// Closes the descriptor when it goes out of scope.
-class TDescriptor {
-public:
-    explicit TDescriptor(int fd) : fd_(fd) {}
-    ~TDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    TDescriptor(const TDescriptor&) = delete;
-    TDescriptor& operator=(const TDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // The existing target opened for writing: the writes go to this very file, every name of it
 // sees them, and its owner, group and mode stay.
@@ -99,36 +84,36 @@ TSaveResult SaveFileSafely(const QString& path, const QByteArray& data) {
                                                 : slash == 0 ? QStringLiteral("/")
                                                              : target->left(slash));
     const QByteArray name = QFile::encodeName(target->mid(slash + 1));
-    const TDescriptor dir(::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0 || name.isEmpty())
+    const TFileDescriptor dir(::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (dir.fd < 0 || name.isEmpty())
         return TSaveResult::CannotCreate;
 
     struct stat st {};
-    const bool exists = ::fstatat(dir.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    const bool exists = ::fstatat(dir.fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     if (!exists && errno != ENOENT)
         return TSaveResult::CannotCreate;
     if (exists && !S_ISREG(st.st_mode))
         return TSaveResult::NotRegular;
     // A file that may not be written (write-protected, another user's) is left alone.
-    const TDescriptor live(exists
-                               ? ::openat(dir.get(), name.constData(),
-                                          O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)
-                               : -1);
-    if (exists && (live.get() < 0 || ::fstat(live.get(), &st) != 0 || !S_ISREG(st.st_mode)))
+    const TFileDescriptor live(
+        exists ? ::openat(dir.fd, name.constData(),
+                          O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)
+               : -1);
+    if (exists && (live.fd < 0 || ::fstat(live.fd, &st) != 0 || !S_ISREG(st.st_mode)))
         return TSaveResult::CannotCreate;
 
-    RemoveStaleTemporaries(dir.get());
-    TSaveTemporary temporary(dir.get(), exists ? st.st_mode & 07777 : 0666);
+    RemoveStaleTemporaries(dir.fd);
+    TSaveTemporary temporary(dir.fd, exists ? st.st_mode & 07777 : 0666);
     // A new file beside it cannot keep a second name (hard link), another owner or group.
     const bool replaceable =
         temporary.valid() &&
         (!exists || (st.st_nlink == 1 && takeOverAttributes(temporary.fd(), st)));
     if (!replaceable)
-        return exists ? writeInPlace(live.get(), st, data) : TSaveResult::CannotCreate;
+        return exists ? writeInPlace(live.fd, st, data) : TSaveResult::CannotCreate;
     if (!writeAll(temporary.fd(), data) || !temporary.replace(name.constData()))
         return TSaveResult::WriteFailed;
-    const TDescriptor sync(::openat(dir.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (sync.get() >= 0)
-        ::fsync(sync.get()); // the new name reaches the disk too
+    const TFileDescriptor sync(::openat(dir.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (sync.fd >= 0)
+        ::fsync(sync.fd); // the new name reaches the disk too
     return TSaveResult::Saved;
 }
