@@ -56,7 +56,12 @@ private:
     int count_ = 0;
 };
 
+// What keeps the settings file from being replaced whole.
+enum class Fault { WriteProtected, ReadOnlyFolder, FullDisk };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Fault)
 
 class TestSettings : public QObject {
     Q_OBJECT
@@ -231,36 +236,49 @@ private slots:
         QCOMPARE(home.readRegistry(), before);
     }
 
-    // A settings file that an ordinary user may not replace whole: a write-protected file is
-    // left alone without a word; in a folder that takes no new file, a write that breaks off
-    // half-way is reported and leaves the file as it was, never cut or mixed.
+    // A settings file that cannot be replaced whole: a write-protected file is left alone
+    // without a word; where no new file can be made beside it, a write that would break off
+    // half-way is not tried, the failure is reported and the file stays as it was, never cut
+    // or mixed.
     void settingsFileNeverCutOrOverwritten_data() {
-        QTest::addColumn<bool>("fileWritable");
-        QTest::addColumn<bool>("folderWritable");
+        QTest::addColumn<Fault>("fault");
         QTest::addColumn<bool>("reported");
-        QTest::newRow("write-protected file") << false << true << false;
-        QTest::newRow("folder takes no new file") << true << false << true;
+        QTest::newRow("write-protected file") << Fault::WriteProtected << false;
+        QTest::newRow("read-only folder, write breaks off") << Fault::ReadOnlyFolder << true;
+        QTest::newRow("no file and no block left") << Fault::FullDisk << true;
     }
     void settingsFileNeverCutOrOverwritten() {
-        QFETCH(bool, fileWritable);
-        QFETCH(bool, folderWritable);
+        QFETCH(Fault, fault);
         QFETCH(bool, reported);
         if (::geteuid() != 0)
             QSKIP("only root can give the settings to another user");
+        constexpr int PageFillingComment = 3900; // the new content needs one page more
         TestHome home;
-        home.writeRegistry("\"WorkDir\"=\"/alt/\"\r\n;" + QString(300, QLatin1Char('-')) + "\r\n");
+        std::optional<SmallDisk> disk;
+        if (fault == Fault::FullDisk) {
+            disk.emplace(home.configDir(), "size=16k,nr_inodes=8");
+            SKIP_UNLESS_MOUNTED(*disk);
+        }
+        home.writeRegistry("\"WorkDir\"=\"/alt/\"\r\n;" +
+                           QString(PageFillingComment, QLatin1Char('-')) + "\r\n");
         const QByteArray before = readBytes(home.registryPath());
         const QByteArray config = QFile::encodeName(home.configDir());
         const QByteArray registry = QFile::encodeName(home.registryPath());
         QCOMPARE(::chmod(QFile::encodeName(home.root()), 0755), 0);
         QCOMPARE(::chown(config, Nobody, NoGroup), 0);
-        QCOMPARE(::chmod(config, folderWritable ? 0755 : 0555), 0);
+        QCOMPARE(::chmod(config, fault == Fault::ReadOnlyFolder ? 0555 : 0755), 0);
         QCOMPARE(::chown(registry, Nobody, NoGroup), 0);
-        QCOMPARE(::chmod(registry, fileWritable ? 0644 : 0444), 0);
+        QCOMPARE(::chmod(registry, fault == Fault::WriteProtected ? 0444 : 0644), 0);
+        if (disk) {
+            disk->fillUp();
+            disk->useUpFiles();
+        }
+        std::optional<TornWrites> torn;
+        if (fault == Fault::ReadOnlyFolder)
+            torn.emplace();
         ModalAnswer box("SettingsErrorBox", pressOk, 200);
         {
             ActingAsNobody user;
-            TornWrites torn;
             TAppFormProbe form;
             form.CurrentFile = "/neu/anlage.zcf";
             QVERIFY(form.close());
