@@ -44,7 +44,10 @@ void TAppForm::LoadSettings() {
             UsedComPort = static_cast<quint16>(reg.ReadInteger(QStringLiteral("COM")) & 0xFFFF);
             if (UsedComPort > 4) {
                 UsedComPort = 0;
-                reg.WriteInteger(QStringLiteral("COM"), 0);
+                if (reg.Writable()) {
+                    reg.WriteInteger(QStringLiteral("COM"), 0);
+                    reg.Flush(); // at once, not only when the key is closed
+                }
             }
         } else {
             UsedComPort = 0;
@@ -83,7 +86,8 @@ void TAppForm::LoadSettings() {
 void TAppForm::SaveSettings() {
     TRegistryFile reg = settingsStore();
     try {
-        if (!reg.OpenKey(QString::fromLatin1(TRegistryFile::ProgramKey)))
+        // a settings file the user made read-only is a key that does not open for writing
+        if (!reg.OpenKey(QString::fromLatin1(TRegistryFile::ProgramKey)) || !reg.Writable())
             return;
         reg.WriteString(QStringLiteral("WorkDir"), directoryPart(CurrentFile));
         reg.WriteInteger(QStringLiteral("COM"), UsedComPort);
@@ -91,7 +95,7 @@ void TAppForm::SaveSettings() {
         reg.WriteString(QStringLiteral("File2"), File2);
         reg.WriteString(QStringLiteral("File3"), File3);
         reg.WriteString(QStringLiteral("File4"), File4);
-        reg.CloseKey();
+        reg.CloseKey(); // the file is written once, after the last value
     } catch (const ERegistryError& e) {
         showPlainMessage(e.text());
     }

@@ -44,6 +44,7 @@ void TCloseOnSignal::closeWindows() {
     char bytes[16];
     while (read(signalPipe[0], bytes, sizeof bytes) > 0) {
     }
+    requested = true;
     // open dialogs first (a question stays open until answered), then the main window
     QApplication::closeAllWindows();
 }

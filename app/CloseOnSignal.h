@@ -12,8 +12,12 @@ class TCloseOnSignal : public QObject {
 public:
     TCloseOnSignal();
     ~TCloseOnSignal() override;
+    // A signal came: the program is to end, even if only a box was open to close (the start-up
+    // settings error shows before the main window).
+    bool Requested() const { return requested; }
 
 private:
     void closeWindows();
     QSocketNotifier* notifier = nullptr;
+    bool requested = false;
 };

@@ -9,6 +9,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QtEndian>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -100,17 +102,6 @@ QByteArray toUtf16Le(const QString& text) {
     return out;
 }
 
-bool isAscii(const QByteArray& raw) {
-    return std::all_of(raw.begin(), raw.end(), [](char c) { return uchar(c) < 0x80; });
-}
-
-bool isUtf8(const QByteArray& raw) {
-    QStringDecoder dec(QStringDecoder::Utf8);
-    const QString text = dec.decode(raw); // decoding happens on conversion
-    Q_UNUSED(text);
-    return !dec.hasError();
-}
-
 // An unpaired surrogate cannot be written as UTF-8 text.
 bool hasLoneSurrogate(const QString& text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -148,6 +139,14 @@ QString hexList(const QByteArray& bytes) {
         out += QString::number(uchar(bytes[i]), 16).rightJustified(2, QLatin1Char('0'));
     }
     return out;
+}
+
+// String data kept as hex: a string, an expandable string, a list of strings.
+bool isHexString(const QString& data) {
+    for (const char* type : {"hex(1):", "hex(2):", "hex(7):"})
+        if (data.startsWith(QLatin1String(type), Qt::CaseInsensitive))
+            return true;
+    return false;
 }
 
 bool parseHexList(const QString& text, QByteArray& out) {
@@ -190,57 +189,93 @@ TRegistryFile::TRegistryFile(QString path, QString writePath)
     : path(std::move(path)), writePath(writePath.isEmpty() ? this->path : std::move(writePath)) {}
 
 void TRegistryFile::decode(const QByteArray& raw) {
-    QString text;
+    QByteArray body = raw;
     if (raw.startsWith("\xFF\xFE")) {
         encoding = Encoding::Utf16;
-        text = fromUtf16Le(raw.mid(2));
+        body = raw.mid(2);
     } else if (raw.startsWith("\xEF\xBB\xBF")) {
         encoding = Encoding::Utf8Bom;
-        text = QString::fromUtf8(raw.mid(3));
-    } else if (raw.startsWith("REGEDIT4") && (isAscii(raw) || !isUtf8(raw))) {
-        // ANSI, unless it is UTF-8 with non-ASCII bytes as earlier versions wrote it
-        encoding = Encoding::Ansi;
-        QStringDecoder dec(Ansi);
-        text = dec(raw);
+        body = raw.mid(3);
+    } else if (raw.startsWith("REGEDIT4")) {
+        encoding = Encoding::Ansi; // as the registry editor writes it, whatever the bytes
     } else {
         encoding = Encoding::Utf8;
-        text = QString::fromUtf8(raw);
     }
     lines.clear();
-    QString pending;
-    for (QString l : text.split(QLatin1Char('\n'))) {
-        if (l.endsWith(QLatin1Char('\r')))
-            l.chop(1);
-        if (!pending.isEmpty())
-            l = pending + l.trimmed();
-        // hex data may continue on the next line after a trailing backslash
-        if (l.endsWith(QLatin1Char('\\')) && !isSection(l) && l.contains(QLatin1String("=hex"))) {
-            pending = l.left(l.size() - 1);
-            continue;
+    bool continued = false;
+    for (const QByteArray& segment : splitLines(body)) {
+        QString text = decodeText(segment);
+        while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+            text.chop(1);
+        if (continued) {
+            lines.last().raw += segment;
+            text = lines.last().text + text.trimmed();
+        } else {
+            lines.append({text, segment});
         }
-        pending.clear();
-        lines << l;
+        // hex data may continue on the next line after a trailing backslash
+        continued = text.endsWith(QLatin1Char('\\')) && !isSection(text) &&
+                    text.contains(QLatin1String("=hex"));
+        lines.last().text = continued ? text.chopped(1) : text;
     }
-    while (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
 }
 
-QByteArray TRegistryFile::encode() const {
-    QString text;
-    for (const QString& l : lines)
-        text += l + QStringLiteral("\r\n");
+// The file's bytes cut after each line break, in the file's own encoding.
+QList<QByteArray> TRegistryFile::splitLines(const QByteArray& body) const {
+    QList<QByteArray> segments;
+    const qsizetype unit = encoding == Encoding::Utf16 ? 2 : 1;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i + unit <= body.size(); i += unit) {
+        if (body[i] == '\n' && (unit == 1 || body[i + 1] == '\0')) {
+            segments.append(body.mid(start, i + unit - start));
+            start = i + unit;
+        }
+    }
+    if (start < body.size())
+        segments.append(body.mid(start));
+    return segments;
+}
+
+QString TRegistryFile::decodeText(const QByteArray& bytes) const {
     switch (encoding) {
     case Encoding::Utf16:
-        return "\xFF\xFE" + toUtf16Le(text);
-    case Encoding::Utf8Bom:
-        return "\xEF\xBB\xBF" + text.toUtf8();
-    case Encoding::Ansi: {
-        QStringEncoder enc(Ansi);
-        return enc(text);
+        return fromUtf16Le(bytes);
+    case Encoding::Ansi:
+        return QStringDecoder(Ansi).decode(bytes);
+    default:
+        return QString::fromUtf8(bytes);
     }
+}
+
+QByteArray TRegistryFile::encodeText(const QString& text) const {
+    switch (encoding) {
+    case Encoding::Utf16:
+        return toUtf16Le(text);
+    case Encoding::Ansi:
+        return QStringEncoder(Ansi).encode(text);
     default:
         return text.toUtf8();
     }
+}
+
+// Lines as they were read go back byte for byte; changed and new ones are encoded afresh.
+QByteArray TRegistryFile::encode() const {
+    QByteArray out = encoding == Encoding::Utf16     ? QByteArray("\xFF\xFE")
+                     : encoding == Encoding::Utf8Bom ? QByteArray("\xEF\xBB\xBF")
+                                                     : QByteArray();
+    const QByteArray lineBreak = encodeText(QStringLiteral("\r\n"));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const Line& l = lines[i];
+        out += l.raw.isEmpty() ? encodeText(l.text) + lineBreak : l.raw;
+        if (!l.raw.isEmpty() && !l.raw.endsWith(lineBreak.right(unitSize())) &&
+            i + 1 < lines.size())
+            out += lineBreak; // the last line had no line break, and now a line follows it
+    }
+    return out;
+}
+
+qsizetype TRegistryFile::unitSize() const {
+    return encoding == Encoding::Utf16 ? 2 : 1;
 }
 
 bool TRegistryFile::load() {
@@ -252,10 +287,10 @@ bool TRegistryFile::load() {
     if (more)
         throw ERegistryError(QStringLiteral("Die Einstellungsdatei %1 ist zu groß.").arg(path));
     decode(raw);
-    if (lines.isEmpty() || (lines.first() != Header && lines.first() != AnsiHeader))
+    if (lines.isEmpty() || (lines.first().text != Header && lines.first().text != AnsiHeader))
         throw ERegistryError(damaged(path, 1));
     for (int i = 1; i < lines.size(); ++i) {
-        const QString& l = lines[i];
+        const QString& l = lines[i].text;
         if (l.isEmpty() || l.startsWith(QLatin1Char(';')))
             continue;
         if (isSection(l)) {
@@ -276,7 +311,7 @@ bool TRegistryFile::OpenKey(const QString& keyPath) {
         return false;
     const QString wanted = QLatin1Char('[') + keyPath + QLatin1Char(']');
     for (int i = 1; i < lines.size(); ++i) {
-        if (lines[i].compare(wanted, Qt::CaseInsensitive) == 0) {
+        if (lines[i].text.compare(wanted, Qt::CaseInsensitive) == 0) {
             keyLine = i;
             return true;
         }
@@ -285,15 +320,29 @@ bool TRegistryFile::OpenKey(const QString& keyPath) {
 }
 
 void TRegistryFile::CloseKey() {
+    Flush();
     keyLine = -1;
+}
+
+void TRegistryFile::Flush() {
+    if (!changed)
+        return;
+    store();
+    changed = false;
+}
+
+bool TRegistryFile::Writable() const {
+    // the effective user decides, as for the write itself
+    return !QFileInfo::exists(writePath) ||
+           ::faccessat(AT_FDCWD, QFile::encodeName(writePath).constData(), W_OK, AT_EACCESS) == 0;
 }
 
 std::optional<TRegistryFile::Value> TRegistryFile::find(const QString& name) const {
     if (keyLine < 0)
         return std::nullopt;
-    for (int i = keyLine + 1; i < lines.size() && !isSection(lines[i]); ++i) {
+    for (int i = keyLine + 1; i < lines.size() && !isSection(lines[i].text); ++i) {
         QString n, data;
-        if (!splitValueLine(lines[i], n, data) || n.compare(name, Qt::CaseInsensitive) != 0)
+        if (!splitValueLine(lines[i].text, n, data) || n.compare(name, Qt::CaseInsensitive) != 0)
             continue;
         if (data.startsWith(QLatin1Char('"')))
             return Value{i, QStringLiteral("string"), data};
@@ -308,7 +357,7 @@ bool TRegistryFile::ValueExists(const QString& name) const {
 }
 
 bool TRegistryFile::ansiStrings() const {
-    return lines.value(0) == AnsiHeader;
+    return encoding == Encoding::Ansi;
 }
 
 QString TRegistryFile::ReadString(const QString& name) const {
@@ -351,24 +400,40 @@ void TRegistryFile::setValueLine(const QString& name, const QString& valueLine) 
     if (keyLine < 0)
         throw ERegistryError(QStringLiteral("Der Schlüssel ist nicht geöffnet."));
     if (const auto v = find(name)) {
-        lines[v->line] = valueLine;
+        lines[v->line] = {valueLine, {}};
     } else {
         int end = keyLine + 1;
-        while (end < lines.size() && !isSection(lines[end]))
+        while (end < lines.size() && !isSection(lines[end].text))
             ++end;
-        while (end > keyLine + 1 && lines[end - 1].isEmpty())
+        while (end > keyLine + 1 && lines[end - 1].text.isEmpty())
             --end;
-        lines.insert(end, valueLine);
+        lines.insert(end, {valueLine, {}});
     }
-    store();
+    changed = true;
+}
+
+// Windows-1252 cannot hold a value: the file becomes a UTF-16 export, as the registry editor
+// writes it, and every line goes over, string data in hex included.
+void TRegistryFile::switchToUtf16() {
+    encoding = Encoding::Utf16;
+    lines[0] = {Header, {}};
+    for (Line& l : lines) {
+        l.raw.clear();
+        QString name, data;
+        QByteArray bytes;
+        if (!splitValueLine(l.text, name, data) || !isHexString(data))
+            continue;
+        const qsizetype dataStart =
+            l.text.size() - data.size() + data.indexOf(QLatin1Char(':')) + 1;
+        if (parseHexList(l.text.mid(dataStart), bytes))
+            l.text =
+                l.text.left(dataStart) + hexList(toUtf16Le(QStringDecoder(Ansi).decode(bytes)));
+    }
 }
 
 void TRegistryFile::WriteString(const QString& name, const QString& value) {
-    if (encoding == Encoding::Ansi && !encodableInAnsi(value)) {
-        // Windows-1252 cannot hold it: the file becomes a UTF-16 export, as regedit writes
-        encoding = Encoding::Utf16;
-        lines[0] = Header;
-    }
+    if (encoding == Encoding::Ansi && !encodableInAnsi(value))
+        switchToUtf16();
     QString data;
     if (!needsHex(value))
         data = quote(value);

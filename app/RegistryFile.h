@@ -14,9 +14,10 @@ public:
 };
 
 // The settings store: a text file in the registry's ".reg" export format. A key exists exactly
-// when its section exists. Opening never creates the file or the key; values and sections the
-// program does not know are kept on writing, and every write replaces the file atomically, in
-// the encoding it was read in (UTF-8, UTF-16LE, or Windows-1252 for a "REGEDIT4" file).
+// when its section exists. Opening never creates the file or the key. Writes change the file
+// in memory; closing the key (or Flush) replaces the file once, atomically, in the encoding it
+// was read in (UTF-8, UTF-16LE, or Windows-1252 for a "REGEDIT4" file). Lines the program does
+// not write are kept byte for byte.
 class TRegistryFile {
 public:
     static QString defaultPath(); // the user's file: <config home>/registry.reg
@@ -32,7 +33,11 @@ public:
     // Opens an existing key; false when the file or the key is missing, or the file cannot be
     // read (no permission, not a regular file). Throws ERegistryError when it cannot be parsed.
     bool OpenKey(const QString& keyPath);
-    void CloseKey();
+    void CloseKey(); // writes what changed; throws ERegistryError when it cannot be written
+    void Flush();    // writes what changed now
+    // False when the user's file exists but may not be written (the user made it read-only):
+    // the key then opens for reading only.
+    bool Writable() const;
 
     bool ValueExists(const QString& name) const;
     QString ReadString(const QString& name) const;  // throws on a missing value or another type
@@ -41,6 +46,10 @@ public:
     void WriteInteger(const QString& name, quint32 value);
 
 private:
+    struct Line {
+        QString text;   // the logical line, continuations joined
+        QByteArray raw; // its bytes as read, line break included; empty once it changed
+    };
     struct Value {
         int line;     // index into lines
         QString type; // "string", "dword" or the raw type of anything else
@@ -50,14 +59,20 @@ private:
     void setValueLine(const QString& name, const QString& valueLine);
     bool load();
     void decode(const QByteArray& raw);
+    QList<QByteArray> splitLines(const QByteArray& body) const;
+    QString decodeText(const QByteArray& bytes) const;
+    QByteArray encodeText(const QString& text) const;
+    qsizetype unitSize() const;
     QByteArray encode() const;
     bool ansiStrings() const; // hex(1) strings hold Windows-1252 bytes, not UTF-16LE
+    void switchToUtf16();
     void store() const;
 
     enum class Encoding { Utf8, Utf8Bom, Utf16, Ansi };
     QString path;
     QString writePath;
     Encoding encoding = Encoding::Utf8;
-    QStringList lines; // the file as logical lines (continuations joined)
-    int keyLine = -1;  // line of the open key's section header, -1 when closed
+    QList<Line> lines;
+    int keyLine = -1; // line of the open key's section header, -1 when closed
+    bool changed = false;
 };

@@ -1,12 +1,13 @@
 #include "app/SafeSave.h"
 
-#include "app/PathParts.h"
+#include "app/SaveTemporary.h"
+#include "link/FileDescriptor.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <cerrno>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,12 +15,19 @@ namespace {
 
 TSaveWriteCall writeCall = nullptr;
 
+// One write that carries the whole content in place can leave no mixture of old and new bytes
+// only where it overwrites exactly as many bytes, within one page.
+constexpr qsizetype InPlaceLimit = 4096;
+
+ssize_t writeOnce(int fd, const char* data, size_t size) {
+    return writeCall ? writeCall(fd, data, size) : ::write(fd, data, size);
+}
+
 bool writeAll(int fd, const QByteArray& data) {
     const char* p = data.constData();
     qsizetype left = data.size();
     while (left > 0) {
-        const ssize_t n = writeCall ? writeCall(fd, p, static_cast<size_t>(left))
-                                    : ::write(fd, p, static_cast<size_t>(left));
+        const ssize_t n = writeOnce(fd, p, static_cast<size_t>(left));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -27,38 +35,36 @@ bool writeAll(int fd, const QByteArray& data) {
         p += n;
         left -= n;
     }
-    return true;
+    return ::fsync(fd) == 0;
 }
 
-// Writes, flushes and closes; the descriptor is closed in every case.
-bool writeAndClose(int fd, const QByteArray& data, bool truncate) {
-    bool ok = writeAll(fd, data);
-    if (ok && truncate)
-        ok = ::ftruncate(fd, data.size()) == 0;
-    ok = ok && ::fsync(fd) == 0;
-    return ::close(fd) == 0 && ok;
+// The existing target opened for writing: the writes go to this very file, every name of it
+// sees them, and its owner, group and mode stay.
+TSaveResult writeInPlace(int fd, const struct stat& st, const QByteArray& data) {
+    if (st.st_size != data.size() || data.size() > InPlaceLimit)
+        return TSaveResult::CannotCreate; // a failure half-way could cut or mix the file
+    const ssize_t n = writeOnce(fd, data.constData(), static_cast<size_t>(data.size()));
+    return n == data.size() && ::fsync(fd) == 0 ? TSaveResult::Saved : TSaveResult::WriteFailed;
 }
 
-// A short name, so that a target name of up to 255 characters still leaves room for it.
-QString temporaryName(const QString& target) {
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    QString name = directoryPart(target) + QStringLiteral(".zuvex-");
-    for (int i = 0; i < 6; ++i)
-        name += QLatin1Char(letters[QRandomGenerator::global()->bounded(36)]);
-    return name;
+// The new file takes the old one's owner, group and mode, or it cannot stand in for it.
+bool takeOverAttributes(int fd, const struct stat& st) {
+    return ::fchown(fd, st.st_uid, st.st_gid) == 0 && ::fchmod(fd, st.st_mode & 07777) == 0;
 }
 
-TSaveResult writeInPlace(const QString& target, const QByteArray& data) {
-    const int fd =
-        ::open(QFile::encodeName(target).constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return TSaveResult::CannotCreate;
+// A symbolic link to a regular file stays a link: its target is replaced.
+std::optional<QString> resolvedTarget(const QString& path, TSaveResult& refusal) {
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return TSaveResult::NotRegular;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+        refusal = errno == ELOOP ? TSaveResult::NotRegular : TSaveResult::CannotCreate;
+        return errno == ENOENT ? std::optional(path) : std::nullopt;
     }
-    return writeAndClose(fd, data, true) ? TSaveResult::Saved : TSaveResult::WriteFailed;
+    if (!S_ISLNK(st.st_mode))
+        return path;
+    refusal = TSaveResult::NotRegular; // a link to a missing file or a link loop
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return QFileInfo(path).canonicalFilePath();
 }
 
 } // namespace
@@ -68,45 +74,46 @@ void SetSaveWriteCall(TSaveWriteCall call) {
 }
 
 TSaveResult SaveFileSafely(const QString& path, const QByteArray& data) {
-    QString target = path;
+    TSaveResult refusal = TSaveResult::CannotCreate;
+    const std::optional<QString> target = resolvedTarget(path, refusal);
+    if (!target)
+        return refusal;
+    // Everything happens relative to the folder, so a path near the kernel's limit still works.
+    const qsizetype slash = target->lastIndexOf(QLatin1Char('/'));
+    const QByteArray folder = QFile::encodeName(slash < 0    ? QStringLiteral(".")
+                                                : slash == 0 ? QStringLiteral("/")
+                                                             : target->left(slash));
+    const QByteArray name = QFile::encodeName(target->mid(slash + 1));
+    const TFileDescriptor dir(::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (dir.fd < 0 || name.isEmpty())
+        return TSaveResult::CannotCreate;
+
     struct stat st {};
-    bool exists = ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+    const bool exists = ::fstatat(dir.fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     if (!exists && errno != ENOENT)
-        return errno == ELOOP ? TSaveResult::NotRegular : TSaveResult::CannotCreate;
-    if (exists && S_ISLNK(st.st_mode)) {
-        // a link to a missing file or a link loop is not replaced either
-        if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-            return TSaveResult::NotRegular;
-        target = QFileInfo(path).canonicalFilePath();
-    }
+        return TSaveResult::CannotCreate;
     if (exists && !S_ISREG(st.st_mode))
         return TSaveResult::NotRegular;
-
-    QString temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        temporary = temporaryName(target);
-        fd = ::open(QFile::encodeName(temporary).constData(),
-                    O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, exists ? 0600 : 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd < 0) {
-        // a folder that takes no new file: the target may still be writable in place
-        if (exists && ::access(QFile::encodeName(target).constData(), W_OK) == 0)
-            return writeInPlace(target, data);
+    // A file that may not be written (write-protected, another user's) is left alone.
+    const TFileDescriptor live(
+        exists ? ::openat(dir.fd, name.constData(),
+                          O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)
+               : -1);
+    if (exists && (live.fd < 0 || ::fstat(live.fd, &st) != 0 || !S_ISREG(st.st_mode)))
         return TSaveResult::CannotCreate;
-    }
-    if (exists) {
-        // the replacement keeps the permissions and, where allowed, the owner of the old file
-        ::fchmod(fd, st.st_mode & 07777);
-        if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
-        }
-    }
-    if (!writeAndClose(fd, data, false) || ::rename(QFile::encodeName(temporary).constData(),
-                                                    QFile::encodeName(target).constData()) != 0) {
-        ::unlink(QFile::encodeName(temporary).constData());
+
+    RemoveStaleTemporaries(dir.fd);
+    TSaveTemporary temporary(dir.fd, exists ? st.st_mode & 07777 : 0666);
+    // A new file beside it cannot keep a second name (hard link), another owner or group.
+    const bool replaceable =
+        temporary.valid() &&
+        (!exists || (st.st_nlink == 1 && takeOverAttributes(temporary.fd(), st)));
+    if (!replaceable)
+        return exists ? writeInPlace(live.fd, st, data) : TSaveResult::CannotCreate;
+    if (!writeAll(temporary.fd(), data) || !temporary.replace(name.constData()))
         return TSaveResult::WriteFailed;
-    }
+    const TFileDescriptor sync(::openat(dir.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (sync.fd >= 0)
+        ::fsync(sync.fd); // the new name reaches the disk too
     return TSaveResult::Saved;
 }

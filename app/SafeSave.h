@@ -8,16 +8,18 @@
 enum class TSaveResult {
     Saved,
     NotRegular,   // the name exists but is a folder, FIFO, device, socket or link loop
-    CannotCreate, // the folder is missing or takes no file, and the target cannot be written
+    CannotCreate, // the folder is missing or takes no file, or the target cannot be written
     WriteFailed,  // a write, flush or rename failed (a full disk, an I/O error)
 };
 
 // Replaces the content of `path` with `data` so that a failure never leaves a damaged file.
 // The data goes into a new file beside the target, is flushed to the disk with every write
-// checked, and only then renamed over the target. Where the folder takes no new file but the
-// target itself is writable, the target is written in place and every write still checked.
-// A symbolic link to a regular file stays a link: its target is replaced. The permissions of
-// an existing file are kept.
+// checked, and only then renamed over the target; a save killed half-way leaves nothing behind.
+// A file that cannot be opened for writing is refused. Where a new file could not stand in for
+// the old one (a second name, another owner or group) or the folder takes no new file, the
+// target is written in place, but only where one write of the same size replaces it whole;
+// otherwise the save is refused and the file stays as it was. A symbolic link to a regular
+// file stays a link: its target is replaced. Owner, group and permissions are kept.
 TSaveResult SaveFileSafely(const QString& path, const QByteArray& data);
 
 // The call that writes the bytes; a test may put in one that fails. nullptr: write(2).

@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     TCloseOnSignal closeOnSignal;
     TAppForm form;
+    if (closeOnSignal.Requested())
+        return 0; // a signal during start-up (its settings error box) ends the program
     form.show();
     // The first showing runs the device search in its own modal loops; a window closed in
     // there (by a signal) leaves nothing for the main loop to do.

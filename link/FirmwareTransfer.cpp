@@ -42,11 +42,11 @@ TFirmwareOutcome SendFirmwareRecords(TRawSerialPort& port, const std::vector<std
         port.SetTimeouts(FirmwareAckTimeoutMs);
         if (hooks.progress)
             hooks.progress(static_cast<int>(acknowledged * 100 / total));
-        port.Write(bytes.data() + record.offset, record.size); // a lost write shows as no answer
+        const bool written = port.Write(bytes.data() + record.offset, record.size);
         if (hooks.processEvents)
             hooks.processEvents();
         std::uint8_t answer = 0;
-        if (!port.Read(&answer, 1))
+        if (!written || !port.Read(&answer, 1)) // a device that stops reading does not answer
             return port.LineLost() ? TFirmwareOutcome::LineLost : TFirmwareOutcome::NoAnswer;
         if (answer == LinkProtocol::RecordAcknowledged) {
             acknowledged += record.size;

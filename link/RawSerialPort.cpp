@@ -74,21 +74,31 @@ void TRawSerialPort::Close() {
 bool TRawSerialPort::Write(const std::uint8_t* data, std::size_t count) {
     if (fd_ < 0)
         return false;
+    // A device that stops reading fills the driver's queue: the write then gives up as a read
+    // does, after the time-out without a byte taken.
+    const auto step = std::chrono::milliseconds(timeoutMs_);
+    const Clock::time_point total = Clock::now() + step * static_cast<long>(count + 1);
+    Clock::time_point interval = Clock::now() + step;
     std::size_t done = 0;
     while (done < count) {
         const ssize_t n = ::write(fd_, data + done, count - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
+            interval = Clock::now() + step;
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN)
             return lineDown();
-        pollfd pfd{fd_, POLLOUT, 0};
-        if (::poll(&pfd, 1, -1) < 0 && errno != EINTR)
+        const int wait = msUntil(std::min(total, interval));
+        if (wait == 0)
             return false;
-        if (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))
+        pollfd pfd{fd_, POLLOUT, 0};
+        const int ready = ::poll(&pfd, 1, wait);
+        if (ready < 0 && errno != EINTR)
+            return false;
+        if (ready > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)))
             return lineDown();
     }
     return true;

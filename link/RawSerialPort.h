@@ -8,7 +8,8 @@
 // the same port map and opening rules as the port component, with DTR and RTS held off and no
 // flow control. Reads wait as the loader's time-outs say: with time-outs of v ms a read of n
 // bytes waits at most v ms between two bytes and (n + 1) × v ms in all, so a one-byte read
-// waits at most 2 × v ms. Writes have no time-out. Use it from one thread.
+// waits at most 2 × v ms. A write of n bytes gives up when the driver takes no byte for v ms,
+// and after (n + 1) × v ms in all. Use it from one thread.
 class TRawSerialPort {
 public:
     TRawSerialPort() = default;

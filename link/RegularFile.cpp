@@ -1,5 +1,7 @@
 #include "link/RegularFile.h"
 
+#include "link/FileDescriptor.h"
+
 #include <QFile>
 #include <cerrno>
 #include <fcntl.h>
@@ -21,25 +23,13 @@ TReadResult openFailure(int error) {
     }
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd(fd) {}
-    ~Descriptor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    const int fd;
-};
-
 } // namespace
 
 TReadResult ReadRegularFile(const QString& path,
                             const std::function<bool(const QByteArray& piece)>& take,
                             qsizetype pieceSize) {
     // O_NONBLOCK: opening a FIFO for reading must not wait for a writer.
-    const Descriptor file(
+    const TFileDescriptor file(
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (file.fd < 0)
         return openFailure(errno);

@@ -5,8 +5,9 @@
 #include <unistd.h>
 
 std::string configHomeDir() {
+    // a relative path is invalid there and ignored, not taken from the working folder
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && *xdg)
+    if (xdg && *xdg == '/')
         return std::string(xdg) + "/zuvex910k";
     const char* home = std::getenv("HOME");
     std::string base;

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -148,6 +150,36 @@ bool setModemLine(int fd, int bit, bool on) {
     return ignorableIoctlError(errno);
 }
 
+// The program's own terminal (also reached as /dev/tty) is no serial port: reconfiguring it
+// would leave the user's shell unusable. Only the controlling terminal (or a pseudo-terminal
+// master) tells its session.
+bool isControllingTerminal(int fd) {
+    pid_t session = 0;
+    return ioctl(fd, TIOCGSID, &session) == 0;
+}
+
+// The line settings each open device had before we changed them, given back on closing.
+std::mutex savedLinesLock;
+std::map<int, termios> savedLines;
+
+bool rememberLineSettings(int fd) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0)
+        return false;
+    const std::lock_guard<std::mutex> lock(savedLinesLock);
+    savedLines[fd] = tio;
+    return true;
+}
+
+void restoreLineSettings(int fd) {
+    const std::lock_guard<std::mutex> lock(savedLinesLock);
+    const auto saved = savedLines.find(fd);
+    if (saved == savedLines.end())
+        return;
+    tcsetattr(fd, TCSANOW, &saved->second);
+    savedLines.erase(saved);
+}
+
 TOpenResult failAndClose(int fd, TOpenFailure failure, int error) {
     if (fd >= 0)
         close(fd);
@@ -166,19 +198,16 @@ TOpenResult OpenSerialDevice(const std::string& path, const TLineSettings& line)
         const int error = errno;
         return failAndClose(fd, OpenFailureOf(error), error);
     }
-    if (!isatty(fd))
+    if (!isatty(fd) || isControllingTerminal(fd))
         return failAndClose(fd, TOpenFailure::Settings, ENOTTY);
     if (ioctl(fd, TIOCEXCL) != 0 && !ignorableIoctlError(errno)) {
         const int error = errno;
         return failAndClose(fd, OpenFailureOf(error), error);
     }
-    if (!configureLine(fd, line)) {
+    if (!rememberLineSettings(fd) || !configureLine(fd, line) ||
+        !setModemLine(fd, TIOCM_DTR, line.dtr) || !setModemLine(fd, TIOCM_RTS, line.rts)) {
         const int error = errno;
-        ioctl(fd, TIOCNXCL);
-        return failAndClose(fd, TOpenFailure::Settings, error);
-    }
-    if (!setModemLine(fd, TIOCM_DTR, line.dtr) || !setModemLine(fd, TIOCM_RTS, line.rts)) {
-        const int error = errno;
+        restoreLineSettings(fd);
         ioctl(fd, TIOCNXCL);
         return failAndClose(fd, TOpenFailure::Settings, error);
     }
@@ -192,6 +221,7 @@ void CloseSerialDevice(int fd) {
     if (fd < 0)
         return;
     tcflush(fd, TCIOFLUSH);
+    restoreLineSettings(fd);
     ioctl(fd, TIOCNXCL);
     close(fd); // also releases the flock
 }

@@ -3,6 +3,7 @@
 #include "FailingWrites.h"
 #include "FileFaults.h"
 #include "ShownBox.h"
+#include "Unprivileged.h"
 #include "app/AppFormProbe.h"
 #include "config/EditorPages.h"
 
@@ -43,6 +44,9 @@ ShownBox fileError(const QString& line) {
     return {"Fehler bei Dateizugriff", {"Fehler!", line}};
 }
 const QString CannotOpen = QStringLiteral("Die Datei konnte nicht geöffnet werden.");
+
+constexpr uid_t Root = 0;
+constexpr gid_t UsersGroup = 100; // Debian's group "users", shared by the people of a machine
 
 mode_t kindOf(const QString& path) {
     struct stat st {};
@@ -297,6 +301,62 @@ private slots:
         QCOMPARE(failedSave([&] { return save(); }).caption, fileError({}).caption);
         if (!root)
             QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    // Saved by an ordinary user into a shared folder: the file keeps its owner, group, mode and
+    // every name it has, or the save is refused and the file stays as it was.
+    void savedFileKeepsWhatItWas_data() {
+        QTest::addColumn<uint>("owner");
+        QTest::addColumn<uint>("group");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("secondName");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("own file") << Nobody << UsersGroup << 0640 << false << true;
+        QTest::newRow("write-protected") << Nobody << NoGroup << 0444 << false << false;
+        QTest::newRow("another's, writable for all") << Root << Root << 0666 << false << true;
+        QTest::newRow("another's, writable for the group")
+            << Root << UsersGroup << 0664 << false << true;
+        QTest::newRow("another's, not writable") << Root << Root << 0644 << false << false;
+        QTest::newRow("with a second name") << Nobody << NoGroup << 0644 << true << true;
+    }
+    void savedFileKeepsWhatItWas() {
+        QFETCH(uint, owner);
+        QFETCH(uint, group);
+        QFETCH(int, mode);
+        QFETCH(bool, secondName);
+        QFETCH(bool, saved);
+        if (::geteuid() != 0)
+            QSKIP("only root can give the file to another user");
+        const QByteArray old(ConfigImageSize, '\x01');
+        QFile::setPermissions(home->root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                QFile::ExeOther);
+        QDir().mkpath(home->path("shared"));
+        QFile::setPermissions(home->path("shared"), QFileDevice::Permissions(0x7777));
+        const QString target = home->writeFile("shared/anlage.zcf", old);
+        const QString other = home->path("shared/zweitname.zcf");
+        if (secondName)
+            QCOMPARE(::link(QFile::encodeName(target), QFile::encodeName(other)), 0);
+        QCOMPARE(::chown(QFile::encodeName(target), owner, group), 0);
+        QCOMPARE(::chmod(QFile::encodeName(target), mode_t(mode)), 0);
+        form->CurrentFile = target;
+        form->Untitled = false;
+        form->MarkModified();
+        {
+            ActingAsNobody user(UsersGroup);
+            if (saved)
+                QCOMPARE(save(), 0);
+            else
+                QCOMPARE(failedSave([&] { return save(); }), fileError(CannotOpen));
+        }
+        QCOMPARE(form->Modified, !saved);
+        QCOMPARE(readAll(target), saved ? FactoryFile : old);
+        if (secondName)
+            QCOMPARE(readAll(other), FactoryFile);
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(target), &st), 0);
+        QCOMPARE(uint(st.st_uid), owner);
+        QCOMPARE(uint(st.st_gid), group);
+        QCOMPARE(int(st.st_mode & 07777), mode);
     }
 
     void saveAsFailureKeepsChosenPathOnly() {

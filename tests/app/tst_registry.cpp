@@ -3,7 +3,9 @@
 #include "app/RegistryFile.h"
 
 #include <QFile>
+#include <QMap>
 #include <QTest>
+#include <algorithm>
 
 namespace {
 
@@ -36,6 +38,27 @@ private slots:
         QVERIFY(!QFile::exists(home.registryPath())); // opening never creates the store
         home.writeRegistry(QString(), false);
         QVERIFY(!reg.OpenKey(key));
+    }
+
+    // XDG_CONFIG_HOME counts only as an absolute path; otherwise the file is under ~/.config.
+    void userFileUnderConfigHome_data() {
+        QTest::addColumn<QByteArray>("configHome");
+        QTest::addColumn<bool>("used");
+        QTest::newRow("absolute") << QByteArray("/srv/einstellungen") << true;
+        QTest::newRow("relative") << QByteArray("einstellungen") << false;
+        QTest::newRow("empty") << QByteArray() << false;
+    }
+    void userFileUnderConfigHome() {
+        QFETCH(QByteArray, configHome);
+        QFETCH(bool, used);
+        TestHome home;
+        const QByteArray previousHome = qgetenv("HOME");
+        qputenv("HOME", home.root().toUtf8());
+        qputenv("XDG_CONFIG_HOME", configHome);
+        const QString path = TRegistryFile::defaultPath();
+        qputenv("HOME", previousHome);
+        QCOMPARE(path, (used ? QString::fromUtf8(configHome) : home.path(".config")) +
+                           "/zuvex910k/registry.reg");
     }
 
     void keyPathComparedCaseInsensitively() {
@@ -88,32 +111,63 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(ERegistryError, reg.OpenKey(key));
     }
 
-    void writingKeepsUnknownValuesAndSections() {
+    // Lines the program does not write stay byte for byte: other keys, unknown values, bytes
+    // that are no UTF-8, bare line feeds, continued hex data.
+    void writingKeepsWhatItDoesNotOwn() {
         TestHome home;
+        const QByteArray other =
+            "[HKEY_CURRENT_USER\\Other]\n\"X\"=\"1\"\n\"Keep\"=\"\xc3\x28\"\n\n";
+        const QByteArray ours = "[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]\r\n"
+                                "\"Extra\"=hex:01,02,\\\r\n  03\r\n";
+        const QByteArray later = "\r\n[HKEY_CURRENT_USER\\Later]\r\n\"Y\"=dword:00000005\r\n";
+        const QByteArray header = "Windows Registry Editor Version 5.00\r\n\r\n";
         QVERIFY(!home.writeFile("zuvex910k/registry.reg",
-                                "Windows Registry Editor Version "
-                                "5.00\r\n\r\n[HKEY_CURRENT_USER\\Other]\r\n\"X\"=\"1\"\r\n\r\n"
-                                "[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex "
-                                "910k]\r\n\"Extra\"=hex:01,02,\\\r\n  "
-                                "03\r\n"
-                                "\"COM\"=dword:00000001\r\n\r\n[HKEY_CURRENT_USER\\Later]\r\n\"Y\"="
-                                "dword:00000005\r\n")
+                                header + other + ours + "\"COM\"=dword:00000001\r\n" + later)
                      .isEmpty());
         TRegistryFile reg(home.registryPath());
         QVERIFY(reg.OpenKey(key));
         reg.WriteInteger("COM", 3);
-        reg.WriteString("WorkDir", "/x/");
-        const QString text = home.readRegistry();
-        QVERIFY(text.contains("[HKEY_CURRENT_USER\\Other]\r\n\"X\"=\"1\""));
-        QVERIFY(text.contains("\"Extra\"=hex:01,02,03"));
-        QVERIFY(text.contains("\"COM\"=dword:00000003"));
-        QVERIFY(!text.contains("dword:00000001"));
-        QVERIFY(text.contains("\"Y\"=dword:00000005"));
-        // a new value goes into the program's own section, not the one after it
-        QVERIFY(text.indexOf("\"WorkDir\"=\"/x/\"") < text.indexOf("[HKEY_CURRENT_USER\\Later]"));
+        reg.WriteString("WorkDir", "/x/"); // a new value goes into the program's own section
+        reg.CloseKey();
+        QFile f(home.registryPath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), header + other + ours + "\"COM\"=dword:00000003\r\n" +
+                                  "\"WorkDir\"=\"/x/\"\r\n" + later);
         TRegistryFile again(home.registryPath());
         QVERIFY(again.OpenKey(key));
         QCOMPARE(again.ReadString("WorkDir"), QStringLiteral("/x/"));
+    }
+
+    // A REGEDIT4 file turns into UTF-16 when a value needs it; every string value in hex,
+    // written before or after in the same save or carried over from another key, still reads.
+    void switchToUtf16KeepsEveryValue_data() {
+        QTest::addColumn<QStringList>("order");
+        QStringList names{"File1", "File2", "File3", "WorkDir"};
+        do
+            QTest::newRow(qPrintable(names.join(", "))) << names;
+        while (std::next_permutation(names.begin(), names.end()));
+    }
+    void switchToUtf16KeepsEveryValue() {
+        QFETCH(QStringList, order);
+        const QMap<QString, QString> values{{"File1", "A\nB"},
+                                            {"File2", "Łódź"},
+                                            {"File3", "Grüße\n"},
+                                            {"WorkDir", "/home/Müller/"}};
+        const QString otherKey = "HKEY_CURRENT_USER\\Other";
+        TestHome home;
+        home.writeFile("zuvex910k/registry.reg", store("REGEDIT4") + "\r\n[" + otherKey.toLatin1() +
+                                                     "]\r\n\"Carried\"=hex(1):41,42,0a,00\r\n");
+        TRegistryFile reg(home.registryPath());
+        QVERIFY(reg.OpenKey(key));
+        for (const QString& name : order)
+            reg.WriteString(name, values[name]);
+        reg.CloseKey();
+        TRegistryFile again(home.registryPath());
+        QVERIFY(again.OpenKey(key));
+        for (const QString& name : order)
+            QCOMPARE(again.ReadString(name), values[name]);
+        QVERIFY(again.OpenKey(otherKey));
+        QCOMPARE(again.ReadString("Carried"), QStringLiteral("AB\n"));
     }
 
     // Read, write, read gives the same value in every kind of file, whatever the string holds.
@@ -138,10 +192,12 @@ private slots:
             TRegistryFile reg(home.registryPath());
             QVERIFY(reg.OpenKey(key));
             reg.WriteString("WorkDir", value);
+            reg.CloseKey();
             TRegistryFile again(home.registryPath());
             QVERIFY(again.OpenKey(key));
             QCOMPARE(again.ReadString("WorkDir"), value);
             again.WriteInteger("COM", 1); // the line written before is kept as it stands
+            again.CloseKey();
             TRegistryFile third(home.registryPath());
             QVERIFY(third.OpenKey(key));
             QCOMPARE(third.ReadString("WorkDir"), value);
@@ -154,18 +210,27 @@ private slots:
         }
     }
 
+    // A REGEDIT4 file is Windows-1252, even where its bytes happen to be valid UTF-8.
+    void regedit4IsWindows1252_data() {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("umlaut") << QStringLiteral("Müller.zcf");
+        QTest::newRow("bytes valid as UTF-8") << QStringLiteral("×·");
+    }
     void regedit4IsWindows1252() {
+        QFETCH(QString, value);
         TestHome home;
-        home.writeFile("zuvex910k/registry.reg", store("REGEDIT4", "\"File1\"=\"Müller.zcf\"\r\n"));
+        home.writeFile("zuvex910k/registry.reg",
+                       store("REGEDIT4", "\"File1\"=\"" + value + "\"\r\n"));
         TRegistryFile reg(home.registryPath());
         QVERIFY(reg.OpenKey(key));
-        QCOMPARE(reg.ReadString("File1"), QStringLiteral("Müller.zcf"));
+        QCOMPARE(reg.ReadString("File1"), value);
         reg.WriteString("File2", QStringLiteral("Jörg"));
+        reg.CloseKey();
         QFile f(home.registryPath());
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray raw = f.readAll();
         QVERIFY(raw.startsWith("REGEDIT4\r\n"));
-        QVERIFY(raw.contains("\"File1\"=\"M\xfcller.zcf\"\r\n\"File2\"=\"J\xf6rg\""));
+        QVERIFY(raw.contains("\"File1\"=\"" + value.toLatin1() + "\"\r\n\"File2\"=\"J\xf6rg\""));
     }
 
     void readsUtf16ExportOfRegedit() {

@@ -3,13 +3,18 @@
 #include "FileFaults.h"
 #include "ShownBox.h"
 #include "TestHome.h"
+#include "Unprivileged.h"
 #include "app/AppFormProbe.h"
+#include "app/CloseOnSignal.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QTest>
+#include <csignal>
 #include <optional>
+#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -23,7 +28,40 @@ QString readText(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Counts the files created in `folder`: each replacement of a file makes one.
+class CreatedFiles {
+public:
+    explicit CreatedFiles(const QString& folder) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        ::inotify_add_watch(fd_, QFile::encodeName(folder), IN_CREATE);
+    }
+    ~CreatedFiles() { ::close(fd_); }
+    CreatedFiles(const CreatedFiles&) = delete;
+    CreatedFiles& operator=(const CreatedFiles&) = delete;
+    int count() {
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;) {
+            for (char* p = buffer; p < buffer + n; ++count_)
+                p += sizeof(inotify_event) + reinterpret_cast<const inotify_event*>(p)->len;
+        }
+        return count_;
+    }
+
+private:
+    int fd_;
+    int count_ = 0;
+};
+
+// What keeps the settings file from being replaced whole.
+enum class Fault { WriteProtected, ReadOnlyFolder, FullDisk };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Fault)
 
 class TestSettings : public QObject {
     Q_OBJECT
@@ -121,6 +159,17 @@ private slots:
         QVERIFY(form.File1.isEmpty()); // read after the failure point: not read
     }
 
+    // SIGTERM while the start-up settings error shows closes the box and ends the program.
+    void signalDuringSettingsErrorEndsProgram() {
+        TestHome home;
+        home.writeRegistry("\"COM\"=\"3\"\r\n");
+        TCloseOnSignal closeOnSignal;
+        ModalAnswer box("SettingsErrorBox", [](QWidget*) { ::raise(SIGTERM); });
+        TAppFormProbe form;
+        QVERIFY(shown(box).seen);
+        QVERIFY(closeOnSignal.Requested());
+    }
+
     // A settings file that exists but cannot be read counts as missing: defaults, no message,
     // and closing writes nothing.
     void unreadableStoreIsSilent_data() {
@@ -187,6 +236,57 @@ private slots:
         QCOMPARE(home.readRegistry(), before);
     }
 
+    // A settings file that cannot be replaced whole: a write-protected file is left alone
+    // without a word; where no new file can be made beside it, a write that would break off
+    // half-way is not tried, the failure is reported and the file stays as it was, never cut
+    // or mixed.
+    void settingsFileNeverCutOrOverwritten_data() {
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("write-protected file") << Fault::WriteProtected << false;
+        QTest::newRow("read-only folder, write breaks off") << Fault::ReadOnlyFolder << true;
+        QTest::newRow("no file and no block left") << Fault::FullDisk << true;
+    }
+    void settingsFileNeverCutOrOverwritten() {
+        QFETCH(Fault, fault);
+        QFETCH(bool, reported);
+        if (::geteuid() != 0)
+            QSKIP("only root can give the settings to another user");
+        constexpr int PageFillingComment = 3900; // the new content needs one page more
+        TestHome home;
+        std::optional<SmallDisk> disk;
+        if (fault == Fault::FullDisk) {
+            disk.emplace(home.configDir(), "size=16k,nr_inodes=8");
+            SKIP_UNLESS_MOUNTED(*disk);
+        }
+        home.writeRegistry("\"WorkDir\"=\"/alt/\"\r\n;" +
+                           QString(PageFillingComment, QLatin1Char('-')) + "\r\n");
+        const QByteArray before = readBytes(home.registryPath());
+        const QByteArray config = QFile::encodeName(home.configDir());
+        const QByteArray registry = QFile::encodeName(home.registryPath());
+        QCOMPARE(::chmod(QFile::encodeName(home.root()), 0755), 0);
+        QCOMPARE(::chown(config, Nobody, NoGroup), 0);
+        QCOMPARE(::chmod(config, fault == Fault::ReadOnlyFolder ? 0555 : 0755), 0);
+        QCOMPARE(::chown(registry, Nobody, NoGroup), 0);
+        QCOMPARE(::chmod(registry, fault == Fault::WriteProtected ? 0444 : 0644), 0);
+        if (disk) {
+            disk->fillUp();
+            disk->useUpFiles();
+        }
+        std::optional<TornWrites> torn;
+        if (fault == Fault::ReadOnlyFolder)
+            torn.emplace();
+        ModalAnswer box("SettingsErrorBox", pressOk, 200);
+        {
+            ActingAsNobody user;
+            TAppFormProbe form;
+            form.CurrentFile = "/neu/anlage.zcf";
+            QVERIFY(form.close());
+        }
+        QCOMPARE(box.seen(), reported);
+        QCOMPARE(readBytes(home.registryPath()), before);
+    }
+
     // The user's file first, else the system-wide default; closing writes the user's file,
     // and nothing is created where neither file holds the key.
     void settingsLookup_data() {
@@ -236,7 +336,9 @@ private slots:
         TAppFormProbe form;
         form.CurrentFile = "/srv/konfig/anlage.zcf";
         form.UsedComPort = 4;
+        CreatedFiles created(home.configDir());
         QVERIFY(form.close());
+        QCOMPARE(created.count(), 1); // written once, after the last value
         const QString text = home.readRegistry();
         QVERIFY(text.contains("\"WorkDir\"=\"/srv/konfig/\""));
         QVERIFY(text.contains("\"COM\"=dword:00000004"));

@@ -3,6 +3,11 @@
 #include "app/SafeSave.h"
 
 #include <cerrno>
+#include <unistd.h>
+
+namespace {
+bool torn = false;
+}
 
 FailingWrites::FailingWrites() {
     SetSaveWriteCall([](int, const void*, size_t) -> ssize_t {
@@ -12,5 +17,20 @@ FailingWrites::FailingWrites() {
 }
 
 FailingWrites::~FailingWrites() {
+    SetSaveWriteCall(nullptr);
+}
+
+TornWrites::TornWrites() {
+    torn = false;
+    SetSaveWriteCall([](int fd, const void* data, size_t size) -> ssize_t {
+        errno = ENOSPC;
+        if (torn)
+            return -1;
+        torn = true;
+        return ::write(fd, data, size / 2);
+    });
+}
+
+TornWrites::~TornWrites() {
     SetSaveWriteCall(nullptr);
 }

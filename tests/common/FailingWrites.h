@@ -6,3 +6,11 @@ public:
     FailingWrites();
     ~FailingWrites();
 };
+
+// While it lives, a save's first write stores only half of its bytes and every later write
+// fails: a disk that fills up in the middle of a write.
+class TornWrites {
+public:
+    TornWrites();
+    ~TornWrites();
+};

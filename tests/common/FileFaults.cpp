@@ -15,8 +15,8 @@ SmallDisk::~SmallDisk() {
         ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH);
 }
 
-void SmallDisk::fillUp() const {
-    QFile filler(folder + QStringLiteral("/filler"));
+void SmallDisk::fillUp(const QString& name) const {
+    QFile filler(folder + QLatin1Char('/') + name);
     if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return;
     const QByteArray block(512, 'x');

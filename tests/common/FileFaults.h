@@ -12,7 +12,8 @@ public:
     SmallDisk(const SmallDisk&) = delete;
     SmallDisk& operator=(const SmallDisk&) = delete;
     bool mounted() const { return isMounted; }
-    void fillUp() const;     // writes until not one more byte fits
+    // Writes the file `name` until not one more byte fits.
+    void fillUp(const QString& name = QStringLiteral("filler")) const;
     void useUpFiles() const; // creates files until no new file can be made
 
 private:

@@ -5,6 +5,36 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
+
+// The unprivileged user and group of Debian that the tests act as.
+constexpr uid_t Nobody = 65534;
+constexpr gid_t NoGroup = 65534;
+
+// While it lives, a test running as root acts as the user "nobody" whose only group is `group`
+// (root may write anything, so file permissions only show for another user). A test already
+// running unprivileged stays as it is.
+class ActingAsNobody {
+public:
+    explicit ActingAsNobody(gid_t group = NoGroup) {
+        if (geteuid() != 0)
+            return;
+        groups_.resize(std::size_t(getgroups(0, nullptr)));
+        getgroups(int(groups_.size()), groups_.data());
+        dropped_ = setgroups(1, &group) == 0 && setegid(group) == 0 && seteuid(Nobody) == 0;
+    }
+    ~ActingAsNobody() {
+        if (dropped_ &&
+            (seteuid(0) != 0 || setegid(0) != 0 || setgroups(groups_.size(), groups_.data()) != 0))
+            _exit(3); // the rest of the tests would run unprivileged
+    }
+    ActingAsNobody(const ActingAsNobody&) = delete;
+    ActingAsNobody& operator=(const ActingAsNobody&) = delete;
+
+private:
+    std::vector<gid_t> groups_;
+    bool dropped_ = false;
+};
 
 // While it lives, this process may not open `device`: the device loses its permission bits
 // and a test running as root (which ignores them) acts as the user "nobody". The temporary
@@ -31,7 +61,6 @@ public:
     bool active() const { return chownOk_ && (dropped_ || geteuid() != 0); }
 
 private:
-    static constexpr uid_t Nobody = 65534;
     std::string device_;
     bool dropped_ = false;
     bool chownOk_ = false;

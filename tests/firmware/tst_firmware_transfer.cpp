@@ -1,6 +1,7 @@
 // The record transfer and its raw port, end to end against the simulated telephone system.
 #include "FirmwareSim.h"
 #include "OpenDescriptors.h"
+#include "PtyPair.h"
 #include "SimStart.h"
 #include "TestHome.h"
 #include "link/FirmwareTransfer.h"
@@ -147,6 +148,21 @@ private slots:
                      QStringLiteral("Zuvex 910k antwortet nicht."));
         QVERIFY(portFree);
         QCOMPARE(sim->received(), AsString(TwoRecords)); // nothing sent again
+    }
+
+    // A device that stops reading: the record's write gives up after the wait and the transfer
+    // ends as for no answer, instead of freezing the window.
+    void deviceThatStopsReading() {
+        constexpr int DeafCom = 5;
+        constexpr std::size_t LargestRecord = 0xFFFF; // more than a pseudo-terminal takes
+        PtyPair deaf;                                 // its master is never read
+        QVERIFY(deaf.ok());
+        QVERIFY(linkComPort(DeafCom, deaf.slavePath()));
+        const QString file = firmwareFile(FirmwareText(FirmwareRecords(1, LargestRecord)));
+        QCOMPARE(TransferFirmware(file, QStringLiteral("COM%1").arg(DeafCom), hooks()),
+                 TFirmwareOutcome::NoAnswer);
+        expectReport(QStringLiteral("Schnittstellenfehler"),
+                     QStringLiteral("Zuvex 910k antwortet nicht."));
     }
 
     // The line goes down in the middle of a record: one report that says so, and the port's

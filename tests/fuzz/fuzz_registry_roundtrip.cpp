@@ -83,6 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (expected[i])
             reg.WriteString(QString::fromLatin1(Names[i]), *expected[i]);
     reg.WriteInteger(QStringLiteral("COM"), 1);
+    reg.CloseKey();
     bool opened = false;
     const auto again = strings(path, opened);
     for (std::size_t i = 0; i < expected.size(); ++i)
