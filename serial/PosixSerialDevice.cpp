@@ -1,5 +1,7 @@
 #include "serial/PosixSerialDevice.h"
 
+#include "serial/LowLatency.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -185,13 +187,14 @@ TOpenResult OpenSerialDevice(const std::string& path, const TLineSettings& line)
     // The platform has no driver queue sizes to request; its own queues are large enough.
     // A freshly opened port starts without bytes received before the opening.
     tcflush(fd, TCIFLUSH);
-    return {fd, TOpenFailure::None, 0};
+    return {fd, TOpenFailure::None, 0, {RequestLowLatency(fd)}};
 }
 
-void CloseSerialDevice(int fd) {
+void CloseSerialDevice(int fd, const TDeviceRestore& restore) {
     if (fd < 0)
         return;
     tcflush(fd, TCIOFLUSH);
+    RestoreSerialFlags(fd, restore.serialFlags);
     ioctl(fd, TIOCNXCL);
     close(fd); // also releases the flock
 }
