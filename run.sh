@@ -11,16 +11,20 @@ case "${1:-}" in
     *) echo "Aufruf: ./run.sh [--real]" >&2; exit 2 ;;
 esac
 
-./scripts/ensure-deps.sh
-cmake -S . -B build -G Ninja -DZUVEX_WERROR=ON >/dev/null
-cmake --build build -j "$(nproc)" --target zuvex-konfigurator zuvex-sim
-
+# Without a display there is nothing to show the window on: say so before the build, which
+# takes minutes on a fresh machine.
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     echo "Kein Bildschirm gefunden (DISPLAY ist nicht gesetzt)." >&2
     echo "Der Konfigurator braucht eine grafische Oberfläche. Ohne Bildschirm starten Sie ihn so:" >&2
     echo "    xvfb-run -a ./run.sh ${1:-}" >&2
+    command -v xvfb-run >/dev/null ||
+        echo "xvfb-run gehört zum Paket xvfb: sudo apt-get install xvfb xauth" >&2
     exit 1
 fi
+
+./scripts/ensure-deps.sh
+cmake -S . -B build -G Ninja -DZUVEX_WERROR=ON >/dev/null
+cmake --build build -j "$(nproc)" --target zuvex-konfigurator zuvex-sim
 
 # Creates the settings store with the program's (empty) key, as an installer would.
 ensure_registry() {

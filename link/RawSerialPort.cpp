@@ -55,6 +55,7 @@ bool TRawSerialPort::Open(const QString& portName, int baud, int timeoutMs) {
     if (opened.fd < 0)
         return false;
     fd_ = opened.fd;
+    restore_ = opened.restore;
     lost_ = false;
     SetTimeouts(timeoutMs);
     return true;
@@ -67,7 +68,7 @@ void TRawSerialPort::SetTimeouts(int ms) {
 void TRawSerialPort::Close() {
     if (fd_ < 0)
         return;
-    CloseSerialDevice(fd_);
+    CloseSerialDevice(fd_, restore_);
     fd_ = -1;
 }
 

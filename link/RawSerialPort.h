@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/PosixSerialDevice.h"
+
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +39,7 @@ private:
     bool lineDown(); // notes the lost line; false
 
     int fd_ = -1;
+    TDeviceRestore restore_; // put back on closing
     int timeoutMs_ = 0;
     bool lost_ = false;
 };

@@ -3,11 +3,32 @@
 #include "app/DialogFrame.h"
 #include "app/MessageDialogs.h"
 
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QStringList>
 
 namespace {
+
+// Breaks `text` into lines of at most `width` pixels at its spaces only. A label's own word
+// wrap also breaks after a slash, which would tear a device path such as "/dev/pts/1" apart.
+QString linesBrokenAtSpaces(const QString& text, const QFontMetrics& metrics, int width) {
+    QStringList lines;
+    QString line;
+    for (const QString& word : text.split(u' ', Qt::SkipEmptyParts)) {
+        const QString longer = line.isEmpty() ? word : line + u' ' + word;
+        if (!line.isEmpty() && metrics.horizontalAdvance(longer) > width) {
+            lines << line;
+            line = word;
+        } else {
+            line = longer;
+        }
+    }
+    if (!line.isEmpty())
+        lines << line;
+    return lines.join(u'\n');
+}
 
 QLabel* addLabel(QWidget* parent, const QString& text, QRect geometry, bool bold = false) {
     auto* label = new QLabel(text, parent);
@@ -77,7 +98,6 @@ TKeineAnlageDlg::TKeineAnlageDlg() {
     OKBtn->setAutoDefault(true);
     lblBerechtigung = addLabel(this, QString(), {16, 82, 297, 17});
     lblBerechtigung->setObjectName(QStringLiteral("lblBerechtigung"));
-    lblBerechtigung->setWordWrap(true);
     lblBerechtigung->hide();
 }
 
@@ -85,11 +105,12 @@ void TKeineAnlageDlg::SetPermissionHint(const QString& text) {
     constexpr int hintTop = 82;
     constexpr int buttonsTop = 96;
     int grow = 0;
-    lblBerechtigung->setText(text);
+    const int width = lblBerechtigung->width();
+    lblBerechtigung->setText(linesBrokenAtSpaces(text, lblBerechtigung->fontMetrics(), width));
     lblBerechtigung->setVisible(!text.isEmpty());
     if (!text.isEmpty()) {
-        const int height = lblBerechtigung->heightForWidth(lblBerechtigung->width());
-        lblBerechtigung->resize(lblBerechtigung->width(), height);
+        const int height = lblBerechtigung->sizeHint().height();
+        lblBerechtigung->resize(width, height);
         grow = hintTop + height + 14 - buttonsTop;
     }
     OKBtn->move(OKBtn->x(), buttonsTop + grow);

@@ -32,7 +32,8 @@ public:
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
     // One more line above the buttons, about a port the search could not open for lack of
-    // permission (the dialog grows for it); an empty text removes it.
+    // permission (the dialog grows for it; the text is broken into lines at its spaces, so a
+    // device path stays whole); an empty text removes it.
     QLabel* lblBerechtigung;
     void SetPermissionHint(const QString& text);
 

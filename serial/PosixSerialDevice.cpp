@@ -1,9 +1,9 @@
 #include "serial/PosixSerialDevice.h"
 
+#include "serial/LowLatency.h"
+
 #include <cerrno>
 #include <fcntl.h>
-#include <map>
-#include <mutex>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -158,28 +158,6 @@ bool isControllingTerminal(int fd) {
     return ioctl(fd, TIOCGSID, &session) == 0;
 }
 
-// The line settings each open device had before we changed them, given back on closing.
-std::mutex savedLinesLock;
-std::map<int, termios> savedLines;
-
-bool rememberLineSettings(int fd) {
-    termios tio{};
-    if (tcgetattr(fd, &tio) != 0)
-        return false;
-    const std::lock_guard<std::mutex> lock(savedLinesLock);
-    savedLines[fd] = tio;
-    return true;
-}
-
-void restoreLineSettings(int fd) {
-    const std::lock_guard<std::mutex> lock(savedLinesLock);
-    const auto saved = savedLines.find(fd);
-    if (saved == savedLines.end())
-        return;
-    tcsetattr(fd, TCSANOW, &saved->second);
-    savedLines.erase(saved);
-}
-
 TOpenResult failAndClose(int fd, TOpenFailure failure, int error) {
     if (fd >= 0)
         close(fd);
@@ -204,24 +182,33 @@ TOpenResult OpenSerialDevice(const std::string& path, const TLineSettings& line)
         const int error = errno;
         return failAndClose(fd, OpenFailureOf(error), error);
     }
-    if (!rememberLineSettings(fd) || !configureLine(fd, line) ||
-        !setModemLine(fd, TIOCM_DTR, line.dtr) || !setModemLine(fd, TIOCM_RTS, line.rts)) {
+    // The line settings the device had before, given back on closing.
+    termios before{};
+    if (tcgetattr(fd, &before) != 0) {
         const int error = errno;
-        restoreLineSettings(fd);
+        ioctl(fd, TIOCNXCL);
+        return failAndClose(fd, TOpenFailure::Settings, error);
+    }
+    if (!configureLine(fd, line) || !setModemLine(fd, TIOCM_DTR, line.dtr) ||
+        !setModemLine(fd, TIOCM_RTS, line.rts)) {
+        const int error = errno;
+        tcsetattr(fd, TCSANOW, &before);
         ioctl(fd, TIOCNXCL);
         return failAndClose(fd, TOpenFailure::Settings, error);
     }
     // The platform has no driver queue sizes to request; its own queues are large enough.
     // A freshly opened port starts without bytes received before the opening.
     tcflush(fd, TCIFLUSH);
-    return {fd, TOpenFailure::None, 0};
+    return {fd, TOpenFailure::None, 0, {before, RequestLowLatency(fd)}};
 }
 
-void CloseSerialDevice(int fd) {
+void CloseSerialDevice(int fd, const TDeviceRestore& restore) {
     if (fd < 0)
         return;
     tcflush(fd, TCIOFLUSH);
-    restoreLineSettings(fd);
+    RestoreSerialFlags(fd, restore.serialFlags);
+    if (restore.line)
+        tcsetattr(fd, TCSANOW, &*restore.line);
     ioctl(fd, TIOCNXCL);
     close(fd); // also releases the flock
 }

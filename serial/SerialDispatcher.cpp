@@ -27,8 +27,9 @@ TSerialDispatcher::~TSerialDispatcher() {
     Stop();
 }
 
-void TSerialDispatcher::Start(int fd, std::size_t outCapacity) {
+void TSerialDispatcher::Start(int fd, const TDeviceRestore& restore, std::size_t outCapacity) {
     fd_ = fd;
+    restore_ = restore;
     outCapacity_ = outCapacity;
     pending_.clear();
     pending_.reserve(outCapacity);
@@ -47,7 +48,7 @@ void TSerialDispatcher::Stop() {
     write_->setSocket(-1);
     timer_.stop();
     pending_.clear();
-    CloseSerialDevice(fd_);
+    CloseSerialDevice(fd_, restore_);
     fd_ = -1;
 }
 

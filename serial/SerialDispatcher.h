@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/PosixSerialDevice.h"
+
 #include <QObject>
 #include <QTimer>
 #include <cstdint>
@@ -22,8 +24,9 @@ public:
     TSerialDispatcher(TDataPacketManager& manager, QObject* parent);
     ~TSerialDispatcher() override; // closes the device
 
-    // Takes an open, non-blocking descriptor; the output queue holds `outCapacity` bytes.
-    void Start(int fd, std::size_t outCapacity);
+    // Takes an open, non-blocking descriptor and what closing it puts back; the output queue
+    // holds `outCapacity` bytes.
+    void Start(int fd, const TDeviceRestore& restore, std::size_t outCapacity);
     void Stop(); // drops both queues and closes the device
     bool Running() const { return fd_ >= 0; }
 
@@ -55,6 +58,7 @@ private:
 
     TDataPacketManager& manager_;
     int fd_ = -1;
+    TDeviceRestore restore_;
     QSocketNotifier* read_;
     QSocketNotifier* write_;
     QTimer timer_;

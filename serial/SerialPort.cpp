@@ -79,7 +79,7 @@ void TSerialPort::OpenPort() {
     if (opened.fd < 0)
         throw EPortOpenError(comNumber_, device.path, opened.failure, opened.error);
     openedNumber_ = comNumber_;
-    dispatcher_->Start(opened.fd, OutSize);
+    dispatcher_->Start(opened.fd, opened.restore, OutSize);
     manager_->PortOpened();
 }
 
@@ -150,7 +150,7 @@ bool IsPortAvailable(int comNumber) {
         return false;
     const TOpenResult opened = openComPort(ComDeviceOf(comNumber), TLineSettings{});
     if (opened.fd >= 0) {
-        CloseSerialDevice(opened.fd);
+        CloseSerialDevice(opened.fd, opened.restore);
         return true;
     }
     // The port exists; opening it for the conversation will tell the user why it failed.

@@ -257,7 +257,8 @@ private slots:
     }
 
     // Ports the user may not open are skipped; the no-device dialog then names the first one
-    // and how to get the permission. Without such a port it is as always.
+    // and how to get the permission, its device path whole on one line. Without such a port
+    // it is as always.
     void noPermissionNamedInNoDeviceDialog_data() {
         QTest::addColumn<bool>("denied");
         QTest::newRow("COM2 without permission") << true;
@@ -274,26 +275,35 @@ private slots:
         if (denied)
             guard.emplace(locked->slavePath(), home->path(QString()), "dialout");
         QVERIFY(!guard || guard->active());
-        QString hint;
+        QStringList hintLines;
+        bool linesFit = true;
         int height = 0;
         ModalAnswer none("KeineAnlageDlg", [&](QWidget* w) {
             guard.reset();
             const auto* label = w->findChild<QLabel*>(QStringLiteral("lblBerechtigung"));
-            hint = label->isVisible() ? label->text() : QString();
+            if (label->isVisible())
+                hintLines = label->text().split(u'\n');
+            for (const QString& line : hintLines)
+                linesFit &= label->fontMetrics().horizontalAdvance(line) <= label->width();
             height = w->height();
             pressButton(w, "OKBtn");
         });
         form->show();
         QVERIFY(none.seen());
         if (!denied) {
-            QCOMPARE(hint, QString());
+            QCOMPARE(hintLines, QStringList());
             QCOMPARE(height, 137);
             return;
         }
-        QCOMPARE(hint, QStringLiteral("Keine Berechtigung für den COM-Port COM2 (%1). Nehmen Sie "
-                                      "Ihren Benutzer in die Gruppe „dialout“ auf und melden Sie "
-                                      "sich danach neu an.")
-                           .arg(QString::fromStdString(locked->slavePath())));
+        const QString device = QString::fromStdString(locked->slavePath());
+        QCOMPARE(hintLines.join(u' '),
+                 QStringLiteral("Keine Berechtigung für den COM-Port COM2 (%1). Nehmen Sie Ihren "
+                                "Benutzer in die Gruppe „dialout“ auf und melden Sie sich danach "
+                                "neu an.")
+                     .arg(device));
+        QVERIFY(hintLines.size() > 1);
+        QVERIFY(linesFit);
+        QVERIFY(!hintLines.filter(QStringLiteral("(%1).").arg(device)).isEmpty());
         QVERIFY(height > 137);
         QCOMPARE(locked->received(), std::string()); // skipped without a probe
         QCOMPARE(silent->received(), std::string("T\r"));

@@ -7,6 +7,8 @@
 #include "serial/ComPortMap.h"
 #include "serial/ConfigHome.h"
 #include "serial/DataPacketManager.h"
+#include "serial/LowLatency.h"
+#include "serial/PosixSerialDevice.h"
 #include "serial/SerialError.h"
 #include "serial/SerialPort.h"
 #include "serial/Ticks.h"
@@ -14,8 +16,10 @@
 #include <QDir>
 #include <QTest>
 #include <atomic>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -481,6 +485,24 @@ private slots:
         link.port->FlushInBuffer();
         QVERIFY(link.receivesOk());
         QVERIFY(link.port->Open());
+    }
+
+    // Opening asks the driver for low latency (the rows of script() talk through such an
+    // opening). A pseudo-terminal refuses: nothing is left to restore, and asking again
+    // changes nothing of the line.
+    void lowLatencyRefusedChangesNothing() {
+        PtyPair pty;
+        QVERIFY(pty.ok());
+        const TOpenResult opened = OpenSerialDevice(pty.slavePath(), TLineSettings{});
+        QVERIFY(opened.fd >= 0);
+        QVERIFY(!opened.restore.serialFlags.has_value());
+        termios before{};
+        QCOMPARE(tcgetattr(opened.fd, &before), 0);
+        QVERIFY(!RequestLowLatency(opened.fd).has_value());
+        termios after{};
+        QCOMPARE(tcgetattr(opened.fd, &after), 0);
+        QCOMPARE(std::memcmp(&before, &after, sizeof before), 0);
+        CloseSerialDevice(opened.fd, opened.restore);
     }
 };
 
