@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <algorithm>
 #include <grp.h>
 #include <string>
 #include <sys/stat.h>
@@ -19,9 +20,10 @@ public:
     explicit ActingAsNobody(gid_t group = NoGroup) {
         if (geteuid() != 0)
             return;
-        groups_.resize(std::size_t(getgroups(0, nullptr)));
-        getgroups(int(groups_.size()), groups_.data());
-        dropped_ = setgroups(1, &group) == 0 && setegid(group) == 0 && seteuid(Nobody) == 0;
+        groups_.resize(std::size_t(std::max(getgroups(0, nullptr), 0)));
+        const bool groupsKnown = getgroups(int(groups_.size()), groups_.data()) >= 0;
+        dropped_ = groupsKnown && setgroups(1, &group) == 0 && setegid(group) == 0 &&
+                   seteuid(Nobody) == 0;
     }
     ~ActingAsNobody() {
         if (dropped_ &&
