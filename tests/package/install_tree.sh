@@ -22,12 +22,14 @@ grep -q "<release version=\"$version\"" "$metainfo" || fail "metainfo lacks rele
 grep -q '<summary xml:lang="de">' "$metainfo" || fail "metainfo lacks the German summary"
 grep -q '<screenshot type="default">' "$metainfo" || fail "metainfo lacks a screenshot"
 
-for page in zuvex-konfigurator zuvex-sim; do
+for page in zuvex-konfigurator zuvex-sim zuvex910k; do
     man=$scratch/usr/share/man/man1/$page.1.gz
     warnings=$(zcat "$man" | groff -k -man -ww -z 2>&1)
     [ -z "$warnings" ] || fail "$page.1: $warnings"
     zcat "$man" | grep -q "^\.TH .* $version\"" || fail "$page.1 lacks version $version"
 done
+
+bash -n "$scratch/usr/share/bash-completion/completions/zuvex910k" || fail "bash completion not valid"
 
 printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]\r\n' |
     cmp - "$scratch/etc/xdg/zuvex910k/registry.reg" || fail "system settings default differs"
