@@ -4,10 +4,12 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <functional>
 
+class ESerialError;
 class QTimer;
 class TDataPacket;
 class TLinkView;
@@ -88,29 +90,37 @@ public:
     std::array<char, 4> OldPin{};     // the four digits of the old PIN
     // Whether a pause or a scan is pending.
     bool Waiting() const;
+    // Shows the port in use (or "keiner") on the view.
+    void ShowPortInUse();
 
 private:
+    void takePacket(const uint8_t* Data, int Size);
     void SearchNextPort();
     void SearchContinueMessage();
     void FirmwareReadyMessage();
-    void PostSearchContinueMessage();
-    void PostFirmwareReadyMessage();
     void RunDeviceSearch(bool clearPortLabel);
-    void EndSearch();
+    void NotePermissionFailure(const ESerialError& failure);
     void GiveUpSearch();
+    void EndSearch();
     void EndTransfer();
     void ScanFreePorts(std::function<void(bool found)> then);
-    void ScanFirmwarePorts(std::function<void(const QStringList& entries)> then);
+    void ScanFrom(int n, bool found, std::function<void(bool found)> then);
+    void ScanFirmwarePorts(int n, QStringList entries,
+                           std::function<void(const QStringList& entries)> then);
     void OpenFirmwarePort();
+    void SendEnq();
     void sendReadCommand();
     void sendWriteCommand();
     void sendImageByte();
     void PinExchangePacket(uint8_t reply);
-    void ShowPortInUse();
     // Runs `step` after `ms` milliseconds as a timer step, unless Cancel comes first.
     void After(int ms, std::function<void()> step);
-    // Runs `step`, showing a serial failure as the view's application error.
-    void Guarded(const std::function<void()>& step);
+    void SetWaiting(bool waiting);
+    // Posts one of the conversation's messages (SearchContinueMessage, FirmwareReadyMessage)
+    // to run after the current event; a Cancel in between drops it.
+    void Post(void (TLinkConversation::*message)());
+    // Runs a step of a collector event; a serial failure ends the transfer with its message.
+    void EndOnRefusal(const std::function<void()>& step);
 
     TSerialPort& ComPort1;
     TDataPacket& DataPacket1;
@@ -118,6 +128,8 @@ private:
     TLinkView& View;
     QTimer* Pause = nullptr;
     std::function<void()> PendingStep;
+    bool Waiting_ = false;
+    quint64 Generation = 0; // counts the cancels
     ConfigImage Image{};
     ConfigImage ReceiveArea{};
     quint8 ImageChecksum = 0;
