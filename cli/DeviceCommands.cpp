@@ -10,6 +10,7 @@
 #include "serial/ComPortMap.h"
 
 #include <QFileInfo>
+#include <functional>
 #include <optional>
 
 namespace {
@@ -60,11 +61,18 @@ private:
     TDeviceSession session_;
 };
 
-// Reads the device's image into `image`.
-TExitStatus readDevice(TCommandSession& session, ConfigImage& image) {
+// Runs `command` in a session on the port the command line names (or after a search).
+TExitStatus onDevice(const TCliRequest& request,
+                     const std::function<TExitStatus(TCommandSession&)>& command) {
+    TCommandSession session(request);
+    return session.PortUsable() ? command(session) : TExitStatus::NoDevice;
+}
+
+// Reads the device's image and hands it to `next`; a failed read ends the command.
+TExitStatus readDevice(TCommandSession& session,
+                       const std::function<TExitStatus(const ConfigImage&)>& next) {
     const TExitStatus status = session.Transfer(TFlow::Read, TLinkConversation::ReadOperation);
-    image = session.View().ImageReadFromDevice;
-    return status;
+    return status == TExitStatus::Done ? next(session.View().ImageReadFromDevice) : status;
 }
 
 TExitStatus writeDevice(TCommandSession& session, const TEditorView& toWrite, bool confirmed) {
@@ -83,51 +91,46 @@ QString devicePath(int comNumber) {
 } // namespace
 
 TExitStatus FindCommand(const TCliRequest& request) {
-    TCommandSession session(request);
-    if (!session.PortUsable())
-        return TExitStatus::NoDevice;
-    const TExitStatus status = session.Identify();
-    if (status == TExitStatus::Done)
-        PrintLine(QStringLiteral("COM%1 (%2): %3")
-                      .arg(session.UsedComPort())
-                      .arg(devicePath(session.UsedComPort()), session.View().DeviceText));
-    return status;
+    return onDevice(request, [](TCommandSession& session) {
+        const TExitStatus status = session.Identify();
+        if (status == TExitStatus::Done)
+            PrintLine(QStringLiteral("COM%1 (%2): %3")
+                          .arg(session.UsedComPort())
+                          .arg(devicePath(session.UsedComPort()), session.View().DeviceText));
+        return status;
+    });
 }
 
 TExitStatus ReadCommand(const TCliRequest& request) {
-    TCommandSession session(request);
-    if (!session.PortUsable())
-        return TExitStatus::NoDevice;
-    ConfigImage image{};
-    const TExitStatus status = readDevice(session, image);
-    if (status != TExitStatus::Done)
-        return status; // nothing is saved: the file stays as it was, or absent
-    return SaveConfigFile(request.files[0], image) ? TExitStatus::Done : TExitStatus::FileFault;
+    return onDevice(request, [&](TCommandSession& session) {
+        // Saved only after a good read: a failed one leaves the file as it was, or absent.
+        return readDevice(session, [&](const ConfigImage& image) {
+            return SaveConfigFile(request.files[0], image) ? TExitStatus::Done
+                                                           : TExitStatus::FileFault;
+        });
+    });
 }
 
 TExitStatus WriteCommand(const TCliRequest& request) {
     const std::optional<ConfigImage> file = LoadConfigFile(request.files[0]);
     if (!file)
         return TExitStatus::FileFault;
-    TCommandSession session(request);
-    if (!session.PortUsable())
-        return TExitStatus::NoDevice;
-    return writeDevice(session, OpenedInEditor(*file), request.yes);
+    return onDevice(request, [&](TCommandSession& session) {
+        return writeDevice(session, OpenedInEditor(*file), request.yes);
+    });
 }
 
 TExitStatus DiffSystemCommand(const TCliRequest& request) {
     const std::optional<ConfigImage> file = LoadConfigFile(request.files[0]);
     if (!file)
         return TExitStatus::FileFault;
-    TCommandSession session(request);
-    if (!session.PortUsable())
-        return TExitStatus::NoDevice;
-    ConfigImage device{};
-    const TExitStatus status = readDevice(session, device);
-    if (status != TExitStatus::Done)
-        return status;
-    // Both sides as the editor shows an opened file: a backup just read compares as equal.
-    return PrintDifferences(OpenedInEditor(*file).settings, OpenedInEditor(device).settings);
+    return onDevice(request, [&](TCommandSession& session) {
+        return readDevice(session, [&](const ConfigImage& device) {
+            // Both sides as the editor shows an opened file: a backup just read compares equal.
+            return PrintDifferences(OpenedInEditor(*file).settings,
+                                    OpenedInEditor(device).settings);
+        });
+    });
 }
 
 TExitStatus ResetCommand(const TCliRequest& request) {
@@ -138,15 +141,12 @@ TExitStatus ResetCommand(const TCliRequest& request) {
                            "reset --yes"));
         return TExitStatus::Usage;
     }
-    TCommandSession session(request);
-    if (!session.PortUsable())
-        return TExitStatus::NoDevice;
-    // The window has read the device before: its reserved bytes go back unchanged.
-    ConfigImage device{};
-    const TExitStatus status = readDevice(session, device);
-    if (status != TExitStatus::Done)
-        return status;
-    return writeDevice(session, FactoryInEditor(device), true);
+    return onDevice(request, [](TCommandSession& session) {
+        // The window has read the device before: its reserved bytes go back unchanged.
+        return readDevice(session, [&](const ConfigImage& device) {
+            return writeDevice(session, FactoryInEditor(device), true);
+        });
+    });
 }
 
 TExitStatus FirmwareCommand(const TCliRequest& request) {
@@ -155,13 +155,12 @@ TExitStatus FirmwareCommand(const TCliRequest& request) {
         PrintFileMessage(file, QString(*refusal).replace(QLatin1Char('\n'), QLatin1Char(' ')));
         return TExitStatus::FileFault;
     }
-    TCommandSession session(request);
-    if (!session.PortUsable())
-        return TExitStatus::NoDevice;
-    const TExitStatus found = session.Identify();
-    if (found != TExitStatus::Done)
-        return found;
-    session.View().FirmwareFile = file;
-    session.View().FirmwarePort = QStringLiteral("COM%1").arg(session.UsedComPort());
-    return session.LoadFirmware();
+    return onDevice(request, [&](TCommandSession& session) {
+        const TExitStatus found = session.Identify();
+        if (found != TExitStatus::Done)
+            return found;
+        session.View().FirmwareFile = file;
+        session.View().FirmwarePort = QStringLiteral("COM%1").arg(session.UsedComPort());
+        return session.LoadFirmware();
+    });
 }
