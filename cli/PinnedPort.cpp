@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 TPinnedPort::TPinnedPort(int comNumber, const QString& device)
     : previousHome_(qgetenv("XDG_CONFIG_HOME")),

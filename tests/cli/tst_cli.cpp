@@ -251,6 +251,7 @@ void TestCli::runsCommand() {
         QVERIFY2(out.contains(line), qPrintable(out.join('\n')));
     const QString err = QString::fromUtf8(run.err);
     QVERIFY2(c.err.isEmpty() ? err.isEmpty() : err.contains(c.err), qPrintable(err));
+    QVERIFY(!QFile::exists(home.registryPath())); // the window's settings are not the tool's
     QFile saved(home.path(Saved));
     QCOMPARE(saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray(), c.saved);
     if (sim) {
