@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 namespace {
-// A box's caption and lines as one message line; the dialogs' "\r\n" become line breaks.
+// A box's caption and its lines, the empty ones left out, as one message line.
 QString boxText(const QString& caption, const QStringList& lines) {
     QStringList parts{caption};
     for (const QString& line : lines)
@@ -19,6 +19,7 @@ QString boxText(const QString& caption, const QStringList& lines) {
     return parts.join(QLatin1Char(' '));
 }
 
+// A box text with the line breaks a terminal takes.
 QString plainLines(QString text) {
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
