@@ -10,29 +10,21 @@ public:
 
     // state
     using TAppForm::CurrentFile;
-    using TAppForm::DeviceText;
     using TAppForm::File1;
     using TAppForm::File2;
     using TAppForm::File3;
     using TAppForm::File4;
     using TAppForm::Image;
     using TAppForm::ImageChecksum;
-    using TAppForm::LinkOperation;
-    using TAppForm::LinkState;
     using TAppForm::Modified;
-    using TAppForm::OldPin;
-    using TAppForm::PinMessage;
-    using TAppForm::PortAvailable;
     using TAppForm::ReportLines;
-    using TAppForm::SearchLabelPrefix;
-    using TAppForm::SearchRunning;
     using TAppForm::Untitled;
-    using TAppForm::UsedComPort;
     using TAppForm::WorkDir;
 
     // dialogs, the device link and the firmware watchdog
     using TAppForm::AboutBox;
     using TAppForm::ComPort1;
+    using TAppForm::Conversation;
     using TAppForm::DataPacket1;
     using TAppForm::ErgebnisDialog;
     using TAppForm::ErrorDialog;

@@ -385,6 +385,10 @@ void TLinkConversation::SearchNextPort() {
         }
         View.ShowSearchLabel(SearchLabelPrefix + QStringLiteral("COM%1").arg(ComPort1.ComNumber()));
         After(ProbeSettleMs, [this] {
+            if (!ComPort1.Open()) { // the device vanished during the pause: on to the next port
+                Post(&TLinkConversation::SearchContinueMessage);
+                return;
+            }
             try {
                 ComPort1.FlushInBuffer();
                 armForLine(DataPacket1);

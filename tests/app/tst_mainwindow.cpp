@@ -2,11 +2,15 @@
 #include "AppWithSim.h"
 #include "ShownBox.h"
 #include "app/AppFormProbe.h"
+#include "app/InputHold.h"
 #include "config/EditorPages.h"
 #include "config/HelpPanel.h"
+#include "link/LinkConversation.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -44,7 +48,7 @@ private slots:
         QCOMPARE(form->windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
         QVERIFY(!form->Modified);
         QVERIFY(form->Untitled);
-        QCOMPARE(form->SearchLabelPrefix, QStringLiteral("Suche an "));
+        QCOMPARE(form->Conversation->SearchLabelPrefix, QStringLiteral("Suche an "));
         QCOMPARE(form->StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: keiner"));
         QVERIFY(form->StatusPanel0->text().isEmpty());
         QVERIFY(std::all_of(form->Image.begin(), form->Image.end(), [](auto b) { return b == 0; }));
@@ -181,7 +185,38 @@ private slots:
                                                 "Wollen Sie fortfahren?"}));
         QVERIFY(!form->findChild<QCheckBox*>("CBarb21")->isChecked());
         QVERIFY(form->Modified);
-        QCOMPARE(form->LinkOperation, 1);
+        QCOMPARE(form->Conversation->LinkOperation, 1);
+    }
+
+    void inputDuringPause_data() {
+        QTest::addColumn<bool>("dialogAfterPause");
+        QTest::addColumn<bool>("clickActs");
+        QTest::newRow("nothing after the pause: the click acts then") << false << true;
+        QTest::newRow("a modal dialog after the pause takes the input") << true << false;
+    }
+    // While the conversation pauses, the wait cursor shows and a click waits; afterwards it
+    // acts as if it came right after the pause.
+    void inputDuringPause() {
+        QFETCH(bool, dialogAfterPause);
+        QFETCH(bool, clickActs);
+        QCheckBox box;
+        box.show();
+        TInputHold hold;
+        hold.SetHolding(true);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        QTest::mouseClick(&box, Qt::LeftButton);
+        QVERIFY(!box.isChecked());
+        hold.SetHolding(false);
+        QVERIFY(!QApplication::overrideCursor());
+        if (dialogAfterPause) {
+            QDialog dialog;
+            dialog.setObjectName(QStringLiteral("AfterPause"));
+            ModalAnswer answer("AfterPause", [](QWidget* w) { w->close(); });
+            dialog.exec();
+            QVERIFY(answer.seen());
+        }
+        QTest::qWait(0);
+        QCOMPARE(box.isChecked(), clickActs);
     }
 };
 

@@ -4,6 +4,7 @@
 #include "ShownBox.h"
 #include "TestHome.h"
 #include "app/AppFormProbe.h"
+#include "link/LinkConversation.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,7 +34,7 @@ private slots:
         {
             TAppFormProbe form;
             QCOMPARE(form.WorkDir, QDir::currentPath() + "/");
-            QCOMPARE(form.UsedComPort, quint16(0));
+            QCOMPARE(form.Conversation->UsedComPort, quint16(0));
             QVERIFY(form.File1.isEmpty() && form.File4.isEmpty());
             QCOMPARE(form.CurrentFile, QDir::currentPath() + "/Neu.zcf");
             QVERIFY(form.close());
@@ -53,7 +54,7 @@ private slots:
         TestHome home;
         home.writeRegistry("\"COM\"=dword:00000007\r\n");
         TAppFormProbe form;
-        QCOMPARE(form.UsedComPort, quint16(0));
+        QCOMPARE(form.Conversation->UsedComPort, quint16(0));
         QVERIFY(home.readRegistry().contains("\"COM\"=dword:00000000"));
     }
 
@@ -61,7 +62,7 @@ private slots:
         TestHome home;
         home.writeRegistry("\"COM\"=dword:00010003\r\n"); // only the low 16 bits count
         TAppFormProbe form;
-        QCOMPARE(form.UsedComPort, quint16(3));
+        QCOMPARE(form.Conversation->UsedComPort, quint16(3));
         QCOMPARE(form.StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: keiner"));
     }
 
@@ -117,7 +118,7 @@ private slots:
         TAppFormProbe form;
         QCOMPARE(shown(box).lines, QStringList{"Ungültiger Datentyp für 'COM'"});
         QCOMPARE(form.WorkDir, QDir::currentPath() + "/"); // even though it had been read
-        QCOMPARE(form.UsedComPort, quint16(0));
+        QCOMPARE(form.Conversation->UsedComPort, quint16(0));
         QVERIFY(form.File1.isEmpty()); // read after the failure point: not read
     }
 
@@ -146,9 +147,9 @@ private slots:
         ModalAnswer box("SettingsErrorBox", pressOk, 200);
         {
             TAppFormProbe form;
-            QCOMPARE(form.UsedComPort, quint16(0));
+            QCOMPARE(form.Conversation->UsedComPort, quint16(0));
             QCOMPARE(form.WorkDir, QDir::currentPath() + "/");
-            form.UsedComPort = 3;
+            form.Conversation->UsedComPort = 3;
             QVERIFY(form.close());
         }
         QVERIFY(!box.seen());
@@ -220,8 +221,8 @@ private slots:
         ModalAnswer box("SettingsErrorBox", pressOk, 200);
         {
             TAppFormProbe form;
-            QCOMPARE(form.UsedComPort, quint16(com));
-            form.UsedComPort = 4;
+            QCOMPARE(form.Conversation->UsedComPort, quint16(com));
+            form.Conversation->UsedComPort = 4;
             QVERIFY(form.close());
         }
         QVERIFY(!box.seen());
@@ -235,7 +236,7 @@ private slots:
         home.writeRegistry("\"COM\"=dword:00000002\r\n");
         TAppFormProbe form;
         form.CurrentFile = "/srv/konfig/anlage.zcf";
-        form.UsedComPort = 4;
+        form.Conversation->UsedComPort = 4;
         QVERIFY(form.close());
         const QString text = home.readRegistry();
         QVERIFY(text.contains("\"WorkDir\"=\"/srv/konfig/\""));

@@ -11,6 +11,7 @@
 #include "app/AppFormProbe.h"
 #include "link/FirmwareDlg.h"
 #include "link/FirmwareFile.h"
+#include "link/LinkConversation.h"
 #include "link/PortDialogs.h"
 #include "link/RawSerialPort.h"
 #include "serial/DataPacket.h"
@@ -107,8 +108,8 @@ private slots:
         QCOMPARE(AsString(sim->lastFirmware()), sampleBytes());
         QVERIFY(
             QTest::qWaitFor([&] { return !form->FirmwareDlg->isVisible() && form->isEnabled(); }));
-        QCOMPARE(form->UsedComPort, quint16(3));
-        QCOMPARE(form->LinkOperation, 1);
+        QCOMPARE(form->Conversation->UsedComPort, quint16(3));
+        QCOMPARE(form->Conversation->LinkOperation, 1);
         QVERIFY(!form->TimerFWUpdate->isActive());
         QVERIFY(!form->FirmwareDlg->TransferRunning);
     }
@@ -119,7 +120,7 @@ private slots:
         startSim();
         sim->setStrayBytes("x?", "",
                            unsigned(ReplyKind::LoadPrompt) | unsigned(ReplyKind::LoadReady));
-        form->UsedComPort = 3;
+        form->Conversation->UsedComPort = 3;
         const auto [loaded, read] = update();
         QCOMPARE(loaded.caption, Loaded.caption);
         QVERIFY(read.seen);
@@ -135,7 +136,7 @@ private slots:
     void deviceKilledDuringTransfer() {
         SimProcess dead(3, {"--reset", "--restart-ms", "100", "--ack-delay", "200"});
         QVERIFY(dead.ready());
-        form->UsedComPort = 3;
+        form->Conversation->UsedComPort = 3;
         ModalAnswer firmware("FirmwareDlg", startWithSample);
         ModalAnswer error("ErrorDialog", press("OKBtn"), 15000);
         // pulled out while the transfer lets the window repaint after a record
@@ -153,7 +154,7 @@ private slots:
         QCOMPARE(unplug.leftOpen, 0);
         QVERIFY(
             QTest::qWaitFor([&] { return !form->FirmwareDlg->isVisible() && form->isEnabled(); }));
-        QCOMPARE(form->UsedComPort, quint16(3));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(3));
         QVERIFY(!form->FirmwareDlg->TransferRunning);
     }
 
@@ -162,7 +163,7 @@ private slots:
     void watchdogWithoutL() {
         startSim();
         sim->setNeverSendL(true);
-        form->UsedComPort = 3;
+        form->Conversation->UsedComPort = 3;
         QElapsedTimer clock;
         bool reported = false;
         qint64 reportedAfter = 0;
@@ -191,7 +192,7 @@ private slots:
         QVERIFY(dialogOpenAtReport);
         QVERIFY(collectorOffAtReport);
         QVERIFY(!form->TimerFWUpdate->isActive());
-        QCOMPARE(form->LinkState, 8);
+        QCOMPARE(form->Conversation->LinkState, 8);
         QCOMPARE(sim->received(), std::string("U\r<")); // time-outs sent nothing
         QVERIFY(!portDialogShown);
     }
@@ -200,7 +201,7 @@ private slots:
     void cancelStopsHandshake() {
         startSim();
         sim->setNeverSendL(true);
-        form->UsedComPort = 3;
+        form->Conversation->UsedComPort = 3;
         ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
             startWithSample(w);
             QVERIFY(QTest::qWaitFor([&] { return sim->received() == "U\r<"; }));
@@ -236,21 +237,23 @@ private slots:
         if (situation >= 1)
             startSim();
         if (situation == 2) {
-            form->UsedComPort = 3;
+            form->Conversation->UsedComPort = 3;
             QVERIFY(other.Open(QStringLiteral("COM3"), 57600, 10));
         }
         bool stillOpen = false;
+        std::optional<ModalAnswer> box;
         ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
             startWithSample(w);
+            QVERIFY(box->waitSeen(ScanTimeoutMs)); // a click during the port scan would wait
             stillOpen = w->isVisible();
             pressButton(w, "CancelBtn");
         });
         std::optional<ModalAnswer> choice;
         if (situation == 1)
             choice.emplace("WaehleComPortDlg", press("CancelBtn"));
-        ModalAnswer box("WarningBox", press("OK"));
+        box.emplace("WarningBox", press("OK"));
         form->NeueFirmware1->trigger();
-        QCOMPARE(shown(box), ShownBox("Warnung", warning));
+        QCOMPARE(shown(*box), ShownBox("Warnung", warning));
         QVERIFY(stillOpen);
         QVERIFY(!choice || choice->seen());
         QVERIFY(!form->TimerFWUpdate->isActive());

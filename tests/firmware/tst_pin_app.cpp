@@ -5,6 +5,7 @@
 #include "QtPool.h"
 #include "ShownBox.h"
 #include "app/AppFormProbe.h"
+#include "link/LinkConversation.h"
 #include "link/NeuePINDlg.h"
 #include "link/PortDialogs.h"
 #include "serial/DataPacket.h"
@@ -95,8 +96,8 @@ private slots:
     }
 
     void changed() {
-        form->UsedComPort = 3; // a port in use: no port dialog, ENQ at once
-        sim->setAckDelay(40);  // long enough to see the transfer box
+        form->Conversation->UsedComPort = 3; // a port in use: no port dialog, ENQ at once
+        sim->setAckDelay(40);                // long enough to see the transfer box
         QCOMPARE(changePin("0000", "4711"), Changed);
         QCOMPARE(sim->received(), std::string(1, Enq) + "0000" + "54711");
         QCOMPARE(sim->pin(), std::string("4711"));
@@ -105,8 +106,8 @@ private slots:
         QCOMPARE(boxLines, (QStringList{QString(), QStringLiteral("Übertragung läuft ...")}));
         QVERIFY(!portDialogShown);
         QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
-        QCOMPARE(form->LinkOperation, 3);
-        QCOMPARE(form->PinMessage, (std::array<char, 5>{'5', '4', '7', '1', '1'}));
+        QCOMPARE(form->Conversation->LinkOperation, 3);
+        QCOMPARE(form->Conversation->PinMessage, (std::array<char, 5>{'5', '4', '7', '1', '1'}));
     }
 
     void failures_data() {
@@ -145,7 +146,7 @@ private slots:
         QFETCH(ShownBox, error);
         QFETCH(std::string, sent);
         sim->setPinFault({kind, step, 0x41, 0});
-        form->UsedComPort = 3;
+        form->Conversation->UsedComPort = 3;
         QCOMPARE(changePin(oldPin, "4711", "ErrorDialog"), error);
         QCOMPARE(sim->received(), sent);
         QCOMPARE(sim->pin(), std::string("0000"));
@@ -155,7 +156,7 @@ private slots:
     // The device vanishing during the exchange: one error box, the window usable again.
     void deviceGoesAway() {
         sim->setHangUpAfter(3); // ENQ and two digits of the old PIN
-        form->UsedComPort = 3;
+        form->Conversation->UsedComPort = 3;
         ModalAnswer pin("NeuePINDlg", enterPins("0000", "4711"));
         ModalAnswer error("ErrorDialog", press("OKBtn"));
         ModalAnswer second("ErrorDialog", press("OKBtn"), 2500);
@@ -172,7 +173,7 @@ private slots:
     // An answer late but within 12 ticks is still taken.
     void lateAnswerWithinLimit() {
         sim->setPinFault({AckFault::Kind::Late, 1, 0x00, 450});
-        form->UsedComPort = 3;
+        form->Conversation->UsedComPort = 3;
         QCOMPARE(changePin("0000", "1357"), Changed);
         QCOMPARE(sim->pin(), std::string("1357"));
         QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
@@ -188,7 +189,7 @@ private slots:
             pressButton(w, "OKBtn");
         };
         QCOMPARE(changePin("0000", "2468", "ErgebnisDialog", choose), Changed);
-        QCOMPARE(form->UsedComPort, quint16(3));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(3));
         QCOMPARE(sim->pin(), std::string("2468"));
         QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
     }
@@ -215,15 +216,15 @@ private slots:
             error.emplace("ErrorDialog", press("OKBtn"));
         form->NewPIN->trigger();
         QVERIFY(pin.seen());
-        QVERIFY(!port || port->seen());
+        QVERIFY(!port || shown(*port, ScanTimeoutMs).seen);
         if (error)
-            QCOMPARE(shown(*error),
+            QCOMPARE(shown(*error, ScanTimeoutMs),
                      ShownBox("Schnittstellenfehler",
                               {"Fehler!", "Es wurde keine freie Schnittstelle gefunden."}));
         QCOMPARE(sim->received(), std::string());
         QVERIFY(!boxShown);
         QVERIFY(form->isEnabled());
-        QCOMPARE(form->UsedComPort, quint16(0));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(0));
     }
 };
 

@@ -7,6 +7,7 @@
 #include "Unplug.h"
 #include "Unprivileged.h"
 #include "app/AppFormProbe.h"
+#include "link/LinkConversation.h"
 #include "config/EditorPages.h"
 #include "link/SearchDialogs.h"
 #include "serial/ComPortMap.h"
@@ -74,8 +75,8 @@ private slots:
         QCOMPARE(form->StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: COM3"));
         QCOMPARE(form->StatusPanel0->text(),
                  "Zuvex 910k - Firmware " + QString::fromStdString(sim->firmwareVersion()));
-        QCOMPARE(form->DeviceText, form->StatusPanel0->text());
-        QCOMPARE(form->UsedComPort, quint16(3));
+        QCOMPARE(form->Conversation->DeviceText, form->StatusPanel0->text());
+        QCOMPARE(form->Conversation->UsedComPort, quint16(3));
         // the editor takes the image once the result box has closed, with the door rule
         QVERIFY(QTest::qWaitFor(
             [&] { return form->Editor->ReadSettings() == sampleSettingsAfterRead(); }));
@@ -107,7 +108,7 @@ private slots:
         com3->setIdentification(text.toStdString());
         auto com4 = startSim(4);
         QVERIFY(readConfiguration(*form));
-        QCOMPARE(form->UsedComPort, quint16(foundOn));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(foundOn));
         QCOMPARE(com3->received(), foundOn == 3 ? std::string("T\rV\rR0000,3c\r") : "T\r");
         QCOMPARE(com4->received(), foundOn == 4 ? std::string("T\rV\rR0000,3c\r") : "");
     }
@@ -116,7 +117,7 @@ private slots:
         auto sim = startSim(3);
         sim->setFirmwareVersion("");
         QVERIFY(readConfiguration(*form));
-        QCOMPARE(form->DeviceText, QStringLiteral("Zuvex 910k - Firmware "));
+        QCOMPARE(form->Conversation->DeviceText, QStringLiteral("Zuvex 910k - Firmware "));
     }
 
     // No COM port at all: the no-device dialog at once; "Offline" leaves no search dialog,
@@ -132,12 +133,12 @@ private slots:
         QVERIFY(!form->SuchenDlg->isVisible());
         QCOMPARE(form->StatusPanel0->text(), QString());
         QCOMPARE(form->StatusPanel1->text(), QString());
-        QCOMPARE(form->UsedComPort, quint16(0));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(0));
         QVERIFY(!form->ComPort1->Open());
 
         auto sim = startSim(3);
         QVERIFY(readConfiguration(*form));
-        QCOMPARE(form->UsedComPort, quint16(3));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(3));
         QCOMPARE(watch.labels, QStringList({"Suche an COM3"}));
         QCOMPARE(form->StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: COM3"));
     }
@@ -179,13 +180,13 @@ private slots:
         QVERIFY(none.seen());
         if (searchesAgain) {
             QCOMPARE(shown(*result, 10000), readDone());
-            QCOMPARE(form->UsedComPort, quint16(1));
+            QCOMPARE(form->Conversation->UsedComPort, quint16(1));
             QCOMPARE(sim->received(), std::string("T\rV\rR0000,3c\r"));
             QCOMPARE(watch.labels,
                      QStringList({"Suche an COM2", "Suche an COM1"})); // label cleared between
         } else {
             QTest::qWait(300);
-            QCOMPARE(form->UsedComPort, quint16(0));
+            QCOMPARE(form->Conversation->UsedComPort, quint16(0));
             QCOMPARE(sim->received(), std::string());
             QCOMPARE(form->StatusPanel1->text(), QString());
         }
@@ -201,7 +202,7 @@ private slots:
         // silent from the version request on: set before the identification is judged
         auto judge = form->DataPacket1->OnPacket;
         form->DataPacket1->OnPacket = [&](TDataPacket* sender, const uint8_t* data, int size) {
-            if (form->LinkState == 1)
+            if (form->Conversation->LinkState == 1)
                 sim->setSilent(true);
             judge(sender, data, size);
         };
@@ -216,9 +217,9 @@ private slots:
         QCOMPARE(shown(timeout), timeoutError());
         QVERIFY(watch.shown);
         QVERIFY(!form->SuchenDlg->isVisible());
-        QVERIFY(!form->SearchRunning);
+        QVERIFY(!form->Conversation->SearchRunning);
         QCOMPARE(sim->received(), std::string("T\rV\r"));
-        QCOMPARE(form->UsedComPort, quint16(0));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(0));
         QVERIFY(form->isEnabled());
     }
 
@@ -229,7 +230,7 @@ private slots:
         ModalAnswer search("SuchenDlg", [](QWidget* w) { w->close(); });
         QCOMPARE(showAndRead(*form), readDone());
         QVERIFY(search.seen());
-        QCOMPARE(form->UsedComPort, quint16(2));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(2));
     }
 
     // Without the ports folder the COM numbers come from the ports the machine lists, read
@@ -252,7 +253,7 @@ private slots:
         SetSerialPortLister({});
         QVERIFY(none.seen());
         QCOMPARE(read, readDone());
-        QCOMPARE(form->UsedComPort, quint16(1));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(1));
         QCOMPARE(sim.received(), std::string("T\rV\rR0000,3c\r"));
     }
 
@@ -308,7 +309,7 @@ private slots:
         auto sim = startSim(2);
         QCOMPARE(showAndRead(*form), readDone());
         QCOMPARE(gone.received(), std::string("T"));
-        QCOMPARE(form->UsedComPort, quint16(2));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(2));
         QCOMPARE(DescriptorsOn(gone.slavePath()), 0);
     }
 
@@ -327,7 +328,7 @@ private slots:
         QVERIFY(unplug.noDevice().seen());
         QCOMPARE(unplug.leftOpen, 0);
         QVERIFY(unplug.back && unplug.back->ready());
-        QCOMPARE(form->UsedComPort, quint16(1));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(1));
         QVERIFY(form->isEnabled());
     }
 };

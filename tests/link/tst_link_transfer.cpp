@@ -3,6 +3,7 @@
 #include "LinkTestSupport.h"
 #include "ModalDriver.h"
 #include "app/AppFormProbe.h"
+#include "link/LinkConversation.h"
 #include "config/EditorPages.h"
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
@@ -193,7 +194,7 @@ private slots:
         for (const char* name : {"CBarb21", "CBarb22", "CBarb23"})
             box(name)->click();
         QVERIFY(!form->Editor->AnyExternalRing());
-        const int state = form->LinkState;
+        const int state = form->Conversation->LinkState;
         ModalAnswer warning("ExternanrufWarnung",
                             [yes](QWidget* w) { pressButton(w, yes ? "&Ja" : "&Nein"); });
         std::optional<ProgResultAnswer> result;
@@ -211,7 +212,7 @@ private slots:
         if (!yes) {
             QTest::qWait(200);
             QCOMPARE(sim->received(), std::string());
-            QCOMPARE(form->LinkState, state);
+            QCOMPARE(form->Conversation->LinkState, state);
             QVERIFY(!form->UpDownLoad->isVisible());
             QVERIFY(form->isEnabled());
             return;
@@ -285,7 +286,7 @@ private slots:
 
     // The driver refusing a request inside a step: that one message, and no time-out after it.
     void refusedRequestEndsTheFlowOnce() {
-        form->UsedComPort = 0; // the search's "R0000,3c\r" runs inside the version step
+        form->Conversation->UsedComPort = 0; // the search's "R0000,3c\r" runs inside the version step
         form->ComPort1->SetOpen(false);
         form->ComPort1->OutSize = 4;
         ModalAnswer refused("ApplicationErrorBox", press("OK"), 8000);
