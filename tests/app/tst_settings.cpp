@@ -3,6 +3,7 @@
 #include "FileFaults.h"
 #include "ShownBox.h"
 #include "TestHome.h"
+#include "WindowParts.h"
 #include "app/AppFormProbe.h"
 #include "link/LinkConversation.h"
 
@@ -63,7 +64,8 @@ private slots:
         home.writeRegistry("\"COM\"=dword:00010003\r\n"); // only the low 16 bits count
         TAppFormProbe form;
         QCOMPARE(form.Conversation->UsedComPort, quint16(3));
-        QCOMPARE(form.StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: keiner"));
+        QCOMPARE(part<QLabel>(form, "StatusPanel1")->text(),
+                 QStringLiteral("Verwendeter COM-Port: keiner"));
     }
 
     void workDirGetsItsSeparator() {

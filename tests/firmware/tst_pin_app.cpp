@@ -4,6 +4,7 @@
 #include "ModalDriver.h"
 #include "QtPool.h"
 #include "ShownBox.h"
+#include "WindowParts.h"
 #include "app/AppFormProbe.h"
 #include "link/LinkConversation.h"
 #include "link/NeuePINDlg.h"
@@ -51,7 +52,8 @@ class TestPinApp : public QObject, AppWithSim {
     QStringList boxLines;
 
     bool exchangeEnded() const {
-        return form->isEnabled() && !form->UpDownLoad->isVisible() && !form->DataPacket1->Enabled();
+        return form->isEnabled() && !dialog<TUpDownLoad>("UpDownLoad")->isVisible() &&
+               !form->DataPacket1->Enabled();
     }
 
     // Enters the PINs (choosing the port with `choosePort` when asked) and answers the box
@@ -64,7 +66,7 @@ class TestPinApp : public QObject, AppWithSim {
         if (choosePort)
             port.emplace("PortDialog", std::move(choosePort));
         ModalAnswer end(box, press("OKBtn"));
-        form->NewPIN->trigger();
+        action(*form, "NewPIN")->trigger();
         const ShownBox seen = shown(end, 10000);
         return !port || port->seen() ? seen : ShownBox();
     }
@@ -79,12 +81,12 @@ private slots:
         connect(&watch, &QTimer::timeout, [this] {
             if (!form)
                 return;
-            portDialogShown |= form->PortDialog->isVisible();
-            if (form->UpDownLoad->isVisible()) {
+            portDialogShown |= dialog<TPortDialog>("PortDialog")->isVisible();
+            if (dialog<TUpDownLoad>("UpDownLoad")->isVisible()) {
                 boxShown = true;
                 windowDisabled |= !form->isEnabled();
-                boxCaption = form->UpDownLoad->windowTitle();
-                boxLines = form->UpDownLoad->Lines();
+                boxCaption = dialog<TUpDownLoad>("UpDownLoad")->windowTitle();
+                boxLines = dialog<TUpDownLoad>("UpDownLoad")->Lines();
             }
         });
         watch.start(2);
@@ -160,7 +162,7 @@ private slots:
         ModalAnswer pin("NeuePINDlg", enterPins("0000", "4711"));
         ModalAnswer error("ErrorDialog", press("OKBtn"));
         ModalAnswer second("ErrorDialog", press("OKBtn"), 2500);
-        form->NewPIN->trigger();
+        action(*form, "NewPIN")->trigger();
         QCOMPARE(shown(error, 5000),
                  ShownBox("Schnittstellenfehler", {"Fehler!", PortLostText(3)}));
         QTest::qWait(1000); // longer than the exchange's time-out
@@ -214,7 +216,7 @@ private slots:
             port.emplace("PortDialog", press("CancelBtn"));
         if (situation == 2)
             error.emplace("ErrorDialog", press("OKBtn"));
-        form->NewPIN->trigger();
+        action(*form, "NewPIN")->trigger();
         QVERIFY(pin.seen());
         QVERIFY(!port || shown(*port, ScanTimeoutMs).seen);
         if (error)
