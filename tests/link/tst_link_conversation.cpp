@@ -34,12 +34,17 @@ std::string checksumOf(const ConfigImage& image) {
     return std::string(1, char(imageChecksum(image)));
 }
 
-SimFaults writeFault(AckFault::Kind kind, int at) {
+SimFaults writeFault(AckFault::Kind kind, int at, int lateMs = 0) {
     SimFaults faults;
     faults.writeFault.kind = kind;
     faults.writeFault.at = at;
+    faults.writeFault.lateMs = lateMs;
     return faults;
 }
+
+// Later than the 6 ticks of an image byte, within the 36 ticks of the checksum.
+constexpr int LateAckMs = 600;
+constexpr int LateChecksumAckMs = 1500;
 
 SimFaults pinFault(AckFault::Kind kind, int at) {
     SimFaults faults;
@@ -158,14 +163,27 @@ private slots:
             << SimFaults{} << writeDone << command + bytesOf(image) + checksumOf(image);
         QTest::newRow("command refused")
             << writeFault(AckFault::Kind::Nak, WriteCommandStep) << writeFailed << command;
+        QTest::newRow("byte 0 refused")
+            << writeFault(AckFault::Kind::Nak, 0) << writeFailed << command + bytesOf(image, 1);
         QTest::newRow("byte 10 refused")
             << writeFault(AckFault::Kind::Nak, 10) << writeFailed << command + bytesOf(image, 11);
+        QTest::newRow("byte 59 refused")
+            << writeFault(AckFault::Kind::Nak, 59) << writeFailed << command + bytesOf(image);
         QTest::newRow("byte 10 answered with another byte")
             << writeFault(AckFault::Kind::Other, 10) << writeFailed << command + bytesOf(image, 11);
+        QTest::newRow("byte 10 acknowledged too late")
+            << writeFault(AckFault::Kind::Late, 10, LateAckMs) << timedOut
+            << command + bytesOf(image, 11);
         QTest::newRow("byte 59 unanswered")
             << writeFault(AckFault::Kind::Silent, 59) << timedOut << command + bytesOf(image);
         QTest::newRow("checksum refused")
             << writeFault(AckFault::Kind::Nak, WriteChecksumStep) << writeFailed
+            << command + bytesOf(image) + checksumOf(image);
+        QTest::newRow("checksum unanswered")
+            << writeFault(AckFault::Kind::Silent, WriteChecksumStep) << timedOut
+            << command + bytesOf(image) + checksumOf(image);
+        QTest::newRow("checksum acknowledged late, in time")
+            << writeFault(AckFault::Kind::Late, WriteChecksumStep, LateChecksumAckMs) << writeDone
             << command + bytesOf(image) + checksumOf(image);
     }
     // Stop and wait: each byte after the previous acknowledgement, nothing after a failure.
@@ -180,8 +198,9 @@ private slots:
         QCOMPARE(rig->view.transferBoxes, QStringList{"Konfiguration programmieren"});
         QVERIFY(rig->waitForBoxes());
         QCOMPARE(rig->view.boxes, TLinkBoxes{seen});
-        QVERIFY(sim.waitForReceived(wire.size(), 1s));
+        QTest::qWait(LateAckMs); // a late acknowledgement sends nothing more
         QCOMPARE(sim.received(), wire);
+        QCOMPARE(sim.image(), seen == writeDone ? countingImage() : ConfigImage{});
         QVERIFY(flowEnded());
     }
 
@@ -216,14 +235,18 @@ private slots:
         QTest::newRow("device on COM3")
             << SimFaults{} << allThree << QStringLiteral("Verwendeter COM-Port: COM3")
             << QStringLiteral("Zuvex 910k - Firmware 2.14") << 0;
-        QTest::newRow("identification with dropped bytes")
-            << identifyingAs(std::string("Zuvex\x00 910k\xff", 12)) << allThree
-            << QStringLiteral("Verwendeter COM-Port: COM3")
+        QTest::newRow("identification with NUL, 0xFF and DEL dropped")
+            << identifyingAs(std::string("Zuvex\x00 91\xff"
+                                         "0k\x7f",
+                                         13))
+            << allThree << QStringLiteral("Verwendeter COM-Port: COM3")
             << QStringLiteral("Zuvex 910k - Firmware 2.14") << 0;
         QTest::newRow("identification in lower case")
             << identifyingAs("zuvex 910k") << allThree << QString() << QString() << 1;
         QTest::newRow("identification with a trailing blank")
             << identifyingAs("Zuvex 910k ") << allThree << QString() << QString() << 1;
+        QTest::newRow("another device")
+            << identifyingAs("Zuvex 911k") << allThree << QString() << QString() << 1;
     }
     // From COM1 on: silent ports are passed by, the device's port becomes the port in use and
     // its configuration is read; without a device the user is asked, "Offline" clears both

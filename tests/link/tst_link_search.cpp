@@ -92,30 +92,6 @@ private slots:
         QVERIFY(form->isEnabled());
     }
 
-    void identification_data() {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<int>("foundOn");
-        QTest::newRow("exact") << QByteArray("Zuvex 910k") << 3;
-        QTest::newRow("NUL inside") << QByteArray("Zuvex\0 910k", 11) << 3;
-        QTest::newRow("0xFF and DEL inside") << QByteArray("Zu\xffvex 910k\x7f") << 3;
-        QTest::newRow("lower case") << QByteArray("zuvex 910k") << 4;
-        QTest::newRow("trailing blank") << QByteArray("Zuvex 910k ") << 4;
-        QTest::newRow("other device") << QByteArray("Zuvex 911k") << 4;
-    }
-
-    // A port whose device gives another identification is skipped like a silent one.
-    void identification() {
-        QFETCH(QByteArray, text);
-        QFETCH(int, foundOn);
-        auto com3 = startSim(3);
-        com3->setIdentification(text.toStdString());
-        auto com4 = startSim(4);
-        QVERIFY(readConfiguration(*form));
-        QCOMPARE(form->Conversation->UsedComPort, quint16(foundOn));
-        QCOMPARE(com3->received(), foundOn == 3 ? std::string("T\rV\rR0000,3c\r") : "T\r");
-        QCOMPARE(com4->received(), foundOn == 4 ? std::string("T\rV\rR0000,3c\r") : "");
-    }
-
     void emptyVersionLine() {
         auto sim = startSim(3);
         sim->setFirmwareVersion("");
