@@ -46,12 +46,15 @@ SimFaults writeFault(AckFault::Kind kind, int at, int lateMs = 0) {
 constexpr int LateAckMs = 600;
 constexpr int LateChecksumAckMs = 1500;
 
-SimFaults pinFault(AckFault::Kind kind, int at) {
+SimFaults pinFault(AckFault::Kind kind, int at, int lateMs = 0) {
     SimFaults faults;
     faults.pinFault.kind = kind;
     faults.pinFault.at = at;
+    faults.pinFault.lateMs = lateMs;
     return faults;
 }
+
+constexpr int LatePinAckMs = 450; // within the 12 ticks of a PIN step
 
 SimFaults corruptChecksum() {
     SimFaults faults;
@@ -295,36 +298,56 @@ private slots:
 
     void pinChange_data() {
         QTest::addColumn<SimFaults>("device");
+        QTest::addColumn<QByteArray>("oldPin");
         QTest::addColumn<TLinkBox>("seen");
         QTest::addColumn<std::string>("wire");
         QTest::addColumn<std::string>("pinAfter");
         const std::string enq = "\x05";
-        QTest::newRow("changed") << SimFaults{} << pinChanged << enq + "0000" + "54321"
-                                 << std::string("4321");
-        QTest::newRow("old PIN wrong") << pinFault(AckFault::Kind::Nak, 1) << wrongOldPin
-                                       << enq + "0000" << std::string("0000");
-        QTest::newRow("ENQ unanswered")
-            << pinFault(AckFault::Kind::Silent, 0) << timedOut << enq << std::string("0000");
-        QTest::newRow("new PIN answered with another byte")
-            << pinFault(AckFault::Kind::Other, 2)
-            << errorBox(QStringLiteral("Übertragungsfehler"), Fehler,
-                        QStringLiteral("Fehler beim Ändern des Sicherheitscodes."))
-            << enq + "0000" + "54321" << std::string("0000");
+        const std::string allSent = enq + "0000" + "54321";
+        const TLinkBox failed =
+            errorBox(QStringLiteral("Übertragungsfehler"), Fehler,
+                     QStringLiteral("Fehler beim Ändern des Sicherheitscodes."));
+        const std::string unchanged = "0000";
+        const std::string changed = "4321";
+        QTest::newRow("changed") << SimFaults{} << QByteArray("0000") << pinChanged << allSent
+                                 << changed;
+        QTest::newRow("old PIN wrong")
+            << SimFaults{} << QByteArray("1234") << wrongOldPin << enq + "1234" << unchanged;
+        QTest::newRow("ENQ refused")
+            << pinFault(AckFault::Kind::Nak, 0) << QByteArray("0000") << failed << enq << unchanged;
+        QTest::newRow("ENQ answered with another byte")
+            << pinFault(AckFault::Kind::Other, 0) << QByteArray("0000") << failed << enq
+            << unchanged;
+        QTest::newRow("old PIN answered with another byte")
+            << pinFault(AckFault::Kind::Other, 1) << QByteArray("0000") << failed << enq + "0000"
+            << unchanged;
+        QTest::newRow("new PIN refused") << pinFault(AckFault::Kind::Nak, 2) << QByteArray("0000")
+                                         << failed << allSent << unchanged;
+        QTest::newRow("ENQ unanswered") << pinFault(AckFault::Kind::Silent, 0) << QByteArray("0000")
+                                        << timedOut << enq << unchanged;
+        QTest::newRow("new PIN unanswered")
+            << pinFault(AckFault::Kind::Silent, 2) << QByteArray("0000") << timedOut << allSent
+            << unchanged;
+        QTest::newRow("old PIN acknowledged late, in time")
+            << pinFault(AckFault::Kind::Late, 1, LatePinAckMs) << QByteArray("0000") << pinChanged
+            << allSent << changed;
     }
     // ENQ, the old PIN, "5" and the new PIN, each acknowledged; the transfer box shows.
     void pinChange() {
         QFETCH(SimFaults, device);
+        QFETCH(QByteArray, oldPin);
         QFETCH(TLinkBox, seen);
         QFETCH(std::string, wire);
         QFETCH(std::string, pinAfter);
         ZuvexSim& sim = deviceInUse(device);
-        rig->conversation->StartPinChange("0000", "4321");
+        rig->conversation->StartPinChange(oldPin, "4321");
         QCOMPARE(rig->view.transferBoxes, QStringList{"Neuer Sicherheitscode"});
         QCOMPARE(rig->conversation->LinkOperation, TLinkConversation::PinOperation);
         QVERIFY(rig->waitForBoxes());
         QCOMPARE(rig->view.boxes, TLinkBoxes{seen});
         QCOMPARE(sim.received(), wire);
         QCOMPARE(sim.pin(), pinAfter);
+        QCOMPARE(rig->conversation->PinMessage, (std::array<char, 5>{'5', '4', '3', '2', '1'}));
         QVERIFY(flowEnded());
     }
 
