@@ -34,19 +34,27 @@ std::string checksumOf(const ConfigImage& image) {
     return std::string(1, char(imageChecksum(image)));
 }
 
-SimFaults writeFault(AckFault::Kind kind, int at) {
+SimFaults writeFault(AckFault::Kind kind, int at, int lateMs = 0) {
     SimFaults faults;
     faults.writeFault.kind = kind;
     faults.writeFault.at = at;
+    faults.writeFault.lateMs = lateMs;
     return faults;
 }
 
-SimFaults pinFault(AckFault::Kind kind, int at) {
+// Later than the 6 ticks of an image byte, within the 36 ticks of the checksum.
+constexpr int LateAckMs = 600;
+constexpr int LateChecksumAckMs = 1500;
+
+SimFaults pinFault(AckFault::Kind kind, int at, int lateMs = 0) {
     SimFaults faults;
     faults.pinFault.kind = kind;
     faults.pinFault.at = at;
+    faults.pinFault.lateMs = lateMs;
     return faults;
 }
+
+constexpr int LatePinAckMs = 450; // within the 12 ticks of a PIN step
 
 SimFaults corruptChecksum() {
     SimFaults faults;
@@ -158,14 +166,27 @@ private slots:
             << SimFaults{} << writeDone << command + bytesOf(image) + checksumOf(image);
         QTest::newRow("command refused")
             << writeFault(AckFault::Kind::Nak, WriteCommandStep) << writeFailed << command;
+        QTest::newRow("byte 0 refused")
+            << writeFault(AckFault::Kind::Nak, 0) << writeFailed << command + bytesOf(image, 1);
         QTest::newRow("byte 10 refused")
             << writeFault(AckFault::Kind::Nak, 10) << writeFailed << command + bytesOf(image, 11);
+        QTest::newRow("byte 59 refused")
+            << writeFault(AckFault::Kind::Nak, 59) << writeFailed << command + bytesOf(image);
         QTest::newRow("byte 10 answered with another byte")
             << writeFault(AckFault::Kind::Other, 10) << writeFailed << command + bytesOf(image, 11);
+        QTest::newRow("byte 10 acknowledged too late")
+            << writeFault(AckFault::Kind::Late, 10, LateAckMs) << timedOut
+            << command + bytesOf(image, 11);
         QTest::newRow("byte 59 unanswered")
             << writeFault(AckFault::Kind::Silent, 59) << timedOut << command + bytesOf(image);
         QTest::newRow("checksum refused")
             << writeFault(AckFault::Kind::Nak, WriteChecksumStep) << writeFailed
+            << command + bytesOf(image) + checksumOf(image);
+        QTest::newRow("checksum unanswered")
+            << writeFault(AckFault::Kind::Silent, WriteChecksumStep) << timedOut
+            << command + bytesOf(image) + checksumOf(image);
+        QTest::newRow("checksum acknowledged late, in time")
+            << writeFault(AckFault::Kind::Late, WriteChecksumStep, LateChecksumAckMs) << writeDone
             << command + bytesOf(image) + checksumOf(image);
     }
     // Stop and wait: each byte after the previous acknowledgement, nothing after a failure.
@@ -180,8 +201,9 @@ private slots:
         QCOMPARE(rig->view.transferBoxes, QStringList{"Konfiguration programmieren"});
         QVERIFY(rig->waitForBoxes());
         QCOMPARE(rig->view.boxes, TLinkBoxes{seen});
-        QVERIFY(sim.waitForReceived(wire.size(), 1s));
+        QTest::qWait(LateAckMs); // a late acknowledgement sends nothing more
         QCOMPARE(sim.received(), wire);
+        QCOMPARE(sim.image(), seen == writeDone ? countingImage() : ConfigImage{});
         QVERIFY(flowEnded());
     }
 
@@ -216,14 +238,18 @@ private slots:
         QTest::newRow("device on COM3")
             << SimFaults{} << allThree << QStringLiteral("Verwendeter COM-Port: COM3")
             << QStringLiteral("Zuvex 910k - Firmware 2.14") << 0;
-        QTest::newRow("identification with dropped bytes")
-            << identifyingAs(std::string("Zuvex\x00 910k\xff", 12)) << allThree
-            << QStringLiteral("Verwendeter COM-Port: COM3")
+        QTest::newRow("identification with NUL, 0xFF and DEL dropped")
+            << identifyingAs(std::string("Zuvex\x00 91\xff"
+                                         "0k\x7f",
+                                         13))
+            << allThree << QStringLiteral("Verwendeter COM-Port: COM3")
             << QStringLiteral("Zuvex 910k - Firmware 2.14") << 0;
         QTest::newRow("identification in lower case")
             << identifyingAs("zuvex 910k") << allThree << QString() << QString() << 1;
         QTest::newRow("identification with a trailing blank")
             << identifyingAs("Zuvex 910k ") << allThree << QString() << QString() << 1;
+        QTest::newRow("another device")
+            << identifyingAs("Zuvex 911k") << allThree << QString() << QString() << 1;
     }
     // From COM1 on: silent ports are passed by, the device's port becomes the port in use and
     // its configuration is read; without a device the user is asked, "Offline" clears both
@@ -272,36 +298,56 @@ private slots:
 
     void pinChange_data() {
         QTest::addColumn<SimFaults>("device");
+        QTest::addColumn<QByteArray>("oldPin");
         QTest::addColumn<TLinkBox>("seen");
         QTest::addColumn<std::string>("wire");
         QTest::addColumn<std::string>("pinAfter");
         const std::string enq = "\x05";
-        QTest::newRow("changed") << SimFaults{} << pinChanged << enq + "0000" + "54321"
-                                 << std::string("4321");
-        QTest::newRow("old PIN wrong") << pinFault(AckFault::Kind::Nak, 1) << wrongOldPin
-                                       << enq + "0000" << std::string("0000");
-        QTest::newRow("ENQ unanswered")
-            << pinFault(AckFault::Kind::Silent, 0) << timedOut << enq << std::string("0000");
-        QTest::newRow("new PIN answered with another byte")
-            << pinFault(AckFault::Kind::Other, 2)
-            << errorBox(QStringLiteral("Übertragungsfehler"), Fehler,
-                        QStringLiteral("Fehler beim Ändern des Sicherheitscodes."))
-            << enq + "0000" + "54321" << std::string("0000");
+        const std::string allSent = enq + "0000" + "54321";
+        const TLinkBox failed =
+            errorBox(QStringLiteral("Übertragungsfehler"), Fehler,
+                     QStringLiteral("Fehler beim Ändern des Sicherheitscodes."));
+        const std::string unchanged = "0000";
+        const std::string changed = "4321";
+        QTest::newRow("changed") << SimFaults{} << QByteArray("0000") << pinChanged << allSent
+                                 << changed;
+        QTest::newRow("old PIN wrong")
+            << SimFaults{} << QByteArray("1234") << wrongOldPin << enq + "1234" << unchanged;
+        QTest::newRow("ENQ refused")
+            << pinFault(AckFault::Kind::Nak, 0) << QByteArray("0000") << failed << enq << unchanged;
+        QTest::newRow("ENQ answered with another byte")
+            << pinFault(AckFault::Kind::Other, 0) << QByteArray("0000") << failed << enq
+            << unchanged;
+        QTest::newRow("old PIN answered with another byte")
+            << pinFault(AckFault::Kind::Other, 1) << QByteArray("0000") << failed << enq + "0000"
+            << unchanged;
+        QTest::newRow("new PIN refused") << pinFault(AckFault::Kind::Nak, 2) << QByteArray("0000")
+                                         << failed << allSent << unchanged;
+        QTest::newRow("ENQ unanswered") << pinFault(AckFault::Kind::Silent, 0) << QByteArray("0000")
+                                        << timedOut << enq << unchanged;
+        QTest::newRow("new PIN unanswered")
+            << pinFault(AckFault::Kind::Silent, 2) << QByteArray("0000") << timedOut << allSent
+            << unchanged;
+        QTest::newRow("old PIN acknowledged late, in time")
+            << pinFault(AckFault::Kind::Late, 1, LatePinAckMs) << QByteArray("0000") << pinChanged
+            << allSent << changed;
     }
     // ENQ, the old PIN, "5" and the new PIN, each acknowledged; the transfer box shows.
     void pinChange() {
         QFETCH(SimFaults, device);
+        QFETCH(QByteArray, oldPin);
         QFETCH(TLinkBox, seen);
         QFETCH(std::string, wire);
         QFETCH(std::string, pinAfter);
         ZuvexSim& sim = deviceInUse(device);
-        rig->conversation->StartPinChange("0000", "4321");
+        rig->conversation->StartPinChange(oldPin, "4321");
         QCOMPARE(rig->view.transferBoxes, QStringList{"Neuer Sicherheitscode"});
         QCOMPARE(rig->conversation->LinkOperation, TLinkConversation::PinOperation);
         QVERIFY(rig->waitForBoxes());
         QCOMPARE(rig->view.boxes, TLinkBoxes{seen});
         QCOMPARE(sim.received(), wire);
         QCOMPARE(sim.pin(), pinAfter);
+        QCOMPARE(rig->conversation->PinMessage, (std::array<char, 5>{'5', '4', '3', '2', '1'}));
         QVERIFY(flowEnded());
     }
 

@@ -2,6 +2,7 @@
 #include "LinkTestSupport.h"
 #include "ModalDriver.h"
 #include "TestHome.h"
+#include "WindowParts.h"
 #include "app/AppFormProbe.h"
 #include "link/LinkConversation.h"
 #include "link/PortDialogs.h"
@@ -73,14 +74,15 @@ private slots:
                 pressButton(w, "OKBtn");
             },
             10000);
-        form.COMItem1->trigger();
+        action(form, "COMItem1")->trigger();
         QCOMPARE(shown(dialog, ScanTimeoutMs), ShownBox("COM-Port festlegen", {}));
         QCOMPARE(seen.enabled, QList<bool>({false, true, true, false}));
         QCOMPARE(seen.checked, QList<bool>({false, false, false, false}));
         QVERIFY(!seen.okEnabled);
         QVERIFY(okAfterClick);
         QCOMPARE(form.Conversation->UsedComPort, quint16(2));
-        QCOMPARE(form.StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: COM2"));
+        QCOMPARE(part<QLabel>(form, "StatusPanel1")->text(),
+                 QStringLiteral("Verwendeter COM-Port: COM2"));
         QVERIFY(!form.ComPort1->Open()); // chosen, not opened
         QCOMPARE(form.ComPort1->ComNumber(), quint16(20));
 
@@ -104,7 +106,7 @@ private slots:
                 pressButton(w, "CancelBtn");
             },
             10000);
-        form.COMItem1->trigger();
+        action(form, "COMItem1")->trigger();
         QVERIFY(shown(dialog, ScanTimeoutMs).seen);
         QCOMPARE(form.Conversation->UsedComPort, quint16(3));
         QVERIFY(!form.ComPort1->Open());
@@ -128,7 +130,7 @@ private slots:
                 QTest::keyClick(w, Qt::Key_Escape);
             },
             10000);
-        form.COMItem1->trigger();
+        action(form, "COMItem1")->trigger();
         QVERIFY(shown(dialog, ScanTimeoutMs).seen);
         QCOMPARE(seen.enabled, QList<bool>({false, false, false, false}));
         QVERIFY(form.Conversation->PortAvailable[6]);
@@ -146,7 +148,7 @@ private slots:
         const bool ringBefore = ring->isChecked();
         PaintCounter paints(&form);
         ModalAnswer error("ErrorDialog", press("OKBtn"), ScanTimeoutMs);
-        form.COMItem1->trigger();
+        action(form, "COMItem1")->trigger();
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
         QTest::mouseClick(ring, Qt::LeftButton);
         form.update();
@@ -161,11 +163,11 @@ private slots:
         TestHome home;
         TAppFormProbe form;
         ModalAnswer error("ErrorDialog", press("OKBtn"), 10000);
-        form.COMItem1->trigger();
+        action(form, "COMItem1")->trigger();
         QCOMPARE(shown(error, ScanTimeoutMs),
                  ShownBox("Schnittstellenfehler",
                           {"Fehler!", "Es wurde keine freie Schnittstelle gefunden."}));
-        QVERIFY(!form.PortDialog->isVisible());
+        QVERIFY(!dialog<TPortDialog>("PortDialog")->isVisible());
     }
 
     void chooseFirmwarePort_data() {
@@ -187,7 +189,7 @@ private slots:
         TestHome home;
         TAppFormProbe form;
         form.ComPort1->SetComNumber(5);
-        TWaehleComPortDlg* dlg = form.WaehleComPortDlg.get();
+        TWaehleComPortDlg* dlg = dialog<TWaehleComPortDlg>("WaehleComPortDlg");
         dlg->CBSchnittstellen->clear();
         dlg->CBSchnittstellen->addItems(entries);
         dlg->CBSchnittstellen->setCurrentIndex(selected);
