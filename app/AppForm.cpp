@@ -1,9 +1,11 @@
 #include "app/AppForm.h"
 
+#include "app/InputHold.h"
 #include "app/ProgramInfo.h"
 #include "config/EditorPages.h"
 #include "config/HelpPanel.h"
 #include "link/FirmwareDlg.h"
+#include "link/LinkConversation.h"
 #include "link/NeuePINDlg.h"
 #include "link/PortDialogs.h"
 #include "link/SearchDialogs.h"
@@ -22,11 +24,8 @@ TAppForm::TAppForm(QWidget* parent) : QMainWindow(parent) {
     buildLayout();
 
     FirstShow = true;
-    UsedComPort = 0;
-    SearchPort = 0;
-    LinkState = IdleState;
-    LinkOperation = ReadOperation;
-    ShowUsedComPort();
+    CreateDeviceLink();
+    Conversation->ShowPortInUse();
     LoadSettings();
     DefaultFileName = QStringLiteral("Neu.zcf");
     CurrentFile = WorkDir + DefaultFileName;
@@ -40,7 +39,6 @@ TAppForm::TAppForm(QWidget* parent) : QMainWindow(parent) {
     PrintRightMargin = 1.0;
     Editor->TreeView1()->expandAll();
     Modified = false;
-    SearchLabelPrefix = QStringLiteral("Suche an ");
     Help->InstallHintCallback();
     AssignHelpHints();
 
@@ -54,9 +52,8 @@ TAppForm::TAppForm(QWidget* parent) : QMainWindow(parent) {
     UpDownLoad->OnFormShow = [this] { setEnabled(false); };
     UpDownLoad->OnFormClose = [this] {
         setEnabled(true);
-        TransferBoxClosed();
+        Conversation->TransferBoxClosed();
     };
-    CreateDeviceLink();
     CreateFirmwareAndPin();
 }
 
@@ -74,17 +71,6 @@ int TAppForm::ShowMessageDialog(TMessageDialog* dialog, const QString& caption,
 
 void TAppForm::HelpAbout1Execute() {
     AboutBox->exec();
-}
-
-void TAppForm::SetDeviceText(const QString& text) {
-    DeviceText = text;
-    StatusPanel0->setText(text);
-}
-
-void TAppForm::ShowUsedComPort() {
-    StatusPanel1->setText(UsedComPort == 0
-                              ? QStringLiteral("Verwendeter COM-Port: keiner")
-                              : QStringLiteral("Verwendeter COM-Port: COM%1").arg(UsedComPort));
 }
 
 void TAppForm::UpdateCaption() {

@@ -5,10 +5,10 @@
 #include "app/PrintPlatform.h"
 #include "app/WarningBoxes.h"
 #include "config/ConfigImage.h"
+#include "link/LinkView.h"
 
 #include <QMainWindow>
 #include <QStringList>
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,9 +31,12 @@ class TSerialPort;
 class TSuchenDlg;
 class TWaehleComPortDlg;
 class THelpPanel;
+class TInputHold;
+class TLinkConversation;
 
-// The main window: owns the editor, the image, the device link and every dialog.
-class TAppForm : public QMainWindow {
+// The main window: owns the editor, the image, the device link and every dialog. It shows
+// what the link conversation reports through TLinkView, with its dialogs.
+class TAppForm : public QMainWindow, private TLinkView {
     Q_OBJECT
 public:
     explicit TAppForm(QWidget* parent = nullptr);
@@ -46,43 +49,17 @@ private:
 
     // ---- fields shared by the whole program, in the window's order ----
     bool FirstShow = true;
-    quint16 SearchPort = 0;
     ConfigImage Image{}; // ConfigImage
-    ConfigImage ReceiveArea{};
-    int LinkState = 0;     // IdleState ... PinNewState below
-    int LinkOperation = 1; // ReadOperation, WriteOperation or PinOperation
     quint8 ImageChecksum = 0;
-    int BytesSent = 0;
-    int BytesToSend = 0;
-    QString SearchLabelPrefix;
-    int SendCursor = 0;
-    QString DeviceText;
     bool Untitled = true;
     QStringList ReportLines;
     double PrintTopMargin = 1.0, PrintLeftMargin = 1.5, PrintRightMargin = 1.0;
     bool Modified = false;
     QString File1, File2, File3, File4;
-    std::array<bool, 20> PortAvailable{};
-    quint16 UsedComPort = 0;
     QString WorkDir;
     QString CurrentFile;
     QString DefaultFileName;
     QString ProgramTitle;
-
-    // LinkState: which reply the link conversation awaits.
-    static constexpr int IdleState = 0;
-    static constexpr int IdentifyState = 1;     // the answer to "T\r" on a probed port
-    static constexpr int VersionState = 2;      // the firmware version line
-    static constexpr int ReadState = 3;         // the 60 image bytes and their checksum
-    static constexpr int WriteCommandState = 4; // ACK of the write command
-    static constexpr int WriteByteState = 5;    // ACK of an image byte
-    static constexpr int ChecksumState = 6;     // ACK of the checksum
-    static constexpr int LoadPromptState = 7;   // ">" after "U\r" (firmware update)
-    static constexpr int LoadReadyState = 8;    // "L" after "<"
-    // LinkState of the PIN exchange: ACK of ENQ, verdict on the old PIN, ACK of the new one.
-    static constexpr int PinEnqState = 9, PinOldState = 10, PinNewState = 11;
-    // LinkOperation: what the running conversation is for.
-    static constexpr int ReadOperation = 1, WriteOperation = 2, PinOperation = 3;
 
     // ---- the shared dialogs, created once with the window ----
     std::unique_ptr<TAboutBox> AboutBox;
@@ -153,30 +130,22 @@ private:
     // ---- device link ----
     std::unique_ptr<TSerialPort> ComPort1; // 57600 baud; opened by the search or a transfer
     std::unique_ptr<TDataPacket> DataPacket1;
+    QTimer* TimerFWUpdate = nullptr; // 10 s watchdog of the loading-mode handshake
+    // The conversation with the device: its state, its flows, its pauses.
+    std::unique_ptr<TLinkConversation> Conversation;
     std::unique_ptr<TPortDialog> PortDialog;
     std::unique_ptr<TSuchenDlg> SuchenDlg;
     std::unique_ptr<TKeineAnlageDlg> KeineAnlageDlg;
     std::unique_ptr<TWaehleComPortDlg> WaehleComPortDlg;
-    bool SearchRunning = false; // a search has started and neither found a device nor given up
-    void StartTransfer();
     void UpDownloadExecute(int operation); // ReadOperation (Download), WriteOperation (Upload)
+    // The collector's packet, handed on to the conversation.
     void DataPacket1Packet(TDataPacket* Sender, const uint8_t* Data, int Size);
-    void DataPacket1Timeout(TDataPacket* Sender);
-    void SearchContinueMessage();
-    void FirmwareReadyMessage();
-    void SearchNextPort();
-    bool ScanFreePorts();
     void COMItem1Execute();
 
     // ---- firmware update and PIN change ----
     std::unique_ptr<TFirmwareDlg> FirmwareDlg;
     std::unique_ptr<TNeuePINDlg> NeuePINDlg;
-    QTimer* TimerFWUpdate = nullptr;  // 10 s watchdog of the loading-mode handshake
-    std::array<char, 5> PinMessage{}; // "5" and the four digits of the new PIN
-    std::array<char, 4> OldPin{};     // the four digits of the old PIN
     void NeueFirmware1Click();
-    void StartFirmwareUpdate();
-    void TimerFWUpdateTimer();
     void NewPINExecute();
 
     // Called once, at the first showing of the window.
@@ -192,24 +161,36 @@ private:
     // ---- reached only from the window's own files ----
     void UpdateCaption();
     QPrinter& CurrentPrinter(); // created at first use, kept with its settings for the run
-    void SetDeviceText(const QString& text);
-    void ShowUsedComPort(); // panel 1 from UsedComPort
-    // Ends the search and its dialog: the device has answered, the search has given up, or an
-    // error has ended the transfer.
-    void EndSearch();
-    void CreateDeviceLink(); // port, collector and the link's dialogs; once, by the constructor
-    void ComPort1Lost(const QString& text); // the device vanished; the port has closed itself
-    void EndTransfer();       // closes the transfer box, whose close handler ends the transfer
-    void TransferBoxClosed(); // that handler's link part: collector off, port buffers emptied
-    void PostSearchContinueMessage(); // run after the collector event has returned
-    void PostFirmwareReadyMessage();
-    // A search from COM1 under the modal search dialog, unless it is showing already or the
-    // search ended within its first probe.
-    void RunDeviceSearch(bool clearPortLabel);
-    void CloseDevicePort();       // when the program closes: close the port, wait 1000 ms
-    void CreateFirmwareAndPin();  // their dialogs and the watchdog; once, by the constructor
-    void StopFirmwareHandshake(); // the firmware dialog closed before the transfer
-    void PinExchangePacket(uint8_t reply);
+    // Port, collector, watchdog, the conversation and the link's dialogs; once, by the
+    // constructor.
+    void CreateDeviceLink();
+    void CreateFirmwareAndPin(); // their dialogs; once, by the constructor
+    // Holds the user's input while the conversation pauses; it acts once the pause is over.
+    std::unique_ptr<TInputHold> InputHold;
+    bool ClosingStarted = false; // the close box was answered; the line is settling
+    bool PortSettled = false;    // the port has closed and its line settled: the window may close
+
+    // ---- TLinkView: what the conversation shows, with the window's dialogs ----
+    void ShowTransferBox(const QString& caption) override;
+    void HideTransferBox() override;
+    void ShowResult(int operation, const QString& caption, const QStringList& lines) override;
+    void ShowErrorBox(const QString& caption, const QStringList& lines) override;
+    void ShowApplicationError(const QString& text) override;
+    void ShowWarning(const QString& text) override;
+    bool AskWarningQuestion(const QString& name, const QString& text) override;
+    ConfigImage ImageToWrite() override;
+    bool AnyExternalRing() override;
+    void ImageRead(const ConfigImage& image) override;
+    void ShowSearchLabel(const QString& text) override;
+    void RunSearchDialog() override;
+    void SearchEnded() override;
+    bool NoDeviceFound(const QString& permissionLine) override;
+    void ShowDeviceText(const QString& text) override;
+    void ShowPortInUse(const QString& text) override;
+    bool RunPortChoice() override;
+    bool RunFirmwarePortChoice(const QStringList& entries) override;
+    void RunFirmwareTransfer() override;
+    void SetWaiting(bool waiting) override;
 
     void buildLayout();
     void buildActions();
@@ -222,10 +203,4 @@ private:
     int writeImageToFile(const QString& path); // 0 written, -1 failed
     enum class SaveOutcome { Saved, Cancelled, Failed };
     SaveOutcome saveAs();
-    // The conversation's requests: each arms the collector, sends and sets LinkState.
-    void sendReadCommand();
-    void sendWriteCommand(); // takes the image from the editor first
-    // Shows the transfer box UpDownLoad with `caption`, not modally.
-    void showTransferBox(const QString& caption);
-    void runFirmwareTransfer(); // the transfer of FirmwareDlg, run to its end
 };

@@ -1,4 +1,5 @@
 #include "app/AppForm.h"
+#include "link/LinkConversation.h"
 
 #include "app/DialogFrame.h"
 #include "app/Pictures.h"
@@ -118,8 +119,10 @@ void TAppForm::buildActions() {
     connect(Print1, &QAction::triggered, this, &TAppForm::Print1Execute);
     connect(Printer1, &QAction::triggered, this, &TAppForm::Printer1Execute);
     connect(Werkseinstellung, &QAction::triggered, this, &TAppForm::WerkseinstellungExecute);
-    connect(Download, &QAction::triggered, this, [this] { UpDownloadExecute(ReadOperation); });
-    connect(Upload, &QAction::triggered, this, [this] { UpDownloadExecute(WriteOperation); });
+    connect(Download, &QAction::triggered, this,
+            [this] { UpDownloadExecute(TLinkConversation::ReadOperation); });
+    connect(Upload, &QAction::triggered, this,
+            [this] { UpDownloadExecute(TLinkConversation::WriteOperation); });
     connect(COMItem1, &QAction::triggered, this, &TAppForm::COMItem1Execute);
 }
 

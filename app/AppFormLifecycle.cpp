@@ -1,9 +1,9 @@
 #include "app/AppForm.h"
+#include "link/LinkConversation.h"
 
 #include <QCloseEvent>
 #include <QScreen>
 #include <QShowEvent>
-#include <QThread>
 
 namespace {
 // Places the window in the middle of its screen's desktop (the screen without task bars).
@@ -26,9 +26,7 @@ void TAppForm::FormShow() {
     if (!FirstShow)
         return;
     FirstShow = false;
-    LinkOperation = ReadOperation;
-    SearchPort = 0;
-    RunDeviceSearch(true);
+    Conversation->StartSearch();
 }
 
 bool TAppForm::FormCloseQuery() {
@@ -36,15 +34,29 @@ bool TAppForm::FormCloseQuery() {
 }
 
 void TAppForm::closeEvent(QCloseEvent* event) {
-    if (!FormCloseQuery()) {
-        event->ignore();
-        return;
+    if (!PortSettled) {
+        if (ClosingStarted || !FormCloseQuery()) {
+            event->ignore(); // refused, or the line is settling already
+            return;
+        }
+        FormClose(); // settles at once when the port was closed
+        ClosingStarted = !PortSettled;
+        if (!PortSettled) {
+            event->ignore(); // closed again once the line has settled
+            return;
+        }
     }
-    FormClose();
+    PortSettled = ClosingStarted = false;
     event->accept();
 }
 
 void TAppForm::FormClose() {
     SaveSettings();
-    CloseDevicePort();
+    // The device's side of the line settles for a second before the window goes; the
+    // conversation's pending steps end here, so nothing more is sent.
+    Conversation->CloseDevicePort([this] {
+        PortSettled = true;
+        if (ClosingStarted)
+            close();
+    });
 }

@@ -6,8 +6,6 @@
 #include "app/ReportSurface.h"
 #include "config/EditorPages.h"
 
-#include <QDate>
-#include <QLocale>
 #include <QPrinter>
 #include <exception>
 
@@ -23,8 +21,7 @@ QPrinter& TAppForm::CurrentPrinter() {
 }
 
 void TAppForm::Print1Execute() {
-    const QString dateLine = QStringLiteral("Druckdatum ") +
-                             QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
+    const QString dateLine = ReportDateLine();
     BuildReport();
     QPrinter& printer = CurrentPrinter();
     if (!PrintDialogProvider(printer))

@@ -2,73 +2,23 @@
 
 #include "app/AppForm.h"
 
-// The main window as tests and benchmarks drive it: the same window, with the state and the
-// handlers they check made reachable by name. Nothing of the program uses it.
+// The main window as tests and benchmarks drive it: the same window, with what no user can
+// reach made reachable by name. Actions, controls and dialogs are found by their object names
+// instead. Nothing of the program uses it.
 class TAppFormProbe : public TAppForm {
 public:
     using TAppForm::TAppForm;
 
-    // state
-    using TAppForm::CurrentFile;
-    using TAppForm::DeviceText;
-    using TAppForm::File1;
-    using TAppForm::File2;
-    using TAppForm::File3;
-    using TAppForm::File4;
-    using TAppForm::Image;
-    using TAppForm::ImageChecksum;
-    using TAppForm::LinkOperation;
-    using TAppForm::LinkState;
-    using TAppForm::Modified;
-    using TAppForm::OldPin;
-    using TAppForm::PinMessage;
-    using TAppForm::PortAvailable;
-    using TAppForm::ReportLines;
-    using TAppForm::SearchLabelPrefix;
-    using TAppForm::SearchRunning;
-    using TAppForm::Untitled;
-    using TAppForm::UsedComPort;
-    using TAppForm::WorkDir;
-
-    // dialogs, the device link and the firmware watchdog
-    using TAppForm::AboutBox;
-    using TAppForm::ComPort1;
-    using TAppForm::DataPacket1;
-    using TAppForm::ErgebnisDialog;
-    using TAppForm::ErrorDialog;
-    using TAppForm::FirmwareDlg;
-    using TAppForm::HinweisBox;
-    using TAppForm::PortDialog;
-    using TAppForm::ProgErgebnisDialog;
-    using TAppForm::SuchenDlg;
-    using TAppForm::TimerFWUpdate;
-    using TAppForm::UpDownLoad;
-    using TAppForm::WaehleComPortDlg;
-
-    // controls and actions
-    using TAppForm::COMItem1;
-    using TAppForm::Download;
-    using TAppForm::Editor;
-    using TAppForm::FileOpen1;
-    using TAppForm::FileSave1;
-    using TAppForm::Help;
-    using TAppForm::HelpAbout1;
-    using TAppForm::MenuExtras;
-    using TAppForm::MenuHilfe;
-    using TAppForm::MenuKonfiguration;
-    using TAppForm::NeueFirmware1;
-    using TAppForm::NewPIN;
-    using TAppForm::PanelPages;
-    using TAppForm::Print1;
-    using TAppForm::Printer1;
-    using TAppForm::SpeedButton1;
-    using TAppForm::SpeedButton2;
-    using TAppForm::StatusPanel0;
-    using TAppForm::StatusPanel1;
-    using TAppForm::ToolBar1;
-    using TAppForm::ToolButton10;
-    using TAppForm::Upload;
-    using TAppForm::Werkseinstellung;
+    // state the window shows nowhere, or only in part
+    using TAppForm::ComPort1;     // whether the port is open, and its number
+    using TAppForm::Conversation; // the link's state (LinkState, UsedComPort, ...)
+    using TAppForm::CurrentFile;  // the title shows its name, not its folder
+    using TAppForm::DataPacket1;  // whether the collector is armed
+    using TAppForm::Image;        // the bytes held; the editor shows them decoded
+    using TAppForm::Modified;     // the title's star is the only sign; tests set it up too
+    using TAppForm::ReportLines;  // the report before it reaches a printer
+    using TAppForm::Untitled;     // decides between "save" and "save as"; shown nowhere
+    using TAppForm::WorkDir;      // the folder the file dialogs start in
 
     // the platform's dialogs and printer, which tests replace
     using TAppForm::FileDialogProvider;
@@ -77,18 +27,13 @@ public:
     using TAppForm::Printer;
     using TAppForm::ReportSurfaceFactory;
 
-    // handlers and operations
-    using TAppForm::BuildReport;
-    using TAppForm::ClearModified;
-    using TAppForm::EditorToImage;
-    using TAppForm::FileNew1Execute;
-    using TAppForm::FileOpen1Execute;
-    using TAppForm::ImageToEditor;
-    using TAppForm::MarkModified;
-    using TAppForm::OpenConfiguration;
-    using TAppForm::Print1Execute;
-    using TAppForm::Printer1Execute;
-    using TAppForm::SaveConfiguration;
-    using TAppForm::SaveConfigurationAs;
-    using TAppForm::ShowMessageDialog;
+    // operations whose result no control shows
+    using TAppForm::BuildReport;         // the report's lines without printing
+    using TAppForm::ClearModified;       // a saved state without a file dialog
+    using TAppForm::EditorToImage;       // the image the editor holds, as a write would send it
+    using TAppForm::MarkModified;        // a changed state without touching the image
+    using TAppForm::OpenConfiguration;   // opening with its outcome, without the save question
+    using TAppForm::SaveConfiguration;   // saving with its 0 / -1 outcome
+    using TAppForm::SaveConfigurationAs; // the same through the file dialog
+    using TAppForm::ShowMessageDialog;   // the shared boxes with any caption and lines
 };

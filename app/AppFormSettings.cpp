@@ -1,6 +1,7 @@
 #include "app/AppForm.h"
 
 #include "app/RegistryFile.h"
+#include "link/LinkConversation.h"
 
 #include <QDir>
 #include <QMessageBox>
@@ -29,7 +30,7 @@ void TAppForm::LoadSettings() {
     try {
         if (!reg.OpenKey(QString::fromLatin1(TRegistryFile::ProgramKey))) {
             WorkDir = currentDirWithSeparator();
-            UsedComPort = 0;
+            Conversation->UsedComPort = 0;
             return;
         }
         WorkDir.clear();
@@ -41,16 +42,17 @@ void TAppForm::LoadSettings() {
             WorkDir += QLatin1Char('/'); // a folder kept in a field ends with its separator
 
         if (reg.ValueExists(QStringLiteral("COM"))) {
-            UsedComPort = static_cast<quint16>(reg.ReadInteger(QStringLiteral("COM")) & 0xFFFF);
-            if (UsedComPort > 4) {
-                UsedComPort = 0;
+            Conversation->UsedComPort =
+                static_cast<quint16>(reg.ReadInteger(QStringLiteral("COM")) & 0xFFFF);
+            if (Conversation->UsedComPort > 4) {
+                Conversation->UsedComPort = 0;
                 if (reg.Writable()) {
                     reg.WriteInteger(QStringLiteral("COM"), 0);
                     reg.Flush(); // at once, not only when the key is closed
                 }
             }
         } else {
-            UsedComPort = 0;
+            Conversation->UsedComPort = 0;
         }
 
         QString* files[] = {&File1, &File2, &File3, &File4};
@@ -79,7 +81,7 @@ void TAppForm::LoadSettings() {
     } catch (const ERegistryError& e) {
         showPlainMessage(e.text());
         WorkDir = currentDirWithSeparator();
-        UsedComPort = 0;
+        Conversation->UsedComPort = 0;
     }
 }
 
@@ -90,7 +92,7 @@ void TAppForm::SaveSettings() {
         if (!reg.OpenKey(QString::fromLatin1(TRegistryFile::ProgramKey)) || !reg.Writable())
             return;
         reg.WriteString(QStringLiteral("WorkDir"), directoryPart(CurrentFile));
-        reg.WriteInteger(QStringLiteral("COM"), UsedComPort);
+        reg.WriteInteger(QStringLiteral("COM"), Conversation->UsedComPort);
         reg.WriteString(QStringLiteral("File1"), File1);
         reg.WriteString(QStringLiteral("File2"), File2);
         reg.WriteString(QStringLiteral("File3"), File3);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/LinkProtocol.h"
+
 #include <QDialog>
 #include <QStringList>
 #include <functional>
@@ -86,7 +88,7 @@ public:
     TProgErgebnisDialog();
     QPushButton* OKBtn;
     QTimer* Timer1;
-    static constexpr int HoldMs = 2700;
+    static constexpr int HoldMs = LinkProtocol::DeviceRestartMs;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -3,6 +3,9 @@
 #include "app/ReportBuilder.h"
 #include "app/ReportSurface.h"
 
+#include <QDate>
+#include <QLocale>
+
 namespace {
 
 const QString FontName = QStringLiteral("Arial");
@@ -55,4 +58,9 @@ void DrawReport(TReportSurface& surface, QStringList& lines, const QString& date
         surface.Abort();
         throw;
     }
+}
+
+QString ReportDateLine() {
+    return QStringLiteral("Druckdatum ") +
+           QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
 }

@@ -11,6 +11,9 @@ struct ReportMargins {
 
 inline const QString ReportJobName = QStringLiteral("Zuvex 910k Konfiguration");
 
+// "Druckdatum " and today's date in the system's short date format.
+QString ReportDateLine();
+
 // Prints `lines` as one page: the date line right-aligned at the top, the title 16 point
 // bold and underlined, then the other lines 10 point, headings bold and underlined. The
 // heading marks are removed from `lines` as the headings are printed. A failure of the

@@ -39,6 +39,15 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+// The window's dialogs have no parent: found among the top-level widgets by object name.
+template <class T> T* topLevel(const char* name) {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QLatin1String(name))
+            if (auto* found = dynamic_cast<T*>(widget))
+                return found;
+    return nullptr;
+}
+
 constexpr double ByteMs = 10.0 / 57600.0 * 1000.0; // start bit, 8 data bits, stop bit
 
 // Records when a dialog shows and closes it again at once (also the programming result box,
@@ -150,14 +159,16 @@ WriteFigures transfers(bool pacing, int runs) {
     sim.start();
     TAppFormProbe form;
     // connect first: the search, then one read
-    timeCommand(form.Download, form.ErgebnisDialog.get());
+    timeCommand(form.findChild<QAction*>("Download"), topLevel<TErgebnisDialog>("ErgebnisDialog"));
     Figures read, write, ours, device, before, after;
     for (int i = 0; i < runs; ++i) {
-        read.values.push_back(timeCommand(form.Download, form.ErgebnisDialog.get()));
+        read.values.push_back(timeCommand(form.findChild<QAction*>("Download"),
+                                          topLevel<TErgebnisDialog>("ErgebnisDialog")));
         sim.clearTraffic();
         Clock::time_point started, shown;
-        write.values.push_back(
-            timeCommand(form.Upload, form.ProgErgebnisDialog.get(), &started, &shown));
+        write.values.push_back(timeCommand(form.findChild<QAction*>("Upload"),
+                                           topLevel<TProgErgebnisDialog>("ProgErgebnisDialog"),
+                                           &started, &shown));
         // our part of each round trip: from the simulator's ACK to the next byte it received;
         // the device's part: from that byte to its ACK
         // (the command's ACK is left out: its nine bytes came in one read)
@@ -269,9 +280,9 @@ void search(int runs) {
     for (int i = 0; i < runs; ++i) {
         TAppFormProbe form;
         // the search dialog closes when the device has answered its identification
-        ShowStopwatch result(form.ErgebnisDialog.get());
+        ShowStopwatch result(topLevel<TErgebnisDialog>("ErgebnisDialog"));
         Clock::time_point identified{};
-        QObject::connect(form.SuchenDlg.get(), &QDialog::finished,
+        QObject::connect(topLevel<TSuchenDlg>("SuchenDlg"), &QDialog::finished,
                          [&] { identified = Clock::now(); });
         const auto start = Clock::now();
         QTimer::singleShot(0, &form, &QWidget::show);

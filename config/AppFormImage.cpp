@@ -4,6 +4,7 @@
 #include "app/WarningBoxes.h"
 
 #include "config/EditorPages.h"
+#include "link/LinkConversation.h"
 
 void TAppForm::MarkModified() {
     if (Modified)
@@ -40,6 +41,6 @@ void TAppForm::WerkseinstellungExecute() {
                                         "fortfahren?")))
         return;
     NewConfiguration();
-    LinkOperation = WriteOperation;
-    StartTransfer();
+    Conversation->LinkOperation = TLinkConversation::WriteOperation;
+    Conversation->StartTransfer();
 }

@@ -23,3 +23,14 @@ inline void armForLine(TDataPacket& packet) {
     packet.TimeOut = LinkProtocol::LineTicks;
     packet.SetEnabled(true);
 }
+
+// The collector as the conversation uses it: off until armed, a packet starts on any byte,
+// time-outs in ticks, the end string kept in the packet, what came before a time-out dropped.
+inline void setUpCollector(TDataPacket& packet) {
+    packet.AutoEnable = false;
+    packet.StartCond = scAnyData;
+    packet.TimeOut = LinkProtocol::BlockTicks;
+    packet.IncludeStrings = true;
+    packet.IgnoreCase = true;
+    packet.FlushOnTimeout = true;
+}

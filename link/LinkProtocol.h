@@ -25,6 +25,9 @@ constexpr std::uint8_t RecordAcknowledged = 0x11; // a firmware record taken by 
 
 constexpr int ImageBlockSize = 61; // 60 image bytes and their checksum
 
+// After a good write the device restarts; it takes nothing in for this long.
+constexpr int DeviceRestartMs = 2700;
+
 // Collector time-outs in ticks of 55 ms.
 constexpr int AckTicks = 6;
 constexpr int LineTicks = 12;

@@ -2,6 +2,7 @@
 // titles the window manager shows, keys pressed on the keyboard, the window's place.
 #include "AppWithSim.h"
 #include "ModalDriver.h"
+#include "WindowParts.h"
 #include "app/AppFormProbe.h"
 #include "app/Application.h"
 #include "tools/ZuvexSim.h"
@@ -94,13 +95,13 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
         QSignalSpy fired(form->findChild<QAction*>(action), &QAction::triggered);
         QMenuBar* bar = form->menuBar();
-        const QPoint title =
-            bar->mapToGlobal(bar->actionGeometry(form->MenuKonfiguration->menuAction()).center());
+        const QPoint title = bar->mapToGlobal(
+            bar->actionGeometry(part<QMenu>(*form, "File1")->menuAction()).center());
         xdotool(
             {"mousemove", QString::number(title.x()), QString::number(title.y()), "click", "1"});
-        QTRY_VERIFY(form->MenuKonfiguration->isVisible());
+        QTRY_VERIFY(part<QMenu>(*form, "File1")->isVisible());
         xdotool({"key", "Escape"});
-        QTRY_VERIFY(!form->MenuKonfiguration->isVisible());
+        QTRY_VERIFY(!part<QMenu>(*form, "File1")->isVisible());
         xdotool({"key", key});
         QTRY_COMPARE(fired.size(), 1);
         QTest::qWait(100);

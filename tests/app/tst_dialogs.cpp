@@ -1,6 +1,7 @@
 // The shared dialogs: calling pattern, keyboard answers, the programming result box's hold.
 #include "AppWithSim.h"
 #include "ModalDriver.h"
+#include "WindowParts.h"
 #include "app/AppFormProbe.h"
 
 #include <QElapsedTimer>
@@ -21,15 +22,18 @@ private slots:
         const struct {
             TMessageDialog* d;
             QSize size;
-        } all[] = {
-            {form->AboutBox.get(), {298, 208}},   {form->ErrorDialog.get(), {321, 165}},
-            {form->UpDownLoad.get(), {313, 214}}, {form->ProgErgebnisDialog.get(), {313, 214}},
-            {form->HinweisBox.get(), {321, 165}}, {form->ErgebnisDialog.get(), {313, 214}}};
+        } all[] = {{dialog<TAboutBox>("AboutBox"), {298, 208}},
+                   {dialog<TErrorDialog>("ErrorDialog"), {321, 165}},
+                   {dialog<TUpDownLoad>("UpDownLoad"), {313, 214}},
+                   {dialog<TProgErgebnisDialog>("ProgErgebnisDialog"), {313, 214}},
+                   {dialog<THinweisBox>("HinweisBox"), {321, 165}},
+                   {dialog<TErgebnisDialog>("ErgebnisDialog"), {313, 214}}};
         for (const auto& e : all) {
             QCOMPARE(e.d->size(), e.size);
             QCOMPARE(e.d->minimumSize(), e.d->maximumSize());
         }
-        QCOMPARE(form->UpDownLoad->windowTitle(), QStringLiteral("Datenügertragung"));
+        QCOMPARE(dialog<TUpDownLoad>("UpDownLoad")->windowTitle(),
+                 QStringLiteral("Datenügertragung"));
     }
 
     void hinweisBoxKeys_data() {
@@ -45,12 +49,14 @@ private slots:
         ModalAnswer a("HinweisBox", [key](QWidget* w) {
             key ? QTest::keyClick(w, Qt::Key(key)) : void(w->close());
         });
-        const int result =
-            form->ShowMessageDialog(form->HinweisBox.get(), "Hinweis", {"eins", "", "drei"});
+        const int result = form->ShowMessageDialog(dialog<THinweisBox>("HinweisBox"), "Hinweis",
+                                                   {"eins", "", "drei"});
         QVERIFY(a.seen());
         QCOMPARE(a.lines, (QStringList{"eins", "", "drei"}));
         QCOMPARE(result, expected);
-        QVERIFY(form->HinweisBox->Lines().isEmpty()); // lines cleared after the showing
+        QVERIFY(dialog<THinweisBox>("HinweisBox")
+                    ->Lines()
+                    .isEmpty()); // lines cleared after the showing
     }
 
     void errorDialogIgnoresEscAndKeepsFocusOffText() {
@@ -64,8 +70,9 @@ private slots:
             focusOnOk = w->focusWidget() == w->findChild<QPushButton*>("OKBtn");
             QTest::keyClick(w, Qt::Key_Return);
         });
-        QCOMPARE(form->ShowMessageDialog(form->ErrorDialog.get(), "Fehler", {"Fehler!"}),
-                 int(mrOk));
+        QCOMPARE(
+            form->ShowMessageDialog(dialog<TErrorDialog>("ErrorDialog"), "Fehler", {"Fehler!"}),
+            int(mrOk));
         QVERIFY(a.seen());
         QVERIFY(stillOpenAfterEsc);
         QVERIFY(focusOnOk);
@@ -92,8 +99,9 @@ private slots:
                 ok->click();
             });
             clock.start();
-            form->ProgErgebnisDialog->ClearLines();
-            form->ShowMessageDialog(form->ProgErgebnisDialog.get(), "Konfiguration Programmieren",
+            dialog<TProgErgebnisDialog>("ProgErgebnisDialog")->ClearLines();
+            form->ShowMessageDialog(dialog<TProgErgebnisDialog>("ProgErgebnisDialog"),
+                                    "Konfiguration Programmieren",
                                     {"", "Das Programmieren der Konfiguration war erfolgreich."});
             QVERIFY(a.seen());
             QVERIFY(refusedEarly);
@@ -102,35 +110,39 @@ private slots:
             QCOMPARE(linesAtEnd,
                      (QStringList{"", "Das Programmieren der Konfiguration war erfolgreich.",
                                   "Die Anlage wurde neu gestartet."}));
-            QVERIFY(!form->ProgErgebnisDialog->Timer1->isActive());
+            QVERIFY(!dialog<TProgErgebnisDialog>("ProgErgebnisDialog")->Timer1->isActive());
         }
     }
 
     void transferBoxDisablesWindowUntilClosed() {
-        form->UpDownLoad->show();
+        dialog<TUpDownLoad>("UpDownLoad")->show();
         QVERIFY(!form->isEnabled());
-        QVERIFY(form->UpDownLoad->isEnabled());
-        QTest::mouseClick(form->UpDownLoad->CancelBtn, Qt::LeftButton); // "Abbrechen" closes it
-        QVERIFY(!form->UpDownLoad->isVisible());
+        QVERIFY(dialog<TUpDownLoad>("UpDownLoad")->isEnabled());
+        QTest::mouseClick(dialog<TUpDownLoad>("UpDownLoad")->CancelBtn,
+                          Qt::LeftButton); // "Abbrechen" closes it
+        QVERIFY(!dialog<TUpDownLoad>("UpDownLoad")->isVisible());
         QVERIFY(form->isEnabled());
         // closing it by the program when it was never shown still enables the window
         form->setEnabled(false);
-        form->UpDownLoad->CloseBox();
+        dialog<TUpDownLoad>("UpDownLoad")->CloseBox();
         QVERIFY(form->isEnabled());
     }
 
     void aboutBox() {
         ModalAnswer a("AboutBox", press("OKBtn"));
-        form->HelpAbout1->trigger();
+        action(*form, "HelpAbout1")->trigger();
         QVERIFY(a.seen());
         QCOMPARE(a.caption, QStringLiteral("Info"));
         auto text = [this](const char* name) {
-            return form->AboutBox->findChild<QLabel*>(QString::fromLatin1(name))->text();
+            return dialog<TAboutBox>("AboutBox")
+                ->findChild<QLabel*>(QString::fromLatin1(name))
+                ->text();
         };
         QCOMPARE(text("ProductName"), QStringLiteral("Zuvex 910k Konfigurator"));
         QCOMPARE(text("Version"), QStringLiteral("Version 1.0")); // of version 1.0.0
         // the program icon, compiled in from the pictures rendered at build time
-        const QPixmap icon = form->AboutBox->findChild<QLabel*>("ProgramIcon")->pixmap();
+        const QPixmap icon =
+            dialog<TAboutBox>("AboutBox")->findChild<QLabel*>("ProgramIcon")->pixmap();
         QCOMPARE(icon.size(), QSize(32, 32));
         QVERIFY(!form->windowIcon().availableSizes().isEmpty());
     }

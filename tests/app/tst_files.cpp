@@ -4,6 +4,7 @@
 #include "FileFaults.h"
 #include "ShownBox.h"
 #include "Unprivileged.h"
+#include "WindowParts.h"
 #include "app/AppFormProbe.h"
 #include "config/EditorPages.h"
 
@@ -85,7 +86,7 @@ private slots:
         FakeDialog dlg(*form, {home->path("anlage.zcf")});
         QCOMPARE(saveAs(), 0);
         QCOMPARE(readAll(home->path("anlage.zcf")), FactoryFile);
-        QCOMPARE(form->ImageChecksum, quint8(0xA3));
+        QCOMPARE(imageChecksum(form->Image), quint8(0xA3));
         QCOMPARE(form->windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - anlage.zcf"));
         QCOMPARE(form->WorkDir, home->path(QString()));
         QVERIFY(!form->Untitled);
@@ -118,7 +119,7 @@ private slots:
         home->writeFile("in.zcf", bytes);
         FakeDialog dlg(*form, {home->path("in.zcf"), home->path("out.zcf")});
         form->MarkModified();
-        QVERIFY(askedDuring(press("NoBtn"), [&] { form->FileOpen1Execute(); }).seen);
+        QVERIFY(askedDuring(press("NoBtn"), [&] { action(*form, "FileOpen1")->trigger(); }).seen);
         QCOMPARE(dlg.requests.first().fileName, QStringLiteral("*.zcf"));
         QVERIFY(!dlg.requests.first().save);
         QVERIFY(!form->Modified);
@@ -169,7 +170,7 @@ private slots:
         QCOMPARE(form->CurrentFile, file);
         QVERIFY(form->Modified);
         QVERIFY(form->Untitled);
-        QVERIFY(form->ErrorDialog->Lines().isEmpty());
+        QVERIFY(dialog<TErrorDialog>("ErrorDialog")->Lines().isEmpty());
     }
 
     void saveToExistingFileWithoutAsking() {
@@ -383,7 +384,7 @@ private slots:
         FakeDialog dlg(*form);
         const QStringList question{"Die Daten wurden geändert und nicht gespeichert!",
                                    "Wollen Sie die Daten jetzt speichern?"};
-        QCOMPARE(askedDuring(press("YesBtn"), [&] { form->FileNew1Execute(); }),
+        QCOMPARE(askedDuring(press("YesBtn"), [&] { action(*form, "FileNew1")->trigger(); }),
                  ShownBox("Hinweis", question));
         QCOMPARE(dlg.requests.size(), 1);
         QVERIFY(form->Modified);
@@ -395,14 +396,14 @@ private slots:
         QVERIFY(!closed);
         QVERIFY(form->Modified);
         // Open stops as well: no open dialog after the save dialog
-        QVERIFY(askedDuring(press("YesBtn"), [&] { form->FileOpen1Execute(); }).seen);
+        QVERIFY(askedDuring(press("YesBtn"), [&] { action(*form, "FileOpen1")->trigger(); }).seen);
         QCOMPARE(dlg.requests.size(), 3);
         QVERIFY(dlg.requests.last().save);
     }
 
     void queryAnswers() {
         FakeDialog dlg(*form, {home->path("q.zcf")});
-        const auto newFile = [&] { form->FileNew1Execute(); };
+        const auto newFile = [&] { action(*form, "FileNew1")->trigger(); };
         newFile(); // nothing modified: no question
         QVERIFY(dlg.requests.isEmpty());
         box("CBarb21")->click();

@@ -1,12 +1,17 @@
 // The main window as built: caption, factory image, layout, menus and keys.
 #include "AppWithSim.h"
 #include "ShownBox.h"
+#include "WindowParts.h"
 #include "app/AppFormProbe.h"
+#include "app/InputHold.h"
 #include "config/EditorPages.h"
 #include "config/HelpPanel.h"
+#include "link/LinkConversation.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -44,18 +49,20 @@ private slots:
         QCOMPARE(form->windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
         QVERIFY(!form->Modified);
         QVERIFY(form->Untitled);
-        QCOMPARE(form->SearchLabelPrefix, QStringLiteral("Suche an "));
-        QCOMPARE(form->StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: keiner"));
-        QVERIFY(form->StatusPanel0->text().isEmpty());
+        QCOMPARE(form->Conversation->SearchLabelPrefix, QStringLiteral("Suche an "));
+        QCOMPARE(part<QLabel>(*form, "StatusPanel1")->text(),
+                 QStringLiteral("Verwendeter COM-Port: keiner"));
+        QVERIFY(part<QLabel>(*form, "StatusPanel0")->text().isEmpty());
         QVERIFY(std::all_of(form->Image.begin(), form->Image.end(), [](auto b) { return b == 0; }));
         form->EditorToImage();
         ConfigImage expected{};
         const QByteArray factory = QByteArray::fromHex("00000000191919190f0f0f0f0000000001010001");
         std::copy(factory.begin(), factory.end(), expected.begin());
         QCOMPARE(form->Image, expected);
-        QCOMPARE(form->ImageChecksum, quint8(0xA3));
-        QVERIFY(form->Editor->PanelImage()->isVisibleTo(form->PanelPages));
-        QVERIFY(form->Editor->TreeView1()->topLevelItem(0)->isExpanded());
+        QCOMPARE(imageChecksum(form->Image), quint8(0xA3));
+        QVERIFY(part<TEditorPages>(*form)->PanelImage()->isVisibleTo(
+            part<QWidget>(*form, "PanelPages")));
+        QVERIFY(part<TEditorPages>(*form)->TreeView1()->topLevelItem(0)->isExpanded());
     }
 
     void firstChangeAddsOneStar() {
@@ -71,23 +78,25 @@ private slots:
         QVERIFY(showOffline());
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         QCOMPARE(form->centralWidget()->size(), QSize(760, 388));
-        QCOMPARE(form->ToolBar1->height(), 30);
+        QCOMPARE(part<QToolBar>(*form, "ToolBar1")->height(), 30);
         QCOMPARE(form->statusBar()->height(), 19);
         QCOMPARE(form->width(), 760);
         QCOMPARE(form->height(), form->menuBar()->height() + 437);
-        QCOMPARE(form->SpeedButton1->size(), QSize(197, 22));
-        QCOMPARE(form->SpeedButton1->text(), QStringLiteral("Konfiguration speichern "));
-        QCOMPARE(form->SpeedButton2->text(), QStringLiteral("Konfiguration auslesen"));
+        QCOMPARE(part<QPushButton>(*form, "SpeedButton1")->size(), QSize(197, 22));
+        QCOMPARE(part<QPushButton>(*form, "SpeedButton1")->text(),
+                 QStringLiteral("Konfiguration speichern "));
+        QCOMPARE(part<QPushButton>(*form, "SpeedButton2")->text(),
+                 QStringLiteral("Konfiguration auslesen"));
         QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
-        QCOMPARE(form->StatusPanel0->width(), 250);
-        QCOMPARE(form->StatusPanel1->width(), 300);
+        QCOMPARE(part<QLabel>(*form, "StatusPanel0")->width(), 250);
+        QCOMPARE(part<QLabel>(*form, "StatusPanel1")->width(), 300);
         const QString dir = qEnvironmentVariable("ZUVEX_SCREENSHOT_DIR");
         if (!dir.isEmpty()) {
             form->grab().save(dir + "/mainwindow.png");
             const char* pages[] = {"Externanschluss", "Berechtigungen", "Rufverteilung"};
-            auto* root = form->Editor->TreeView1()->topLevelItem(0);
+            auto* root = part<TEditorPages>(*form)->TreeView1()->topLevelItem(0);
             for (int i = 0; i < 3; ++i) {
-                form->Editor->TreeView1()->setCurrentItem(root->child(i));
+                part<TEditorPages>(*form)->TreeView1()->setCurrentItem(root->child(i));
                 form->grab().save(dir + QStringLiteral("/page-%1.png").arg(pages[i]));
             }
         }
@@ -96,32 +105,34 @@ private slots:
 
     void menus() {
         QCOMPARE(
-            menuTexts(form->MenuKonfiguration),
+            menuTexts(part<QMenu>(*form, "File1")),
             (QStringList{"Neu erstellen [Ctrl+N]", "Ö&ffnen... [Ctrl+O]", "Konfiguration speichern",
                          "Konfiguration &auslesen", "Werkseinstellungen", "In Datei speichern...",
                          "-", "&Drucken... [Ctrl+P]", "Ducker einrichten...", "-", "&Beenden"}));
-        QCOMPARE(menuTexts(form->MenuExtras), (QStringList{"Neue Firmware...", "&Neue PIN..."}));
-        QCOMPARE(menuTexts(form->MenuHilfe), (QStringList{"&Info... [Ctrl+I]"}));
-        QCOMPARE(form->MenuHilfe->menuAction()->property("hint").toString(),
+        QCOMPARE(menuTexts(part<QMenu>(*form, "Extras1")),
+                 (QStringList{"Neue Firmware...", "&Neue PIN..."}));
+        QCOMPARE(menuTexts(part<QMenu>(*form, "Help1")), (QStringList{"&Info... [Ctrl+I]"}));
+        QCOMPARE(part<QMenu>(*form, "Help1")->menuAction()->property("hint").toString(),
                  QStringLiteral("Hilfethemen"));
-        QCOMPARE(form->Upload->text(), QStringLiteral("Konfiguration &programmieren"));
-        QCOMPARE(form->FileOpen1->property("hint").toString(),
+        QCOMPARE(action(*form, "Upload")->text(), QStringLiteral("Konfiguration &programmieren"));
+        QCOMPARE(action(*form, "FileOpen1")->property("hint").toString(),
                  QStringLiteral("Öffnen|Eine Datei öffnen"));
     }
 
     // Tool buttons carry an empty short hint: no tool tip, also not their action's.
     void toolButtonsShowNoToolTip() {
-        const QList<QAbstractButton*> buttons = form->ToolBar1->findChildren<QAbstractButton*>();
-        QVERIFY(buttons.contains(form->ToolButton10));
+        const QList<QAbstractButton*> buttons =
+            part<QToolBar>(*form, "ToolBar1")->findChildren<QAbstractButton*>();
+        QVERIFY(buttons.contains(part<QToolButton>(*form, "ToolButton10")));
         for (QAbstractButton* b : buttons)
             QVERIFY2(b->toolTip().isEmpty(), qPrintable(b->objectName() + ": " + b->toolTip()));
-        form->Print1->setEnabled(false); // an action that changes hands nothing on
-        QVERIFY(!form->ToolButton10->isEnabled());
-        QVERIFY(form->ToolButton10->toolTip().isEmpty());
-        form->Print1->setEnabled(true);
+        action(*form, "Print1")->setEnabled(false); // an action that changes hands nothing on
+        QVERIFY(!part<QToolButton>(*form, "ToolButton10")->isEnabled());
+        QVERIFY(part<QToolButton>(*form, "ToolButton10")->toolTip().isEmpty());
+        action(*form, "Print1")->setEnabled(true);
         int prints = 0;
         form->PrintDialogProvider = [&](QPrinter&) { return ++prints, false; };
-        form->ToolButton10->click();
+        part<QToolButton>(*form, "ToolButton10")->click();
         QCOMPARE(prints, 1);
     }
 
@@ -130,7 +141,7 @@ private slots:
         form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
         int saves = 0;
-        connect(form->FileSave1, &QAction::triggered, [&] { ++saves; });
+        connect(action(*form, "FileSave1"), &QAction::triggered, [&] { ++saves; });
         QTest::keyClick(form.get(), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(saves, 1); // reached, and does nothing
         QVERIFY(!form->Modified);
@@ -142,7 +153,7 @@ private slots:
             ++prints;
             return false; // cancelled
         };
-        connect(form->NewPIN, &QAction::triggered, [&] { ++pins; });
+        connect(action(*form, "NewPIN"), &QAction::triggered, [&] { ++pins; });
         form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
         QTest::keyClick(form.get(), Qt::Key_P, Qt::ControlModifier);
@@ -152,36 +163,67 @@ private slots:
     }
 
     void helpPanelFollowsMenus() {
-        auto* info = form->Help->InfoText();
-        form->Help->ShowHelpTopic(2);
+        auto* info = part<THelpPanel>(*form)->InfoText();
+        part<THelpPanel>(*form)->ShowHelpTopic(2);
         QVERIFY(info->toPlainText().startsWith("Externanschluss"));
         // the menu "Konfiguration" carries topic 8, the same text as topic 1
-        form->MenuKonfiguration->popup(QPoint(0, 0));
+        part<QMenu>(*form, "File1")->popup(QPoint(0, 0));
         QVERIFY(QTest::qWaitFor(
             [&] { return info->toPlainText().startsWith("Konfigurationsprogramm"); }));
-        form->MenuKonfiguration->setActiveAction(form->findChild<QAction*>("FileOpenItem"));
+        part<QMenu>(*form, "File1")->setActiveAction(form->findChild<QAction*>("FileOpenItem"));
         QVERIFY(QTest::qWaitFor([&] { return info->toPlainText().startsWith("Öffnen"); }));
-        form->MenuKonfiguration->close();
+        part<QMenu>(*form, "File1")->close();
         // "Hilfe" and its item "&Info..." carry no topic number: the panel is emptied
-        form->Help->ShowHelpTopic(2);
-        form->MenuHilfe->popup(QPoint(0, 0));
+        part<THelpPanel>(*form)->ShowHelpTopic(2);
+        part<QMenu>(*form, "Help1")->popup(QPoint(0, 0));
         QVERIFY(QTest::qWaitFor([&] { return info->toPlainText().isEmpty(); }));
-        form->Help->ShowHelpTopic(2);
-        form->MenuHilfe->setActiveAction(form->HelpAbout1);
+        part<THelpPanel>(*form)->ShowHelpTopic(2);
+        part<QMenu>(*form, "Help1")->setActiveAction(action(*form, "HelpAbout1"));
         QVERIFY(QTest::qWaitFor([&] { return info->toPlainText().isEmpty(); }));
-        form->MenuHilfe->close();
+        part<QMenu>(*form, "Help1")->close();
     }
 
     void factoryResetAnsweredNoChangesNothing() {
         form->findChild<QCheckBox*>("CBarb21")->click();
         ModalAnswer q("WerkseinstellungQuestion", press("&Nein"));
-        form->Werkseinstellung->trigger();
+        action(*form, "Werkseinstellung")->trigger();
         QCOMPARE(shown(q), ShownBox("Warnung", {"Die Einstellungen der Telefonanlage werden in "
                                                 "den werkseitigen Auslieferzustand zurückgesetzt.",
                                                 "Wollen Sie fortfahren?"}));
         QVERIFY(!form->findChild<QCheckBox*>("CBarb21")->isChecked());
         QVERIFY(form->Modified);
-        QCOMPARE(form->LinkOperation, 1);
+        QCOMPARE(form->Conversation->LinkOperation, 1);
+    }
+
+    void inputDuringPause_data() {
+        QTest::addColumn<bool>("dialogAfterPause");
+        QTest::addColumn<bool>("clickActs");
+        QTest::newRow("nothing after the pause: the click acts then") << false << true;
+        QTest::newRow("a modal dialog after the pause takes the input") << true << false;
+    }
+    // While the conversation pauses, the wait cursor shows and a click waits; afterwards it
+    // acts as if it came right after the pause.
+    void inputDuringPause() {
+        QFETCH(bool, dialogAfterPause);
+        QFETCH(bool, clickActs);
+        QCheckBox box;
+        box.show();
+        TInputHold hold;
+        hold.SetHolding(true);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        QTest::mouseClick(&box, Qt::LeftButton);
+        QVERIFY(!box.isChecked());
+        hold.SetHolding(false);
+        QVERIFY(!QApplication::overrideCursor());
+        if (dialogAfterPause) {
+            QDialog dialog;
+            dialog.setObjectName(QStringLiteral("AfterPause"));
+            ModalAnswer answer("AfterPause", [](QWidget* w) { w->close(); });
+            dialog.exec();
+            QVERIFY(answer.seen());
+        }
+        QTest::qWait(0);
+        QCOMPARE(box.isChecked(), clickActs);
     }
 };
 

@@ -24,6 +24,9 @@ inline char* toString(const ShownBox& box) {
                                     : QStringLiteral("(not shown)"));
 }
 
+// How long a dialog that follows the free-port scan (20 pauses of 150 ms) may take to come.
+constexpr int ScanTimeoutMs = 10000;
+
 // What `answer` has seen, waiting up to `timeoutMs` for it to be answered.
 inline ShownBox shown(const ModalAnswer& answer, int timeoutMs = 0) {
     if (!answer.seen() && timeoutMs > 0)

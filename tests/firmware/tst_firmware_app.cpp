@@ -8,9 +8,11 @@
 #include "ShownBox.h"
 #include "SimProcess.h"
 #include "Unplug.h"
+#include "WindowParts.h"
 #include "app/AppFormProbe.h"
 #include "link/FirmwareDlg.h"
 #include "link/FirmwareFile.h"
+#include "link/LinkConversation.h"
 #include "link/PortDialogs.h"
 #include "link/RawSerialPort.h"
 #include "serial/DataPacket.h"
@@ -68,7 +70,7 @@ class TestFirmwareApp : public QObject, AppWithSim {
             choice.emplace("WaehleComPortDlg", std::move(choose));
         ModalAnswer loaded("ErgebnisDialog", press("OKBtn"), 15000);
         ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
-        form->NeueFirmware1->trigger();
+        action(*form, "NeueFirmware1")->trigger();
         return {shown(loaded, 20000), shown(read, 20000)};
     }
 
@@ -77,8 +79,9 @@ private slots:
     void init() {
         openWindow();
         portDialogShown = false;
-        connect(&watch, &QTimer::timeout,
-                [this] { portDialogShown |= form && form->WaehleComPortDlg->isVisible(); });
+        connect(&watch, &QTimer::timeout, [this] {
+            portDialogShown |= form && dialog<TWaehleComPortDlg>("WaehleComPortDlg")->isVisible();
+        });
         watch.start(5);
     }
     void cleanup() {
@@ -105,12 +108,13 @@ private slots:
         // handshake, the records once each, then the search from COM1 and the read
         QCOMPARE(sim->received(), "U\r<" + sampleBytes() + "T\rV\rR0000,3c\r");
         QCOMPARE(AsString(sim->lastFirmware()), sampleBytes());
-        QVERIFY(
-            QTest::qWaitFor([&] { return !form->FirmwareDlg->isVisible() && form->isEnabled(); }));
-        QCOMPARE(form->UsedComPort, quint16(3));
-        QCOMPARE(form->LinkOperation, 1);
-        QVERIFY(!form->TimerFWUpdate->isActive());
-        QVERIFY(!form->FirmwareDlg->TransferRunning);
+        QVERIFY(QTest::qWaitFor([&] {
+            return !dialog<TFirmwareDlg>("FirmwareDlg")->isVisible() && form->isEnabled();
+        }));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(3));
+        QCOMPARE(form->Conversation->LinkOperation, 1);
+        QVERIFY(!part<QTimer>(*form, "TimerFWUpdate")->isActive());
+        QVERIFY(!dialog<TFirmwareDlg>("FirmwareDlg")->TransferRunning);
     }
 
     // A reply other than ">" (or "L") is ignored and the collector waits again; nothing is
@@ -119,7 +123,7 @@ private slots:
         startSim();
         sim->setStrayBytes("x?", "",
                            unsigned(ReplyKind::LoadPrompt) | unsigned(ReplyKind::LoadReady));
-        form->UsedComPort = 3;
+        form->Conversation->UsedComPort = 3;
         const auto [loaded, read] = update();
         QCOMPARE(loaded.caption, Loaded.caption);
         QVERIFY(read.seen);
@@ -135,14 +139,15 @@ private slots:
     void deviceKilledDuringTransfer() {
         SimProcess dead(3, {"--reset", "--restart-ms", "100", "--ack-delay", "200"});
         QVERIFY(dead.ready());
-        form->UsedComPort = 3;
+        form->Conversation->UsedComPort = 3;
         ModalAnswer firmware("FirmwareDlg", startWithSample);
         ModalAnswer error("ErrorDialog", press("OKBtn"), 15000);
         // pulled out while the transfer lets the window repaint after a record
         Unplug unplug(
-            dead, [&] { return form->FirmwareDlg->ProgressBar1->value() > 0; }, 5, 3);
+            dead, [&] { return dialog<TFirmwareDlg>("FirmwareDlg")->ProgressBar1->value() > 0; }, 5,
+            3);
         ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
-        form->NeueFirmware1->trigger();
+        action(*form, "NeueFirmware1")->trigger();
         QCOMPARE(shown(read, 30000).caption, ReadDone.caption);
         QVERIFY(unplug.killed);
         QCOMPARE(shown(error), ShownBox("Schnittstellenfehler",
@@ -151,10 +156,11 @@ private slots:
                                                     "Kabel und den USB-Adapter."}));
         QVERIFY(unplug.noDevice().seen());
         QCOMPARE(unplug.leftOpen, 0);
-        QVERIFY(
-            QTest::qWaitFor([&] { return !form->FirmwareDlg->isVisible() && form->isEnabled(); }));
-        QCOMPARE(form->UsedComPort, quint16(3));
-        QVERIFY(!form->FirmwareDlg->TransferRunning);
+        QVERIFY(QTest::qWaitFor([&] {
+            return !dialog<TFirmwareDlg>("FirmwareDlg")->isVisible() && form->isEnabled();
+        }));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(3));
+        QVERIFY(!dialog<TFirmwareDlg>("FirmwareDlg")->TransferRunning);
     }
 
     // No "L" within 10 s: the watchdog reports it; the collector is off, the dialog open, and
@@ -162,7 +168,7 @@ private slots:
     void watchdogWithoutL() {
         startSim();
         sim->setNeverSendL(true);
-        form->UsedComPort = 3;
+        form->Conversation->UsedComPort = 3;
         QElapsedTimer clock;
         bool reported = false;
         qint64 reportedAfter = 0;
@@ -178,20 +184,20 @@ private slots:
             "ErrorDialog",
             [&](QWidget* w) {
                 reportedAfter = clock.elapsed();
-                dialogOpenAtReport = form->FirmwareDlg->isVisible();
+                dialogOpenAtReport = dialog<TFirmwareDlg>("FirmwareDlg")->isVisible();
                 collectorOffAtReport = !form->DataPacket1->Enabled();
                 pressButton(w, "OKBtn");
                 reported = true;
             },
             15000);
-        form->NeueFirmware1->trigger();
+        action(*form, "NeueFirmware1")->trigger();
         QCOMPARE(shown(error),
                  ShownBox("Fehler", {"Fehler!", "Firmware Update konnte nicht gestartet werden."}));
         QVERIFY2(reportedAfter >= 10000, qPrintable(QString::number(reportedAfter)));
         QVERIFY(dialogOpenAtReport);
         QVERIFY(collectorOffAtReport);
-        QVERIFY(!form->TimerFWUpdate->isActive());
-        QCOMPARE(form->LinkState, 8);
+        QVERIFY(!part<QTimer>(*form, "TimerFWUpdate")->isActive());
+        QCOMPARE(form->Conversation->LinkState, 8);
         QCOMPARE(sim->received(), std::string("U\r<")); // time-outs sent nothing
         QVERIFY(!portDialogShown);
     }
@@ -200,16 +206,16 @@ private slots:
     void cancelStopsHandshake() {
         startSim();
         sim->setNeverSendL(true);
-        form->UsedComPort = 3;
+        form->Conversation->UsedComPort = 3;
         ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
             startWithSample(w);
             QVERIFY(QTest::qWaitFor([&] { return sim->received() == "U\r<"; }));
-            QVERIFY(form->TimerFWUpdate->isActive());
+            QVERIFY(part<QTimer>(*form, "TimerFWUpdate")->isActive());
             pressButton(w, "CancelBtn");
         });
-        form->NeueFirmware1->trigger();
+        action(*form, "NeueFirmware1")->trigger();
         QVERIFY(firmware.seen());
-        QVERIFY(!form->TimerFWUpdate->isActive());
+        QVERIFY(!part<QTimer>(*form, "TimerFWUpdate")->isActive());
         QVERIFY(!form->DataPacket1->Enabled());
         QVERIFY(form->isEnabled());
     }
@@ -236,24 +242,26 @@ private slots:
         if (situation >= 1)
             startSim();
         if (situation == 2) {
-            form->UsedComPort = 3;
+            form->Conversation->UsedComPort = 3;
             QVERIFY(other.Open(QStringLiteral("COM3"), 57600, 10));
         }
         bool stillOpen = false;
+        std::optional<ModalAnswer> box;
         ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
             startWithSample(w);
+            QVERIFY(box->waitSeen(ScanTimeoutMs)); // a click during the port scan would wait
             stillOpen = w->isVisible();
             pressButton(w, "CancelBtn");
         });
         std::optional<ModalAnswer> choice;
         if (situation == 1)
             choice.emplace("WaehleComPortDlg", press("CancelBtn"));
-        ModalAnswer box("WarningBox", press("OK"));
-        form->NeueFirmware1->trigger();
-        QCOMPARE(shown(box), ShownBox("Warnung", warning));
+        box.emplace("WarningBox", press("OK"));
+        action(*form, "NeueFirmware1")->trigger();
+        QCOMPARE(shown(*box), ShownBox("Warnung", warning));
         QVERIFY(stillOpen);
         QVERIFY(!choice || choice->seen());
-        QVERIFY(!form->TimerFWUpdate->isActive());
+        QVERIFY(!part<QTimer>(*form, "TimerFWUpdate")->isActive());
         if (sim)
             QCOMPARE(sim->received(), std::string());
     }

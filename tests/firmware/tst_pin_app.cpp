@@ -4,7 +4,9 @@
 #include "ModalDriver.h"
 #include "QtPool.h"
 #include "ShownBox.h"
+#include "WindowParts.h"
 #include "app/AppFormProbe.h"
+#include "link/LinkConversation.h"
 #include "link/NeuePINDlg.h"
 #include "link/PortDialogs.h"
 #include "serial/DataPacket.h"
@@ -50,7 +52,8 @@ class TestPinApp : public QObject, AppWithSim {
     QStringList boxLines;
 
     bool exchangeEnded() const {
-        return form->isEnabled() && !form->UpDownLoad->isVisible() && !form->DataPacket1->Enabled();
+        return form->isEnabled() && !dialog<TUpDownLoad>("UpDownLoad")->isVisible() &&
+               !form->DataPacket1->Enabled();
     }
 
     // Enters the PINs (choosing the port with `choosePort` when asked) and answers the box
@@ -63,7 +66,7 @@ class TestPinApp : public QObject, AppWithSim {
         if (choosePort)
             port.emplace("PortDialog", std::move(choosePort));
         ModalAnswer end(box, press("OKBtn"));
-        form->NewPIN->trigger();
+        action(*form, "NewPIN")->trigger();
         const ShownBox seen = shown(end, 10000);
         return !port || port->seen() ? seen : ShownBox();
     }
@@ -78,12 +81,12 @@ private slots:
         connect(&watch, &QTimer::timeout, [this] {
             if (!form)
                 return;
-            portDialogShown |= form->PortDialog->isVisible();
-            if (form->UpDownLoad->isVisible()) {
+            portDialogShown |= dialog<TPortDialog>("PortDialog")->isVisible();
+            if (dialog<TUpDownLoad>("UpDownLoad")->isVisible()) {
                 boxShown = true;
                 windowDisabled |= !form->isEnabled();
-                boxCaption = form->UpDownLoad->windowTitle();
-                boxLines = form->UpDownLoad->Lines();
+                boxCaption = dialog<TUpDownLoad>("UpDownLoad")->windowTitle();
+                boxLines = dialog<TUpDownLoad>("UpDownLoad")->Lines();
             }
         });
         watch.start(2);
@@ -95,8 +98,8 @@ private slots:
     }
 
     void changed() {
-        form->UsedComPort = 3; // a port in use: no port dialog, ENQ at once
-        sim->setAckDelay(40);  // long enough to see the transfer box
+        form->Conversation->UsedComPort = 3; // a port in use: no port dialog, ENQ at once
+        sim->setAckDelay(40);                // long enough to see the transfer box
         QCOMPARE(changePin("0000", "4711"), Changed);
         QCOMPARE(sim->received(), std::string(1, Enq) + "0000" + "54711");
         QCOMPARE(sim->pin(), std::string("4711"));
@@ -105,49 +108,16 @@ private slots:
         QCOMPARE(boxLines, (QStringList{QString(), QStringLiteral("Übertragung läuft ...")}));
         QVERIFY(!portDialogShown);
         QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
-        QCOMPARE(form->LinkOperation, 3);
-        QCOMPARE(form->PinMessage, (std::array<char, 5>{'5', '4', '7', '1', '1'}));
+        QCOMPARE(form->Conversation->LinkOperation, 3);
+        QCOMPARE(form->Conversation->PinMessage, (std::array<char, 5>{'5', '4', '7', '1', '1'}));
     }
 
-    void failures_data() {
-        QTest::addColumn<QString>("oldPin");
-        QTest::addColumn<AckFault::Kind>("kind");
-        QTest::addColumn<int>("step");
-        QTest::addColumn<ShownBox>("error");
-        QTest::addColumn<std::string>("sent");
-        const ShownBox transfer("Übertragungsfehler",
-                                {"Fehler!", "Fehler beim Ändern des Sicherheitscodes."});
-        const ShownBox timeout("Timeout-Fehler",
-                               {"Zeitüberschreitung!", "Fehler bei der Datenübertragung."});
-        const auto row = [](const char* name, const char* old, AckFault::Kind kind, int step,
-                            const ShownBox& error, const std::string& sent) {
-            QTest::newRow(name) << QString(old) << kind << step << error
-                                << std::string(1, Enq) + sent;
-        };
-        using K = AckFault::Kind;
-        row("wrong old PIN", "1234", K::None, 0,
-            ShownBox("Neuer Sicherheitscode", {"Fehler!", "Die alte PIN ist falsch."}), "1234");
-        row("NAK after ENQ", "0000", K::Nak, 0, transfer, "");
-        row("other byte after ENQ", "0000", K::Other, 0, transfer, "");
-        row("other byte after old PIN", "0000", K::Other, 1, transfer, "0000");
-        row("NAK after new PIN", "0000", K::Nak, 2, transfer,
-            "0000"
-            "54711");
-        row("no answer to ENQ", "0000", K::Silent, 0, timeout, "");
-        row("no answer to new PIN", "0000", K::Silent, 2, timeout,
-            "0000"
-            "54711");
-    }
-    void failures() {
-        QFETCH(QString, oldPin);
-        QFETCH(AckFault::Kind, kind);
-        QFETCH(int, step);
-        QFETCH(ShownBox, error);
-        QFETCH(std::string, sent);
-        sim->setPinFault({kind, step, 0x41, 0});
-        form->UsedComPort = 3;
-        QCOMPARE(changePin(oldPin, "4711", "ErrorDialog"), error);
-        QCOMPARE(sim->received(), sent);
+    // A failed exchange ends with its error box and leaves the window usable; which answers
+    // fail, and what goes out before, is the conversation's (tst_link_conversation).
+    void failureShowsErrorBox() {
+        form->Conversation->UsedComPort = 3;
+        QCOMPARE(changePin("1234", "4711", "ErrorDialog"),
+                 ShownBox("Neuer Sicherheitscode", {"Fehler!", "Die alte PIN ist falsch."}));
         QCOMPARE(sim->pin(), std::string("0000"));
         QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
     }
@@ -155,11 +125,11 @@ private slots:
     // The device vanishing during the exchange: one error box, the window usable again.
     void deviceGoesAway() {
         sim->setHangUpAfter(3); // ENQ and two digits of the old PIN
-        form->UsedComPort = 3;
+        form->Conversation->UsedComPort = 3;
         ModalAnswer pin("NeuePINDlg", enterPins("0000", "4711"));
         ModalAnswer error("ErrorDialog", press("OKBtn"));
         ModalAnswer second("ErrorDialog", press("OKBtn"), 2500);
-        form->NewPIN->trigger();
+        action(*form, "NewPIN")->trigger();
         QCOMPARE(shown(error, 5000),
                  ShownBox("Schnittstellenfehler", {"Fehler!", PortLostText(3)}));
         QTest::qWait(1000); // longer than the exchange's time-out
@@ -167,15 +137,6 @@ private slots:
         QVERIFY(exchangeEnded());
         QVERIFY(!form->ComPort1->Open());
         QCOMPARE(sim->pin(), std::string("0000"));
-    }
-
-    // An answer late but within 12 ticks is still taken.
-    void lateAnswerWithinLimit() {
-        sim->setPinFault({AckFault::Kind::Late, 1, 0x00, 450});
-        form->UsedComPort = 3;
-        QCOMPARE(changePin("0000", "1357"), Changed);
-        QCOMPARE(sim->pin(), std::string("1357"));
-        QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
     }
 
     // No port in use: the free ports are offered; the chosen one is used.
@@ -188,7 +149,7 @@ private slots:
             pressButton(w, "OKBtn");
         };
         QCOMPARE(changePin("0000", "2468", "ErgebnisDialog", choose), Changed);
-        QCOMPARE(form->UsedComPort, quint16(3));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(3));
         QCOMPARE(sim->pin(), std::string("2468"));
         QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
     }
@@ -213,17 +174,17 @@ private slots:
             port.emplace("PortDialog", press("CancelBtn"));
         if (situation == 2)
             error.emplace("ErrorDialog", press("OKBtn"));
-        form->NewPIN->trigger();
+        action(*form, "NewPIN")->trigger();
         QVERIFY(pin.seen());
-        QVERIFY(!port || port->seen());
+        QVERIFY(!port || shown(*port, ScanTimeoutMs).seen);
         if (error)
-            QCOMPARE(shown(*error),
+            QCOMPARE(shown(*error, ScanTimeoutMs),
                      ShownBox("Schnittstellenfehler",
                               {"Fehler!", "Es wurde keine freie Schnittstelle gefunden."}));
         QCOMPARE(sim->received(), std::string());
         QVERIFY(!boxShown);
         QVERIFY(form->isEnabled());
-        QCOMPARE(form->UsedComPort, quint16(0));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(0));
     }
 };
 

@@ -2,6 +2,7 @@
 #include "serial/SerialPort.h"
 
 #include "ModalDriver.h"
+#include "WindowParts.h"
 #include "app/AppFormProbe.h"
 
 #include <QAbstractButton>
@@ -58,7 +59,7 @@ ShownBox showAndRead(TAppFormProbe& form, int timeoutMs) {
 
 bool readConfiguration(TAppFormProbe& form, int timeoutMs) {
     ModalAnswer result("ErgebnisDialog", press("OKBtn"), timeoutMs);
-    form.Download->trigger();
+    action(form, "Download")->trigger();
     return shown(result, timeoutMs) == readDone();
 }
 

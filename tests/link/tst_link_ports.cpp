@@ -2,11 +2,15 @@
 #include "LinkTestSupport.h"
 #include "ModalDriver.h"
 #include "TestHome.h"
+#include "WindowParts.h"
 #include "app/AppFormProbe.h"
+#include "link/LinkConversation.h"
 #include "link/PortDialogs.h"
 #include "serial/SerialPort.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -35,6 +39,16 @@ PortChoices choicesOf(QWidget* dialog) {
     return c;
 }
 
+// Counts the paint events of a widget.
+struct PaintCounter : QObject {
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+    int count = 0;
+};
+
 } // namespace
 
 class TestLinkPorts : public QObject {
@@ -60,14 +74,15 @@ private slots:
                 pressButton(w, "OKBtn");
             },
             10000);
-        form.COMItem1->trigger();
-        QCOMPARE(shown(dialog), ShownBox("COM-Port festlegen", {}));
+        action(form, "COMItem1")->trigger();
+        QCOMPARE(shown(dialog, ScanTimeoutMs), ShownBox("COM-Port festlegen", {}));
         QCOMPARE(seen.enabled, QList<bool>({false, true, true, false}));
         QCOMPARE(seen.checked, QList<bool>({false, false, false, false}));
         QVERIFY(!seen.okEnabled);
         QVERIFY(okAfterClick);
-        QCOMPARE(form.UsedComPort, quint16(2));
-        QCOMPARE(form.StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: COM2"));
+        QCOMPARE(form.Conversation->UsedComPort, quint16(2));
+        QCOMPARE(part<QLabel>(form, "StatusPanel1")->text(),
+                 QStringLiteral("Verwendeter COM-Port: COM2"));
         QVERIFY(!form.ComPort1->Open()); // chosen, not opened
         QCOMPARE(form.ComPort1->ComNumber(), quint16(20));
 
@@ -91,12 +106,12 @@ private slots:
                 pressButton(w, "CancelBtn");
             },
             10000);
-        form.COMItem1->trigger();
-        QVERIFY(dialog.seen());
-        QCOMPARE(form.UsedComPort, quint16(3));
+        action(form, "COMItem1")->trigger();
+        QVERIFY(shown(dialog, ScanTimeoutMs).seen);
+        QCOMPARE(form.Conversation->UsedComPort, quint16(3));
         QVERIFY(!form.ComPort1->Open());
         QCOMPARE(form.ComPort1->ComNumber(), quint16(20));
-        QVERIFY(form.PortAvailable[2]); // its own port counts as free once closed
+        QVERIFY(form.Conversation->PortAvailable[2]); // its own port counts as free once closed
         com3->clearTraffic();
         QVERIFY(readConfiguration(form)); // re-opens COM3 and reads at once
         QCOMPARE(com3->received(), std::string("R0000,3c\r"));
@@ -115,22 +130,44 @@ private slots:
                 QTest::keyClick(w, Qt::Key_Escape);
             },
             10000);
-        form.COMItem1->trigger();
-        QVERIFY(dialog.seen());
+        action(form, "COMItem1")->trigger();
+        QVERIFY(shown(dialog, ScanTimeoutMs).seen);
         QCOMPARE(seen.enabled, QList<bool>({false, false, false, false}));
-        QVERIFY(form.PortAvailable[6]);
-        QCOMPARE(form.UsedComPort, quint16(0));
+        QVERIFY(form.Conversation->PortAvailable[6]);
+        QCOMPARE(form.Conversation->UsedComPort, quint16(0));
+    }
+
+    // The scan keeps the window painting under the wait cursor; a click on it waits.
+    void scanDoesNotFreeze() {
+        TestHome home;
+        TAppFormProbe form;
+        ModalAnswer offline("KeineAnlageDlg", press("OKBtn"));
+        form.show(); // the start-up search finds nothing
+        QVERIFY(offline.seen());
+        auto* ring = form.findChild<QCheckBox*>("CBarb21");
+        const bool ringBefore = ring->isChecked();
+        PaintCounter paints(&form);
+        ModalAnswer error("ErrorDialog", press("OKBtn"), ScanTimeoutMs);
+        action(form, "COMItem1")->trigger();
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        QTest::mouseClick(ring, Qt::LeftButton);
+        form.update();
+        QVERIFY(QTest::qWaitFor([&] { return paints.count > 0; }));
+        QVERIFY(form.Conversation->Waiting());
+        QCOMPARE(ring->isChecked(), ringBefore);
+        QVERIFY(shown(error, ScanTimeoutMs).seen);
+        QVERIFY(!QApplication::overrideCursor());
     }
 
     void noFreePort() {
         TestHome home;
         TAppFormProbe form;
         ModalAnswer error("ErrorDialog", press("OKBtn"), 10000);
-        form.COMItem1->trigger();
-        QCOMPARE(shown(error),
+        action(form, "COMItem1")->trigger();
+        QCOMPARE(shown(error, ScanTimeoutMs),
                  ShownBox("Schnittstellenfehler",
                           {"Fehler!", "Es wurde keine freie Schnittstelle gefunden."}));
-        QVERIFY(!form.PortDialog->isVisible());
+        QVERIFY(!dialog<TPortDialog>("PortDialog")->isVisible());
     }
 
     void chooseFirmwarePort_data() {
@@ -152,7 +189,7 @@ private slots:
         TestHome home;
         TAppFormProbe form;
         form.ComPort1->SetComNumber(5);
-        TWaehleComPortDlg* dlg = form.WaehleComPortDlg.get();
+        TWaehleComPortDlg* dlg = dialog<TWaehleComPortDlg>("WaehleComPortDlg");
         dlg->CBSchnittstellen->clear();
         dlg->CBSchnittstellen->addItems(entries);
         dlg->CBSchnittstellen->setCurrentIndex(selected);
@@ -160,7 +197,7 @@ private slots:
         QCOMPARE(dlg->exec(), result);
         QCOMPARE(shown(answer), ShownBox("Dialog", {}));
         QCOMPARE(form.ComPort1->ComNumber(), quint16(comNumber));
-        QCOMPARE(form.UsedComPort, quint16(0));
+        QCOMPARE(form.Conversation->UsedComPort, quint16(0));
     }
 };
 

@@ -6,8 +6,10 @@
 #include "SimProcess.h"
 #include "Unplug.h"
 #include "Unprivileged.h"
+#include "WindowParts.h"
 #include "app/AppFormProbe.h"
 #include "config/EditorPages.h"
+#include "link/LinkConversation.h"
 #include "link/SearchDialogs.h"
 #include "serial/ComPortMap.h"
 #include "serial/DataPacket.h"
@@ -36,7 +38,7 @@ struct SearchWatch {
     QTimer timer;
     explicit SearchWatch(TAppFormProbe& form) {
         QObject::connect(&timer, &QTimer::timeout, [this, &form] {
-            TSuchenDlg* dlg = form.SuchenDlg.get();
+            TSuchenDlg* dlg = dialog<TSuchenDlg>("SuchenDlg");
             if (dlg->isVisible()) {
                 shown = true;
                 buttonsEnabled |= dlg->OKBtn->isEnabled() || dlg->CancelBtn->isEnabled();
@@ -68,17 +70,19 @@ private slots:
         QCOMPARE(watch.labels, QStringList({"Suche an COM1", "Suche an COM3"}));
         QVERIFY(watch.shown);
         QVERIFY(!watch.buttonsEnabled);
-        QVERIFY(!form->SuchenDlg->isVisible());
+        QVERIFY(!dialog<TSuchenDlg>("SuchenDlg")->isVisible());
         QCOMPARE(silent->received(), std::string("T\r"));
         QCOMPARE(sim->received(), std::string("T\rV\rR0000,3c\r"));
-        QCOMPARE(form->StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: COM3"));
-        QCOMPARE(form->StatusPanel0->text(),
+        QCOMPARE(part<QLabel>(*form, "StatusPanel1")->text(),
+                 QStringLiteral("Verwendeter COM-Port: COM3"));
+        QCOMPARE(part<QLabel>(*form, "StatusPanel0")->text(),
                  "Zuvex 910k - Firmware " + QString::fromStdString(sim->firmwareVersion()));
-        QCOMPARE(form->DeviceText, form->StatusPanel0->text());
-        QCOMPARE(form->UsedComPort, quint16(3));
+        QCOMPARE(form->Conversation->DeviceText, part<QLabel>(*form, "StatusPanel0")->text());
+        QCOMPARE(form->Conversation->UsedComPort, quint16(3));
         // the editor takes the image once the result box has closed, with the door rule
-        QVERIFY(QTest::qWaitFor(
-            [&] { return form->Editor->ReadSettings() == sampleSettingsAfterRead(); }));
+        QVERIFY(QTest::qWaitFor([&] {
+            return part<TEditorPages>(*form)->ReadSettings() == sampleSettingsAfterRead();
+        }));
         QCOMPARE(form->Image, sampleImage());
         QVERIFY(!form->Modified);
         QCOMPARE(form->windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
@@ -88,35 +92,11 @@ private slots:
         QVERIFY(form->isEnabled());
     }
 
-    void identification_data() {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<int>("foundOn");
-        QTest::newRow("exact") << QByteArray("Zuvex 910k") << 3;
-        QTest::newRow("NUL inside") << QByteArray("Zuvex\0 910k", 11) << 3;
-        QTest::newRow("0xFF and DEL inside") << QByteArray("Zu\xffvex 910k\x7f") << 3;
-        QTest::newRow("lower case") << QByteArray("zuvex 910k") << 4;
-        QTest::newRow("trailing blank") << QByteArray("Zuvex 910k ") << 4;
-        QTest::newRow("other device") << QByteArray("Zuvex 911k") << 4;
-    }
-
-    // A port whose device gives another identification is skipped like a silent one.
-    void identification() {
-        QFETCH(QByteArray, text);
-        QFETCH(int, foundOn);
-        auto com3 = startSim(3);
-        com3->setIdentification(text.toStdString());
-        auto com4 = startSim(4);
-        QVERIFY(readConfiguration(*form));
-        QCOMPARE(form->UsedComPort, quint16(foundOn));
-        QCOMPARE(com3->received(), foundOn == 3 ? std::string("T\rV\rR0000,3c\r") : "T\r");
-        QCOMPARE(com4->received(), foundOn == 4 ? std::string("T\rV\rR0000,3c\r") : "");
-    }
-
     void emptyVersionLine() {
         auto sim = startSim(3);
         sim->setFirmwareVersion("");
         QVERIFY(readConfiguration(*form));
-        QCOMPARE(form->DeviceText, QStringLiteral("Zuvex 910k - Firmware "));
+        QCOMPARE(form->Conversation->DeviceText, QStringLiteral("Zuvex 910k - Firmware "));
     }
 
     // No COM port at all: the no-device dialog at once; "Offline" leaves no search dialog,
@@ -129,17 +109,18 @@ private slots:
         QCOMPARE(none.caption, QStringLiteral("Keine Zuvex 910k gefunden"));
         QTest::qWait(50);
         QVERIFY(!watch.shown);
-        QVERIFY(!form->SuchenDlg->isVisible());
-        QCOMPARE(form->StatusPanel0->text(), QString());
-        QCOMPARE(form->StatusPanel1->text(), QString());
-        QCOMPARE(form->UsedComPort, quint16(0));
+        QVERIFY(!dialog<TSuchenDlg>("SuchenDlg")->isVisible());
+        QCOMPARE(part<QLabel>(*form, "StatusPanel0")->text(), QString());
+        QCOMPARE(part<QLabel>(*form, "StatusPanel1")->text(), QString());
+        QCOMPARE(form->Conversation->UsedComPort, quint16(0));
         QVERIFY(!form->ComPort1->Open());
 
         auto sim = startSim(3);
         QVERIFY(readConfiguration(*form));
-        QCOMPARE(form->UsedComPort, quint16(3));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(3));
         QCOMPARE(watch.labels, QStringList({"Suche an COM3"}));
-        QCOMPARE(form->StatusPanel1->text(), QStringLiteral("Verwendeter COM-Port: COM3"));
+        QCOMPARE(part<QLabel>(*form, "StatusPanel1")->text(),
+                 QStringLiteral("Verwendeter COM-Port: COM3"));
     }
 
     void noDeviceAnswer_data() {
@@ -179,17 +160,17 @@ private slots:
         QVERIFY(none.seen());
         if (searchesAgain) {
             QCOMPARE(shown(*result, 10000), readDone());
-            QCOMPARE(form->UsedComPort, quint16(1));
+            QCOMPARE(form->Conversation->UsedComPort, quint16(1));
             QCOMPARE(sim->received(), std::string("T\rV\rR0000,3c\r"));
             QCOMPARE(watch.labels,
                      QStringList({"Suche an COM2", "Suche an COM1"})); // label cleared between
         } else {
             QTest::qWait(300);
-            QCOMPARE(form->UsedComPort, quint16(0));
+            QCOMPARE(form->Conversation->UsedComPort, quint16(0));
             QCOMPARE(sim->received(), std::string());
-            QCOMPARE(form->StatusPanel1->text(), QString());
+            QCOMPARE(part<QLabel>(*form, "StatusPanel1")->text(), QString());
         }
-        QVERIFY(!form->SuchenDlg->isVisible());
+        QVERIFY(!dialog<TSuchenDlg>("SuchenDlg")->isVisible());
         QCOMPARE(silent->received(), std::string("T\r"));
     }
 
@@ -201,24 +182,26 @@ private slots:
         // silent from the version request on: set before the identification is judged
         auto judge = form->DataPacket1->OnPacket;
         form->DataPacket1->OnPacket = [&](TDataPacket* sender, const uint8_t* data, int size) {
-            if (form->LinkState == 1)
+            if (form->Conversation->LinkState == 1)
                 sim->setSilent(true);
             judge(sender, data, size);
         };
         ModalAnswer timeout("ErrorDialog", press("OKBtn"));
         bool stuck = false; // the search dialog left open after the box
         QTimer rescue;
-        rescue.callOnTimeout(
-            [&] { stuck = form->SuchenDlg->isVisible(), form->SuchenDlg->reject(); });
+        rescue.callOnTimeout([&] {
+            stuck = dialog<TSuchenDlg>("SuchenDlg")->isVisible(),
+            dialog<TSuchenDlg>("SuchenDlg")->reject();
+        });
         rescue.start(6000);
         form->show(); // returns once the search dialog has ended
         QVERIFY(!stuck);
         QCOMPARE(shown(timeout), timeoutError());
         QVERIFY(watch.shown);
-        QVERIFY(!form->SuchenDlg->isVisible());
-        QVERIFY(!form->SearchRunning);
+        QVERIFY(!dialog<TSuchenDlg>("SuchenDlg")->isVisible());
+        QVERIFY(!form->Conversation->SearchRunning);
         QCOMPARE(sim->received(), std::string("T\rV\r"));
-        QCOMPARE(form->UsedComPort, quint16(0));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(0));
         QVERIFY(form->isEnabled());
     }
 
@@ -229,7 +212,7 @@ private slots:
         ModalAnswer search("SuchenDlg", [](QWidget* w) { w->close(); });
         QCOMPARE(showAndRead(*form), readDone());
         QVERIFY(search.seen());
-        QCOMPARE(form->UsedComPort, quint16(2));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(2));
     }
 
     // Without the ports folder the COM numbers come from the ports the machine lists, read
@@ -252,7 +235,7 @@ private slots:
         SetSerialPortLister({});
         QVERIFY(none.seen());
         QCOMPARE(read, readDone());
-        QCOMPARE(form->UsedComPort, quint16(1));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(1));
         QCOMPARE(sim.received(), std::string("T\rV\rR0000,3c\r"));
     }
 
@@ -318,7 +301,7 @@ private slots:
         auto sim = startSim(2);
         QCOMPARE(showAndRead(*form), readDone());
         QCOMPARE(gone.received(), std::string("T"));
-        QCOMPARE(form->UsedComPort, quint16(2));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(2));
         QCOMPARE(DescriptorsOn(gone.slavePath()), 0);
     }
 
@@ -330,14 +313,17 @@ private slots:
         QVERIFY(dead.ready());
         // pulled out once the probe "T\r" is out and its answer pending
         Unplug unplug(
-            dead, [&] { return form->SuchenDlg->lblComPortNumber->text() == "Suche an COM1"; }, 20,
-            1, {"--reset"}, 10000);
+            dead,
+            [&] {
+                return dialog<TSuchenDlg>("SuchenDlg")->lblComPortNumber->text() == "Suche an COM1";
+            },
+            20, 1, {"--reset"}, 10000);
         QCOMPARE(showAndRead(*form, 15000), readDone());
         QVERIFY(unplug.killed);
         QVERIFY(unplug.noDevice().seen());
         QCOMPARE(unplug.leftOpen, 0);
         QVERIFY(unplug.back && unplug.back->ready());
-        QCOMPARE(form->UsedComPort, quint16(1));
+        QCOMPARE(form->Conversation->UsedComPort, quint16(1));
         QVERIFY(form->isEnabled());
     }
 };

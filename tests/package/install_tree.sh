@@ -31,7 +31,7 @@ grep -q '<screenshot type="default">' "$metainfo" || fail "metainfo lacks a scre
 
 # Man pages: English in man1, German in de/man1; no warnings, the version, and no word broken
 # at a line's end by hyphenation, nor a name, path or option broken at its hyphen.
-for page in zuvex-konfigurator zuvex-sim; do
+for page in zuvex-konfigurator zuvex910k zuvex-sim; do
     for section in man1:DESCRIPTION de/man1:BESCHREIBUNG; do
         man=$scratch/usr/share/man/${section%%:*}/$page.1.gz
         zcat "$man" | grep -qx "\.SH ${section#*:}" || fail "$man is in the wrong language"
@@ -54,6 +54,8 @@ for words in "the built-in serial ports /dev/ttyS* that have a UART behind them,
     [[ "$readme_text" == *"$words"* ]] || fail "README lacks: $words"
     [[ "$page_text" == *"$words"* ]] || fail "zuvex-konfigurator(1) lacks: $words"
 done
+
+bash -n "$scratch/usr/share/bash-completion/completions/zuvex910k" || fail "bash completion not valid"
 
 printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]\r\n' |
     cmp - "$scratch/etc/xdg/zuvex910k/registry.reg" || fail "system settings default differs"

@@ -38,4 +38,13 @@ for line in '[HKEY_LOCAL_MACHINE\software\Orvell\Zuvex 910k]' '"COM"=dword:00000
 done
 grep -q '^"WorkDir"="/' <<<"$text" || fail "user settings lack WorkDir: $text"
 cmp -s "$settings" "$root/etc/xdg/zuvex910k/registry.reg" && fail "system default copied unchanged"
-echo "unpacked program started and closed; user settings written"
+
+# The command-line tool from the package, in a shell without a display: it runs, searches the
+# (empty) ports folder and reports that no telephone system is there.
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_CONFIG_HOME=$home \
+    "$root/usr/bin/zuvex910k" find 2>"$scratch/cli-stderr" || status=$?
+[ "$status" -eq 3 ] || fail "zuvex910k find: exit status $status: $(cat "$scratch/cli-stderr")"
+grep -q "Es wurde keine Zuvex 910k gefunden." "$scratch/cli-stderr" ||
+    fail "zuvex910k find: $(cat "$scratch/cli-stderr")"
+echo "unpacked program started and closed; user settings written; zuvex910k runs without a display"

@@ -4,6 +4,7 @@
 #include "ModalDriver.h"
 #include "RecordingSurface.h"
 #include "ShownBox.h"
+#include "WindowParts.h"
 #include "app/AppFormProbe.h"
 #include "app/ReportBuilder.h"
 #include "config/EditorPages.h"
@@ -119,7 +120,7 @@ class TestReportPrint : public QObject, AppWithSim {
     // Prints, answering the general error display's box; what it showed.
     ShownBox printShowingError() {
         ModalAnswer err("ApplicationErrorBox", press("OK"));
-        form->Print1Execute();
+        action(*form, "Print1")->trigger();
         return shown(err);
     }
 
@@ -204,7 +205,7 @@ private slots:
         QFETCH(PageLayout, px);
         PrintRecord record;
         recordPrints(*form, record, px.dpi, px.pageWidth);
-        form->Print1Execute();
+        action(*form, "Print1")->trigger();
 
         QCOMPARE(record.calls, (QStringList{"job:Zuvex 910k Konfiguration", "begin", "end"}));
         const QStringList lines = BuildReport(factorySettings());
@@ -242,10 +243,10 @@ private slots:
     void secondPrintIsTheSame() {
         PrintRecord record;
         recordPrints(*form, record);
-        form->Print1Execute();
+        action(*form, "Print1")->trigger();
         const QStringList first = describe(record.drawn);
         record.drawn.clear();
-        form->Print1Execute();
+        action(*form, "Print1")->trigger();
         QCOMPARE(record.prints, 2);
         QCOMPARE(describe(record.drawn), first);
         // the headings bold and underlined the second time too
@@ -258,7 +259,7 @@ private slots:
         QVERIFY(form->Modified);
         PrintRecord record;
         recordPrints(*form, record);
-        form->Print1->trigger(); // the menu's and the tool button's action
+        action(*form, "Print1")->trigger(); // the menu's and the tool button's action
         QCOMPARE(record.prints, 1);
         QCOMPARE(record.drawn[1 + 11].text, QStringLiteral("   Intern 2 = nichtamtsberechtigt"));
         QCOMPARE(record.drawn[1 + 17].text, QStringLiteral("   Intern 2 = "));
@@ -267,7 +268,7 @@ private slots:
     void cancelPrintsNothingButRebuildsLines() {
         PrintRecord record;
         recordPrints(*form, record);
-        form->Print1Execute();
+        action(*form, "Print1")->trigger();
         QCOMPARE(form->ReportLines[3], QStringLiteral("Externanschluss"));
 
         click(*form, "RBWartemusikNein");
@@ -278,12 +279,12 @@ private slots:
         };
         record.drawn.clear();
         record.calls.clear();
-        form->Print1Execute();
+        action(*form, "Print1")->trigger();
         QCOMPARE(dialogs, 1);
         QCOMPARE(record.prints, 1); // no surface for the cancelled print
         QVERIFY(record.calls.isEmpty());
         QVERIFY(record.drawn.isEmpty());
-        QCOMPARE(form->ReportLines, BuildReport(form->Editor->ReadSettings()));
+        QCOMPARE(form->ReportLines, BuildReport(part<TEditorPages>(*form)->ReadSettings()));
         QCOMPARE(form->ReportLines[3], QStringLiteral("<U>Externanschluss"));
         QCOMPARE(form->ReportLines[7], QStringLiteral("   Wartemusik = aus"));
     }
@@ -306,7 +307,7 @@ private slots:
 
         record = PrintRecord{};
         recordPrints(*form, record);
-        form->Print1Execute();
+        action(*form, "Print1")->trigger();
         QCOMPARE(record.calls.last(), QStringLiteral("end"));
         QCOMPARE(record.drawn.size(), 22);
     }
@@ -317,7 +318,7 @@ private slots:
         printIntoPdf(*form, pdf);
         int dialogs = 0;
         form->PrintDialogProvider = [&dialogs](QPrinter&) { return ++dialogs > 0; };
-        form->Print1->trigger();
+        action(*form, "Print1")->trigger();
         QCOMPARE(dialogs, 1);
         QVERIFY(QFile::exists(pdf));
         if (qEnvironmentVariableIsSet("ZUVEX_KEEP_REPORT_PDF"))
@@ -398,7 +399,7 @@ private slots:
         ModalAnswer dlg(dialog, [print](QWidget* w) {
             print ? static_cast<QDialog*>(w)->reject() : static_cast<QDialog*>(w)->accept();
         });
-        (print ? form->Print1 : form->Printer1)->trigger();
+        (print ? action(*form, "Print1") : action(*form, "Printer1"))->trigger();
         QVERIFY(dlg.seen());
         QCOMPARE(dlg.caption, caption);
         QVERIFY(!QFile::exists(pdf));
@@ -411,7 +412,7 @@ private slots:
         form->Printer->setPageOrientation(QPageLayout::Portrait);
         const int portraitWidth = form->Printer->width();
         form->PageSetupProvider = [](QPrinter& p) { p.setPageOrientation(QPageLayout::Landscape); };
-        form->Printer1Execute();
+        action(*form, "Printer1")->trigger();
 
         int widthSeen = 0;
         QPrinter* printerSeen = nullptr;
@@ -422,7 +423,7 @@ private slots:
             widthSeen = p.width();
             return std::make_unique<RecordingSurface>(record, p.logicalDpiY(), p.width());
         };
-        form->Print1Execute();
+        action(*form, "Print1")->trigger();
         QCOMPARE(printerSeen, form->Printer.get());
         QVERIFY(widthSeen > portraitWidth);
         QCOMPARE(record.drawn.first().x +

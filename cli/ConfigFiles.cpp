@@ -1,0 +1,30 @@
+#include "cli/ConfigFiles.h"
+
+#include "app/SafeSave.h"
+#include "cli/Console.h"
+#include "link/RegularFile.h"
+
+#include <algorithm>
+
+std::optional<ConfigImage> LoadConfigFile(const QString& path) {
+    QByteArray bytes;
+    if (ReadRegularFileStart(path, ConfigImageSize, bytes) != TReadResult::Read) {
+        PrintFileMessage(path, QStringLiteral("Die Datei konnte nicht geöffnet werden."));
+        return std::nullopt;
+    }
+    if (bytes.size() < ConfigImageSize) {
+        PrintFileMessage(path, QStringLiteral("Die Datei ist keine Konfigurationsdatei!"));
+        return std::nullopt;
+    }
+    ConfigImage image{};
+    std::copy_n(bytes.constData(), ConfigImageSize, reinterpret_cast<char*>(image.data()));
+    return image;
+}
+
+bool SaveConfigFile(const QString& path, const ConfigImage& image) {
+    const QByteArray bytes(reinterpret_cast<const char*>(image.data()), ConfigImageSize);
+    if (SaveFileSafely(path, bytes) == TSaveResult::Saved)
+        return true;
+    PrintFileMessage(path, QStringLiteral("Die Datei konnte nicht geöffnet oder angelegt werden."));
+    return false;
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "config/ConfigImage.h"
+
+#include <QString>
+#include <optional>
+
+// A configuration file as the program opens it: the first 60 bytes of a regular file, any
+// bytes after them ignored. A file that cannot be read or is shorter is reported on stderr
+// with the program's own texts; nothing is returned then.
+std::optional<ConfigImage> LoadConfigFile(const QString& path);
+
+// Saves the 60 bytes with the program's safe save; false (reported on stderr) when the file
+// could not be written. A failure leaves an existing file as it was.
+bool SaveConfigFile(const QString& path, const ConfigImage& image);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// The telephone system at one given port (--port COMn or --device PATH): while this lives,
+// a temporary ports folder holds that port as its only entry, so that the program's COM port
+// map, its device search and its messages know that port alone. The program's settings are
+// not touched; the tool never writes them.
+class TPinnedPort {
+public:
+    // COM<comNumber> as the user's COM map has it; `device` empty.
+    // Or `device` as COM1 when comNumber is 0.
+    TPinnedPort(int comNumber, const QString& device);
+    ~TPinnedPort();
+    TPinnedPort(const TPinnedPort&) = delete;
+    TPinnedPort& operator=(const TPinnedPort&) = delete;
+
+    // The pinned COM number, or 0 when the port has no device (reported on stderr).
+    int ComNumber() const { return comNumber_; }
+
+private:
+    QTemporaryDir home_;
+    QByteArray previousHome_;
+    bool hadHome_ = false;
+    int comNumber_ = 0;
+};

@@ -1,0 +1,297 @@
+// zuvex910k end to end: the built program, started as a user starts it from a shell without a
+// display, against the simulator on a pseudo-terminal published as COM3.
+#include "ProgramRun.h"
+#include "SimStart.h"
+#include "TestHome.h"
+#include "cli/ExitStatus.h"
+#include "config/ConfigCodec.h"
+#include "link/LinkProtocol.h"
+
+#include <QFile>
+#include <QTest>
+#include <optional>
+
+namespace {
+
+constexpr int SimPort = 3;
+const QStringList DisplayVariables{QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"),
+                                   QStringLiteral("QT_QPA_PLATFORM")};
+// Stands in an expected line for the simulator's pseudo-terminal, known only once it runs.
+const QString SimDevice = QStringLiteral("<pseudo-terminal of the simulator>");
+const QString FileA = QStringLiteral("a.zcf");
+const QString FileB = QStringLiteral("b.zcf");
+const QString Saved = QStringLiteral("saved.zcf");
+constexpr std::uint8_t UnknownDeviceType = 3; // shown and written as Telefon
+constexpr std::uint8_t ReservedFill = 0xA5;
+constexpr int FirstReservedOfTail = ImageOffset::Wartemusik + 1;
+constexpr int ShortFileSize = ConfigImageSize - 1;
+
+QByteArray bytesOf(const ConfigImage& image) {
+    return QByteArray(reinterpret_cast<const char*>(image.data()), ConfigImageSize);
+}
+
+ConfigImage imageOf(const TEditorSettings& settings) {
+    ConfigImage image{};
+    encodeImage(settings, image);
+    return image;
+}
+
+const ConfigImage Factory = imageOf(factorySettings());
+
+// Port 2 a TFE, as the editor leaves it: no external permission, no ring, no door.
+ConfigImage port2Tfe() {
+    TEditorSettings s = factorySettings();
+    s.ports[1] = TPortSettings{.type = TypTfe, .permission = Permission::Nichtamtsberechtigt};
+    return imageOf(s);
+}
+
+ConfigImage noExternalRing() {
+    TEditorSettings s = factorySettings();
+    for (TPortSettings& port : s.ports)
+        port.externanruf = false;
+    return imageOf(s);
+}
+
+ConfigImage withUnknownType(ConfigImage image) {
+    image[ImageOffset::Typ] = UnknownDeviceType;
+    return image;
+}
+
+ConfigImage withReservedTail(ConfigImage image) {
+    std::fill(image.begin() + FirstReservedOfTail, image.end(), ReservedFill);
+    return image;
+}
+
+QByteArray identification() {
+    return LinkProtocol::IdentifyCommand + LinkProtocol::VersionCommand;
+}
+
+QByteArray writeOf(const ConfigImage& image) {
+    return LinkProtocol::WriteCommand + bytesOf(image) + char(imageChecksum(image));
+}
+
+// One call of the program: what the system holds, the files, the call, and what follows.
+struct CliCase {
+    bool attached = true; // a system answers on COM3
+    ConfigImage system = Factory;
+    zuvexsim::SimFaults faults;
+    QByteArray fileA, fileB; // written as a.zcf and b.zcf when not empty
+    QStringList args;
+    TExitStatus status = TExitStatus::Done;
+    QStringList out;                        // lines stdout must hold
+    QString err;                            // text stderr must hold; empty: stderr stays empty
+    QByteArray wire;                        // what the system received
+    QByteArray saved;                       // saved.zcf afterwards; empty: there is none
+    std::optional<ConfigImage> systemAfter; // unset: as before
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(CliCase)
+
+class TestCli : public QObject {
+    Q_OBJECT
+
+private slots:
+    void runsCommand_data();
+    void runsCommand();
+    void printsOnePagePdf();
+    void loadsFirmware();
+};
+
+void TestCli::runsCommand_data() {
+    QTest::addColumn<CliCase>("c");
+    const auto add = [](const char* name, const CliCase& c) { QTest::newRow(name) << c; };
+    const ConfigImage backup = withReservedTail(port2Tfe());
+
+    add("find names the port, its device and the system",
+        {.args = {"find"},
+         .out = {"COM3 (" + SimDevice + "): Zuvex 910k - Firmware 2.14"},
+         .wire = identification()});
+    add("find on a given device searches that device alone",
+        {.args = {"--device", SimDevice, "find"},
+         .out = {"COM1 (" + SimDevice + "): Zuvex 910k - Firmware 2.14"},
+         .wire = identification()});
+    add("read saves the bytes as the system sent them",
+        {.system = backup,
+         .args = {"read", Saved},
+         .wire = identification() + LinkProtocol::ReadCommand,
+         .saved = bytesOf(backup)});
+    add("read on a given port reads at once", {.system = backup,
+                                               .args = {"--port", "COM3", "read", Saved},
+                                               .wire = LinkProtocol::ReadCommand,
+                                               .saved = bytesOf(backup)});
+    add("write sends what the editor would send for the file",
+        {.fileA = bytesOf(withUnknownType(backup)),
+         .args = {"write", FileA},
+         .wire = identification() + writeOf(backup),
+         .systemAfter = backup});
+    add("write refuses a configuration no port rings for",
+        {.fileA = bytesOf(noExternalRing()),
+         .args = {"write", FileA},
+         .status = TExitStatus::Usage,
+         .err = "Wollen Sie die Einstellungen in der Anlage speichern?"});
+    add("write with --yes writes it all the same",
+        {.fileA = bytesOf(noExternalRing()),
+         .args = {"write", FileA, "--yes"},
+         .wire = identification() + writeOf(noExternalRing()),
+         .systemAfter = noExternalRing()});
+    add("reset writes the factory settings and keeps the reserved bytes",
+        {.system = backup,
+         .args = {"reset", "--yes"},
+         .wire = identification() + LinkProtocol::ReadCommand + writeOf(withReservedTail(Factory)),
+         .systemAfter = withReservedTail(Factory)});
+    add("reset refuses without --yes", {.args = {"reset"},
+                                        .status = TExitStatus::Usage,
+                                        .err = "Zum Bestätigen: zuvex910k reset --yes"});
+    add("show prints every setting in German",
+        {.attached = false,
+         .fileA = bytesOf(port2Tfe()),
+         .args = {"show", FileA},
+         .out = {"   Intern 2 = TFE", "   Intern 2 = nichtamtsberechtigt",
+                 "   Intern 2 = ", "   Wartemusik = ein"}});
+    add("show --json prints the same settings as JSON",
+        {.attached = false,
+         .fileA = bytesOf(port2Tfe()),
+         .args = {"show", "--json", FileA},
+         .out = {"        \"Intern 2\": \"TFE\",", "        \"Wartemusik\": \"ein\","}});
+    add("diff of two files prints what differs",
+        {.attached = false,
+         .fileA = bytesOf(Factory),
+         .fileB = bytesOf(port2Tfe()),
+         .args = {"diff", FileA, FileB},
+         .status = TExitStatus::Different,
+         .out = {"Intern 2: Telefon/Fax/Kombigerät -> TFE",
+                 "Intern 2: vollamtsberechtigt + türberechtigt -> nichtamtsberechtigt"}});
+    add("diff compares settings, not bytes",
+        {.attached = false,
+         .fileA = bytesOf(Factory),
+         .fileB = bytesOf(withReservedTail(withUnknownType(Factory))),
+         .args = {"diff", FileA, FileB}});
+    add("diff of a backup against the system it came from",
+        {.system = backup,
+         .fileA = bytesOf(backup),
+         .args = {"diff", FileA},
+         .wire = identification() + LinkProtocol::ReadCommand});
+    add("diff against a system that changed",
+        {.system = Factory,
+         .fileA = bytesOf(backup),
+         .args = {"diff", FileA},
+         .status = TExitStatus::Different,
+         .out = {"Intern 2: TFE -> Telefon/Fax/Kombigerät"},
+         .wire = identification() + LinkProtocol::ReadCommand});
+
+    // ---- faults ----
+    add("no system", {.attached = false,
+                      .args = {"read", Saved},
+                      .status = TExitStatus::NoDevice,
+                      .err = "Es wurde keine Zuvex 910k gefunden."});
+    add("a system that stops answering mid-read leaves no file",
+        {.faults = {.chunkSize = ConfigImageSize / 2, .chunkPauseMs = 5000},
+         .args = {"read", Saved},
+         .status = TExitStatus::DeviceFault,
+         .err = "Timeout-Fehler Zeitüberschreitung! Fehler bei der Datenübertragung.",
+         .wire = identification() + LinkProtocol::ReadCommand});
+    add("a read with a wrong checksum leaves no file",
+        {.faults = {.corruptReadChecksum = true},
+         .args = {"read", Saved},
+         .status = TExitStatus::DeviceFault,
+         .err = "Fehler beim Auslesen der Zuvex 910k.",
+         .wire = identification() + LinkProtocol::ReadCommand});
+    add("a file of the wrong size is not written",
+        {.fileA = bytesOf(backup).left(ShortFileSize),
+         .args = {"write", FileA},
+         .status = TExitStatus::FileFault,
+         .err = "a.zcf: Die Datei ist keine Konfigurationsdatei!"});
+    add("an unwritable target", {.args = {"read", "no-such-folder/" + Saved},
+                                 .status = TExitStatus::FileFault,
+                                 .err = "Die Datei konnte nicht geöffnet oder angelegt werden.",
+                                 .wire = identification() + LinkProtocol::ReadCommand});
+    add("a system that refuses a byte",
+        {.faults = {.writeFault = {.kind = zuvexsim::AckFault::Kind::Nak,
+                                   .at = FirstReservedOfTail}},
+         .fileA = bytesOf(backup),
+         .args = {"write", FileA},
+         .status = TExitStatus::DeviceFault,
+         .err = "Fehler beim Programmieren der Zuvex 910k.",
+         .wire = identification() + writeOf(backup).left(LinkProtocol::WriteCommand.size() +
+                                                         FirstReservedOfTail + 1)});
+    add("wrong usage", {.attached = false,
+                        .args = {"read"},
+                        .status = TExitStatus::Usage,
+                        .err = "Aufruf: zuvex910k [--port COMn | --device PFAD] read DATEI.zcf"});
+}
+
+void TestCli::runsCommand() {
+    QFETCH(CliCase, c);
+    TestHome home;
+    std::unique_ptr<zuvexsim::ZuvexSim> sim;
+    if (c.attached) {
+        zuvexsim::SimOptions options = simOptions(SimPort);
+        options.faults = c.faults;
+        sim = startSim(options, c.system);
+    }
+    if (!c.fileA.isEmpty())
+        QVERIFY(!home.writeFile(FileA, c.fileA).isEmpty());
+    if (!c.fileB.isEmpty())
+        QVERIFY(!home.writeFile(FileB, c.fileB).isEmpty());
+
+    const auto withSimDevice = [&](QStringList lines) {
+        if (sim)
+            lines.replaceInStrings(SimDevice, QString::fromStdString(sim->slavePath()));
+        return lines;
+    };
+
+    const ProgramRun run =
+        runProgram(ZUVEX910K_EXE, withSimDevice(c.args), home.root(), DisplayVariables);
+
+    QCOMPARE(run.exitStatus, exitCode(c.status));
+    const QStringList out = run.outLines();
+    for (const QString& line : withSimDevice(c.out))
+        QVERIFY2(out.contains(line), qPrintable(out.join('\n')));
+    const QString err = QString::fromUtf8(run.err);
+    QVERIFY2(c.err.isEmpty() ? err.isEmpty() : err.contains(c.err), qPrintable(err));
+    QVERIFY(!QFile::exists(home.registryPath())); // the window's settings are not the tool's
+    QFile saved(home.path(Saved));
+    QCOMPARE(saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray(), c.saved);
+    if (sim) {
+        QCOMPARE(QByteArray::fromStdString(sim->received()), c.wire);
+        QCOMPARE(sim->image(), c.systemAfter.value_or(c.system));
+    }
+}
+
+void TestCli::printsOnePagePdf() {
+    TestHome home;
+    QVERIFY(!home.writeFile(FileA, bytesOf(Factory)).isEmpty());
+    const QString pdf = home.path(QStringLiteral("report.pdf"));
+
+    const ProgramRun run =
+        runProgram(ZUVEX910K_EXE, {"print", FileA, "-o", pdf}, home.root(), DisplayVariables);
+
+    QCOMPARE(run.exitStatus, exitCode(TExitStatus::Done));
+    QFile file(pdf);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY(bytes.startsWith("%PDF-"));
+    QCOMPARE(bytes.count("/Type /Page\n"), 1);
+}
+
+void TestCli::loadsFirmware() {
+    TestHome home;
+    const std::unique_ptr<zuvexsim::ZuvexSim> sim = startSim(simOptions(SimPort));
+    // two records: three bytes "ABC", then one byte "D"
+    QVERIFY(!home.writeFile(QStringLiteral("new.zfw"), "00 03 41 42 43\n00 01 44\n").isEmpty());
+    const std::vector<std::uint8_t> records{0x00, 0x03, 'A', 'B', 'C', 0x00, 0x01, 'D'};
+
+    const ProgramRun run =
+        runProgram(ZUVEX910K_EXE, {"firmware", "new.zfw"}, home.root(), DisplayVariables);
+
+    QCOMPARE(run.exitStatus, exitCode(TExitStatus::Done));
+    QCOMPARE(sim->lastFirmware(), records);
+    QVERIFY(QByteArray::fromStdString(sim->received())
+                .startsWith(identification() + LinkProtocol::LoadCommand +
+                            char(LinkProtocol::LoadConfirm)));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

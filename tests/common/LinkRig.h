@@ -1,0 +1,114 @@
+#pragma once
+
+#include "TestHome.h"
+#include "link/LinkConversation.h"
+#include "link/LinkView.h"
+#include "tools/ZuvexSim.h"
+
+#include <QMetaType>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class TDataPacket;
+class TSerialPort;
+
+// What the conversation asked its view to show as a box: results, errors, warnings.
+struct TLinkBox {
+    enum Kind { Result, Error, ApplicationError, Warning };
+    Kind kind = Result;
+    QString caption;
+    QStringList lines;
+    bool operator==(const TLinkBox&) const = default;
+};
+char* toString(const TLinkBox& box);
+TLinkBox resultBox(const QString& caption, const QString& line);
+TLinkBox errorBox(const QString& caption, const QString& line1, const QString& line2);
+TLinkBox warningBox(const QString& text);
+using TLinkBoxes = std::vector<TLinkBox>;
+Q_DECLARE_METATYPE(TLinkBoxes)
+
+// A TLinkView that records what the conversation shows and answers its questions as told.
+class TRecordingLinkView : public TLinkView {
+public:
+    // answers
+    bool writeAnyway = true;        // the write warning
+    bool searchAgain = false;       // the no-device dialog: false is "Offline"
+    int portToChoose = 0;           // the port choice; 0 cancels it
+    bool chooseFirmwarePort = true; // the firmware port list: the first entry
+    ConfigImage imageToWrite{};
+    bool anyExternalRing = true;
+    TLinkConversation* conversation = nullptr;
+    std::function<void()> onFirmwareTransfer; // runs as the firmware transfer
+
+    // what was shown
+    TLinkBoxes boxes;
+    QStringList transferBoxes; // captions
+    bool transferBoxShowing = false;
+    QStringList searchLabels;
+    int searchDialogs = 0;
+    bool searchEnded = false;
+    QStringList noDeviceLines; // the permission line of each no-device dialog
+    QString deviceText;
+    QString portInUse;
+    int portChoices = 0;
+    QStringList firmwarePortEntries;
+    int firmwareTransfers = 0;
+    std::optional<ConfigImage> imageRead;
+    bool waiting = false;
+    int waits = 0; // pauses and scans begun
+
+    void ShowTransferBox(const QString& caption) override;
+    void HideTransferBox() override;
+    void ShowResult(int operation, const QString& caption, const QStringList& lines) override;
+    void ShowErrorBox(const QString& caption, const QStringList& lines) override;
+    void ShowApplicationError(const QString& text) override;
+    void ShowWarning(const QString& text) override;
+    bool AskWarningQuestion(const QString& name, const QString& text) override;
+    ConfigImage ImageToWrite() override;
+    bool AnyExternalRing() override;
+    void ImageRead(const ConfigImage& image) override;
+    void ShowSearchLabel(const QString& text) override;
+    void RunSearchDialog() override;
+    void SearchEnded() override;
+    bool NoDeviceFound(const QString& permissionLine) override;
+    void ShowDeviceText(const QString& text) override;
+    void ShowPortInUse(const QString& text) override;
+    bool RunPortChoice() override;
+    bool RunFirmwarePortChoice(const QStringList& entries) override;
+    void RunFirmwareTransfer() override;
+    void SetWaiting(bool on) override;
+};
+
+// The conversation on the real serial layer, its view recording, in a fresh settings home
+// where simulators publish their COM ports.
+class TLinkRig {
+public:
+    TLinkRig();
+    ~TLinkRig();
+
+    // A simulator on COM<port> holding `image`, with `faults`.
+    zuvexsim::ZuvexSim& addDevice(int port, const ConfigImage& image,
+                                  const zuvexsim::SimFaults& faults = {});
+    // A COM port whose device never answers.
+    void addSilentPort(int port);
+
+    // Waits until the view has shown `count` boxes; false when they did not come.
+    bool waitForBoxes(std::size_t count = 1);
+    // Waits until no pause or scan is pending and the search has ended.
+    bool waitUntilSettled();
+
+    // The window's watchdog is longer; the conversation's steps are the same.
+    static constexpr int WatchdogMs = 1500;
+
+    TestHome home;
+    std::vector<std::unique_ptr<zuvexsim::ZuvexSim>> devices;
+    std::unique_ptr<TSerialPort> port;
+    std::unique_ptr<TDataPacket> collector;
+    QTimer watchdog;
+    TRecordingLinkView view;
+    std::unique_ptr<TLinkConversation> conversation;
+};

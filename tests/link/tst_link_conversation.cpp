@@ -1,0 +1,452 @@
+// The conversation with the telephone system without a window: the real serial layer on
+// pseudo-terminals against the simulator, what the user would see recorded by the view.
+#include "LinkRig.h"
+#include "serial/ComPortMap.h"
+#include "serial/DataPacket.h"
+#include "serial/SerialPort.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <chrono>
+
+using namespace zuvexsim;
+using namespace std::chrono_literals;
+Q_DECLARE_METATYPE(zuvexsim::SimFaults)
+
+namespace {
+
+constexpr int DevicePort = 3;
+const QString Fehler = QStringLiteral("Fehler!");
+
+// An image whose bytes all differ from their neighbours, so a byte out of place shows.
+ConfigImage countingImage() {
+    ConfigImage image{};
+    for (std::size_t i = 0; i < image.size(); ++i)
+        image[i] = std::uint8_t(i * 7 + 1);
+    return image;
+}
+
+std::string bytesOf(const ConfigImage& image, int count = ConfigImageSize) {
+    return std::string(image.begin(), image.begin() + count);
+}
+
+std::string checksumOf(const ConfigImage& image) {
+    return std::string(1, char(imageChecksum(image)));
+}
+
+SimFaults writeFault(AckFault::Kind kind, int at, int lateMs = 0) {
+    SimFaults faults;
+    faults.writeFault.kind = kind;
+    faults.writeFault.at = at;
+    faults.writeFault.lateMs = lateMs;
+    return faults;
+}
+
+// Later than the 6 ticks of an image byte, within the 36 ticks of the checksum.
+constexpr int LateAckMs = 600;
+constexpr int LateChecksumAckMs = 1500;
+
+SimFaults pinFault(AckFault::Kind kind, int at, int lateMs = 0) {
+    SimFaults faults;
+    faults.pinFault.kind = kind;
+    faults.pinFault.at = at;
+    faults.pinFault.lateMs = lateMs;
+    return faults;
+}
+
+constexpr int LatePinAckMs = 450; // within the 12 ticks of a PIN step
+
+SimFaults corruptChecksum() {
+    SimFaults faults;
+    faults.corruptReadChecksum = true;
+    return faults;
+}
+
+SimFaults silent() {
+    SimFaults faults;
+    faults.silent = true;
+    return faults;
+}
+
+SimFaults identifyingAs(const std::string& text) {
+    SimFaults faults;
+    faults.identification = text;
+    return faults;
+}
+
+SimFaults neverSendingL() {
+    SimFaults faults;
+    faults.neverSendL = true;
+    return faults;
+}
+
+const TLinkBox readDone =
+    resultBox(QStringLiteral("Konfiguration Auslesen"),
+              QStringLiteral("Das Auslesen der Konfiguration war erfolgreich."));
+const TLinkBox writeDone =
+    resultBox(QStringLiteral("Konfiguration Programmieren"),
+              QStringLiteral("Das Programmieren der Konfiguration war erfolgreich."));
+const TLinkBox readFailed = errorBox(QStringLiteral("Übertragungsfehler"), Fehler,
+                                     QStringLiteral("Fehler beim Auslesen der Zuvex 910k."));
+const TLinkBox writeFailed = errorBox(QStringLiteral("Übertragungsfehler"), Fehler,
+                                      QStringLiteral("Fehler beim Programmieren der Zuvex 910k."));
+const TLinkBox timedOut =
+    errorBox(QStringLiteral("Timeout-Fehler"), QStringLiteral("Zeitüberschreitung!"),
+             QStringLiteral("Fehler bei der Datenübertragung."));
+const TLinkBox pinChanged = resultBox(QStringLiteral("Neuer Sicherheitscode"),
+                                      QStringLiteral("Der Sicherheitscode wurde geändert."));
+const TLinkBox wrongOldPin = errorBox(QStringLiteral("Neuer Sicherheitscode"), Fehler,
+                                      QStringLiteral("Die alte PIN ist falsch."));
+const TLinkBox noFreePort =
+    errorBox(QStringLiteral("Schnittstellenfehler"), Fehler,
+             QStringLiteral("Es wurde keine freie Schnittstelle gefunden."));
+const TLinkBox firmwareNotStarted =
+    errorBox(QStringLiteral("Fehler"), Fehler,
+             QStringLiteral("Firmware Update konnte nicht gestartet werden."));
+
+} // namespace
+
+class TestLinkConversation : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TLinkRig> rig;
+
+    // The device on COM3 chosen as the port in use, as after the port dialog.
+    ZuvexSim& deviceInUse(const SimFaults& faults = {},
+                          const ConfigImage& image = countingImage()) {
+        ZuvexSim& device = rig->addDevice(DevicePort, image, faults);
+        rig->conversation->ChoosePort(DevicePort);
+        return device;
+    }
+
+    // After a flow: the collector off, no pause pending, the transfer box gone.
+    bool flowEnded() const {
+        return !rig->collector->Enabled() && !rig->conversation->Waiting() &&
+               !rig->view.transferBoxShowing;
+    }
+
+private slots:
+    void init() { rig = std::make_unique<TLinkRig>(); }
+    void cleanup() { rig.reset(); }
+
+    void readOnPortInUse_data() {
+        QTest::addColumn<SimFaults>("device");
+        QTest::addColumn<TLinkBox>("seen");
+        QTest::addColumn<bool>("imageTaken");
+        QTest::newRow("good block") << SimFaults{} << readDone << true;
+        QTest::newRow("bad checksum") << corruptChecksum() << readFailed << false;
+        QTest::newRow("no reply") << silent() << timedOut << false;
+    }
+    // One request, one block; only a good checksum hands the image on. No transfer box.
+    void readOnPortInUse() {
+        QFETCH(SimFaults, device);
+        QFETCH(TLinkBox, seen);
+        QFETCH(bool, imageTaken);
+        ZuvexSim& sim = deviceInUse(device);
+        rig->conversation->LinkOperation = TLinkConversation::ReadOperation;
+        rig->conversation->StartTransfer();
+        QVERIFY(rig->waitForBoxes());
+        QCOMPARE(rig->view.boxes, TLinkBoxes{seen});
+        QCOMPARE(rig->view.imageRead.has_value(), imageTaken);
+        if (imageTaken)
+            QCOMPARE(*rig->view.imageRead, countingImage());
+        QCOMPARE(sim.received(), std::string("R0000,3c\r"));
+        QVERIFY(rig->view.transferBoxes.isEmpty());
+        QVERIFY(flowEnded());
+        QVERIFY(rig->port->Open());
+    }
+
+    void writeOnPortInUse_data() {
+        const ConfigImage image = countingImage();
+        const std::string command = "W0000,3c\r";
+        QTest::addColumn<SimFaults>("device");
+        QTest::addColumn<TLinkBox>("seen");
+        QTest::addColumn<std::string>("wire");
+        QTest::newRow("all acknowledged")
+            << SimFaults{} << writeDone << command + bytesOf(image) + checksumOf(image);
+        QTest::newRow("command refused")
+            << writeFault(AckFault::Kind::Nak, WriteCommandStep) << writeFailed << command;
+        QTest::newRow("byte 0 refused")
+            << writeFault(AckFault::Kind::Nak, 0) << writeFailed << command + bytesOf(image, 1);
+        QTest::newRow("byte 10 refused")
+            << writeFault(AckFault::Kind::Nak, 10) << writeFailed << command + bytesOf(image, 11);
+        QTest::newRow("byte 59 refused")
+            << writeFault(AckFault::Kind::Nak, 59) << writeFailed << command + bytesOf(image);
+        QTest::newRow("byte 10 answered with another byte")
+            << writeFault(AckFault::Kind::Other, 10) << writeFailed << command + bytesOf(image, 11);
+        QTest::newRow("byte 10 acknowledged too late")
+            << writeFault(AckFault::Kind::Late, 10, LateAckMs) << timedOut
+            << command + bytesOf(image, 11);
+        QTest::newRow("byte 59 unanswered")
+            << writeFault(AckFault::Kind::Silent, 59) << timedOut << command + bytesOf(image);
+        QTest::newRow("checksum refused")
+            << writeFault(AckFault::Kind::Nak, WriteChecksumStep) << writeFailed
+            << command + bytesOf(image) + checksumOf(image);
+        QTest::newRow("checksum unanswered")
+            << writeFault(AckFault::Kind::Silent, WriteChecksumStep) << timedOut
+            << command + bytesOf(image) + checksumOf(image);
+        QTest::newRow("checksum acknowledged late, in time")
+            << writeFault(AckFault::Kind::Late, WriteChecksumStep, LateChecksumAckMs) << writeDone
+            << command + bytesOf(image) + checksumOf(image);
+    }
+    // Stop and wait: each byte after the previous acknowledgement, nothing after a failure.
+    void writeOnPortInUse() {
+        QFETCH(SimFaults, device);
+        QFETCH(TLinkBox, seen);
+        QFETCH(std::string, wire);
+        ZuvexSim& sim = deviceInUse(device, ConfigImage{});
+        rig->view.imageToWrite = countingImage();
+        rig->conversation->LinkOperation = TLinkConversation::WriteOperation;
+        rig->conversation->StartTransfer();
+        QCOMPARE(rig->view.transferBoxes, QStringList{"Konfiguration programmieren"});
+        QVERIFY(rig->waitForBoxes());
+        QCOMPARE(rig->view.boxes, TLinkBoxes{seen});
+        QTest::qWait(LateAckMs); // a late acknowledgement sends nothing more
+        QCOMPARE(sim.received(), wire);
+        QCOMPARE(sim.image(), seen == writeDone ? countingImage() : ConfigImage{});
+        QVERIFY(flowEnded());
+    }
+
+    void writeWarning_data() {
+        QTest::addColumn<bool>("writeAnyway");
+        QTest::addColumn<std::string>("wire");
+        QTest::newRow("yes: written") << true << std::string("W0000,3c\r");
+        QTest::newRow("no: nothing sent") << false << std::string();
+    }
+    // With no port ringing for external calls the user is asked first.
+    void writeWarning() {
+        QFETCH(bool, writeAnyway);
+        QFETCH(std::string, wire);
+        ZuvexSim& sim = deviceInUse(writeFault(AckFault::Kind::Nak, WriteCommandStep));
+        rig->view.anyExternalRing = false;
+        rig->view.writeAnyway = writeAnyway;
+        rig->conversation->LinkOperation = TLinkConversation::WriteOperation;
+        rig->conversation->StartTransfer();
+        if (writeAnyway)
+            QVERIFY(rig->waitForBoxes());
+        QTest::qWait(100); // a byte sent although the user said no would arrive by now
+        QCOMPARE(sim.received(), wire);
+    }
+
+    void search_data() {
+        QTest::addColumn<SimFaults>("device");
+        QTest::addColumn<QStringList>("labels");
+        QTest::addColumn<QString>("portInUse");
+        QTest::addColumn<QString>("deviceText");
+        QTest::addColumn<int>("noDeviceDialogs");
+        const QStringList allThree{QString(), "Suche an COM1", "Suche an COM2", "Suche an COM3"};
+        QTest::newRow("device on COM3")
+            << SimFaults{} << allThree << QStringLiteral("Verwendeter COM-Port: COM3")
+            << QStringLiteral("Zuvex 910k - Firmware 2.14") << 0;
+        QTest::newRow("identification with NUL, 0xFF and DEL dropped")
+            << identifyingAs(std::string("Zuvex\x00 91\xff"
+                                         "0k\x7f",
+                                         13))
+            << allThree << QStringLiteral("Verwendeter COM-Port: COM3")
+            << QStringLiteral("Zuvex 910k - Firmware 2.14") << 0;
+        QTest::newRow("identification in lower case")
+            << identifyingAs("zuvex 910k") << allThree << QString() << QString() << 1;
+        QTest::newRow("identification with a trailing blank")
+            << identifyingAs("Zuvex 910k ") << allThree << QString() << QString() << 1;
+        QTest::newRow("another device")
+            << identifyingAs("Zuvex 911k") << allThree << QString() << QString() << 1;
+    }
+    // From COM1 on: silent ports are passed by, the device's port becomes the port in use and
+    // its configuration is read; without a device the user is asked, "Offline" clears both
+    // status texts.
+    void search() {
+        QFETCH(SimFaults, device);
+        QFETCH(QStringList, labels);
+        QFETCH(QString, portInUse);
+        QFETCH(QString, deviceText);
+        QFETCH(int, noDeviceDialogs);
+        rig->addSilentPort(1);
+        rig->addSilentPort(2);
+        ZuvexSim& sim = rig->addDevice(DevicePort, countingImage(), device);
+        rig->conversation->StartSearch();
+        QCOMPARE(rig->view.searchDialogs, 1);
+        QVERIFY(rig->waitUntilSettled());
+        QVERIFY(rig->view.searchEnded);
+        QCOMPARE(rig->view.searchLabels, labels);
+        QCOMPARE(rig->view.portInUse, portInUse);
+        QCOMPARE(rig->view.deviceText, deviceText);
+        QCOMPARE(rig->view.noDeviceLines.size(), noDeviceDialogs);
+        for (int port : {1, 2})
+            QCOMPARE(rig->devices[std::size_t(port - 1)]->received(), std::string("T\r"));
+        if (noDeviceDialogs == 0) {
+            QVERIFY(rig->waitForBoxes());
+            QCOMPARE(rig->view.boxes, TLinkBoxes{readDone});
+            QCOMPARE(sim.received(), std::string("T\rV\rR0000,3c\r"));
+            QCOMPARE(rig->conversation->UsedComPort, DevicePort);
+        } else {
+            QCOMPARE(sim.received(), std::string("T\r"));
+            QCOMPARE(rig->conversation->UsedComPort, 0);
+            QVERIFY(!rig->port->Open());
+        }
+    }
+
+    // Without any COM port the no-device dialog comes at once and no search dialog is shown;
+    // "Suchen" searches again from COM1.
+    void searchWithoutPorts() {
+        rig->view.searchAgain = true;
+        rig->conversation->StartSearch();
+        QCOMPARE(rig->view.noDeviceLines, QStringList({QString(), QString()}));
+        QCOMPARE(rig->view.searchDialogs, 0);
+        QVERIFY(rig->view.searchEnded);
+        QCOMPARE(rig->view.portInUse, QString());
+    }
+
+    void pinChange_data() {
+        QTest::addColumn<SimFaults>("device");
+        QTest::addColumn<QByteArray>("oldPin");
+        QTest::addColumn<TLinkBox>("seen");
+        QTest::addColumn<std::string>("wire");
+        QTest::addColumn<std::string>("pinAfter");
+        const std::string enq = "\x05";
+        const std::string allSent = enq + "0000" + "54321";
+        const TLinkBox failed =
+            errorBox(QStringLiteral("Übertragungsfehler"), Fehler,
+                     QStringLiteral("Fehler beim Ändern des Sicherheitscodes."));
+        const std::string unchanged = "0000";
+        const std::string changed = "4321";
+        QTest::newRow("changed") << SimFaults{} << QByteArray("0000") << pinChanged << allSent
+                                 << changed;
+        QTest::newRow("old PIN wrong")
+            << SimFaults{} << QByteArray("1234") << wrongOldPin << enq + "1234" << unchanged;
+        QTest::newRow("ENQ refused")
+            << pinFault(AckFault::Kind::Nak, 0) << QByteArray("0000") << failed << enq << unchanged;
+        QTest::newRow("ENQ answered with another byte")
+            << pinFault(AckFault::Kind::Other, 0) << QByteArray("0000") << failed << enq
+            << unchanged;
+        QTest::newRow("old PIN answered with another byte")
+            << pinFault(AckFault::Kind::Other, 1) << QByteArray("0000") << failed << enq + "0000"
+            << unchanged;
+        QTest::newRow("new PIN refused") << pinFault(AckFault::Kind::Nak, 2) << QByteArray("0000")
+                                         << failed << allSent << unchanged;
+        QTest::newRow("ENQ unanswered") << pinFault(AckFault::Kind::Silent, 0) << QByteArray("0000")
+                                        << timedOut << enq << unchanged;
+        QTest::newRow("new PIN unanswered")
+            << pinFault(AckFault::Kind::Silent, 2) << QByteArray("0000") << timedOut << allSent
+            << unchanged;
+        QTest::newRow("old PIN acknowledged late, in time")
+            << pinFault(AckFault::Kind::Late, 1, LatePinAckMs) << QByteArray("0000") << pinChanged
+            << allSent << changed;
+    }
+    // ENQ, the old PIN, "5" and the new PIN, each acknowledged; the transfer box shows.
+    void pinChange() {
+        QFETCH(SimFaults, device);
+        QFETCH(QByteArray, oldPin);
+        QFETCH(TLinkBox, seen);
+        QFETCH(std::string, wire);
+        QFETCH(std::string, pinAfter);
+        ZuvexSim& sim = deviceInUse(device);
+        rig->conversation->StartPinChange(oldPin, "4321");
+        QCOMPARE(rig->view.transferBoxes, QStringList{"Neuer Sicherheitscode"});
+        QCOMPARE(rig->conversation->LinkOperation, TLinkConversation::PinOperation);
+        QVERIFY(rig->waitForBoxes());
+        QCOMPARE(rig->view.boxes, TLinkBoxes{seen});
+        QCOMPARE(sim.received(), wire);
+        QCOMPARE(sim.pin(), pinAfter);
+        QCOMPARE(rig->conversation->PinMessage, (std::array<char, 5>{'5', '4', '3', '2', '1'}));
+        QVERIFY(flowEnded());
+    }
+
+    void portScan_data() {
+        QTest::addColumn<bool>("withDevice");
+        QTest::addColumn<int>("portChoices");
+        QTest::addColumn<TLinkBoxes>("seen");
+        QTest::newRow("a port opens") << true << 1 << TLinkBoxes{};
+        QTest::newRow("no port opens") << false << 0 << TLinkBoxes{noFreePort};
+    }
+    // The free-port scan tries COM1 to COM20 with a pause each, the window free meanwhile, and
+    // offers what opened.
+    void portScan() {
+        QFETCH(bool, withDevice);
+        QFETCH(int, portChoices);
+        QFETCH(TLinkBoxes, seen);
+        if (withDevice)
+            rig->addDevice(DevicePort, countingImage());
+        int ticksDuringScan = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&] { ticksDuringScan += rig->view.waiting ? 1 : 0; });
+        tick.start(50);
+        rig->conversation->ChoosePortAfterScan();
+        QVERIFY(rig->conversation->Waiting());
+        QVERIFY(rig->waitUntilSettled());
+        QCOMPARE(rig->view.waits, MaxComNumber);
+        QVERIFY(ticksDuringScan > 0);
+        QCOMPARE(rig->view.portChoices, portChoices);
+        QCOMPARE(rig->view.boxes, seen);
+        for (int n = 1; n <= MaxComNumber; ++n)
+            QCOMPARE(rig->conversation->PortAvailable[std::size_t(n - 1)],
+                     withDevice && n == DevicePort);
+        QVERIFY(!rig->port->Open());
+    }
+
+    void cancelEndsPendingSteps_data() {
+        QTest::addColumn<bool>("search"); // else: the PIN change's port scan
+        QTest::newRow("search's probe pause") << true;
+        QTest::newRow("PIN change's port scan") << false;
+    }
+    // A cancel during a pause ends the flow there: no byte goes out afterwards.
+    void cancelEndsPendingSteps() {
+        QFETCH(bool, search);
+        ZuvexSim& sim = rig->addDevice(DevicePort, countingImage());
+        rig->view.portToChoose = DevicePort;
+        if (search)
+            rig->conversation->StartSearch();
+        else
+            rig->conversation->StartPinChange("0000", "4321");
+        QVERIFY(rig->conversation->Waiting());
+        rig->conversation->Cancel();
+        QVERIFY(!rig->view.waiting);
+        QTest::qWait(500); // longer than any pause of the flow
+        QCOMPARE(sim.received(), std::string());
+        QCOMPARE(rig->view.portChoices, 0);
+        QVERIFY(rig->view.boxes.empty());
+    }
+
+    void firmwareHandshake_data() {
+        QTest::addColumn<SimFaults>("device");
+        QTest::addColumn<TLinkBoxes>("seen");
+        QTest::addColumn<int>("transfers");
+        QTest::newRow("loading mode entered") << SimFaults{} << TLinkBoxes{readDone} << 1;
+        QTest::newRow("no L") << neverSendingL() << TLinkBoxes{firmwareNotStarted} << 0;
+    }
+    // "U\r", ">" answered with "<", then "L": the transfer runs and the device is searched for
+    // and read again; without "L" only the watchdog ends the wait.
+    void firmwareHandshake() {
+        QFETCH(SimFaults, device);
+        QFETCH(TLinkBoxes, seen);
+        QFETCH(int, transfers);
+        ZuvexSim& sim = deviceInUse(device);
+        // The transfer is the firmware dialog's; here the device just leaves loading mode.
+        rig->view.onFirmwareTransfer = [&] { QVERIFY(sim.waitForMode(DeviceMode::Command, 3s)); };
+        rig->conversation->StartFirmwareUpdate();
+        QCOMPARE(rig->conversation->LinkState, TLinkConversation::LoadPromptState);
+        QVERIFY(rig->waitForBoxes(seen.size()));
+        QVERIFY(rig->waitUntilSettled());
+        QCOMPARE(rig->view.boxes, seen);
+        QCOMPARE(rig->view.firmwareTransfers, transfers);
+        QVERIFY(!rig->watchdog.isActive());
+        const std::string handshake = "U\r<";
+        QCOMPARE(sim.received(), transfers ? handshake + "T\rV\rR0000,3c\r" : handshake);
+    }
+
+    // Without a port in use the ports that open are offered; the handshake goes to the chosen.
+    void firmwarePortChoice() {
+        ZuvexSim& sim = rig->addDevice(DevicePort, countingImage(), neverSendingL());
+        rig->conversation->StartFirmwareUpdate();
+        QVERIFY(rig->conversation->Waiting());
+        QVERIFY(QTest::qWaitFor([&] { return rig->conversation->LinkState != 0; }, 10000));
+        QCOMPARE(rig->view.firmwarePortEntries, QStringList{"COM3"});
+        QCOMPARE(rig->port->ComNumber(), DevicePort);
+        QVERIFY(QTest::qWaitFor([&] { return sim.received().size() >= 3; }));
+        QCOMPARE(sim.received(), std::string("U\r<"));
+        rig->conversation->StopFirmwareHandshake();
+        QVERIFY(!rig->watchdog.isActive());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLinkConversation)
+#include "tst_link_conversation.moc"
