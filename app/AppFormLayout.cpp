@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -54,6 +55,8 @@ void TAppForm::buildLayout() {
     Editor = new TEditorPages(PanelTree, PanelPages, this);
     Editor->MarkModified = [this] { MarkModified(); };
     connect(Editor, &TEditorPages::helpTopicRequested, Help, &THelpPanel::ShowHelpTopic);
+    // Tab goes from the tree through the page to the help text, as they stand left to right.
+    setTabOrder(Editor->ButtonTlnAus(), Help->InfoText());
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -187,6 +190,7 @@ void TAppForm::buildToolBar() {
     };
     ToolButton10 = new QToolButton(ToolBar1);
     ToolButton10->setIcon(Print1->icon());
+    ToolButton10->setAccessibleName(Hint::shortPart(Hint::of(Print1))); // the picture alone
     follow(ToolButton10, "ToolButton10", Print1);
     ToolBar1->addSeparator();
     auto wide = [&](const char* name, const QString& caption, QAction* action) {
@@ -241,4 +245,5 @@ void TAppForm::AssignHelpHints() {
     };
     for (const auto& h : hints)
         Hint::set(h.object, Hint::forTopic(h.topic));
+    Help->DescribeControls(this);
 }
