@@ -95,6 +95,17 @@ Button* makeCellButton(QWidget* panel, const QString& namePrefix, int port, int 
     b->setGeometry((ColumnWidth - indicator) / 2, 3 + row * RowStep, indicator, RowHeight);
     return b;
 }
+// Tab enters a radio group at its selected button, so that the first thing a screen reader says
+// in a group is its setting; left alone, Qt enters at the button that last had the focus.
+void tabToSelectedButton(QRadioButton* button) {
+    QObject::connect(button, &QAbstractButton::toggled, button, [button](bool selected) {
+        if (!selected)
+            return;
+        for (auto* other :
+             button->parentWidget()->findChildren<QRadioButton*>(Qt::FindDirectChildrenOnly))
+            other->setFocusPolicy(other == button ? Qt::StrongFocus : Qt::ClickFocus);
+    });
+}
 } // namespace
 
 TEditorPages::TEditorPages(QWidget* treeParent, QWidget* pageParent, QObject* parent)
@@ -105,6 +116,8 @@ TEditorPages::TEditorPages(QWidget* treeParent, QWidget* pageParent, QObject* pa
     buildLtgPage(pageParent);
     buildTlnPage(pageParent);
     buildRufPage(pageParent);
+    for (QRadioButton* button : pageParent->findChildren<QRadioButton*>())
+        tabToSelectedButton(button);
     panelImage_->show();
     connectRules();
 }
