@@ -150,7 +150,7 @@ bool moveFocusTo(const QString& objectName, const QString& key = QStringLiteral(
 QList<QWidget*> tabStopsOnceRound() {
     constexpr int MostStops = 80;
     QWidget* start = QApplication::focusWidget();
-    QList<QWidget*> stops;
+    QList<QWidget*> stops{start};
     for (int press = 0; press < MostStops; ++press) {
         const QWidget* before = QApplication::focusWidget();
         pressKey(QStringLiteral("Tab"));
@@ -305,6 +305,35 @@ private slots:
         const std::optional<TAccessibleNode> node = controlNamed(readAccessibilityTree(), name);
         QVERIFY(node);
         QCOMPARE(node->description, help->toPlainText());
+    }
+
+    // Tab goes through a dialog in the order its controls stand, top to bottom, left to right.
+    void dialogFocusOrder_data() {
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<QStringList>("order");
+        QTest::newRow("no device") << "KeineAnlageDlg" << QStringList{"Offline", "Suchen"};
+        QTest::newRow("port list")
+            << "WaehleComPortDlg" << QStringList{"COM-Schnittstelle wählen", "OK", "Abbrechen"};
+        QTest::newRow("firmware") << "FirmwareDlg"
+                                  << QStringList{"Hinweise", "Datei", "Firmwaredatei auswählen",
+                                                 "Start", "Abbrechen"};
+    }
+    void dialogFocusOrder() {
+        QFETCH(QString, dialog);
+        QFETCH(QStringList, order);
+        showWindow();
+        auto* shown = qobject_cast<QDialog*>(dialogNamed(dialog));
+        QVERIFY(shown);
+        QStringList names;
+        runDialog(shown, [&] {
+            QVERIFY(QTest::qWaitForWindowActive(shown));
+            for (QWidget* stop : tabStopsOnceRound())
+                names << QAccessible::queryAccessibleInterface(stop)->text(QAccessible::Name);
+        });
+        // the round starts wherever the dialog puts the focus
+        const qsizetype first = names.indexOf(order.first());
+        QVERIFY(first >= 0);
+        QCOMPARE(names.mid(first) + names.mid(0, first), order);
     }
 
     // The states the rules set reach the screen reader at once.
