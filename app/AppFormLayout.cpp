@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -55,6 +56,8 @@ void TAppForm::buildLayout() {
     Editor = new TEditorPages(PanelTree, PanelPages, this);
     Editor->MarkModified = [this] { MarkModified(); };
     connect(Editor, &TEditorPages::helpTopicRequested, Help, &THelpPanel::ShowHelpTopic);
+    // Tab goes from the tree through the page to the help text, as they stand left to right.
+    setTabOrder(Editor->ButtonTlnAus(), Help->InfoText());
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -190,6 +193,7 @@ void TAppForm::buildToolBar() {
     };
     ToolButton10 = new QToolButton(ToolBar1);
     ToolButton10->setIcon(Print1->icon());
+    ToolButton10->setAccessibleName(Hint::shortPart(Hint::of(Print1))); // the picture alone
     follow(ToolButton10, "ToolButton10", Print1);
     ToolBar1->addSeparator();
     auto wide = [&](const char* name, const QString& caption, QAction* action) {
@@ -244,4 +248,5 @@ void TAppForm::AssignHelpHints() {
     };
     for (const auto& h : hints)
         Hint::set(h.object, Hint::forTopic(h.topic));
+    Help->DescribeControls(this);
 }

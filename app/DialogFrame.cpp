@@ -1,6 +1,7 @@
 #include "app/DialogFrame.h"
 
 #include <QDialog>
+#include <QLabel>
 
 QFont ProgramFont() {
     QFont f(QStringLiteral("Arial"));
@@ -18,4 +19,12 @@ void SetUpDialogFrame(QDialog* dialog, const QString& objectName, const QString&
     dialog->setFixedSize(clientSize);
     dialog->setAutoFillBackground(true);
     dialog->setBackgroundRole(QPalette::Button);
+}
+
+void LabelField(QLabel* label, QWidget* field) {
+    label->setBuddy(field);
+    QString name = label->text().remove(u'&');
+    if (name.endsWith(u':'))
+        name.chop(1);
+    field->setAccessibleName(name);
 }

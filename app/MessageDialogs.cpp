@@ -35,6 +35,7 @@ void TMessageDialog::addExclamation(QPoint topLeft) {
 void TMessageDialog::addMessage(QRect geometry, bool tabReachable) {
     Message = new QPlainTextEdit(this);
     Message->setObjectName(QStringLiteral("Message"));
+    Message->setAccessibleName(QStringLiteral("Meldung"));
     Message->setReadOnly(true);
     Message->setFrameStyle(QFrame::NoFrame);
     Message->setGeometry(geometry);

@@ -34,8 +34,8 @@ constexpr int ColumnWidth = 28;
 constexpr int RowStep = 22;
 constexpr int RowHeight = 20;
 
-QString portName(const char* prefix, int port) {
-    return QString::fromLatin1(prefix) + QString::number(20 + port);
+QString portName(const QString& prefix, int port) {
+    return prefix + QString::number(20 + port);
 }
 
 QFrame* makePage(QWidget* pageParent, const char* name, const QString& heading) {
@@ -82,13 +82,29 @@ void makeColumnHeaders(QWidget* page, int y) {
     }
 }
 
-// A control without caption, centred in its column cell.
-template <class Button> Button* makeCellButton(QWidget* panel, const QString& name, int row) {
+// A control without caption, centred in its column cell. A screen reader names it by its port
+// and its row: "Anschluss 1 (21): amtsberechtigt".
+template <class Button>
+Button* makeCellButton(QWidget* panel, const QString& namePrefix, int port, int row,
+                       const QString& rowLabel) {
     auto* b = new Button(panel);
-    b->setObjectName(name);
+    b->setObjectName(portName(namePrefix, port));
+    b->setAccessibleName(
+        QStringLiteral("Anschluss %1 (%2): %3").arg(port).arg(20 + port).arg(rowLabel));
     const int indicator = b->sizeHint().width();
     b->setGeometry((ColumnWidth - indicator) / 2, 3 + row * RowStep, indicator, RowHeight);
     return b;
+}
+// Tab enters a radio group at its selected button, so that the first thing a screen reader says
+// in a group is its setting; left alone, Qt enters at the button that last had the focus.
+void tabToSelectedButton(QRadioButton* button) {
+    QObject::connect(button, &QAbstractButton::toggled, button, [button](bool selected) {
+        if (!selected)
+            return;
+        for (auto* other :
+             button->parentWidget()->findChildren<QRadioButton*>(Qt::FindDirectChildrenOnly))
+            other->setFocusPolicy(other == button ? Qt::StrongFocus : Qt::ClickFocus);
+    });
 }
 } // namespace
 
@@ -100,6 +116,8 @@ TEditorPages::TEditorPages(QWidget* treeParent, QWidget* pageParent, QObject* pa
     buildLtgPage(pageParent);
     buildTlnPage(pageParent);
     buildRufPage(pageParent);
+    for (QRadioButton* button : pageParent->findChildren<QRadioButton*>())
+        tabToSelectedButton(button);
     panelImage_->show();
     connectRules();
 }
@@ -107,6 +125,7 @@ TEditorPages::TEditorPages(QWidget* treeParent, QWidget* pageParent, QObject* pa
 void TEditorPages::buildTree(QWidget* treeParent) {
     tree_ = new QTreeWidget(treeParent);
     tree_->setObjectName(QStringLiteral("TreeView1"));
+    tree_->setAccessibleName(QStringLiteral("Seiten"));
     tree_->setFont(windowFont());
     tree_->setHeaderHidden(true);
     tree_->setRootIsDecorated(false);
@@ -184,9 +203,11 @@ void TEditorPages::buildLtgPage(QWidget* pageParent) {
         label->setGeometry(10, 6, 320, RowHeight);
         auto* ja = new QRadioButton(QString::fromUtf8(g.ja), panel);
         ja->setObjectName(QStringLiteral("RB") + name + QStringLiteral("Ja"));
+        ja->setAccessibleName(label->text() + QStringLiteral(": ") + ja->text());
         ja->setGeometry(24, 28, 300, RowHeight);
         auto* nein = new QRadioButton(QString::fromUtf8(g.nein), panel);
         nein->setObjectName(QStringLiteral("RB") + name + QStringLiteral("Nein"));
+        nein->setAccessibleName(label->text() + QStringLiteral(": ") + nein->text());
         nein->setGeometry(24, 50, 300, RowHeight);
         *g.group = {panel, ja, nein};
         y += 86;
@@ -200,31 +221,39 @@ void TEditorPages::buildTlnPage(QWidget* pageParent) {
     constexpr int BerechtY = TypY + 3 * RowStep + 16;
     makeColumnHeaders(panelTln_, HeaderY);
 
-    const char* typLabels[] = {"Gerätetyp Telefon/Fax/Kombigerät", "Gerätetyp Anrufbeantworter",
-                               "Gerätetyp TFE"};
+    const QString typLabels[] = {QStringLiteral("Gerätetyp Telefon/Fax/Kombigerät"),
+                                 QStringLiteral("Gerätetyp Anrufbeantworter"),
+                                 QStringLiteral("Gerätetyp TFE")};
     for (int r = 0; r < 3; ++r)
-        makeRowLabel(panelTln_, QString::fromUtf8(typLabels[r]), TypY + 3 + r * RowStep);
-    const char* berechtLabels[] = {"amtsberechtigt", "halbamtsberechtigt", "nichtamtsberechtigt",
-                                   "türberechtigt"};
+        makeRowLabel(panelTln_, typLabels[r], TypY + 3 + r * RowStep);
+    const QString berechtLabels[] = {
+        QStringLiteral("amtsberechtigt"), QStringLiteral("halbamtsberechtigt"),
+        QStringLiteral("nichtamtsberechtigt"), QStringLiteral("türberechtigt")};
     for (int r = 0; r < 4; ++r)
-        makeRowLabel(panelTln_, QString::fromUtf8(berechtLabels[r]), BerechtY + 3 + r * RowStep);
+        makeRowLabel(panelTln_, berechtLabels[r], BerechtY + 3 + r * RowStep);
 
     for (int p = 1; p <= 4; ++p) {
         TPortControls& c = ports_[p - 1];
         const int x = FirstColumnX + (p - 1) * ColumnStep;
         c.panelTyp = makeGroupPanel(panelTln_, QStringLiteral("PanelTyp%1").arg(p),
                                     QRect(x, TypY, ColumnWidth, 3 * RowStep + 4));
-        c.telefon = makeCellButton<QRadioButton>(c.panelTyp, portName("RBTelefon", p), 0);
-        c.anrufbeantworter =
-            makeCellButton<QRadioButton>(c.panelTyp, portName("RBAnrufbeantworter", p), 1);
-        c.tfe = makeCellButton<QRadioButton>(c.panelTyp, portName("RBTfe", p), 2);
+        c.telefon = makeCellButton<QRadioButton>(c.panelTyp, QStringLiteral("RBTelefon"), p, 0,
+                                                 typLabels[0]);
+        c.anrufbeantworter = makeCellButton<QRadioButton>(
+            c.panelTyp, QStringLiteral("RBAnrufbeantworter"), p, 1, typLabels[1]);
+        c.tfe =
+            makeCellButton<QRadioButton>(c.panelTyp, QStringLiteral("RBTfe"), p, 2, typLabels[2]);
 
         c.panelBerecht = makeGroupPanel(panelTln_, QStringLiteral("PanelBerecht%1").arg(p),
                                         QRect(x, BerechtY, ColumnWidth, 4 * RowStep + 4));
-        c.vab = makeCellButton<QRadioButton>(c.panelBerecht, portName("RBvab", p), 0);
-        c.hab = makeCellButton<QRadioButton>(c.panelBerecht, portName("RBhab", p), 1);
-        c.nab = makeCellButton<QRadioButton>(c.panelBerecht, portName("RBnab", p), 2);
-        c.tb = makeCellButton<QCheckBox>(c.panelBerecht, portName("CBtb", p), 3);
+        c.vab = makeCellButton<QRadioButton>(c.panelBerecht, QStringLiteral("RBvab"), p, 0,
+                                             berechtLabels[0]);
+        c.hab = makeCellButton<QRadioButton>(c.panelBerecht, QStringLiteral("RBhab"), p, 1,
+                                             berechtLabels[1]);
+        c.nab = makeCellButton<QRadioButton>(c.panelBerecht, QStringLiteral("RBnab"), p, 2,
+                                             berechtLabels[2]);
+        c.tb = makeCellButton<QCheckBox>(c.panelBerecht, QStringLiteral("CBtb"), p, 3,
+                                         berechtLabels[3]);
     }
 }
 
@@ -233,19 +262,23 @@ void TEditorPages::buildRufPage(QWidget* pageParent) {
     constexpr int HeaderY = 44;
     constexpr int RufY = 70;
     makeColumnHeaders(panelRuf_, HeaderY);
-    makeRowLabel(panelRuf_, QStringLiteral("Externanruf"), RufY + 3);
-    for (int k = 1; k <= 4; ++k)
-        makeRowLabel(panelRuf_, QStringLiteral("Klingeltaste %1").arg(k), RufY + 3 + k * RowStep);
+    const QString arbLabel = QStringLiteral("Externanruf");
+    makeRowLabel(panelRuf_, arbLabel, RufY + 3);
+    QString tasteLabels[4];
+    for (int k = 1; k <= 4; ++k) {
+        tasteLabels[k - 1] = QStringLiteral("Klingeltaste %1").arg(k);
+        makeRowLabel(panelRuf_, tasteLabels[k - 1], RufY + 3 + k * RowStep);
+    }
 
     for (int p = 1; p <= 4; ++p) {
         TPortControls& c = ports_[p - 1];
         const int x = FirstColumnX + (p - 1) * ColumnStep;
         c.panelRuf = makeGroupPanel(panelRuf_, QStringLiteral("PanelRuf%1").arg(p),
                                     QRect(x, RufY, ColumnWidth, 5 * RowStep + 4));
-        c.arb = makeCellButton<QCheckBox>(c.panelRuf, portName("CBarb", p), 0);
+        c.arb = makeCellButton<QCheckBox>(c.panelRuf, QStringLiteral("CBarb"), p, 0, arbLabel);
         for (int k = 1; k <= 4; ++k)
             c.taste[k - 1] = makeCellButton<QCheckBox>(
-                c.panelRuf, QStringLiteral("CBTaste%1Ruf%2").arg(k).arg(20 + p), k);
+                c.panelRuf, QStringLiteral("CBTaste%1Ruf").arg(k), p, k, tasteLabels[k - 1]);
     }
 
     const int buttonY = RufY + 5 * RowStep + 24;

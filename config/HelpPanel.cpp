@@ -3,6 +3,7 @@
 #include "config/EditorFonts.h"
 #include "config/HelpRendering.h"
 
+#include <QAbstractButton>
 #include <QFrame>
 #include <QLabel>
 #include <QTextEdit>
@@ -11,6 +12,13 @@
 namespace {
 constexpr int PanelWidth = 232;
 constexpr int HeadHeight = 41;
+
+// The topic a long hint names; -1 for a text that is not a number.
+int topicOf(const QString& longHint) {
+    bool ok = false;
+    const int topic = longHint.toInt(&ok);
+    return ok ? topic : -1;
+}
 } // namespace
 
 THelpPanel::THelpPanel(QWidget* parent) : QObject(parent) {
@@ -30,6 +38,7 @@ THelpPanel::THelpPanel(QWidget* parent) : QObject(parent) {
 
     infoText_ = new QTextEdit(panelInfo_);
     infoText_->setObjectName(QStringLiteral("InfoText"));
+    infoText_->setAccessibleName(panelInfoHead_->text());
     infoText_->setReadOnly(true);
     infoText_->setFrameStyle(QFrame::NoFrame);
     infoText_->setLineWrapMode(QTextEdit::WidgetWidth);
@@ -54,13 +63,20 @@ void THelpPanel::InstallHintCallback() {
 
 void THelpPanel::OnApplicationHint(const QString& hint) {
     const QString text = Hint::longPart(hint);
-    if (text.isEmpty())
-        return;
-    bool ok = false;
-    const int topic = text.toInt(&ok);
-    ShowHelpTopic(ok ? topic : -1);
+    if (!text.isEmpty())
+        ShowHelpTopic(topicOf(text));
 }
 
 void THelpPanel::ShowHelpTopic(int topic) {
     writeHelpTopic(*infoText_->document(), topic);
+}
+
+void THelpPanel::DescribeControls(QWidget* window) {
+    for (QWidget* control : window->findChildren<QWidget*>()) {
+        if (!(control->focusPolicy() & Qt::TabFocus) && !qobject_cast<QAbstractButton*>(control))
+            continue;
+        const QString text = helpTopicPlainText(topicOf(Hint::longPart(Hint::resolve(control))));
+        if (!text.isEmpty())
+            control->setAccessibleDescription(text);
+    }
 }

@@ -23,6 +23,10 @@ public:
     // anything that is not a number empties the panel.
     void OnApplicationHint(const QString& hint);
     void ShowHelpTopic(int topic);
+    // Gives each control of the window that can take the focus or be clicked the text this
+    // panel shows for it as its accessible description: a screen reader reads what the mouse
+    // shows. Call it once the hints are set.
+    void DescribeControls(QWidget* window);
 
     QFrame* PanelInfo() const { return panelInfo_; }
     QLabel* PanelInfoHead() const { return panelInfoHead_; }

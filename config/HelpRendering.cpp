@@ -20,3 +20,9 @@ void writeHelpTopic(QTextDocument& document, int topic) {
         cursor.insertText(line, format);
     }
 }
+
+QString helpTopicPlainText(int topic) {
+    QTextDocument document;
+    writeHelpTopic(document, topic);
+    return document.toPlainText();
+}

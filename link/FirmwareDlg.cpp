@@ -61,6 +61,7 @@ TFirmwareDlg::TFirmwareDlg(QWidget* parent) : QDialog(parent) {
 
     Memo1 = new QPlainTextEdit(frame);
     Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setAccessibleName(QStringLiteral("Hinweise"));
     Memo1->setReadOnly(true);
     Memo1->setGeometry(8, 8, 367, 145);
     QStringList lines;
@@ -79,6 +80,7 @@ TFirmwareDlg::TFirmwareDlg(QWidget* parent) : QDialog(parent) {
     Filename->setGeometry(8, 182, 335, 23);
     BtnSuchen = new QPushButton(QStringLiteral("..."), frame);
     BtnSuchen->setObjectName(QStringLiteral("BtnSuchen"));
+    BtnSuchen->setAccessibleName(QStringLiteral("Firmwaredatei auswählen")); // caption "..."
     BtnSuchen->setGeometry(349, 182, 26, 23);
     BtnSuchen->setAutoDefault(false);
 
@@ -90,6 +92,8 @@ TFirmwareDlg::TFirmwareDlg(QWidget* parent) : QDialog(parent) {
     ProgressBar1->setGeometry(8, 238, 367, 18);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
+    LabelField(lblDatei, Filename);
+    LabelField(lblFortschritt, ProgressBar1);
 
     OKBtn = new QPushButton(QStringLiteral("Start"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));

@@ -39,7 +39,7 @@ TNeuePINDlg::TNeuePINDlg(QWidget* parent) : QDialog(parent) {
         e->setValidator(digitsOnly);
         e->setContextMenuPolicy(Qt::NoContextMenu);
         e->installEventFilter(this);
-        l->setBuddy(e);
+        LabelField(l, e);
         return e;
     };
     AltePIN = field("AltePIN", QStringLiteral("Alte PIN:"), 16);

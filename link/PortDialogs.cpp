@@ -82,6 +82,7 @@ TWaehleComPortDlg::TWaehleComPortDlg(TSerialPort* port) : port_(port) {
     CBSchnittstellen = new QComboBox(this);
     CBSchnittstellen->setObjectName(QStringLiteral("CBSchnittstellen"));
     CBSchnittstellen->setGeometry(16, 40, 201, 21);
+    LabelField(label, CBSchnittstellen);
     OKBtn = standardButton(this, "OKBtn", true, {24, 80, 75, 25});
     CancelBtn = standardButton(this, "CancelBtn", false, {128, 80, 89, 25});
     OKBtn->setDefault(true);

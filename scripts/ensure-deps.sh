@@ -5,7 +5,9 @@ packages=(cmake ninja-build g++ clang pkg-config qt6-base-dev libudev-dev libgl-
           fonts-liberation2 xvfb xauth poppler-utils openbox xdotool x11-utils
           # the icon rendered from its SVG; the Debian package and its checks (hardening-check
           # comes with devscripts)
-          librsvg2-bin dpkg-dev file desktop-file-utils appstream groff-base lintian devscripts)
+          librsvg2-bin dpkg-dev file desktop-file-utils appstream groff-base lintian devscripts
+          # the accessibility tree as a screen reader reads it: a session bus, the AT-SPI bus
+          dbus-daemon at-spi2-core python3-pyatspi)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
