@@ -3,6 +3,7 @@
 // pressed on the keyboard.
 #include "AppWithSim.h"
 #include "ModalDriver.h"
+#include "WindowParts.h"
 #include "app/AppFormProbe.h"
 #include "app/Application.h"
 #include "config/ConfigCodec.h"
@@ -203,13 +204,14 @@ class TestAccessible : public QObject, AppWithSim {
     Q_OBJECT
 
 private:
+    TEditorPages* editor() const { return part<TEditorPages>(*form); }
     // The window with the factory configuration, shown and active, no device connected.
     void showWindow() {
         QVERIFY(showOffline());
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
     }
     void showPage(int page) {
-        QTreeWidget* tree = form->Editor->TreeView1();
+        QTreeWidget* tree = editor()->TreeView1();
         tree->setCurrentItem(tree->topLevelItem(0)->child(page));
     }
 
@@ -293,7 +295,7 @@ private slots:
         showPage(page);
         auto* widget = form->findChild<QWidget*>(control);
         QVERIFY(widget);
-        QTextEdit* help = form->Help->InfoText();
+        QTextEdit* help = part<THelpPanel>(*form)->InfoText();
         help->clear();
         const QPoint centre = widget->mapToGlobal(widget->rect().center());
         QCOMPARE(QProcess::execute(QStringLiteral("xdotool"),
@@ -390,8 +392,8 @@ private slots:
         QFETCH(int, page);
         showWindow();
         showPage(page);
-        const QFrame* panels[] = {form->Editor->PanelLtg(), form->Editor->PanelTln(),
-                                  form->Editor->PanelRuf()};
+        const QFrame* panels[] = {editor()->PanelLtg(), editor()->PanelTln(),
+                                  editor()->PanelRuf()};
         const QList<QWidget*> stops = tabStopsOnceRound();
         for (const QAbstractButton* b : panels[page]->findChildren<QAbstractButton*>()) {
             const bool radioNotChosen = qobject_cast<const QRadioButton*>(b) && !b->isChecked();
@@ -411,27 +413,27 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
 
         pickPage(Externanschluss);
-        QTRY_VERIFY(form->Editor->PanelLtg()->isVisible());
+        QTRY_VERIFY(editor()->PanelLtg()->isVisible());
         QVERIFY(moveFocusTo(QStringLiteral("RBHeranholenJa")));
         pressKey(QStringLiteral("Down"));
-        QTRY_VERIFY(form->Editor->Heranholen().nein->isChecked());
+        QTRY_VERIFY(editor()->Heranholen().nein->isChecked());
 
         pickPage(Berechtigungen);
-        QTRY_VERIFY(form->Editor->PanelTln()->isVisible());
+        QTRY_VERIFY(editor()->PanelTln()->isVisible());
         QVERIFY(moveFocusTo(QStringLiteral("RBvab21")));
         pressKey(QStringLiteral("Down"));
-        QTRY_VERIFY(form->Editor->Port(1).hab->isChecked());
+        QTRY_VERIFY(editor()->Port(1).hab->isChecked());
 
         pickPage(Rufverteilung);
-        QTRY_VERIFY(form->Editor->PanelRuf()->isVisible());
+        QTRY_VERIFY(editor()->PanelRuf()->isVisible());
         QVERIFY(moveFocusTo(QStringLiteral("CBTaste2Ruf23")));
         pressKey(QStringLiteral("space"));
-        QTRY_VERIFY(!form->Editor->Port(3).taste[1]->isChecked());
+        QTRY_VERIFY(!editor()->Port(3).taste[1]->isChecked());
 
         ModalAnswer result("ProgErgebnisDialog", confirmByKey, 15000);
         pressKey(QStringLiteral("alt")); // the menu bar takes the keys
         pressKey(QStringLiteral("Return"));
-        QVERIFY(moveFocusTo(form->MenuKonfiguration, QStringLiteral("FileSaveItem")));
+        QVERIFY(moveFocusTo(part<QMenu>(*form, "File1"), QStringLiteral("FileSaveItem")));
         pressKey(QStringLiteral("Return"));
         QVERIFY(result.waitSeen(15000));
 
