@@ -6,7 +6,6 @@
 #include "serial/SerialPort.h"
 
 #include <QTest>
-#include <utility>
 
 char* toString(const TLinkBox& box) {
     static const char* const kinds[] = {"result", "error", "application error", "warning"};
@@ -24,100 +23,6 @@ TLinkBox errorBox(const QString& caption, const QString& line1, const QString& l
 
 TLinkBox warningBox(const QString& text) {
     return {TLinkBox::Warning, QString(), {text}};
-}
-
-void TRecordingLinkView::ShowTransferBox(const QString& caption) {
-    transferBoxes << caption;
-    transferBoxShowing = true;
-}
-
-void TRecordingLinkView::HideTransferBox() {
-    transferBoxShowing = false;
-}
-
-void TRecordingLinkView::ShowResult(int, const QString& caption, const QStringList& lines) {
-    boxes.push_back({TLinkBox::Result, caption, lines});
-}
-
-void TRecordingLinkView::ShowErrorBox(const QString& caption, const QStringList& lines) {
-    boxes.push_back({TLinkBox::Error, caption, lines});
-}
-
-void TRecordingLinkView::ShowApplicationError(const QString& text) {
-    boxes.push_back({TLinkBox::ApplicationError, QString(), {text}});
-}
-
-void TRecordingLinkView::ShowWarning(const QString& text) {
-    boxes.push_back(warningBox(text));
-}
-
-bool TRecordingLinkView::AskWarningQuestion(const QString&, const QString&) {
-    return writeAnyway;
-}
-
-ConfigImage TRecordingLinkView::ImageToWrite() {
-    return imageToWrite;
-}
-
-bool TRecordingLinkView::AnyExternalRing() {
-    return anyExternalRing;
-}
-
-void TRecordingLinkView::ImageRead(const ConfigImage& image) {
-    imageRead = image;
-}
-
-void TRecordingLinkView::ShowSearchLabel(const QString& text) {
-    searchLabels << text;
-}
-
-void TRecordingLinkView::RunSearchDialog() {
-    ++searchDialogs;
-    searchEnded = false;
-}
-
-void TRecordingLinkView::SearchEnded() {
-    searchEnded = true;
-}
-
-bool TRecordingLinkView::NoDeviceFound(const QString& permissionLine) {
-    noDeviceLines << permissionLine;
-    return std::exchange(searchAgain, false); // a second give-up works offline
-}
-
-void TRecordingLinkView::ShowDeviceText(const QString& text) {
-    deviceText = text;
-}
-
-void TRecordingLinkView::ShowPortInUse(const QString& text) {
-    portInUse = text;
-}
-
-bool TRecordingLinkView::RunPortChoice() {
-    ++portChoices;
-    if (portToChoose == 0)
-        return false;
-    conversation->ChoosePort(portToChoose);
-    return true;
-}
-
-bool TRecordingLinkView::RunFirmwarePortChoice(const QStringList& entries) {
-    firmwarePortEntries = entries;
-    if (!chooseFirmwarePort)
-        return false;
-    conversation->SetFirmwarePort(entries.front().mid(3).toInt());
-    return true;
-}
-
-void TRecordingLinkView::RunFirmwareTransfer() {
-    ++firmwareTransfers;
-    if (onFirmwareTransfer)
-        onFirmwareTransfer();
-}
-
-void TRecordingLinkView::SetWaiting(bool on) {
-    waiting = on;
-    waits += on ? 1 : 0;
 }
 
 TLinkRig::TLinkRig()

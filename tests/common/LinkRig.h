@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class TDataPacket;
@@ -61,26 +62,61 @@ public:
     bool waiting = false;
     int waits = 0; // pauses and scans begun
 
-    void ShowTransferBox(const QString& caption) override;
-    void HideTransferBox() override;
-    void ShowResult(int operation, const QString& caption, const QStringList& lines) override;
-    void ShowErrorBox(const QString& caption, const QStringList& lines) override;
-    void ShowApplicationError(const QString& text) override;
-    void ShowWarning(const QString& text) override;
-    bool AskWarningQuestion(const QString& name, const QString& text) override;
-    ConfigImage ImageToWrite() override;
-    bool AnyExternalRing() override;
-    void ImageRead(const ConfigImage& image) override;
-    void ShowSearchLabel(const QString& text) override;
-    void RunSearchDialog() override;
-    void SearchEnded() override;
-    bool NoDeviceFound(const QString& permissionLine) override;
-    void ShowDeviceText(const QString& text) override;
-    void ShowPortInUse(const QString& text) override;
-    bool RunPortChoice() override;
-    bool RunFirmwarePortChoice(const QStringList& entries) override;
-    void RunFirmwareTransfer() override;
-    void SetWaiting(bool on) override;
+    void ShowTransferBox(const QString& caption) override {
+        transferBoxes << caption;
+        transferBoxShowing = true;
+    }
+    void HideTransferBox() override { transferBoxShowing = false; }
+    void ShowResult(int, const QString& caption, const QStringList& lines) override {
+        boxes.push_back({TLinkBox::Result, caption, lines});
+    }
+    void ShowErrorBox(const QString& caption, const QStringList& lines) override {
+        boxes.push_back({TLinkBox::Error, caption, lines});
+    }
+    void ShowApplicationError(const QString& text) override {
+        boxes.push_back({TLinkBox::ApplicationError, QString(), {text}});
+    }
+    void ShowWarning(const QString& text) override { boxes.push_back(warningBox(text)); }
+    bool AskWarningQuestion(const QString&, const QString&) override { return writeAnyway; }
+    ConfigImage ImageToWrite() override { return imageToWrite; }
+    bool AnyExternalRing() override { return anyExternalRing; }
+    void ImageRead(const ConfigImage& image) override { imageRead = image; }
+    void ShowSearchLabel(const QString& text) override { searchLabels << text; }
+    void RunSearchDialog() override {
+        ++searchDialogs;
+        searchEnded = false;
+    }
+    void SearchEnded() override { searchEnded = true; }
+    bool NoDeviceFound(const QString& permissionLine) override {
+        noDeviceLines << permissionLine;
+        // a second give-up works offline
+        return std::exchange(searchAgain, false);
+    }
+    void ShowDeviceText(const QString& text) override { deviceText = text; }
+    void ShowPortInUse(const QString& text) override { portInUse = text; }
+    bool RunPortChoice() override {
+        ++portChoices;
+        if (portToChoose == 0)
+            return false;
+        conversation->ChoosePort(portToChoose);
+        return true;
+    }
+    bool RunFirmwarePortChoice(const QStringList& entries) override {
+        firmwarePortEntries = entries;
+        if (!chooseFirmwarePort)
+            return false;
+        conversation->SetFirmwarePort(entries.front().mid(3).toInt());
+        return true;
+    }
+    void RunFirmwareTransfer() override {
+        ++firmwareTransfers;
+        if (onFirmwareTransfer)
+            onFirmwareTransfer();
+    }
+    void SetWaiting(bool on) override {
+        waiting = on;
+        waits += on ? 1 : 0;
+    }
 };
 
 // The conversation on the real serial layer, its view recording, in a fresh settings home

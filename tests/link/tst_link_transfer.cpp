@@ -155,6 +155,17 @@ private slots:
         QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
+    // Closing with the port open: the line settles under the wait cursor, then the window
+    // closes; nothing more goes out.
+    void closeLetsTheLineSettle() {
+        QVERIFY(!form->close()); // not yet
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        QVERIFY(!form->ComPort1->Open());
+        QVERIFY(QTest::qWaitFor([&] { return !form->Conversation->Waiting(); }));
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(sim->received(), std::string());
+    }
+
     void warningWhenNoPortRings_data() {
         QTest::addColumn<bool>("yes");
         QTest::newRow("Nein") << false;
