@@ -1,6 +1,6 @@
 #include "cli/DeviceSession.h"
 
-#include "link/LinkArming.h"
+#include "link/DeviceLink.h"
 #include "link/LinkConversation.h"
 #include "serial/DataPacket.h"
 #include "serial/SerialError.h"
@@ -8,27 +8,11 @@
 
 #include <QEventLoop>
 
-namespace {
-constexpr int FirmwareWatchdogMs = 10000; // "L" must come within this after "U\r"
-}
-
 TDeviceSession::TDeviceSession()
     : port_(std::make_unique<TSerialPort>()), packet_(std::make_unique<TDataPacket>()) {
-    port_->Baud = 57600;
-    port_->AutoOpen = false;
-    setUpCollector(*packet_);
-    packet_->SetComPort(port_.get());
-    watchdog_.setInterval(FirmwareWatchdogMs);
-    watchdog_.setTimerType(Qt::PreciseTimer);
+    SetUpDeviceLink(*port_, *packet_, watchdog_);
     conversation_ = std::make_unique<TLinkConversation>(*port_, *packet_, watchdog_, View);
-
-    port_->OnLost = [this](const QString& text) { conversation_->ComPort1Lost(text); };
-    packet_->OnPacket = [this](TDataPacket* sender, const uint8_t* data, int size) {
-        conversation_->DataPacket1Packet(sender, data, size);
-    };
-    packet_->OnTimeout = [this](TDataPacket* sender) { conversation_->DataPacket1Timeout(sender); };
-    QObject::connect(&watchdog_, &QTimer::timeout, conversation_.get(),
-                     [this] { conversation_->TimerFWUpdateTimer(); });
+    RouteToConversation(*port_, *packet_, watchdog_, *conversation_);
     // Failures raised inside a collector event, or by a write after it was queued.
     SetSerialErrorSink([this](const QString& text) { View.ShowApplicationError(text); });
 }

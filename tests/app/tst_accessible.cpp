@@ -392,8 +392,7 @@ private slots:
         QFETCH(int, page);
         showWindow();
         showPage(page);
-        const QFrame* panels[] = {editor()->PanelLtg(), editor()->PanelTln(),
-                                  editor()->PanelRuf()};
+        const QFrame* panels[] = {editor()->PanelLtg(), editor()->PanelTln(), editor()->PanelRuf()};
         const QList<QWidget*> stops = tabStopsOnceRound();
         for (const QAbstractButton* b : panels[page]->findChildren<QAbstractButton*>()) {
             const bool radioNotChosen = qobject_cast<const QRadioButton*>(b) && !b->isChecked();

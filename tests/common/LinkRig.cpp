@@ -1,7 +1,7 @@
 #include "LinkRig.h"
 
 #include "SimStart.h"
-#include "link/LinkArming.h"
+#include "link/DeviceLink.h"
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
 
@@ -27,22 +27,10 @@ TLinkBox warningBox(const QString& text) {
 
 TLinkRig::TLinkRig()
     : port(std::make_unique<TSerialPort>()), collector(std::make_unique<TDataPacket>()) {
-    port->Baud = 57600;
-    port->AutoOpen = false;
-    setUpCollector(*collector);
-    collector->SetComPort(port.get());
+    SetUpDeviceLink(*port, *collector, watchdog, WatchdogMs);
     conversation = std::make_unique<TLinkConversation>(*port, *collector, watchdog, view);
     view.conversation = conversation.get();
-    port->OnLost = [this](const QString& text) { conversation->ComPort1Lost(text); };
-    collector->OnPacket = [this](TDataPacket* sender, const uint8_t* data, int size) {
-        conversation->DataPacket1Packet(sender, data, size);
-    };
-    collector->OnTimeout = [this](TDataPacket* sender) {
-        conversation->DataPacket1Timeout(sender);
-    };
-    watchdog.setInterval(WatchdogMs);
-    QObject::connect(&watchdog, &QTimer::timeout, conversation.get(),
-                     [this] { conversation->TimerFWUpdateTimer(); });
+    RouteToConversation(*port, *collector, watchdog, *conversation);
 }
 
 TLinkRig::~TLinkRig() {

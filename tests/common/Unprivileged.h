@@ -22,8 +22,8 @@ public:
             return;
         groups_.resize(std::size_t(std::max(getgroups(0, nullptr), 0)));
         const bool groupsKnown = getgroups(int(groups_.size()), groups_.data()) >= 0;
-        dropped_ = groupsKnown && setgroups(1, &group) == 0 && setegid(group) == 0 &&
-                   seteuid(Nobody) == 0;
+        dropped_ =
+            groupsKnown && setgroups(1, &group) == 0 && setegid(group) == 0 && seteuid(Nobody) == 0;
     }
     ~ActingAsNobody() {
         if (dropped_ &&
