@@ -38,11 +38,6 @@ constexpr int MaxWriteStalls = 100;
 constexpr auto StallPause = std::chrono::milliseconds(5);
 constexpr auto HangUpPause = std::chrono::milliseconds(10);
 
-struct Pending {
-    std::uint8_t byte;
-    Clock::time_point due; // when the byte has fully arrived, by the line's speed
-};
-
 std::string parentDir(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
@@ -51,6 +46,11 @@ std::string parentDir(const std::string& path) {
 } // namespace
 
 struct ZuvexSim::Impl final : SimHost {
+    struct Pending {
+        std::uint8_t byte;
+        Clock::time_point due; // when the byte has fully arrived, by the line's speed
+    };
+
     SimOptions options;
     std::string portsDir;
     std::string entry;
