@@ -21,10 +21,13 @@ done
 
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
+# The device tests spend most of their time waiting for the line, so twice as many run at once
+# as there are cores.
+test_jobs=$((jobs * 2))
 
 build_and_test() { # dir sanitize label-regex
     local dir=$1 san=$2 labels=$3
-    local args=(--test-dir "$dir" --output-on-failure -j "$jobs")
+    local args=(--test-dir "$dir" --output-on-failure -j "$test_jobs")
     if [ -z "$labels" ]; then
         cmake -S . -B "$dir" -G Ninja -DZUVEX_WERROR=ON -DZUVEX_SANITIZE="$san" >/dev/null
         cmake --build "$dir" -j "$jobs"
