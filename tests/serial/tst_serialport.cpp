@@ -56,7 +56,6 @@ constexpr auto PendingEventsRun = 50ms; // the event loop delivers what was queu
 constexpr auto BetweenBursts = 1ms;
 constexpr auto DeliveryWindow = 200ms; // long enough for a dropped byte to show up
 constexpr auto DialogShown = 150ms;
-constexpr auto CloseDuringDialog = 20ms;
 
 TFoundPort found(const std::string& kernelName, TPortKind kind, const std::string& byIdName,
                  bool unknownUart) {
@@ -141,26 +140,6 @@ PortScenario firstPacketEndsConversation(const QByteArray& first, Rearm rearm,
         if (rearm == Rearm::AfterEvent)
             rig.armForBlock(OneByte, LongWait);
         QVERIFY(rig.deviceSends("c"));
-        QVERIFY(rig.waitForPackets(2));
-    };
-}
-
-// The first packet "a" comes; its handler arms again and `closePort` closes the port; the test
-// opens it again and "b" comes.
-PortScenario handlerClosesPort(const PortScenario& closePort) {
-    return [=](PortRig& rig) {
-        rig.port->SetOpen(true);
-        rig.armForBlock(OneByte, LongWait);
-        rig.onFirstEvent([&rig, closePort] {
-            rig.armForBlock(OneByte, LongWait);
-            closePort(rig);
-            QVERIFY(!rig.port->Open());
-        });
-        QVERIFY(rig.deviceSends("a"));
-        QVERIFY(rig.waitForPackets(1));
-        QVERIFY(rig.packet.Enabled());
-        rig.port->SetOpen(true);
-        QVERIFY(rig.deviceSends("b"));
         QVERIFY(rig.waitForPackets(2));
     };
 }
@@ -369,14 +348,6 @@ private slots:
             QVERIFY(rig.deviceSends(ok));
             QVERIFY(rig.waitForPackets(1));
         });
-        // armed again in the handler: reopening must arm it
-        addScenario("the handler closes the port", {"a", "b"},
-                    handlerClosesPort([](PortRig& rig) { rig.port->SetOpen(false); }));
-        addScenario("a timer closes it while the handler's dialog shows", {"a", "b"},
-                    handlerClosesPort([](PortRig& rig) {
-                        QTimer::singleShot(CloseDuringDialog, [&rig] { rig.port->SetOpen(false); });
-                        rig.showDialogFor(DialogShown);
-                    }));
         // the byte waits in the driver; this thread has not read it
         addScenario("destroying the port while an event is pending", {}, [](PortRig& rig) {
             rig.port->SetOpen(true);

@@ -53,12 +53,12 @@ private slots:
         };
 
         int delivered = 0, cutShort = 0;
+        rig.armForBlock(PacketSize, NoTimeOut); // later cycles: armed by the last handler
         for (cycle = 0; cycle < Cycles; ++cycle) {
             mode = cycle % 3;
             closed = false;
             got.clear();
             port.SetOpen(true);
-            rig.armForBlock(PacketSize, NoTimeOut);
             // the first packet is always awaited
             QVERIFY(pty.write(packetOf(cycle, 0)));
             QVERIFY2(QTest::qWaitFor([&] { return !got.isEmpty(); }, 5000),
