@@ -144,23 +144,6 @@ PortScenario firstPacketEndsConversation(const QByteArray& first, Rearm rearm,
     };
 }
 
-// The collector times out no sooner than `ticks` after it was armed, also while bytes keep
-// coming.
-enum class Bytes { None, KeepComing };
-PortScenario timesOut(Ticks ticks, Bytes bytes) {
-    return [=](PortRig& rig) {
-        rig.port->SetOpen(true);
-        rig.markTime();
-        rig.armForBlock(ImageBlockSize, ticks);
-        if (bytes == Bytes::KeepComing)
-            rig.trickleBytes(ShorterThanATick);
-        QVERIFY(rig.waitForTimeout());
-        rig.stopTrickle();
-        QCOMPARE_GE(rig.lastEventSinceMark().count(), ticks.duration().count());
-        QVERIFY(!rig.packet.Enabled());
-    };
-}
-
 } // namespace
 
 class TestSerialPort : public QObject {
@@ -188,15 +171,10 @@ private slots:
         QFETCH(bool, mapped);
         QFETCH(QString, path);
         TestHome other(folder ? TestHome::PortsFolder : TestHome::NoPortsFolder);
-        if (folder) {
+        if (folder)
             QVERIFY(symlink("/dev/ttyUSB0", (comPortsDir() + "/COM3").c_str()) == 0);
-        }
-        SetSerialPortLister([] {
-            return std::vector<TFoundPort>{
-                {"/dev/ttyUSB0", "ttyUSB0", "", TPortKind::Adapter, false},
-                {"/dev/ttyS0", "ttyS0", "", TPortKind::BuiltinUart, true},
-                {"/dev/ttyS1", "ttyS1", "", TPortKind::BuiltinUart, false}};
-        });
+        // ttyS1 the real UART, ttyS0 an empty slot
+        SetSerialPortLister([] { return Machine{adapter("ttyUSB0")} + uartSlots(2, 1); });
         const TComDevice device = ComDeviceOf(number);
         SetSerialPortLister({});
         QCOMPARE(device.mapped, mapped);
@@ -323,8 +301,17 @@ private slots:
                         rig.packet.SetComPort(nullptr);
                         rig.packet.SetComPort(rig.port.get());
                     }));
-        addScenario("time-out after 18 ticks, bytes keep coming", {},
-                    timesOut(BlockWait, Bytes::KeepComing));
+        // no sooner than the ticks after it was armed, also while bytes keep coming
+        addScenario("time-out after 18 ticks, bytes keep coming", {}, [](PortRig& rig) {
+            rig.port->SetOpen(true);
+            rig.markTime();
+            rig.armForBlock(ImageBlockSize, BlockWait);
+            rig.trickleBytes(ShorterThanATick);
+            QVERIFY(rig.waitForTimeout());
+            rig.stopTrickle();
+            QCOMPARE_GE(rig.lastEventSinceMark().count(), BlockWait.duration().count());
+            QVERIFY(!rig.packet.Enabled());
+        });
         addScenario("close and reopen while armed arms a fresh timer", {}, [](PortRig& rig) {
             rig.port->SetOpen(true);
             rig.armForBlock(ImageBlockSize, AckWait);
