@@ -31,9 +31,6 @@ struct PortRig : PacketRecorder {
     bool deviceHearsNothing() { return device().read(1, SilenceWaitMs).isEmpty(); }
     // A new device published as COM`com`, as if an adapter were plugged in.
     bool plugNewDevice(int com);
-    // The device sends a byte every `interval` until stopTrickle().
-    void trickleBytes(std::chrono::milliseconds interval) { trickle_.start(interval); }
-    void stopTrickle() { trickle_.stop(); }
 
     bool waitForPackets(int count) {
         return QTest::qWaitFor([&] { return packets.size() == count; }, PacketWaitMs);
@@ -65,5 +62,4 @@ private:
     bool linked_ = false;
     std::unique_ptr<PtyPair> plugged_;
     int64_t markMs_ = 0;
-    QTimer trickle_;
 };

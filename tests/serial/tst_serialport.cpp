@@ -301,17 +301,6 @@ private slots:
                         rig.packet.SetComPort(nullptr);
                         rig.packet.SetComPort(rig.port.get());
                     }));
-        // no sooner than the ticks after it was armed, also while bytes keep coming
-        addScenario("time-out after 18 ticks, bytes keep coming", {}, [](PortRig& rig) {
-            rig.port->SetOpen(true);
-            rig.markTime();
-            rig.armForBlock(ImageBlockSize, BlockWait);
-            rig.trickleBytes(ShorterThanATick);
-            QVERIFY(rig.waitForTimeout());
-            rig.stopTrickle();
-            QCOMPARE_GE(rig.lastEventSinceMark().count(), BlockWait.duration().count());
-            QVERIFY(!rig.packet.Enabled());
-        });
         addScenario("close and reopen while armed arms a fresh timer", {}, [](PortRig& rig) {
             rig.port->SetOpen(true);
             rig.armForBlock(ImageBlockSize, AckWait);
