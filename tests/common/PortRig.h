@@ -29,6 +29,8 @@ struct PortRig : PacketRecorder {
     bool deviceSends(const QByteArray& bytes) { return device().write(bytes); }
     QByteArray deviceReads(qsizetype count) { return device().read(int(count), ReadWaitMs); }
     bool deviceHearsNothing() { return device().read(1, SilenceWaitMs).isEmpty(); }
+    // The device throws away what the port sent it so far.
+    void deviceDropsWhatItGot() { device().read(DrainBytes, 0); }
     // A new device published as COM`com`, as if an adapter were plugged in.
     bool plugNewDevice(int com);
 
@@ -56,6 +58,7 @@ private:
     static constexpr int SilenceWaitMs = 300;
     static constexpr int PacketWaitMs = 3000;
     static constexpr int TimeoutWaitMs = 5000;
+    static constexpr int DrainBytes = 1 << 16;
 
     PtyPair& device() { return plugged_ ? *plugged_ : pty; }
 
