@@ -7,7 +7,6 @@ PortRig::PortRig(int com, Start start) : PacketRecorder(serialticks::MonotonicMs
     port->Baud = 57600;
     port->SetComNumber(uint16_t(com));
     packet.SetComPort(port.get());
-    QObject::connect(&trickle_, &QTimer::timeout, [this] { device().write("x"); });
     if (start == Start::Open)
         port->SetOpen(true);
 }

@@ -29,11 +29,10 @@ struct PortRig : PacketRecorder {
     bool deviceSends(const QByteArray& bytes) { return device().write(bytes); }
     QByteArray deviceReads(qsizetype count) { return device().read(int(count), ReadWaitMs); }
     bool deviceHearsNothing() { return device().read(1, SilenceWaitMs).isEmpty(); }
+    // The device throws away what the port sent it so far.
+    void deviceDropsWhatItGot() { device().read(DrainBytes, 0); }
     // A new device published as COM`com`, as if an adapter were plugged in.
     bool plugNewDevice(int com);
-    // The device sends a byte every `interval` until stopTrickle().
-    void trickleBytes(std::chrono::milliseconds interval) { trickle_.start(interval); }
-    void stopTrickle() { trickle_.stop(); }
 
     bool waitForPackets(int count) {
         return QTest::qWaitFor([&] { return packets.size() == count; }, PacketWaitMs);
@@ -59,11 +58,11 @@ private:
     static constexpr int SilenceWaitMs = 300;
     static constexpr int PacketWaitMs = 3000;
     static constexpr int TimeoutWaitMs = 5000;
+    static constexpr int DrainBytes = 1 << 16;
 
     PtyPair& device() { return plugged_ ? *plugged_ : pty; }
 
     bool linked_ = false;
     std::unique_ptr<PtyPair> plugged_;
     int64_t markMs_ = 0;
-    QTimer trickle_;
 };

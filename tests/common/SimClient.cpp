@@ -41,8 +41,14 @@ std::string SimClient::ask(std::string_view request, std::size_t count,
     return read(count, timeout);
 }
 
+std::string SimClient::identify() {
+    return ask(IdentifyRequest, SimIdent.size());
+}
+
 bool SimClient::enterLoading() {
-    return ask("U\r", 1) == ">" && ask("<", 1) == "L";
+    return ask(LoadRequest, 1) == std::string(1, char(LinkProtocol::LoadPrompt)) &&
+           ask(std::string(1, char(LinkProtocol::LoadConfirm)), 1) ==
+               std::string(1, char(LinkProtocol::LoadReady));
 }
 
 std::string SimClient::readFor(std::chrono::milliseconds window) {

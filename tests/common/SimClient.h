@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/LinkProtocol.h"
+
 #include <chrono>
 #include <string>
 #include <string_view>
@@ -20,6 +22,8 @@ public:
     // Sends `request` and reads `count` reply bytes (fewer when they do not come within `timeout`).
     std::string ask(std::string_view request, std::size_t count,
                     std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
+    // Asks for the identification and reads as much as SimIdent has.
+    std::string identify();
     // The firmware handshake ("U\r", ">", "<", "L"); true when the device entered loading mode.
     bool enterLoading();
     // Everything that comes within `window`.
@@ -35,3 +39,11 @@ std::string bytes(std::initializer_list<unsigned> values);
 
 // How the telephone system identifies itself.
 inline const std::string SimIdent = "Zuvex 910k\r\n";
+
+// The requests of the protocol as they go over the line.
+inline const std::string IdentifyRequest = LinkProtocol::IdentifyCommand.toStdString();
+inline const std::string VersionRequest = LinkProtocol::VersionCommand.toStdString();
+inline const std::string ReadRequest = LinkProtocol::ReadCommand.toStdString();
+inline const std::string WriteRequest = LinkProtocol::WriteCommand.toStdString();
+inline const std::string LoadRequest = LinkProtocol::LoadCommand.toStdString();
+inline const std::string EnqRequest(1, char(LinkProtocol::Enq));

@@ -19,8 +19,12 @@ std::unique_ptr<zuvexsim::ZuvexSim> startSim(zuvexsim::SimOptions options,
     return sim;
 }
 
+std::string imageBytes(const ConfigImage& image) {
+    return std::string(image.begin(), image.end());
+}
+
 std::string writeImageStepwise(SimClient& client, const ConfigImage& image, std::uint8_t checksum) {
-    std::vector<std::string> steps{"W0000,3c\r"};
+    std::vector<std::string> steps{WriteRequest};
     for (std::uint8_t b : image)
         steps.emplace_back(1, static_cast<char>(b));
     steps.emplace_back(1, static_cast<char>(checksum));

@@ -1,4 +1,6 @@
-// The serial port end to end on pseudo-terminals, with its collector and COM port map.
+// The serial port end to end on pseudo-terminals, with its collector and COM port map; the
+// terminal it opened is left as it was found, and the program's own is never taken.
+#include "ChildProcess.h"
 #include "CpuTime.h"
 #include "PortRig.h"
 #include "TestHome.h"
@@ -19,6 +21,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -27,6 +30,8 @@
 using PortScenario = std::function<void(PortRig&)>;
 using Packets = QList<QByteArray>;
 Q_DECLARE_METATYPE(PortScenario)
+using Machine = std::vector<TFoundPort>;
+Q_DECLARE_METATYPE(Machine)
 // When the device is pulled out.
 enum class Vanishing { WhileCollecting, WhileIdle, OnWrite };
 Q_DECLARE_METATYPE(Vanishing)
@@ -39,6 +44,10 @@ using namespace LinkProtocol;
 constexpr int Com = 4;
 constexpr int OtherCom = 5;
 constexpr uint16_t SmallOutputQueue = 8;
+constexpr int32_t LineBaud = 57600;
+constexpr int KernelUartSlots = 32; // the kernel always lists ttyS0 ... ttyS31
+constexpr int FewUartSlots = 4;
+constexpr int NoRealUart = -1;
 const QByteArray AckByte(1, char(Ack));
 
 constexpr auto BetweenReplyParts = 30ms;
@@ -47,7 +56,55 @@ constexpr auto PendingEventsRun = 50ms; // the event loop delivers what was queu
 constexpr auto BetweenBursts = 1ms;
 constexpr auto DeliveryWindow = 200ms; // long enough for a dropped byte to show up
 constexpr auto DialogShown = 150ms;
-constexpr auto CloseDuringDialog = 20ms;
+
+TFoundPort found(const std::string& kernelName, TPortKind kind, const std::string& byIdName,
+                 bool unknownUart) {
+    return {"/dev/" + kernelName, kernelName, byIdName, kind, unknownUart};
+}
+
+// A USB adapter, with its name under /dev/serial/by-id/ when udev gives one.
+TFoundPort adapter(const std::string& kernelName, const std::string& byIdName = {}) {
+    return found(kernelName, TPortKind::Adapter, byIdName, false);
+}
+
+// `count` built-in UART slots ttyS0, ttyS1, ... of which only `real` has hardware behind it.
+Machine uartSlots(int count, int real = NoRealUart) {
+    Machine uarts;
+    for (int n = count - 1; n >= 0; --n) // the platform's order is not the COM order
+        uarts.push_back(found("ttyS" + std::to_string(n), TPortKind::BuiltinUart, {}, n != real));
+    return uarts;
+}
+
+Machine operator+(Machine first, const Machine& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+termios lineOf(int fd) {
+    termios tio{};
+    tcgetattr(fd, &tio);
+    return tio;
+}
+
+bool sameLine(const termios& a, const termios& b) {
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && cfgetispeed(&a) == cfgetispeed(&b) &&
+           cfgetospeed(&a) == cfgetospeed(&b);
+}
+
+// How the child that tries the port ended.
+enum ChildResult { Refused, Opened, NoControllingTerminal };
+
+bool portOpens(TSerialPort& port) {
+    port.Baud = LineBaud;
+    port.SetComNumber(Com);
+    try {
+        port.SetOpen(true);
+    } catch (const ESerialError&) {
+        return false;
+    }
+    return port.Open();
+}
 
 int openDescriptors() {
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
@@ -87,43 +144,6 @@ PortScenario firstPacketEndsConversation(const QByteArray& first, Rearm rearm,
     };
 }
 
-// The first packet "a" comes; its handler arms again and `closePort` closes the port; the test
-// opens it again and "b" comes.
-PortScenario handlerClosesPort(const PortScenario& closePort) {
-    return [=](PortRig& rig) {
-        rig.port->SetOpen(true);
-        rig.armForBlock(OneByte, LongWait);
-        rig.onFirstEvent([&rig, closePort] {
-            rig.armForBlock(OneByte, LongWait);
-            closePort(rig);
-            QVERIFY(!rig.port->Open());
-        });
-        QVERIFY(rig.deviceSends("a"));
-        QVERIFY(rig.waitForPackets(1));
-        QVERIFY(rig.packet.Enabled());
-        rig.port->SetOpen(true);
-        QVERIFY(rig.deviceSends("b"));
-        QVERIFY(rig.waitForPackets(2));
-    };
-}
-
-// The collector times out no sooner than `ticks` after it was armed, also while bytes keep
-// coming.
-enum class Bytes { None, KeepComing };
-PortScenario timesOut(Ticks ticks, Bytes bytes) {
-    return [=](PortRig& rig) {
-        rig.port->SetOpen(true);
-        rig.markTime();
-        rig.armForBlock(ImageBlockSize, ticks);
-        if (bytes == Bytes::KeepComing)
-            rig.trickleBytes(ShorterThanATick);
-        QVERIFY(rig.waitForTimeout());
-        rig.stopTrickle();
-        QCOMPARE_GE(rig.lastEventSinceMark().count(), ticks.duration().count());
-        QVERIFY(!rig.packet.Enabled());
-    };
-}
-
 } // namespace
 
 class TestSerialPort : public QObject {
@@ -151,15 +171,10 @@ private slots:
         QFETCH(bool, mapped);
         QFETCH(QString, path);
         TestHome other(folder ? TestHome::PortsFolder : TestHome::NoPortsFolder);
-        if (folder) {
+        if (folder)
             QVERIFY(symlink("/dev/ttyUSB0", (comPortsDir() + "/COM3").c_str()) == 0);
-        }
-        SetSerialPortLister([] {
-            return std::vector<TFoundPort>{
-                {"/dev/ttyUSB0", "ttyUSB0", "", TPortKind::Adapter, false},
-                {"/dev/ttyS0", "ttyS0", "", TPortKind::BuiltinUart, true},
-                {"/dev/ttyS1", "ttyS1", "", TPortKind::BuiltinUart, false}};
-        });
+        // ttyS1 the real UART, ttyS0 an empty slot
+        SetSerialPortLister([] { return Machine{adapter("ttyUSB0")} + uartSlots(2, 1); });
         const TComDevice device = ComDeviceOf(number);
         SetSerialPortLister({});
         QCOMPARE(device.mapped, mapped);
@@ -167,6 +182,43 @@ private slots:
             QCOMPARE(QString::fromStdString(device.path), other.portsDir() + "/" + path);
         else
             QCOMPARE(QString::fromStdString(device.path), path);
+    }
+
+    void automaticMap_data() {
+        QTest::addColumn<Machine>("machine");
+        QTest::addColumn<QStringList>("com"); // COM1, COM2, ...
+        QTest::newRow("no serial port") << Machine{} << QStringList();
+        QTest::newRow("32 empty UART slots") << uartSlots(KernelUartSlots) << QStringList();
+        QTest::newRow("one real UART among 32 slots")
+            << uartSlots(KernelUartSlots, 1) << QStringList{"ttyS1"};
+        QTest::newRow("two FTDI adapters and an ACM device after a UART")
+            << Machine{adapter("ttyUSB1", "usb-FTDI_FT232R_USB_UART_B2-if00-port0"),
+                       adapter("ttyACM0", "usb-Arduino_Uno_7543-if00"),
+                       adapter("ttyUSB0", "usb-FTDI_FT232R_USB_UART_A1-if00-port0")} +
+                   uartSlots(FewUartSlots, 0)
+            << QStringList{"ttyS0", "ttyACM0", "ttyUSB0", "ttyUSB1"};
+        QTest::newRow("adapter without a by-id name comes after the named ones")
+            << Machine{adapter("ttyUSB0"), adapter("ttyUSB1", "usb-Prolific_PL2303-if00-port0"),
+                       adapter("ttyUSB10"), adapter("ttyUSB2")}
+            << QStringList{"ttyUSB1", "ttyUSB0", "ttyUSB2", "ttyUSB10"};
+        Machine many = uartSlots(FewUartSlots, 3);
+        QStringList first{"ttyS3"};
+        for (int n = 0; n < MaxComNumber + FewUartSlots; ++n) { // more than there are numbers
+            const std::string name = "ttyUSB" + std::to_string(n);
+            many.push_back(adapter(name));
+            if (first.size() < MaxComNumber)
+                first << QString::fromStdString(name);
+        }
+        QTest::newRow("more than 20 ports: COM20 is the last") << many << first;
+    }
+    // Which device each COM number gets on machines of different kinds.
+    void automaticMap() {
+        QFETCH(Machine, machine);
+        QFETCH(QStringList, com);
+        QStringList devices;
+        for (const std::string& device : AutomaticComPorts(machine))
+            devices << QString::fromStdString(device).remove(QStringLiteral("/dev/"));
+        QCOMPARE(devices, com);
     }
 
     // The automatic map is kept between look-ups and read afresh when a port is opened.
@@ -249,20 +301,6 @@ private slots:
                         rig.packet.SetComPort(nullptr);
                         rig.packet.SetComPort(rig.port.get());
                     }));
-        addScenario("time-out after 6 ticks", {}, timesOut(AckWait, Bytes::None));
-        addScenario("time-out after 12 ticks", {}, timesOut(LineWait, Bytes::None));
-        addScenario("time-out after 18 ticks, bytes keep coming", {},
-                    timesOut(BlockWait, Bytes::KeepComing));
-        addScenario("late reply starts the next packet", {"bcd"}, [](PortRig& rig) {
-            const QByteArray reply = "bcd";
-            rig.port->SetOpen(true);
-            rig.armForBlock(int(reply.size()), AckWait);
-            rig.onFirstEvent([&rig, reply] { rig.armForBlock(int(reply.size()), LongWait); });
-            QVERIFY(rig.deviceSends("a"));
-            QVERIFY(rig.waitForTimeout());
-            QVERIFY(rig.deviceSends(reply));
-            QVERIFY(rig.waitForPackets(1));
-        });
         addScenario("close and reopen while armed arms a fresh timer", {}, [](PortRig& rig) {
             rig.port->SetOpen(true);
             rig.armForBlock(ImageBlockSize, AckWait);
@@ -286,26 +324,6 @@ private slots:
             QVERIFY(rig.deviceSends(ok));
             QVERIFY(rig.waitForPackets(1));
         });
-        // armed again in the handler: reopening must arm it
-        addScenario("the handler closes the port", {"a", "b"},
-                    handlerClosesPort([](PortRig& rig) { rig.port->SetOpen(false); }));
-        addScenario("a timer closes it while the handler's dialog shows", {"a", "b"},
-                    handlerClosesPort([](PortRig& rig) {
-                        QTimer::singleShot(CloseDuringDialog, [&rig] { rig.port->SetOpen(false); });
-                        rig.showDialogFor(DialogShown);
-                    }));
-        addScenario("an exception in the handler reaches the error display", {"a", "b"},
-                    [](PortRig& rig) {
-                        rig.port->SetOpen(true);
-                        rig.armForBlock(OneByte, LongWait);
-                        rig.onFirstEvent([&rig] {
-                            rig.armForBlock(OneByte, LongWait);
-                            throw ESerialError(QStringLiteral("Kaputt."));
-                        });
-                        QVERIFY(rig.deviceSends("ab"));
-                        QVERIFY(rig.waitForPackets(2));
-                        QCOMPARE(rig.takeReportedErrors(), QStringList{"Kaputt."});
-                    });
         // the byte waits in the driver; this thread has not read it
         addScenario("destroying the port while an event is pending", {}, [](PortRig& rig) {
             rig.port->SetOpen(true);
@@ -487,7 +505,7 @@ private slots:
         QVERIFY(link.port->Open());
     }
 
-    // Opening asks the driver for low latency (the rows of script() talk through such an
+    // Opening asks the driver for low latency (the rows of scenario() talk through such an
     // opening). A pseudo-terminal refuses: nothing is left to restore, and asking again
     // changes nothing of the line.
     void lowLatencyRefusedChangesNothing() {
@@ -503,6 +521,46 @@ private slots:
         QCOMPARE(tcgetattr(opened.fd, &after), 0);
         QCOMPARE(std::memcmp(&before, &after, sizeof before), 0);
         CloseSerialDevice(opened.fd, opened.restore);
+    }
+
+    void closingRestoresTheLine() {
+        PtyPair pty;
+        QVERIFY(pty.ok());
+        QVERIFY(linkComPort(Com, pty.slavePath()));
+        const termios before = lineOf(pty.master());
+        {
+            TSerialPort port;
+            QVERIFY(portOpens(port));
+            QVERIFY(!sameLine(lineOf(pty.master()), before)); // raw at the line's speed
+        }
+        QVERIFY(sameLine(lineOf(pty.master()), before));
+    }
+
+    // A ports entry that leads to the program's own terminal is refused like any device that
+    // is no serial port, and the terminal keeps its settings.
+    void controllingTerminalRefused_data() {
+        QTest::addColumn<bool>("throughDevTty");
+        QTest::newRow("/dev/tty") << true;
+        QTest::newRow("the terminal's own name") << false;
+    }
+    void controllingTerminalRefused() {
+        QFETCH(bool, throughDevTty);
+        PtyPair pty;
+        QVERIFY(pty.ok());
+        QVERIFY(linkComPort(Com, throughDevTty ? std::string("/dev/tty") : pty.slavePath()));
+        const termios before = lineOf(pty.master());
+        const int result = inChild([&] {
+            // a session of its own, whose controlling terminal is the pseudo-terminal
+            ::setsid();
+            const int terminal = ::open(pty.slavePath().c_str(), O_RDWR);
+            if (terminal < 0 || ::ioctl(terminal, TIOCSCTTY, 0) != 0 ||
+                ::open("/dev/tty", O_RDWR | O_NOCTTY) < 0)
+                return NoControllingTerminal;
+            TSerialPort port;
+            return portOpens(port) ? Opened : Refused;
+        });
+        QCOMPARE(result, int(Refused));
+        QVERIFY(sameLine(lineOf(pty.master()), before));
     }
 };
 

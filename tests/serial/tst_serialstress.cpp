@@ -5,7 +5,6 @@
 #include "serial/ConfigHome.h"
 
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -16,8 +15,16 @@ constexpr int Com = 2;
 constexpr int Cycles = 1000;
 constexpr int CycleDigits = 4;
 constexpr int PacketSize = CycleDigits + 1; // the cycle and a letter for the packet's place
+constexpr int PacketsSent = 3;              // per cycle
+constexpr int ClosedAfter = 2;              // packets, when the handler closes the port
+constexpr int CloseWaitMs = 5000;
 constexpr auto CloseDuringDialog = 1ms;
 constexpr auto DialogShown = 5ms;
+constexpr auto BytesInFlight = 1ms; // bytes on their way through the pty land meanwhile
+
+// Who closes the port once the first packet has come and the others are sent.
+enum class Closing { ByTheTest, InTheHandler, DuringTheHandlersDialog };
+constexpr int ClosingKinds = 3;
 
 QByteArray packetOf(int cycle, int seq) {
     return QByteArray::number(cycle).rightJustified(CycleDigits, '0') + char('a' + seq);
@@ -34,46 +41,42 @@ private slots:
     void openReceiveCloseCycles() {
         PortRig rig(Com, PortRig::Start::Closed);
         QVERIFY(rig.ok());
-        TSerialPort& port = *rig.port;
-        PtyPair& pty = rig.pty;
-        QList<QByteArray>& got = rig.packets;
-        int cycle = 0;
+        Closing closing = Closing::ByTheTest;
         bool closed = false; // the port of this cycle has been closed
         bool lateEvent = false;
-        int mode = 0; // how this cycle closes
         rig.onEvent = [&] {
             lateEvent |= closed;
             rig.armForBlock(PacketSize, NoTimeOut);
-            if (got.size() == 2 && mode == 1)
-                port.SetOpen(false);            // closed inside the handler
-            if (got.size() == 2 && mode == 2) { // a modal dialog during which the port is closed
-                QTimer::singleShot(CloseDuringDialog, [&port] { port.SetOpen(false); });
+            if (rig.packets.size() != ClosedAfter)
+                return;
+            if (closing == Closing::InTheHandler)
+                rig.port->SetOpen(false);
+            if (closing == Closing::DuringTheHandlersDialog) {
+                QTimer::singleShot(CloseDuringDialog, [&rig] { rig.port->SetOpen(false); });
                 rig.showDialogFor(DialogShown);
             }
         };
 
         int delivered = 0, cutShort = 0;
-        for (cycle = 0; cycle < Cycles; ++cycle) {
-            mode = cycle % 3;
+        rig.armForBlock(PacketSize, NoTimeOut); // later cycles: armed by the last handler
+        for (int cycle = 0; cycle < Cycles; ++cycle) {
+            closing = Closing(cycle % ClosingKinds);
             closed = false;
-            got.clear();
-            port.SetOpen(true);
-            rig.armForBlock(PacketSize, NoTimeOut);
-            // the first packet is always awaited
-            QVERIFY(pty.write(packetOf(cycle, 0)));
-            QVERIFY2(QTest::qWaitFor([&] { return !got.isEmpty(); }, 5000),
+            rig.packets.clear();
+            rig.port->SetOpen(true);
+            QVERIFY(rig.deviceSends(packetOf(cycle, 0)));
+            QVERIFY2(rig.waitForPackets(1),
                      qPrintable(QStringLiteral("cycle %1: first packet lost").arg(cycle)));
-            // two more follow at once, then the port closes whatever has arrived
-            QVERIFY(pty.write(packetOf(cycle, 1) + packetOf(cycle, 2)));
-            if (mode == 0) {
-                if (cycle % 2)
-                    QCoreApplication::processEvents();
-                port.SetOpen(false);
+            QVERIFY(rig.deviceSends(packetOf(cycle, 1) + packetOf(cycle, 2)));
+            if (closing != Closing::ByTheTest) {
+                QVERIFY(QTest::qWaitFor([&] { return !rig.port->Open(); }, CloseWaitMs));
             } else {
-                QVERIFY(QTest::qWaitFor([&] { return !port.Open(); }, 5000));
+                if (cycle % 2) // every other cycle the queued events run first
+                    QCoreApplication::processEvents();
+                rig.port->SetOpen(false); // whatever has arrived
             }
             closed = true;
-            QVERIFY(!port.Open());
+            QVERIFY(!rig.port->Open());
             // the handler always re-arms: also an event dropped by the closing leaves it armed
             QVERIFY2(rig.packet.Enabled(), qPrintable(QStringLiteral("cycle %1").arg(cycle)));
             QCoreApplication::processEvents();
@@ -81,23 +84,19 @@ private slots:
                      qPrintable(QStringLiteral("cycle %1: event after close").arg(cycle)));
             // what arrived is an in-order prefix of what was sent, without repeats
             QCOMPARE(rig.timeouts, 0); // none is armed
-            QVERIFY(got.size() <= 3);
-            for (int i = 0; i < got.size(); ++i)
-                QCOMPARE(got[i], packetOf(cycle, i));
-            if (mode != 0)
-                QVERIFY(got.size() >= 2);
-            delivered += int(got.size());
-            cutShort += got.size() < 3 ? 1 : 0;
-            QThread::msleep(
-                1); // bytes still on their way through the pty land before the next opening's flush
-            tcflushMaster(pty);
+            QVERIFY(rig.packets.size() <= PacketsSent);
+            for (int i = 0; i < rig.packets.size(); ++i)
+                QCOMPARE(rig.packets[i], packetOf(cycle, i));
+            if (closing != Closing::ByTheTest)
+                QVERIFY(rig.packets.size() >= ClosedAfter);
+            delivered += int(rig.packets.size());
+            cutShort += rig.packets.size() < PacketsSent ? 1 : 0;
+            rig.blockThreadFor(BytesInFlight);
+            rig.deviceDropsWhatItGot();
         }
         QVERIFY(!rig.offUiThread);
         qInfo("%d packets delivered, %d cycles closed before the last packet", delivered, cutShort);
     }
-
-private:
-    static void tcflushMaster(PtyPair& pty) { pty.read(1 << 16, 0); }
 };
 
 QTEST_GUILESS_MAIN(TestSerialStress)

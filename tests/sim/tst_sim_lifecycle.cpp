@@ -1,5 +1,5 @@
 // The simulator's port entry, its state file and its behaviour when the other side comes
-// and goes.
+// and goes; the zuvex-sim program with its options and a clean end on SIGTERM.
 #include "CpuTime.h"
 #include "SimClient.h"
 #include "SimStart.h"
@@ -8,17 +8,22 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QtTest>
 #include <thread>
 
 using namespace zuvexsim;
 using namespace std::chrono_literals;
+using LinkProtocol::ImageBlockSize;
 
 namespace {
 
+constexpr int ProgramWaitMs = 10000;
+constexpr int BadUsage = 2;
+
 // Opens the port, asks for the identification and closes the port again.
 std::string identify(const std::string& port) {
-    return SimClient(port).ask("T\r", 12);
+    return SimClient(port).identify();
 }
 
 std::string target(const std::string& entry) {
@@ -30,11 +35,22 @@ bool exists(const std::string& path) {
            QFileInfo(QString::fromStdString(path)).isSymLink();
 }
 
+// zuvex-sim run to its end with `args`.
+int runSimProgram(const QStringList& args, QByteArray* output = nullptr) {
+    QProcess sim;
+    sim.start(ZUVEX_SIM_EXE, args);
+    if (!sim.waitForFinished(ProgramWaitMs))
+        return -1;
+    if (output)
+        *output = sim.readAllStandardOutput();
+    return sim.exitCode();
+}
+
 } // namespace
 
 class TestSimLifecycle : public QObject {
     Q_OBJECT
-    TestHome home;
+    TestHome home; // the simulator program inherits its XDG_CONFIG_HOME
     std::string portsDir() const { return home.portsDir().toStdString(); }
 
 private slots:
@@ -76,13 +92,13 @@ private slots:
         QVERIFY(com1.isOpen());
         QVERIFY(com3.isOpen());
         QVERIFY(!SimClient(portsDir() + "/COM2").isOpen());
-        com1.send("T\r");
-        com3.send("T\r");
-        QCOMPARE(com3.read(12, 1000ms), SimIdent);
+        com1.send(IdentifyRequest);
+        com3.send(IdentifyRequest);
+        QCOMPARE(com3.read(SimIdent.size(), 1000ms), SimIdent);
         QCOMPARE(com1.readFor(200ms), std::string());
-        QVERIFY(silent.waitForReceived(2, 1000ms));
-        QCOMPARE(silent.received(), std::string("T\r"));
-        QCOMPARE(device.received(), std::string("T\r"));
+        QVERIFY(silent.waitForReceived(IdentifyRequest.size(), 1000ms));
+        QCOMPARE(silent.received(), IdentifyRequest);
+        QCOMPARE(device.received(), IdentifyRequest);
     }
 
     void takenOverEntryIsLeftToItsOwner() {
@@ -102,6 +118,7 @@ private slots:
         ConfigImage image{};
         for (int i = 0; i < ConfigImageSize; ++i)
             image[i] = static_cast<std::uint8_t>(200 - i);
+        const std::string record = bytes({0x00, 0x02, 0xAB, 0xCD});
         SimOptions options;
         options.statePath = path;
         options.restartMs = 0;
@@ -110,32 +127,30 @@ private slots:
             QCOMPARE(sim.image(), factoryImage()); // fresh state: factory settings
             sim.start();
             SimClient client(sim.portPath());
-            const std::string block(image.begin(), image.end());
-            QCOMPARE(client.ask("W0000,3c\r" + block + char(imageChecksum(image)), 62, 2000ms),
-                     std::string(62, '\x06'));
+            const std::string write = WriteRequest + imageBytes(image) + char(imageChecksum(image));
+            const std::string acks(ImageBlockSize + 1, char(ACK)); // the command and each byte
+            QCOMPARE(client.ask(write, acks.size(), 2000ms), acks);
             QVERIFY(sim.waitForMode(DeviceMode::Command, 1000ms));
-            QCOMPARE(client.ask("\x05"
-                                "0000"
-                                "58642",
-                                3),
-                     std::string(3, '\x06'));
-            QCOMPARE(client.ask("U\r<", 2), std::string(">L"));
-            QCOMPARE(client.ask(std::string("\x00\x02\xAB\xCD", 4), 1), std::string("\x11"));
+            const std::string pinChange = EnqRequest + DefaultPin + "58642";
+            QCOMPARE(client.ask(pinChange, 3), std::string(3, char(ACK)));
+            QVERIFY(client.enterLoading());
+            QCOMPARE(client.ask(record, 1), std::string(1, char(RecordAccepted)));
             sim.setFirmwareVersion("9.99");
         }
         ZuvexSim again(options);
         QCOMPARE(again.image(), image);
         QCOMPARE(again.pin(), std::string("8642"));
         QCOMPARE(again.firmwareVersion(), std::string("9.99"));
-        QCOMPARE(again.lastFirmware(), (std::vector<std::uint8_t>{0x00, 0x02, 0xAB, 0xCD}));
+        QCOMPARE(again.lastFirmware(), std::vector<std::uint8_t>(record.begin(), record.end()));
         again.start();
-        const std::string block = SimClient(again.portPath()).ask("R0000,3c\r", 61);
-        QCOMPARE(block.substr(0, 60), std::string(image.begin(), image.end()));
+        const std::string block = SimClient(again.portPath()).ask(ReadRequest, ImageBlockSize);
+        QCOMPARE(block.substr(0, ConfigImageSize), imageBytes(image));
     }
 
     void unreadableStateIsKeptAside() {
         const std::string path = home.path("state-b").toStdString();
-        QVERIFY(!home.writeFile("state-b", "image=01 02\npin=12\n").isEmpty());
+        const QByteArray unreadable = "image=01 02\npin=12\n";
+        QVERIFY(!home.writeFile("state-b", unreadable).isEmpty());
         SimOptions options;
         options.statePath = path;
         ZuvexSim sim(options);
@@ -143,7 +158,7 @@ private slots:
         QCOMPARE(sim.pin(), std::string(DefaultPin));
         QFile kept(QString::fromStdString(path + ".corrupt"));
         QVERIFY(kept.open(QIODevice::ReadOnly));
-        QCOMPARE(kept.readAll(), QByteArray("image=01 02\npin=12\n"));
+        QCOMPARE(kept.readAll(), unreadable);
         DeviceMemory saved;
         std::string error;
         QVERIFY2(loadState(path, saved, error), error.c_str()); // a fresh, valid state
@@ -174,9 +189,9 @@ private slots:
         sim.start();
         SimClient client(sim.portPath());
         const auto t0 = std::chrono::steady_clock::now();
-        QCOMPARE(client.ask("T\r", 12), SimIdent);
+        QCOMPARE(client.identify(), SimIdent);
         const auto traffic = sim.traffic();
-        QCOMPARE(traffic.size(), std::size_t(14));
+        QCOMPARE(traffic.size(), IdentifyRequest.size() + SimIdent.size());
         QVERIFY(traffic[0].received && traffic[1].received && !traffic[2].received);
         QVERIFY(traffic[0].at >= t0);
         for (std::size_t i = 1; i < traffic.size(); ++i)
@@ -209,6 +224,53 @@ private slots:
         };
         QVERIFY(has("<- 54 0D  \"T\\r\""));
         QVERIFY(has("-> 5A 75 76 65 78 20 39 31 30 6B 0D 0A  \"Zuvex 910k\\r\\n\""));
+    }
+
+    void programHelpListsOptions() {
+        QByteArray help;
+        QCOMPARE(runSimProgram({"--help"}, &help), 0);
+        for (const char* option : {"--port", "--state", "--log", "--pacing", "--silent",
+                                   "--write-fault", "--reject-record", "--hang-up-after"})
+            QVERIFY2(help.contains(option), option);
+    }
+
+    void programRefusesBadOptions_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("unknown") << QStringList{"--bogus"};
+        QTest::newRow("port not a number") << QStringList{"--port", "x"};
+        QTest::newRow("missing value") << QStringList{"--state"};
+        QTest::newRow("bad fault kind") << QStringList{"--write-fault", "loud:3"};
+    }
+    void programRefusesBadOptions() {
+        QFETCH(QStringList, args);
+        QCOMPARE(runSimProgram(args), BadUsage);
+        QVERIFY(!QFileInfo::exists(home.portsDir() + "/COM3"));
+    }
+
+    void programRunsUntilTerminated() {
+        const QString entry = home.portsDir() + "/COM7";
+        QProcess sim;
+        sim.start(ZUVEX_SIM_EXE, {"--port", "7", "--log", "--firmware-version", "1.2\\x41"});
+        QVERIFY(sim.waitForStarted(ProgramWaitMs));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(entry).isSymLink(), ProgramWaitMs);
+        {
+            SimClient client(entry.toStdString());
+            QVERIFY(client.isOpen());
+            QCOMPARE(client.ask(IdentifyRequest, SimIdent.size(), 2000ms), SimIdent);
+            QCOMPARE(client.ask(VersionRequest, 6, 2000ms), std::string("1.2A\r\n"));
+        }
+        sim.terminate(); // SIGTERM
+        QVERIFY(sim.waitForFinished(ProgramWaitMs));
+        QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sim.exitCode(), 0);
+        QVERIFY(!QFileInfo(entry).isSymLink());
+        const QByteArray log = sim.readAllStandardError();
+        QVERIFY2(log.contains("[COM7 ") && log.contains("<- 54 0D  \"T\\r\""), log.constData());
+        QVERIFY(log.contains("-> 31 2E 32 41 0D 0A  \"1.2A\\r\\n\""));
+        // The default state file keeps the version for the next run.
+        QFile state(home.configDir() + "/sim-state-COM7");
+        QVERIFY(state.open(QIODevice::ReadOnly));
+        QVERIFY(state.readAll().contains("version=1.2A\n"));
     }
 };
 

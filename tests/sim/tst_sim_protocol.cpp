@@ -1,97 +1,295 @@
-// The simulator answers each request of the protocol as the telephone system does.
+// The simulator answers each request of the protocol as the telephone system does, and each
+// injected fault does what it says, and only that.
 #include "SimClient.h"
 #include "SimStart.h"
+#include "link/FirmwareFile.h"
 #include "tools/SimState.h"
 
-#include <QFile>
 #include <QtTest>
 
 using namespace zuvexsim;
 using namespace std::chrono_literals;
+using LinkProtocol::ImageBlockSize;
 
 namespace {
 
-std::string imageBlock(const ConfigImage& image) {
-    return std::string(image.begin(), image.end()) + static_cast<char>(imageChecksum(image));
+using Clock = std::chrono::steady_clock;
+using SimAction = std::function<void(ZuvexSim&, SimClient&)>;
+// Requests and the exact replies they get; an empty reply: nothing comes for a while.
+using Talk = std::vector<std::pair<std::string, std::string>>;
+
+constexpr int RestartMs = 300;
+constexpr int LoadIdleMs = 500;
+constexpr auto WithinRestart = 150ms;
+constexpr std::uint8_t FactoryChecksum = 0xA3;
+constexpr std::uint8_t AllOnesChecksum = 0xC4; // of 60 bytes 0xFF
+constexpr std::uint8_t FactoryPermission = BerechtBit::vab | BerechtBit::tb | BerechtBit::arb;
+constexpr std::uint8_t AllPortsRing = 0x0F;
+constexpr int LastTasteRuf = ImageOffset::TasteRuf + 3; // bell button 4
+constexpr std::uint8_t OtherByte = 0x07;
+constexpr int EnqStep = 0; // of a PIN change
+constexpr int NewPinStep = 2;
+constexpr std::uint8_t ChecksumRight = 0;
+constexpr std::uint8_t ChecksumOffByOne = 1;
+constexpr auto Silence = 300ms;
+constexpr auto ReplyWait = 1000ms;
+
+std::chrono::milliseconds since(Clock::time_point t) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t);
 }
 
-ConfigImage sampleImage() {
+std::string imageBlock(const ConfigImage& image) {
+    return imageBytes(image) + char(imageChecksum(image));
+}
+
+ConfigImage filledImage(std::uint8_t value) {
     ConfigImage image{};
-    for (int i = 0; i < ConfigImageSize; ++i)
-        image[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    image.fill(value);
     return image;
+}
+
+const std::string RecordA = bytes({0x00, 0x03, 0x41, 0x42, 0x43});
+const std::string RecordB = bytes({0x00, 0x01, 0x44});
+const std::string AckReply = bytes({ACK});
+const std::string NakReply = bytes({NAK});
+const std::string RecordAck = bytes({RecordAccepted});
+
+std::vector<std::uint8_t> firmwareOf(const std::string& records) {
+    return {records.begin(), records.end()};
+}
+
+constexpr auto IdentOnly = static_cast<unsigned>(ReplyKind::Identification);
+constexpr auto RecordAckOnly = static_cast<unsigned>(ReplyKind::RecordAck);
+
+// The device with the faults `set` switches on.
+SimAction withFaults(const std::function<void(SimFaults&)>& set) {
+    SimFaults faults;
+    set(faults);
+    return [faults](ZuvexSim& sim, SimClient&) { sim.setFaults(faults); };
+}
+const SimAction nothing = [](ZuvexSim&, SimClient&) {};
+const SimAction inCommandMode = [](ZuvexSim& sim, SimClient&) {
+    QCOMPARE(sim.mode(), DeviceMode::Command);
+};
+// After a PIN exchange: the PIN the device keeps, and it takes ordinary commands again.
+SimAction pinAfterwards(const std::string& pin) {
+    return [pin](ZuvexSim& sim, SimClient& client) {
+        QCOMPARE(sim.pin(), pin);
+        QCOMPARE(sim.mode(), DeviceMode::Command);
+        QCOMPARE(client.identify(), SimIdent);
+    };
 }
 
 } // namespace
 
+Q_DECLARE_METATYPE(zuvexsim::AckFault::Kind)
+Q_DECLARE_METATYPE(SimAction)
+Q_DECLARE_METATYPE(Talk)
+
 class TestSimProtocol : public QObject, SimFixture {
     Q_OBJECT
 
-    void startSim(SimOptions options = {}) {
-        options.restartMs = 300;
+    void startSim(SimOptions options) {
+        options.restartMs = RestartMs;
+        options.loadIdleMs = LoadIdleMs;
         QVERIFY(startWithClient(options));
     }
 
 private slots:
-    void init() { startSim(); }
+    void init() { startSim({}); }
     void cleanup() { stopAll(); }
 
-    void identificationAndVersion() {
-        QCOMPARE(client->ask("T\r", 12), SimIdent);
-        QCOMPARE(client->ask("V\r", 6), std::string(DefaultFirmwareVersion) + "\r\n");
-        sim->setFirmwareVersion("3.01 beta");
-        QCOMPARE(client->ask("V\r", 11), std::string("3.01 beta\r\n"));
-        sim->setFirmwareVersion("");
-        QCOMPARE(client->ask("V\r", 2), std::string("\r\n"));
+    // `arrange` sets the device up, the requests get their replies, `after` checks the device.
+    void conversation_data() {
+        QTest::addColumn<SimAction>("arrange");
+        QTest::addColumn<bool>("loading"); // the firmware handshake comes first
+        QTest::addColumn<Talk>("talk");
+        QTest::addColumn<SimAction>("after");
+        const std::string version = std::string(DefaultFirmwareVersion) + "\r\n";
+        QTest::newRow("identification and version")
+            << nothing << false << Talk{{IdentifyRequest, SimIdent}, {VersionRequest, version}}
+            << nothing;
+        QTest::newRow("version line set")
+            << SimAction([](ZuvexSim& sim, SimClient&) { sim.setFirmwareVersion("3.01 beta"); })
+            << false << Talk{{VersionRequest, "3.01 beta\r\n"}} << nothing;
+        QTest::newRow("empty version line")
+            << SimAction([](ZuvexSim& sim, SimClient&) { sim.setFirmwareVersion(""); }) << false
+            << Talk{{VersionRequest, "\r\n"}} << nothing;
+        QTest::newRow("factory image")
+            << nothing << false
+            << Talk{{ReadRequest, imageBytes(factoryImage()) + char(FactoryChecksum)}, {"", ""}}
+            << SimAction([](ZuvexSim& sim, SimClient&) {
+                   QCOMPARE(std::uint8_t(sim.sent()[ImageOffset::Berecht]), FactoryPermission);
+                   QCOMPARE(std::uint8_t(sim.sent()[LastTasteRuf]), AllPortsRing);
+               });
+        QTest::newRow("stored image")
+            << SimAction([](ZuvexSim& sim, SimClient&) { sim.setImage(filledImage(0xFF)); })
+            << false
+            << Talk{{ReadRequest, imageBytes(filledImage(0xFF)) + char(AllOnesChecksum)}, {"", ""}}
+            << nothing;
+        QTest::newRow("PIN accepted")
+            << nothing << false
+            << Talk{{EnqRequest, AckReply}, {DefaultPin, AckReply}, {"54711", AckReply}}
+            << pinAfterwards("4711");
+        QTest::newRow("PIN: wrong old PIN")
+            << nothing << false << Talk{{EnqRequest, AckReply}, {"1234", NakReply}}
+            << pinAfterwards(DefaultPin);
+        QTest::newRow("PIN: message without 5")
+            << nothing << false
+            << Talk{{EnqRequest, AckReply}, {DefaultPin, AckReply}, {"64711", NakReply}}
+            << pinAfterwards(DefaultPin);
+        QTest::newRow("PIN: new PIN not digits")
+            << nothing << false
+            << Talk{{EnqRequest, AckReply}, {DefaultPin, AckReply}, {"547a1", NakReply}}
+            << pinAfterwards(DefaultPin);
+        QTest::newRow("firmware handshake needs the prompt first")
+            << nothing << false << Talk{{"<", ""}} << inCommandMode;
+        // the commands are exact, lower-case hex; a LF after the CR spoils no command
+        QTest::newRow("unknown commands are ignored")
+            << nothing << false << Talk{{"X\rR0000,3C\rt\r", ""}, {"T\r\nT\r", SimIdent + SimIdent}}
+            << nothing;
+        QTest::newRow("silent: records, never answers")
+            << withFaults([](SimFaults& f) { f.silent = true; }) << false
+            << Talk{{IdentifyRequest + ReadRequest, ""}}
+            << SimAction([](ZuvexSim& sim, SimClient& client) {
+                   QCOMPARE(sim.received(), IdentifyRequest + ReadRequest);
+                   sim.setSilent(false);
+                   QCOMPARE(client.identify(), SimIdent);
+               });
+        const std::string otherName("Zuvex\0 910k", 11);
+        QTest::newRow("other identification")
+            << withFaults([otherName](SimFaults& f) { f.identification = otherName; }) << false
+            << Talk{{IdentifyRequest, otherName + "\r\n"}} << nothing;
+        QTest::newRow("corrupt read checksum")
+            << withFaults([](SimFaults& f) { f.corruptReadChecksum = true; }) << false
+            << Talk{{ReadRequest, imageBytes(factoryImage()) + char(FactoryChecksum + 1)}}
+            << nothing;
+        // aimed at the identification only, not at the version line
+        const std::string stray = bytes({0x00, 0xFF});
+        QTest::newRow("stray bytes around a reply")
+            << withFaults([stray](SimFaults& f) {
+                   f.strayBefore = stray;
+                   f.strayAfter = "\r\n";
+                   f.strayOn = IdentOnly;
+               })
+            << false
+            << Talk{{IdentifyRequest, stray + SimIdent + "\r\n"},
+                    {VersionRequest, version},
+                    {"", ""}}
+            << nothing;
+        QTest::newRow("stray bytes between records") << withFaults([](SimFaults& f) {
+            f.strayAfter = "xy";
+            f.strayOn = RecordAckOnly;
+        }) << true << Talk{{RecordB, RecordAck + "xy"}}
+                                                     << nothing;
+        QTest::newRow("rejected record")
+            << withFaults([](SimFaults& f) {
+                   f.rejectRecord = 1;
+                   f.rejectTimes = 2;
+               })
+            << true
+            << Talk{{RecordA, RecordAck},
+                    {RecordB, NakReply},
+                    {RecordB, NakReply},
+                    {RecordB, RecordAck}}
+            << SimAction([](ZuvexSim& sim, SimClient&) {
+                   QVERIFY(sim.waitForMode(DeviceMode::Restarting, 2000ms));
+                   QCOMPARE(sim.lastFirmware(), firmwareOf(RecordA + RecordB));
+               });
+        // nothing accepted: no firmware recorded
+        QTest::newRow("silent record")
+            << withFaults([](SimFaults& f) { f.silentRecord = 0; }) << true << Talk{{RecordB, ""}}
+            << SimAction([](ZuvexSim& sim, SimClient&) {
+                   QVERIFY(sim.waitForMode(DeviceMode::Command, 2000ms));
+                   QVERIFY(sim.lastFirmware().empty());
+               });
+        QTest::newRow("never sends L")
+            << withFaults([](SimFaults& f) { f.neverSendL = true; }) << false
+            << Talk{{LoadRequest, ">"}, {"<", ""}} << inCommandMode;
+        QTest::newRow("PIN change: other byte instead of the last ACK")
+            << withFaults([](SimFaults& f) {
+                   f.pinFault = {AckFault::Kind::Other, NewPinStep, '?', 0};
+               })
+            << false << Talk{{EnqRequest + DefaultPin, AckReply + AckReply}, {"51234", "?"}}
+            << SimAction(
+                   [](ZuvexSim& sim, SimClient&) { QCOMPARE(sim.pin(), std::string(DefaultPin)); });
+        QTest::newRow("PIN change: silent at ENQ") << withFaults([](SimFaults& f) {
+            f.pinFault = {AckFault::Kind::Silent, EnqStep, 0x00, 0};
+        }) << false << Talk{{EnqRequest, ""}} << inCommandMode;
+    }
+    void conversation() {
+        QFETCH(SimAction, arrange);
+        QFETCH(bool, loading);
+        QFETCH(Talk, talk);
+        QFETCH(SimAction, after);
+        arrange(*sim, *client);
+        if (loading)
+            QVERIFY(client->enterLoading());
+        for (const auto& [request, reply] : talk) {
+            client->send(request);
+            if (reply.empty())
+                QCOMPARE(client->readFor(Silence), std::string());
+            else
+                QCOMPARE(client->read(reply.size(), ReplyWait), reply);
+        }
+        after(*sim, *client);
     }
 
-    void readImage_data() {
-        QTest::addColumn<bool>("factory");
-        QTest::addColumn<int>("checksum");
-        QTest::newRow("factory image") << true << 0xA3;
-        QTest::newRow("stored image") << false << 0xC4;
+    // A write that fails keeps the image, and the device takes the next command.
+    void failedWrite_data() {
+        QTest::addColumn<AckFault::Kind>("kind");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<std::uint8_t>("checksumError");
+        QTest::addColumn<QByteArray>("tail"); // what comes instead of the ACK at `at`
+        const QByteArray nak(1, char(NAK));
+        QTest::newRow("NAK at command")
+            << AckFault::Kind::Nak << WriteCommandStep << ChecksumRight << nak;
+        QTest::newRow("NAK at byte 0") << AckFault::Kind::Nak << 0 << ChecksumRight << nak;
+        QTest::newRow("NAK at byte 30") << AckFault::Kind::Nak << 30 << ChecksumRight << nak;
+        QTest::newRow("NAK at byte 59") << AckFault::Kind::Nak << 59 << ChecksumRight << nak;
+        QTest::newRow("NAK at checksum")
+            << AckFault::Kind::Nak << WriteChecksumStep << ChecksumRight << nak;
+        QTest::newRow("silent at byte 30")
+            << AckFault::Kind::Silent << 30 << ChecksumRight << QByteArray();
+        QTest::newRow("silent at checksum")
+            << AckFault::Kind::Silent << WriteChecksumStep << ChecksumRight << QByteArray();
+        QTest::newRow("other at byte 12")
+            << AckFault::Kind::Other << 12 << ChecksumRight << QByteArray(1, char(OtherByte));
+        QTest::newRow("wrong checksum")
+            << AckFault::Kind::None << WriteChecksumStep << ChecksumOffByOne << nak;
     }
-    void readImage() {
-        QFETCH(bool, factory);
-        QFETCH(int, checksum);
-        ConfigImage image = factoryImage();
-        if (!factory) {
-            image.fill(0xFF);
-            sim->setImage(image);
-        }
-        const std::string block = client->ask("R0000,3c\r", 61);
-        QCOMPARE(block, imageBlock(image));
-        QCOMPARE(static_cast<std::uint8_t>(block[60]), std::uint8_t(checksum));
-        if (factory) {
-            QCOMPARE(static_cast<std::uint8_t>(block[4]), std::uint8_t(0x19));
-            QCOMPARE(static_cast<std::uint8_t>(block[11]), std::uint8_t(0x0F));
-        }
-        QCOMPARE(client->readFor(100ms), std::string()); // nothing after the block
+    void failedWrite() {
+        QFETCH(AckFault::Kind, kind);
+        QFETCH(int, at);
+        QFETCH(std::uint8_t, checksumError);
+        QFETCH(QByteArray, tail);
+        sim->setWriteFault({kind, at, OtherByte, 0});
+        const ConfigImage image = filledImage(0x42);
+        const ConfigImage before = sim->image();
+        const std::string replies =
+            writeImageStepwise(*client, image, imageChecksum(image) + checksumError);
+        QCOMPARE(replies, std::string(std::size_t(at + 1), char(ACK)) + tail.toStdString());
+        QCOMPARE(sim->image(), before);
+        QVERIFY(sim->waitForMode(DeviceMode::Command, 500ms));
+        QCOMPARE(client->identify(), SimIdent);
     }
 
     void goodWriteStoresImageAndRestarts() {
-        const ConfigImage image = sampleImage();
-        QCOMPARE(writeImageStepwise(*client, image, imageChecksum(image)), std::string(62, '\x06'));
+        ConfigImage image{};
+        for (int i = 0; i < ConfigImageSize; ++i)
+            image[i] = static_cast<std::uint8_t>(i * 7 + 3);
+        QCOMPARE(writeImageStepwise(*client, image, imageChecksum(image)),
+                 std::string(ImageBlockSize + 1, char(ACK)));
         QCOMPARE(sim->image(), image);
         QCOMPARE(sim->mode(), DeviceMode::Restarting);
         // While restarting it neither answers nor remembers what it got.
-        client->send("T\r");
-        QCOMPARE(client->readFor(150ms), std::string());
+        client->send(IdentifyRequest);
+        QCOMPARE(client->readFor(WithinRestart), std::string());
         QVERIFY(sim->waitForMode(DeviceMode::Command, 1000ms));
-        QCOMPARE(client->ask("T\r", 12), SimIdent);
-        QCOMPARE(client->ask("R0000,3c\r", 61), imageBlock(image));
-        // Exactly what went over the line, in order.
-        QCOMPARE(sim->received(), "W0000,3c\r" + imageBlock(image) + "T\rT\rR0000,3c\r");
-    }
-
-    void writeWithWrongChecksumKeepsImage() {
-        const ConfigImage before = sim->image();
-        const ConfigImage image = sampleImage();
-        QCOMPARE(writeImageStepwise(*client, image, imageChecksum(image) + 1),
-                 std::string(61, '\x06') + "\x15");
-        QCOMPARE(sim->image(), before);
-        QCOMPARE(sim->mode(), DeviceMode::Command);
-        QCOMPARE(client->ask("T\r", 12), SimIdent); // no restart after a rejected write
+        QCOMPARE(client->identify(), SimIdent);
+        QCOMPARE(client->ask(ReadRequest, ImageBlockSize), imageBlock(image));
+        QCOMPARE(sim->received(), WriteRequest + imageBlock(image) + IdentifyRequest +
+                                      IdentifyRequest + ReadRequest);
     }
 
     void abandonedWriteIsDropped() {
@@ -100,96 +298,103 @@ private slots:
         options.exchangeIdleMs = 200;
         startSim(options);
         const ConfigImage before = sim->image();
-        QCOMPARE(client->ask("W0000,3c\r" + std::string(10, '\x01'), 11), std::string(11, '\x06'));
+        QCOMPARE(client->ask(WriteRequest + std::string(10, '\x01'), 11),
+                 std::string(11, char(ACK)));
         QVERIFY(sim->waitForMode(DeviceMode::Command, 2000ms));
-        QCOMPARE(client->ask("T\r", 12), SimIdent);
+        QCOMPARE(client->identify(), SimIdent);
         QCOMPARE(sim->image(), before);
-    }
-
-    void pinChange_data() {
-        QTest::addColumn<QByteArray>("oldPin");
-        QTest::addColumn<QByteArray>("message");
-        QTest::addColumn<QByteArray>("replies");
-        QTest::addColumn<QByteArray>("pinAfter");
-        QTest::newRow("accepted") << QByteArray("0000") << QByteArray("54711")
-                                  << QByteArray("\x06\x06\x06") << QByteArray("4711");
-        QTest::newRow("wrong old PIN")
-            << QByteArray("1234") << QByteArray() << QByteArray("\x06\x15") << QByteArray("0000");
-        QTest::newRow("message without 5") << QByteArray("0000") << QByteArray("64711")
-                                           << QByteArray("\x06\x06\x15") << QByteArray("0000");
-        QTest::newRow("new PIN not digits") << QByteArray("0000") << QByteArray("547a1")
-                                            << QByteArray("\x06\x06\x15") << QByteArray("0000");
-    }
-    void pinChange() {
-        QFETCH(QByteArray, oldPin);
-        QFETCH(QByteArray, message);
-        QFETCH(QByteArray, replies);
-        QFETCH(QByteArray, pinAfter);
-        QCOMPARE(sim->pin(), std::string(DefaultPin));
-        std::string got = client->ask(bytes({0x05}), 1);
-        got += client->ask(oldPin.toStdString(), 1);
-        if (!message.isEmpty())
-            got += client->ask(message.toStdString(), 1);
-        QCOMPARE(got, replies.toStdString());
-        QCOMPARE(sim->pin(), pinAfter.toStdString());
-        QCOMPARE(sim->mode(), DeviceMode::Command);
-        QCOMPARE(client->ask("T\r", 12), SimIdent); // back to ordinary commands
     }
 
     // Records sent one at a time, each acknowledged; after a pause without records the device
     // restarts, keeps what it got and identifies itself again.
     void firmwareLoad_data() {
-        QTest::addColumn<bool>("sampleFile");
-        QTest::newRow("two records") << false;
-        QTest::newRow("the sample firmware file") << true;
+        QTest::addColumn<QByteArray>("firmware");
+        TParsedFirmware sample;
+        ReadFirmwareFile(qEnvironmentVariable("ZUVEX_SOURCE_DIR") + "/tools/sample-firmware.zfw",
+                         sample);
+        QTest::newRow("two records") << QByteArray::fromStdString(RecordA + RecordB);
+        QTest::newRow("the sample firmware file") << QByteArray(
+            reinterpret_cast<const char*>(sample.bytes.data()), qsizetype(sample.bytes.size()));
     }
     void firmwareLoad() {
-        QFETCH(bool, sampleFile);
-        std::string firmware = bytes({0x00, 0x03, 0x41, 0x42, 0x43, 0x00, 0x01, 0x44});
-        if (sampleFile) {
-            QFile file(qEnvironmentVariable("ZUVEX_SOURCE_DIR") + "/tools/sample-firmware.zfw");
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            firmware.clear();
-            for (const QByteArray& item : file.readAll().simplified().split(' ')) {
-                QCOMPARE(item.size(), 2);
-                bool ok = false;
-                firmware += static_cast<char>(item.toUInt(&ok, 16));
-                QVERIFY(ok);
-            }
-        }
+        QFETCH(QByteArray, firmware);
+        const std::string bytes = firmware.toStdString();
+        std::vector<TFirmwareRecord> records;
+        QVERIFY(SplitFirmwareRecords(firmwareOf(bytes), records)); // whole records only
+        QVERIFY(records.size() >= 2);
         QVERIFY(client->enterLoading());
         QCOMPARE(sim->mode(), DeviceMode::Loading);
-        std::size_t pos = 0;
-        int records = 0;
-        while (pos < firmware.size()) {
-            QVERIFY(pos + 2 <= firmware.size());
-            const std::size_t length = static_cast<std::uint8_t>(firmware[pos]) * 256u +
-                                       static_cast<std::uint8_t>(firmware[pos + 1]);
-            QVERIFY(pos + 2 + length <= firmware.size()); // whole records only
-            QCOMPARE(client->ask(firmware.substr(pos, length + 2), 1), bytes({0x11}));
-            pos += length + 2;
-            ++records;
-        }
-        QVERIFY(records >= 2);
+        for (const TFirmwareRecord& record : records)
+            QCOMPARE(client->ask(bytes.substr(record.offset, record.size), 1), RecordAck);
         QVERIFY(sim->waitForMode(DeviceMode::Restarting, 3000ms));
         QVERIFY(sim->waitForMode(DeviceMode::Command, 2000ms));
-        QCOMPARE(sim->lastFirmware(), std::vector<std::uint8_t>(firmware.begin(), firmware.end()));
-        QCOMPARE(client->ask("T\r", 12), SimIdent);
+        QCOMPARE(sim->lastFirmware(), firmwareOf(bytes));
+        QCOMPARE(client->identify(), SimIdent);
     }
 
-    void firmwareHandshakeNeedsPromptFirst() {
-        client->send("<");
-        QCOMPARE(client->readFor(150ms), std::string());
-        QCOMPARE(sim->mode(), DeviceMode::Command);
+    void lateChecksumAckStillStores() {
+        constexpr int LateMs = 400;
+        sim->setWriteFault({AckFault::Kind::Late, WriteChecksumStep, 0x00, LateMs});
+        const ConfigImage image = filledImage(0x11);
+        QCOMPARE(client->ask(WriteRequest + imageBytes(image), ImageBlockSize),
+                 std::string(ImageBlockSize, char(ACK)));
+        const auto t = Clock::now();
+        QCOMPARE(client->ask(std::string(1, char(imageChecksum(image))), 1, 2000ms), AckReply);
+        QVERIFY(since(t).count() >= LateMs);
+        QCOMPARE(sim->image(), image);
     }
 
-    void unknownCommandsAreIgnored() {
-        client->send("X\r");
-        client->send("R0000,3C\r"); // the commands are exact, lower-case hex
-        client->send("t\r");
-        QCOMPARE(client->readFor(200ms), std::string());
-        // a LF after the CR does not spoil the next command
-        QCOMPARE(client->ask("T\r\nT\r", 24), SimIdent + SimIdent);
+    void ackDelay() {
+        constexpr int DelayMs = 250;
+        sim->setAckDelay(DelayMs);
+        auto t = Clock::now();
+        QCOMPARE(client->ask(WriteRequest, 1), AckReply);
+        QVERIFY(since(t).count() >= DelayMs);
+        t = Clock::now();
+        // delays only acknowledgements: byte 0 of the write is 'T'
+        QCOMPARE(client->ask(IdentifyRequest, 1), AckReply);
+        QVERIFY(since(t).count() >= DelayMs);
+    }
+
+    void chunkedReply() {
+        constexpr std::size_t Chunk = 4;
+        constexpr auto Pause = 120ms;
+        sim->setChunking(int(Chunk), int(Pause.count()));
+        QCOMPARE(client->ask(IdentifyRequest, SimIdent.size(), 2000ms), SimIdent);
+        std::vector<Clock::time_point> times;
+        for (const WireByte& b : sim->traffic())
+            if (!b.received)
+                times.push_back(b.at);
+        QCOMPARE(times.size(), SimIdent.size());
+        for (std::size_t i = Chunk; i < times.size(); i += Chunk)
+            QVERIFY(times[i] - times[i - 1] >= Pause);
+        QVERIFY(times[Chunk - 1] - times[0] < Pause);
+    }
+
+    void hangUpAfterBytes() {
+        constexpr long HangUpAfter = 5;
+        sim->setHangUpAfter(HangUpAfter);
+        QCOMPARE(client->identify(), SimIdent);
+        client->send(ReadRequest);
+        QVERIFY(client->waitHangUp(1000ms));
+        QVERIFY(sim->hungUp());
+        QCOMPARE(sim->received(), (IdentifyRequest + ReadRequest).substr(0, HangUpAfter));
+        QCOMPARE(sim->sent(), SimIdent);
+    }
+
+    void pacingKeepsLineSpeed() {
+        constexpr auto ByteTime = 174us; // 10 bits at 57600 baud
+        sim->setPacing(true);
+        QCOMPARE(client->ask(ReadRequest, ImageBlockSize, 2000ms).size(),
+                 std::size_t(ImageBlockSize));
+        std::vector<Clock::time_point> rx, tx;
+        for (const WireByte& b : sim->traffic())
+            (b.received ? rx : tx).push_back(b.at);
+        QCOMPARE(tx.size(), std::size_t(ImageBlockSize));
+        // The request needs its byte times on the line before the device can answer, and
+        // reply byte i has fully arrived only i + 1 byte times after that.
+        for (std::size_t i = 0; i < tx.size(); ++i)
+            QVERIFY(tx[i] - rx[0] >= int(ReadRequest.size() + 1 + i) * ByteTime);
     }
 };
 
