@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <QTest>
 #include <stdexcept>
 
 // What a print did: the document calls in order and every string drawn with its font.
@@ -13,7 +14,19 @@ struct DrawnText {
     int y = 0;
     QString text;
     ReportFont font;
+    bool operator==(const DrawnText&) const = default;
 };
+
+inline char* toString(const DrawnText& d) {
+    return QTest::toString(QStringLiteral("%1,%2 %3 %4%5%6 \"%7\"")
+                               .arg(d.x)
+                               .arg(d.y)
+                               .arg(d.font.name)
+                               .arg(d.font.points)
+                               .arg(d.font.bold ? "B" : "")
+                               .arg(d.font.underline ? "U" : "")
+                               .arg(d.text));
+}
 
 struct PrintRecord {
     QStringList calls; // "job:<name>", "begin", "end", "abort"

@@ -1,4 +1,5 @@
 // The report's lines from the editor's states, and the arithmetic of its layout.
+#include "ReportEntries.h"
 #include "app/ReportBuilder.h"
 
 #include <QTest>
@@ -34,16 +35,16 @@ class TestReportLines : public QObject {
     Q_OBJECT
 private slots:
     void factoryState() {
-        QCOMPARE(factoryLines().size(), 21);
+        QCOMPARE(factoryLines().size(), ReportLine::Count);
         QCOMPARE(BuildReport(factorySettings()), factoryLines());
     }
 
-    // Each change touches only the entries listed; every other entry stays as in the
-    // factory report.
+    // Each change touches only the lines listed; every other line stays as in the factory
+    // report. The rows marked "as the editor sets it" are the states its rules leave.
     void changedStates_data() {
+        using namespace ReportLine;
         QTest::addColumn<Change>("change");
-        QTest::addColumn<QList<int>>("entries");
-        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<ReportEntries>("entries");
         QTest::newRow("system settings flipped")
             << Change([](TEditorSettings& s) {
                    s.amtsholung = false;
@@ -51,51 +52,68 @@ private slots:
                    s.anklopfschutz = true;
                    s.wartemusik = false;
                })
-            << QList<int>{4, 5, 6, 7}
-            << QStringList{"   Wählen Extern = Vorwahl der Kennziffer 0",
-                           "   Externanrufe heranholen = nein", "   Anklopfschutz = ja",
-                           "   Wartemusik = aus"};
+            << ReportEntries{{Amtsholung, "   Wählen Extern = Vorwahl der Kennziffer 0"},
+                             {Heranholen, "   Externanrufe heranholen = nein"},
+                             {Anklopfschutz, "   Anklopfschutz = ja"},
+                             {Wartemusik, "   Wartemusik = aus"}};
         QTest::newRow("halbamtsberechtigt on every port")
             << Change([](TEditorSettings& s) {
                    for (auto& p : s.ports)
                        p.permission = Permission::Halbamtsberechtigt;
                })
-            << QList<int>{10, 11, 12, 13}
-            << QStringList{"   Intern 1 = halbamtsberechtigt + türberechtigt",
-                           "   Intern 2 = halbamtsberechtigt + türberechtigt",
-                           "   Intern 3 = halbamtsberechtigt + türberechtigt",
-                           "   Intern 4 = halbamtsberechtigt + türberechtigt"};
+            << ReportEntries{{permission(1), "   Intern 1 = halbamtsberechtigt + türberechtigt"},
+                             {permission(2), "   Intern 2 = halbamtsberechtigt + türberechtigt"},
+                             {permission(3), "   Intern 3 = halbamtsberechtigt + türberechtigt"},
+                             {permission(4), "   Intern 4 = halbamtsberechtigt + türberechtigt"}};
         QTest::newRow("nichtamtsberechtigt without door permission")
             << Change([](TEditorSettings& s) {
                    s.ports[0].permission = Permission::Nichtamtsberechtigt;
                    s.ports[0].tuerberechtigt = false;
                    s.ports[3].permission = Permission::Nichtamtsberechtigt;
                })
-            << QList<int>{10, 13}
-            << QStringList{"   Intern 1 = nichtamtsberechtigt",
-                           "   Intern 4 = nichtamtsberechtigt + türberechtigt"};
+            << ReportEntries{{permission(1), "   Intern 1 = nichtamtsberechtigt"},
+                             {permission(4), "   Intern 4 = nichtamtsberechtigt + türberechtigt"}};
+        QTest::newRow("nichtamtsberechtigt as the editor sets it")
+            << Change([](TEditorSettings& s) {
+                   s.ports[3].permission = Permission::Nichtamtsberechtigt;
+                   s.ports[3].externanruf = false;
+               })
+            << ReportEntries{{permission(4), "   Intern 4 = nichtamtsberechtigt + türberechtigt"},
+                             {ring(4), "   Intern 4 = Klingeltaste1 + Klingeltaste2 + "
+                                       "Klingeltaste3 + Klingeltaste4"}};
         QTest::newRow("full permission without door permission")
             << Change([](TEditorSettings& s) {
                    s.ports[0].tuerberechtigt = false;
                    s.ports[2].tuerberechtigt = false;
                })
-            << QList<int>{10, 12}
-            << QStringList{"   Intern 1 = amtsberechtigt", "   Intern 3 = vollamtsberechtigt"};
-        QTest::newRow("TFE on port 1")
+            << ReportEntries{{permission(1), "   Intern 1 = amtsberechtigt"},
+                             {permission(3), "   Intern 3 = vollamtsberechtigt"}};
+        for (int port : {1, 3})
+            QTest::addRow("TFE on port %d", port)
+                << Change([port](TEditorSettings& s) {
+                       auto& p = s.ports[port - 1];
+                       p.type = TypTfe;
+                       p.permission = Permission::Nichtamtsberechtigt;
+                       p.tuerberechtigt = false;
+                       p.externanruf = false;
+                       p.klingeltaste = {};
+                   })
+                << ReportEntries{
+                       {permission(port), QString("   Intern %1 = nichtamtsberechtigt").arg(port)},
+                       {ring(port), QString("   Intern %1 = ").arg(port)}};
+        QTest::newRow("Anrufbeantworter as the editor sets it")
             << Change([](TEditorSettings& s) {
-                   auto& p = s.ports[0];
-                   p.type = TypTfe;
-                   p.permission = Permission::Nichtamtsberechtigt;
+                   auto& p = s.ports[1];
+                   p.type = TypAnrufbeantworter;
                    p.tuerberechtigt = false;
-                   p.externanruf = false;
                    p.klingeltaste = {};
                })
-            << QList<int>{10, 16}
-            << QStringList{"   Intern 1 = nichtamtsberechtigt", "   Intern 1 = "};
+            << ReportEntries{{permission(2), "   Intern 2 = vollamtsberechtigt"},
+                             {ring(2), "   Intern 2 = Externen Anruf signalisieren"}};
         QTest::newRow("port 3 with every ring box clear") << Change([](TEditorSettings& s) {
             s.ports[2].externanruf = false;
             s.ports[2].klingeltaste = {};
-        }) << QList<int>{18} << QStringList{"   Intern 3 = "};
+        }) << ReportEntries{{ring(3), "   Intern 3 = "}};
         QTest::newRow("bell buttons without external call")
             << Change([](TEditorSettings& s) {
                    s.ports[1].externanruf = false;
@@ -103,29 +121,24 @@ private slots:
                    s.ports[3].externanruf = false;
                    s.ports[3].klingeltaste = {false, false, true, false};
                })
-            << QList<int>{17, 19}
-            << QStringList{"   Intern 2 = Klingeltaste2 + Klingeltaste4",
-                           "   Intern 4 = Klingeltaste3"};
+            << ReportEntries{{ring(2), "   Intern 2 = Klingeltaste2 + Klingeltaste4"},
+                             {ring(4), "   Intern 4 = Klingeltaste3"}};
         QTest::newRow("external call only")
-            << Change([](TEditorSettings& s) { s.ports[0].klingeltaste = {}; }) << QList<int>{16}
-            << QStringList{"   Intern 1 = Externen Anruf signalisieren"};
+            << Change([](TEditorSettings& s) { s.ports[0].klingeltaste = {}; })
+            << ReportEntries{{ring(1), "   Intern 1 = Externen Anruf signalisieren"}};
         QTest::newRow("external call and one bell button")
             << Change([](TEditorSettings& s) {
                    s.ports[3].klingeltaste = {true, false, false, false};
                })
-            << QList<int>{19}
-            << QStringList{"   Intern 4 = Externen Anruf signalisieren + Klingeltaste1"};
+            << ReportEntries{
+                   {ring(4), "   Intern 4 = Externen Anruf signalisieren + Klingeltaste1"}};
     }
     void changedStates() {
         QFETCH(Change, change);
-        QFETCH(QList<int>, entries);
-        QFETCH(QStringList, texts);
+        QFETCH(ReportEntries, entries);
         TEditorSettings s = factorySettings();
         change(s);
-        QStringList expected = factoryLines();
-        for (int i = 0; i < entries.size(); ++i)
-            expected[entries[i]] = texts[i];
-        QCOMPARE(BuildReport(s), expected);
+        QCOMPARE(BuildReport(s), withEntries(factoryLines(), entries));
     }
 
     // 1.2 as a double is 1.1999999999999999556: where height × 1.2 is a whole number the
