@@ -226,7 +226,7 @@ private slots:
         if (dir.isEmpty())
             QSKIP("ZUVEX_GRAB_DIR not set");
         EditorHost h(EditorHost::Factory);
-        h.runAll("RBAnrufbeantworter22 RBTfe23 RBhab24 CBTaste2Ruf24");
+        h.click({"RBAnrufbeantworter22", "RBTfe23", "RBhab24", "CBTaste2Ruf24"});
         h.window.show();
         QTreeWidgetItem* root = h.editor->TreeView1()->topLevelItem(0);
         const std::pair<QTreeWidgetItem*, const char*> pages[] = {{root, "image"},
