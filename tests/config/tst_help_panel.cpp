@@ -102,33 +102,29 @@ private slots:
         QTest::addColumn<QString>("heading");
         QTest::addColumn<int>("lineCount");
         QTest::addColumn<QString>("lastLine");
-        const QString more =
-            "Weitere Informationen erhalten Sie, wenn Sie den Mauszeiger über eine "
-            "Einstellung bewegen.";
+        const QString more = "Weitere Informationen erhalten Sie, wenn Sie den Mauszeiger über "
+                             "eine Einstellung bewegen.";
+        const QString program = "Dieses Programm ermöglicht es Ihnen, Einstellungen an Ihrer "
+                                "Telefonanlage vorzunehmen.";
         const struct {
             int topic;
             const char* heading;
             int lines;
             QString last;
         } rows[] = {
-            {1, "Konfigurationsprogramm", 2,
-             "Dieses Programm ermöglicht es Ihnen, Einstellungen an Ihrer Telefonanlage "
-             "vorzunehmen."},
+            {1, "Konfigurationsprogramm", 2, program},
             {2, "Externanschluss", 4, more},
             {3, "Gerätetyp und Berechtigungen", 4, more},
             {4, "Rufsignalisierung festlegen", 4, more},
             {5, "Konfiguration auslesen", 3, ""},
             {6, "Konfiguration speichern", 5, ""},
             {7, "Werkseinstellungen", 5, ""},
-            {8, "Konfigurationsprogramm", 2,
-             "Dieses Programm ermöglicht es Ihnen, Einstellungen an Ihrer Telefonanlage "
-             "vorzunehmen."},
+            {8, "Konfigurationsprogramm", 2, program},
             {9, "Öffnen", 3, ""},
             {10, "In Datei speichern", 3, ""},
             {11, "Neu erstellen", 4,
-             "Im Gegensatz zum Menüpunkt Werkseinstellungen wird die Konfiguration nicht sofort in "
-             "die "
-             "Telefonanlage gespeichert."},
+             "Im Gegensatz zum Menüpunkt Werkseinstellungen wird die Konfiguration nicht sofort "
+             "in die Telefonanlage gespeichert."},
             {12, "Beenden", 3, ""},
             {13, "Drucken", 3, ""},
             {14, "Drucker einrichten", 3, ""},
@@ -140,13 +136,11 @@ private slots:
             {18, "Anklopfschutz", 5,
              "Das Anklopfen eines weiteren Externteilnehmers an einem Externgespräch ist ein "
              "Orvell-Netz Leistungsmerkmal, und kann durch diese Einstellung nicht beeinflusst "
-             "werden. "
-             "Dazu müssen Sie das Orvell-Netz Leistungsmerkmal Anklopfen durch die entsprechende "
-             "Bedienprozedur in der Vermittlungsstelle ein- bzw. ausschalten."},
+             "werden. Dazu müssen Sie das Orvell-Netz Leistungsmerkmal Anklopfen durch die "
+             "entsprechende Bedienprozedur in der Vermittlungsstelle ein- bzw. ausschalten."},
             {19, "Wartemusik", 4,
              "Ein Externteilnehmer hört die Wartemusik, während Sie ein Rückfragegespräch mit "
-             "einem "
-             "Internteilnehmer führen."},
+             "einem Internteilnehmer führen."},
             {20, "Gerätetyp", 9,
              "Es kann nur ein Anschluss auf Gerätetyp Anrufbeantworter und ein Anschluss auf "
              "Gerätetyp TFE eingestellt werden."},
