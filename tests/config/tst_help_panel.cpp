@@ -33,6 +33,11 @@ QStringList panelLines(const QTextEdit* edit) {
 constexpr int NoTopic = -1;         // as a line count: no such topic
 constexpr int GeraetetypTopic = 20; // longer than most
 
+// A topic as the panel shows it: the heading bold, then its lines.
+QStringList shownTopic(const THelpTopic& topic) {
+    return QStringList("*" + topic.heading) + topic.lines;
+}
+
 QString heading(const QTextEdit* edit) {
     return panelLines(edit).value(0);
 }
@@ -84,9 +89,10 @@ struct HelpHost : EditorHost {
         QTest::mouseMove(w, at);
         QCoreApplication::processEvents();
     }
-    void showPage(int child) const {
-        QTreeWidgetItem* root = editor->TreeView1()->topLevelItem(0);
-        editor->TreeView1()->setCurrentItem(child < 0 ? root : root->child(child));
+    // The editor pages by their place under the tree's root node.
+    enum Page { Externanschluss, Berechtigungen, Rufverteilung };
+    void showPage(Page page) const {
+        editor->TreeView1()->setCurrentItem(editor->TreeView1()->topLevelItem(0)->child(page));
     }
 };
 } // namespace
@@ -173,7 +179,7 @@ private slots:
             QCOMPARE(shown, QStringList());
             return;
         }
-        QCOMPARE(shown, QStringList("*" + text->heading) + text->lines);
+        QCOMPARE(shown, shownTopic(*text));
         QCOMPARE(text->heading, heading);
         QCOMPARE(text->lines.size(), lineCount);
         QCOMPARE(text->lines.first(), QString());
@@ -307,7 +313,7 @@ private slots:
 
     void treeKeepsText() {
         HelpHost h;
-        h.showPage(0);
+        h.showPage(HelpHost::Externanschluss);
         h.pointAt(h.rb("RBAmtsholungJa"));
         QCOMPARE(heading(h.info()), "*Amtsholung");
         h.pointAt(h.editor->TreeView1()->viewport(), {80, 300});
@@ -320,15 +326,14 @@ private slots:
 
     void clickingSelectedNodeRewritesTopic() {
         HelpHost h;
-        h.showPage(2);
+        h.showPage(HelpHost::Rufverteilung);
         QTreeWidget* tree = h.editor->TreeView1();
         h.pointAt(h.cb("CBTaste1Ruf22"));
-        QCOMPARE(heading(h.info()), "*Rufsignalisierung festlegen");
-        QCOMPARE(panelLines(h.info()).size(), 8); // topic 22
+        QCOMPARE(panelLines(h.info()), shownTopic(*helpTopic(22)));
         const QPoint at = tree->visualItemRect(tree->currentItem()).center();
         h.pointAt(tree->viewport(), at);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
-        QCOMPARE(panelLines(h.info()).size(), 5); // topic 4 again
+        QCOMPARE(panelLines(h.info()), shownTopic(*helpTopic(4)));
         QCOMPARE(
             panelLines(h.info()).at(2),
             "Hier können Sie festlegen, an welchen internen Anschlüssen ein Externanruf und/oder "
@@ -338,7 +343,7 @@ private slots:
 
     void callbackOnlyOnChange() {
         HelpHost h;
-        h.showPage(1);
+        h.showPage(HelpHost::Berechtigungen);
         h.pointAt(h.rb("RBTelefon21"));
         const int calls = h.hintCalls;
         QCOMPARE(h.help->ApplicationHint()->CurrentHint(), "|20");
@@ -353,7 +358,7 @@ private slots:
 
     void menusSetTheHint() {
         HelpHost h;
-        h.showPage(1);
+        h.showPage(HelpHost::Berechtigungen);
         h.pointAt(h.rb("RBvab21"));
         QCOMPARE(heading(h.info()), "*Berechtigungen");
 
@@ -411,7 +416,7 @@ private slots:
         if (dir.isEmpty())
             QSKIP("ZUVEX_GRAB_DIR not set");
         HelpHost h;
-        h.showPage(0);
+        h.showPage(HelpHost::Externanschluss);
         h.pointAt(h.rb("RBAnklopfschutzJa"));
         QVERIFY(h.window.grab().save(dir + "/help-18.png"));
     }
