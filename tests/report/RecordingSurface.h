@@ -34,8 +34,13 @@ struct PrintRecord {
     int prints = 0; // surfaces created
 };
 
+// Text is recorded 1/20 inch per character wide.
+inline int recordedTextWidth(const QString& text, int dpi) {
+    return int(text.size()) * dpi / 20;
+}
+
 // A printer of a given resolution and printable width that records instead of printing.
-// Text is 1/20 inch per character wide. With failAtText >= 0 the drawing of that string
+// With failAtText >= 0 the drawing of that string
 // (counted from 0) fails the way a printer would.
 class RecordingSurface : public TReportSurface {
 public:
@@ -50,7 +55,7 @@ public:
     void SetFont(const ReportFont& font) override { font_ = font; }
     int FontHeight() const override { return FontHeightPixels(font_.points, dpi_); }
     int PixelsPerInch() const override { return dpi_; }
-    int TextWidth(const QString& text) const override { return int(text.size()) * dpi_ / 20; }
+    int TextWidth(const QString& text) const override { return recordedTextWidth(text, dpi_); }
     void TextOut(int x, int y, const QString& text) override {
         if (int(record_.drawn.size()) == failAtText_)
             throw std::runtime_error("Papierstau im Drucker.");

@@ -27,6 +27,10 @@ namespace {
 constexpr int PrinterDpi = 600;
 constexpr int PrinterPageWidth = 4724;
 
+constexpr int DateGap = 10; // pixels between the date line and the right margin
+constexpr int TextPoints = 10;
+constexpr int TitlePoints = 16;
+
 // The date line is drawn first, then the report's lines.
 constexpr int drawnIndex(int reportLine) {
     return 1 + reportLine;
@@ -161,10 +165,11 @@ private slots:
         PrintRecord record;
         recordPrints(*form, record, px.dpi, px.pageWidth);
         const QStringList lines = BuildReport(factorySettings());
-        const int dateX = px.pageWidth - px.right() - 10 - int(todayLine().size()) * px.dpi / 20;
-        const int titleY = px.top() + px.step(10);
-        const int entry1Y = titleY + px.step(16);
-        const ReportFont title{"Arial", 16, true, true};
+        const int dateX =
+            px.pageWidth - px.right() - DateGap - recordedTextWidth(todayLine(), px.dpi);
+        const int titleY = px.top() + px.step(TextPoints);
+        const int entry1Y = titleY + px.step(TitlePoints);
+        const ReportFont title{"Arial", TitlePoints, true, true};
         for (int print = 1; print <= 2; ++print) {
             record.calls.clear();
             record.drawn.clear();
@@ -173,15 +178,17 @@ private slots:
             QCOMPARE(record.calls, (QStringList{"job:Zuvex 910k Konfiguration", "begin", "end"}));
             QCOMPARE(record.drawn.size(), drawnIndex(lines.size()));
             // the date line ending 10 pixels before the right margin, then the title
-            QCOMPARE(record.drawn[0], (DrawnText{dateX, px.top(), todayLine(), {"Arial", 10}}));
+            QCOMPARE(record.drawn[0],
+                     (DrawnText{dateX, px.top(), todayLine(), {"Arial", TextPoints}}));
             QCOMPARE(record.drawn[drawnIndex(0)], (DrawnText{px.left(), titleY, lines[0], title}));
             for (int i = 1; i < lines.size(); ++i) {
                 const bool heading = lines[i].startsWith(ReportHeadingMark);
-                const int y = entry1Y + (i - 1) * px.step(10);
-                QCOMPARE(record.drawn[drawnIndex(i)], (DrawnText{px.left(),
-                                                                 y,
-                                                                 printedLines({lines[i]}).first(),
-                                                                 {"Arial", 10, heading, heading}}));
+                const int y = entry1Y + (i - 1) * px.step(TextPoints);
+                QCOMPARE(record.drawn[drawnIndex(i)],
+                         (DrawnText{px.left(),
+                                    y,
+                                    printedLines({lines[i]}).first(),
+                                    {"Arial", TextPoints, heading, heading}}));
             }
             // everything on one page: the last entry about 10 cm below the top
             QVERIFY(record.drawn.last().y * 2.54 / px.dpi < 10.5);
@@ -283,7 +290,8 @@ private slots:
         const int dpi = form->Printer->logicalDpiY();
         const double pt = 72.0 / dpi; // points per device pixel
         const double rightEdge =
-            printable.left() + (form->Printer->width() - CentimetresToPixels(dpi, 1.0) - 10) * pt;
+            printable.left() +
+            (form->Printer->width() - CentimetresToPixels(dpi, 1.0) - DateGap) * pt;
         QVERIFY2(qAbs(dateValue->xMax - rightEdge) < 1.0,
                  qPrintable(
                      QString("date ends at %1, expected %2").arg(dateValue->xMax).arg(rightEdge)));
@@ -293,7 +301,8 @@ private slots:
         // the title's top one line (10 point) below the top margin
         const double titleTop =
             printable.top() +
-            (CentimetresToPixels(dpi, 1.0) + ReportLineStep(FontHeightPixels(10, dpi))) * pt;
+            (CentimetresToPixels(dpi, 1.0) + ReportLineStep(FontHeightPixels(TextPoints, dpi))) *
+                pt;
         QVERIFY2(qAbs(title->yMin - titleTop) < 4.0,
                  qPrintable(QString("title at %1, expected %2").arg(title->yMin).arg(titleTop)));
     }
@@ -353,7 +362,7 @@ private slots:
         QCOMPARE(printerSeen, form->Printer.get());
         QVERIFY(widthSeen > portraitWidth);
         QCOMPARE(record.drawn.first().x +
-                     int(todayLine().size()) * form->Printer->logicalDpiY() / 20 + 10,
+                     recordedTextWidth(todayLine(), form->Printer->logicalDpiY()) + DateGap,
                  widthSeen - CentimetresToPixels(form->Printer->logicalDpiY(), 1.0));
     }
 };
