@@ -256,7 +256,7 @@ private slots:
         QTEST(h.editor->AnyExternalRing(), "rings");
     }
 
-    // The bell boxes as the image holds them; the rest is the factory image.
+    // The bell boxes as the image the editor writes holds them.
     void bellBytes_data() {
         QTest::addColumn<QStringList>("clicks");
         QTest::addColumn<BellBytes>("bells");
