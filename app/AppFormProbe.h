@@ -16,7 +16,6 @@ public:
     using TAppForm::DataPacket1;  // whether the collector is armed
     using TAppForm::Image;        // the bytes held; the editor shows them decoded
     using TAppForm::Modified;     // the title's star is the only sign; tests set it up too
-    using TAppForm::ReportLines;  // the report before it reaches a printer
     using TAppForm::Untitled;     // decides between "save" and "save as"; shown nowhere
     using TAppForm::WorkDir;      // the folder the file dialogs start in
 
@@ -28,7 +27,6 @@ public:
     using TAppForm::ReportSurfaceFactory;
 
     // operations whose result no control shows
-    using TAppForm::BuildReport;         // the report's lines without printing
     using TAppForm::ClearModified;       // a saved state without a file dialog
     using TAppForm::EditorToImage;       // the image the editor holds, as a write would send it
     using TAppForm::MarkModified;        // a changed state without touching the image

@@ -8,9 +8,36 @@
 #include <QWidget>
 #include <memory>
 
-// The state portState() gives for a Telefon port as the factory sets it.
-inline const QString FactoryPort =
-    QStringLiteral("vab E+ hab E- nab E- tb E+ arb E+ k E+ E+ E+ E+");
+// How a control looks to the user: enabled or greyed out, checked or not.
+enum class Look { On, Off, GreyOn, GreyOff };
+
+// The permission and ring controls of one port as the user sees them.
+struct PortLook {
+    Look vab, hab, nab, tb, arb;
+    std::array<Look, 4> bells;
+    bool operator==(const PortLook&) const = default;
+};
+Q_DECLARE_METATYPE(PortLook)
+
+inline char* toString(const PortLook& port) {
+    static const char* const names[] = {"On", "Off", "GreyOn", "GreyOff"};
+    QByteArray text;
+    for (Look look : {port.vab, port.hab, port.nab, port.tb, port.arb})
+        text += names[int(look)] + QByteArray(" ");
+    for (Look look : port.bells)
+        text += QByteArray(" ") + names[int(look)];
+    return qstrdup(text.constData());
+}
+
+namespace PortLooks {
+using enum Look;
+constexpr std::array<Look, 4> BellsOn{On, On, On, On};
+constexpr std::array<Look, 4> BellsGrey{GreyOff, GreyOff, GreyOff, GreyOff};
+constexpr PortLook Telefon{On, Off, Off, On, On, BellsOn}; // as the factory sets a port
+constexpr PortLook Anrufbeantworter{On, Off, GreyOff, GreyOff, GreyOn, BellsGrey};
+constexpr PortLook Tfe{GreyOff, GreyOff, On, GreyOff, GreyOff, BellsGrey};
+constexpr PortLook WithoutDoor{On, Off, Off, Off, On, BellsGrey};
+} // namespace PortLooks
 
 // A stand-in for the main window's client area: the tree region and the page region
 // at their places, with the editor built into them and MarkModified counted.
@@ -44,27 +71,11 @@ struct EditorHost {
     QCheckBox* cb(const QString& name) const { return find<QCheckBox>(name); }
     QAbstractButton* button(const QString& name) const { return find<QAbstractButton>(name); }
 
-    // One step of a scripted edit: "RBTfe21" clicks like the user (nothing happens on a
-    // disabled control), "CBtb21=0" / "RBTfe21=1" sets the state like the program does,
-    // "SetFactoryDefaults" is the command "Neu erstellen".
-    void run(const QString& step) const {
-        if (step == QLatin1String("SetFactoryDefaults")) {
-            editor->SetFactoryDefaults();
-            return;
-        }
-        const qsizetype eq = step.indexOf(u'=');
-        if (eq < 0) {
-            button(step)->click();
-            return;
-        }
-        button(step.left(eq))->setChecked(step.mid(eq + 1) == QLatin1String("1"));
+    // Clicks the controls in turn, as the user does: a disabled control does nothing.
+    void click(const QStringList& names) const {
+        for (const QString& name : names)
+            button(name)->click();
     }
-    void run(const QStringList& steps) const {
-        for (const QString& s : steps)
-            run(s);
-    }
-    // Steps separated by blanks: "RBTfe22 CBtb23=1".
-    void runAll(const QString& steps) const { run(steps.split(u' ', Qt::SkipEmptyParts)); }
 
     // The image the editor writes over `image`.
     ConfigImage image(ConfigImage image = {}) const {
@@ -72,28 +83,30 @@ struct EditorHost {
         return image;
     }
 
-    // "E+" enabled and checked, "D-" disabled and clear, ...
-    static QString state(const QAbstractButton* b) {
-        return QString(b->isEnabled() ? u'E' : u'D') + QString(b->isChecked() ? u'+' : u'-');
+    static Look look(const QAbstractButton* b) {
+        if (b->isEnabled())
+            return b->isChecked() ? Look::On : Look::Off;
+        return b->isChecked() ? Look::GreyOn : Look::GreyOff;
     }
-    // The permission and ring state of one port in one line.
-    QString portState(int p) const {
-        const TPortControls& c = editor->Port(p);
-        QString s = QStringLiteral("vab %1 hab %2 nab %3 tb %4 arb %5 k")
-                        .arg(state(c.vab), state(c.hab), state(c.nab), state(c.tb), state(c.arb));
-        for (QCheckBox* box : c.taste)
-            s += u' ' + state(box);
-        return s;
+    PortLook portLook(int port) const {
+        const TPortControls& c = editor->Port(port);
+        PortLook seen{look(c.vab), look(c.hab), look(c.nab), look(c.tb), look(c.arb), {}};
+        for (int k = 0; k < 4; ++k)
+            seen.bells[k] = look(c.taste[k]);
+        return seen;
     }
-    QStringList portStates() const {
-        return {portState(1), portState(2), portState(3), portState(4)};
+    QList<PortLook> portLooks() const {
+        return {portLook(1), portLook(2), portLook(3), portLook(4)};
     }
-    // Enabled state of one kind of type button at the four ports, e.g. "EDDD".
-    QString typeEnabled(const char* prefix) const {
-        QString s;
+    // The ports (1..4) where the type button with that name prefix can be chosen.
+    QList<int> choosableAt(const char* prefix) const {
+        QList<int> ports;
         for (int p = 1; p <= 4; ++p)
-            s += rb(QString::fromLatin1(prefix) + QString::number(20 + p))->isEnabled() ? u'E'
-                                                                                        : u'D';
-        return s;
+            if (rb(QString::fromLatin1(prefix) + QString::number(20 + p))->isEnabled())
+                ports << p;
+        return ports;
     }
 };
+
+// The ports 1 to 4, e.g. where a type can be chosen.
+inline const QList<int> AllPorts{1, 2, 3, 4};

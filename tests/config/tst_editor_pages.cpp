@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTreeWidget>
-#include <map>
 
 namespace {
 QString describe(const QWidget* w) {
@@ -15,7 +14,23 @@ QString describe(const QWidget* w) {
         return "label " + label->text();
     return w->objectName();
 }
+
+// What is done to the tree: a node made current by the program, a click on the node
+// Rufverteilung, a tab into the tree from the control before it, the arrow key down.
+enum class TreeStep {
+    RootCurrent,
+    ExternCurrent,
+    BerechtigungenCurrent,
+    RufCurrent,
+    LeftClickRuf,
+    RightClickRuf,
+    MiddleClickRuf,
+    TabIntoTree,
+    ArrowDown
+};
+using TreeSteps = QList<TreeStep>;
 } // namespace
+Q_DECLARE_METATYPE(TreeStep)
 
 class TestEditorPages : public QObject {
     Q_OBJECT
@@ -123,36 +138,31 @@ private slots:
         QVERIFY(!h.rb("RBvab21")->font().bold());
     }
 
-    // The steps: "root", "0", "1", "2" make that node current by program; "left", "right",
-    // "middle" click the node Rufverteilung with that mouse button; "tab" tabs into the tree
-    // from the control before it; "down" presses the arrow key in the tree.
     void pageShown_data() {
-        QTest::addColumn<QString>("steps");
+        using enum TreeStep;
+        QTest::addColumn<TreeSteps>("steps");
         QTest::addColumn<QString>("page");
         QTest::addColumn<QList<int>>("topics"); // the help topics asked for on the way
-        const struct {
-            const char *name, *steps, *page;
-            QList<int> topics;
-        } rows[] = {
-            {"Konfiguration", "1 root", "PanelImage", {3, 1}},
-            {"Externanschluss", "1 0", "PanelLtg", {3, 2}},
-            {"Berechtigungen", "2 1", "PanelTln", {4, 3}},
-            {"Rufverteilung", "1 2", "PanelRuf", {3, 4}},
-            // A node is shown only when it is selected by a left click or by the keyboard;
-            // tabbing into the tree makes a node current without selecting it. A click on
-            // another node shows it twice: once for the change, once for the click.
-            {"left click", "left", "PanelRuf", {4, 4}},
-            {"right click", "right", "PanelImage", {}},
-            {"middle click", "middle", "PanelImage", {}},
-            {"tab into the tree", "tab", "PanelImage", {}},
-            {"tab, then arrow down", "tab down", "PanelLtg", {2}},
-            {"the selected node clicked again", "left left", "PanelRuf", {4, 4, 4}},
+        const auto row = [](const char* name, const TreeSteps& steps, const char* page,
+                            const QList<int>& topics) {
+            QTest::newRow(name) << steps << QString(page) << topics;
         };
-        for (const auto& r : rows)
-            QTest::newRow(r.name) << QString(r.steps) << QString(r.page) << r.topics;
+        row("Konfiguration", {BerechtigungenCurrent, RootCurrent}, "PanelImage", {3, 1});
+        row("Externanschluss", {BerechtigungenCurrent, ExternCurrent}, "PanelLtg", {3, 2});
+        row("Berechtigungen", {RufCurrent, BerechtigungenCurrent}, "PanelTln", {4, 3});
+        row("Rufverteilung", {BerechtigungenCurrent, RufCurrent}, "PanelRuf", {3, 4});
+        // A node is shown only when it is selected by a left click or by the keyboard;
+        // tabbing into the tree makes a node current without selecting it. A click on
+        // another node shows it twice: once for the change, once for the click.
+        row("left click", {LeftClickRuf}, "PanelRuf", {4, 4});
+        row("right click", {RightClickRuf}, "PanelImage", {});
+        row("middle click", {MiddleClickRuf}, "PanelImage", {});
+        row("tab into the tree", {TabIntoTree}, "PanelImage", {});
+        row("tab, then arrow down", {TabIntoTree, ArrowDown}, "PanelLtg", {2});
+        row("the selected node clicked again", {LeftClickRuf, LeftClickRuf}, "PanelRuf", {4, 4, 4});
     }
     void pageShown() {
-        QFETCH(QString, steps);
+        QFETCH(TreeSteps, steps);
         QFETCH(QString, page);
         EditorHost h;
         QTreeWidget* tree = h.editor->TreeView1();
@@ -164,18 +174,22 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&h.window));
         QTreeWidgetItem* root = tree->topLevelItem(0);
         const QPoint ruf = tree->visualItemRect(root->child(2)).center();
-        const std::map<QString, Qt::MouseButton> buttons{
-            {"left", Qt::LeftButton}, {"right", Qt::RightButton}, {"middle", Qt::MiddleButton}};
-        for (const QString& step : steps.split(u' ')) {
-            if (buttons.count(step)) {
-                QTest::mouseClick(tree->viewport(), buttons.at(step), {}, ruf);
-            } else if (step == "tab") {
+        for (TreeStep step : steps) {
+            using enum TreeStep;
+            if (step == RootCurrent) {
+                tree->setCurrentItem(root);
+            } else if (step <= RufCurrent) {
+                tree->setCurrentItem(root->child(int(step) - int(ExternCurrent)));
+            } else if (step == TabIntoTree) {
                 QTest::keyClick(before, Qt::Key_Tab);
                 QVERIFY(tree->hasFocus());
-            } else if (step == "down") {
+            } else if (step == ArrowDown) {
                 QTest::keyClick(tree, Qt::Key_Down);
             } else {
-                tree->setCurrentItem(step == "root" ? root : root->child(step.toInt()));
+                const Qt::MouseButton button = step == LeftClickRuf    ? Qt::LeftButton
+                                               : step == RightClickRuf ? Qt::RightButton
+                                                                       : Qt::MiddleButton;
+                QTest::mouseClick(tree->viewport(), button, {}, ruf);
             }
         }
         for (QFrame* panel : {h.editor->PanelImage(), h.editor->PanelLtg(), h.editor->PanelTln(),
@@ -226,7 +240,7 @@ private slots:
         if (dir.isEmpty())
             QSKIP("ZUVEX_GRAB_DIR not set");
         EditorHost h(EditorHost::Factory);
-        h.runAll("RBAnrufbeantworter22 RBTfe23 RBhab24 CBTaste2Ruf24");
+        h.click({"RBAnrufbeantworter22", "RBTfe23", "RBhab24", "CBTaste2Ruf24"});
         h.window.show();
         QTreeWidgetItem* root = h.editor->TreeView1()->topLevelItem(0);
         const std::pair<QTreeWidgetItem*, const char*> pages[] = {{root, "image"},

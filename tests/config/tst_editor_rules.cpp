@@ -1,5 +1,45 @@
-// The editor's rules, driven through the real controls.
+// The editor's rules, driven through the real controls, and the image moved through them.
 #include "EditorHost.h"
+
+#include <QRandomGenerator>
+
+namespace {
+
+using namespace PortLooks;
+using BellBytes = std::array<std::uint8_t, 4>; // the image's bytes for bell buttons 1 to 4
+
+// One byte of an image that differs from the factory image.
+struct ByteChange {
+    int offset;
+    std::uint8_t value;
+};
+using ByteChanges = QList<ByteChange>;
+
+ConfigImage factoryImage(const ByteChanges& changes = {}) {
+    ConfigImage image{};
+    encodeImage(factorySettings(), image);
+    for (const ByteChange& change : changes)
+        image[change.offset] = change.value;
+    return image;
+}
+
+// Whatever was clicked, one answering machine and one TFE at most.
+void checkOneOfEachTypeAtMost(const EditorHost& h) {
+    int answeringMachines = 0, tfes = 0;
+    for (int p = 1; p <= 4; ++p) {
+        answeringMachines += h.editor->Port(p).anrufbeantworter->isChecked();
+        tfes += h.editor->Port(p).tfe->isChecked();
+    }
+    QVERIFY(answeringMachines <= 1 && tfes <= 1);
+}
+
+// How the editor comes back to the factory state.
+enum class FactoryReset { AtStart, NewConfiguration, FactoryImageLoaded };
+
+} // namespace
+Q_DECLARE_METATYPE(ByteChange)
+Q_DECLARE_METATYPE(BellBytes)
+Q_DECLARE_METATYPE(FactoryReset)
 
 class TestEditorRules : public QObject {
     Q_OBJECT
@@ -13,173 +53,338 @@ private slots:
         QCOMPARE(h.modifiedCalls, 0);
     }
 
-    void factoryDefaults_data() {
-        QTest::addColumn<QString>("steps");
-        QTest::newRow("from the start") << QString();
+    void factoryState_data() {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<FactoryReset>("reset");
+        QTest::newRow("after start-up") << QStringList{} << FactoryReset::AtStart;
         QTest::newRow("again from a changed state")
-            << "RBTfe22 RBAnrufbeantworter23 RBnab24 CBtb21 RBAmtsholungNein SetFactoryDefaults";
+            << QStringList{"RBTfe22", "RBAnrufbeantworter23", "RBnab24", "CBtb21",
+                           "RBAmtsholungNein"}
+            << FactoryReset::NewConfiguration;
+        QTest::newRow("factory image over a changed state")
+            << QStringList{"RBAnrufbeantworter22", "RBTfe23"} << FactoryReset::FactoryImageLoaded;
     }
-    void factoryDefaults() {
-        QFETCH(QString, steps);
+    void factoryState() {
+        QFETCH(QStringList, clicks);
+        QFETCH(FactoryReset, reset);
         EditorHost h(EditorHost::Factory);
-        h.runAll(steps);
+        h.click(clicks);
+        if (reset != FactoryReset::AtStart)
+            h.modifiedCalls = 0;
+        if (reset == FactoryReset::NewConfiguration)
+            h.editor->SetFactoryDefaults();
+        if (reset == FactoryReset::FactoryImageLoaded)
+            h.editor->ImageToEditor(factoryImage());
         QVERIFY(h.modifiedCalls > 0); // the rules mark; the window clears afterwards
-        QCOMPARE(h.portStates(), QStringList(4, FactoryPort));
+        QCOMPARE(h.portLooks(), QList<PortLook>(4, Telefon));
         for (int p = 1; p <= 4; ++p)
             QVERIFY(h.editor->Port(p).telefon->isChecked());
-        QCOMPARE(h.typeEnabled("RBAnrufbeantworter"), "EEEE");
-        QCOMPARE(h.typeEnabled("RBTfe"), "EEEE");
+        QCOMPARE(h.choosableAt("RBAnrufbeantworter"), AllPorts);
+        QCOMPARE(h.choosableAt("RBTfe"), AllPorts);
         for (const char* name :
              {"RBAmtsholungJa", "RBHeranholenJa", "RBAnklopfschutzNein", "RBWartemusikJa"})
             QVERIFY(h.rb(QString::fromLatin1(name))->isChecked());
+        QVERIFY(h.editor->AnyExternalRing());
+        ConfigImage image{};
+        QCOMPARE(h.editor->EditorToImage(image), imageChecksum(factoryImage()));
+        QCOMPARE(image, factoryImage());
     }
 
-    // Each row starts from the factory state, runs the steps (see EditorHost::run) and asks
-    // the editor one thing: a port's state ("2", see EditorHost::portState), which type
-    // buttons are enabled ("types": answering machine, then TFE), the image's bell bytes 8 to
-    // 11 ("bells"), whether any port takes external calls ("rings"), or how often the editor
-    // marked itself modified during the steps after the '|' ("marks").
-    void afterSteps_data() {
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QString>("probe");
-        QTest::addColumn<QString>("expected");
-        const QString telefon = FactoryPort;
-        const QString ab = "vab E+ hab E- nab D- tb D- arb D+ k D- D- D- D-";
-        const QString tfe = "vab D- hab D- nab E+ tb D- arb D- k D- D- D- D-";
-        const QString doorsOn = "RBTfe21 CBtb22 ButtonTlnEin";
-        const QString othersEdited = "RBTfe22 CBtb23 RBnab23 RBAnrufbeantworter24";
-        const QString noRing = "CBarb21 RBnab22 RBTfe23";
-        const struct {
-            const char* name;
-            QString steps;
-            const char* probe;
-            QString expected;
-        } rows[] = {
-            {"Telefon (factory)", "", "2", telefon},
-            {"Anrufbeantworter", "RBAnrufbeantworter22", "2", ab},
-            {"TFE", "RBTfe22", "2", tfe},
-            {"TFE then Telefon", "RBTfe22 RBTelefon22", "2", telefon},
-            {"AB then Telefon", "RBAnrufbeantworter22 RBTelefon22", "2", telefon},
-            {"AB then TFE", "RBAnrufbeantworter22 RBTfe22", "2", tfe},
-            {"TFE then AB", "RBTfe22 RBAnrufbeantworter22", "2", ab},
-            {"Telefon resets a reduced port", "RBnab22 CBtb22 RBAnrufbeantworter22 RBTelefon22",
-             "2", telefon},
-            {"AB: halbamtsberechtigt changes nothing else", "RBAnrufbeantworter22 RBhab22", "2",
-             "vab E- hab E+ nab D- tb D- arb D+ k D- D- D- D-"},
-            {"AB: back to amtsberechtigt", "RBAnrufbeantworter22 RBhab22 RBvab22", "2", ab},
-            {"TFE: disabled permissions cannot be clicked",
-             "RBTfe22 RBvab22 RBhab22 CBtb22 CBarb22", "2", tfe},
-            {"halbamtsberechtigt ticks all bells", "CBTaste3Ruf22 CBTaste4Ruf22 RBhab22", "2",
-             "vab E- hab E+ nab E- tb E+ arb E+ k E+ E+ E+ E+"},
-            {"amtsberechtigt again ticks all bells", "RBhab22 CBTaste1Ruf22 RBvab22", "2", telefon},
-            {"nichtamtsberechtigt", "RBnab22", "2",
-             "vab E- hab E- nab E+ tb E+ arb D- k E+ E+ E+ E+"},
-            {"nichtamtsberechtigt then amtsberechtigt", "RBnab22 RBvab22", "2", telefon},
-            {"nichtamtsberechtigt without door permission", "CBtb22 RBnab22", "2",
-             "vab E- hab E- nab E+ tb E- arb D- k D- D- D- D-"},
-            {"halbamtsberechtigt without door permission", "CBtb22 RBhab22", "2",
-             "vab E- hab E+ nab E- tb E- arb E+ k D- D- D- D-"},
-            {"Externanruf can be cleared", "CBarb22", "2",
-             "vab E+ hab E- nab E- tb E+ arb E- k E+ E+ E+ E+"},
-            {"türberechtigt cleared", "CBtb22", "2",
-             "vab E+ hab E- nab E- tb E- arb E+ k D- D- D- D-"},
-            {"türberechtigt ticked again", "CBTaste2Ruf22 CBtb22 CBtb22", "2", telefon},
-            {"program sets a disabled box: its rule runs", "RBTfe22 CBtb22=1", "2",
-             "vab D- hab D- nab E+ tb D+ arb D- k E+ E+ E+ E+"},
-            {"program selects disabled amtsberechtigt", "RBTfe22 RBvab22=1", "2",
-             "vab D+ hab D- nab E- tb E- arb E+ k D- D- D- D-"},
-            {"other ports untouched: 1", othersEdited, "1", telefon},
-            {"other ports untouched: 3", othersEdited, "3",
-             "vab E- hab E- nab E+ tb E- arb D- k D- D- D- D-"},
-            // all sixteen ticked, the disabled ones too, enabled states untouched
-            {"Türrufe an allen: TFE port", doorsOn, "1",
-             "vab D- hab D- nab E+ tb D- arb D- k D+ D+ D+ D+"},
-            {"Türrufe an allen: without door permission", doorsOn, "2",
-             "vab E+ hab E- nab E- tb E- arb E+ k D+ D+ D+ D+"},
-            {"Türrufe an allen: Telefon", doorsOn, "3", telefon},
-            {"Türrufe an allen: image", doorsOn, "bells", "0f0f0f0f"},
-            {"Türrufe an keinem", doorsOn + " ButtonTlnAus", "3",
-             "vab E+ hab E- nab E- tb E+ arb E+ k E- E- E- E-"},
-            {"Türrufe an keinem: image", doorsOn + " ButtonTlnAus", "bells", "00000000"},
-            {"types: factory", "", "types", "EEEE EEEE"},
-            {"AB at port 1", "RBAnrufbeantworter21", "types", "EDDD EEEE"},
-            {"AB at port 1, then Telefon", "RBAnrufbeantworter21 RBTelefon21", "types",
-             "EEEE EEEE"},
-            {"AB at 1, TFE at 2", "RBAnrufbeantworter21 RBTfe22", "types", "EDDD DEDD"},
-            {"AB at 1, TFE at 2, port 3 Telefon again", "RBAnrufbeantworter21 RBTfe22 RBTelefon23",
-             "types", "EDDD DEDD"},
-            {"AB at 1, TFE at 2, port 3 TFE refused", "RBAnrufbeantworter21 RBTfe22 RBTfe23",
-             "types", "EDDD DEDD"},
-            {"AB at 1 moves to TFE at 1", "RBAnrufbeantworter21 RBTfe21", "types", "EEEE EDDD"},
-            {"AB at 1, TFE at 2, both back to Telefon",
-             "RBAnrufbeantworter21 RBTfe22 RBTelefon21 RBTelefon22", "types", "EEEE EEEE"},
-            {"AB at 4 refused at 3", "RBAnrufbeantworter24 RBAnrufbeantworter23", "types",
-             "DDDE EEEE"},
-            {"Türrufe an keinem Anschluss, all clear", "ButtonTlnAus | ButtonTlnAus", "marks", "0"},
-            {"Türrufe an allen Anschlüssen, all ticked", "| ButtonTlnEin", "marks", "0"},
-            {"Türrufe an keinem Anschluss, factory: each box", "| ButtonTlnAus", "marks", "16"},
-            {"one box cleared, then all on", "CBTaste3Ruf24 | ButtonTlnEin", "marks", "1"},
-            {"selected radio clicked again", "| RBvab21 RBTelefon21 RBWartemusikJa", "marks", "0"},
-            {"Wartemusik aus", "| RBWartemusikNein", "marks", "1"},
-            {"Amtsholung both ways", "| RBAmtsholungNein RBAmtsholungJa", "marks", "2"},
-            {"Externanruf cleared", "| CBarb23", "marks", "1"},
-            {"one bell box", "| CBTaste2Ruf21", "marks", "1"},
-            {"program sets the state it has", "| CBtb21=1 RBvab22=1", "marks", "0"},
-            {"disabled control clicked", "RBTfe21 | RBvab21 CBarb21 CBtb21", "marks", "0"},
-            // four bell boxes change (4) plus the door rule's own mark (1)
-            {"türberechtigt cleared: marks", "| CBtb21", "marks", "5"},
-            {"rings: factory", "", "rings", "yes"},
-            {"port 4 still rings", noRing, "rings", "yes"},
-            {"none rings", noRing + " CBarb24", "rings", "no"},
-            // an answering machine always takes external calls
-            {"answering machine rings", noRing + " CBarb24 RBAnrufbeantworter24", "rings", "yes"},
+    // From the factory state the user clicks; one port then looks as given.
+    void portAfterClicks_data() {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<PortLook>("look");
+        const QStringList othersEdited{"RBTfe22", "CBtb23", "RBnab23", "RBAnrufbeantworter24"};
+        const QStringList doorsOn{"RBTfe21", "CBtb22", "ButtonTlnEin"};
+        constexpr std::array<Look, 4> bellsGreyOn{GreyOn, GreyOn, GreyOn, GreyOn};
+        constexpr std::array<Look, 4> bellsOff{Off, Off, Off, Off};
+        const auto row = [](const char* name, const QStringList& clicks, int port, PortLook look) {
+            QTest::newRow(name) << clicks << port << look;
         };
-        for (const auto& r : rows)
-            QTest::newRow(r.name) << r.steps << QString(r.probe) << r.expected;
+        row("Anrufbeantworter", {"RBAnrufbeantworter22"}, 2, Anrufbeantworter);
+        row("TFE", {"RBTfe22"}, 2, Tfe);
+        row("TFE then Telefon", {"RBTfe22", "RBTelefon22"}, 2, Telefon);
+        row("AB then Telefon", {"RBAnrufbeantworter22", "RBTelefon22"}, 2, Telefon);
+        row("AB then TFE", {"RBAnrufbeantworter22", "RBTfe22"}, 2, Tfe);
+        row("TFE then AB", {"RBTfe22", "RBAnrufbeantworter22"}, 2, Anrufbeantworter);
+        row("Telefon resets a reduced port",
+            {"RBnab22", "CBtb22", "RBAnrufbeantworter22", "RBTelefon22"}, 2, Telefon);
+        row("AB: halbamtsberechtigt changes nothing else", {"RBAnrufbeantworter22", "RBhab22"}, 2,
+            {Off, On, GreyOff, GreyOff, GreyOn, BellsGrey});
+        row("AB: back to amtsberechtigt", {"RBAnrufbeantworter22", "RBhab22", "RBvab22"}, 2,
+            Anrufbeantworter);
+        row("TFE: disabled permissions cannot be clicked",
+            {"RBTfe22", "RBvab22", "RBhab22", "CBtb22", "CBarb22"}, 2, Tfe);
+        row("halbamtsberechtigt ticks all bells", {"CBTaste3Ruf22", "CBTaste4Ruf22", "RBhab22"}, 2,
+            {Off, On, Off, On, On, BellsOn});
+        row("amtsberechtigt again ticks all bells", {"RBhab22", "CBTaste1Ruf22", "RBvab22"}, 2,
+            Telefon);
+        row("nichtamtsberechtigt", {"RBnab22"}, 2, {Off, Off, On, On, GreyOff, BellsOn});
+        row("nichtamtsberechtigt then amtsberechtigt", {"RBnab22", "RBvab22"}, 2, Telefon);
+        row("nichtamtsberechtigt without door permission", {"CBtb22", "RBnab22"}, 2,
+            {Off, Off, On, Off, GreyOff, BellsGrey});
+        row("halbamtsberechtigt without door permission", {"CBtb22", "RBhab22"}, 2,
+            {Off, On, Off, Off, On, BellsGrey});
+        row("Externanruf can be cleared", {"CBarb22"}, 2, {On, Off, Off, On, Off, BellsOn});
+        row("türberechtigt cleared", {"CBtb22"}, 2, WithoutDoor);
+        row("türberechtigt ticked again", {"CBTaste2Ruf22", "CBtb22", "CBtb22"}, 2, Telefon);
+        row("other ports untouched: 1", othersEdited, 1, Telefon);
+        row("other ports untouched: 3", othersEdited, 3, {Off, Off, On, Off, GreyOff, BellsGrey});
+        // all sixteen ticked, the disabled ones too, enabled states untouched
+        row("Türrufe an allen: TFE port", doorsOn, 1,
+            {GreyOff, GreyOff, On, GreyOff, GreyOff, bellsGreyOn});
+        row("Türrufe an allen: without door permission", doorsOn, 2,
+            {On, Off, Off, Off, On, bellsGreyOn});
+        row("Türrufe an allen: Telefon", doorsOn, 3, Telefon);
+        row("Türrufe an keinem", doorsOn + QStringList{"ButtonTlnAus"}, 3,
+            {On, Off, Off, On, On, bellsOff});
     }
-    void afterSteps() {
-        QFETCH(QString, steps);
-        QFETCH(QString, probe);
+    void portAfterClicks() {
+        QFETCH(QStringList, clicks);
+        QFETCH(int, port);
         EditorHost h(EditorHost::Factory);
-        const QStringList parts = steps.split(u'|');
-        h.runAll(parts.first());
+        h.click(clicks);
+        QTEST(h.portLook(port), "look");
+        checkOneOfEachTypeAtMost(h);
+    }
+
+    // The program may set a disabled control; the control's rule runs all the same.
+    void programSetsDisabledControl_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<PortLook>("look");
+        QTest::newRow("türberechtigt")
+            << "CBtb22" << PortLook{GreyOff, GreyOff, On, GreyOn, GreyOff, BellsOn};
+        QTest::newRow("amtsberechtigt")
+            << "RBvab22" << PortLook{GreyOn, GreyOff, Off, Off, On, BellsGrey};
+    }
+    void programSetsDisabledControl() {
+        QFETCH(QString, control);
+        EditorHost h(EditorHost::Factory);
+        h.click({"RBTfe22"});
+        h.button(control)->setChecked(true);
+        QTEST(h.portLook(2), "look");
+    }
+
+    // Only one answering machine and one TFE: the type buttons of the other ports grey out.
+    void typeChoice_data() {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QList<int>>("answeringMachineAt");
+        QTest::addColumn<QList<int>>("tfeAt");
+        const auto row = [](const char* name, const QStringList& clicks,
+                            const QList<int>& answeringMachineAt, const QList<int>& tfeAt) {
+            QTest::newRow(name) << clicks << answeringMachineAt << tfeAt;
+        };
+        const QStringList abAt1TfeAt2{"RBAnrufbeantworter21", "RBTfe22"};
+        row("AB at port 1", {"RBAnrufbeantworter21"}, {1}, AllPorts);
+        row("AB at port 1, then Telefon", {"RBAnrufbeantworter21", "RBTelefon21"}, AllPorts,
+            AllPorts);
+        row("AB at 1, TFE at 2", abAt1TfeAt2, {1}, {2});
+        row("AB at 1, TFE at 2, port 3 Telefon again", abAt1TfeAt2 + QStringList{"RBTelefon23"},
+            {1}, {2});
+        row("AB at 1, TFE at 2, port 3 TFE refused", abAt1TfeAt2 + QStringList{"RBTfe23"}, {1},
+            {2});
+        row("AB at 1 moves to TFE at 1", {"RBAnrufbeantworter21", "RBTfe21"}, AllPorts, {1});
+        row("AB at 1, TFE at 2, both back to Telefon",
+            abAt1TfeAt2 + QStringList{"RBTelefon21", "RBTelefon22"}, AllPorts, AllPorts);
+        row("AB at 4 refused at 3", {"RBAnrufbeantworter24", "RBAnrufbeantworter23"}, {4},
+            AllPorts);
+    }
+    void typeChoice() {
+        QFETCH(QStringList, clicks);
+        EditorHost h(EditorHost::Factory);
+        h.click(clicks);
+        QTEST(h.choosableAt("RBAnrufbeantworter"), "answeringMachineAt");
+        QTEST(h.choosableAt("RBTfe"), "tfeAt");
+        checkOneOfEachTypeAtMost(h);
+    }
+
+    // How often the editor marks the configuration modified while the user clicks.
+    void marks_data() {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QStringList>("counted");
+        QTest::addColumn<int>("marks");
+        const auto row = [](const char* name, const QStringList& before, const QStringList& counted,
+                            int marks) { QTest::newRow(name) << before << counted << marks; };
+        constexpr int bellBoxes = 16;
+        row("Türrufe an keinem Anschluss, all clear", {"ButtonTlnAus"}, {"ButtonTlnAus"}, 0);
+        row("Türrufe an allen Anschlüssen, all ticked", {}, {"ButtonTlnEin"}, 0);
+        row("Türrufe an keinem Anschluss, factory: each box", {}, {"ButtonTlnAus"}, bellBoxes);
+        row("one box cleared, then all on", {"CBTaste3Ruf24"}, {"ButtonTlnEin"}, 1);
+        row("selected radio clicked again", {}, {"RBvab21", "RBTelefon21", "RBWartemusikJa"}, 0);
+        row("Wartemusik aus", {}, {"RBWartemusikNein"}, 1);
+        row("Amtsholung both ways", {}, {"RBAmtsholungNein", "RBAmtsholungJa"}, 2);
+        row("Externanruf cleared", {}, {"CBarb23"}, 1);
+        row("one bell box", {}, {"CBTaste2Ruf21"}, 1);
+        row("disabled control clicked", {"RBTfe21"}, {"RBvab21", "CBarb21", "CBtb21"}, 0);
+        // four bell boxes change, plus the door rule's own mark
+        row("türberechtigt cleared", {}, {"CBtb21"}, 4 + 1);
+    }
+    void marks() {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, counted);
+        EditorHost h(EditorHost::Factory);
+        h.click(before);
         h.modifiedCalls = 0;
-        h.runAll(parts.value(1));
-        QString answer;
-        if (probe == "types") {
-            answer = h.typeEnabled("RBAnrufbeantworter") + ' ' + h.typeEnabled("RBTfe");
-        } else if (probe == "bells") {
-            const ConfigImage image = h.image();
-            answer = QByteArray(reinterpret_cast<const char*>(image.data()) + 8, 4).toHex();
-        } else if (probe == "rings") {
-            answer = h.editor->AnyExternalRing() ? "yes" : "no";
-        } else if (probe == "marks") {
-            answer = QString::number(h.modifiedCalls);
-        } else {
-            answer = h.portState(probe.toInt());
-        }
-        QTEST(answer, "expected");
-        // whatever was clicked, one answering machine and one TFE at most
-        int abCount = 0, tfeCount = 0;
-        for (int p = 1; p <= 4; ++p) {
-            abCount += h.editor->Port(p).anrufbeantworter->isChecked();
-            tfeCount += h.editor->Port(p).tfe->isChecked();
-        }
-        QVERIFY(abCount <= 1 && tfeCount <= 1);
+        h.click(counted);
+        QTEST(h.modifiedCalls, "marks");
+    }
+
+    void programSettingTheSameStateMarksNothing() {
+        EditorHost h(EditorHost::Factory);
+        h.modifiedCalls = 0;
+        h.cb("CBtb21")->setChecked(true);
+        h.rb("RBvab22")->setChecked(true);
+        QCOMPARE(h.modifiedCalls, 0);
+    }
+
+    // Whether any port takes external calls.
+    void anyExternalRing_data() {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<bool>("rings");
+        const QStringList noRing{"CBarb21", "RBnab22", "RBTfe23"};
+        QTest::newRow("port 4 still rings") << noRing << true;
+        QTest::newRow("none rings") << noRing + QStringList{"CBarb24"} << false;
+        // an answering machine always takes external calls
+        QTest::newRow("answering machine rings")
+            << noRing + QStringList{"CBarb24", "RBAnrufbeantworter24"} << true;
+    }
+    void anyExternalRing() {
+        QFETCH(QStringList, clicks);
+        EditorHost h(EditorHost::Factory);
+        h.click(clicks);
+        QTEST(h.editor->AnyExternalRing(), "rings");
+    }
+
+    // The bell boxes as the image the editor writes holds them.
+    void bellBytes_data() {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<BellBytes>("bells");
+        const QStringList doorsOn{"RBTfe21", "CBtb22", "ButtonTlnEin"};
+        QTest::newRow("Türrufe an allen") << doorsOn << BellBytes{0x0F, 0x0F, 0x0F, 0x0F};
+        QTest::newRow("Türrufe an keinem")
+            << doorsOn + QStringList{"ButtonTlnAus"} << BellBytes{0x00, 0x00, 0x00, 0x00};
+    }
+    void bellBytes() {
+        QFETCH(QStringList, clicks);
+        QFETCH(BellBytes, bells);
+        EditorHost h(EditorHost::Factory);
+        h.click(clicks);
+        const ConfigImage image = h.image();
+        for (int k = 0; k < 4; ++k)
+            QCOMPARE(image[ImageOffset::TasteRuf + k], bells[k]);
     }
 
     void applyDoorRule() {
         EditorHost h(EditorHost::Factory);
         h.modifiedCalls = 0;
         h.editor->ApplyDoorRule(3, false);
-        QCOMPARE(h.portState(3), "vab E+ hab E- nab E- tb E+ arb E+ k D- D- D- D-");
+        QCOMPARE(h.portLook(3), (PortLook{On, Off, Off, On, On, BellsGrey}));
         QCOMPARE(h.modifiedCalls, 4); // only the boxes' own rules mark
         h.modifiedCalls = 0;
         h.editor->ApplyDoorRule(3, false);
         QCOMPARE(h.modifiedCalls, 0);
         h.editor->ApplyDoorRule(3, true);
-        QCOMPARE(h.portState(3), FactoryPort);
-        QCOMPARE(h.portState(4), FactoryPort);
+        QCOMPARE(h.portLook(3), Telefon);
+        QCOMPARE(h.portLook(4), Telefon);
+    }
+
+    // From the factory state the user clicks, then an image is loaded (unless none is
+    // given): the radio buttons checked, the answering machine's choice, and the image
+    // written back in its normal form.
+    void imageThroughEditor_data() {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<ByteChanges>("load");
+        QTest::addColumn<QStringList>("checked");
+        QTest::addColumn<QList<int>>("answeringMachineAt");
+        QTest::addColumn<ByteChanges>("written");
+        const std::uint8_t unknownType = 3, nabAndHab = 0x06, noPermission = 0x00;
+        QTest::newRow("bell boxes unticked")
+            << QStringList{"CBTaste3Ruf22", "CBTaste1Ruf24"} << ByteChanges{} << QStringList{}
+            << AllPorts
+            << ByteChanges{{ImageOffset::TasteRuf, 0x07}, {ImageOffset::TasteRuf + 2, 0x0D}};
+        QTest::newRow("odd type and permission")
+            << QStringList{}
+            << ByteChanges{{ImageOffset::Typ, unknownType},
+                           {ImageOffset::Berecht + 1, nabAndHab},
+                           {ImageOffset::Berecht + 2, noPermission}}
+            << QStringList{"RBTelefon21", "RBnab22", "RBvab23"} << AllPorts
+            << ByteChanges{{ImageOffset::Berecht + 1, BerechtBit::nab},
+                           {ImageOffset::Berecht + 2, BerechtBit::vab}};
+        const ByteChanges twoMachines{{ImageOffset::Typ, TypAnrufbeantworter},
+                                      {ImageOffset::Typ + 2, TypAnrufbeantworter}};
+        QTest::newRow("two answering machines")
+            << QStringList{} << twoMachines
+            << QStringList{"RBAnrufbeantworter21", "RBAnrufbeantworter23"} << QList<int>{}
+            << twoMachines;
+    }
+    void imageThroughEditor() {
+        QFETCH(QStringList, clicks);
+        QFETCH(ByteChanges, load);
+        QFETCH(QStringList, checked);
+        QFETCH(ByteChanges, written);
+        EditorHost h(EditorHost::Factory);
+        h.click(clicks);
+        if (!load.isEmpty())
+            h.editor->ImageToEditor(factoryImage(load));
+        for (const QString& name : checked)
+            QVERIFY2(h.rb(name)->isChecked(), qPrintable(name));
+        QTEST(h.choosableAt("RBAnrufbeantworter"), "answeringMachineAt");
+        ConfigImage image{};
+        const std::uint8_t sum = h.editor->EditorToImage(image);
+        QCOMPARE(image, factoryImage(written));
+        QCOMPARE(sum, imageChecksum(factoryImage(written)));
+    }
+
+    // A read applies the door rule afterwards; opening a file does not.
+    void readVersusFileOpen() {
+        // only port 2 rings for the door, port 3 is not door-permitted
+        const std::uint8_t port2 = 0x02;
+        ByteChanges changes{{ImageOffset::Berecht + 2, BerechtBit::vab | BerechtBit::arb}};
+        for (int k = 0; k < 4; ++k)
+            changes << ByteChange{ImageOffset::TasteRuf + k, port2};
+        const ConfigImage image = factoryImage(changes);
+        EditorHost read;
+        read.editor->ImageToEditor(image);
+        for (int p = 1; p <= 4; ++p)
+            read.editor->ApplyDoorRule(p, read.editor->Port(p).tb->isChecked());
+        QCOMPARE(read.portLook(1), Telefon);
+        QCOMPARE(read.portLook(3), WithoutDoor);
+
+        EditorHost open;
+        open.editor->ImageToEditor(image);
+        QCOMPARE(open.portLook(1), (PortLook{On, Off, Off, On, On, {Off, Off, Off, Off}}));
+        QCOMPARE(open.portLook(2), Telefon);
+        QCOMPARE(open.portLook(3), WithoutDoor);
+        QCOMPARE(open.image(), image);
+    }
+
+    // Whatever the editor showed before, decoding leaves every control as the image says,
+    // and writing it back gives the image in its normal form with the reserved bytes
+    // carried, also after "Neu erstellen".
+    void decodeIsExact() {
+        EditorHost h(EditorHost::Factory);
+        QRandomGenerator rng(4711);
+        for (int round = 0; round < 300; ++round) {
+            ConfigImage image{};
+            for (auto& b : image)
+                b = std::uint8_t(rng.bounded(256));
+            // typical values most of the time, so that the rules' branches are reached
+            for (int p = 0; p < 4; ++p)
+                if (rng.bounded(4) != 0)
+                    image[p] = std::uint8_t(rng.bounded(3));
+            h.editor->ImageToEditor(image);
+            QVERIFY(h.editor->ReadSettings() == decodeImage(image));
+            ConfigImage out = image;
+            ConfigImage expected = image;
+            QCOMPARE(h.editor->EditorToImage(out), encodeImage(decodeImage(image), expected));
+            QCOMPARE(out, expected);
+            if (round % 2)
+                continue;
+            h.editor->SetFactoryDefaults();
+            QCOMPARE(h.editor->EditorToImage(out), encodeImage(factorySettings(), expected));
+            QCOMPARE(out, expected);
+        }
     }
 };
 

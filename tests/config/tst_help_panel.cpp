@@ -30,6 +30,14 @@ QStringList panelLines(const QTextEdit* edit) {
     return lines;
 }
 
+constexpr int NoTopic = -1;         // as a line count: no such topic
+constexpr int GeraetetypTopic = 20; // longer than most
+
+// A topic as the panel shows it: the heading bold, then its lines.
+QStringList shownTopic(const THelpTopic& topic) {
+    return QStringList("*" + topic.heading) + topic.lines;
+}
+
 QString heading(const QTextEdit* edit) {
     return panelLines(edit).value(0);
 }
@@ -81,9 +89,10 @@ struct HelpHost : EditorHost {
         QTest::mouseMove(w, at);
         QCoreApplication::processEvents();
     }
-    void showPage(int child) const {
-        QTreeWidgetItem* root = editor->TreeView1()->topLevelItem(0);
-        editor->TreeView1()->setCurrentItem(child < 0 ? root : root->child(child));
+    // The editor pages by their place under the tree's root node.
+    enum Page { Externanschluss, Berechtigungen, Rufverteilung };
+    void showPage(Page page) const {
+        editor->TreeView1()->setCurrentItem(editor->TreeView1()->topLevelItem(0)->child(page));
     }
 };
 } // namespace
@@ -92,25 +101,89 @@ class TestHelpPanel : public QObject {
     Q_OBJECT
 private slots:
 
+    // Every topic's heading in bold, then its lines, the first of them empty: their number
+    // and the last. An unknown topic empties the panel.
     void showsTopic_data() {
         QTest::addColumn<int>("topic");
-        for (int topic = FirstHelpTopic; topic <= LastHelpTopic; ++topic)
-            QTest::addRow("topic %d", topic) << topic;
+        QTest::addColumn<QString>("heading");
+        QTest::addColumn<int>("lineCount");
+        QTest::addColumn<QString>("lastLine");
+        const QString more = "Weitere Informationen erhalten Sie, wenn Sie den Mauszeiger über "
+                             "eine Einstellung bewegen.";
+        const QString program = "Dieses Programm ermöglicht es Ihnen, Einstellungen an Ihrer "
+                                "Telefonanlage vorzunehmen.";
+        const struct {
+            int topic;
+            const char* heading;
+            int lines;
+            QString last;
+        } rows[] = {
+            {1, "Konfigurationsprogramm", 2, program},
+            {2, "Externanschluss", 4, more},
+            {3, "Gerätetyp und Berechtigungen", 4, more},
+            {4, "Rufsignalisierung festlegen", 4, more},
+            {5, "Konfiguration auslesen", 3, ""},
+            {6, "Konfiguration speichern", 5, ""},
+            {7, "Werkseinstellungen", 5, ""},
+            {8, "Konfigurationsprogramm", 2, program},
+            {9, "Öffnen", 3, ""},
+            {10, "In Datei speichern", 3, ""},
+            {11, "Neu erstellen", 4,
+             "Im Gegensatz zum Menüpunkt Werkseinstellungen wird die Konfiguration nicht sofort "
+             "in die Telefonanlage gespeichert."},
+            {12, "Beenden", 3, ""},
+            {13, "Drucken", 3, ""},
+            {14, "Drucker einrichten", 3, ""},
+            {15, "Neue Firmware", 6,
+             "Bevor Sie die Firmware aktualisieren, laden Sie diese bitte zuerst auf Ihren PC "
+             "herunter."},
+            {16, "Amtsholung", 4, "Diese Einstellung gilt für alle Internteilnehmer."},
+            {17, "Externanrufe heranholen", 5, "Diese Einstellung gilt für alle Internteilnehmer."},
+            {18, "Anklopfschutz", 5,
+             "Das Anklopfen eines weiteren Externteilnehmers an einem Externgespräch ist ein "
+             "Orvell-Netz Leistungsmerkmal, und kann durch diese Einstellung nicht beeinflusst "
+             "werden. Dazu müssen Sie das Orvell-Netz Leistungsmerkmal Anklopfen durch die "
+             "entsprechende Bedienprozedur in der Vermittlungsstelle ein- bzw. ausschalten."},
+            {19, "Wartemusik", 4,
+             "Ein Externteilnehmer hört die Wartemusik, während Sie ein Rückfragegespräch mit "
+             "einem Internteilnehmer führen."},
+            {20, "Gerätetyp", 9,
+             "Es kann nur ein Anschluss auf Gerätetyp Anrufbeantworter und ein Anschluss auf "
+             "Gerätetyp TFE eingestellt werden."},
+            {21, "Berechtigungen", 10,
+             "Je nach eingestelltem Gerätetyp können einzelne Einstellungen deaktiviert sein!"},
+            {22, "Rufsignalisierung festlegen", 7,
+             "Je nach eingestelltem Gerätetyp oder eingestellter Berechtigung können einzelne "
+             "Kontrollkästchen deaktiviert sein!"},
+            {23, "Türrufe an allen Anschlüssen signalisieren", 3, ""},
+            {24, "Türrufe an keinem Anschluss signalisieren", 3, ""},
+        };
+        for (const auto& r : rows)
+            QTest::addRow("topic %d", r.topic)
+                << r.topic << QString::fromUtf8(r.heading) << r.lines << r.last;
         for (int topic : {0, -1, 25, 1000})
-            QTest::addRow("unknown %d", topic) << topic;
+            QTest::addRow("unknown %d", topic) << topic << QString() << NoTopic << QString();
     }
-
-    // The heading in bold, the further lines not; an unknown topic empties the panel.
     void showsTopic() {
         QFETCH(int, topic);
+        QFETCH(QString, heading);
+        QFETCH(int, lineCount);
         QWidget parent;
         THelpPanel panel(&parent);
-        panel.ShowHelpTopic(20);
+        panel.ShowHelpTopic(GeraetetypTopic);
         panel.ShowHelpTopic(topic);
-        QStringList expected;
-        if (const std::optional<THelpTopic> text = helpTopic(topic))
-            expected << "*" + text->heading << text->lines;
-        QCOMPARE(panelLines(panel.InfoText()), expected);
+        const QStringList shown = panelLines(panel.InfoText());
+        const std::optional<THelpTopic> text = helpTopic(topic);
+        QCOMPARE(text.has_value(), lineCount != NoTopic);
+        if (!text) {
+            QCOMPARE(shown, QStringList());
+            return;
+        }
+        QCOMPARE(shown, shownTopic(*text));
+        QCOMPARE(text->heading, heading);
+        QCOMPARE(text->lines.size(), lineCount);
+        QCOMPARE(text->lines.first(), QString());
+        QTEST(text->lines.last(), "lastLine");
     }
 
     void topicOneEqualsEight() {
@@ -190,67 +263,57 @@ private slots:
         QVERIFY(info->geometry().top() >= 41);
     }
 
+    // The page panels and the editor's groups carry a topic; their controls carry none and
+    // take their group's.
+    void editorHints_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("own");
+        QTest::addColumn<QString>("resolved");
+        const auto group = [](const char* control, int topic) {
+            QTest::newRow(control) << control << Hint::forTopic(topic) << Hint::forTopic(topic);
+        };
+        const auto control = [](const char* name, int topic) {
+            QTest::newRow(name) << name << QString() << Hint::forTopic(topic);
+        };
+        group("PanelImage", 1);
+        group("PanelLtg", 2);
+        group("PanelTln", 3);
+        group("PanelRuf", 4);
+        group("PanelAmtsholung", 16);
+        group("PanelHeranholen", 17);
+        group("PanelAnklopfschutz", 18);
+        group("PanelWartemusik", 19);
+        group("PanelTyp1", 20);
+        group("PanelTyp4", 20);
+        group("PanelBerecht2", 21);
+        group("PanelRuf3", 22);
+        group("ButtonTlnEin", 23);
+        group("ButtonTlnAus", 24);
+        control("RBAmtsholungNein", 16);
+        control("RBHeranholenJa", 17);
+        control("RBAnklopfschutzJa", 18);
+        control("RBWartemusikNein", 19);
+        control("RBAnrufbeantworter21", 20);
+        control("RBAnrufbeantworter22", 20);
+        control("CBtb23", 21);
+        control("CBTaste3Ruf21", 22);
+        control("CBTaste4Ruf24", 22);
+        control("CBarb24", 22);
+        QTest::newRow("TreeView1") << "TreeView1" << QString() << QString();
+    }
     void editorHints() {
-        QCOMPARE(Hint::forTopic(20), "|20");
+        QFETCH(QString, control);
+        QCOMPARE(Hint::forTopic(GeraetetypTopic), "|20");
         EditorHost h;
         h.editor->AssignHelpHints();
-        for (const QString expected :
-             {"PanelImage|1", "PanelLtg|2", "PanelTln|3", "PanelRuf|4", "PanelAmtsholung|16",
-              "PanelHeranholen|17", "PanelAnklopfschutz|18", "PanelWartemusik|19", "PanelTyp1|20",
-              "PanelTyp4|20", "PanelBerecht2|21", "PanelRuf3|22", "ButtonTlnEin|23",
-              "ButtonTlnAus|24"}) {
-            const QString name = expected.section(u'|', 0, 0); // the control, then its hint
-            QCOMPARE(name + Hint::of(h.window.findChild<QWidget*>(name)), expected);
-        }
-        // the controls themselves carry none and inherit their group's
-        QCOMPARE(Hint::of(h.rb("RBAnrufbeantworter21")), QString());
-        QCOMPARE(Hint::resolve(h.rb("RBAnrufbeantworter21")), "|20");
-        QCOMPARE(Hint::resolve(h.cb("CBTaste4Ruf24")), "|22");
-        QCOMPARE(Hint::resolve(h.editor->TreeView1()), QString());
-    }
-
-    void inheritedHints_data() {
-        QTest::addColumn<int>("page");
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QString>("heading");
-        const struct {
-            const char* name;
-            int page;
-            const char* control;
-            const char* heading;
-        } rows[] = {
-            {"Anrufbeantworter row", 1, "RBAnrufbeantworter22", "Gerätetyp"},
-            {"türberechtigt", 1, "CBtb23", "Berechtigungen"},
-            {"Klingeltaste box", 2, "CBTaste3Ruf21", "Rufsignalisierung festlegen"},
-            {"Externanruf box", 2, "CBarb24", "Rufsignalisierung festlegen"},
-            {"door button on", 2, "ButtonTlnEin", "Türrufe an allen Anschlüssen signalisieren"},
-            {"door button off", 2, "ButtonTlnAus", "Türrufe an keinem Anschluss signalisieren"},
-            {"Amtsholung", 0, "RBAmtsholungNein", "Amtsholung"},
-            {"Heranholen", 0, "RBHeranholenJa", "Externanrufe heranholen"},
-            {"Anklopfschutz", 0, "RBAnklopfschutzJa", "Anklopfschutz"},
-            {"Wartemusik", 0, "RBWartemusikNein", "Wartemusik"},
-        };
-        for (const auto& r : rows)
-            QTest::newRow(r.name) << r.page << r.control << "*" + QString::fromUtf8(r.heading);
-    }
-
-    void inheritedHints() {
-        QFETCH(int, page);
-        QFETCH(QString, control);
-        HelpHost h;
-        h.showPage(-1);
-        h.showPage(page);
-        QCOMPARE(heading(h.info()),
-                 QStringList({"*Externanschluss", "*Gerätetyp und Berechtigungen",
-                              "*Rufsignalisierung festlegen"})
-                     .at(page));
-        h.pointAt(h.button(control));
-        QTEST(heading(h.info()), "heading");
+        const QWidget* widget = h.find<QWidget>(control);
+        QTEST(Hint::of(widget), "own");
+        QTEST(Hint::resolve(widget), "resolved");
     }
 
     void treeKeepsText() {
         HelpHost h;
-        h.showPage(0);
+        h.showPage(HelpHost::Externanschluss);
         h.pointAt(h.rb("RBAmtsholungJa"));
         QCOMPARE(heading(h.info()), "*Amtsholung");
         h.pointAt(h.editor->TreeView1()->viewport(), {80, 300});
@@ -263,15 +326,14 @@ private slots:
 
     void clickingSelectedNodeRewritesTopic() {
         HelpHost h;
-        h.showPage(2);
+        h.showPage(HelpHost::Rufverteilung);
         QTreeWidget* tree = h.editor->TreeView1();
         h.pointAt(h.cb("CBTaste1Ruf22"));
-        QCOMPARE(heading(h.info()), "*Rufsignalisierung festlegen");
-        QCOMPARE(panelLines(h.info()).size(), 8); // topic 22
+        QCOMPARE(panelLines(h.info()), shownTopic(*helpTopic(22)));
         const QPoint at = tree->visualItemRect(tree->currentItem()).center();
         h.pointAt(tree->viewport(), at);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
-        QCOMPARE(panelLines(h.info()).size(), 5); // topic 4 again
+        QCOMPARE(panelLines(h.info()), shownTopic(*helpTopic(4)));
         QCOMPARE(
             panelLines(h.info()).at(2),
             "Hier können Sie festlegen, an welchen internen Anschlüssen ein Externanruf und/oder "
@@ -281,7 +343,7 @@ private slots:
 
     void callbackOnlyOnChange() {
         HelpHost h;
-        h.showPage(1);
+        h.showPage(HelpHost::Berechtigungen);
         h.pointAt(h.rb("RBTelefon21"));
         const int calls = h.hintCalls;
         QCOMPARE(h.help->ApplicationHint()->CurrentHint(), "|20");
@@ -296,7 +358,7 @@ private slots:
 
     void menusSetTheHint() {
         HelpHost h;
-        h.showPage(1);
+        h.showPage(HelpHost::Berechtigungen);
         h.pointAt(h.rb("RBvab21"));
         QCOMPARE(heading(h.info()), "*Berechtigungen");
 
@@ -354,7 +416,7 @@ private slots:
         if (dir.isEmpty())
             QSKIP("ZUVEX_GRAB_DIR not set");
         HelpHost h;
-        h.showPage(0);
+        h.showPage(HelpHost::Externanschluss);
         h.pointAt(h.rb("RBAnklopfschutzJa"));
         QVERIFY(h.window.grab().save(dir + "/help-18.png"));
     }

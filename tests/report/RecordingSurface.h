@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <QTest>
 #include <stdexcept>
 
 // What a print did: the document calls in order and every string drawn with its font.
@@ -13,7 +14,19 @@ struct DrawnText {
     int y = 0;
     QString text;
     ReportFont font;
+    bool operator==(const DrawnText&) const = default;
 };
+
+inline char* toString(const DrawnText& d) {
+    return QTest::toString(QStringLiteral("%1,%2 %3 %4%5%6 \"%7\"")
+                               .arg(d.x)
+                               .arg(d.y)
+                               .arg(d.font.name)
+                               .arg(d.font.points)
+                               .arg(d.font.bold ? "B" : "")
+                               .arg(d.font.underline ? "U" : "")
+                               .arg(d.text));
+}
 
 struct PrintRecord {
     QStringList calls; // "job:<name>", "begin", "end", "abort"
@@ -21,8 +34,13 @@ struct PrintRecord {
     int prints = 0; // surfaces created
 };
 
+// Text is recorded 1/20 inch per character wide.
+inline int recordedTextWidth(const QString& text, int dpi) {
+    return int(text.size()) * dpi / 20;
+}
+
 // A printer of a given resolution and printable width that records instead of printing.
-// Text is 1/20 inch per character wide. With failAtText >= 0 the drawing of that string
+// With failAtText >= 0 the drawing of that string
 // (counted from 0) fails the way a printer would.
 class RecordingSurface : public TReportSurface {
 public:
@@ -37,7 +55,7 @@ public:
     void SetFont(const ReportFont& font) override { font_ = font; }
     int FontHeight() const override { return FontHeightPixels(font_.points, dpi_); }
     int PixelsPerInch() const override { return dpi_; }
-    int TextWidth(const QString& text) const override { return int(text.size()) * dpi_ / 20; }
+    int TextWidth(const QString& text) const override { return recordedTextWidth(text, dpi_); }
     void TextOut(int x, int y, const QString& text) override {
         if (int(record_.drawn.size()) == failAtText_)
             throw std::runtime_error("Papierstau im Drucker.");

@@ -1,12 +1,23 @@
 // The report's lines from the editor's states, and the arithmetic of its layout.
+#include "ReportEntries.h"
 #include "app/ReportBuilder.h"
 
 #include <QTest>
-#include <functional>
+#include <map>
 
 namespace {
 
-using Change = std::function<void(TEditorSettings&)>;
+using enum Permission;
+constexpr std::array<bool, 4> AllBells{true, true, true, true};
+constexpr TPortSettings FactoryPort{TypTelefon, Amtsberechtigt, true, true, AllBells};
+
+// The factory settings with some ports (1..4) set as given.
+TEditorSettings withPorts(const std::map<int, TPortSettings>& ports) {
+    TEditorSettings settings = factorySettings();
+    for (const auto& [port, set] : ports)
+        settings.ports[port - 1] = set;
+    return settings;
+}
 
 QStringList factoryLines() {
     QString text = "Zuvex 910k Konfiguration\n\n\n<U>Externanschluss\n"
@@ -28,104 +39,87 @@ QStringList factoryLines() {
 
 } // namespace
 
-Q_DECLARE_METATYPE(Change)
+Q_DECLARE_METATYPE(TEditorSettings)
 
 class TestReportLines : public QObject {
     Q_OBJECT
 private slots:
     void factoryState() {
-        QCOMPARE(factoryLines().size(), 21);
+        QCOMPARE(factoryLines().size(), ReportLine::Count);
         QCOMPARE(BuildReport(factorySettings()), factoryLines());
     }
 
-    // Each change touches only the entries listed; every other entry stays as in the
-    // factory report.
+    // Each change touches only the lines listed; every other line stays as in the factory
+    // report. The rows marked "as the editor sets it" are the states its rules leave.
     void changedStates_data() {
-        QTest::addColumn<Change>("change");
-        QTest::addColumn<QList<int>>("entries");
-        QTest::addColumn<QStringList>("texts");
+        using namespace ReportLine;
+        QTest::addColumn<TEditorSettings>("settings");
+        QTest::addColumn<ReportEntries>("entries");
+        const TPortSettings hab{TypTelefon, Halbamtsberechtigt, true, true, AllBells};
+        const TPortSettings nab{TypTelefon, Nichtamtsberechtigt, true, true, AllBells};
+        const TPortSettings noDoor{TypTelefon, Amtsberechtigt, false, true, AllBells};
+        const TPortSettings tfe{TypTfe, Nichtamtsberechtigt, false, false, {}};
         QTest::newRow("system settings flipped")
-            << Change([](TEditorSettings& s) {
-                   s.amtsholung = false;
-                   s.heranholen = false;
-                   s.anklopfschutz = true;
-                   s.wartemusik = false;
-               })
-            << QList<int>{4, 5, 6, 7}
-            << QStringList{"   Wählen Extern = Vorwahl der Kennziffer 0",
-                           "   Externanrufe heranholen = nein", "   Anklopfschutz = ja",
-                           "   Wartemusik = aus"};
+            << TEditorSettings{false,
+                               false,
+                               true,
+                               false,
+                               {FactoryPort, FactoryPort, FactoryPort, FactoryPort}}
+            << ReportEntries{{Amtsholung, "   Wählen Extern = Vorwahl der Kennziffer 0"},
+                             {Heranholen, "   Externanrufe heranholen = nein"},
+                             {Anklopfschutz, "   Anklopfschutz = ja"},
+                             {Wartemusik, "   Wartemusik = aus"}};
         QTest::newRow("halbamtsberechtigt on every port")
-            << Change([](TEditorSettings& s) {
-                   for (auto& p : s.ports)
-                       p.permission = Permission::Halbamtsberechtigt;
-               })
-            << QList<int>{10, 11, 12, 13}
-            << QStringList{"   Intern 1 = halbamtsberechtigt + türberechtigt",
-                           "   Intern 2 = halbamtsberechtigt + türberechtigt",
-                           "   Intern 3 = halbamtsberechtigt + türberechtigt",
-                           "   Intern 4 = halbamtsberechtigt + türberechtigt"};
+            << withPorts({{1, hab}, {2, hab}, {3, hab}, {4, hab}})
+            << ReportEntries{{permission(1), "   Intern 1 = halbamtsberechtigt + türberechtigt"},
+                             {permission(2), "   Intern 2 = halbamtsberechtigt + türberechtigt"},
+                             {permission(3), "   Intern 3 = halbamtsberechtigt + türberechtigt"},
+                             {permission(4), "   Intern 4 = halbamtsberechtigt + türberechtigt"}};
         QTest::newRow("nichtamtsberechtigt without door permission")
-            << Change([](TEditorSettings& s) {
-                   s.ports[0].permission = Permission::Nichtamtsberechtigt;
-                   s.ports[0].tuerberechtigt = false;
-                   s.ports[3].permission = Permission::Nichtamtsberechtigt;
-               })
-            << QList<int>{10, 13}
-            << QStringList{"   Intern 1 = nichtamtsberechtigt",
-                           "   Intern 4 = nichtamtsberechtigt + türberechtigt"};
+            << withPorts({{1, {TypTelefon, Nichtamtsberechtigt, false, true, AllBells}}, {4, nab}})
+            << ReportEntries{{permission(1), "   Intern 1 = nichtamtsberechtigt"},
+                             {permission(4), "   Intern 4 = nichtamtsberechtigt + türberechtigt"}};
+        QTest::newRow("nichtamtsberechtigt as the editor sets it")
+            << withPorts({{4, {TypTelefon, Nichtamtsberechtigt, true, false, AllBells}}})
+            << ReportEntries{{permission(4), "   Intern 4 = nichtamtsberechtigt + türberechtigt"},
+                             {ring(4), "   Intern 4 = Klingeltaste1 + Klingeltaste2 + "
+                                       "Klingeltaste3 + Klingeltaste4"}};
         QTest::newRow("full permission without door permission")
-            << Change([](TEditorSettings& s) {
-                   s.ports[0].tuerberechtigt = false;
-                   s.ports[2].tuerberechtigt = false;
-               })
-            << QList<int>{10, 12}
-            << QStringList{"   Intern 1 = amtsberechtigt", "   Intern 3 = vollamtsberechtigt"};
-        QTest::newRow("TFE on port 1")
-            << Change([](TEditorSettings& s) {
-                   auto& p = s.ports[0];
-                   p.type = TypTfe;
-                   p.permission = Permission::Nichtamtsberechtigt;
-                   p.tuerberechtigt = false;
-                   p.externanruf = false;
-                   p.klingeltaste = {};
-               })
-            << QList<int>{10, 16}
-            << QStringList{"   Intern 1 = nichtamtsberechtigt", "   Intern 1 = "};
-        QTest::newRow("port 3 with every ring box clear") << Change([](TEditorSettings& s) {
-            s.ports[2].externanruf = false;
-            s.ports[2].klingeltaste = {};
-        }) << QList<int>{18} << QStringList{"   Intern 3 = "};
+            << withPorts({{1, noDoor}, {3, noDoor}})
+            << ReportEntries{{permission(1), "   Intern 1 = amtsberechtigt"},
+                             {permission(3), "   Intern 3 = vollamtsberechtigt"}};
+        for (int port : {1, 3})
+            QTest::addRow("TFE on port %d", port)
+                << withPorts({{port, tfe}})
+                << ReportEntries{
+                       {permission(port), QString("   Intern %1 = nichtamtsberechtigt").arg(port)},
+                       {ring(port), QString("   Intern %1 = ").arg(port)}};
+        QTest::newRow("Anrufbeantworter as the editor sets it")
+            << withPorts({{2, {TypAnrufbeantworter, Amtsberechtigt, false, true, {}}}})
+            << ReportEntries{{permission(2), "   Intern 2 = vollamtsberechtigt"},
+                             {ring(2), "   Intern 2 = Externen Anruf signalisieren"}};
+        QTest::newRow("port 3 with every ring box clear")
+            << withPorts({{3, {TypTelefon, Amtsberechtigt, true, false, {}}}})
+            << ReportEntries{{ring(3), "   Intern 3 = "}};
         QTest::newRow("bell buttons without external call")
-            << Change([](TEditorSettings& s) {
-                   s.ports[1].externanruf = false;
-                   s.ports[1].klingeltaste = {false, true, false, true};
-                   s.ports[3].externanruf = false;
-                   s.ports[3].klingeltaste = {false, false, true, false};
-               })
-            << QList<int>{17, 19}
-            << QStringList{"   Intern 2 = Klingeltaste2 + Klingeltaste4",
-                           "   Intern 4 = Klingeltaste3"};
+            << withPorts(
+                   {{2, {TypTelefon, Amtsberechtigt, true, false, {false, true, false, true}}},
+                    {4, {TypTelefon, Amtsberechtigt, true, false, {false, false, true, false}}}})
+            << ReportEntries{{ring(2), "   Intern 2 = Klingeltaste2 + Klingeltaste4"},
+                             {ring(4), "   Intern 4 = Klingeltaste3"}};
         QTest::newRow("external call only")
-            << Change([](TEditorSettings& s) { s.ports[0].klingeltaste = {}; }) << QList<int>{16}
-            << QStringList{"   Intern 1 = Externen Anruf signalisieren"};
+            << withPorts({{1, {TypTelefon, Amtsberechtigt, true, true, {}}}})
+            << ReportEntries{{ring(1), "   Intern 1 = Externen Anruf signalisieren"}};
         QTest::newRow("external call and one bell button")
-            << Change([](TEditorSettings& s) {
-                   s.ports[3].klingeltaste = {true, false, false, false};
-               })
-            << QList<int>{19}
-            << QStringList{"   Intern 4 = Externen Anruf signalisieren + Klingeltaste1"};
+            << withPorts(
+                   {{4, {TypTelefon, Amtsberechtigt, true, true, {true, false, false, false}}}})
+            << ReportEntries{
+                   {ring(4), "   Intern 4 = Externen Anruf signalisieren + Klingeltaste1"}};
     }
     void changedStates() {
-        QFETCH(Change, change);
-        QFETCH(QList<int>, entries);
-        QFETCH(QStringList, texts);
-        TEditorSettings s = factorySettings();
-        change(s);
-        QStringList expected = factoryLines();
-        for (int i = 0; i < entries.size(); ++i)
-            expected[entries[i]] = texts[i];
-        QCOMPARE(BuildReport(s), expected);
+        QFETCH(TEditorSettings, settings);
+        QFETCH(ReportEntries, entries);
+        QCOMPARE(BuildReport(settings), withEntries(factoryLines(), entries));
     }
 
     // 1.2 as a double is 1.1999999999999999556: where height × 1.2 is a whole number the

@@ -3,11 +3,11 @@
 #include "AppWithSim.h"
 #include "ModalDriver.h"
 #include "RecordingSurface.h"
+#include "ReportEntries.h"
 #include "ShownBox.h"
 #include "WindowParts.h"
 #include "app/AppFormProbe.h"
 #include "app/ReportBuilder.h"
-#include "config/EditorPages.h"
 
 #include <QAbstractButton>
 #include <QDate>
@@ -23,14 +23,27 @@
 
 namespace {
 
+// A printer of 600 dpi with its printable width on A4.
+constexpr int PrinterDpi = 600;
+constexpr int PrinterPageWidth = 4724;
+
+constexpr int DateGap = 10; // pixels between the date line and the right margin
+constexpr int TextPoints = 10;
+constexpr int TitlePoints = 16;
+
+// The date line is drawn first, then the report's lines.
+constexpr int drawnIndex(int reportLine) {
+    return 1 + reportLine;
+}
+
 QString todayLine() {
     return QStringLiteral("Druckdatum ") +
            QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
 }
 
 // The print dialog is answered "print"; the report is recorded at `dpi`.
-void recordPrints(TAppFormProbe& form, PrintRecord& record, int dpi = 600, int pageWidth = 4724,
-                  int failAtText = -1) {
+void recordPrints(TAppFormProbe& form, PrintRecord& record, int dpi = PrinterDpi,
+                  int pageWidth = PrinterPageWidth, int failAtText = -1) {
     form.PrintDialogProvider = [](QPrinter&) { return true; };
     form.ReportSurfaceFactory = [&record, dpi, pageWidth, failAtText](QPrinter&) {
         ++record.prints;
@@ -38,18 +51,18 @@ void recordPrints(TAppFormProbe& form, PrintRecord& record, int dpi = 600, int p
     };
 }
 
-QStringList describe(const QList<DrawnText>& drawn) {
-    QStringList out;
-    for (const DrawnText& d : drawn)
-        out << QStringLiteral("%1,%2 %3 %4%5%6 \"%7\"")
-                   .arg(d.x)
-                   .arg(d.y)
-                   .arg(d.font.name)
-                   .arg(d.font.points)
-                   .arg(d.font.bold ? "B" : "")
-                   .arg(d.font.underline ? "U" : "")
-                   .arg(d.text);
-    return out;
+// The report's lines as they are printed: the headings without their mark.
+QStringList printedLines(QStringList lines) {
+    for (QString& line : lines)
+        line.remove(ReportHeadingMark);
+    return lines;
+}
+
+QStringList drawnReportLines(const PrintRecord& record) {
+    QStringList texts;
+    for (const DrawnText& drawn : record.drawn.mid(drawnIndex(0)))
+        texts << drawn.text;
+    return texts;
 }
 
 void click(TAppFormProbe& form, const QString& name) {
@@ -107,9 +120,13 @@ const PdfWord* findWord(const QList<PdfWord>& words, const QString& text) {
     return nullptr;
 }
 
-// Where the report lands on a page, in device pixels of the printable area.
+// Where the report lands on a printer of `dpi`, in device pixels of the printable area.
 struct PageLayout {
-    int dpi, pageWidth, top, left, right, step10, step16, titleY, entry1Y, entry3Y;
+    int dpi, pageWidth;
+    int top() const { return CentimetresToPixels(dpi, 1.0); }
+    int left() const { return CentimetresToPixels(dpi, 1.5); }
+    int right() const { return CentimetresToPixels(dpi, 1.0); }
+    int step(int points) const { return ReportLineStep(FontHeightPixels(points, dpi)); }
 };
 
 } // namespace
@@ -137,156 +154,73 @@ private slots:
     void init() { openWindow(); }
     void cleanup() { closeWindow(); }
 
-    // The report is read from the controls: each click changes the listed entries only.
-    void reportFollowsControls_data() {
-        QTest::addColumn<QStringList>("clicks");
-        QTest::addColumn<QList<int>>("entries");
-        QTest::addColumn<QStringList>("texts");
-        QTest::newRow("factory state")
-            << QStringList{} << QList<int>{10, 11, 16}
-            << QStringList{"   Intern 1 = amtsberechtigt + türberechtigt",
-                           "   Intern 2 = vollamtsberechtigt + türberechtigt",
-                           "   Intern 1 = Externen Anruf signalisieren + Klingeltaste1 + "
-                           "Klingeltaste2 + Klingeltaste3 + Klingeltaste4"};
-        QTest::newRow("Externanschluss page")
-            << QStringList{"RBAmtsholungNein", "RBHeranholenNein", "RBAnklopfschutzJa",
-                           "RBWartemusikNein"}
-            << QList<int>{4, 5, 6, 7}
-            << QStringList{"   Wählen Extern = Vorwahl der Kennziffer 0",
-                           "   Externanrufe heranholen = nein", "   Anklopfschutz = ja",
-                           "   Wartemusik = aus"};
-        QTest::newRow("halbamtsberechtigt port 1")
-            << QStringList{"RBhab21"} << QList<int>{10}
-            << QStringList{"   Intern 1 = halbamtsberechtigt + türberechtigt"};
-        QTest::newRow("TFE port 1")
-            << QStringList{"RBTfe21"} << QList<int>{10, 16}
-            << QStringList{"   Intern 1 = nichtamtsberechtigt", "   Intern 1 = "};
-        QTest::newRow("TFE port 3")
-            << QStringList{"RBTfe23"} << QList<int>{12, 18}
-            << QStringList{"   Intern 3 = nichtamtsberechtigt", "   Intern 3 = "};
-        QTest::newRow("port 3 ring boxes cleared")
-            << QStringList{"CBarb23", "CBTaste1Ruf23", "CBTaste2Ruf23", "CBTaste3Ruf23",
-                           "CBTaste4Ruf23"}
-            << QList<int>{18} << QStringList{"   Intern 3 = "};
-        QTest::newRow("port 2 without door permission")
-            << QStringList{"CBtb22"} << QList<int>{11, 17}
-            << QStringList{"   Intern 2 = vollamtsberechtigt",
-                           "   Intern 2 = Externen Anruf signalisieren"};
-        QTest::newRow("port 4 nichtamtsberechtigt")
-            << QStringList{"RBnab24"} << QList<int>{13, 19}
-            << QStringList{"   Intern 4 = nichtamtsberechtigt + türberechtigt",
-                           "   Intern 4 = Klingeltaste1 + Klingeltaste2 + Klingeltaste3 + "
-                           "Klingeltaste4"};
-        QTest::newRow("Anrufbeantworter port 2")
-            << QStringList{"RBAnrufbeantworter22"} << QList<int>{11, 17}
-            << QStringList{"   Intern 2 = vollamtsberechtigt",
-                           "   Intern 2 = Externen Anruf signalisieren"};
-    }
-    void reportFollowsControls() {
-        QFETCH(QStringList, clicks);
-        QFETCH(QList<int>, entries);
-        QFETCH(QStringList, texts);
-        QVERIFY(form->ReportLines.isEmpty());
-        for (const QString& name : clicks)
-            click(*form, name);
-        form->BuildReport();
-        QStringList expected = BuildReport(factorySettings());
-        for (int i = 0; i < entries.size(); ++i)
-            expected[entries[i]] = texts[i];
-        QCOMPARE(form->ReportLines, expected);
-    }
-
+    // Every print draws the same page: the date line, the title, the entries one line apart.
     void positions_data() {
         QTest::addColumn<PageLayout>("px");
-        QTest::newRow("600 dpi") << PageLayout{600, 4724, 236, 354, 236, 99, 159, 335, 494, 692};
-        QTest::newRow("300 dpi") << PageLayout{300, 2362, 118, 177, 118, 50, 80, 168, 248, 348};
+        QTest::newRow("600 dpi") << PageLayout{PrinterDpi, PrinterPageWidth};
+        QTest::newRow("300 dpi") << PageLayout{PrinterDpi / 2, PrinterPageWidth / 2};
     }
     void positions() {
         QFETCH(PageLayout, px);
         PrintRecord record;
         recordPrints(*form, record, px.dpi, px.pageWidth);
-        action(*form, "Print1")->trigger();
-
-        QCOMPARE(record.calls, (QStringList{"job:Zuvex 910k Konfiguration", "begin", "end"}));
         const QStringList lines = BuildReport(factorySettings());
-        QCOMPARE(record.drawn.size(), 1 + lines.size());
-
-        // the date line ending 10 pixels before the right margin, then the title
-        const int dateX = px.pageWidth - px.right - 10 - int(todayLine().size()) * px.dpi / 20;
-        QCOMPARE(
-            describe(record.drawn.mid(0, 2)),
-            (QStringList{QString("%1,%2 Arial 10 \"%3\"").arg(dateX).arg(px.top).arg(todayLine()),
-                         QString("%1,%2 Arial 16BU \"Zuvex 910k Konfiguration\"")
-                             .arg(px.left)
-                             .arg(px.titleY)}));
-        QCOMPARE(px.titleY, px.top + px.step10);
-        QCOMPARE(record.drawn[2].y, px.entry1Y);
-        QCOMPARE(px.entry1Y, px.titleY + px.step16);
-        QCOMPARE(record.drawn[4].text, QStringLiteral("Externanschluss"));
-        QCOMPARE(record.drawn[4].y, px.entry3Y);
-        for (int i = 1; i < lines.size(); ++i) {
-            const DrawnText& d = record.drawn[1 + i];
-            const bool heading = lines[i].startsWith("<U>");
-            QCOMPARE(d.text, heading ? lines[i].mid(3) : lines[i]);
-            QCOMPARE(d.x, px.left);
-            QCOMPARE(d.y, px.entry1Y + (i - 1) * px.step10);
-            QCOMPARE(d.font, (ReportFont{"Arial", 10, heading, heading}));
+        const int dateX =
+            px.pageWidth - px.right() - DateGap - recordedTextWidth(todayLine(), px.dpi);
+        const int titleY = px.top() + px.step(TextPoints);
+        const int entry1Y = titleY + px.step(TitlePoints);
+        const ReportFont title{"Arial", TitlePoints, true, true};
+        for (int print = 1; print <= 2; ++print) {
+            record.calls.clear();
+            record.drawn.clear();
+            action(*form, "Print1")->trigger();
+            QCOMPARE(record.prints, print);
+            QCOMPARE(record.calls, (QStringList{"job:Zuvex 910k Konfiguration", "begin", "end"}));
+            QCOMPARE(record.drawn.size(), drawnIndex(lines.size()));
+            // the date line ending 10 pixels before the right margin, then the title
+            QCOMPARE(record.drawn[0],
+                     (DrawnText{dateX, px.top(), todayLine(), {"Arial", TextPoints}}));
+            QCOMPARE(record.drawn[drawnIndex(0)], (DrawnText{px.left(), titleY, lines[0], title}));
+            for (int i = 1; i < lines.size(); ++i) {
+                const bool heading = lines[i].startsWith(ReportHeadingMark);
+                const int y = entry1Y + (i - 1) * px.step(TextPoints);
+                QCOMPARE(record.drawn[drawnIndex(i)],
+                         (DrawnText{px.left(),
+                                    y,
+                                    printedLines({lines[i]}).first(),
+                                    {"Arial", TextPoints, heading, heading}}));
+            }
+            // everything on one page: the last entry about 10 cm below the top
+            QVERIFY(record.drawn.last().y * 2.54 / px.dpi < 10.5);
         }
-        // the printed headings have lost their marks in ReportLines
-        QCOMPARE(form->ReportLines[3], QStringLiteral("Externanschluss"));
-        QCOMPARE(form->ReportLines[9], QStringLiteral("Berechtigungen"));
-        QCOMPARE(form->ReportLines[15], QStringLiteral("Rufverteilung"));
-        // everything on one page: the last entry about 10 cm below the top
-        QVERIFY(record.drawn.last().y * 2.54 / px.dpi < 10.5);
     }
 
-    void secondPrintIsTheSame() {
-        PrintRecord record;
-        recordPrints(*form, record);
-        action(*form, "Print1")->trigger();
-        const QStringList first = describe(record.drawn);
-        record.drawn.clear();
-        action(*form, "Print1")->trigger();
-        QCOMPARE(record.prints, 2);
-        QCOMPARE(describe(record.drawn), first);
-        // the headings bold and underlined the second time too
-        for (int i : {4, 10, 16})
-            QCOMPARE(record.drawn[i].font, (ReportFont{"Arial", 10, true, true}));
-    }
-
-    void printsUnsavedChanges() {
-        click(*form, "RBTfe22");
-        QVERIFY(form->Modified);
+    // A cancelled print draws nothing. The report is read from the controls, so the next
+    // print shows what changed meanwhile, saved or not.
+    void printFollowsControls() {
         PrintRecord record;
         recordPrints(*form, record);
         action(*form, "Print1")->trigger(); // the menu's and the tool button's action
-        QCOMPARE(record.prints, 1);
-        QCOMPARE(record.drawn[1 + 11].text, QStringLiteral("   Intern 2 = nichtamtsberechtigt"));
-        QCOMPARE(record.drawn[1 + 17].text, QStringLiteral("   Intern 2 = "));
-    }
-
-    void cancelPrintsNothingButRebuildsLines() {
-        PrintRecord record;
-        recordPrints(*form, record);
-        action(*form, "Print1")->trigger();
-        QCOMPARE(form->ReportLines[3], QStringLiteral("Externanschluss"));
-
-        click(*form, "RBWartemusikNein");
+        click(*form, "RBTfe22");
+        QVERIFY(form->windowTitle().endsWith(u'*'));
         int dialogs = 0;
         form->PrintDialogProvider = [&dialogs](QPrinter&) {
             ++dialogs;
             return false;
         };
-        record.drawn.clear();
-        record.calls.clear();
+        record = PrintRecord{};
         action(*form, "Print1")->trigger();
         QCOMPARE(dialogs, 1);
-        QCOMPARE(record.prints, 1); // no surface for the cancelled print
+        QCOMPARE(record.prints, 0);
         QVERIFY(record.calls.isEmpty());
         QVERIFY(record.drawn.isEmpty());
-        QCOMPARE(form->ReportLines, BuildReport(part<TEditorPages>(*form)->ReadSettings()));
-        QCOMPARE(form->ReportLines[3], QStringLiteral("<U>Externanschluss"));
-        QCOMPARE(form->ReportLines[7], QStringLiteral("   Wartemusik = aus"));
+
+        recordPrints(*form, record);
+        action(*form, "Print1")->trigger();
+        const ReportEntries tfe{{ReportLine::permission(2), "   Intern 2 = nichtamtsberechtigt"},
+                                {ReportLine::ring(2), "   Intern 2 = "}};
+        QCOMPARE(drawnReportLines(record),
+                 printedLines(withEntries(BuildReport(factorySettings()), tfe)));
     }
 
     // A printer failing while the document is produced: the job is aborted, the failure's
@@ -294,13 +228,13 @@ private slots:
     void printerFailureAborts_data() {
         QTest::addColumn<int>("failAt");
         QTest::newRow("date line") << 0;
-        QTest::newRow("a heading") << 4;
-        QTest::newRow("last line") << 21;
+        QTest::newRow("a heading") << drawnIndex(ReportLine::ExternHeading);
+        QTest::newRow("last line") << drawnIndex(ReportLine::Count - 1);
     }
     void printerFailureAborts() {
         QFETCH(int, failAt);
         PrintRecord record;
-        recordPrints(*form, record, 600, 4724, failAt);
+        recordPrints(*form, record, PrinterDpi, PrinterPageWidth, failAt);
         QCOMPARE(printShowingError(), appError("Papierstau im Drucker."));
         QCOMPARE(record.calls, (QStringList{"job:Zuvex 910k Konfiguration", "begin", "abort"}));
         QCOMPARE(record.drawn.size(), failAt);
@@ -309,7 +243,7 @@ private slots:
         recordPrints(*form, record);
         action(*form, "Print1")->trigger();
         QCOMPARE(record.calls.last(), QStringLiteral("end"));
-        QCOMPARE(record.drawn.size(), 22);
+        QCOMPARE(record.drawn.size(), drawnIndex(ReportLine::Count));
     }
 
     // The program's own print path into a PDF file.
@@ -330,13 +264,13 @@ private slots:
         QCOMPARE(text.count(QLatin1Char('\f')), 1);
         qsizetype at = text.indexOf(todayLine());
         QVERIFY2(at >= 0, qPrintable(text));
-        for (QString line : BuildReport(factorySettings())) {
-            line = line.remove("<U>").trimmed();
-            if (line.isEmpty())
+        for (const QString& line : printedLines(BuildReport(factorySettings()))) {
+            const QString words = line.trimmed();
+            if (words.isEmpty())
                 continue;
-            const qsizetype next = text.indexOf(line, at);
-            QVERIFY2(next > at, qPrintable("missing or out of order: " + line + "\n" + text));
-            at = next + line.size();
+            const qsizetype next = text.indexOf(words, at);
+            QVERIFY2(next > at, qPrintable("missing or out of order: " + words + "\n" + text));
+            at = next + words.size();
         }
 
         // title at the top, date line above it and right-aligned to the right margin
@@ -356,7 +290,8 @@ private slots:
         const int dpi = form->Printer->logicalDpiY();
         const double pt = 72.0 / dpi; // points per device pixel
         const double rightEdge =
-            printable.left() + (form->Printer->width() - CentimetresToPixels(dpi, 1.0) - 10) * pt;
+            printable.left() +
+            (form->Printer->width() - CentimetresToPixels(dpi, 1.0) - DateGap) * pt;
         QVERIFY2(qAbs(dateValue->xMax - rightEdge) < 1.0,
                  qPrintable(
                      QString("date ends at %1, expected %2").arg(dateValue->xMax).arg(rightEdge)));
@@ -366,7 +301,8 @@ private slots:
         // the title's top one line (10 point) below the top margin
         const double titleTop =
             printable.top() +
-            (CentimetresToPixels(dpi, 1.0) + ReportLineStep(FontHeightPixels(10, dpi))) * pt;
+            (CentimetresToPixels(dpi, 1.0) + ReportLineStep(FontHeightPixels(TextPoints, dpi))) *
+                pt;
         QVERIFY2(qAbs(title->yMin - titleTop) < 4.0,
                  qPrintable(QString("title at %1, expected %2").arg(title->yMin).arg(titleTop)));
     }
@@ -403,7 +339,6 @@ private slots:
         QVERIFY(dlg.seen());
         QCOMPARE(dlg.caption, caption);
         QVERIFY(!QFile::exists(pdf));
-        QCOMPARE(form->ReportLines, print ? BuildReport(factorySettings()) : QStringList());
     }
 
     // What the printer setup chose applies to the next print.
@@ -427,7 +362,7 @@ private slots:
         QCOMPARE(printerSeen, form->Printer.get());
         QVERIFY(widthSeen > portraitWidth);
         QCOMPARE(record.drawn.first().x +
-                     int(todayLine().size()) * form->Printer->logicalDpiY() / 20 + 10,
+                     recordedTextWidth(todayLine(), form->Printer->logicalDpiY()) + DateGap,
                  widthSeen - CentimetresToPixels(form->Printer->logicalDpiY(), 1.0));
     }
 };
