@@ -1,32 +1,11 @@
 // The program as a blind or keyboard-only user meets it, on a real X display with the AT-SPI bus
 // (run-with-atspi.sh): the accessibility tree as a screen reader reads it over the bus, and keys
 // pressed on the keyboard.
-#include "AppWithSim.h"
-#include "ModalDriver.h"
-#include "WindowParts.h"
-#include "app/AppFormProbe.h"
+#include "WindowTest.h"
+#include "XInput.h"
 #include "app/Application.h"
 #include "config/ConfigCodec.h"
-#include "config/EditorPages.h"
-#include "config/HelpPanel.h"
 #include "tools/ZuvexSim.h"
-
-#include <QAbstractButton>
-#include <QAccessible>
-#include <QCheckBox>
-#include <QDialog>
-#include <QEventLoop>
-#include <QFrame>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QMenu>
-#include <QProcess>
-#include <QRadioButton>
-#include <QTest>
-#include <QTextEdit>
-#include <QTimer>
-#include <QTreeWidget>
 
 namespace {
 
@@ -103,7 +82,7 @@ std::optional<TAccessibleNode> controlNamed(const QList<TAccessibleNode>& nodes,
 }
 
 // Every control has a name, and no two controls of the window share one.
-void verifyNamedOnce(const QList<TAccessibleNode>& nodes) {
+void verifyNamedOnce(const QList<TAccessibleNode>& nodes, const QStringList& someNames) {
     QVERIFY(!nodes.isEmpty());
     QStringList names;
     for (const TAccessibleNode& node : nodes) {
@@ -113,23 +92,18 @@ void verifyNamedOnce(const QList<TAccessibleNode>& nodes) {
         QVERIFY2(!names.contains(node.name), qPrintable("two controls named " + node.name));
         names << node.name;
     }
+    for (const QString& name : someNames)
+        QVERIFY2(names.contains(name), qPrintable("no control named " + name));
 }
 
-void verifyNamesPresent(const QList<TAccessibleNode>& nodes, const QStringList& expected) {
-    for (const QString& name : expected)
-        QVERIFY2(controlNamed(nodes, name), qPrintable("no control named " + name));
-}
+constexpr int KeyDeliveryMs = 1000;
 
-QWidget* dialogNamed(const QString& objectName) {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == objectName)
-            return w;
-    return nullptr;
-}
-
-// A key pressed on the keyboard (xdotool's key names: "Tab", "shift+Tab", "space", "Up").
-void pressKey(const QString& key) {
-    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), key}), 0);
+// Presses `key` and waits until `state` changes, as it does once the X server has delivered
+// the key; false if it does not change.
+template <class State> bool pressChanging(const QString& key, State state) {
+    const auto before = state();
+    pressKey(key);
+    return QTest::qWaitFor([&] { return state() != before; }, KeyDeliveryMs);
 }
 
 // Presses `key` until the control named `objectName` has the focus; false if it never gets it.
@@ -139,10 +113,7 @@ bool moveFocusTo(const QString& objectName, const QString& key = QStringLiteral(
         QWidget* focus = QApplication::focusWidget();
         if (focus && focus->objectName() == objectName)
             return true;
-        const QWidget* before = focus;
-        pressKey(key);
-        // the focus moves once the X server has delivered the key
-        (void)QTest::qWaitFor([&] { return QApplication::focusWidget() != before; }, 1000);
+        (void)pressChanging(key, QApplication::focusWidget);
     }
     return false;
 }
@@ -153,9 +124,7 @@ QList<QWidget*> tabStopsOnceRound() {
     QWidget* start = QApplication::focusWidget();
     QList<QWidget*> stops{start};
     for (int press = 0; press < MostStops; ++press) {
-        const QWidget* before = QApplication::focusWidget();
-        pressKey(QStringLiteral("Tab"));
-        if (!QTest::qWaitFor([&] { return QApplication::focusWidget() != before; }, 1000))
+        if (!pressChanging(QStringLiteral("Tab"), QApplication::focusWidget))
             break; // nothing else takes the focus
         if (QApplication::focusWidget() == start)
             break;
@@ -167,25 +136,25 @@ QList<QWidget*> tabStopsOnceRound() {
 // Highlights the item named `objectName` in the open `menu` with the Down key.
 bool moveFocusTo(const QMenu* menu, const QString& objectName) {
     constexpr int MostPresses = 20;
-    if (!QTest::qWaitFor([&] { return menu->activeAction(); }, 1000))
+    if (!QTest::qWaitFor([&] { return menu->activeAction(); }, KeyDeliveryMs))
         return false;
     for (int press = 0; press < MostPresses; ++press) {
-        const QAction* before = menu->activeAction();
-        if (before->objectName() == objectName)
+        if (menu->activeAction()->objectName() == objectName)
             return true;
-        pressKey(QStringLiteral("Down"));
-        // the highlight moves once the X server has delivered the key
-        (void)QTest::qWaitFor([&] { return menu->activeAction() != before; }, 1000);
+        (void)pressChanging(QStringLiteral("Down"), [menu] { return menu->activeAction(); });
     }
     return false;
 }
+
+constexpr int ResultHoldMs = 6000;  // the programming result's hold, with room to spare
+constexpr int DeviceFlowMs = 15000; // a read or a write of the simulated system
 
 // Confirms a result box with Enter once it is the active window and its OK button takes the key
 // (the programming result holds its first line for a while).
 void confirmByKey(QWidget* box) {
     auto* ok = box->findChild<QAbstractButton*>(QStringLiteral("OKBtn"));
     QVERIFY(QTest::qWaitForWindowActive(box));
-    QVERIFY(QTest::qWaitFor([&] { return ok->isEnabled(); }, 6000));
+    QVERIFY(QTest::qWaitFor([&] { return ok->isEnabled(); }, ResultHoldMs));
     pressKey(QStringLiteral("Return"));
 }
 
@@ -210,6 +179,7 @@ private:
         QVERIFY(showOffline());
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
     }
+    static QDialog* shownDialog(const QString& name) { return ::dialog<QDialog>(qPrintable(name)); }
     void showPage(int page) {
         QTreeWidget* tree = editor()->TreeView1();
         tree->setCurrentItem(tree->topLevelItem(0)->child(page));
@@ -219,10 +189,12 @@ private slots:
     void init() { openWindow(); }
     void cleanup() { closeWindow(); }
 
-    void pagesNameEveryControlOnce_data() {
+    // Every control of each page and each dialog has a name, and no two share one.
+    void everyControlNamedOnce_data() {
+        QTest::addColumn<QString>("dialog"); // empty: the main window
         QTest::addColumn<int>("page");
         QTest::addColumn<QStringList>("someNames");
-        QTest::newRow("Externanschluss") << int(Externanschluss)
+        QTest::newRow("Externanschluss") << QString() << int(Externanschluss)
                                          << QStringList{"Externanrufe heranholen: ja",
                                                         "Externanrufe heranholen: nein",
                                                         "Amtsholung: automatisch",
@@ -231,48 +203,40 @@ private slots:
                                                         "Seiten",
                                                         "Hilfe"};
         QTest::newRow("Berechtigungen")
-            << int(Berechtigungen)
+            << QString() << int(Berechtigungen)
             << QStringList{"Anschluss 1 (21): amtsberechtigt", "Anschluss 4 (24): türberechtigt",
                            "Anschluss 2 (22): Gerätetyp Telefon/Fax/Kombigerät"};
         QTest::newRow("Rufverteilung")
-            << int(Rufverteilung)
+            << QString() << int(Rufverteilung)
             << QStringList{"Anschluss 3 (23): Klingeltaste 2", "Anschluss 1 (21): Externanruf",
                            "Türrufe an allen Anschlüssen signalisieren"};
+        QTest::newRow("search") << QString("SuchenDlg") << int(Externanschluss)
+                                << QStringList{"OK", "Abbrechen"};
+        QTest::newRow("no device") << QString("KeineAnlageDlg") << int(Externanschluss)
+                                   << QStringList{"Offline", "Suchen"};
+        QTest::newRow("port") << QString("PortDialog") << int(Externanschluss)
+                              << QStringList{"COM1", "COM4", "OK"};
+        QTest::newRow("port list") << QString("WaehleComPortDlg") << int(Externanschluss)
+                                   << QStringList{"COM-Schnittstelle wählen", "OK"};
+        QTest::newRow("firmware") << QString("FirmwareDlg") << int(Externanschluss)
+                                  << QStringList{"Datei", "Firmwaredatei auswählen", "Start"};
+        QTest::newRow("PIN") << QString("NeuePINDlg") << int(Externanschluss)
+                             << QStringList{"Alte PIN", "Neue PIN", "Neue PIN (Wiederholung)"};
+        QTest::newRow("question") << QString("HinweisBox") << int(Externanschluss)
+                                  << QStringList{"Meldung", "Ja", "Nein"};
     }
-    void pagesNameEveryControlOnce() {
+    void everyControlNamedOnce() {
+        QFETCH(QString, dialog);
         QFETCH(int, page);
         QFETCH(QStringList, someNames);
         showWindow();
         showPage(page);
-        const QList<TAccessibleNode> nodes = readAccessibilityTree();
-        verifyNamedOnce(nodes);
-        verifyNamesPresent(nodes, someNames);
-    }
-
-    void dialogsNameEveryControlOnce_data() {
-        QTest::addColumn<QString>("dialog");
-        QTest::addColumn<QStringList>("someNames");
-        QTest::newRow("search") << "SuchenDlg" << QStringList{"OK", "Abbrechen"};
-        QTest::newRow("no device") << "KeineAnlageDlg" << QStringList{"Offline", "Suchen"};
-        QTest::newRow("port") << "PortDialog" << QStringList{"COM1", "COM4", "OK"};
-        QTest::newRow("port list")
-            << "WaehleComPortDlg" << QStringList{"COM-Schnittstelle wählen", "OK"};
-        QTest::newRow("firmware") << "FirmwareDlg"
-                                  << QStringList{"Datei", "Firmwaredatei auswählen", "Start"};
-        QTest::newRow("PIN") << "NeuePINDlg"
-                             << QStringList{"Alte PIN", "Neue PIN", "Neue PIN (Wiederholung)"};
-        QTest::newRow("question") << "HinweisBox" << QStringList{"Meldung", "Ja", "Nein"};
-    }
-    void dialogsNameEveryControlOnce() {
-        QFETCH(QString, dialog);
-        QFETCH(QStringList, someNames);
-        showWindow();
-        auto* shown = qobject_cast<QDialog*>(dialogNamed(dialog));
-        QVERIFY(shown);
         QList<TAccessibleNode> nodes;
-        runDialog(shown, [&] { nodes = readAccessibilityTree(); });
-        verifyNamedOnce(nodes);
-        verifyNamesPresent(nodes, someNames);
+        if (dialog.isEmpty())
+            nodes = readAccessibilityTree();
+        else
+            runDialog(shownDialog(dialog), [&] { nodes = readAccessibilityTree(); });
+        verifyNamedOnce(nodes, someNames);
     }
 
     // What the help panel shows for a control under the mouse is what the screen reader reads
@@ -298,10 +262,8 @@ private slots:
         QTextEdit* help = part<THelpPanel>(*form)->InfoText();
         help->clear();
         const QPoint centre = widget->mapToGlobal(widget->rect().center());
-        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"),
-                                   {QStringLiteral("mousemove"), QString::number(centre.x()),
-                                    QString::number(centre.y())}),
-                 0);
+        xdotool({QStringLiteral("mousemove"), QString::number(centre.x()),
+                 QString::number(centre.y())});
         QTRY_VERIFY(!help->toPlainText().isEmpty());
         const QString name = QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
         const std::optional<TAccessibleNode> node = controlNamed(readAccessibilityTree(), name);
@@ -324,8 +286,7 @@ private slots:
         QFETCH(QString, dialog);
         QFETCH(QStringList, order);
         showWindow();
-        auto* shown = qobject_cast<QDialog*>(dialogNamed(dialog));
-        QVERIFY(shown);
+        QDialog* shown = shownDialog(dialog);
         QStringList names;
         runDialog(shown, [&] {
             QVERIFY(QTest::qWaitForWindowActive(shown));
@@ -406,9 +367,9 @@ private slots:
     void keyboardAloneConfiguresAndSaves() {
         closeWindow();
         openWindow(simOptions());
-        ModalAnswer read("ErgebnisDialog", confirmByKey, 15000);
+        ModalAnswer read("ErgebnisDialog", confirmByKey, DeviceFlowMs);
         form->show();
-        QVERIFY(read.waitSeen(15000));
+        QVERIFY(read.waitSeen(DeviceFlowMs));
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
 
         pickPage(Externanschluss);
@@ -429,12 +390,12 @@ private slots:
         pressKey(QStringLiteral("space"));
         QTRY_VERIFY(!editor()->Port(3).taste[1]->isChecked());
 
-        ModalAnswer result("ProgErgebnisDialog", confirmByKey, 15000);
+        ModalAnswer result("ProgErgebnisDialog", confirmByKey, DeviceFlowMs);
         pressKey(QStringLiteral("alt")); // the menu bar takes the keys
         pressKey(QStringLiteral("Return"));
         QVERIFY(moveFocusTo(part<QMenu>(*form, "File1"), QStringLiteral("FileSaveItem")));
         pressKey(QStringLiteral("Return"));
-        QVERIFY(result.waitSeen(15000));
+        QVERIFY(result.waitSeen(DeviceFlowMs));
 
         TEditorSettings expected = factorySettings();
         expected.heranholen = false;

@@ -1,21 +1,9 @@
 // The main window on a real X11 desktop with a window manager (run by run-under-x11.sh): the
 // titles the window manager shows, keys pressed on the keyboard, the window's place.
-#include "AppWithSim.h"
-#include "ModalDriver.h"
-#include "WindowParts.h"
-#include "app/AppFormProbe.h"
+#include "WindowTest.h"
+#include "XInput.h"
 #include "app/Application.h"
 #include "tools/ZuvexSim.h"
-
-#include <QAction>
-#include <QCheckBox>
-#include <QMenu>
-#include <QMenuBar>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QScreen>
-#include <QSignalSpy>
-#include <QTest>
 
 namespace {
 
@@ -27,11 +15,6 @@ QString windowProperty(QWidget* window, const QString& name = QStringLiteral("_N
                                           QStringLiteral("-notype"), name});
     xprop.waitForFinished();
     return QString::fromUtf8(xprop.readAllStandardOutput()).section(u'"', 1, -2);
-}
-
-// Real input through the X server, as from the user's mouse and keyboard.
-void xdotool(const QStringList& args) {
-    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), args), 0);
 }
 
 } // namespace
@@ -71,8 +54,6 @@ private slots:
         form->findChild<QCheckBox*>("CBarb21")->click();
         QTRY_COMPARE(windowProperty(form.get()),
                      QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf*"));
-        form->ClearModified();
-        form->close();
     }
 
     void keysAfterTheMenuBarHadTheFocus_data() {
@@ -100,9 +81,9 @@ private slots:
         xdotool(
             {"mousemove", QString::number(title.x()), QString::number(title.y()), "click", "1"});
         QTRY_VERIFY(part<QMenu>(*form, "File1")->isVisible());
-        xdotool({"key", "Escape"});
+        pressKey("Escape");
         QTRY_VERIFY(!part<QMenu>(*form, "File1")->isVisible());
-        xdotool({"key", key});
+        pressKey(key);
         QTRY_COMPARE(fired.size(), 1);
         QTest::qWait(100);
         QCOMPARE(fired.size(), 1);
