@@ -22,43 +22,33 @@ QString windowProperty(QWidget* window, const QString& name = QStringLiteral("_N
 // The editor pages, in the order of their nodes under "Konfiguration".
 enum TreePage { Externanschluss, Berechtigungen, Rufverteilung };
 
-// One object of the tree as the screen reader gets it.
+// One object of the tree as the screen reader gets it: its name, role, description and
+// states, and whether it is part of another (an item of a menu bar or a combo box).
 struct TAccessibleNode {
-    QString name;
-    QString role;
-    QString description;
-    QStringList states;
-    bool part = false; // an item of a menu bar or a combo box, announced with it
+    QJsonObject fields;
 
-    bool has(const char* state) const { return states.contains(QLatin1String(state)); }
+    QString text(const char* field) const { return fields[QLatin1String(field)].toString(); }
+    bool has(const char* state) const {
+        return fields[QLatin1String("states")].toArray().contains(QLatin1String(state));
+    }
     // What the user can move the focus to or click now: what needs a name of its own.
     bool isControl() const {
-        if (part || !has("showing"))
+        if (fields[QLatin1String("part")].toBool() || !has("showing"))
             return false;
         static const QStringList clickable = {QStringLiteral("push button"),
                                               QStringLiteral("radio button"),
                                               QStringLiteral("check box")};
-        return has("focusable") || clickable.contains(role);
+        return has("focusable") || clickable.contains(text("role"));
     }
 };
 
 // The objects of the active window: the main window, or the modal dialog over it.
 QList<TAccessibleNode> activeWindowNodes(const QJsonArray& windows) {
     QList<TAccessibleNode> nodes;
-    for (const QJsonValue& window : windows) {
-        if (!window[QLatin1String("states")].toArray().contains(QLatin1String("active")))
-            continue;
-        for (const QJsonValue& n : window[QLatin1String("nodes")].toArray()) {
-            TAccessibleNode node;
-            node.name = n[QLatin1String("name")].toString();
-            node.role = n[QLatin1String("role")].toString();
-            node.description = n[QLatin1String("description")].toString();
-            for (const QJsonValue& s : n[QLatin1String("states")].toArray())
-                node.states << s.toString();
-            node.part = n[QLatin1String("part")].toBool();
-            nodes << node;
-        }
-    }
+    for (const QJsonValue& window : windows)
+        if (window[QLatin1String("states")].toArray().contains(QLatin1String("active")))
+            for (const QJsonValue& node : window[QLatin1String("nodes")].toArray())
+                nodes << TAccessibleNode{node.toObject()};
     return nodes;
 }
 
@@ -86,7 +76,7 @@ QList<TAccessibleNode> readAccessibilityTree() {
 std::optional<TAccessibleNode> controlNamed(const QList<TAccessibleNode>& nodes,
                                             const QString& name) {
     for (const TAccessibleNode& node : nodes)
-        if (node.isControl() && node.name == name)
+        if (node.isControl() && node.text("name") == name)
             return node;
     return std::nullopt;
 }
@@ -98,9 +88,10 @@ void verifyNamedOnce(const QList<TAccessibleNode>& nodes, const QStringList& som
     for (const TAccessibleNode& node : nodes) {
         if (!node.isControl())
             continue;
-        QVERIFY2(!node.name.isEmpty(), qPrintable("a " + node.role + " without a name"));
-        QVERIFY2(!names.contains(node.name), qPrintable("two controls named " + node.name));
-        names << node.name;
+        const QString name = node.text("name");
+        QVERIFY2(!name.isEmpty(), qPrintable("a " + node.text("role") + " without a name"));
+        QVERIFY2(!names.contains(name), qPrintable("two controls named " + name));
+        names << name;
     }
     for (const QString& name : someNames)
         QVERIFY2(names.contains(name), qPrintable("no control named " + name));
@@ -360,7 +351,7 @@ private slots:
         const QString name = QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
         const std::optional<TAccessibleNode> node = controlNamed(readAccessibilityTree(), name);
         QVERIFY(node);
-        QCOMPARE(node->description, help->toPlainText());
+        QCOMPARE(node->text("description"), help->toPlainText());
     }
 
     // Tab goes through a dialog in the order its controls stand, top to bottom, left to right.
