@@ -1,7 +1,6 @@
 // Settings read at start-up and written back at close.
 #include "FailingWrites.h"
 #include "FileFaults.h"
-#include "TestHome.h"
 #include "Unprivileged.h"
 #include "WindowTest.h"
 #include "app/CloseOnSignal.h"
