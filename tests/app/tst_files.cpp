@@ -41,7 +41,7 @@ class TestFiles : public QObject, AppWithSim {
     QCheckBox* box(const char* name) { return form->findChild<QCheckBox*>(name); }
     void trigger(const char* name) { action(*form, name)->trigger(); }
 
-    // Answers the unsaved-changes question with `act` while the action `name` runs.
+    // Answers the unsaved-changes question with `act` while `command` (or the action `name`) runs.
     ShownBox askedDuring(std::function<void(QWidget*)> act, const std::function<void()>& command) {
         ModalAnswer ask("HinweisBox", std::move(act));
         command();
