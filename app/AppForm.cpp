@@ -59,16 +59,6 @@ TAppForm::TAppForm(QWidget* parent) : QMainWindow(parent) {
 
 TAppForm::~TAppForm() = default;
 
-int TAppForm::ShowMessageDialog(TMessageDialog* dialog, const QString& caption,
-                                const QStringList& lines) {
-    dialog->setWindowTitle(caption);
-    for (const QString& line : lines)
-        dialog->AddLine(line);
-    const int result = dialog->exec();
-    dialog->ClearLines();
-    return result;
-}
-
 void TAppForm::HelpAbout1Execute() {
     AboutBox->exec();
 }

@@ -123,8 +123,6 @@ private:
     TReportSurfaceFactory ReportSurfaceFactory = makePrinterSurface;
 
     // ---- dialogs ----
-    // Sets the caption, adds the lines, shows the box modally, clears its lines again.
-    int ShowMessageDialog(TMessageDialog* dialog, const QString& caption, const QStringList& lines);
     void HelpAbout1Execute();
 
     // ---- device link ----

@@ -241,3 +241,12 @@ void TUpDownLoad::closeEvent(QCloseEvent* event) {
     if (OnFormClose)
         OnFormClose();
 }
+
+int ShowMessageDialog(TMessageDialog* dialog, const QString& caption, const QStringList& lines) {
+    dialog->setWindowTitle(caption);
+    for (const QString& line : lines)
+        dialog->AddLine(line);
+    const int result = dialog->exec();
+    dialog->ClearLines();
+    return result;
+}

@@ -48,6 +48,9 @@ private:
     QPushButton* firstCancelButton = nullptr;
 };
 
+// Sets the caption, adds the lines, shows the box modally, clears its lines again.
+int ShowMessageDialog(TMessageDialog* dialog, const QString& caption, const QStringList& lines);
+
 class TAboutBox : public TMessageDialog {
     Q_OBJECT
 public:

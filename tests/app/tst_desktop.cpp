@@ -1,21 +1,11 @@
-// The main window on a real X11 desktop with a window manager (run by run-under-x11.sh): the
-// titles the window manager shows, keys pressed on the keyboard, the window's place.
-#include "AppWithSim.h"
-#include "ModalDriver.h"
-#include "WindowParts.h"
-#include "app/AppFormProbe.h"
+// The program on a real X11 desktop with a window manager and the AT-SPI bus
+// (run-with-atspi.sh): the titles the window manager shows, the window's place, keys pressed
+// on the keyboard, and the accessibility tree as a screen reader reads it over the bus.
+#include "WindowTest.h"
+#include "XInput.h"
 #include "app/Application.h"
+#include "config/ConfigCodec.h"
 #include "tools/ZuvexSim.h"
-
-#include <QAction>
-#include <QCheckBox>
-#include <QMenu>
-#include <QMenuBar>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QScreen>
-#include <QSignalSpy>
-#include <QTest>
 
 namespace {
 
@@ -29,15 +19,172 @@ QString windowProperty(QWidget* window, const QString& name = QStringLiteral("_N
     return QString::fromUtf8(xprop.readAllStandardOutput()).section(u'"', 1, -2);
 }
 
-// Real input through the X server, as from the user's mouse and keyboard.
-void xdotool(const QStringList& args) {
-    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), args), 0);
+// The editor pages, in the order of their nodes under "Konfiguration".
+enum TreePage { Externanschluss, Berechtigungen, Rufverteilung };
+
+// One object of the tree as the screen reader gets it: its name, role, description and
+// states, and whether it is part of another (an item of a menu bar or a combo box).
+struct TAccessibleNode {
+    QJsonObject fields;
+
+    QString text(const char* field) const { return fields[QLatin1String(field)].toString(); }
+    bool has(const char* state) const {
+        return fields[QLatin1String("states")].toArray().contains(QLatin1String(state));
+    }
+    // What the user can move the focus to or click now: what needs a name of its own.
+    bool isControl() const {
+        if (fields[QLatin1String("part")].toBool() || !has("showing"))
+            return false;
+        static const QStringList clickable = {QStringLiteral("push button"),
+                                              QStringLiteral("radio button"),
+                                              QStringLiteral("check box")};
+        return has("focusable") || clickable.contains(text("role"));
+    }
+};
+
+// The objects of the active window: the main window, or the modal dialog over it.
+QList<TAccessibleNode> activeWindowNodes(const QJsonArray& windows) {
+    QList<TAccessibleNode> nodes;
+    for (const QJsonValue& window : windows)
+        if (window[QLatin1String("states")].toArray().contains(QLatin1String("active")))
+            for (const QJsonValue& node : window[QLatin1String("nodes")].toArray())
+                nodes << TAccessibleNode{node.toObject()};
+    return nodes;
+}
+
+// Reads this program's tree over the AT-SPI bus with a reader process of its own, while this
+// process goes on answering the reader's questions. Gives the objects of the active window.
+QList<TAccessibleNode> readAccessibilityTree() {
+    QProcess reader;
+    QEventLoop untilDone; // answers each of the reader's questions at once
+    constexpr int MostMs = 60000;
+    QObject::connect(&reader, &QProcess::finished, &untilDone, &QEventLoop::quit);
+    QObject::connect(&reader, &QProcess::errorOccurred, &untilDone, &QEventLoop::quit);
+    QTimer::singleShot(MostMs, &untilDone, &QEventLoop::quit);
+    reader.start(QFINDTESTDATA("read-accessibility-tree.py"),
+                 {QString::number(QCoreApplication::applicationPid())});
+    untilDone.exec();
+    if (reader.state() != QProcess::NotRunning || reader.exitCode() != 0) {
+        qWarning("tree reader failed: %s", reader.readAllStandardError().constData());
+        return {};
+    }
+    const QJsonArray windows = QJsonDocument::fromJson(reader.readAllStandardOutput()).array();
+    return activeWindowNodes(windows);
+}
+
+// The control a screen reader announces by `name`.
+std::optional<TAccessibleNode> controlNamed(const QList<TAccessibleNode>& nodes,
+                                            const QString& name) {
+    for (const TAccessibleNode& node : nodes)
+        if (node.isControl() && node.text("name") == name)
+            return node;
+    return std::nullopt;
+}
+
+// Every control has a name, and no two controls of the window share one.
+void verifyNamedOnce(const QList<TAccessibleNode>& nodes, const QStringList& someNames) {
+    QVERIFY(!nodes.isEmpty());
+    QStringList names;
+    for (const TAccessibleNode& node : nodes) {
+        if (!node.isControl())
+            continue;
+        const QString name = node.text("name");
+        QVERIFY2(!name.isEmpty(), qPrintable("a " + node.text("role") + " without a name"));
+        QVERIFY2(!names.contains(name), qPrintable("two controls named " + name));
+        names << name;
+    }
+    for (const QString& name : someNames)
+        QVERIFY2(names.contains(name), qPrintable("no control named " + name));
+}
+
+constexpr int KeyDeliveryMs = 1000;
+
+// Presses `key` and waits until `state` changes, as it does once the X server has delivered
+// the key; false if it does not change.
+template <class State> bool pressChanging(const QString& key, State state) {
+    const auto before = state();
+    pressKey(key);
+    return QTest::qWaitFor([&] { return state() != before; }, KeyDeliveryMs);
+}
+
+// Presses `key` until the control named `objectName` has the focus; false if it never gets it.
+bool moveFocusTo(const QString& objectName, const QString& key = QStringLiteral("Tab")) {
+    constexpr int MostPresses = 60;
+    for (int press = 0; press < MostPresses; ++press) {
+        QWidget* focus = QApplication::focusWidget();
+        if (focus && focus->objectName() == objectName)
+            return true;
+        (void)pressChanging(key, QApplication::focusWidget);
+    }
+    return false;
+}
+
+// The controls Tab stops at, once round the window from the control that has the focus.
+QList<QWidget*> tabStopsOnceRound() {
+    constexpr int MostStops = 80;
+    QWidget* start = QApplication::focusWidget();
+    QList<QWidget*> stops{start};
+    for (int press = 0; press < MostStops; ++press) {
+        if (!pressChanging(QStringLiteral("Tab"), QApplication::focusWidget))
+            break; // nothing else takes the focus
+        if (QApplication::focusWidget() == start)
+            break;
+        stops << QApplication::focusWidget();
+    }
+    return stops;
+}
+
+// Highlights the item named `objectName` in the open `menu` with the Down key.
+bool moveFocusTo(const QMenu* menu, const QString& objectName) {
+    constexpr int MostPresses = 20;
+    if (!QTest::qWaitFor([&] { return menu->activeAction(); }, KeyDeliveryMs))
+        return false;
+    for (int press = 0; press < MostPresses; ++press) {
+        if (menu->activeAction()->objectName() == objectName)
+            return true;
+        (void)pressChanging(QStringLiteral("Down"), [menu] { return menu->activeAction(); });
+    }
+    return false;
+}
+
+constexpr int ResultHoldMs = 6000;  // the programming result's hold, with room to spare
+constexpr int DeviceFlowMs = 15000; // a read or a write of the simulated system
+
+// Confirms a result box with Enter once it is the active window and its OK button takes the key
+// (the programming result holds its first line for a while).
+void confirmByKey(QWidget* box) {
+    auto* ok = box->findChild<QAbstractButton*>(QStringLiteral("OKBtn"));
+    QVERIFY(QTest::qWaitForWindowActive(box));
+    QVERIFY(QTest::qWaitFor([&] { return ok->isEnabled(); }, ResultHoldMs));
+    pressKey(QStringLiteral("Return"));
+}
+
+// Chooses a page in the tree by keys: Home selects the root "Konfiguration", each Down the next
+// node.
+void pickPage(TreePage page) {
+    QVERIFY(moveFocusTo(QStringLiteral("TreeView1"), QStringLiteral("shift+Tab")));
+    pressKey(QStringLiteral("Home"));
+    for (int down = 0; down <= page; ++down)
+        pressKey(QStringLiteral("Down"));
 }
 
 } // namespace
 
 class TestDesktop : public QObject, AppWithSim {
     Q_OBJECT
+
+private:
+    TEditorPages* editor() const { return part<TEditorPages>(*form); }
+    // The window with the factory configuration, shown and active, no device connected.
+    void showWindow() {
+        QVERIFY(showOffline());
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    }
+    static QDialog* shownDialog(const QString& name) { return ::dialog<QDialog>(qPrintable(name)); }
+    void showPage(int page) {
+        QTreeWidget* tree = editor()->TreeView1();
+        tree->setCurrentItem(tree->topLevelItem(0)->child(page));
+    }
 
 private slots:
     void init() {
@@ -71,8 +218,6 @@ private slots:
         form->findChild<QCheckBox*>("CBarb21")->click();
         QTRY_COMPARE(windowProperty(form.get()),
                      QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf*"));
-        form->ClearModified();
-        form->close();
     }
 
     void keysAfterTheMenuBarHadTheFocus_data() {
@@ -91,8 +236,7 @@ private slots:
         QFETCH(QString, action);
         form->FileDialogProvider = [](const TFileDialogRequest&) { return QString(); };
         form->PrintDialogProvider = [](QPrinter&) { return false; };
-        QVERIFY(showOffline());
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        showWindow();
         QSignalSpy fired(form->findChild<QAction*>(action), &QAction::triggered);
         QMenuBar* bar = form->menuBar();
         const QPoint title = bar->mapToGlobal(
@@ -100,9 +244,9 @@ private slots:
         xdotool(
             {"mousemove", QString::number(title.x()), QString::number(title.y()), "click", "1"});
         QTRY_VERIFY(part<QMenu>(*form, "File1")->isVisible());
-        xdotool({"key", "Escape"});
+        pressKey("Escape");
         QTRY_VERIFY(!part<QMenu>(*form, "File1")->isVisible());
-        xdotool({"key", key});
+        pressKey(key);
         QTRY_COMPARE(fired.size(), 1);
         QTest::qWait(100);
         QCOMPARE(fired.size(), 1);
@@ -117,8 +261,7 @@ private slots:
     }
 
     void mainWindowInTheCentreOfTheDesktop() {
-        QVERIFY(showOffline());
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        showWindow();
         const QPoint centre = form->screen()->availableGeometry().center();
         // within the window manager's frame, which the program cannot know before showing
         QTRY_VERIFY2((form->frameGeometry().center() - centre).manhattanLength() <= 24,
@@ -127,6 +270,221 @@ private slots:
                                     .arg(form->frameGeometry().y())
                                     .arg(form->frameGeometry().width())
                                     .arg(form->frameGeometry().height())));
+    }
+
+    // Every control of each page and each dialog has a name, and no two share one.
+    void everyControlNamedOnce_data() {
+        QTest::addColumn<QString>("dialog"); // empty: the main window
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QStringList>("someNames");
+        QTest::newRow("Externanschluss") << QString() << int(Externanschluss)
+                                         << QStringList{"Externanrufe heranholen: ja",
+                                                        "Externanrufe heranholen: nein",
+                                                        "Amtsholung: automatisch",
+                                                        "Wartemusik: aus",
+                                                        "Drucken",
+                                                        "Seiten",
+                                                        "Hilfe"};
+        QTest::newRow("Berechtigungen")
+            << QString() << int(Berechtigungen)
+            << QStringList{"Anschluss 1 (21): amtsberechtigt", "Anschluss 4 (24): türberechtigt",
+                           "Anschluss 2 (22): Gerätetyp Telefon/Fax/Kombigerät"};
+        QTest::newRow("Rufverteilung")
+            << QString() << int(Rufverteilung)
+            << QStringList{"Anschluss 3 (23): Klingeltaste 2", "Anschluss 1 (21): Externanruf",
+                           "Türrufe an allen Anschlüssen signalisieren"};
+        QTest::newRow("search") << QString("SuchenDlg") << int(Externanschluss)
+                                << QStringList{"OK", "Abbrechen"};
+        QTest::newRow("no device") << QString("KeineAnlageDlg") << int(Externanschluss)
+                                   << QStringList{"Offline", "Suchen"};
+        QTest::newRow("port") << QString("PortDialog") << int(Externanschluss)
+                              << QStringList{"COM1", "COM4", "OK"};
+        QTest::newRow("port list") << QString("WaehleComPortDlg") << int(Externanschluss)
+                                   << QStringList{"COM-Schnittstelle wählen", "OK"};
+        QTest::newRow("firmware") << QString("FirmwareDlg") << int(Externanschluss)
+                                  << QStringList{"Datei", "Firmwaredatei auswählen", "Start"};
+        QTest::newRow("PIN") << QString("NeuePINDlg") << int(Externanschluss)
+                             << QStringList{"Alte PIN", "Neue PIN", "Neue PIN (Wiederholung)"};
+        QTest::newRow("question") << QString("HinweisBox") << int(Externanschluss)
+                                  << QStringList{"Meldung", "Ja", "Nein"};
+    }
+    void everyControlNamedOnce() {
+        QFETCH(QString, dialog);
+        QFETCH(int, page);
+        QFETCH(QStringList, someNames);
+        showWindow();
+        showPage(page);
+        QList<TAccessibleNode> nodes;
+        if (dialog.isEmpty())
+            nodes = readAccessibilityTree();
+        else
+            runDialog(shownDialog(dialog), [&] { nodes = readAccessibilityTree(); });
+        verifyNamedOnce(nodes, someNames);
+    }
+
+    // What the help panel shows for a control under the mouse is what the screen reader reads
+    // as its description.
+    void descriptionIsTheHelpText_data() {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("control");
+        QTest::newRow("Amtsholung") << int(Externanschluss) << "RBAmtsholungNein";
+        QTest::newRow("device type") << int(Berechtigungen) << "RBTfe23";
+        QTest::newRow("permission") << int(Berechtigungen) << "CBtb22";
+        QTest::newRow("bell button") << int(Rufverteilung) << "CBTaste4Ruf24";
+        QTest::newRow("door calls off") << int(Rufverteilung) << "ButtonTlnAus";
+        QTest::newRow("print button") << int(Rufverteilung) << "ToolButton10";
+        QTest::newRow("read button") << int(Rufverteilung) << "SpeedButton2";
+    }
+    void descriptionIsTheHelpText() {
+        QFETCH(int, page);
+        QFETCH(QString, control);
+        showWindow();
+        showPage(page);
+        auto* widget = form->findChild<QWidget*>(control);
+        QVERIFY(widget);
+        QTextEdit* help = part<THelpPanel>(*form)->InfoText();
+        help->clear();
+        const QPoint centre = widget->mapToGlobal(widget->rect().center());
+        xdotool({QStringLiteral("mousemove"), QString::number(centre.x()),
+                 QString::number(centre.y())});
+        QTRY_VERIFY(!help->toPlainText().isEmpty());
+        const QString name = QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+        const std::optional<TAccessibleNode> node = controlNamed(readAccessibilityTree(), name);
+        QVERIFY(node);
+        QCOMPARE(node->text("description"), help->toPlainText());
+    }
+
+    // Tab goes through a dialog in the order its controls stand, top to bottom, left to right.
+    void dialogFocusOrder_data() {
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<QStringList>("order");
+        QTest::newRow("no device") << "KeineAnlageDlg" << QStringList{"Offline", "Suchen"};
+        QTest::newRow("port list")
+            << "WaehleComPortDlg" << QStringList{"COM-Schnittstelle wählen", "OK", "Abbrechen"};
+        QTest::newRow("firmware") << "FirmwareDlg"
+                                  << QStringList{"Hinweise", "Datei", "Firmwaredatei auswählen",
+                                                 "Start", "Abbrechen"};
+    }
+    void dialogFocusOrder() {
+        QFETCH(QString, dialog);
+        QFETCH(QStringList, order);
+        showWindow();
+        QDialog* shown = shownDialog(dialog);
+        QStringList names;
+        runDialog(shown, [&] {
+            QVERIFY(QTest::qWaitForWindowActive(shown));
+            for (QWidget* stop : tabStopsOnceRound())
+                names << QAccessible::queryAccessibleInterface(stop)->text(QAccessible::Name);
+        });
+        // the round starts wherever the dialog puts the focus
+        const qsizetype first = names.indexOf(order.first());
+        QVERIFY(first >= 0);
+        QCOMPARE(names.mid(first) + names.mid(0, first), order);
+    }
+
+    // The states the rules set reach the screen reader at once.
+    void statesFollowTheRules_data() {
+        QTest::addColumn<QString>("clicked");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<bool>("checked");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("TFE: amtsberechtigt off")
+            << "RBTfe22" << int(Berechtigungen) << "Anschluss 2 (22): amtsberechtigt" << false
+            << false;
+        QTest::newRow("TFE: nichtamtsberechtigt on")
+            << "RBTfe22" << int(Berechtigungen) << "Anschluss 2 (22): nichtamtsberechtigt" << true
+            << true;
+        QTest::newRow("TFE: no external calls")
+            << "RBTfe22" << int(Rufverteilung) << "Anschluss 2 (22): Externanruf" << false << false;
+        QTest::newRow("Anrufbeantworter: only one port")
+            << "RBAnrufbeantworter23" << int(Berechtigungen)
+            << "Anschluss 1 (21): Gerätetyp Anrufbeantworter" << false << false;
+        QTest::newRow("not door-permitted: no bell button")
+            << "CBtb21" << int(Rufverteilung) << "Anschluss 1 (21): Klingeltaste 1" << false
+            << false;
+        QTest::newRow("door calls off") << "ButtonTlnAus" << int(Rufverteilung)
+                                        << "Anschluss 4 (24): Klingeltaste 3" << false << true;
+        QTest::newRow("Wartemusik")
+            << "RBWartemusikNein" << int(Externanschluss) << "Wartemusik: aus" << true << true;
+    }
+    void statesFollowTheRules() {
+        QFETCH(QString, clicked);
+        QFETCH(int, page);
+        QFETCH(QString, control);
+        QFETCH(bool, checked);
+        QFETCH(bool, enabled);
+        showWindow();
+        showPage(page);
+        form->findChild<QAbstractButton*>(clicked)->click();
+        const std::optional<TAccessibleNode> node = controlNamed(readAccessibilityTree(), control);
+        QVERIFY(node);
+        QCOMPARE(node->has("checked"), checked);
+        QCOMPARE(node->has("enabled"), enabled);
+        QCOMPARE(node->has("sensitive"), enabled);
+    }
+
+    // Tab stops at every group of the page, at the selected button of a radio group (whose arrow
+    // keys choose within it), and at every check box that can be changed.
+    void tabReachesEveryGroup_data() {
+        QTest::addColumn<int>("page");
+        QTest::newRow("Externanschluss") << int(Externanschluss);
+        QTest::newRow("Berechtigungen") << int(Berechtigungen);
+        QTest::newRow("Rufverteilung") << int(Rufverteilung);
+    }
+    void tabReachesEveryGroup() {
+        QFETCH(int, page);
+        showWindow();
+        showPage(page);
+        const QFrame* panels[] = {editor()->PanelLtg(), editor()->PanelTln(), editor()->PanelRuf()};
+        const QList<QWidget*> stops = tabStopsOnceRound();
+        for (const QAbstractButton* b : panels[page]->findChildren<QAbstractButton*>()) {
+            const bool radioNotChosen = qobject_cast<const QRadioButton*>(b) && !b->isChecked();
+            if (b->isEnabled() && !radioNotChosen)
+                QVERIFY2(stops.contains(b), qPrintable(b->objectName() + " not reached by Tab"));
+        }
+    }
+
+    // A whole configuration by keys alone: a page from the tree, a setting on each page, saved
+    // to the telephone system.
+    void keyboardAloneConfiguresAndSaves() {
+        closeWindow();
+        openWindow(simOptions());
+        ModalAnswer read("ErgebnisDialog", confirmByKey, DeviceFlowMs);
+        form->show();
+        QVERIFY(read.waitSeen(DeviceFlowMs));
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+
+        pickPage(Externanschluss);
+        QTRY_VERIFY(editor()->PanelLtg()->isVisible());
+        QVERIFY(moveFocusTo(QStringLiteral("RBHeranholenJa")));
+        pressKey(QStringLiteral("Down"));
+        QTRY_VERIFY(editor()->Heranholen().nein->isChecked());
+
+        pickPage(Berechtigungen);
+        QTRY_VERIFY(editor()->PanelTln()->isVisible());
+        QVERIFY(moveFocusTo(QStringLiteral("RBvab21")));
+        pressKey(QStringLiteral("Down"));
+        QTRY_VERIFY(editor()->Port(1).hab->isChecked());
+
+        pickPage(Rufverteilung);
+        QTRY_VERIFY(editor()->PanelRuf()->isVisible());
+        QVERIFY(moveFocusTo(QStringLiteral("CBTaste2Ruf23")));
+        pressKey(QStringLiteral("space"));
+        QTRY_VERIFY(!editor()->Port(3).taste[1]->isChecked());
+
+        ModalAnswer result("ProgErgebnisDialog", confirmByKey, DeviceFlowMs);
+        pressKey(QStringLiteral("alt")); // the menu bar takes the keys
+        pressKey(QStringLiteral("Return"));
+        QVERIFY(moveFocusTo(part<QMenu>(*form, "File1"), QStringLiteral("FileSaveItem")));
+        pressKey(QStringLiteral("Return"));
+        QVERIFY(result.waitSeen(DeviceFlowMs));
+
+        TEditorSettings expected = factorySettings();
+        expected.heranholen = false;
+        expected.ports[0].permission = Permission::Halbamtsberechtigt;
+        expected.ports[2].klingeltaste[1] = false;
+        QCOMPARE(decodeImage(sim->image()), expected);
     }
 };
 

@@ -1,15 +1,21 @@
-// The shared dialogs: calling pattern, keyboard answers, the programming result box's hold.
-#include "AppWithSim.h"
-#include "ModalDriver.h"
-#include "WindowParts.h"
-#include "app/AppFormProbe.h"
+// The shared dialogs: calling pattern, keyboard answers, the programming result box's hold;
+// the application object's German platform dialogs and its general error box.
+#include "WindowTest.h"
+#include "app/Application.h"
 
-#include <QElapsedTimer>
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
+#include <stdexcept>
+
+namespace {
+// Throws out of its event handler, as a command that fails beyond its own error handling.
+class Thrower : public QObject {
+public:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User)
+            throw std::runtime_error("Der Port COM3 existiert nicht.");
+        return QObject::event(e);
+    }
+};
+} // namespace
 
 class TestDialogs : public QObject, AppWithSim {
     Q_OBJECT
@@ -49,8 +55,8 @@ private slots:
         ModalAnswer a("HinweisBox", [key](QWidget* w) {
             key ? QTest::keyClick(w, Qt::Key(key)) : void(w->close());
         });
-        const int result = form->ShowMessageDialog(dialog<THinweisBox>("HinweisBox"), "Hinweis",
-                                                   {"eins", "", "drei"});
+        const int result =
+            ShowMessageDialog(dialog<THinweisBox>("HinweisBox"), "Hinweis", {"eins", "", "drei"});
         QVERIFY(a.seen());
         QCOMPARE(a.lines, (QStringList{"eins", "", "drei"}));
         QCOMPARE(result, expected);
@@ -70,9 +76,8 @@ private slots:
             focusOnOk = w->focusWidget() == w->findChild<QPushButton*>("OKBtn");
             QTest::keyClick(w, Qt::Key_Return);
         });
-        QCOMPARE(
-            form->ShowMessageDialog(dialog<TErrorDialog>("ErrorDialog"), "Fehler", {"Fehler!"}),
-            int(mrOk));
+        QCOMPARE(ShowMessageDialog(dialog<TErrorDialog>("ErrorDialog"), "Fehler", {"Fehler!"}),
+                 int(mrOk));
         QVERIFY(a.seen());
         QVERIFY(stillOpenAfterEsc);
         QVERIFY(focusOnOk);
@@ -100,9 +105,9 @@ private slots:
             });
             clock.start();
             dialog<TProgErgebnisDialog>("ProgErgebnisDialog")->ClearLines();
-            form->ShowMessageDialog(dialog<TProgErgebnisDialog>("ProgErgebnisDialog"),
-                                    "Konfiguration Programmieren",
-                                    {"", "Das Programmieren der Konfiguration war erfolgreich."});
+            ShowMessageDialog(dialog<TProgErgebnisDialog>("ProgErgebnisDialog"),
+                              "Konfiguration Programmieren",
+                              {"", "Das Programmieren der Konfiguration war erfolgreich."});
             QVERIFY(a.seen());
             QVERIFY(refusedEarly);
             QVERIFY2(closedAt >= TProgErgebnisDialog::HoldMs,
@@ -146,7 +151,27 @@ private slots:
         QCOMPARE(icon.size(), QSize(32, 32));
         QVERIFY(!form->windowIcon().availableSizes().isEmpty());
     }
+
+    void germanTranslationsLoaded() {
+        QVERIFY(static_cast<TApplication*>(qApp)->loadGermanTranslations());
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "&Open"), QStringLiteral("&Öffnen"));
+    }
+
+    void escapingFailureShownAndLoopGoesOn() {
+        Thrower thrower;
+        ModalAnswer box("ApplicationErrorBox", press("OK"));
+        QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+        QCOMPARE(shown(box, 5000),
+                 ShownBox("Zuvex 910k Konfigurator", {"Der Port COM3 existiert nicht."}));
+        bool later = false;
+        QTimer::singleShot(0, [&] { later = true; });
+        QVERIFY(QTest::qWaitFor([&] { return later; }));
+    }
 };
 
-QTEST_MAIN(TestDialogs)
+int main(int argc, char** argv) {
+    TApplication app(argc, argv);
+    TestDialogs test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_dialogs.moc"

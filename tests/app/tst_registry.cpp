@@ -1,4 +1,5 @@
 // The settings store file on its own: parsing, types, keeping what it does not know.
+#include "RegistryExport.h"
 #include "TestHome.h"
 #include "app/RegistryFile.h"
 
@@ -7,24 +8,9 @@
 #include <QTest>
 #include <algorithm>
 
-namespace {
-
-// A store holding the program's key with `values`, as the three kinds of export write it.
-QByteArray store(const QString& kind, const QString& values = {}) {
-    const QString body =
-        QStringLiteral("\r\n[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]\r\n") + values;
-    if (kind == "REGEDIT4")
-        return "REGEDIT4\r\n" + body.toLatin1();
-    const QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n") + body;
-    if (kind == "UTF-8")
-        return text.toUtf8();
-    QByteArray raw("\xFF\xFE");
-    for (QChar c : text)
-        raw += char(c.unicode() & 0xFF) + QByteArray(1, char(c.unicode() >> 8));
-    return raw;
-}
-
-} // namespace
+const auto Utf8 = TRegistryExport::Utf8;
+const auto Utf16 = TRegistryExport::Utf16;
+const auto Regedit4 = TRegistryExport::Regedit4;
 
 class TestRegistry : public QObject {
     Q_OBJECT
@@ -61,36 +47,47 @@ private slots:
                            "/zuvex910k/registry.reg");
     }
 
-    void keyPathComparedCaseInsensitively() {
-        TestHome home;
-        home.writeRegistry(
-            "[hkey_local_machine\\SOFTWARE\\orvell\\ZUVEX 910K]\r\n\"COM\"=dword:00000002\r\n",
-            false);
-        TRegistryFile reg(home.registryPath());
-        QVERIFY(reg.OpenKey(key));
-        QCOMPARE(reg.ReadInteger("com"), 2u);
+    // Values as the file holds them: the key whatever its case, escaped strings, integers
+    // whole, a UTF-16 export; a value of another type than asked for throws.
+    void readsValues_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QVariant>("value"); // a QString or a uint; none: the read throws
+        QTest::newRow("key in other case")
+            << QByteArray(
+                   "Windows Registry Editor Version 5.00\r\n\r\n[hkey_local_machine\\SOFTWARE"
+                   "\\orvell\\ZUVEX 910K]\r\n\"COM\"=dword:00000002\r\n")
+            << "com" << QVariant(2u);
+        const QByteArray values = registryExport(
+            Utf8, "\"WorkDir\"=\"/a \\\"b\\\"\\\\c/\"\r\n\"COM\"=dword:0001000a\r\n");
+        QTest::newRow("escaped string") << values << "WorkDir" << QVariant("/a \"b\"\\c/");
+        QTest::newRow("integer of 32 bits") << values << "COM" << QVariant(0x1000au);
+        QTest::newRow("UTF-16 export")
+            << registryExport(Utf16, "\"File1\"=\"/home/jörg/a.zcf\"\r\n") << "File1"
+            << QVariant("/home/jörg/a.zcf");
+        const QByteArray wrong = registryExport(
+            Utf8, "\"COM\"=\"3\"\r\n\"WorkDir\"=dword:00000001\r\n\"File1\"=hex:41,00\r\n");
+        QTest::newRow("integer held as string") << wrong << "COM" << QVariant();
+        QTest::newRow("string held as dword") << wrong << "WorkDir" << QVariant();
+        QTest::newRow("string held as hex") << wrong << "File1" << QVariant();
     }
-
-    void readsEscapedStringsAndIntegers() {
+    void readsValues() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, name);
+        QFETCH(QVariant, value);
         TestHome home;
-        home.writeRegistry(
-            QStringLiteral("\"WorkDir\"=\"/a \\\"b\\\"\\\\c/\"\r\n\"COM\"=dword:0001000a\r\n"));
+        home.writeFile("zuvex910k/registry.reg", file);
         TRegistryFile reg(home.registryPath());
         QVERIFY(reg.OpenKey(key));
-        QCOMPARE(reg.ReadString("WorkDir"), QStringLiteral("/a \"b\"\\c/"));
-        QCOMPARE(reg.ReadInteger("COM"), 0x1000au);
-        QVERIFY(!reg.ValueExists("File1"));
-    }
-
-    void wrongTypeThrows() {
-        TestHome home;
-        home.writeRegistry(QStringLiteral(
-            "\"COM\"=\"3\"\r\n\"WorkDir\"=dword:00000001\r\n\"File1\"=hex:41,00\r\n"));
-        TRegistryFile reg(home.registryPath());
-        QVERIFY(reg.OpenKey(key));
-        QVERIFY_THROWS_EXCEPTION(ERegistryError, reg.ReadInteger("COM"));
-        QVERIFY_THROWS_EXCEPTION(ERegistryError, reg.ReadString("WorkDir"));
-        QVERIFY_THROWS_EXCEPTION(ERegistryError, reg.ReadString("File1"));
+        QVERIFY(!reg.ValueExists("File4"));
+        const bool integer = name.compare("COM", Qt::CaseInsensitive) == 0;
+        const auto read = [&] {
+            return integer ? QVariant(reg.ReadInteger(name)) : QVariant(reg.ReadString(name));
+        };
+        if (value.isValid())
+            QCOMPARE(read(), value);
+        else
+            QVERIFY_THROWS_EXCEPTION(ERegistryError, read());
     }
 
     void damagedFileThrows_data() {
@@ -129,10 +126,9 @@ private slots:
         reg.WriteInteger("COM", 3);
         reg.WriteString("WorkDir", "/x/"); // a new value goes into the program's own section
         reg.CloseKey();
-        QFile f(home.registryPath());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), header + other + ours + "\"COM\"=dword:00000003\r\n" +
-                                  "\"WorkDir\"=\"/x/\"\r\n" + later);
+        QCOMPARE(fileBytes(home.registryPath()), header + other + ours +
+                                                     "\"COM\"=dword:00000003\r\n" +
+                                                     "\"WorkDir\"=\"/x/\"\r\n" + later);
         TRegistryFile again(home.registryPath());
         QVERIFY(again.OpenKey(key));
         QCOMPARE(again.ReadString("WorkDir"), QStringLiteral("/x/"));
@@ -155,7 +151,8 @@ private slots:
                                             {"WorkDir", "/home/Müller/"}};
         const QString otherKey = "HKEY_CURRENT_USER\\Other";
         TestHome home;
-        home.writeFile("zuvex910k/registry.reg", store("REGEDIT4") + "\r\n[" + otherKey.toLatin1() +
+        home.writeFile("zuvex910k/registry.reg", registryExport(Regedit4) + "\r\n[" +
+                                                     otherKey.toLatin1() +
                                                      "]\r\n\"Carried\"=hex(1):41,42,0a,00\r\n");
         TRegistryFile reg(home.registryPath());
         QVERIFY(reg.OpenKey(key));
@@ -186,9 +183,9 @@ private slots:
     }
     void stringsRoundTrip() {
         QFETCH(QString, value);
-        for (const QString kind : {"UTF-8", "UTF-16", "REGEDIT4"}) {
+        for (const TRegistryExport kind : {Utf8, Utf16, Regedit4}) {
             TestHome home;
-            home.writeFile("zuvex910k/registry.reg", store(kind));
+            home.writeFile("zuvex910k/registry.reg", registryExport(kind));
             TRegistryFile reg(home.registryPath());
             QVERIFY(reg.OpenKey(key));
             reg.WriteString("WorkDir", value);
@@ -201,11 +198,9 @@ private slots:
             TRegistryFile third(home.registryPath());
             QVERIFY(third.OpenKey(key));
             QCOMPARE(third.ReadString("WorkDir"), value);
-            QFile f(home.registryPath());
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            const QByteArray raw = f.readAll();
+            const QByteArray raw = fileBytes(home.registryPath());
             QCOMPARE(raw.count('\n'), 5); // header, blank line, key, two values: no raw line break
-            if (kind == "UTF-16")
+            if (kind == Utf16)
                 QVERIFY(raw.startsWith("\xFF\xFE"));
         }
     }
@@ -220,26 +215,15 @@ private slots:
         QFETCH(QString, value);
         TestHome home;
         home.writeFile("zuvex910k/registry.reg",
-                       store("REGEDIT4", "\"File1\"=\"" + value + "\"\r\n"));
+                       registryExport(Regedit4, "\"File1\"=\"" + value + "\"\r\n"));
         TRegistryFile reg(home.registryPath());
         QVERIFY(reg.OpenKey(key));
         QCOMPARE(reg.ReadString("File1"), value);
         reg.WriteString("File2", QStringLiteral("Jörg"));
         reg.CloseKey();
-        QFile f(home.registryPath());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray raw = f.readAll();
+        const QByteArray raw = fileBytes(home.registryPath());
         QVERIFY(raw.startsWith("REGEDIT4\r\n"));
         QVERIFY(raw.contains("\"File1\"=\"" + value.toLatin1() + "\"\r\n\"File2\"=\"J\xf6rg\""));
-    }
-
-    void readsUtf16ExportOfRegedit() {
-        TestHome home;
-        home.writeFile("zuvex910k/registry.reg",
-                       store("UTF-16", "\"File1\"=\"/home/jörg/a.zcf\"\r\n"));
-        TRegistryFile reg(home.registryPath());
-        QVERIFY(reg.OpenKey(key));
-        QCOMPARE(reg.ReadString("File1"), QStringLiteral("/home/jörg/a.zcf"));
     }
 };
 

@@ -1,18 +1,10 @@
 // Settings read at start-up and written back at close.
 #include "FailingWrites.h"
 #include "FileFaults.h"
-#include "ShownBox.h"
-#include "TestHome.h"
 #include "Unprivileged.h"
-#include "WindowParts.h"
-#include "app/AppFormProbe.h"
+#include "WindowTest.h"
 #include "app/CloseOnSignal.h"
-#include "link/LinkConversation.h"
 
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QTest>
 #include <csignal>
 #include <optional>
 #include <sys/inotify.h>
@@ -24,15 +16,13 @@ namespace {
 const QString Key = QStringLiteral("[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]");
 
 const auto pressOk = press("OK");
+const QString NewInCurrentDir = QDir::currentPath() + "/Neu.zcf";
 
-QString readText(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+// The path the window's "In Datei speichern..." offers: the file it holds, in its work folder.
+QString offeredPath(TAppFormProbe& form) {
+    FileDialogAnswers files(form);
+    action(form, "FileSaveAs1")->trigger();
+    return files.lastOffered();
 }
 
 // Counts the files created in `folder`: each replacement of a file makes one.
@@ -68,57 +58,41 @@ Q_DECLARE_METATYPE(Fault)
 class TestSettings : public QObject {
     Q_OBJECT
 private slots:
-    void withoutKeyDefaultsAndNothingCreated() {
-        TestHome home;
-        {
-            TAppFormProbe form;
-            QCOMPARE(form.WorkDir, QDir::currentPath() + "/");
-            QCOMPARE(form.Conversation->UsedComPort, quint16(0));
-            QCOMPARE(form.CurrentFile, QDir::currentPath() + "/Neu.zcf");
-            QVERIFY(form.close());
-        }
-        QVERIFY(!QFile::exists(home.registryPath()));
-        // a store without the key stays without it
-        home.writeRegistry(QString(), false);
-        const QString before = home.readRegistry();
-        {
-            TAppFormProbe form;
-            QVERIFY(form.close());
-        }
-        QCOMPARE(home.readRegistry(), before);
+    // Values read at start-up: the COM port kept only up to four (a higher one is written back
+    // as none at once), only its low 16 bits counting, and the work folder the file dialogs
+    // start in, with its separator, or the current folder.
+    void startupValues_data() {
+        QTest::addColumn<QString>("values");
+        QTest::addColumn<int>("com");
+        QTest::addColumn<QString>("offered");
+        QTest::addColumn<QString>("storedAfterStart");
+        const QString com7 = "\"COM\"=dword:00000007\r\n";
+        const QString comHigh = "\"COM\"=dword:00010003\r\n";
+        QTest::newRow("COM above four is reset at once")
+            << com7 << 0 << NewInCurrentDir << "\"COM\"=dword:00000000";
+        QTest::newRow("only the low 16 bits of COM count")
+            << comHigh << 3 << NewInCurrentDir << comHigh;
+        const QString workDir = "\"WorkDir\"=\"/data/konfig\"\r\n";
+        QTest::newRow("WorkDir gets its separator")
+            << workDir << 0 << "/data/konfig/Neu.zcf" << workDir;
+        const QString emptyWorkDir = "\"WorkDir\"=\"\"\r\n";
+        QTest::newRow("empty WorkDir gives the current folder")
+            << emptyWorkDir << 0 << NewInCurrentDir << emptyWorkDir;
     }
-
-    void comPortAboveFourIsResetAtOnce() {
+    void startupValues() {
+        QFETCH(QString, values);
+        QFETCH(int, com);
+        QFETCH(QString, offered);
+        QFETCH(QString, storedAfterStart);
         TestHome home;
-        home.writeRegistry("\"COM\"=dword:00000007\r\n");
+        home.writeRegistry(values);
         TAppFormProbe form;
-        QCOMPARE(form.Conversation->UsedComPort, quint16(0));
-        QVERIFY(home.readRegistry().contains("\"COM\"=dword:00000000"));
-    }
-
-    void comPortKeptButStatusBarUntouched() {
-        TestHome home;
-        home.writeRegistry("\"COM\"=dword:00010003\r\n"); // only the low 16 bits count
-        TAppFormProbe form;
-        QCOMPARE(form.Conversation->UsedComPort, quint16(3));
+        QCOMPARE(form.Conversation->UsedComPort, quint16(com));
         QCOMPARE(part<QLabel>(form, "StatusPanel1")->text(),
                  QStringLiteral("Verwendeter COM-Port: keiner"));
-    }
-
-    void workDirGetsItsSeparator() {
-        TestHome home;
-        home.writeRegistry("\"WorkDir\"=\"/data/konfig\"\r\n");
-        TAppFormProbe form;
-        QCOMPARE(form.CurrentFile, QStringLiteral("/data/konfig/Neu.zcf"));
-        // the caption names the default file name as such
         QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
-    }
-
-    void emptyWorkDirGivesCurrentDirectory() {
-        TestHome home;
-        home.writeRegistry("\"WorkDir\"=\"\"\r\n");
-        TAppFormProbe form;
-        QCOMPARE(form.WorkDir, QDir::currentPath() + "/");
+        QVERIFY(home.readRegistry().contains(storedAfterStart));
+        QCOMPARE(offeredPath(form), offered);
     }
 
     void fileEntriesCompacted_data() {
@@ -155,7 +129,7 @@ private slots:
         ModalAnswer box("SettingsErrorBox", pressOk);
         TAppFormProbe form;
         QCOMPARE(shown(box).lines, QStringList{"Ungültiger Datentyp für 'COM'"});
-        QCOMPARE(form.WorkDir, QDir::currentPath() + "/"); // even though it had been read
+        QCOMPARE(offeredPath(form), NewInCurrentDir); // even though WorkDir had been read
         QCOMPARE(form.Conversation->UsedComPort, quint16(0));
         QVERIFY(form.close());
         // read after the failure point: not read, so written back empty
@@ -186,23 +160,27 @@ private slots:
         QFETCH(QString, kind);
         TestHome home;
         const QString reg = home.registryPath();
+        std::optional<ActingAsNobody> user; // root reads every file
         if (kind == "denied") {
-            if (::geteuid() == 0)
-                QSKIP("root reads every file");
             home.writeRegistry("\"COM\"=dword:00000002\r\n");
             QFile::setPermissions(reg, QFile::WriteOwner);
+            QFile::setPermissions(home.root(), QFile::ReadOwner | QFile::WriteOwner |
+                                                   QFile::ExeOwner | QFile::ExeOther);
         } else {
             QVERIFY(makeNonRegular(kind, reg));
         }
         const QFileInfo before(reg);
         ModalAnswer box("SettingsErrorBox", pressOk, 200);
         {
+            if (kind == "denied")
+                user.emplace();
             TAppFormProbe form;
             QCOMPARE(form.Conversation->UsedComPort, quint16(0));
-            QCOMPARE(form.WorkDir, QDir::currentPath() + "/");
+            QCOMPARE(offeredPath(form), NewInCurrentDir);
             form.Conversation->UsedComPort = 3;
             QVERIFY(form.close());
         }
+        user.reset();
         QVERIFY(!box.seen());
         const QFileInfo after(reg);
         QCOMPARE(after.isSymLink(), before.isSymLink());
@@ -264,7 +242,7 @@ private slots:
         }
         home.writeRegistry("\"WorkDir\"=\"/alt/\"\r\n;" +
                            QString(PageFillingComment, QLatin1Char('-')) + "\r\n");
-        const QByteArray before = readBytes(home.registryPath());
+        const QByteArray before = fileBytes(home.registryPath());
         const QByteArray config = QFile::encodeName(home.configDir());
         const QByteArray registry = QFile::encodeName(home.registryPath());
         QCOMPARE(::chmod(QFile::encodeName(home.root()), 0755), 0);
@@ -283,17 +261,17 @@ private slots:
         {
             ActingAsNobody user;
             TAppFormProbe form;
-            form.CurrentFile = "/neu/anlage.zcf";
+            form.Conversation->UsedComPort = 3; // a value to write
             QVERIFY(form.close());
         }
         QCOMPARE(box.seen(), reported);
-        QCOMPARE(readBytes(home.registryPath()), before);
+        QCOMPARE(fileBytes(home.registryPath()), before);
     }
 
     // The user's file first, else the system-wide default; closing writes the user's file,
     // and nothing is created where neither file holds the key.
     void settingsLookup_data() {
-        QTest::addColumn<QString>("user");   // value lines, "-" for no file
+        QTest::addColumn<QString>("user");   // value lines, "-" for no file, "nokey"
         QTest::addColumn<QString>("system"); // value lines, "-" no file, "nokey", "folder"
         QTest::addColumn<int>("com");
         QTest::addColumn<bool>("written");
@@ -303,6 +281,7 @@ private slots:
         QTest::newRow("system default only") << "-" << com3 << 3 << true;
         const QString none = "-";
         QTest::newRow("neither") << none << none << 0 << false;
+        QTest::newRow("user file without key") << QString("nokey") << com3 << 0 << false;
         QTest::newRow("system default unreadable") << none << QString("folder") << 0 << false;
         QTest::newRow("system default without key") << none << QString("nokey") << 0 << false;
     }
@@ -313,37 +292,42 @@ private slots:
         QFETCH(bool, written);
         TestHome home;
         if (user != "-")
-            home.writeRegistry(user);
+            home.writeRegistry(user == "nokey" ? "" : user, user != "nokey");
         if (system == "folder")
             QDir().mkpath(home.systemRegistryPath());
         else if (system != "-")
             home.writeRegistryAt(home.systemRegistryPath(), system == "nokey" ? "" : system,
                                  system != "nokey");
-        const QString systemBefore = readText(home.systemRegistryPath());
+        const QByteArray systemBefore = fileBytes(home.systemRegistryPath());
+        const QString userBefore = home.readRegistry();
         ModalAnswer box("SettingsErrorBox", pressOk, 200);
         {
             TAppFormProbe form;
             QCOMPARE(form.Conversation->UsedComPort, quint16(com));
+            QCOMPARE(offeredPath(form), NewInCurrentDir);
             form.Conversation->UsedComPort = 4;
             QVERIFY(form.close());
         }
         QVERIFY(!box.seen());
         QCOMPARE(home.readRegistry().contains(Key + "\r\n\"COM\"=dword:00000004"), written);
-        QCOMPARE(QFile::exists(home.registryPath()), written);
-        QCOMPARE(readText(home.systemRegistryPath()), systemBefore);
+        QCOMPARE(home.readRegistry() != userBefore, written); // nothing created or changed
+        QCOMPARE(fileBytes(home.systemRegistryPath()), systemBefore);
     }
 
     void closeWritesSettingsWhenKeyExists() {
         TestHome home;
         home.writeRegistry("\"COM\"=dword:00000002\r\n");
         TAppFormProbe form;
-        form.CurrentFile = "/srv/konfig/anlage.zcf";
+        const QString folder = home.path("konfig");
+        QDir().mkpath(folder);
+        FileDialogAnswers files(form, {folder + "/anlage.zcf"});
+        action(form, "FileSaveAs1")->trigger();
         form.Conversation->UsedComPort = 4;
         CreatedFiles created(home.configDir());
         QVERIFY(form.close());
         QCOMPARE(created.count(), 1); // written once, after the last value
         const QString text = home.readRegistry();
-        QVERIFY(text.contains("\"WorkDir\"=\"/srv/konfig/\""));
+        QVERIFY(text.contains("\"WorkDir\"=\"" + folder + "/\""));
         QVERIFY(text.contains("\"COM\"=dword:00000004"));
         QVERIFY(text.indexOf("\"WorkDir\"") < text.indexOf("\"File4\""));
     }

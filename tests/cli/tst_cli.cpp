@@ -21,6 +21,7 @@ const QString SimDevice = QStringLiteral("<pseudo-terminal of the simulator>");
 const QString FileA = QStringLiteral("a.zcf");
 const QString FileB = QStringLiteral("b.zcf");
 const QString Saved = QStringLiteral("saved.zcf");
+const QString Report = QStringLiteral("report.pdf");
 constexpr std::uint8_t UnknownDeviceType = 3; // shown and written as Telefon
 constexpr std::uint8_t ReservedFill = 0xA5;
 constexpr int FirstReservedOfTail = ImageOffset::Wartemusik + 1;
@@ -83,6 +84,7 @@ struct CliCase {
     QByteArray wire;                        // what the system received
     QByteArray saved;                       // saved.zcf afterwards; empty: there is none
     std::optional<ConfigImage> systemAfter; // unset: as before
+    int reportPages = 0;                    // pages of report.pdf afterwards; 0: there is none
 };
 
 } // namespace
@@ -95,7 +97,6 @@ class TestCli : public QObject {
 private slots:
     void runsCommand_data();
     void runsCommand();
-    void printsOnePagePdf();
     void loadsFirmware();
 };
 
@@ -180,6 +181,10 @@ void TestCli::runsCommand_data() {
          .status = TExitStatus::Different,
          .out = {"Intern 2: TFE -> Telefon/Fax/Kombigerät"},
          .wire = identification() + LinkProtocol::ReadCommand});
+    add("print writes the one-page report as PDF", {.attached = false,
+                                                    .fileA = bytesOf(Factory),
+                                                    .args = {"print", FileA, "-o", Report},
+                                                    .reportPages = 1});
 
     // ---- faults ----
     add("no system", {.attached = false,
@@ -252,28 +257,14 @@ void TestCli::runsCommand() {
     const QString err = QString::fromUtf8(run.err);
     QVERIFY2(c.err.isEmpty() ? err.isEmpty() : err.contains(c.err), qPrintable(err));
     QVERIFY(!QFile::exists(home.registryPath())); // the window's settings are not the tool's
-    QFile saved(home.path(Saved));
-    QCOMPARE(saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray(), c.saved);
+    QCOMPARE(fileBytes(home.path(Saved)), c.saved);
+    const QByteArray report = fileBytes(home.path(Report));
+    QCOMPARE(report.startsWith("%PDF-"), c.reportPages > 0);
+    QCOMPARE(report.count("/Type /Page\n"), c.reportPages);
     if (sim) {
         QCOMPARE(QByteArray::fromStdString(sim->received()), c.wire);
         QCOMPARE(sim->image(), c.systemAfter.value_or(c.system));
     }
-}
-
-void TestCli::printsOnePagePdf() {
-    TestHome home;
-    QVERIFY(!home.writeFile(FileA, bytesOf(Factory)).isEmpty());
-    const QString pdf = home.path(QStringLiteral("report.pdf"));
-
-    const ProgramRun run =
-        runProgram(ZUVEX910K_EXE, {"print", FileA, "-o", pdf}, home.root(), DisplayVariables);
-
-    QCOMPARE(run.exitStatus, exitCode(TExitStatus::Done));
-    QFile file(pdf);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    QVERIFY(bytes.startsWith("%PDF-"));
-    QCOMPARE(bytes.count("/Type /Page\n"), 1);
 }
 
 void TestCli::loadsFirmware() {

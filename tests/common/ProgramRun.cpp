@@ -1,7 +1,8 @@
 #include "ProgramRun.h"
 
+#include "TestHome.h"
+
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <fcntl.h>
@@ -19,11 +20,6 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
         list.push_back(s.data());
     list.push_back(nullptr);
     return list;
-}
-
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 } // namespace
 
@@ -69,7 +65,7 @@ ProgramRun runProgram(const QString& program, const QStringList& args, const QSt
     }
     if (WIFEXITED(status))
         run.exitStatus = WEXITSTATUS(status);
-    run.out = contents(QString::fromStdString(outPath));
-    run.err = contents(QString::fromStdString(errPath));
+    run.out = fileBytes(QString::fromStdString(outPath));
+    run.err = fileBytes(QString::fromStdString(errPath));
     return run;
 }

@@ -1,5 +1,7 @@
 #include "TestHome.h"
 
+#include "RegistryExport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -42,20 +44,15 @@ void TestHome::writeRegistry(const QString& valueLines, bool withKey) const {
 
 void TestHome::writeRegistryAt(const QString& file, const QString& valueLines, bool withKey) const {
     QDir().mkpath(QFileInfo(file).absolutePath());
-    QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n");
-    if (withKey)
-        text += QStringLiteral("[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]\r\n");
-    text += valueLines;
+    const QByteArray header = QByteArrayLiteral("Windows Registry Editor Version 5.00\r\n\r\n");
     QFile f(file);
     f.open(QIODevice::WriteOnly);
-    f.write(text.toUtf8());
+    f.write(withKey ? registryExport(TRegistryExport::Utf8, valueLines)
+                    : header + valueLines.toUtf8());
 }
 
 QString TestHome::readRegistry() const {
-    QFile f(registryPath());
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(f.readAll());
+    return QString::fromUtf8(fileBytes(registryPath()));
 }
 
 QString TestHome::writeFile(const QString& name, const QByteArray& bytes) const {
@@ -63,4 +60,9 @@ QString TestHome::writeFile(const QString& name, const QByteArray& bytes) const 
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
         return {};
     return f.fileName();
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }

@@ -30,3 +30,6 @@ private:
     QByteArray previous;
     QByteArray previousDirs;
 };
+
+// The bytes of a file; empty when it cannot be read.
+QByteArray fileBytes(const QString& path);

@@ -2,6 +2,7 @@
 // REGEDIT4) and whether the rest is a string value or a whole file:
 // - a string value is written and must read back unchanged, also after another write;
 // - a whole file, if it opens, gives its string values, which written back must read back.
+#include "RegistryExport.h"
 #include "app/RegistryFile.h"
 
 #include <QFile>
@@ -13,19 +14,6 @@ namespace {
 
 const QString Key = QString::fromLatin1(TRegistryFile::ProgramKey);
 const char* const Names[] = {"WorkDir", "File1", "File2", "File3", "File4"};
-
-QByteArray emptyStore(int kind) {
-    const QString body = QStringLiteral("\r\n[") + Key + QStringLiteral("]\r\n");
-    if (kind == 2)
-        return "REGEDIT4\r\n" + body.toLatin1();
-    const QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n") + body;
-    if (kind == 0)
-        return text.toUtf8();
-    QByteArray raw("\xFF\xFE");
-    for (QChar c : text)
-        raw.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-    return raw;
-}
 
 void put(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -70,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!opened)
             return 0;
     } else {
-        put(path, emptyStore(data[0] % 3));
+        put(path, registryExport(TRegistryExport(data[0] % 3)));
         QString value(rest.size() / 2, Qt::Uninitialized);
         for (qsizetype i = 0; i < value.size(); ++i)
             value[i] = QChar(uchar(rest[2 * i]) | uchar(rest[2 * i + 1]) << 8);
