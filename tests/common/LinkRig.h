@@ -29,6 +29,38 @@ char* toString(const TLinkBox& box);
 TLinkBox resultBox(const QString& caption, const QString& line);
 TLinkBox errorBox(const QString& caption, const QString& line1, const QString& line2);
 TLinkBox warningBox(const QString& text);
+TLinkBox lineLostBox(int comNumber); // the device on that port vanished
+
+// The boxes that end the conversation's flows.
+inline const TLinkBox ReadDone =
+    resultBox(QStringLiteral("Konfiguration Auslesen"),
+              QStringLiteral("Das Auslesen der Konfiguration war erfolgreich."));
+inline const TLinkBox WriteDone =
+    resultBox(QStringLiteral("Konfiguration Programmieren"),
+              QStringLiteral("Das Programmieren der Konfiguration war erfolgreich."));
+inline const TLinkBox ReadFailed =
+    errorBox(QStringLiteral("Übertragungsfehler"), QStringLiteral("Fehler!"),
+             QStringLiteral("Fehler beim Auslesen der Zuvex 910k."));
+inline const TLinkBox WriteFailed =
+    errorBox(QStringLiteral("Übertragungsfehler"), QStringLiteral("Fehler!"),
+             QStringLiteral("Fehler beim Programmieren der Zuvex 910k."));
+inline const TLinkBox TimedOut =
+    errorBox(QStringLiteral("Timeout-Fehler"), QStringLiteral("Zeitüberschreitung!"),
+             QStringLiteral("Fehler bei der Datenübertragung."));
+inline const TLinkBox PinChanged = resultBox(QStringLiteral("Neuer Sicherheitscode"),
+                                             QStringLiteral("Der Sicherheitscode wurde geändert."));
+inline const TLinkBox WrongOldPin =
+    errorBox(QStringLiteral("Neuer Sicherheitscode"), QStringLiteral("Fehler!"),
+             QStringLiteral("Die alte PIN ist falsch."));
+inline const TLinkBox PinFailed =
+    errorBox(QStringLiteral("Übertragungsfehler"), QStringLiteral("Fehler!"),
+             QStringLiteral("Fehler beim Ändern des Sicherheitscodes."));
+inline const TLinkBox NoFreePort =
+    errorBox(QStringLiteral("Schnittstellenfehler"), QStringLiteral("Fehler!"),
+             QStringLiteral("Es wurde keine freie Schnittstelle gefunden."));
+inline const TLinkBox FirmwareNotStarted =
+    errorBox(QStringLiteral("Fehler"), QStringLiteral("Fehler!"),
+             QStringLiteral("Firmware Update konnte nicht gestartet werden."));
 using TLinkBoxes = std::vector<TLinkBox>;
 Q_DECLARE_METATYPE(TLinkBoxes)
 

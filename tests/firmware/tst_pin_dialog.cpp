@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
-#include <map>
 #include <memory>
 #include <optional>
 
@@ -16,7 +15,33 @@ namespace {
 const QString TooShort = QStringLiteral("Die PIN muß immer 4-stellig sein!");
 const QString Different = QStringLiteral("Die neue PIN und die Wiederholung sind unterschiedlich!");
 
+// One thing the user does in the PIN dialog, to a field or button by its object name.
+struct PinStep {
+    enum Kind { TypeIn, Fill, Key, EnterIn, Click } kind;
+    QString target;
+    QString text;
+    Qt::Key key = Qt::Key_unknown;
+};
+using PinSteps = QList<PinStep>;
+
+PinStep typeIn(const char* field, const char* digits) {
+    return {PinStep::TypeIn, field, digits, Qt::Key_unknown};
+}
+PinStep fill(const char* field, const char* digits) { // set without typing
+    return {PinStep::Fill, field, digits, Qt::Key_unknown};
+}
+PinStep key(const char* field, Qt::Key key) {
+    return {PinStep::Key, field, {}, key};
+}
+PinStep enterIn(const char* field) { // focus the field, then Return
+    return {PinStep::EnterIn, field, {}, Qt::Key_Return};
+}
+PinStep click(const char* button) {
+    return {PinStep::Click, button, {}, Qt::Key_unknown};
+}
+
 } // namespace
+Q_DECLARE_METATYPE(PinStep)
 
 class TestPinDialog : public QObject {
     Q_OBJECT
@@ -25,6 +50,28 @@ class TestPinDialog : public QObject {
     int errorBoxes = 0;
 
     int runDialog(const std::function<void()>& steps) { return ::runDialog(dlg.get(), steps); }
+
+    void perform(const PinStep& step) {
+        auto* field = dlg->findChild<QLineEdit*>(step.target);
+        switch (step.kind) {
+        case PinStep::TypeIn:
+            QTest::keyClicks(field, step.text);
+            break;
+        case PinStep::Fill:
+            field->setText(step.text);
+            break;
+        case PinStep::Key:
+            QTest::keyClick(field, step.key);
+            break;
+        case PinStep::EnterIn:
+            field->setFocus();
+            QTest::keyClick(field, step.key);
+            break;
+        case PinStep::Click:
+            QTest::mouseClick(dlg->findChild<QPushButton*>(step.target), Qt::LeftButton);
+            break;
+        }
+    }
 
     // The dialog's own focus, whether or not it is the active window just now.
     QLineEdit* focused() const { return qobject_cast<QLineEdit*>(dlg->focusWidget()); }
@@ -92,74 +139,60 @@ private slots:
         QVERIFY(!TNeuePINDlg::PINKeyPress(QLatin1Char(' ')));
     }
 
-    // The steps: "AltePIN=12" sets a field's text, "AltePIN:12" types into it,
-    // "AltePIN:Tab" presses a key in it, "AltePIN:Enter" puts the focus there and presses
-    // Return, "click:OKBtn" clicks a button.
     void entries_data() {
-        QTest::addColumn<QString>("steps");
+        QTest::addColumn<PinSteps>("steps");
         QTest::addColumn<int>("result");
         QTest::addColumn<QString>("error"); // the error box's second line; none if empty
         QTest::addColumn<QString>("focus"); // the field with the focus afterwards, if open
         QTest::addColumn<QByteArray>("oldPin");
-        const int no = QDialog::Rejected, yes = QDialog::Accepted;
-        const struct {
-            const char *name, *steps;
-            int result;
-            QString error;
-            const char *focus, *oldPin;
-        } rows[] = {
-            {"leaving a short field with Tab", "AltePIN:123 AltePIN:Tab", no, TooShort, "AltePIN",
-             ""},
-            {"leaving a full field is quiet", "AltePIN:1234 AltePIN:Tab", no, "", "NeuePIN1", ""},
-            {"cancel from a half-filled field", "AltePIN:12 click:CancelBtn", no, "", "", ""},
-            {"Escape from a half-filled field", "NeuePIN1:9 NeuePIN1:Escape", no, "", "", ""},
-            // Enter in the field at fault (reaching it leaves only complete fields): OK is the
-            // default button
-            {"OK: old PIN short", "AltePIN=12 NeuePIN1=5678 NeuePIN2=5678 AltePIN:Enter", no,
-             TooShort, "AltePIN", ""},
-            {"OK: new PIN short", "AltePIN=1234 NeuePIN2=5678 NeuePIN1:Enter", no, TooShort,
-             "NeuePIN1", ""},
-            {"OK: repetition short", "AltePIN=1234 NeuePIN1=5678 NeuePIN2=567 NeuePIN2:Enter", no,
-             TooShort, "NeuePIN2", ""},
-            {"OK: different new PINs", "AltePIN=1234 NeuePIN1=5678 NeuePIN2=5679 NeuePIN2:Enter",
-             no, Different, "NeuePIN2", ""},
-            {"valid entries close with OK",
-             "AltePIN:0815 AltePIN:Tab NeuePIN1:4711 NeuePIN1:Tab "
-             "NeuePIN2:4711 click:OKBtn",
-             yes, "", "", "0815"},
-        };
-        for (const auto& r : rows)
-            QTest::newRow(r.name) << QString(r.steps) << r.result << r.error << QString(r.focus)
-                                  << QByteArray(r.oldPin);
+        const int no = QDialog::Rejected;
+        const QString closed;
+        QTest::newRow("leaving a short field with Tab")
+            << PinSteps{typeIn("AltePIN", "123"), key("AltePIN", Qt::Key_Tab)} << no << TooShort
+            << "AltePIN" << QByteArray();
+        QTest::newRow("leaving a full field is quiet")
+            << PinSteps{typeIn("AltePIN", "1234"), key("AltePIN", Qt::Key_Tab)} << no << QString()
+            << "NeuePIN1" << QByteArray();
+        QTest::newRow("cancel from a half-filled field")
+            << PinSteps{typeIn("AltePIN", "12"), click("CancelBtn")} << no << QString() << closed
+            << QByteArray();
+        QTest::newRow("Escape from a half-filled field")
+            << PinSteps{typeIn("NeuePIN1", "9"), key("NeuePIN1", Qt::Key_Escape)} << no << QString()
+            << closed << QByteArray();
+        // Enter in the field at fault (reaching it leaves only complete fields): OK is the
+        // default button
+        QTest::newRow("OK: old PIN short")
+            << PinSteps{fill("AltePIN", "12"), fill("NeuePIN1", "5678"), fill("NeuePIN2", "5678"),
+                        enterIn("AltePIN")}
+            << no << TooShort << "AltePIN" << QByteArray();
+        QTest::newRow("OK: new PIN short")
+            << PinSteps{fill("AltePIN", "1234"), fill("NeuePIN2", "5678"), enterIn("NeuePIN1")}
+            << no << TooShort << "NeuePIN1" << QByteArray();
+        QTest::newRow("OK: repetition short")
+            << PinSteps{fill("AltePIN", "1234"), fill("NeuePIN1", "5678"), fill("NeuePIN2", "567"),
+                        enterIn("NeuePIN2")}
+            << no << TooShort << "NeuePIN2" << QByteArray();
+        QTest::newRow("OK: different new PINs")
+            << PinSteps{fill("AltePIN", "1234"), fill("NeuePIN1", "5678"), fill("NeuePIN2", "5679"),
+                        enterIn("NeuePIN2")}
+            << no << Different << "NeuePIN2" << QByteArray();
+        QTest::newRow("valid entries close with OK")
+            << PinSteps{typeIn("AltePIN", "0815"),  key("AltePIN", Qt::Key_Tab),
+                        typeIn("NeuePIN1", "4711"), key("NeuePIN1", Qt::Key_Tab),
+                        typeIn("NeuePIN2", "4711"), click("OKBtn")}
+            << int(QDialog::Accepted) << QString() << closed << QByteArray("0815");
     }
     void entries() {
-        QFETCH(QString, steps);
+        QFETCH(PinSteps, steps);
         QFETCH(QString, error);
         QFETCH(QString, focus);
         std::optional<ModalAnswer> box;
         if (!error.isEmpty())
             box.emplace(QStringLiteral("ErrorDialog"), press("OKBtn"));
-        const std::map<QString, Qt::Key> keys{
-            {"Tab", Qt::Key_Tab}, {"Escape", Qt::Key_Escape}, {"Enter", Qt::Key_Return}};
         const int result = runDialog([&] {
             QCOMPARE(focused(), dlg->AltePIN);
-            for (const QString& step : steps.split(u' ')) {
-                const QRegularExpression separator("[=:]");
-                const QString name = step.section(separator, 0, 0);
-                const QString arg = step.section(separator, 1);
-                auto* field = dlg->findChild<QLineEdit*>(name);
-                if (name == "click") {
-                    QTest::mouseClick(dlg->findChild<QPushButton*>(arg), Qt::LeftButton);
-                } else if (step.contains(u'=')) {
-                    field->setText(arg);
-                } else if (keys.count(arg)) {
-                    if (arg == "Enter")
-                        field->setFocus();
-                    QTest::keyClick(field, keys.at(arg));
-                } else {
-                    QTest::keyClicks(field, arg);
-                }
-            }
+            for (const PinStep& step : steps)
+                perform(step);
             if (box) {
                 QVERIFY(box->waitSeen());
                 QVERIFY(waitUntilModal(dlg.get()));

@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QLabel>
 #include <QTest>
 #include <QThreadPool>
 #include <QWidget>
@@ -60,22 +61,17 @@ ShownBox showAndRead(TAppFormProbe& form, int timeoutMs) {
 bool readConfiguration(TAppFormProbe& form, int timeoutMs) {
     ModalAnswer result("ErgebnisDialog", press("OKBtn"), timeoutMs);
     action(form, "Download")->trigger();
-    return shown(result, timeoutMs) == readDone();
+    return shown(result, timeoutMs) == shownAs(ReadDone);
 }
 
-ShownBox readDone() {
-    return {"Konfiguration Auslesen",
-            {QString(), "Das Auslesen der Konfiguration war erfolgreich."}};
+QString portInUse(int comNumber) {
+    return QStringLiteral("Verwendeter COM-Port: COM%1").arg(comNumber);
 }
-ShownBox writeError() {
-    return {"Übertragungsfehler", {"Fehler!", "Fehler beim Programmieren der Zuvex 910k."}};
+
+QString portInUseText(const TAppFormProbe& form) {
+    return part<QLabel>(form, "StatusPanel1")->text();
 }
-ShownBox readError() {
-    return {"Übertragungsfehler", {"Fehler!", "Fehler beim Auslesen der Zuvex 910k."}};
-}
-ShownBox lostError(int comNumber) {
-    return {"Schnittstellenfehler", {"Fehler!", PortLostText(comNumber)}};
-}
-ShownBox timeoutError() {
-    return {"Timeout-Fehler", {"Zeitüberschreitung!", "Fehler bei der Datenübertragung."}};
+
+ShownBox shownAs(const TLinkBox& box) {
+    return {box.caption, box.lines};
 }
