@@ -9,7 +9,6 @@
 #include "serial/SerialPort.h"
 
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <string_view>
 
 using namespace zuvexsim;
@@ -72,45 +71,25 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return transferEnded(); }));
     }
 
-    // The transfer box while the window is locked; the result box holds for 2.7 s.
+    // The transfer box while the window is locked, the result box (its hold is the dialog's),
+    // the device holding the edited settings, the file still marked as changed.
     void writeGood() {
         box("CBarb24")->click(); // port 4 rings for external calls now
-        QVERIFY(form->Modified);
         sim->setAckDelay(15);
-        QElapsedTimer held;
-        qint64 heldMs = 0;
-        QStringList finalLines;
-        ModalAnswer result(
-            "ProgErgebnisDialog",
-            [&](QWidget* w) {
-                held.start();
-                auto* dlg = static_cast<TMessageDialog*>(w);
-                pressWhenEnabled(w, "OKBtn");
-                heldMs = held.elapsed();
-                finalLines = dlg->Lines();
-            },
-            10000);
+        ProgResultAnswer result;
         action(*form, "Upload")->trigger();
+        QCOMPARE(ShownBox(dialog<TUpDownLoad>("UpDownLoad")->windowTitle(),
+                          dialog<TUpDownLoad>("UpDownLoad")->Lines()),
+                 ShownBox("Konfiguration programmieren", {QString(), "Übertragung läuft ..."}));
         QVERIFY(dialog<TUpDownLoad>("UpDownLoad")->isVisible());
-        QCOMPARE(dialog<TUpDownLoad>("UpDownLoad")->windowTitle(),
-                 QStringLiteral("Konfiguration programmieren"));
-        QCOMPARE(dialog<TUpDownLoad>("UpDownLoad")->Lines(),
-                 QStringList({QString(), "Übertragung läuft ..."}));
         QVERIFY(!form->isEnabled());
         QCOMPARE(shown(result, 10000), shownAs(WriteDone));
-        QVERIFY(QTest::qWaitFor([&] { return heldMs > 0; }, 6000));
-
         ConfigImage expected = sampleImage();
         TEditorSettings settings = sampleSettingsAfterRead();
         settings.ports[3].externanruf = true;
         encodeImage(settings, expected);
         QVERIFY(QTest::qWaitFor([&] { return sim->image() == expected; }));
-        QVERIFY2(heldMs >= 2650, qPrintable(QString::number(heldMs)));
-        QCOMPARE(finalLines,
-                 QStringList({QString(), "Das Programmieren der Konfiguration war erfolgreich.",
-                              "Die Anlage wurde neu gestartet."}));
         QVERIFY(dialog<TProgErgebnisDialog>("ProgErgebnisDialog")->Lines().isEmpty());
-        QVERIFY(form->Modified); // a write does not touch the file's modified mark
         QVERIFY(form->windowTitle().endsWith('*'));
         QVERIFY(transferEnded());
     }
