@@ -19,7 +19,6 @@
 #include "serial/SerialPort.h"
 
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -60,6 +59,8 @@ std::function<void(QWidget*)> enterPins(const QString& oldPin, const QString& ne
 const QString CannotStart = QStringLiteral("Firmware Update kann nicht gestartet werden.");
 const ShownBox Loaded("Neue Firmware",
                       {QString(), "Das speichen der Firmware in der Zuvex 910k war erfolgreich."});
+
+const std::string NewPin = "4711";
 
 enum class FirmwareStop { NoFreePort, ChoiceCancelled, PortHeldElsewhere };
 enum class PinStop { DialogCancelled, ChoiceCancelled, NoFreePort };
@@ -292,26 +293,45 @@ private slots:
             QCOMPARE(sim->received(), std::string());
     }
 
-    // The transfer box over the locked window, the PINs from the dialog's fields.
-    void pinChanged() {
+    void pinChange_data() {
+        QTest::addColumn<bool>("portInUse"); // else the port is chosen in the port dialog
+        QTest::addColumn<QString>("oldPin");
+        QTest::addColumn<QString>("endBox");
+        QTest::addColumn<TLinkBox>("seen");
+        QTest::addColumn<std::string>("pinAfter");
+        const std::string unchanged = "0000";
+        QTest::newRow("changed") << true << "0000"
+                                 << "ErgebnisDialog" << PinChanged << NewPin;
+        QTest::newRow("old PIN wrong") << true << "1234"
+                                       << "ErrorDialog" << WrongOldPin << unchanged;
+        QTest::newRow("port chosen first") << false << "0000"
+                                           << "ErgebnisDialog" << PinChanged << NewPin;
+    }
+    // The PINs go from the dialog's fields to the device under the transfer box, the window
+    // locked meanwhile; which answers fail, and what goes out, is the conversation's.
+    void pinChange() {
+        QFETCH(bool, portInUse);
+        QFETCH(QString, oldPin);
+        QFETCH(QString, endBox);
+        QFETCH(TLinkBox, seen);
         startSim();
-        usePortOfDevice();    // no port dialog, ENQ at once
         sim->setAckDelay(40); // long enough to see the transfer box
-        QCOMPARE(changePin("0000", "4711"), shownAs(PinChanged));
-        QCOMPARE(sim->pin(), std::string("4711"));
+        if (portInUse)
+            usePortOfDevice(); // no port dialog, ENQ at once
+        const auto chooseDevice = [](QWidget* w) {
+            static_cast<TPortDialog*>(w)->COMBtn[DevicePort - 1]->click();
+            pressButton(w, "OKBtn");
+        };
+        QCOMPARE(changePin(oldPin, QString::fromStdString(NewPin), endBox,
+                           portInUse ? std::function<void(QWidget*)>() : chooseDevice),
+                 shownAs(seen));
+        QTEST(sim->pin(), "pinAfter");
         QVERIFY(transferBoxShown && windowDisabled);
         QCOMPARE(transferBox,
                  ShownBox("Neuer Sicherheitscode", {QString(), "Übertragung läuft ..."}));
-        QVERIFY(!portDialogShown);
-        QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
-    }
-
-    // A failed exchange ends with its error box and leaves the window usable; which answers
-    // fail, and what goes out before, is the conversation's.
-    void pinFailureShowsErrorBox() {
-        startSim();
-        usePortOfDevice();
-        QCOMPARE(changePin("1234", "4711", "ErrorDialog"), shownAs(WrongOldPin));
+        QCOMPARE(portDialogShown, !portInUse);
+        if (!portInUse)
+            QCOMPARE(portInUseText(), ::portInUse(DevicePort));
         QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
     }
 
@@ -332,22 +352,6 @@ private slots:
         QVERIFY(exchangeEnded());
         QVERIFY(!form->ComPort1->Open());
         QCOMPARE(sim->pin(), std::string("0000"));
-    }
-
-    // No port in use: the free ports are offered; the chosen one is used.
-    void pinPortChosenFirst() {
-        startSim();
-        const auto choose = [](QWidget* w) {
-            auto* dlg = static_cast<TPortDialog*>(w);
-            QVERIFY(dlg->COMBtn[DevicePort - 1]->isEnabled());
-            QVERIFY(!dlg->COMBtn[0]->isEnabled());
-            dlg->COMBtn[DevicePort - 1]->click();
-            pressButton(w, "OKBtn");
-        };
-        QCOMPARE(changePin("0000", "2468", "ErgebnisDialog", choose), shownAs(PinChanged));
-        QCOMPARE(portInUseText(), portInUse(DevicePort));
-        QCOMPARE(sim->pin(), std::string("2468"));
-        QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
     }
 
     void pinNothingSent_data() {

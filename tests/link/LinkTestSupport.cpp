@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QLabel>
 #include <QTest>
-#include <QThreadPool>
 #include <QWidget>
 
 TEditorSettings sampleSettings() {

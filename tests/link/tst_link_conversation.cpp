@@ -5,7 +5,6 @@
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 #include <chrono>
 
