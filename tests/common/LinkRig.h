@@ -31,38 +31,45 @@ TLinkBox errorBox(const QString& caption, const QString& line1, const QString& l
 TLinkBox warningBox(const QString& text);
 TLinkBox lineLostBox(int comNumber); // the device on that port vanished
 
+// A device with the faults `set` sets.
+template <class Set> zuvexsim::SimFaults faults(Set set) {
+    zuvexsim::SimFaults f;
+    set(f);
+    return f;
+}
+
+inline zuvexsim::SimFaults writeFault(zuvexsim::AckFault::Kind kind, int at, int lateMs = 0) {
+    return faults([&](zuvexsim::SimFaults& f) { f.writeFault = {kind, at, 0x00, lateMs}; });
+}
+
+inline zuvexsim::SimFaults pinFault(zuvexsim::AckFault::Kind kind, int at, int lateMs = 0) {
+    return faults([&](zuvexsim::SimFaults& f) { f.pinFault = {kind, at, 0x00, lateMs}; });
+}
+
 // The boxes that end the conversation's flows.
 inline const TLinkBox ReadDone =
-    resultBox(QStringLiteral("Konfiguration Auslesen"),
-              QStringLiteral("Das Auslesen der Konfiguration war erfolgreich."));
-inline const TLinkBox WriteDone =
-    resultBox(QStringLiteral("Konfiguration Programmieren"),
-              QStringLiteral("Das Programmieren der Konfiguration war erfolgreich."));
+    resultBox("Konfiguration Auslesen", "Das Auslesen der Konfiguration war erfolgreich.");
+inline const TLinkBox WriteDone = resultBox("Konfiguration Programmieren",
+                                            "Das Programmieren der Konfiguration war erfolgreich.");
 inline const TLinkBox ReadFailed =
-    errorBox(QStringLiteral("Übertragungsfehler"), QStringLiteral("Fehler!"),
-             QStringLiteral("Fehler beim Auslesen der Zuvex 910k."));
+    errorBox("Übertragungsfehler", "Fehler!", "Fehler beim Auslesen der Zuvex 910k.");
 inline const TLinkBox WriteFailed =
-    errorBox(QStringLiteral("Übertragungsfehler"), QStringLiteral("Fehler!"),
-             QStringLiteral("Fehler beim Programmieren der Zuvex 910k."));
+    errorBox("Übertragungsfehler", "Fehler!", "Fehler beim Programmieren der Zuvex 910k.");
 inline const TLinkBox TimedOut =
-    errorBox(QStringLiteral("Timeout-Fehler"), QStringLiteral("Zeitüberschreitung!"),
-             QStringLiteral("Fehler bei der Datenübertragung."));
-inline const TLinkBox PinChanged = resultBox(QStringLiteral("Neuer Sicherheitscode"),
-                                             QStringLiteral("Der Sicherheitscode wurde geändert."));
+    errorBox("Timeout-Fehler", "Zeitüberschreitung!", "Fehler bei der Datenübertragung.");
+inline const TLinkBox PinChanged =
+    resultBox("Neuer Sicherheitscode", "Der Sicherheitscode wurde geändert.");
 inline const TLinkBox WrongOldPin =
-    errorBox(QStringLiteral("Neuer Sicherheitscode"), QStringLiteral("Fehler!"),
-             QStringLiteral("Die alte PIN ist falsch."));
+    errorBox("Neuer Sicherheitscode", "Fehler!", "Die alte PIN ist falsch.");
 inline const TLinkBox PinFailed =
-    errorBox(QStringLiteral("Übertragungsfehler"), QStringLiteral("Fehler!"),
-             QStringLiteral("Fehler beim Ändern des Sicherheitscodes."));
+    errorBox("Übertragungsfehler", "Fehler!", "Fehler beim Ändern des Sicherheitscodes.");
 inline const TLinkBox NoFreePort =
-    errorBox(QStringLiteral("Schnittstellenfehler"), QStringLiteral("Fehler!"),
-             QStringLiteral("Es wurde keine freie Schnittstelle gefunden."));
+    errorBox("Schnittstellenfehler", "Fehler!", "Es wurde keine freie Schnittstelle gefunden.");
 inline const TLinkBox FirmwareNotStarted =
-    errorBox(QStringLiteral("Fehler"), QStringLiteral("Fehler!"),
-             QStringLiteral("Firmware Update konnte nicht gestartet werden."));
+    errorBox("Fehler", "Fehler!", "Firmware Update konnte nicht gestartet werden.");
 using TLinkBoxes = std::vector<TLinkBox>;
 Q_DECLARE_METATYPE(TLinkBoxes)
+Q_DECLARE_METATYPE(zuvexsim::SimFaults)
 
 // A TLinkView that records what the conversation shows and answers its questions as told.
 class TRecordingLinkView : public TLinkView {

@@ -4,10 +4,12 @@
 #include "ModalDriver.h"
 #include "WindowParts.h"
 #include "app/AppFormProbe.h"
+#include "link/NeuePINDlg.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 #include <QWidget>
 
@@ -73,4 +75,15 @@ QString portInUseText(const TAppFormProbe& form) {
 
 ShownBox shownAs(const TLinkBox& box) {
     return {box.caption, box.lines};
+}
+
+std::function<void(QWidget*)> enterPins(const QString& oldPin, const QString& newPin) {
+    return [=](QWidget* w) {
+        auto* dlg = static_cast<TNeuePINDlg*>(w);
+        dlg->AltePIN->setText(oldPin);
+        dlg->NeuePIN1->setText(newPin);
+        dlg->NeuePIN2->setText(newPin);
+        dlg->NeuePIN2->setFocus();
+        pressButton(w, "OKBtn");
+    };
 }

@@ -50,5 +50,8 @@ QString portInUse(int comNumber);
 const QString NoPortInUse = QStringLiteral("Verwendeter COM-Port: keiner");
 QString portInUseText(const TAppFormProbe& form);
 
+// Fills the PIN dialog and presses OK.
+std::function<void(QWidget*)> enterPins(const QString& oldPin, const QString& newPin);
+
 // A box of the conversation as its dialog shows it.
 ShownBox shownAs(const TLinkBox& box);

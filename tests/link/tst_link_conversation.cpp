@@ -10,7 +10,6 @@
 
 using namespace zuvexsim;
 using namespace std::chrono_literals;
-Q_DECLARE_METATYPE(zuvexsim::SimFaults)
 
 namespace {
 
@@ -30,21 +29,6 @@ std::string bytesOf(const ConfigImage& image, int count = ConfigImageSize) {
 
 std::string checksumOf(const ConfigImage& image) {
     return std::string(1, char(imageChecksum(image)));
-}
-
-// A device with the faults `set` sets.
-template <class Set> SimFaults faults(Set set) {
-    SimFaults f;
-    set(f);
-    return f;
-}
-
-SimFaults writeFault(AckFault::Kind kind, int at, int lateMs = 0) {
-    return faults([&](SimFaults& f) { f.writeFault = {kind, at, 0x00, lateMs}; });
-}
-
-SimFaults pinFault(AckFault::Kind kind, int at, int lateMs = 0) {
-    return faults([&](SimFaults& f) { f.pinFault = {kind, at, 0x00, lateMs}; });
 }
 
 // Later than the 6 ticks of an image byte, within the 36 ticks of the checksum.

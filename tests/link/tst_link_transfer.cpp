@@ -22,7 +22,7 @@ constexpr long StartupBytes = std::string_view("T\rV\rR0000,3c\r").size();
 constexpr std::size_t WriteCommandBytes = std::string_view("W0000,3c\r").size();
 constexpr std::size_t WholeWriteBytes = WriteCommandBytes + ConfigImageSize + 1; // + checksum
 
-enum class Flow { Read, Write, Idle };
+enum class Flow { Read, Write, PinChange, Idle };
 
 } // namespace
 Q_DECLARE_METATYPE(Flow)
@@ -35,6 +35,17 @@ class TestLinkTransfer : public QObject, AppWithSim {
     static std::string bytesOf(const ConfigImage& image) {
         return std::string(image.begin(), image.end());
     }
+
+    // Starts the flow by its action.
+    void start(Flow flow) {
+        action(*form, flow == Flow::PinChange ? "NewPIN"
+                      : flow == Flow::Write   ? "Upload"
+                                              : "Download")
+            ->trigger();
+    }
+    // The PIN dialog answered "0000" to "4711"; queued before the answers to the boxes that end
+    // the flow, as the dialogs come in that order.
+    std::optional<ModalAnswer> pinEntry;
 
     // The window after a flow has ended: usable, the transfer box gone, the collector off.
     bool transferEnded() const {
@@ -52,23 +63,41 @@ private slots:
         sim->clearTraffic();
     }
 
-    void cleanup() { closeWindow(); }
+    void cleanup() {
+        pinEntry.reset();
+        closeWindow();
+    }
 
-    // A bad checksum leaves the image, the editor and the caption as they were.
-    void readWithBadChecksum() {
+    void failedFlowKeepsTheWindowAsItWas_data() {
+        QTest::addColumn<Flow>("flow");
+        QTest::addColumn<SimFaults>("device");
+        QTest::addColumn<TLinkBox>("seen");
+        QTest::newRow("read with a bad checksum")
+            << Flow::Read << faults([](SimFaults& f) { f.corruptReadChecksum = true; })
+            << ReadFailed;
+        QTest::newRow("write refused")
+            << Flow::Write << writeFault(AckFault::Kind::Nak, ConfigImageSize / 2) << WriteFailed;
+    }
+    // Which answers end a flow is the conversation's; the window shows the error box and keeps
+    // the image, the editor and the caption.
+    void failedFlowKeepsTheWindowAsItWas() {
+        QFETCH(Flow, flow);
+        QFETCH(SimFaults, device);
+        QFETCH(TLinkBox, seen);
         box("CBarb21")->click();
         const QString title = form->windowTitle();
         const TEditorSettings before = part<TEditorPages>(*form)->ReadSettings();
         sim->setImage(ConfigImage{});
-        sim->setCorruptReadChecksum(true);
-        ModalAnswer error("ErrorDialog", press("OKBtn"));
-        action(*form, "Download")->trigger();
-        QCOMPARE(shown(error, 5000), shownAs(ReadFailed));
-        QCOMPARE(form->Image, sampleImage());
+        sim->setFaults(device);
+        ModalAnswer error("ErrorDialog", press("OKBtn"), 8000);
+        start(flow);
+        QCOMPARE(shown(error, 8000), shownAs(seen));
+        if (flow == Flow::Read) // a write takes the editor's image first
+            QCOMPARE(form->Image, sampleImage());
         QCOMPARE(part<TEditorPages>(*form)->ReadSettings(), before);
         QCOMPARE(form->windowTitle(), title);
-        QVERIFY(form->Modified);
         QVERIFY(QTest::qWaitFor([&] { return transferEnded(); }));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
     // The transfer box while the window is locked, the result box (its hold is the dialog's),
@@ -92,17 +121,6 @@ private slots:
         QVERIFY(dialog<TProgErgebnisDialog>("ProgErgebnisDialog")->Lines().isEmpty());
         QVERIFY(form->windowTitle().endsWith('*'));
         QVERIFY(transferEnded());
-    }
-
-    // A failed write ends with the error box and leaves the window usable; which failures end
-    // a write, and what goes out before, is the conversation's (tst_link_conversation).
-    void writeFailureShowsErrorBox() {
-        sim->setWriteFault({AckFault::Kind::Nak, 30, 0x00, 0});
-        ModalAnswer error("ErrorDialog", press("OKBtn"), 8000);
-        action(*form, "Upload")->trigger();
-        QCOMPARE(shown(error, 8000), shownAs(WriteFailed));
-        QVERIFY(QTest::qWaitFor([&] { return transferEnded(); }));
-        QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
     // Closing with the port open: the line settles under the wait cursor, then the window
@@ -183,6 +201,10 @@ private slots:
             << Flow::Read << StartupBytes + long(std::string_view("R000").size());
         QTest::newRow("during a write")
             << Flow::Write << StartupBytes + long(WriteCommandBytes) + ConfigImageSize / 2;
+        QTest::newRow("during a PIN change") << Flow::PinChange
+                                             << StartupBytes + long(std::string_view("\x05"
+                                                                                     "00")
+                                                                        .size());
         QTest::newRow("while idle") << Flow::Idle << StartupBytes;
     }
     // An unplugged device ends the running flow with one error box (none while idle), the port
@@ -193,10 +215,13 @@ private slots:
         if (flow == Flow::Idle) {
             sim->stop();
         } else {
+            if (flow == Flow::PinChange)
+                pinEntry.emplace("NeuePINDlg", enterPins("0000", "4711"));
             ModalAnswer error("ErrorDialog", press("OKBtn"), 8000);
             sim->setHangUpAfter(hangUpAfter);
-            action(*form, flow == Flow::Write ? "Upload" : "Download")->trigger();
+            start(flow);
             QCOMPARE(shown(error, 8000), shownAs(lineLostBox(DevicePort)));
+            QCOMPARE(sim->pin(), std::string("0000")); // nothing half changed
         }
         {
             ModalAnswer second("ErrorDialog", press("OKBtn"), 1500);
