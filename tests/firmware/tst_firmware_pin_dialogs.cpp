@@ -23,6 +23,9 @@ using namespace zuvexsim;
 
 namespace {
 
+constexpr int DevicePort = 3;
+constexpr int FirmwareRestartMs = 100; // the simulator's pause after a load
+
 // Whether "Start", "Abbrechen", the file name and "..." are enabled, in that order.
 using Controls = QList<bool>;
 const Controls AllEnabled{true, true, true, true};
@@ -91,11 +94,10 @@ class TestFirmwarePinDialogs : public QObject, SimFixture {
         case PinStep::Fill:
             field->setText(step.text);
             break;
-        case PinStep::Key:
-            QTest::keyClick(field, step.key);
-            break;
         case PinStep::EnterIn:
             field->setFocus();
+            [[fallthrough]];
+        case PinStep::Key:
             QTest::keyClick(field, step.key);
             break;
         case PinStep::Click:
@@ -110,7 +112,7 @@ class TestFirmwarePinDialogs : public QObject, SimFixture {
 private slots:
     void initTestCase() { useOneQtPoolThread(); }
     void init() {
-        sim = startSim(simOptions(3, 100));
+        sim = startSim(simOptions(DevicePort, FirmwareRestartMs));
         firmware = std::make_unique<TFirmwareDlg>();
         starts = cancels = 0;
         sleeps.clear();
@@ -118,7 +120,7 @@ private slots:
         results.clear();
         duringResult = nullptr;
         firmware->StartFirmwareUpdate = [this] { ++starts; };
-        firmware->ComNumber = [] { return 3; };
+        firmware->ComNumber = [] { return DevicePort; };
         firmware->OnCancelled = [this] { ++cancels; };
         firmware->Sleep = [this](int ms) { sleeps.push_back(ms); };
         firmware->ShowErrorBox = [this](const QString& c, const QStringList& l) {
