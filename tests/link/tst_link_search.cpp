@@ -28,8 +28,11 @@ using namespace zuvexsim;
 
 namespace {
 
-// How the no-device dialog is answered.
-enum class Answer { SearchButton, EscapeKey, EnterKey, CloseBox };
+// How a dialog is answered.
+using Answer = std::function<void(QWidget*)>;
+Answer pressKey(Qt::Key key) {
+    return [key](QWidget* w) { QTest::keyClick(w, key); };
+}
 
 // The port number before the firmware's port chooser.
 constexpr int PortBefore = 5;
@@ -86,6 +89,7 @@ struct PaintCounter : QObject {
 };
 
 } // namespace
+Q_DECLARE_METATYPE(Answer)
 
 class TestLinkSearch : public QObject, AppWithSim {
     Q_OBJECT
@@ -152,10 +156,10 @@ private slots:
     void noDeviceAnswer_data() {
         QTest::addColumn<Answer>("answer");
         QTest::addColumn<bool>("searchesAgain");
-        QTest::newRow("Suchen button") << Answer::SearchButton << true;
-        QTest::newRow("Escape key") << Answer::EscapeKey << true;
-        QTest::newRow("Enter key") << Answer::EnterKey << false;
-        QTest::newRow("close box") << Answer::CloseBox << false;
+        QTest::newRow("Suchen button") << press("CancelBtn") << true;
+        QTest::newRow("Escape key") << pressKey(Qt::Key_Escape) << true;
+        QTest::newRow("Enter key") << pressKey(Qt::Key_Return) << false;
+        QTest::newRow("close box") << Answer([](QWidget* w) { w->close(); }) << false;
     }
     // "Suchen" (or Esc) searches again from COM1; Enter and the close box mean offline.
     void noDeviceAnswer() {
@@ -168,20 +172,7 @@ private slots:
             "KeineAnlageDlg",
             [&](QWidget* w) {
                 sim = startSim(1); // the device is plugged in while the dialog asks
-                switch (answer) {
-                case Answer::SearchButton:
-                    pressButton(w, "CancelBtn");
-                    break;
-                case Answer::EscapeKey:
-                    QTest::keyClick(w, Qt::Key_Escape);
-                    break;
-                case Answer::EnterKey:
-                    QTest::keyClick(w, Qt::Key_Return);
-                    break;
-                case Answer::CloseBox:
-                    w->close();
-                    break;
-                }
+                answer(w);
             },
             10000);
         std::optional<ModalAnswer> result;
