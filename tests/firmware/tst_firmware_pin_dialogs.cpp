@@ -36,28 +36,31 @@ const QString TooShort = QStringLiteral("Die PIN muß immer 4-stellig sein!");
 const QString Different = QStringLiteral("Die neue PIN und die Wiederholung sind unterschiedlich!");
 
 // One thing the user does in the PIN dialog, to a field or button by its object name.
-struct PinStep {
-    enum Kind { TypeIn, Fill, Key, EnterIn, Click } kind;
-    QString target;
-    QString text;
-    Qt::Key key = Qt::Key_unknown;
-};
+using PinStep = std::function<void(QWidget& dialog)>;
 using PinSteps = QList<PinStep>;
 
-PinStep typeIn(const char* field, const char* digits) {
-    return {PinStep::TypeIn, field, digits, Qt::Key_unknown};
+QLineEdit* field(QWidget& dialog, const char* name) {
+    return dialog.findChild<QLineEdit*>(QString::fromLatin1(name));
 }
-PinStep fill(const char* field, const char* digits) { // set without typing
-    return {PinStep::Fill, field, digits, Qt::Key_unknown};
+PinStep typeIn(const char* name, const char* digits) {
+    return [=](QWidget& d) { QTest::keyClicks(field(d, name), digits); };
 }
-PinStep key(const char* field, Qt::Key key) {
-    return {PinStep::Key, field, {}, key};
+PinStep fill(const char* name, const char* digits) { // set without typing
+    return [=](QWidget& d) { field(d, name)->setText(digits); };
 }
-PinStep enterIn(const char* field) { // focus the field, then Return
-    return {PinStep::EnterIn, field, {}, Qt::Key_Return};
+PinStep key(const char* name, Qt::Key key) {
+    return [=](QWidget& d) { QTest::keyClick(field(d, name), key); };
+}
+PinStep enterIn(const char* name) { // focus the field, then Return
+    return [=](QWidget& d) {
+        field(d, name)->setFocus();
+        QTest::keyClick(field(d, name), Qt::Key_Return);
+    };
 }
 PinStep click(const char* button) {
-    return {PinStep::Click, button, {}, Qt::Key_unknown};
+    return [=](QWidget& d) {
+        QTest::mouseClick(d.findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
+    };
 }
 
 } // namespace
@@ -85,27 +88,6 @@ class TestFirmwarePinDialogs : public QObject, SimFixture {
         return {firmware->OKBtn->isEnabled(), firmware->CancelBtn->isEnabled(),
                 firmware->Filename->isEnabled(), firmware->BtnSuchen->isEnabled()};
     }
-    void perform(const PinStep& step) {
-        auto* field = pin->findChild<QLineEdit*>(step.target);
-        switch (step.kind) {
-        case PinStep::TypeIn:
-            QTest::keyClicks(field, step.text);
-            break;
-        case PinStep::Fill:
-            field->setText(step.text);
-            break;
-        case PinStep::EnterIn:
-            field->setFocus();
-            [[fallthrough]];
-        case PinStep::Key:
-            QTest::keyClick(field, step.key);
-            break;
-        case PinStep::Click:
-            QTest::mouseClick(pin->findChild<QPushButton*>(step.target), Qt::LeftButton);
-            break;
-        }
-    }
-
     // The dialog's own focus, whether or not it is the active window just now.
     QLineEdit* focused() const { return qobject_cast<QLineEdit*>(pin->focusWidget()); }
 
@@ -393,7 +375,7 @@ private slots:
         const int result = runPin([&] {
             QCOMPARE(focused(), pin->AltePIN);
             for (const PinStep& step : steps)
-                perform(step);
+                step(*pin);
             if (box) {
                 QVERIFY(box->waitSeen());
                 QVERIFY(waitUntilModal(pin.get()));
