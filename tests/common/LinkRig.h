@@ -75,10 +75,9 @@ Q_DECLARE_METATYPE(zuvexsim::SimFaults)
 class TRecordingLinkView : public TLinkView {
 public:
     // answers
-    bool writeAnyway = true;        // the write warning
-    bool searchAgain = false;       // the no-device dialog: false is "Offline"
-    int portToChoose = 0;           // the port choice; 0 cancels it
-    bool chooseFirmwarePort = true; // the firmware port list: the first entry
+    bool writeAnyway = true;  // the write warning
+    bool searchAgain = false; // the no-device dialog: false is "Offline"
+    int portToChoose = 0;     // the port choice; 0 cancels it
     ConfigImage imageToWrite{};
     bool anyExternalRing = true;
     TLinkConversation* conversation = nullptr;
@@ -140,10 +139,8 @@ public:
         conversation->ChoosePort(portToChoose);
         return true;
     }
-    bool RunFirmwarePortChoice(const QStringList& entries) override {
+    bool RunFirmwarePortChoice(const QStringList& entries) override { // the first entry
         firmwarePortEntries = entries;
-        if (!chooseFirmwarePort)
-            return false;
         conversation->SetFirmwarePort(entries.front().mid(3).toInt());
         return true;
     }
