@@ -25,6 +25,11 @@ TLinkBox warningBox(const QString& text) {
     return {TLinkBox::Warning, QString(), {text}};
 }
 
+TLinkBox lineLostBox(int comNumber) {
+    return errorBox(QStringLiteral("Schnittstellenfehler"), QStringLiteral("Fehler!"),
+                    PortLostText(comNumber));
+}
+
 TLinkRig::TLinkRig()
     : port(std::make_unique<TSerialPort>()), collector(std::make_unique<TDataPacket>()) {
     SetUpDeviceLink(*port, *collector, watchdog, WatchdogMs);

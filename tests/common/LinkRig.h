@@ -29,17 +29,55 @@ char* toString(const TLinkBox& box);
 TLinkBox resultBox(const QString& caption, const QString& line);
 TLinkBox errorBox(const QString& caption, const QString& line1, const QString& line2);
 TLinkBox warningBox(const QString& text);
+TLinkBox lineLostBox(int comNumber); // the device on that port vanished
+
+// A device with the faults `set` sets.
+template <class Set> zuvexsim::SimFaults faults(Set set) {
+    zuvexsim::SimFaults f;
+    set(f);
+    return f;
+}
+
+inline zuvexsim::SimFaults writeFault(zuvexsim::AckFault::Kind kind, int at, int lateMs = 0) {
+    return faults([&](zuvexsim::SimFaults& f) { f.writeFault = {kind, at, 0x00, lateMs}; });
+}
+
+inline zuvexsim::SimFaults pinFault(zuvexsim::AckFault::Kind kind, int at, int lateMs = 0) {
+    return faults([&](zuvexsim::SimFaults& f) { f.pinFault = {kind, at, 0x00, lateMs}; });
+}
+
+// The boxes that end the conversation's flows.
+inline const TLinkBox ReadDone =
+    resultBox("Konfiguration Auslesen", "Das Auslesen der Konfiguration war erfolgreich.");
+inline const TLinkBox WriteDone = resultBox("Konfiguration Programmieren",
+                                            "Das Programmieren der Konfiguration war erfolgreich.");
+inline const TLinkBox ReadFailed =
+    errorBox("Übertragungsfehler", "Fehler!", "Fehler beim Auslesen der Zuvex 910k.");
+inline const TLinkBox WriteFailed =
+    errorBox("Übertragungsfehler", "Fehler!", "Fehler beim Programmieren der Zuvex 910k.");
+inline const TLinkBox TimedOut =
+    errorBox("Timeout-Fehler", "Zeitüberschreitung!", "Fehler bei der Datenübertragung.");
+inline const TLinkBox PinChanged =
+    resultBox("Neuer Sicherheitscode", "Der Sicherheitscode wurde geändert.");
+inline const TLinkBox WrongOldPin =
+    errorBox("Neuer Sicherheitscode", "Fehler!", "Die alte PIN ist falsch.");
+inline const TLinkBox PinFailed =
+    errorBox("Übertragungsfehler", "Fehler!", "Fehler beim Ändern des Sicherheitscodes.");
+inline const TLinkBox NoFreePort =
+    errorBox("Schnittstellenfehler", "Fehler!", "Es wurde keine freie Schnittstelle gefunden.");
+inline const TLinkBox FirmwareNotStarted =
+    errorBox("Fehler", "Fehler!", "Firmware Update konnte nicht gestartet werden.");
 using TLinkBoxes = std::vector<TLinkBox>;
 Q_DECLARE_METATYPE(TLinkBoxes)
+Q_DECLARE_METATYPE(zuvexsim::SimFaults)
 
 // A TLinkView that records what the conversation shows and answers its questions as told.
 class TRecordingLinkView : public TLinkView {
 public:
     // answers
-    bool writeAnyway = true;        // the write warning
-    bool searchAgain = false;       // the no-device dialog: false is "Offline"
-    int portToChoose = 0;           // the port choice; 0 cancels it
-    bool chooseFirmwarePort = true; // the firmware port list: the first entry
+    bool writeAnyway = true;  // the write warning
+    bool searchAgain = false; // the no-device dialog: false is "Offline"
+    int portToChoose = 0;     // the port choice; 0 cancels it
     ConfigImage imageToWrite{};
     bool anyExternalRing = true;
     TLinkConversation* conversation = nullptr;
@@ -101,10 +139,8 @@ public:
         conversation->ChoosePort(portToChoose);
         return true;
     }
-    bool RunFirmwarePortChoice(const QStringList& entries) override {
+    bool RunFirmwarePortChoice(const QStringList& entries) override { // the first entry
         firmwarePortEntries = entries;
-        if (!chooseFirmwarePort)
-            return false;
         conversation->SetFirmwarePort(entries.front().mid(3).toInt());
         return true;
     }

@@ -26,6 +26,7 @@ struct Report {
 };
 
 } // namespace
+Q_DECLARE_METATYPE(TFirmwareOutcome)
 
 class TestFirmwareTransfer : public QObject, SimFixture {
     Q_OBJECT
@@ -72,20 +73,34 @@ private slots:
     }
     void cleanup() { sim.reset(); }
 
-    void sendsRecordsAsParsed() {
-        QCOMPARE(load(TwoRecords), TFirmwareOutcome::Loaded);
-        QCOMPARE(sim->received(), AsString(TwoRecords));
-        QCOMPARE(progress, (std::vector<int>{0, 5 * 100 / 8}));
-        QCOMPARE(sleeps, (std::vector<int>{200, 200, 3000}));
+    // Every record once, in order; the progress counts the acknowledged bytes. Bytes after an
+    // acknowledgement are drained, never taken as the next one: four NAKs left in the line
+    // would otherwise end the transfer as a damaged file.
+    void loads_data() {
+        QTest::addColumn<Bytes>("bytes");
+        QTest::addColumn<std::string>("strayAfterAck");
+        QTest::addColumn<std::vector<int>>("progress");
+        const std::string nakNakNakNakAck = "\x15\x15\x15\x15\x11";
+        QTest::newRow("two records")
+            << TwoRecords << std::string() << std::vector<int>{0, 5 * 100 / 8};
+        QTest::newRow("four records")
+            << FirmwareRecords(4, 8) << std::string() << std::vector<int>{0, 25, 50, 75};
+        QTest::newRow("stray bytes after each acknowledgement")
+            << FirmwareRecords(3, 4) << nakNakNakNakAck
+            << std::vector<int>{0, 6 * 100 / 18, 12 * 100 / 18};
+    }
+    void loads() {
+        QFETCH(Bytes, bytes);
+        QFETCH(std::string, strayAfterAck);
+        sim->setStrayBytes("", strayAfterAck, static_cast<unsigned>(ReplyKind::RecordAck));
+        QCOMPARE(load(bytes), TFirmwareOutcome::Loaded);
+        QCOMPARE(sim->received(), AsString(bytes));
+        QTEST(progress, "progress");
+        QCOMPARE(sleeps, LoadedPauses);
         QVERIFY(reports.empty());
         // the telephone system leaves loading mode by itself and keeps what it accepted
         QVERIFY(sim->waitForMode(DeviceMode::Restarting, 3000ms));
-        QCOMPARE(sim->lastFirmware(), TwoRecords);
-    }
-
-    void progressCountsAcknowledgedBytes() {
-        QCOMPARE(load(FirmwareRecords(4, 8)), TFirmwareOutcome::Loaded);
-        QCOMPARE(progress, (std::vector<int>{0, 25, 50, 75}));
+        QCOMPARE(sim->lastFirmware(), bytes);
     }
 
     void rejections_data() {
@@ -117,18 +132,9 @@ private slots:
             QVERIFY(reports.empty());
         } else {
             expectReport(QStringLiteral("Fehler"), QStringLiteral("Die Datei ist beschädigt."));
-            QCOMPARE(sleeps, std::vector<int>{200}); // no restart wait after a failure
+            QCOMPARE(sleeps,
+                     std::vector<int>{LoadedPauses.front()}); // no restart wait after a failure
         }
-    }
-
-    // Bytes after an acknowledgement are drained, never taken as the next one: four NAKs
-    // left in the line would otherwise end the transfer as a damaged file.
-    void strayBytesDrained() {
-        sim->setStrayBytes("", "\x15\x15\x15\x15\x11", static_cast<unsigned>(ReplyKind::RecordAck));
-        const Bytes bytes = FirmwareRecords(3, 4);
-        QCOMPARE(load(bytes), TFirmwareOutcome::Loaded);
-        QCOMPARE(sim->received(), AsString(bytes));
-        QVERIFY(reports.empty());
     }
 
     void noAcknowledgement() {
@@ -186,57 +192,55 @@ private slots:
         QCOMPARE(DescriptorsOn(device), 0);
     }
 
-    void portUnavailable_data() {
+    // Not one byte goes out when the port cannot be had or the file is broken.
+    void nothingSent_data() {
+        QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("port");
-        QTest::addColumn<bool>("held");
-        QTest::newRow("no such port") << QStringLiteral("COM9") << false;
-        QTest::newRow("not a port name") << QStringLiteral("LPT1") << false;
-        QTest::newRow("held by another program") << Port << true;
+        QTest::addColumn<bool>("held"); // the port held by another program
+        QTest::addColumn<TFirmwareOutcome>("outcome");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("line");
+        const QString good = firmwareFile(FirmwareText(TwoRecords));
+        const QString noPort =
+            QStringLiteral("Auf die Schnittstelle kann nicht zugegriffen werden.");
+        const QString unreadable =
+            QStringLiteral("Auf die Firmwaredatei kann nicht zugegriffen werden.");
+        const auto portRow = [&](const char* name, const QString& port, bool held) {
+            QTest::newRow(name) << good << port << held << TFirmwareOutcome::PortUnavailable
+                                << "Schnittstellenfehler" << noPort;
+        };
+        portRow("no such port", QStringLiteral("COM9"), false);
+        portRow("not a port name", QStringLiteral("LPT1"), false);
+        portRow("held by another program", Port, true);
+        const auto fileRow = [&](const char* name, const QString& file, TFirmwareOutcome outcome,
+                                 const QString& line) {
+            QTest::newRow(name) << file << Port << false << outcome << "Fehler" << line;
+        };
+        fileRow("missing file", home.path("missing.zfw"), TFirmwareOutcome::FileUnreadable,
+                unreadable);
+        fileRow("/dev/zero", "/dev/zero", TFirmwareOutcome::FileUnreadable, unreadable);
+        fileRow("no byte", home.writeFile("leer.zfw", "\r\n"), TFirmwareOutcome::FileRefused,
+                "Die Firmwaredatei enthält keine Firmwaredaten.");
+        fileRow("record past the end", home.writeFile("kurz.zfw", "00 03 41 42 43 00 02 44"),
+                TFirmwareOutcome::FileRefused,
+                "Die Firmwaredatei ist unvollständig: Der 2. Datensatz reicht über das Ende der "
+                "Datei hinaus.");
     }
-    void portUnavailable() {
+    void nothingSent() {
+        QFETCH(QString, file);
         QFETCH(QString, port);
         QFETCH(bool, held);
+        QFETCH(QString, caption);
+        QFETCH(QString, line);
         TRawSerialPort other;
         if (held)
             QVERIFY(other.Open(Port, FirmwareBaud, 10));
-        const QString file = firmwareFile(FirmwareText(TwoRecords));
-        QCOMPARE(TransferFirmware(file, port, hooks()), TFirmwareOutcome::PortUnavailable);
-        expectReport(QStringLiteral("Schnittstellenfehler"),
-                     QStringLiteral("Auf die Schnittstelle kann nicht zugegriffen werden."));
-        QCOMPARE(sim->received(), std::string());
-    }
-
-    void fileProblems_data() {
-        QTest::addColumn<QByteArray>("text"); // empty: no file at all; "/...": that name
-        QTest::addColumn<int>("outcome");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("missing") << QByteArray() << int(TFirmwareOutcome::FileUnreadable)
-                                 << QStringLiteral("Auf die Firmwaredatei kann nicht zugegriffen "
-                                                   "werden.");
-        QTest::newRow("/dev/zero")
-            << QByteArray("/dev/zero") << int(TFirmwareOutcome::FileUnreadable)
-            << QStringLiteral("Auf die Firmwaredatei kann nicht "
-                              "zugegriffen werden.");
-        QTest::newRow("no byte") << QByteArray("\r\n") << int(TFirmwareOutcome::FileRefused)
-                                 << QStringLiteral(
-                                        "Die Firmwaredatei enthält keine Firmwaredaten.");
-        QTest::newRow("record past the end")
-            << QByteArray("00 03 41 42 43 00 02 44") << int(TFirmwareOutcome::FileRefused)
-            << QStringLiteral("Die Firmwaredatei ist unvollständig: Der 2. Datensatz reicht über "
-                              "das Ende der Datei hinaus.");
-    }
-    void fileProblems() {
-        QFETCH(QByteArray, text);
-        QFETCH(int, outcome);
-        QFETCH(QString, line);
-        const QString file = text.isEmpty()         ? home.path("missing.zfw")
-                             : text.startsWith('/') ? QString::fromLatin1(text)
-                                                    : firmwareFile(text);
-        QVERIFY(EnterLoadingMode(Port));
+        else
+            QVERIFY(EnterLoadingMode(Port));
         sim->clearTraffic();
-        QCOMPARE(int(TransferFirmware(file, Port, hooks())), outcome);
-        expectReport(QStringLiteral("Fehler"), line);
-        QCOMPARE(sim->received(), std::string()); // not one byte of a broken file goes out
+        QTEST(TransferFirmware(file, port, hooks()), "outcome");
+        expectReport(caption, line);
+        QCOMPARE(sim->received(), std::string());
     }
 
     // ---- the raw port itself ----

@@ -4,11 +4,13 @@
 #include "ModalDriver.h"
 #include "WindowParts.h"
 #include "app/AppFormProbe.h"
+#include "link/NeuePINDlg.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTest>
-#include <QThreadPool>
 #include <QWidget>
 
 TEditorSettings sampleSettings() {
@@ -60,22 +62,28 @@ ShownBox showAndRead(TAppFormProbe& form, int timeoutMs) {
 bool readConfiguration(TAppFormProbe& form, int timeoutMs) {
     ModalAnswer result("ErgebnisDialog", press("OKBtn"), timeoutMs);
     action(form, "Download")->trigger();
-    return shown(result, timeoutMs) == readDone();
+    return shown(result, timeoutMs) == shownAs(ReadDone);
 }
 
-ShownBox readDone() {
-    return {"Konfiguration Auslesen",
-            {QString(), "Das Auslesen der Konfiguration war erfolgreich."}};
+QString portInUse(int comNumber) {
+    return QStringLiteral("Verwendeter COM-Port: COM%1").arg(comNumber);
 }
-ShownBox writeError() {
-    return {"Übertragungsfehler", {"Fehler!", "Fehler beim Programmieren der Zuvex 910k."}};
+
+QString portInUseText(const TAppFormProbe& form) {
+    return part<QLabel>(form, "StatusPanel1")->text();
 }
-ShownBox readError() {
-    return {"Übertragungsfehler", {"Fehler!", "Fehler beim Auslesen der Zuvex 910k."}};
+
+ShownBox shownAs(const TLinkBox& box) {
+    return {box.caption, box.lines};
 }
-ShownBox lostError(int comNumber) {
-    return {"Schnittstellenfehler", {"Fehler!", PortLostText(comNumber)}};
-}
-ShownBox timeoutError() {
-    return {"Timeout-Fehler", {"Zeitüberschreitung!", "Fehler bei der Datenübertragung."}};
+
+std::function<void(QWidget*)> enterPins(const QString& oldPin, const QString& newPin) {
+    return [=](QWidget* w) {
+        auto* dlg = static_cast<TNeuePINDlg*>(w);
+        dlg->AltePIN->setText(oldPin);
+        dlg->NeuePIN1->setText(newPin);
+        dlg->NeuePIN2->setText(newPin);
+        dlg->NeuePIN2->setFocus();
+        pressButton(w, "OKBtn");
+    };
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LinkRig.h"
 #include "QtPool.h"
 #include "ShownBox.h"
 #include "SimStart.h"
@@ -43,9 +44,14 @@ ShownBox showAndRead(TAppFormProbe& form, int timeoutMs = 10000);
 // and answers the read result box. True when the result box came with the success text.
 bool readConfiguration(TAppFormProbe& form, int timeoutMs = 15000);
 
-// The boxes as the conversation shows them.
-ShownBox readDone();
-ShownBox writeError();
-ShownBox readError();
-ShownBox timeoutError();
-ShownBox lostError(int comNumber); // the device on that port vanished
+// The status bar's port text: the port in use, and none (after a search that found nothing
+// the text is cleared instead).
+QString portInUse(int comNumber);
+const QString NoPortInUse = QStringLiteral("Verwendeter COM-Port: keiner");
+QString portInUseText(const TAppFormProbe& form);
+
+// Fills the PIN dialog and presses OK.
+std::function<void(QWidget*)> enterPins(const QString& oldPin, const QString& newPin);
+
+// A box of the conversation as its dialog shows it.
+ShownBox shownAs(const TLinkBox& box);

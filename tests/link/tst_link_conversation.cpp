@@ -5,18 +5,15 @@
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 #include <chrono>
 
 using namespace zuvexsim;
 using namespace std::chrono_literals;
-Q_DECLARE_METATYPE(zuvexsim::SimFaults)
 
 namespace {
 
 constexpr int DevicePort = 3;
-const QString Fehler = QStringLiteral("Fehler!");
 
 // An image whose bytes all differ from their neighbours, so a byte out of place shows.
 ConfigImage countingImage() {
@@ -34,75 +31,28 @@ std::string checksumOf(const ConfigImage& image) {
     return std::string(1, char(imageChecksum(image)));
 }
 
-SimFaults writeFault(AckFault::Kind kind, int at, int lateMs = 0) {
-    SimFaults faults;
-    faults.writeFault.kind = kind;
-    faults.writeFault.at = at;
-    faults.writeFault.lateMs = lateMs;
-    return faults;
-}
-
 // Later than the 6 ticks of an image byte, within the 36 ticks of the checksum.
 constexpr int LateAckMs = 600;
 constexpr int LateChecksumAckMs = 1500;
-
-SimFaults pinFault(AckFault::Kind kind, int at, int lateMs = 0) {
-    SimFaults faults;
-    faults.pinFault.kind = kind;
-    faults.pinFault.at = at;
-    faults.pinFault.lateMs = lateMs;
-    return faults;
-}
-
 constexpr int LatePinAckMs = 450; // within the 12 ticks of a PIN step
 
-SimFaults corruptChecksum() {
-    SimFaults faults;
-    faults.corruptReadChecksum = true;
-    return faults;
+// The line as R (received by the device) and S (sent) marks.
+std::string directions(const ZuvexSim& sim) {
+    std::string out;
+    for (const WireByte& b : sim.traffic())
+        out += b.received ? 'R' : 'S';
+    return out;
 }
 
-SimFaults silent() {
-    SimFaults faults;
-    faults.silent = true;
-    return faults;
+// A whole write, stop and wait: the command, its ACK, then each image byte and the checksum
+// only after the ACK before it.
+std::string stopAndWaitWrite() {
+    std::string out(std::string_view("W0000,3c\r").size(), 'R');
+    out += 'S';
+    for (int step = 0; step <= WriteChecksumStep; ++step)
+        out += "RS";
+    return out;
 }
-
-SimFaults identifyingAs(const std::string& text) {
-    SimFaults faults;
-    faults.identification = text;
-    return faults;
-}
-
-SimFaults neverSendingL() {
-    SimFaults faults;
-    faults.neverSendL = true;
-    return faults;
-}
-
-const TLinkBox readDone =
-    resultBox(QStringLiteral("Konfiguration Auslesen"),
-              QStringLiteral("Das Auslesen der Konfiguration war erfolgreich."));
-const TLinkBox writeDone =
-    resultBox(QStringLiteral("Konfiguration Programmieren"),
-              QStringLiteral("Das Programmieren der Konfiguration war erfolgreich."));
-const TLinkBox readFailed = errorBox(QStringLiteral("Übertragungsfehler"), Fehler,
-                                     QStringLiteral("Fehler beim Auslesen der Zuvex 910k."));
-const TLinkBox writeFailed = errorBox(QStringLiteral("Übertragungsfehler"), Fehler,
-                                      QStringLiteral("Fehler beim Programmieren der Zuvex 910k."));
-const TLinkBox timedOut =
-    errorBox(QStringLiteral("Timeout-Fehler"), QStringLiteral("Zeitüberschreitung!"),
-             QStringLiteral("Fehler bei der Datenübertragung."));
-const TLinkBox pinChanged = resultBox(QStringLiteral("Neuer Sicherheitscode"),
-                                      QStringLiteral("Der Sicherheitscode wurde geändert."));
-const TLinkBox wrongOldPin = errorBox(QStringLiteral("Neuer Sicherheitscode"), Fehler,
-                                      QStringLiteral("Die alte PIN ist falsch."));
-const TLinkBox noFreePort =
-    errorBox(QStringLiteral("Schnittstellenfehler"), Fehler,
-             QStringLiteral("Es wurde keine freie Schnittstelle gefunden."));
-const TLinkBox firmwareNotStarted =
-    errorBox(QStringLiteral("Fehler"), Fehler,
-             QStringLiteral("Firmware Update konnte nicht gestartet werden."));
 
 } // namespace
 
@@ -133,9 +83,11 @@ private slots:
         QTest::addColumn<SimFaults>("device");
         QTest::addColumn<TLinkBox>("seen");
         QTest::addColumn<bool>("imageTaken");
-        QTest::newRow("good block") << SimFaults{} << readDone << true;
-        QTest::newRow("bad checksum") << corruptChecksum() << readFailed << false;
-        QTest::newRow("no reply") << silent() << timedOut << false;
+        QTest::newRow("good block") << SimFaults{} << ReadDone << true;
+        QTest::newRow("bad checksum")
+            << faults([](SimFaults& f) { f.corruptReadChecksum = true; }) << ReadFailed << false;
+        QTest::newRow("no reply") << faults([](SimFaults& f) { f.silent = true; }) << TimedOut
+                                  << false;
     }
     // One request, one block; only a good checksum hands the image on. No transfer box.
     void readOnPortInUse() {
@@ -156,6 +108,21 @@ private slots:
         QVERIFY(rig->port->Open());
     }
 
+    // The driver refusing a request inside a step (here the search's read inside the version
+    // step): that one message, and no time-out after it.
+    void refusedRequestEndsTheFlowOnce() {
+        rig->addDevice(DevicePort, countingImage());
+        rig->port->OutSize = std::string_view("V\r").size() + 1;
+        rig->conversation->StartSearch();
+        QVERIFY(rig->waitForBoxes());
+        QTest::qWait(TLinkRig::WatchdogMs); // longer than the read's time-out
+        const TLinkBox queueFull{TLinkBox::ApplicationError,
+                                 QString(),
+                                 {"Die Sendewarteschlange des COM-Ports ist voll."}};
+        QCOMPARE(rig->view.boxes, TLinkBoxes{queueFull});
+        QVERIFY(!rig->collector->Enabled());
+    }
+
     void writeOnPortInUse_data() {
         const ConfigImage image = countingImage();
         const std::string command = "W0000,3c\r";
@@ -163,30 +130,30 @@ private slots:
         QTest::addColumn<TLinkBox>("seen");
         QTest::addColumn<std::string>("wire");
         QTest::newRow("all acknowledged")
-            << SimFaults{} << writeDone << command + bytesOf(image) + checksumOf(image);
+            << SimFaults{} << WriteDone << command + bytesOf(image) + checksumOf(image);
         QTest::newRow("command refused")
-            << writeFault(AckFault::Kind::Nak, WriteCommandStep) << writeFailed << command;
+            << writeFault(AckFault::Kind::Nak, WriteCommandStep) << WriteFailed << command;
         QTest::newRow("byte 0 refused")
-            << writeFault(AckFault::Kind::Nak, 0) << writeFailed << command + bytesOf(image, 1);
+            << writeFault(AckFault::Kind::Nak, 0) << WriteFailed << command + bytesOf(image, 1);
         QTest::newRow("byte 10 refused")
-            << writeFault(AckFault::Kind::Nak, 10) << writeFailed << command + bytesOf(image, 11);
+            << writeFault(AckFault::Kind::Nak, 10) << WriteFailed << command + bytesOf(image, 11);
         QTest::newRow("byte 59 refused")
-            << writeFault(AckFault::Kind::Nak, 59) << writeFailed << command + bytesOf(image);
+            << writeFault(AckFault::Kind::Nak, 59) << WriteFailed << command + bytesOf(image);
         QTest::newRow("byte 10 answered with another byte")
-            << writeFault(AckFault::Kind::Other, 10) << writeFailed << command + bytesOf(image, 11);
+            << writeFault(AckFault::Kind::Other, 10) << WriteFailed << command + bytesOf(image, 11);
         QTest::newRow("byte 10 acknowledged too late")
-            << writeFault(AckFault::Kind::Late, 10, LateAckMs) << timedOut
+            << writeFault(AckFault::Kind::Late, 10, LateAckMs) << TimedOut
             << command + bytesOf(image, 11);
         QTest::newRow("byte 59 unanswered")
-            << writeFault(AckFault::Kind::Silent, 59) << timedOut << command + bytesOf(image);
+            << writeFault(AckFault::Kind::Silent, 59) << TimedOut << command + bytesOf(image);
         QTest::newRow("checksum refused")
-            << writeFault(AckFault::Kind::Nak, WriteChecksumStep) << writeFailed
+            << writeFault(AckFault::Kind::Nak, WriteChecksumStep) << WriteFailed
             << command + bytesOf(image) + checksumOf(image);
         QTest::newRow("checksum unanswered")
-            << writeFault(AckFault::Kind::Silent, WriteChecksumStep) << timedOut
+            << writeFault(AckFault::Kind::Silent, WriteChecksumStep) << TimedOut
             << command + bytesOf(image) + checksumOf(image);
         QTest::newRow("checksum acknowledged late, in time")
-            << writeFault(AckFault::Kind::Late, WriteChecksumStep, LateChecksumAckMs) << writeDone
+            << writeFault(AckFault::Kind::Late, WriteChecksumStep, LateChecksumAckMs) << WriteDone
             << command + bytesOf(image) + checksumOf(image);
     }
     // Stop and wait: each byte after the previous acknowledgement, nothing after a failure.
@@ -203,7 +170,9 @@ private slots:
         QCOMPARE(rig->view.boxes, TLinkBoxes{seen});
         QTest::qWait(LateAckMs); // a late acknowledgement sends nothing more
         QCOMPARE(sim.received(), wire);
-        QCOMPARE(sim.image(), seen == writeDone ? countingImage() : ConfigImage{});
+        QCOMPARE(sim.image(), seen == WriteDone ? countingImage() : ConfigImage{});
+        if (seen == WriteDone)
+            QCOMPARE(directions(sim), stopAndWaitWrite());
         QVERIFY(flowEnded());
     }
 
@@ -239,17 +208,22 @@ private slots:
             << SimFaults{} << allThree << QStringLiteral("Verwendeter COM-Port: COM3")
             << QStringLiteral("Zuvex 910k - Firmware 2.14") << 0;
         QTest::newRow("identification with NUL, 0xFF and DEL dropped")
-            << identifyingAs(std::string("Zuvex\x00 91\xff"
-                                         "0k\x7f",
-                                         13))
+            << faults([](SimFaults& f) {
+                   f.identification = std::string("Zuvex\x00 91\xff"
+                                                  "0k\x7f",
+                                                  13);
+               })
             << allThree << QStringLiteral("Verwendeter COM-Port: COM3")
             << QStringLiteral("Zuvex 910k - Firmware 2.14") << 0;
         QTest::newRow("identification in lower case")
-            << identifyingAs("zuvex 910k") << allThree << QString() << QString() << 1;
+            << faults([](SimFaults& f) { f.identification = "zuvex 910k"; }) << allThree
+            << QString() << QString() << 1;
         QTest::newRow("identification with a trailing blank")
-            << identifyingAs("Zuvex 910k ") << allThree << QString() << QString() << 1;
+            << faults([](SimFaults& f) { f.identification = "Zuvex 910k "; }) << allThree
+            << QString() << QString() << 1;
         QTest::newRow("another device")
-            << identifyingAs("Zuvex 911k") << allThree << QString() << QString() << 1;
+            << faults([](SimFaults& f) { f.identification = "Zuvex 911k"; }) << allThree
+            << QString() << QString() << 1;
     }
     // From COM1 on: silent ports are passed by, the device's port becomes the port in use and
     // its configuration is read; without a device the user is asked, "Offline" clears both
@@ -275,9 +249,11 @@ private slots:
             QCOMPARE(rig->devices[std::size_t(port - 1)]->received(), std::string("T\r"));
         if (noDeviceDialogs == 0) {
             QVERIFY(rig->waitForBoxes());
-            QCOMPARE(rig->view.boxes, TLinkBoxes{readDone});
+            QCOMPARE(rig->view.boxes, TLinkBoxes{ReadDone});
             QCOMPARE(sim.received(), std::string("T\rV\rR0000,3c\r"));
             QCOMPARE(rig->conversation->UsedComPort, DevicePort);
+            QVERIFY(rig->port->Open()); // kept for the next command
+            QVERIFY(!rig->collector->Enabled());
         } else {
             QCOMPARE(sim.received(), std::string("T\r"));
             QCOMPARE(rig->conversation->UsedComPort, 0);
@@ -304,32 +280,29 @@ private slots:
         QTest::addColumn<std::string>("pinAfter");
         const std::string enq = "\x05";
         const std::string allSent = enq + "0000" + "54321";
-        const TLinkBox failed =
-            errorBox(QStringLiteral("Übertragungsfehler"), Fehler,
-                     QStringLiteral("Fehler beim Ändern des Sicherheitscodes."));
         const std::string unchanged = "0000";
         const std::string changed = "4321";
-        QTest::newRow("changed") << SimFaults{} << QByteArray("0000") << pinChanged << allSent
+        QTest::newRow("changed") << SimFaults{} << QByteArray("0000") << PinChanged << allSent
                                  << changed;
         QTest::newRow("old PIN wrong")
-            << SimFaults{} << QByteArray("1234") << wrongOldPin << enq + "1234" << unchanged;
-        QTest::newRow("ENQ refused")
-            << pinFault(AckFault::Kind::Nak, 0) << QByteArray("0000") << failed << enq << unchanged;
+            << SimFaults{} << QByteArray("1234") << WrongOldPin << enq + "1234" << unchanged;
+        QTest::newRow("ENQ refused") << pinFault(AckFault::Kind::Nak, 0) << QByteArray("0000")
+                                     << PinFailed << enq << unchanged;
         QTest::newRow("ENQ answered with another byte")
-            << pinFault(AckFault::Kind::Other, 0) << QByteArray("0000") << failed << enq
+            << pinFault(AckFault::Kind::Other, 0) << QByteArray("0000") << PinFailed << enq
             << unchanged;
         QTest::newRow("old PIN answered with another byte")
-            << pinFault(AckFault::Kind::Other, 1) << QByteArray("0000") << failed << enq + "0000"
+            << pinFault(AckFault::Kind::Other, 1) << QByteArray("0000") << PinFailed << enq + "0000"
             << unchanged;
         QTest::newRow("new PIN refused") << pinFault(AckFault::Kind::Nak, 2) << QByteArray("0000")
-                                         << failed << allSent << unchanged;
+                                         << PinFailed << allSent << unchanged;
         QTest::newRow("ENQ unanswered") << pinFault(AckFault::Kind::Silent, 0) << QByteArray("0000")
-                                        << timedOut << enq << unchanged;
+                                        << TimedOut << enq << unchanged;
         QTest::newRow("new PIN unanswered")
-            << pinFault(AckFault::Kind::Silent, 2) << QByteArray("0000") << timedOut << allSent
+            << pinFault(AckFault::Kind::Silent, 2) << QByteArray("0000") << TimedOut << allSent
             << unchanged;
         QTest::newRow("old PIN acknowledged late, in time")
-            << pinFault(AckFault::Kind::Late, 1, LatePinAckMs) << QByteArray("0000") << pinChanged
+            << pinFault(AckFault::Kind::Late, 1, LatePinAckMs) << QByteArray("0000") << PinChanged
             << allSent << changed;
     }
     // ENQ, the old PIN, "5" and the new PIN, each acknowledged; the transfer box shows.
@@ -356,7 +329,7 @@ private slots:
         QTest::addColumn<int>("portChoices");
         QTest::addColumn<TLinkBoxes>("seen");
         QTest::newRow("a port opens") << true << 1 << TLinkBoxes{};
-        QTest::newRow("no port opens") << false << 0 << TLinkBoxes{noFreePort};
+        QTest::newRow("no port opens") << false << 0 << TLinkBoxes{NoFreePort};
     }
     // The free-port scan tries COM1 to COM20 with a pause each, the window free meanwhile, and
     // offers what opened.
@@ -410,8 +383,13 @@ private slots:
         QTest::addColumn<SimFaults>("device");
         QTest::addColumn<TLinkBoxes>("seen");
         QTest::addColumn<int>("transfers");
-        QTest::newRow("loading mode entered") << SimFaults{} << TLinkBoxes{readDone} << 1;
-        QTest::newRow("no L") << neverSendingL() << TLinkBoxes{firmwareNotStarted} << 0;
+        QTest::newRow("loading mode entered") << SimFaults{} << TLinkBoxes{ReadDone} << 1;
+        QTest::newRow("no L") << faults([](SimFaults& f) { f.neverSendL = true; })
+                              << TLinkBoxes{FirmwareNotStarted} << 0;
+        QTest::newRow("stray replies before \">\" and \"L\" ignored") << faults([](SimFaults& f) {
+            f.strayBefore = "x?";
+            f.strayOn = unsigned(ReplyKind::LoadPrompt) | unsigned(ReplyKind::LoadReady);
+        }) << TLinkBoxes{ReadDone} << 1;
     }
     // "U\r", ">" answered with "<", then "L": the transfer runs and the device is searched for
     // and read again; without "L" only the watchdog ends the wait.
@@ -429,13 +407,17 @@ private slots:
         QCOMPARE(rig->view.boxes, seen);
         QCOMPARE(rig->view.firmwareTransfers, transfers);
         QVERIFY(!rig->watchdog.isActive());
+        QVERIFY(!rig->collector->Enabled());
+        if (transfers == 0)
+            QCOMPARE(rig->conversation->LinkState, TLinkConversation::LoadReadyState);
         const std::string handshake = "U\r<";
         QCOMPARE(sim.received(), transfers ? handshake + "T\rV\rR0000,3c\r" : handshake);
     }
 
     // Without a port in use the ports that open are offered; the handshake goes to the chosen.
     void firmwarePortChoice() {
-        ZuvexSim& sim = rig->addDevice(DevicePort, countingImage(), neverSendingL());
+        ZuvexSim& sim = rig->addDevice(DevicePort, countingImage(),
+                                       faults([](SimFaults& f) { f.neverSendL = true; }));
         rig->conversation->StartFirmwareUpdate();
         QVERIFY(rig->conversation->Waiting());
         QVERIFY(QTest::qWaitFor([&] { return rig->conversation->LinkState != 0; }, 10000));
@@ -445,6 +427,7 @@ private slots:
         QCOMPARE(sim.received(), std::string("U\r<"));
         rig->conversation->StopFirmwareHandshake();
         QVERIFY(!rig->watchdog.isActive());
+        QVERIFY(!rig->collector->Enabled());
     }
 };
 

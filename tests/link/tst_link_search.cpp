@@ -1,7 +1,7 @@
-// The device search: start-up search over COM1..COM20, identification, the no-device dialog.
+// Finding the telephone system: the start-up search over COM1..COM20, identification, the
+// no-device dialog, and the port choices after a free-port scan.
 #include "AppWithSim.h"
 #include "LinkTestSupport.h"
-#include "ModalDriver.h"
 #include "OpenDescriptors.h"
 #include "SimProcess.h"
 #include "Unplug.h"
@@ -10,25 +10,35 @@
 #include "app/AppFormProbe.h"
 #include "config/EditorPages.h"
 #include "link/LinkConversation.h"
+#include "link/PortDialogs.h"
 #include "link/SearchDialogs.h"
 #include "serial/ComPortMap.h"
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
-#include <optional>
-#include <sys/stat.h>
-
-#include <QAction>
 #include <QLabel>
 #include <QPushButton>
-#include <QTest>
-#include <QTimer>
-#include <memory>
+#include <QRadioButton>
+#include <sys/stat.h>
 
 using namespace zuvexsim;
 
 namespace {
+
+// How a dialog is answered.
+using Answer = std::function<void(QWidget*)>;
+Answer pressKey(Qt::Key key) {
+    return [key](QWidget* w) { QTest::keyClick(w, key); };
+}
+
+// The port number before the firmware's port chooser.
+constexpr int PortBefore = 5;
+
+// The no-device dialog's height without the permission line.
+constexpr int NoDeviceDialogHeight = 137;
 
 // Watches the search dialog: the port labels it showed, whether it showed, its buttons.
 struct SearchWatch {
@@ -51,44 +61,67 @@ struct SearchWatch {
     }
 };
 
+struct PortChoices {
+    QList<bool> enabled;
+    QList<bool> checked;
+    bool okEnabled = true;
+};
+
+PortChoices choicesOf(QWidget* dialog) {
+    PortChoices c;
+    for (int i = 1; i <= 4; ++i) {
+        auto* b = dialog->findChild<QRadioButton*>(QStringLiteral("COM%1Btn").arg(i));
+        c.enabled << b->isEnabled();
+        c.checked << b->isChecked();
+    }
+    c.okEnabled = dialog->findChild<QPushButton*>("OKBtn")->isEnabled();
+    return c;
+}
+
+// Counts the paint events of a widget.
+struct PaintCounter : QObject {
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+    int count = 0;
+};
+
 } // namespace
+Q_DECLARE_METATYPE(Answer)
 
 class TestLinkSearch : public QObject, AppWithSim {
     Q_OBJECT
+
+    QString portInUseText() const { return ::portInUseText(*form); }
 
 private slots:
     void initTestCase() { useOneQtPoolThread(); }
     void init() { openWindow(); }
     void cleanup() { closeWindow(); }
 
+    // Which ports answer and what is read is the conversation's; the window shows the search
+    // dialog without buttons, the status bar, the editor and the title.
     void startupSearchFindsDeviceOnCom3AndReadsIt() {
         auto silent = startSim(silentPortOptions(1));
         ZuvexSim::removePortEntry(2);
         auto sim = startSim(3);
         SearchWatch watch(*form);
-        QCOMPARE(showAndRead(*form, 15000), readDone());
+        QCOMPARE(showAndRead(*form, 15000), shownAs(ReadDone));
         QCOMPARE(watch.labels, QStringList({"Suche an COM1", "Suche an COM3"}));
         QVERIFY(watch.shown);
         QVERIFY(!watch.buttonsEnabled);
         QVERIFY(!dialog<TSuchenDlg>("SuchenDlg")->isVisible());
-        QCOMPARE(silent->received(), std::string("T\r"));
-        QCOMPARE(sim->received(), std::string("T\rV\rR0000,3c\r"));
-        QCOMPARE(part<QLabel>(*form, "StatusPanel1")->text(),
-                 QStringLiteral("Verwendeter COM-Port: COM3"));
+        QCOMPARE(portInUseText(), portInUse(3));
         QCOMPARE(part<QLabel>(*form, "StatusPanel0")->text(),
                  "Zuvex 910k - Firmware " + QString::fromStdString(sim->firmwareVersion()));
-        QCOMPARE(form->Conversation->DeviceText, part<QLabel>(*form, "StatusPanel0")->text());
-        QCOMPARE(form->Conversation->UsedComPort, quint16(3));
         // the editor takes the image once the result box has closed, with the door rule
         QVERIFY(QTest::qWaitFor([&] {
             return part<TEditorPages>(*form)->ReadSettings() == sampleSettingsAfterRead();
         }));
         QCOMPARE(form->Image, sampleImage());
-        QVERIFY(!form->Modified);
         QCOMPARE(form->windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
-        // the port stays open for the next command; the collector is off
-        QVERIFY(form->ComPort1->Open());
-        QVERIFY(!form->DataPacket1->Enabled());
         QVERIFY(form->isEnabled());
     }
 
@@ -96,7 +129,8 @@ private slots:
         auto sim = startSim(3);
         sim->setFirmwareVersion("");
         QVERIFY(readConfiguration(*form));
-        QCOMPARE(form->Conversation->DeviceText, QStringLiteral("Zuvex 910k - Firmware "));
+        QCOMPARE(part<QLabel>(*form, "StatusPanel0")->text(),
+                 QStringLiteral("Zuvex 910k - Firmware "));
     }
 
     // No COM port at all: the no-device dialog at once; "Offline" leaves no search dialog,
@@ -109,32 +143,27 @@ private slots:
         QCOMPARE(none.caption, QStringLiteral("Keine Zuvex 910k gefunden"));
         QTest::qWait(50);
         QVERIFY(!watch.shown);
-        QVERIFY(!dialog<TSuchenDlg>("SuchenDlg")->isVisible());
         QCOMPARE(part<QLabel>(*form, "StatusPanel0")->text(), QString());
-        QCOMPARE(part<QLabel>(*form, "StatusPanel1")->text(), QString());
-        QCOMPARE(form->Conversation->UsedComPort, quint16(0));
+        QCOMPARE(portInUseText(), QString());
         QVERIFY(!form->ComPort1->Open());
 
         auto sim = startSim(3);
         QVERIFY(readConfiguration(*form));
-        QCOMPARE(form->Conversation->UsedComPort, quint16(3));
         QCOMPARE(watch.labels, QStringList({"Suche an COM3"}));
-        QCOMPARE(part<QLabel>(*form, "StatusPanel1")->text(),
-                 QStringLiteral("Verwendeter COM-Port: COM3"));
+        QCOMPARE(portInUseText(), portInUse(3));
     }
 
     void noDeviceAnswer_data() {
-        QTest::addColumn<QString>("how");
+        QTest::addColumn<Answer>("answer");
         QTest::addColumn<bool>("searchesAgain");
-        QTest::newRow("Suchen button") << "button" << true;
-        QTest::newRow("Escape key") << "escape" << true;
-        QTest::newRow("Enter key") << "enter" << false;
-        QTest::newRow("close box") << "close" << false;
+        QTest::newRow("Suchen button") << press("CancelBtn") << true;
+        QTest::newRow("Escape key") << pressKey(Qt::Key_Escape) << true;
+        QTest::newRow("Enter key") << pressKey(Qt::Key_Return) << false;
+        QTest::newRow("close box") << Answer([](QWidget* w) { w->close(); }) << false;
     }
-
     // "Suchen" (or Esc) searches again from COM1; Enter and the close box mean offline.
     void noDeviceAnswer() {
-        QFETCH(QString, how);
+        QFETCH(Answer, answer);
         QFETCH(bool, searchesAgain);
         auto silent = startSim(silentPortOptions(2));
         std::unique_ptr<ZuvexSim> sim;
@@ -143,14 +172,7 @@ private slots:
             "KeineAnlageDlg",
             [&](QWidget* w) {
                 sim = startSim(1); // the device is plugged in while the dialog asks
-                if (how == "button")
-                    pressButton(w, "CancelBtn");
-                else if (how == "escape")
-                    QTest::keyClick(w, Qt::Key_Escape);
-                else if (how == "enter")
-                    QTest::keyClick(w, Qt::Key_Return);
-                else
-                    w->close();
+                answer(w);
             },
             10000);
         std::optional<ModalAnswer> result;
@@ -159,19 +181,16 @@ private slots:
         form->show();
         QVERIFY(none.seen());
         if (searchesAgain) {
-            QCOMPARE(shown(*result, 10000), readDone());
-            QCOMPARE(form->Conversation->UsedComPort, quint16(1));
-            QCOMPARE(sim->received(), std::string("T\rV\rR0000,3c\r"));
+            QCOMPARE(shown(*result, 10000), shownAs(ReadDone));
+            QCOMPARE(portInUseText(), portInUse(1));
             QCOMPARE(watch.labels,
                      QStringList({"Suche an COM2", "Suche an COM1"})); // label cleared between
         } else {
             QTest::qWait(300);
-            QCOMPARE(form->Conversation->UsedComPort, quint16(0));
             QCOMPARE(sim->received(), std::string());
-            QCOMPARE(part<QLabel>(*form, "StatusPanel1")->text(), QString());
+            QCOMPARE(portInUseText(), QString());
         }
         QVERIFY(!dialog<TSuchenDlg>("SuchenDlg")->isVisible());
-        QCOMPARE(silent->received(), std::string("T\r"));
     }
 
     // The device identifies itself but leaves the version request unanswered: the time-out
@@ -182,7 +201,7 @@ private slots:
         // silent from the version request on: set before the identification is judged
         auto judge = form->DataPacket1->OnPacket;
         form->DataPacket1->OnPacket = [&](TDataPacket* sender, const uint8_t* data, int size) {
-            if (form->Conversation->LinkState == 1)
+            if (form->Conversation->LinkState == TLinkConversation::IdentifyState)
                 sim->setSilent(true);
             judge(sender, data, size);
         };
@@ -190,18 +209,17 @@ private slots:
         bool stuck = false; // the search dialog left open after the box
         QTimer rescue;
         rescue.callOnTimeout([&] {
-            stuck = dialog<TSuchenDlg>("SuchenDlg")->isVisible(),
+            stuck = dialog<TSuchenDlg>("SuchenDlg")->isVisible();
             dialog<TSuchenDlg>("SuchenDlg")->reject();
         });
         rescue.start(6000);
         form->show(); // returns once the search dialog has ended
         QVERIFY(!stuck);
-        QCOMPARE(shown(timeout), timeoutError());
+        QCOMPARE(shown(timeout), shownAs(TimedOut));
         QVERIFY(watch.shown);
         QVERIFY(!dialog<TSuchenDlg>("SuchenDlg")->isVisible());
-        QVERIFY(!form->Conversation->SearchRunning);
         QCOMPARE(sim->received(), std::string("T\rV\r"));
-        QCOMPARE(form->Conversation->UsedComPort, quint16(0));
+        QCOMPARE(portInUseText(), NoPortInUse);
         QVERIFY(form->isEnabled());
     }
 
@@ -210,9 +228,9 @@ private slots:
         auto silent = startSim(silentPortOptions(1));
         auto sim = startSim(2);
         ModalAnswer search("SuchenDlg", [](QWidget* w) { w->close(); });
-        QCOMPARE(showAndRead(*form), readDone());
+        QCOMPARE(showAndRead(*form), shownAs(ReadDone));
         QVERIFY(search.seen());
-        QCOMPARE(form->Conversation->UsedComPort, quint16(2));
+        QCOMPARE(portInUseText(), portInUse(2));
     }
 
     // Without the ports folder the COM numbers come from the ports the machine lists, read
@@ -234,9 +252,8 @@ private slots:
         const ShownBox read = showAndRead(*form);
         SetSerialPortLister({});
         QVERIFY(none.seen());
-        QCOMPARE(read, readDone());
-        QCOMPARE(form->Conversation->UsedComPort, quint16(1));
-        QCOMPARE(sim.received(), std::string("T\rV\rR0000,3c\r"));
+        QCOMPARE(read, shownAs(ReadDone));
+        QCOMPARE(portInUseText(), portInUse(1));
     }
 
     // Ports the user may not open are skipped; the no-device dialog then names the first one
@@ -275,7 +292,7 @@ private slots:
         QVERIFY(none.seen());
         if (!denied) {
             QCOMPARE(hintLines, QStringList());
-            QCOMPARE(height, 137);
+            QCOMPARE(height, NoDeviceDialogHeight);
             return;
         }
         const QString device = QString::fromStdString(locked->slavePath());
@@ -287,7 +304,7 @@ private slots:
         QVERIFY(hintLines.size() > 1);
         QVERIFY(linesFit);
         QVERIFY(!hintLines.filter(QStringLiteral("(%1).").arg(device)).isEmpty());
-        QVERIFY(height > 137);
+        QVERIFY(height > NoDeviceDialogHeight);
         QCOMPARE(locked->received(), std::string()); // skipped without a probe
         QCOMPARE(silent->received(), std::string("T\r"));
     }
@@ -299,9 +316,9 @@ private slots:
         gone.setHangUpAfter(1);
         gone.start();
         auto sim = startSim(2);
-        QCOMPARE(showAndRead(*form), readDone());
+        QCOMPARE(showAndRead(*form), shownAs(ReadDone));
         QCOMPARE(gone.received(), std::string("T"));
-        QCOMPARE(form->Conversation->UsedComPort, quint16(2));
+        QCOMPARE(portInUseText(), portInUse(2));
         QCOMPARE(DescriptorsOn(gone.slavePath()), 0);
     }
 
@@ -318,13 +335,133 @@ private slots:
                 return dialog<TSuchenDlg>("SuchenDlg")->lblComPortNumber->text() == "Suche an COM1";
             },
             20, 1, {"--reset"}, 10000);
-        QCOMPARE(showAndRead(*form, 15000), readDone());
+        QCOMPARE(showAndRead(*form, 15000), shownAs(ReadDone));
         QVERIFY(unplug.killed);
         QVERIFY(unplug.noDevice().seen());
         QCOMPARE(unplug.leftOpen, 0);
         QVERIFY(unplug.back && unplug.back->ready());
-        QCOMPARE(form->Conversation->UsedComPort, quint16(1));
+        QCOMPARE(portInUseText(), portInUse(1));
         QVERIFY(form->isEnabled());
+    }
+    // The scan enables the free ports; a chosen port is used by the next read directly.
+    void choosePortThenRead() {
+        auto com2 = startSim(2);
+        auto com3 = startSim(3);
+        PortChoices seen;
+        bool okAfterClick = false;
+        ModalAnswer choice(
+            "PortDialog",
+            [&](QWidget* w) {
+                seen = choicesOf(w);
+                w->findChild<QRadioButton*>("COM2Btn")->click();
+                okAfterClick = choicesOf(w).okEnabled;
+                pressButton(w, "OKBtn");
+            },
+            10000);
+        action(*form, "COMItem1")->trigger();
+        QCOMPARE(shown(choice, ScanTimeoutMs), ShownBox("COM-Port festlegen", {}));
+        QCOMPARE(seen.enabled, QList<bool>({false, true, true, false}));
+        QCOMPARE(seen.checked, QList<bool>({false, false, false, false}));
+        QVERIFY(!seen.okEnabled);
+        QVERIFY(okAfterClick);
+        QCOMPARE(portInUseText(), portInUse(2));
+        QVERIFY(!form->ComPort1->Open());                             // chosen, not opened
+        QCOMPARE(form->ComPort1->ComNumber(), quint16(MaxComNumber)); // the scan's last
+        QVERIFY(readConfiguration(*form));
+        QCOMPARE(com2->received(), std::string("R0000,3c\r")); // no identification first
+        QCOMPARE(com3->received(), std::string());
+    }
+
+    // Cancelling changes nothing; the scan leaves the port closed and the port in use kept.
+    void cancelKeepsPortInUse() {
+        auto com3 = startSim(3);
+        QVERIFY(readConfiguration(*form));
+        QVERIFY(form->ComPort1->Open());
+        ModalAnswer choice(
+            "PortDialog",
+            [](QWidget* w) {
+                w->findChild<QRadioButton*>("COM3Btn")->click();
+                pressButton(w, "CancelBtn");
+            },
+            10000);
+        action(*form, "COMItem1")->trigger();
+        QVERIFY(shown(choice, ScanTimeoutMs).seen);
+        QCOMPARE(portInUseText(), portInUse(3));
+        QVERIFY(!form->ComPort1->Open());
+        QCOMPARE(form->ComPort1->ComNumber(), quint16(MaxComNumber));
+        QVERIFY(form->Conversation->PortAvailable[2]); // its own port counts as free once closed
+        com3->clearTraffic();
+        QVERIFY(readConfiguration(*form)); // re-opens COM3 and reads at once
+        QCOMPARE(com3->received(), std::string("R0000,3c\r"));
+    }
+
+    // The dialog offers COM1 to COM4 only; with OK disabled, Enter does nothing.
+    void onlyPortAboveCom4() {
+        auto com7 = startSim(7);
+        PortChoices seen;
+        ModalAnswer choice(
+            "PortDialog",
+            [&](QWidget* w) {
+                seen = choicesOf(w);
+                QTest::keyClick(w, Qt::Key_Return);
+                QTest::keyClick(w, Qt::Key_Escape);
+            },
+            10000);
+        action(*form, "COMItem1")->trigger();
+        QVERIFY(shown(choice, ScanTimeoutMs).seen);
+        QCOMPARE(seen.enabled, QList<bool>({false, false, false, false}));
+        QVERIFY(form->Conversation->PortAvailable[6]);
+        QCOMPARE(portInUseText(), NoPortInUse);
+    }
+
+    // The scan keeps the window painting under the wait cursor and a click on it waits; with
+    // no free port the error box comes instead of the port dialog.
+    void scanDoesNotFreeze() {
+        QVERIFY(showOffline());
+        auto* ring = form->findChild<QCheckBox*>("CBarb21");
+        const bool ringBefore = ring->isChecked();
+        PaintCounter paints(form.get());
+        ModalAnswer error("ErrorDialog", press("OKBtn"), ScanTimeoutMs);
+        action(*form, "COMItem1")->trigger();
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        QTest::mouseClick(ring, Qt::LeftButton);
+        form->update();
+        QVERIFY(QTest::qWaitFor([&] { return paints.count > 0; }));
+        QVERIFY(form->Conversation->Waiting());
+        QCOMPARE(ring->isChecked(), ringBefore);
+        QCOMPARE(shown(error, ScanTimeoutMs), shownAs(NoFreePort));
+        QVERIFY(!dialog<TPortDialog>("PortDialog")->isVisible());
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // The firmware's port chooser sets the port's number from the chosen entry; an entry
+    // without a number cancels, no entry chosen keeps the number.
+    void chooseFirmwarePort_data() {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("comNumber");
+        const int none = -1;
+        QTest::newRow("COM12") << QStringList({"COM1", "COM12"}) << 1 << int(mrOk) << 12;
+        QTest::newRow("first entry") << QStringList({"COM3", "COM12"}) << 0 << int(mrOk) << 3;
+        QTest::newRow("no number") << QStringList({"COMx"}) << 0 << int(mrCancel) << PortBefore;
+        QTest::newRow("nothing selected")
+            << QStringList({"COM2"}) << none << int(mrOk) << PortBefore;
+    }
+    void chooseFirmwarePort() {
+        QFETCH(QStringList, entries);
+        QFETCH(int, selected);
+        QFETCH(int, comNumber);
+        form->ComPort1->SetComNumber(PortBefore);
+        TWaehleComPortDlg* dlg = dialog<TWaehleComPortDlg>("WaehleComPortDlg");
+        dlg->CBSchnittstellen->clear();
+        dlg->CBSchnittstellen->addItems(entries);
+        dlg->CBSchnittstellen->setCurrentIndex(selected);
+        ModalAnswer answer("WaehleComPortDlg", press("OKBtn"));
+        QTEST(dlg->exec(), "result");
+        QCOMPARE(shown(answer), ShownBox("Dialog", {}));
+        QCOMPARE(form->ComPort1->ComNumber(), quint16(comNumber));
+        QCOMPARE(portInUseText(), NoPortInUse);
     }
 };
 

@@ -1,7 +1,6 @@
 // Reading and writing the configuration image against the simulator, every failure path.
 #include "AppWithSim.h"
 #include "LinkTestSupport.h"
-#include "ModalDriver.h"
 #include "WindowParts.h"
 #include "app/AppFormProbe.h"
 #include "config/EditorPages.h"
@@ -9,17 +8,24 @@
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
-#include <QTest>
-#include <QTimer>
-#include <memory>
-#include <optional>
+#include <string_view>
 
 using namespace zuvexsim;
-Q_DECLARE_METATYPE(zuvexsim::AckFault::Kind)
+
+namespace {
+
+// What the device has received before a test's flow: the search's identification, version
+// and read at start-up.
+constexpr int DevicePort = 3;
+constexpr long StartupBytes = std::string_view("T\rV\rR0000,3c\r").size();
+constexpr std::size_t WriteCommandBytes = std::string_view("W0000,3c\r").size();
+constexpr std::size_t WholeWriteBytes = WriteCommandBytes + ConfigImageSize + 1; // + checksum
+
+enum class Flow { Read, Write, PinChange, Idle };
+
+} // namespace
+Q_DECLARE_METATYPE(Flow)
 
 class TestLinkTransfer : public QObject, AppWithSim {
     Q_OBJECT
@@ -30,13 +36,16 @@ class TestLinkTransfer : public QObject, AppWithSim {
         return std::string(image.begin(), image.end());
     }
 
-    // The line since clearTraffic() as a string of R (received) and S (sent) marks.
-    std::string directions() const {
-        std::string out;
-        for (const WireByte& b : sim->traffic())
-            out += b.received ? 'R' : 'S';
-        return out;
+    // Starts the flow by its action.
+    void start(Flow flow) {
+        action(*form, flow == Flow::PinChange ? "NewPIN"
+                      : flow == Flow::Write   ? "Upload"
+                                              : "Download")
+            ->trigger();
     }
+    // The PIN dialog answered "0000" to "4711"; queued before the answers to the boxes that end
+    // the flow, as the dialogs come in that order.
+    std::optional<ModalAnswer> pinEntry;
 
     // The window after a flow has ended: usable, the transfer box gone, the collector off.
     bool transferEnded() const {
@@ -54,105 +63,64 @@ private slots:
         sim->clearTraffic();
     }
 
-    void cleanup() { closeWindow(); }
-
-    // A read on the port in use goes straight to its command and shows no transfer box.
-    void readOnKnownPort() {
-        ConfigImage other = sampleImage();
-        other[0] = TypTfe;
-        other[40] = 0x5A;
-        sim->setImage(other);
-        bool boxShown = false;
-        QTimer watch;
-        connect(&watch, &QTimer::timeout,
-                [&] { boxShown |= dialog<TUpDownLoad>("UpDownLoad")->isVisible(); });
-        watch.start(2);
-        QVERIFY(readConfiguration(*form));
-        QCOMPARE(sim->received(), std::string("R0000,3c\r"));
-        QVERIFY(!boxShown);
-        QVERIFY(QTest::qWaitFor([&] { return form->Image == other; }));
-        QVERIFY(transferEnded());
+    void cleanup() {
+        pinEntry.reset();
+        closeWindow();
     }
 
-    // A bad checksum leaves the image, the editor and the caption as they were.
-    void readWithBadChecksum() {
+    void failedFlowKeepsTheWindowAsItWas_data() {
+        QTest::addColumn<Flow>("flow");
+        QTest::addColumn<SimFaults>("device");
+        QTest::addColumn<TLinkBox>("seen");
+        QTest::newRow("read with a bad checksum")
+            << Flow::Read << faults([](SimFaults& f) { f.corruptReadChecksum = true; })
+            << ReadFailed;
+        QTest::newRow("write refused")
+            << Flow::Write << writeFault(AckFault::Kind::Nak, ConfigImageSize / 2) << WriteFailed;
+    }
+    // Which answers end a flow is the conversation's; the window shows the error box and keeps
+    // the image, the editor and the caption.
+    void failedFlowKeepsTheWindowAsItWas() {
+        QFETCH(Flow, flow);
+        QFETCH(SimFaults, device);
+        QFETCH(TLinkBox, seen);
         box("CBarb21")->click();
         const QString title = form->windowTitle();
         const TEditorSettings before = part<TEditorPages>(*form)->ReadSettings();
         sim->setImage(ConfigImage{});
-        sim->setCorruptReadChecksum(true);
-        ModalAnswer error("ErrorDialog", press("OKBtn"));
-        action(*form, "Download")->trigger();
-        QCOMPARE(shown(error, 5000), readError());
-        QCOMPARE(form->Image, sampleImage());
+        sim->setFaults(device);
+        ModalAnswer error("ErrorDialog", press("OKBtn"), 8000);
+        start(flow);
+        QCOMPARE(shown(error, 8000), shownAs(seen));
+        if (flow == Flow::Read) // a write takes the editor's image first
+            QCOMPARE(form->Image, sampleImage());
         QCOMPARE(part<TEditorPages>(*form)->ReadSettings(), before);
         QCOMPARE(form->windowTitle(), title);
-        QVERIFY(form->Modified);
         QVERIFY(QTest::qWaitFor([&] { return transferEnded(); }));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
-    // Every byte after the previous acknowledgement; the result box holds for 2.7 s.
+    // The transfer box while the window is locked, the result box (its hold is the dialog's),
+    // the device holding the edited settings, the file still marked as changed.
     void writeGood() {
         box("CBarb24")->click(); // port 4 rings for external calls now
-        QVERIFY(form->Modified);
         sim->setAckDelay(15);
-        QElapsedTimer held;
-        qint64 heldMs = 0;
-        QStringList finalLines;
-        ModalAnswer result(
-            "ProgErgebnisDialog",
-            [&](QWidget* w) {
-                held.start();
-                auto* dlg = static_cast<TMessageDialog*>(w);
-                pressWhenEnabled(w, "OKBtn");
-                heldMs = held.elapsed();
-                finalLines = dlg->Lines();
-            },
-            10000);
+        ProgResultAnswer result;
         action(*form, "Upload")->trigger();
+        QCOMPARE(ShownBox(dialog<TUpDownLoad>("UpDownLoad")->windowTitle(),
+                          dialog<TUpDownLoad>("UpDownLoad")->Lines()),
+                 ShownBox("Konfiguration programmieren", {QString(), "Übertragung läuft ..."}));
         QVERIFY(dialog<TUpDownLoad>("UpDownLoad")->isVisible());
-        QCOMPARE(dialog<TUpDownLoad>("UpDownLoad")->windowTitle(),
-                 QStringLiteral("Konfiguration programmieren"));
-        QCOMPARE(dialog<TUpDownLoad>("UpDownLoad")->Lines(),
-                 QStringList({QString(), "Übertragung läuft ..."}));
         QVERIFY(!form->isEnabled());
-        QCOMPARE(shown(result, 10000),
-                 ShownBox("Konfiguration Programmieren",
-                          {QString(), "Das Programmieren der Konfiguration war erfolgreich."}));
-        QVERIFY(QTest::qWaitFor([&] { return heldMs > 0; }, 6000));
-
+        QCOMPARE(shown(result, 10000), shownAs(WriteDone));
         ConfigImage expected = sampleImage();
         TEditorSettings settings = sampleSettingsAfterRead();
         settings.ports[3].externanruf = true;
         encodeImage(settings, expected);
-        QCOMPARE(form->Image, expected);
-        QCOMPARE(sim->received(), "W0000,3c\r" + bytesOf(expected) + char(imageChecksum(expected)));
-        // strictly alternating: the command, then ACK / byte pairs, the last ACK after the sum
-        std::string alternating(9, 'R');
-        alternating += 'S';
-        for (int i = 0; i < 61; ++i)
-            alternating += "RS";
-        QCOMPARE(directions(), alternating);
         QVERIFY(QTest::qWaitFor([&] { return sim->image() == expected; }));
-        QVERIFY2(heldMs >= 2650, qPrintable(QString::number(heldMs)));
-        QCOMPARE(finalLines,
-                 QStringList({QString(), "Das Programmieren der Konfiguration war erfolgreich.",
-                              "Die Anlage wurde neu gestartet."}));
         QVERIFY(dialog<TProgErgebnisDialog>("ProgErgebnisDialog")->Lines().isEmpty());
-        QVERIFY(form->Modified); // a write does not touch the file's modified mark
         QVERIFY(form->windowTitle().endsWith('*'));
         QVERIFY(transferEnded());
-    }
-
-    // A failed write ends with the error box and leaves the window usable; which failures end
-    // a write, and what goes out before, is the conversation's (tst_link_conversation).
-    void writeFailureShowsErrorBox() {
-        sim->setWriteFault({AckFault::Kind::Nak, 30, 0x00, 0});
-        ModalAnswer error("ErrorDialog", press("OKBtn"), 8000);
-        action(*form, "Upload")->trigger();
-        QCOMPARE(shown(error, 8000), writeError());
-        QVERIFY(QTest::qWaitFor([&] { return transferEnded(); }));
-        QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
     // Closing with the port open: the line settles under the wait cursor, then the window
@@ -171,13 +139,12 @@ private slots:
         QTest::newRow("Nein") << false;
         QTest::newRow("Ja") << true;
     }
-
+    // What goes out after each answer is the conversation's; the window shows the question and
+    // is usable again either way.
     void warningWhenNoPortRings() {
         QFETCH(bool, yes);
         for (const char* name : {"CBarb21", "CBarb22", "CBarb23"})
             box(name)->click();
-        QVERIFY(!part<TEditorPages>(*form)->AnyExternalRing());
-        const int state = form->Conversation->LinkState;
         ModalAnswer warning("ExternanrufWarnung",
                             [yes](QWidget* w) { pressButton(w, yes ? "&Ja" : "&Nein"); });
         std::optional<ProgResultAnswer> result;
@@ -192,16 +159,9 @@ private slots:
                            "Wenn Sie die Einstellungen in der Anlage speichern, werden Sie von "
                            "extern nicht erreichbar sein.",
                            "Wollen Sie die Einstellungen in der Anlage speichern?"}));
-        if (!yes) {
-            QTest::qWait(200);
-            QCOMPARE(sim->received(), std::string());
-            QCOMPARE(form->Conversation->LinkState, state);
-            QVERIFY(!dialog<TUpDownLoad>("UpDownLoad")->isVisible());
-            QVERIFY(form->isEnabled());
-            return;
-        }
-        QVERIFY(shown(*result, 10000).seen);
-        QCOMPARE(sim->received().size(), std::size_t(9 + 61));
+        if (yes)
+            QVERIFY(shown(*result, 10000).seen);
+        QVERIFY(QTest::qWaitFor([&] { return transferEnded(); }));
     }
 
     // The factory reset writes the factory settings over the reserved bytes of the last read.
@@ -221,7 +181,7 @@ private slots:
     void cancelStopsTheWrite() {
         sim->setAckDelay(60);
         action(*form, "Upload")->trigger();
-        QVERIFY(QTest::qWaitFor([&] { return sim->received().size() >= 9 + 5; }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return sim->received().size() > WriteCommandBytes; }, 3000));
         QVERIFY(!form->isEnabled());
         pressButton(dialog<TUpDownLoad>("UpDownLoad"), "CancelBtn");
         QVERIFY(!dialog<TUpDownLoad>("UpDownLoad")->isVisible());
@@ -230,28 +190,39 @@ private slots:
         const std::size_t sent = sim->received().size();
         QTest::qWait(700);
         QCOMPARE(sim->received().size(), sent);
-        QVERIFY(sent < 9 + 61);
+        QVERIFY(sent < WholeWriteBytes);
         QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
     void deviceGoesAway_data() {
-        QTest::addColumn<int>("flow");
-        QTest::newRow("during a read") << 0;
-        QTest::newRow("during a write") << 1;
-        QTest::newRow("while idle") << 2;
+        QTest::addColumn<Flow>("flow");
+        QTest::addColumn<long>("hangUpAfter"); // bytes received by then
+        QTest::newRow("during a read")
+            << Flow::Read << StartupBytes + long(std::string_view("R000").size());
+        QTest::newRow("during a write")
+            << Flow::Write << StartupBytes + long(WriteCommandBytes) + ConfigImageSize / 2;
+        QTest::newRow("during a PIN change") << Flow::PinChange
+                                             << StartupBytes + long(std::string_view("\x05"
+                                                                                     "00")
+                                                                        .size());
+        QTest::newRow("while idle") << Flow::Idle << StartupBytes;
     }
     // An unplugged device ends the running flow with one error box (none while idle), the port
     // closes and the window is usable; plugged in again, the next read finds the device.
     void deviceGoesAway() {
-        QFETCH(int, flow);
-        if (flow == 2) {
+        QFETCH(Flow, flow);
+        QFETCH(long, hangUpAfter);
+        if (flow == Flow::Idle) {
             sim->stop();
         } else {
+            if (flow == Flow::PinChange)
+                pinEntry.emplace("NeuePINDlg", enterPins("0000", "4711"));
             ModalAnswer error("ErrorDialog", press("OKBtn"), 8000);
-            // "T\r", "V\r" and "R0000,3c\r" of the start-up read came first
-            sim->setHangUpAfter(long(13 + (flow == 1 ? 9 + 30 : 4)));
-            (flow == 1 ? action(*form, "Upload") : action(*form, "Download"))->trigger();
-            QCOMPARE(shown(error, 8000), lostError(3));
+            sim->setHangUpAfter(hangUpAfter);
+            start(flow);
+            QCOMPARE(shown(error, 8000), shownAs(lineLostBox(DevicePort)));
+            if (flow == Flow::PinChange)
+                QCOMPARE(sim->pin(), std::string("0000")); // nothing half changed
         }
         {
             ModalAnswer second("ErrorDialog", press("OKBtn"), 1500);
@@ -265,22 +236,6 @@ private slots:
         sim->setHangUpAfter(-1);
         sim->start();
         QVERIFY(readConfiguration(*form));
-    }
-
-    // The driver refusing a request inside a step: that one message, and no time-out after it.
-    void refusedRequestEndsTheFlowOnce() {
-        form->Conversation->UsedComPort =
-            0; // the search's "R0000,3c\r" runs inside the version step
-        form->ComPort1->SetOpen(false);
-        form->ComPort1->OutSize = 4;
-        ModalAnswer refused("ApplicationErrorBox", press("OK"), 8000);
-        ModalAnswer second("ErrorDialog", press("OKBtn"), 3000);
-        action(*form, "Download")->trigger();
-        QCOMPARE(shown(refused, 8000).lines,
-                 QStringList{"Die Sendewarteschlange des COM-Ports ist voll."});
-        QTest::qWait(1300); // longer than the read's time-out
-        QVERIFY(!second.seen());
-        QVERIFY(!form->DataPacket1->Enabled());
     }
 };
 

@@ -1,0 +1,351 @@
+// "Neue Firmware..." and "Neuer Sicherheitscode" in the main window against the simulated
+// telephone system. The handshakes and exchanges themselves are the conversation's; here the
+// dialogs around them, the transfer the firmware dialog runs, and cancelling through them.
+#include "AppWithSim.h"
+#include "FirmwareSim.h"
+#include "LinkTestSupport.h"
+#include "SimProcess.h"
+#include "Unplug.h"
+#include "WindowParts.h"
+#include "app/AppFormProbe.h"
+#include "link/FirmwareDlg.h"
+#include "link/FirmwareFile.h"
+#include "link/FirmwareTransfer.h"
+#include "link/LinkConversation.h"
+#include "link/NeuePINDlg.h"
+#include "link/PortDialogs.h"
+#include "link/RawSerialPort.h"
+#include "serial/DataPacket.h"
+#include "serial/SerialPort.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+
+using namespace zuvexsim;
+
+namespace {
+
+constexpr int DevicePort = 3;
+constexpr int FirmwareRestartMs = 100; // the simulator's pause after a load
+constexpr int WindowWatchdogMs = 10000;
+
+std::string sampleBytes() {
+    QFile f(SampleFirmware());
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return AsString(ParseFirmwareText(f.readAll()).bytes);
+}
+
+// Picks the sample firmware and presses "Start".
+void startWithSample(QWidget* w) {
+    static_cast<TFirmwareDlg*>(w)->Filename->setText(SampleFirmware());
+    pressButton(w, "OKBtn");
+}
+
+const QString CannotStart = QStringLiteral("Firmware Update kann nicht gestartet werden.");
+const ShownBox Loaded("Neue Firmware",
+                      {QString(), "Das speichen der Firmware in der Zuvex 910k war erfolgreich."});
+
+const std::string NewPin = "4711";
+
+enum class FirmwareStop { NoFreePort, ChoiceCancelled, PortHeldElsewhere };
+enum class PinStop { DialogCancelled, ChoiceCancelled, NoFreePort };
+
+} // namespace
+Q_DECLARE_METATYPE(FirmwareStop)
+Q_DECLARE_METATYPE(PinStop)
+
+class TestFirmwarePinApp : public QObject, AppWithSim {
+    Q_OBJECT
+    QTimer watch;
+    bool portDialogShown = false; // either port choice
+    bool transferBoxShown = false;
+    bool windowDisabled = false; // while the transfer box showed
+    ShownBox transferBox;
+
+    void startSim() { sim = ::startSim(simOptions(DevicePort, FirmwareRestartMs)); }
+    void usePortOfDevice() { form->Conversation->UsedComPort = DevicePort; }
+    QString portInUseText() const { return ::portInUseText(*form); }
+
+    bool exchangeEnded() const {
+        return form->isEnabled() && !dialog<TUpDownLoad>("UpDownLoad")->isVisible() &&
+               !form->DataPacket1->Enabled();
+    }
+
+    // Enters the PINs (choosing the port with `choosePort` when asked) and answers the box
+    // `box` that ends the exchange; what it showed.
+    ShownBox changePin(const QString& oldPin, const QString& newPin,
+                       const QString& box = "ErgebnisDialog",
+                       std::function<void(QWidget*)> choosePort = {}) {
+        ModalAnswer pin("NeuePINDlg", enterPins(oldPin, newPin));
+        std::optional<ModalAnswer> port;
+        if (choosePort)
+            port.emplace("PortDialog", std::move(choosePort));
+        ModalAnswer end(box, press("OKBtn"));
+        action(*form, "NewPIN")->trigger();
+        const ShownBox seen = shown(end, 10000);
+        return !port || port->seen() ? seen : ShownBox();
+    }
+
+private slots:
+    void initTestCase() { useOneQtPoolThread(); }
+    void init() {
+        openWindow();
+        portDialogShown = transferBoxShown = windowDisabled = false;
+        transferBox = {};
+        connect(&watch, &QTimer::timeout, [this] {
+            if (!form)
+                return;
+            portDialogShown |= dialog<TWaehleComPortDlg>("WaehleComPortDlg")->isVisible() ||
+                               dialog<TPortDialog>("PortDialog")->isVisible();
+            auto* box = dialog<TUpDownLoad>("UpDownLoad");
+            if (box->isVisible()) {
+                transferBoxShown = true;
+                windowDisabled |= !form->isEnabled();
+                transferBox = ShownBox(box->windowTitle(), box->Lines());
+            }
+        });
+        watch.start(2);
+    }
+    void cleanup() {
+        watch.stop();
+        watch.disconnect();
+        closeWindow();
+    }
+
+    // No port in use: the free ports are offered, the chosen one is used; after the transfer
+    // the telephone system is searched for again and its configuration read.
+    void updateThroughPortChoice() {
+        startSim();
+        QStringList offered;
+        const auto choose = [&](QWidget* w) {
+            auto* list = w->findChild<QComboBox*>("CBSchnittstellen");
+            for (int i = 0; i < list->count(); ++i)
+                offered << list->itemText(i);
+            pressButton(w, "OKBtn");
+        };
+        ModalAnswer firmware("FirmwareDlg", startWithSample);
+        ModalAnswer choice("WaehleComPortDlg", choose);
+        ModalAnswer loaded("ErgebnisDialog", press("OKBtn"), 15000);
+        ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
+        action(*form, "NeueFirmware1")->trigger();
+        QCOMPARE(shown(loaded, 20000), Loaded);
+        QCOMPARE(shown(read, 20000), shownAs(ReadDone));
+        QCOMPARE(offered, QStringList{QStringLiteral("COM3")});
+        // handshake, the records once each, then the search from COM1 and the read
+        QCOMPARE(sim->received(), "U\r<" + sampleBytes() + "T\rV\rR0000,3c\r");
+        QVERIFY(QTest::qWaitFor([&] {
+            return !dialog<TFirmwareDlg>("FirmwareDlg")->isVisible() && form->isEnabled();
+        }));
+        QCOMPARE(portInUseText(), portInUse(DevicePort));
+        QVERIFY(!part<QTimer>(*form, "TimerFWUpdate")->isActive());
+        QVERIFY(!dialog<TFirmwareDlg>("FirmwareDlg")->TransferRunning);
+    }
+
+    // The telephone system's line goes down (zuvex-sim killed) in the middle of the transfer:
+    // one error box that says so, the dialog closes, the search finds nothing; after the
+    // device is back, "Suchen" finds it and reads it. No descriptor of the dead line stays open.
+    void deviceKilledDuringTransfer() {
+        SimProcess dead(DevicePort, {"--reset", "--restart-ms", "100", "--ack-delay", "200"});
+        QVERIFY(dead.ready());
+        usePortOfDevice();
+        ModalAnswer firmware("FirmwareDlg", startWithSample);
+        ModalAnswer error("ErrorDialog", press("OKBtn"), 15000);
+        // pulled out while the transfer lets the window repaint after a record
+        Unplug unplug(
+            dead, [&] { return dialog<TFirmwareDlg>("FirmwareDlg")->ProgressBar1->value() > 0; }, 5,
+            DevicePort);
+        ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
+        action(*form, "NeueFirmware1")->trigger();
+        QCOMPARE(shown(read, 30000), shownAs(ReadDone));
+        QVERIFY(unplug.killed);
+        QCOMPARE(shown(error), ShownBox("Schnittstellenfehler",
+                                        {"Fehler!", "Die Verbindung zur Zuvex 910k über COM3 "
+                                                    "wurde unterbrochen. Bitte prüfen Sie das "
+                                                    "Kabel und den USB-Adapter."}));
+        QVERIFY(unplug.noDevice().seen());
+        QCOMPARE(unplug.leftOpen, 0);
+        QVERIFY(QTest::qWaitFor([&] {
+            return !dialog<TFirmwareDlg>("FirmwareDlg")->isVisible() && form->isEnabled();
+        }));
+        QCOMPARE(portInUseText(), portInUse(DevicePort));
+        QVERIFY(!dialog<TFirmwareDlg>("FirmwareDlg")->TransferRunning);
+    }
+
+    // No "L" within the window's 10 s: the watchdog reports it while the firmware dialog stays
+    // open; with a port in use no port choice comes.
+    void watchdogWithoutL() {
+        startSim();
+        sim->setNeverSendL(true);
+        usePortOfDevice();
+        QElapsedTimer clock;
+        bool reported = false;
+        qint64 reportedAfter = 0;
+        ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
+            clock.start(); // before "Start", which starts the watchdog
+            startWithSample(w);
+            QVERIFY(QTest::qWaitFor([&] { return reported; }, 15000));
+            pressButton(w, "CancelBtn");
+        });
+        bool dialogOpenAtReport = false;
+        ModalAnswer error(
+            "ErrorDialog",
+            [&](QWidget* w) {
+                reportedAfter = clock.elapsed();
+                dialogOpenAtReport = dialog<TFirmwareDlg>("FirmwareDlg")->isVisible();
+                pressButton(w, "OKBtn");
+                reported = true;
+            },
+            15000);
+        action(*form, "NeueFirmware1")->trigger();
+        QCOMPARE(shown(error), shownAs(FirmwareNotStarted));
+        QVERIFY2(reportedAfter >= WindowWatchdogMs, qPrintable(QString::number(reportedAfter)));
+        QVERIFY(dialogOpenAtReport);
+        QVERIFY(!part<QTimer>(*form, "TimerFWUpdate")->isActive());
+        QVERIFY(!portDialogShown);
+    }
+
+    // "Abbrechen" during the handshake stops it: the watchdog goes off, the window is usable.
+    void cancelStopsHandshake() {
+        startSim();
+        sim->setNeverSendL(true);
+        usePortOfDevice();
+        ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
+            startWithSample(w);
+            QVERIFY(QTest::qWaitFor([&] { return sim->received() == "U\r<"; }));
+            QVERIFY(part<QTimer>(*form, "TimerFWUpdate")->isActive());
+            pressButton(w, "CancelBtn");
+        });
+        action(*form, "NeueFirmware1")->trigger();
+        QVERIFY(firmware.seen());
+        QVERIFY(!part<QTimer>(*form, "TimerFWUpdate")->isActive());
+        QVERIFY(!form->DataPacket1->Enabled());
+        QVERIFY(form->isEnabled());
+    }
+
+    void firmwareStartRefused_data() {
+        QTest::addColumn<FirmwareStop>("stop");
+        QTest::addColumn<QStringList>("warning");
+        QTest::newRow("no free port")
+            << FirmwareStop::NoFreePort
+            << QStringList{QStringLiteral("Keine freie COM-Schnittstelle gefunden."), CannotStart};
+        QTest::newRow("port choice cancelled")
+            << FirmwareStop::ChoiceCancelled
+            << QStringList{QStringLiteral("Keine COM-Schnittstelle gewählt, oder die"),
+                           QStringLiteral("Schnittstelle ist belegt."), CannotStart};
+        QTest::newRow("port in use held elsewhere")
+            << FirmwareStop::PortHeldElsewhere
+            << QStringList{QStringLiteral("COM-Schnittstelle kann nicht initialisiert werden."),
+                           CannotStart};
+    }
+    // The warning comes while the firmware dialog stays open; nothing is sent.
+    void firmwareStartRefused() {
+        QFETCH(FirmwareStop, stop);
+        QFETCH(QStringList, warning);
+        TRawSerialPort other;
+        if (stop != FirmwareStop::NoFreePort)
+            startSim();
+        if (stop == FirmwareStop::PortHeldElsewhere) {
+            usePortOfDevice();
+            QVERIFY(other.Open(QStringLiteral("COM3"), FirmwareBaud, 10));
+        }
+        bool stillOpen = false;
+        std::optional<ModalAnswer> box;
+        ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
+            startWithSample(w);
+            QVERIFY(box->waitSeen(ScanTimeoutMs)); // a click during the port scan would wait
+            stillOpen = w->isVisible();
+            pressButton(w, "CancelBtn");
+        });
+        std::optional<ModalAnswer> choice;
+        if (stop == FirmwareStop::ChoiceCancelled)
+            choice.emplace("WaehleComPortDlg", press("CancelBtn"));
+        box.emplace("WarningBox", press("OK"));
+        action(*form, "NeueFirmware1")->trigger();
+        QCOMPARE(shown(*box), ShownBox("Warnung", warning));
+        QVERIFY(stillOpen);
+        QVERIFY(!choice || choice->seen());
+        QVERIFY(!part<QTimer>(*form, "TimerFWUpdate")->isActive());
+        if (sim)
+            QCOMPARE(sim->received(), std::string());
+    }
+
+    void pinChange_data() {
+        QTest::addColumn<bool>("portInUse"); // else the port is chosen in the port dialog
+        QTest::addColumn<QString>("oldPin");
+        QTest::addColumn<QString>("endBox");
+        QTest::addColumn<TLinkBox>("seen");
+        QTest::addColumn<std::string>("pinAfter");
+        const std::string unchanged = "0000";
+        QTest::newRow("changed") << true << "0000"
+                                 << "ErgebnisDialog" << PinChanged << NewPin;
+        QTest::newRow("old PIN wrong") << true << "1234"
+                                       << "ErrorDialog" << WrongOldPin << unchanged;
+        QTest::newRow("port chosen first") << false << "0000"
+                                           << "ErgebnisDialog" << PinChanged << NewPin;
+    }
+    // The PINs go from the dialog's fields to the device under the transfer box, the window
+    // locked meanwhile; which answers fail, and what goes out, is the conversation's.
+    void pinChange() {
+        QFETCH(bool, portInUse);
+        QFETCH(QString, oldPin);
+        QFETCH(QString, endBox);
+        QFETCH(TLinkBox, seen);
+        startSim();
+        sim->setAckDelay(40); // long enough to see the transfer box
+        if (portInUse)
+            usePortOfDevice(); // no port dialog, ENQ at once
+        const auto chooseDevice = [](QWidget* w) {
+            static_cast<TPortDialog*>(w)->COMBtn[DevicePort - 1]->click();
+            pressButton(w, "OKBtn");
+        };
+        QCOMPARE(changePin(oldPin, QString::fromStdString(NewPin), endBox,
+                           portInUse ? std::function<void(QWidget*)>() : chooseDevice),
+                 shownAs(seen));
+        QTEST(sim->pin(), "pinAfter");
+        QVERIFY(transferBoxShown && windowDisabled);
+        QCOMPARE(transferBox,
+                 ShownBox("Neuer Sicherheitscode", {QString(), "Übertragung läuft ..."}));
+        QVERIFY(!portInUse || !portDialogShown); // a chosen port's dialog is changePin's
+        if (!portInUse)
+            QCOMPARE(portInUseText(), ::portInUse(DevicePort));
+        QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
+    }
+
+    void pinNothingSent_data() {
+        QTest::addColumn<PinStop>("stop");
+        QTest::newRow("PIN dialog cancelled") << PinStop::DialogCancelled;
+        QTest::newRow("port choice cancelled") << PinStop::ChoiceCancelled;
+        QTest::newRow("no free port") << PinStop::NoFreePort;
+    }
+    // Nothing is sent when the dialog or the port choice is cancelled, or no port is free.
+    void pinNothingSent() {
+        QFETCH(PinStop, stop);
+        startSim();
+        if (stop == PinStop::NoFreePort)
+            sim->stop();
+        ModalAnswer pin("NeuePINDlg", stop == PinStop::DialogCancelled
+                                          ? std::function<void(QWidget*)>(press("CancelBtn"))
+                                          : enterPins("0000", "4711"));
+        std::optional<ModalAnswer> port;
+        std::optional<ModalAnswer> error;
+        if (stop == PinStop::ChoiceCancelled)
+            port.emplace("PortDialog", press("CancelBtn"));
+        if (stop == PinStop::NoFreePort)
+            error.emplace("ErrorDialog", press("OKBtn"));
+        action(*form, "NewPIN")->trigger();
+        QVERIFY(pin.seen());
+        QVERIFY(!port || shown(*port, ScanTimeoutMs).seen);
+        if (error)
+            QCOMPARE(shown(*error, ScanTimeoutMs), shownAs(NoFreePort));
+        QCOMPARE(sim->received(), std::string());
+        QVERIFY(!transferBoxShown);
+        QVERIFY(form->isEnabled());
+        QCOMPARE(portInUseText(), NoPortInUse);
+    }
+};
+
+QTEST_MAIN(TestFirmwarePinApp)
+#include "tst_firmware_pin_app.moc"

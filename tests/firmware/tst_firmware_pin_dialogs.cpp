@@ -1,0 +1,423 @@
+// The firmware and PIN dialogs on their own: layout, what can be entered, the checks on
+// "Start" and OK, and the transfer the firmware dialog runs against the simulated telephone
+// system.
+#include "FirmwareSim.h"
+#include "ModalDriver.h"
+#include "QtPool.h"
+#include "ShownBox.h"
+#include "SimStart.h"
+#include "TestHome.h"
+#include "app/MessageDialogs.h"
+#include "link/FirmwareDlg.h"
+#include "link/FirmwareFile.h"
+#include "link/NeuePINDlg.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+
+using namespace zuvexsim;
+
+namespace {
+
+constexpr int DevicePort = 3;
+constexpr int FirmwareRestartMs = 100; // the simulator's pause after a load
+
+// Whether "Start", "Abbrechen", the file name and "..." are enabled, in that order.
+using Controls = QList<bool>;
+const Controls AllEnabled{true, true, true, true};
+const Controls ButtonsOnly{true, true, false, false};
+const Controls NoneEnabled{false, false, false, false};
+
+const QString TooShort = QStringLiteral("Die PIN muß immer 4-stellig sein!");
+const QString Different = QStringLiteral("Die neue PIN und die Wiederholung sind unterschiedlich!");
+
+// One thing the user does in the PIN dialog, to a field or button by its object name.
+using PinStep = std::function<void(QWidget& dialog)>;
+using PinSteps = QList<PinStep>;
+
+QLineEdit* field(QWidget& dialog, const char* name) {
+    return dialog.findChild<QLineEdit*>(QString::fromLatin1(name));
+}
+PinStep typeIn(const char* name, const char* digits) {
+    return [=](QWidget& d) { QTest::keyClicks(field(d, name), digits); };
+}
+PinStep fill(const char* name, const char* digits) { // set without typing
+    return [=](QWidget& d) { field(d, name)->setText(digits); };
+}
+PinStep key(const char* name, Qt::Key key) {
+    return [=](QWidget& d) { QTest::keyClick(field(d, name), key); };
+}
+PinStep enterIn(const char* name) { // focus the field, then Return
+    return [=](QWidget& d) {
+        field(d, name)->setFocus();
+        QTest::keyClick(field(d, name), Qt::Key_Return);
+    };
+}
+PinStep click(const char* button) {
+    return [=](QWidget& d) {
+        QTest::mouseClick(d.findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
+    };
+}
+
+} // namespace
+Q_DECLARE_METATYPE(PinStep)
+
+class TestFirmwarePinDialogs : public QObject, SimFixture {
+    Q_OBJECT
+    std::unique_ptr<TFirmwareDlg> firmware;
+    int starts = 0;
+    int cancels = 0;
+    std::vector<int> sleeps;
+    QList<ShownBox> errors;
+    QList<ShownBox> results;
+    std::function<void()> duringResult;
+    std::unique_ptr<TNeuePINDlg> pin;
+    std::unique_ptr<TErrorDialog> errorDialog;
+    int errorBoxes = 0;
+
+    // Shows the dialog modally; `steps` run inside its modal loop.
+    int runFirmware(const std::function<void()>& steps) {
+        return ::runDialog(firmware.get(), steps, [this] { return !firmware->TransferRunning; });
+    }
+    int runPin(const std::function<void()>& steps) { return ::runDialog(pin.get(), steps); }
+    Controls enabled() const {
+        return {firmware->OKBtn->isEnabled(), firmware->CancelBtn->isEnabled(),
+                firmware->Filename->isEnabled(), firmware->BtnSuchen->isEnabled()};
+    }
+    // The dialog's own focus, whether or not it is the active window just now.
+    QLineEdit* focused() const { return qobject_cast<QLineEdit*>(pin->focusWidget()); }
+
+private slots:
+    void initTestCase() { useOneQtPoolThread(); }
+    void init() {
+        sim = startSim(simOptions(DevicePort, FirmwareRestartMs));
+        firmware = std::make_unique<TFirmwareDlg>();
+        starts = cancels = 0;
+        sleeps.clear();
+        errors.clear();
+        results.clear();
+        duringResult = nullptr;
+        firmware->StartFirmwareUpdate = [this] { ++starts; };
+        firmware->ComNumber = [] { return DevicePort; };
+        firmware->OnCancelled = [this] { ++cancels; };
+        firmware->Sleep = [this](int ms) { sleeps.push_back(ms); };
+        firmware->ShowErrorBox = [this](const QString& c, const QStringList& l) {
+            errors << ShownBox(c, l);
+        };
+        firmware->ShowResultBox = [this](const QString& c, const QStringList& l) {
+            results << ShownBox(c, l);
+            if (duringResult)
+                duringResult();
+        };
+        errorDialog = std::make_unique<TErrorDialog>();
+        pin = std::make_unique<TNeuePINDlg>();
+        errorBoxes = 0;
+        // the main window's calling pattern of the error box
+        pin->ShowErrorBox = [this](const QString& caption, const QStringList& lines) {
+            ++errorBoxes;
+            errorDialog->setWindowTitle(caption);
+            for (const QString& line : lines)
+                errorDialog->AddLine(line);
+            errorDialog->exec();
+            errorDialog->ClearLines();
+        };
+    }
+    void cleanup() {
+        firmware.reset();
+        pin.reset();
+        errorDialog.reset();
+        sim.reset();
+    }
+
+    void firmwareLayout() {
+        QCOMPARE(firmware->windowTitle(), QStringLiteral("Firmware Update"));
+        QCOMPARE(firmware->size(), QSize(399, 333));
+        QCOMPARE(firmware->Memo1->toPlainText(),
+                 "Bitte sichern Sie vor dem Einspielen der neuen Firmware ihre \n"
+                 "Einstellungen .\n"
+                 "Es kann sein, dass die Einstellungen nach dem Einspielen auf die \n"
+                 "Werkseinstellungen zurückgestellt werden.\n"
+                 "\n"
+                 "Wählen Sie eine Firmwaredatei aus.\n"
+                 "Klicken Sie dann auf Start, um mit dem Einspielen zu beginnen.");
+        QVERIFY(firmware->Memo1->isReadOnly());
+        for (const char* name :
+             {"Memo1", "Filename", "BtnSuchen", "ProgressBar1", "OKBtn", "CancelBtn"})
+            QVERIFY2(firmware->findChild<QWidget*>(QString::fromLatin1(name)), name);
+        QCOMPARE(firmware->BtnSuchen->text(), QStringLiteral("..."));
+        QCOMPARE(firmware->OKBtn->text(), QStringLiteral("Start"));
+        QVERIFY(firmware->OKBtn->isDefault());
+        QCOMPARE(firmware->CancelBtn->text(), QStringLiteral("Abbrechen"));
+        QCOMPARE(firmware->ProgressBar1->minimum(), 0);
+        QCOMPARE(firmware->ProgressBar1->maximum(), 100);
+        QCOMPARE(firmware->FirmwarePortName, QString());
+        QVERIFY(!firmware->TransferRunning);
+    }
+
+    // The seven lines show as seven lines, none wrapped, all of them without scrolling, and
+    // the memo lies inside the dialog.
+    void firmwareMemoShowsItsLinesWhole() {
+        firmware->show();
+        QVERIFY(QTest::qWaitForWindowExposed(firmware.get()));
+        QTextDocument* text = firmware->Memo1->document();
+        QCOMPARE(text->blockCount(), 7);
+        for (QTextBlock block = text->begin(); block.isValid(); block = block.next())
+            QVERIFY2(block.layout()->lineCount() == 1, qPrintable(block.text()));
+        QCOMPARE(firmware->Memo1->horizontalScrollBar()->maximum(), 0);
+        QCOMPARE(firmware->Memo1->verticalScrollBar()->maximum(), 0);
+        const QRect memo(firmware->Memo1->mapTo(firmware.get(), QPoint()), firmware->Memo1->size());
+        QVERIFY(firmware->rect().contains(memo));
+        QVERIFY(firmware->Memo1->font().pixelSize() >= 9); // still readable
+    }
+
+    void firmwareFileChoice() {
+        TFileDialogRequest asked;
+        QString answer = QStringLiteral("/tmp/neu.zfw");
+        firmware->FileDialogProvider = [&](const TFileDialogRequest& r) {
+            asked = r;
+            return answer;
+        };
+        QTest::mouseClick(firmware->BtnSuchen, Qt::LeftButton);
+        QVERIFY(!asked.save);
+        QCOMPARE(asked.defaultSuffix, QStringLiteral("ZFW"));
+        QCOMPARE(asked.fileName, QStringLiteral("*.zfw"));
+        QCOMPARE(firmware->Filename->text(), answer);
+        answer.clear(); // cancelled: the name stays
+        QTest::mouseClick(firmware->BtnSuchen, Qt::LeftButton);
+        QCOMPARE(firmware->Filename->text(), QStringLiteral("/tmp/neu.zfw"));
+    }
+
+    // "Start" checks the file (which files are refused is the loader's) and then asks for the
+    // handshake; a refused file never gets as far as the telephone system.
+    void firmwareStart_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("warning"); // none if empty
+        QTest::newRow("no file name") << QString() << "Keine Datei ausgewählt";
+        QTest::newRow("refused file")
+            << home.path("fehlt.zfw")
+            << "Auf die Firmwaredatei kann nicht zugegriffen werden.\nFirmware Update kann nicht "
+               "gestartet werden.";
+        QTest::newRow("sample firmware") << SampleFirmware() << QString();
+    }
+    void firmwareStart() {
+        QFETCH(QString, file);
+        QFETCH(QString, warning);
+        std::optional<ModalAnswer> box;
+        if (!warning.isEmpty())
+            box.emplace("WarningBox", press("OK"));
+        runFirmware([&] {
+            firmware->Filename->setText(file);
+            QTest::mouseClick(firmware->OKBtn, Qt::LeftButton);
+            QCOMPARE(bool(box), box && box->seen());
+            QVERIFY(firmware->isVisible()); // the dialog stays open, for the handshake too
+            QCOMPARE(starts, box ? 0 : 1);
+            QCOMPARE(firmware->FirmwarePortName, box ? QString() : "COM3");
+            QCOMPARE(cancels, 0);
+        });
+        if (box) {
+            QCOMPARE(box->caption, "Warnung");
+            QCOMPARE(box->lines, warning.split(u'\n'));
+        }
+        QCOMPARE(sim->received(), std::string());
+        QCOMPARE(cancels, 1); // closed without a transfer: the handshake is stopped
+    }
+
+    // Whether it loads or fails, the transfer closes the dialog and leaves it ready for the
+    // next file.
+    void firmwareTransfer_data() {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QList<ShownBox>>("results");
+        QTest::addColumn<QList<ShownBox>>("errors");
+        QTest::newRow("loaded") << "COM3"
+                                << QList<ShownBox>{{"Neue Firmware",
+                                                    {QString(), "Das speichen der Firmware in der "
+                                                                "Zuvex 910k war erfolgreich."}}}
+                                << QList<ShownBox>{};
+        QTest::newRow("no such port")
+            << "COM7" << QList<ShownBox>{}
+            << QList<ShownBox>{
+                   {"Schnittstellenfehler",
+                    {"Fehler!", "Auf die Schnittstelle kann nicht zugegriffen werden."}}};
+    }
+    void firmwareTransfer() {
+        QFETCH(QString, port);
+        const bool loads = port == "COM3";
+        if (loads)
+            QVERIFY(EnterLoadingMode(port));
+        sim->clearTraffic();
+        bool closeRefused = false;
+        int progressAtResult = -1;
+        duringResult = [&] {
+            QVERIFY(firmware->TransferRunning);
+            QCOMPARE(enabled(), NoneEnabled);
+            firmware->reject(); // Esc or the close box while the transfer runs
+            closeRefused = firmware->isVisible();
+            progressAtResult = firmware->ProgressBar1->value();
+        };
+        const int result = runFirmware([&] {
+            firmware->Filename->setText(SampleFirmware());
+            firmware->FirmwarePortName = port;
+            firmware->RunFirmwareUpdate();
+        });
+        QCOMPARE(result, int(QDialog::Rejected));
+        QTEST(results, "results");
+        QTEST(errors, "errors");
+        QVERIFY(!firmware->TransferRunning);
+        QCOMPARE(enabled(), ButtonsOnly);
+        QCOMPARE(cancels, 0);
+        if (loads) {
+            QVERIFY(closeRefused);
+            QVERIFY(progressAtResult > 0 && progressAtResult < 100);
+            QCOMPARE(sleeps, LoadedPauses); // the dialog's own sleep
+        }
+        // shown again, the dialog is ready for the next file
+        runFirmware([&] {
+            QCOMPARE(enabled(), AllEnabled);
+            QCOMPARE(firmware->ProgressBar1->value(), 0);
+        });
+    }
+    void pinLayout() {
+        QCOMPARE(pin->windowTitle(), QStringLiteral("Neuer Sicherheitscode"));
+        for (QLineEdit* field : {pin->AltePIN, pin->NeuePIN1, pin->NeuePIN2}) {
+            QCOMPARE(field->maxLength(), 4);
+            QCOMPARE(field->echoMode(), QLineEdit::Password);
+        }
+        QCOMPARE(pin->findChild<QLineEdit*>(QStringLiteral("NeuePIN2")), pin->NeuePIN2);
+        QCOMPARE(pin->OKBtn->text(), QStringLiteral("OK"));
+        QCOMPARE(pin->CancelBtn->text(), QStringLiteral("Abbrechen"));
+        const QList<QWidget*> tabOrder{pin->AltePIN, pin->NeuePIN1, pin->NeuePIN2, pin->OKBtn,
+                                       pin->CancelBtn};
+        for (qsizetype i = 0; i + 1 < tabOrder.size(); ++i) {
+            QWidget* next = tabOrder[i]->nextInFocusChain();
+            while (!(next->focusPolicy() & Qt::TabFocus))
+                next = next->nextInFocusChain();
+            QCOMPARE(next, tabOrder[i + 1]);
+        }
+    }
+
+    void pinOnlyDigitsCanBeTyped() {
+        runPin([&] {
+            QCOMPARE(focused(), pin->AltePIN);
+            QTest::keyClicks(pin->AltePIN, QStringLiteral("1a 2-3.X"));
+            QKeyEvent umlaut(QEvent::KeyPress, Qt::Key_Udiaeresis, Qt::NoModifier,
+                             QStringLiteral("ü"));
+            QApplication::sendEvent(pin->AltePIN, &umlaut);
+            QCOMPARE(pin->AltePIN->text(), QStringLiteral("123"));
+            QTest::keyClick(pin->AltePIN, Qt::Key_Backspace);
+            QCOMPARE(pin->AltePIN->text(), QStringLiteral("12"));
+            QTest::keyClicks(pin->AltePIN, QStringLiteral("3456"));
+            QCOMPARE(pin->AltePIN->text(), QStringLiteral("1234")); // four at most
+            // neither can non-digits be put in any other way
+            pin->NeuePIN1->insert(QStringLiteral("4x"));
+            QCOMPARE(pin->NeuePIN1->text(), QString());
+            pin->NeuePIN1->insert(QStringLiteral("42"));
+            QCOMPARE(pin->NeuePIN1->text(), QStringLiteral("42"));
+        });
+        QCOMPARE(errorBoxes, 0);
+        QVERIFY(TNeuePINDlg::PINKeyPress(QChar(8)));
+        QVERIFY(!TNeuePINDlg::PINKeyPress(QLatin1Char(' ')));
+    }
+
+    void pinEntries_data() {
+        QTest::addColumn<PinSteps>("steps");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("error"); // the error box's second line; none if empty
+        QTest::addColumn<QString>("focus"); // the field with the focus afterwards, if open
+        QTest::addColumn<QByteArray>("oldPin");
+        const int no = QDialog::Rejected;
+        const QString closed;
+        QTest::newRow("leaving a short field with Tab")
+            << PinSteps{typeIn("AltePIN", "123"), key("AltePIN", Qt::Key_Tab)} << no << TooShort
+            << "AltePIN" << QByteArray();
+        QTest::newRow("leaving a full field is quiet")
+            << PinSteps{typeIn("AltePIN", "1234"), key("AltePIN", Qt::Key_Tab)} << no << QString()
+            << "NeuePIN1" << QByteArray();
+        QTest::newRow("cancel from a half-filled field")
+            << PinSteps{typeIn("AltePIN", "12"), click("CancelBtn")} << no << QString() << closed
+            << QByteArray();
+        QTest::newRow("Escape from a half-filled field")
+            << PinSteps{typeIn("NeuePIN1", "9"), key("NeuePIN1", Qt::Key_Escape)} << no << QString()
+            << closed << QByteArray();
+        // Enter in the field at fault (reaching it leaves only complete fields): OK is the
+        // default button
+        QTest::newRow("OK: old PIN short")
+            << PinSteps{fill("AltePIN", "12"), fill("NeuePIN1", "5678"), fill("NeuePIN2", "5678"),
+                        enterIn("AltePIN")}
+            << no << TooShort << "AltePIN" << QByteArray();
+        QTest::newRow("OK: new PIN short")
+            << PinSteps{fill("AltePIN", "1234"), fill("NeuePIN2", "5678"), enterIn("NeuePIN1")}
+            << no << TooShort << "NeuePIN1" << QByteArray();
+        QTest::newRow("OK: repetition short")
+            << PinSteps{fill("AltePIN", "1234"), fill("NeuePIN1", "5678"), fill("NeuePIN2", "567"),
+                        enterIn("NeuePIN2")}
+            << no << TooShort << "NeuePIN2" << QByteArray();
+        QTest::newRow("OK: different new PINs")
+            << PinSteps{fill("AltePIN", "1234"), fill("NeuePIN1", "5678"), fill("NeuePIN2", "5679"),
+                        enterIn("NeuePIN2")}
+            << no << Different << "NeuePIN2" << QByteArray();
+        QTest::newRow("valid entries close with OK")
+            << PinSteps{typeIn("AltePIN", "0815"),  key("AltePIN", Qt::Key_Tab),
+                        typeIn("NeuePIN1", "4711"), key("NeuePIN1", Qt::Key_Tab),
+                        typeIn("NeuePIN2", "4711"), click("OKBtn")}
+            << int(QDialog::Accepted) << QString() << closed << QByteArray("0815");
+    }
+    void pinEntries() {
+        QFETCH(PinSteps, steps);
+        QFETCH(QString, error);
+        QFETCH(QString, focus);
+        std::optional<ModalAnswer> box;
+        if (!error.isEmpty())
+            box.emplace(QStringLiteral("ErrorDialog"), press("OKBtn"));
+        const int result = runPin([&] {
+            QCOMPARE(focused(), pin->AltePIN);
+            for (const PinStep& step : steps)
+                step(*pin);
+            if (box) {
+                QVERIFY(box->waitSeen());
+                QVERIFY(waitUntilModal(pin.get()));
+                QVERIFY(pin->isVisible()); // the dialog stays open
+            }
+            if (!focus.isEmpty()) {
+                QVERIFY(focused());
+                QCOMPARE(focused()->objectName(), focus);
+            }
+        });
+        QTEST(result, "result");
+        QTEST(pin->OldPin, "oldPin");
+        if (box) {
+            QCOMPARE(box->caption, QStringLiteral("Eingabefehler"));
+            QCOMPARE(box->lines, (QStringList{QStringLiteral("Fehler!"), error}));
+        }
+        // only the field at fault reports, not the one that briefly got the focus
+        QCOMPARE(errorBoxes, box ? 1 : 0);
+        // shown again: empty fields, focus in the old PIN
+        runPin([&] {
+            for (QLineEdit* field : {pin->AltePIN, pin->NeuePIN1, pin->NeuePIN2})
+                QCOMPARE(field->text(), QString());
+            QCOMPARE(focused(), pin->AltePIN);
+        });
+        QCOMPARE(errorBoxes, box ? 1 : 0);
+    }
+
+    // A click on OK that leaves a short field reports it once, not twice.
+    void pinClickOkFromShortField() {
+        ModalAnswer box(QStringLiteral("ErrorDialog"), press("OKBtn"));
+        // answers a second box, should the click bring one up as well
+        ModalAnswer second(QStringLiteral("ErrorDialog"), press("OKBtn"));
+        runPin([&] {
+            QTest::keyClicks(pin->AltePIN, QStringLiteral("1"));
+            QTest::mouseClick(pin->OKBtn, Qt::LeftButton);
+            QVERIFY(box.waitSeen());
+            QTest::qWait(1200);
+            QCOMPARE(focused(), pin->AltePIN);
+        });
+        QCOMPARE(errorBoxes, 1);
+    }
+};
+
+QTEST_MAIN(TestFirmwarePinDialogs)
+#include "tst_firmware_pin_dialogs.moc"
