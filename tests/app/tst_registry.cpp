@@ -1,6 +1,8 @@
 // The settings store file on its own: parsing, types, keeping what it does not know.
+#include "FileFaults.h"
 #include "RegistryExport.h"
 #include "TestHome.h"
+#include "Unprivileged.h"
 #include "app/RegistryFile.h"
 
 #include <QFile>
@@ -24,6 +26,38 @@ private slots:
         QVERIFY(!QFile::exists(home.registryPath())); // opening never creates the store
         home.writeRegistry(QString(), false);
         QVERIFY(!reg.OpenKey(key));
+    }
+
+    // A file that exists but cannot be read counts as missing, and stays as it was.
+    void unreadableFileIsNotOpened_data() {
+        QTest::addColumn<QString>("kind"); // as makeNonRegular makes it; "" for no permission
+        QTest::newRow("fifo") << "fifo";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("link to /dev/zero") << "link to /dev/zero";
+        QTest::newRow("no permission") << "";
+    }
+    void unreadableFileIsNotOpened() {
+        QFETCH(QString, kind);
+        TestHome home;
+        const QString path = home.registryPath();
+        QFile::setPermissions(home.root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                               QFile::ExeOther);
+        if (kind.isEmpty()) {
+            home.writeRegistry("\"COM\"=dword:00000002\r\n");
+            QFile::setPermissions(path, QFile::WriteOwner);
+        } else {
+            QVERIFY(makeNonRegular(kind, path));
+        }
+        const QFileInfo before(path);
+        {
+            ActingAsNobody user; // root reads every file
+            TRegistryFile reg(path);
+            QVERIFY(!reg.OpenKey(key));
+        }
+        const QFileInfo after(path);
+        QCOMPARE(after.isSymLink(), before.isSymLink());
+        QCOMPARE(after.isFile(), before.isFile());
+        QCOMPARE(after.lastModified(), before.lastModified());
     }
 
     // XDG_CONFIG_HOME counts only as an absolute path; otherwise the file is under ~/.config.

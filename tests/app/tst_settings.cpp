@@ -49,7 +49,10 @@ private:
 };
 
 // What keeps the settings file from being replaced whole.
-enum class Fault { WriteProtected, ReadOnlyFolder, FullDisk };
+enum class Fault { FullDisk, FailingWrite, WriteProtected, ReadOnlyFolder, NoFileNoBlock };
+
+constexpr uid_t Root = 0;
+const QString CannotWrite = QStringLiteral("konnte nicht geschrieben werden.");
 
 } // namespace
 
@@ -147,101 +150,37 @@ private slots:
         QVERIFY(closeOnSignal.Requested());
     }
 
-    // A settings file that exists but cannot be read counts as missing: defaults, no message,
-    // and closing writes nothing.
-    void unreadableStoreIsSilent_data() {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("fifo") << "fifo";
-        QTest::newRow("folder") << "folder";
-        QTest::newRow("link to /dev/zero") << "link to /dev/zero";
-        QTest::newRow("no permission") << "denied";
-    }
-    void unreadableStoreIsSilent() {
-        QFETCH(QString, kind);
-        TestHome home;
-        const QString reg = home.registryPath();
-        std::optional<ActingAsNobody> user; // root reads every file
-        if (kind == "denied") {
-            home.writeRegistry("\"COM\"=dword:00000002\r\n");
-            QFile::setPermissions(reg, QFile::WriteOwner);
-            QFile::setPermissions(home.root(), QFile::ReadOwner | QFile::WriteOwner |
-                                                   QFile::ExeOwner | QFile::ExeOther);
-        } else {
-            QVERIFY(makeNonRegular(kind, reg));
-        }
-        const QFileInfo before(reg);
-        ModalAnswer box("SettingsErrorBox", pressOk, 200);
-        {
-            if (kind == "denied")
-                user.emplace();
-            TAppFormProbe form;
-            QCOMPARE(form.Conversation->UsedComPort, quint16(0));
-            QCOMPARE(offeredPath(form), NewInCurrentDir);
-            form.Conversation->UsedComPort = 3;
-            QVERIFY(form.close());
-        }
-        user.reset();
-        QVERIFY(!box.seen());
-        const QFileInfo after(reg);
-        QCOMPARE(after.isSymLink(), before.isSymLink());
-        QCOMPARE(after.isFile(), before.isFile());
-        QCOMPARE(after.lastModified(), before.lastModified());
-    }
-
-    // Writing the settings on a full disk keeps the old file and says so.
-    void fullDiskKeepsSettings_data() {
-        QTest::addColumn<bool>("realDisk");
-        QTest::newRow("full tmpfs") << true;
-        QTest::newRow("failing write") << false;
-    }
-    void fullDiskKeepsSettings() {
-        QFETCH(bool, realDisk);
-        TestHome home;
-        std::optional<SmallDisk> disk;
-        if (realDisk) {
-            disk.emplace(home.configDir(), "size=8k");
-            SKIP_UNLESS_MOUNTED(*disk);
-            QDir().mkpath(home.portsDir());
-        }
-        home.writeRegistry("\"COM\"=dword:00000007\r\n"); // rewritten at start-up
-        const QString before = home.readRegistry();
-        if (disk)
-            disk->fillUp();
-        std::optional<FailingWrites> failing;
-        if (!realDisk)
-            failing.emplace();
-        ModalAnswer box("SettingsErrorBox", pressOk);
-        TAppFormProbe form;
-        QVERIFY(box.seen());
-        QVERIFY(box.lines.value(0).endsWith("konnte nicht geschrieben werden."));
-        QCOMPARE(home.readRegistry(), before);
-    }
-
-    // A settings file that cannot be replaced whole: a write-protected file is left alone
-    // without a word; where no new file can be made beside it, a write that would break off
-    // half-way is not tried, the failure is reported and the file stays as it was, never cut
-    // or mixed.
+    // A settings file that cannot be replaced whole keeps every byte. On a full disk the COM
+    // port reset at start-up and the values written at close fail and are reported; at close,
+    // a write-protected file is left alone without a word, and where no new file can be made
+    // beside it a write that would break off half-way is not tried and the failure reported.
     void settingsFileNeverCutOrOverwritten_data() {
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<bool>("reported");
+        QTest::newRow("full tmpfs") << Fault::FullDisk << true;
+        QTest::newRow("failing write") << Fault::FailingWrite << true;
         QTest::newRow("write-protected file") << Fault::WriteProtected << false;
         QTest::newRow("read-only folder, write breaks off") << Fault::ReadOnlyFolder << true;
-        QTest::newRow("no file and no block left") << Fault::FullDisk << true;
+        QTest::newRow("no file and no block left") << Fault::NoFileNoBlock << true;
     }
     void settingsFileNeverCutOrOverwritten() {
         QFETCH(Fault, fault);
         QFETCH(bool, reported);
-        if (::geteuid() != 0)
+        if (::geteuid() != Root)
             QSKIP("only root can give the settings to another user");
-        constexpr int PageFillingComment = 3900; // the new content needs one page more
+        constexpr int PageFillingComment = 3900; // the values written at close need one page more
+        const bool fullDisk = fault == Fault::FullDisk || fault == Fault::FailingWrite;
         TestHome home;
         std::optional<SmallDisk> disk;
-        if (fault == Fault::FullDisk) {
+        if (fault == Fault::FullDisk || fault == Fault::NoFileNoBlock) {
             disk.emplace(home.configDir(), "size=16k,nr_inodes=8");
             SKIP_UNLESS_MOUNTED(*disk);
+            QDir().mkpath(home.portsDir());
         }
-        home.writeRegistry("\"WorkDir\"=\"/alt/\"\r\n;" +
-                           QString(PageFillingComment, QLatin1Char('-')) + "\r\n");
+        // only on a full disk is the COM port's reset at start-up a write that must fail
+        home.writeRegistry(
+            (fullDisk ? "\"COM\"=dword:00000007\r\n;" : "\"WorkDir\"=\"/alt/\"\r\n;") +
+            QString(PageFillingComment, QLatin1Char('-')) + "\r\n");
         const QByteArray before = fileBytes(home.registryPath());
         const QByteArray config = QFile::encodeName(home.configDir());
         const QByteArray registry = QFile::encodeName(home.registryPath());
@@ -250,29 +189,40 @@ private slots:
         QCOMPARE(::chmod(config, fault == Fault::ReadOnlyFolder ? 0555 : 0755), 0);
         QCOMPARE(::chown(registry, Nobody, NoGroup), 0);
         QCOMPARE(::chmod(registry, fault == Fault::WriteProtected ? 0444 : 0644), 0);
-        if (disk) {
+        if (disk)
             disk->fillUp();
+        if (fault == Fault::NoFileNoBlock)
             disk->useUpFiles();
-        }
+        std::optional<FailingWrites> failing;
+        if (fault == Fault::FailingWrite)
+            failing.emplace();
         std::optional<TornWrites> torn;
         if (fault == Fault::ReadOnlyFolder)
             torn.emplace();
-        ModalAnswer box("SettingsErrorBox", pressOk, 200);
+        std::optional<ModalAnswer> atStartUp;
+        if (fullDisk)
+            atStartUp.emplace("SettingsErrorBox", pressOk);
+        ModalAnswer atClose("SettingsErrorBox", pressOk);
         {
             ActingAsNobody user;
             TAppFormProbe form;
             form.Conversation->UsedComPort = 3; // a value to write
             QVERIFY(form.close());
         }
-        QCOMPARE(box.seen(), reported);
+        if (atStartUp)
+            QVERIFY(atStartUp->lines.value(0).endsWith(CannotWrite));
+        QCOMPARE(atClose.seen(), reported);
+        QCOMPARE(atClose.lines.value(0).endsWith(CannotWrite), reported);
         QCOMPARE(fileBytes(home.registryPath()), before);
     }
 
     // The user's file first, else the system-wide default; closing writes the user's file,
     // and nothing is created where neither file holds the key.
     void settingsLookup_data() {
-        QTest::addColumn<QString>("user");   // value lines, "-" for no file, "nokey"
-        QTest::addColumn<QString>("system"); // value lines, "-" no file, "nokey", "folder"
+        // value lines, or "-" for no file, "nokey" for a file without the key, "folder" for
+        // one that cannot be read
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("system");
         QTest::addColumn<int>("com");
         QTest::addColumn<bool>("written");
         const QString com2 = "\"COM\"=dword:00000002\r\n";
@@ -282,6 +232,7 @@ private slots:
         const QString none = "-";
         QTest::newRow("neither") << none << none << 0 << false;
         QTest::newRow("user file without key") << QString("nokey") << com3 << 0 << false;
+        QTest::newRow("user file unreadable") << QString("folder") << com3 << 0 << false;
         QTest::newRow("system default unreadable") << none << QString("folder") << 0 << false;
         QTest::newRow("system default without key") << none << QString("nokey") << 0 << false;
     }
@@ -291,16 +242,17 @@ private slots:
         QFETCH(int, com);
         QFETCH(bool, written);
         TestHome home;
-        if (user != "-")
-            home.writeRegistry(user == "nokey" ? "" : user, user != "nokey");
-        if (system == "folder")
-            QDir().mkpath(home.systemRegistryPath());
-        else if (system != "-")
-            home.writeRegistryAt(home.systemRegistryPath(), system == "nokey" ? "" : system,
-                                 system != "nokey");
+        const auto place = [&home](const QString& file, const QString& content) {
+            if (content == "folder")
+                QDir().mkpath(file);
+            else if (content != "-")
+                home.writeRegistryAt(file, content == "nokey" ? "" : content, content != "nokey");
+        };
+        place(home.registryPath(), user);
+        place(home.systemRegistryPath(), system);
         const QByteArray systemBefore = fileBytes(home.systemRegistryPath());
         const QString userBefore = home.readRegistry();
-        ModalAnswer box("SettingsErrorBox", pressOk, 200);
+        ModalAnswer box("SettingsErrorBox", pressOk);
         {
             TAppFormProbe form;
             QCOMPARE(form.Conversation->UsedComPort, quint16(com));
