@@ -61,43 +61,6 @@ Q_DECLARE_METATYPE(Fault)
 class TestSettings : public QObject {
     Q_OBJECT
 private slots:
-    // Values read at start-up: the COM port kept only up to four (a higher one is written back
-    // as none at once), only its low 16 bits counting, and the work folder the file dialogs
-    // start in, with its separator, or the current folder.
-    void startupValues_data() {
-        QTest::addColumn<QString>("values");
-        QTest::addColumn<int>("com");
-        QTest::addColumn<QString>("offered");
-        QTest::addColumn<QString>("storedAfterStart");
-        const QString com7 = "\"COM\"=dword:00000007\r\n";
-        const QString comHigh = "\"COM\"=dword:00010003\r\n";
-        QTest::newRow("COM above four is reset at once")
-            << com7 << 0 << NewInCurrentDir << "\"COM\"=dword:00000000";
-        QTest::newRow("only the low 16 bits of COM count")
-            << comHigh << 3 << NewInCurrentDir << comHigh;
-        const QString workDir = "\"WorkDir\"=\"/data/konfig\"\r\n";
-        QTest::newRow("WorkDir gets its separator")
-            << workDir << 0 << "/data/konfig/Neu.zcf" << workDir;
-        const QString emptyWorkDir = "\"WorkDir\"=\"\"\r\n";
-        QTest::newRow("empty WorkDir gives the current folder")
-            << emptyWorkDir << 0 << NewInCurrentDir << emptyWorkDir;
-    }
-    void startupValues() {
-        QFETCH(QString, values);
-        QFETCH(int, com);
-        QFETCH(QString, offered);
-        QFETCH(QString, storedAfterStart);
-        TestHome home;
-        home.writeRegistry(values);
-        TAppFormProbe form;
-        QCOMPARE(form.Conversation->UsedComPort, quint16(com));
-        QCOMPARE(part<QLabel>(form, "StatusPanel1")->text(),
-                 QStringLiteral("Verwendeter COM-Port: keiner"));
-        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
-        QVERIFY(home.readRegistry().contains(storedAfterStart));
-        QCOMPARE(offeredPath(form), offered);
-    }
-
     void fileEntriesCompacted_data() {
         QTest::addColumn<QStringList>("stored");
         QTest::addColumn<QStringList>("expected");
@@ -217,29 +180,50 @@ private slots:
     }
 
     // The user's file first, else the system-wide default; closing writes the user's file,
-    // and nothing is created where neither file holds the key.
+    // and nothing is created where neither file holds the key. Values read at start-up: the
+    // COM port kept only up to four (a higher one is written back as none at once), only its
+    // low 16 bits counting, and the work folder the file dialogs start in, with its
+    // separator, or the current folder.
     void settingsLookup_data() {
         // value lines, or "-" for no file, "nokey" for a file without the key, "folder" for
         // one that cannot be read
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("system");
         QTest::addColumn<int>("com");
+        QTest::addColumn<QString>("offered");
+        QTest::addColumn<bool>("resetAtOnce");
         QTest::addColumn<bool>("written");
+        const QString com1 = "\"COM\"=dword:00000001\r\n";
         const QString com2 = "\"COM\"=dword:00000002\r\n";
         const QString com3 = "\"COM\"=dword:00000003\r\n";
-        QTest::newRow("user file") << com2 << com3 << 2 << true;
-        QTest::newRow("system default only") << "-" << com3 << 3 << true;
         const QString none = "-";
-        QTest::newRow("neither") << none << none << 0 << false;
-        QTest::newRow("user file without key") << QString("nokey") << com3 << 0 << false;
-        QTest::newRow("user file unreadable") << QString("folder") << com3 << 0 << false;
-        QTest::newRow("system default unreadable") << none << QString("folder") << 0 << false;
-        QTest::newRow("system default without key") << none << QString("nokey") << 0 << false;
+        const QString here = NewInCurrentDir;
+        QTest::newRow("COM above four is reset at once") << "\"COM\"=dword:00000007\r\n"
+                                                         << none << 0 << here << true << true;
+        QTest::newRow("only the low 16 bits of COM count") << "\"COM\"=dword:00010003\r\n"
+                                                           << none << 3 << here << false << true;
+        QTest::newRow("WorkDir gets its separator")
+            << com1 + "\"WorkDir\"=\"/data/konfig\"\r\n"
+            << none << 1 << "/data/konfig/Neu.zcf" << false << true;
+        QTest::newRow("empty WorkDir gives the current folder")
+            << com1 + "\"WorkDir\"=\"\"\r\n"
+            << none << 1 << here << false << true;
+        QTest::newRow("user file") << com2 << com3 << 2 << here << false << true;
+        QTest::newRow("system default only") << none << com3 << 3 << here << false << true;
+        QTest::newRow("neither") << none << none << 0 << here << false << false;
+        QTest::newRow("user file without key") << "nokey" << com3 << 0 << here << false << false;
+        QTest::newRow("user file unreadable") << "folder" << com3 << 0 << here << false << false;
+        QTest::newRow("system default unreadable")
+            << none << "folder" << 0 << here << false << false;
+        QTest::newRow("system default without key")
+            << none << "nokey" << 0 << here << false << false;
     }
     void settingsLookup() {
         QFETCH(QString, user);
         QFETCH(QString, system);
         QFETCH(int, com);
+        QFETCH(QString, offered);
+        QFETCH(bool, resetAtOnce);
         QFETCH(bool, written);
         TestHome home;
         const auto place = [&home](const QString& file, const QString& content) {
@@ -256,7 +240,12 @@ private slots:
         {
             TAppFormProbe form;
             QCOMPARE(form.Conversation->UsedComPort, quint16(com));
-            QCOMPARE(offeredPath(form), NewInCurrentDir);
+            QCOMPARE(part<QLabel>(form, "StatusPanel1")->text(),
+                     QStringLiteral("Verwendeter COM-Port: keiner"));
+            QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
+            QCOMPARE(home.readRegistry() != userBefore, resetAtOnce);
+            QCOMPARE(home.readRegistry().contains("\"COM\"=dword:00000000"), resetAtOnce);
+            QCOMPARE(offeredPath(form), offered);
             form.Conversation->UsedComPort = 4;
             QVERIFY(form.close());
         }
