@@ -1,6 +1,8 @@
 // The settings store file on its own: parsing, types, keeping what it does not know.
+#include "FileFaults.h"
 #include "RegistryExport.h"
 #include "TestHome.h"
+#include "Unprivileged.h"
 #include "app/RegistryFile.h"
 
 #include <QFile>
@@ -12,18 +14,53 @@ const auto Utf8 = TRegistryExport::Utf8;
 const auto Utf16 = TRegistryExport::Utf16;
 const auto Regedit4 = TRegistryExport::Regedit4;
 
+// How the store stands when its key is opened.
+enum class Store { Missing, WithoutKey, NotReadable, NoRegularFile };
+Q_DECLARE_METATYPE(Store)
+
 class TestRegistry : public QObject {
     Q_OBJECT
     const QString key = QString::fromLatin1(TRegistryFile::ProgramKey);
 
 private slots:
-    void missingFileOrKeyIsNotOpened() {
+    // Opening never creates the store; a file without the key, or one that exists but cannot
+    // be read, counts as missing and stays as it was.
+    void keyNotOpened_data() {
+        QTest::addColumn<Store>("store");
+        QTest::addColumn<QString>("kind"); // as makeNonRegular makes it
+        QTest::newRow("missing file") << Store::Missing << QString();
+        QTest::newRow("file without the key") << Store::WithoutKey << QString();
+        QTest::newRow("no permission") << Store::NotReadable << QString();
+        QTest::newRow("fifo") << Store::NoRegularFile << "fifo";
+        QTest::newRow("folder") << Store::NoRegularFile << "folder";
+        QTest::newRow("link to /dev/zero") << Store::NoRegularFile << "link to /dev/zero";
+    }
+    void keyNotOpened() {
+        QFETCH(Store, store);
+        QFETCH(QString, kind);
         TestHome home;
-        TRegistryFile reg(home.registryPath());
-        QVERIFY(!reg.OpenKey(key));
-        QVERIFY(!QFile::exists(home.registryPath())); // opening never creates the store
-        home.writeRegistry(QString(), false);
-        QVERIFY(!reg.OpenKey(key));
+        const QString path = home.registryPath();
+        QFile::setPermissions(home.root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                               QFile::ExeOther);
+        if (store == Store::WithoutKey)
+            home.writeRegistry(QString(), false);
+        if (store == Store::NotReadable) {
+            home.writeRegistry("\"COM\"=dword:00000002\r\n");
+            QFile::setPermissions(path, QFile::WriteOwner);
+        }
+        if (store == Store::NoRegularFile)
+            QVERIFY(makeNonRegular(kind, path));
+        const QFileInfo before(path);
+        {
+            ActingAsNobody user; // root reads every file
+            TRegistryFile reg(path);
+            QVERIFY(!reg.OpenKey(key));
+        }
+        const QFileInfo after(path);
+        QCOMPARE(after.exists(), before.exists());
+        QCOMPARE(after.isSymLink(), before.isSymLink());
+        QCOMPARE(after.isFile(), before.isFile());
+        QCOMPARE(after.lastModified(), before.lastModified());
     }
 
     // XDG_CONFIG_HOME counts only as an absolute path; otherwise the file is under ~/.config.

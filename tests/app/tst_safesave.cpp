@@ -49,127 +49,147 @@ QString pathOfLength(QString base, int length, const QString& fileName) {
     return base + QLatin1Char('/') + fileName;
 }
 
+// What is done to the folder before the save.
+enum class Setup {
+    OldFileAlone,
+    Fifo, // the target made a name that is no regular file, as makeNonRegular names it
+    Folder,
+    LinkLoop,
+    LinkToFifo,
+    LinkToOldFile,
+    SavedBefore,        // the target saved twice already
+    LongestPath,        // likewise, its path just fits the kernel's limit
+    FullDisk,           // a tmpfs without a free byte
+    FailingWrite,       // every write fails as on a full disk
+    NoRoomForAFile,     // the folder takes no new file
+    NoRoomFailingWrite, // and every write fails
+    LeftOverTemporary   // a killed save's temporary file takes the last free byte
+};
+
+const QMap<Setup, QString> NonRegularKind{{Setup::Fifo, "fifo"},
+                                          {Setup::Folder, "folder"},
+                                          {Setup::LinkLoop, "link loop"},
+                                          {Setup::LinkToFifo, "link to fifo"}};
+
+const QString OldName = QStringLiteral("alt.zcf");
+
+// A folder prepared for one save of NewBytes to `target`; it lives as long as the test.
+struct Place {
+    QString folder;
+    QString target;
+    QString holder;    // the file whose bytes the save replaces, or keeps when it fails
+    QStringList names; // what the folder must hold after the save: nothing is left behind
+    std::optional<SmallDisk> disk;
+    std::optional<FailingWrites> failing;
+    ~Place() {
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+};
+
+// Prepares `setup` in a folder holding the old file OldName with OldBytes; the target is
+// `name` in that folder. False when a step failed or the tmpfs could not be mounted.
+bool prepare(Place& place, const TestHome& home, Setup setup, const QString& name) {
+    const bool root = ::geteuid() == Root;
+    const bool noRoom = setup == Setup::NoRoomForAFile || setup == Setup::NoRoomFailingWrite;
+    place.folder = home.path("ordner");
+    QDir().mkpath(place.folder);
+    if (setup == Setup::FullDisk || setup == Setup::LeftOverTemporary)
+        place.disk.emplace(place.folder, "size=8k");
+    if (noRoom && root)
+        place.disk.emplace(place.folder, "size=64k,nr_inodes=16");
+    if (place.disk && !place.disk->mounted())
+        return false;
+    place.holder = place.folder + QLatin1Char('/') + OldName;
+    bool ok = SaveFileSafely(place.holder, OldBytes) == TSaveResult::Saved;
+    place.target = place.folder + QLatin1Char('/') + name;
+    if (setup == Setup::LongestPath) {
+        place.target = pathOfLength(place.folder, PATH_MAX - 1, name);
+        place.folder = QFileInfo(place.target).path();
+        ok = ok && place.target.size() == PATH_MAX - 1;
+    }
+    if (NonRegularKind.contains(setup))
+        ok = ok && makeNonRegular(NonRegularKind[setup], place.target);
+    if (setup == Setup::LinkToOldFile)
+        ok = ok && QFile::link(place.holder, place.target);
+    if (setup == Setup::SavedBefore || setup == Setup::LongestPath)
+        place.holder = place.target;
+    if (setup == Setup::SavedBefore || setup == Setup::LongestPath || setup == Setup::LinkToOldFile)
+        for (int save = 0; save < 2; ++save)
+            ok = ok && SaveFileSafely(place.target, OldBytes) == TSaveResult::Saved;
+    if (setup == Setup::FullDisk)
+        place.disk->fillUp();
+    if (noRoom && root)
+        place.disk->useUpFiles();
+    else if (noRoom)
+        ok = ok && QFile::setPermissions(place.folder, QFile::ReadOwner | QFile::ExeOwner);
+    if (setup == Setup::FailingWrite || setup == Setup::NoRoomFailingWrite)
+        place.failing.emplace();
+    place.names = entries(place.folder);
+    if (setup == Setup::LeftOverTemporary)
+        place.disk->fillUp(".zuvex-k1lled"); // the name a killed save leaves
+    return ok;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(TSaveResult)
+Q_DECLARE_METATYPE(Setup)
 
 class TestSafeSave : public QObject {
     Q_OBJECT
 private slots:
-    // A name that is no regular file, or whose folder is missing or no folder: refused, and
-    // the name and its folder stay as they were.
-    void refusedTargetStaysAsItWas_data() {
-        QTest::addColumn<QString>("kind"); // as makeNonRegular makes it; "" for none
+    // A save replaces the target whole or leaves it and its folder as they were. Refused: a
+    // name that is no regular file, or whose folder is missing or no folder. Failed: a full
+    // disk, over the old file and as a new name. Saved again and again: a link stays a link
+    // and its file takes the content; the temporary name beside the target must fit where the
+    // target's name or path just fits. A folder that takes no new file: the target is written
+    // in place, and a write that fails there is reported. A temporary file that a killed save
+    // left on a small disk takes no room from the next.
+    void savedWholeOrNotAtAll_data() {
         QTest::addColumn<QString>("name");
+        QTest::addColumn<Setup>("setup");
         QTest::addColumn<TSaveResult>("result");
-        QTest::newRow("missing folder") << ""
-                                        << "fehlt/a.zcf" << TSaveResult::CannotCreate;
-        QTest::newRow("below a file") << ""
-                                      << "datei/a.zcf" << TSaveResult::CannotCreate;
-        QTest::newRow("fifo") << "fifo"
-                              << "a.zcf" << TSaveResult::NotRegular;
-        QTest::newRow("link loop") << "link loop"
-                                   << "a.zcf" << TSaveResult::NotRegular;
-        QTest::newRow("link to fifo") << "link to fifo"
-                                      << "a.zcf" << TSaveResult::NotRegular;
-        QTest::newRow("folder") << "folder"
-                                << "a.zcf" << TSaveResult::NotRegular;
+        const QString name = "a.zcf";
+        const auto refused = TSaveResult::NotRegular;
+        const auto cannot = TSaveResult::CannotCreate;
+        QTest::newRow("missing folder") << "fehlt/a.zcf" << Setup::OldFileAlone << cannot;
+        QTest::newRow("below a file") << OldName + "/a.zcf" << Setup::OldFileAlone << cannot;
+        QTest::newRow("fifo") << name << Setup::Fifo << refused;
+        QTest::newRow("link loop") << name << Setup::LinkLoop << refused;
+        QTest::newRow("link to fifo") << name << Setup::LinkToFifo << refused;
+        QTest::newRow("folder") << name << Setup::Folder << refused;
+        const auto failed = TSaveResult::WriteFailed;
+        QTest::newRow("full tmpfs") << OldName << Setup::FullDisk << failed;
+        QTest::newRow("full tmpfs, a new name") << name << Setup::FullDisk << failed;
+        QTest::newRow("failing write") << OldName << Setup::FailingWrite << failed;
+        QTest::newRow("failing write, a new name") << name << Setup::FailingWrite << failed;
+        const auto saved = TSaveResult::Saved;
+        QTest::newRow("link to a file") << "link.zcf" << Setup::LinkToOldFile << saved;
+        QTest::newRow("249 characters")
+            << QString(245, QLatin1Char('n')) + ".zcf" << Setup::SavedBefore << saved;
+        QTest::newRow("255 characters")
+            << QString(251, QLatin1Char('n')) + ".zcf" << Setup::SavedBefore << saved;
+        QTest::newRow("longest path") << name << Setup::LongestPath << saved;
+        QTest::newRow("no room for a file") << OldName << Setup::NoRoomForAFile << saved;
+        QTest::newRow("no room for a file, failing write")
+            << OldName << Setup::NoRoomFailingWrite << failed;
+        QTest::newRow("left-over temporary") << OldName << Setup::LeftOverTemporary << saved;
     }
-    void refusedTargetStaysAsItWas() {
-        QFETCH(QString, kind);
+    void savedWholeOrNotAtAll() {
         QFETCH(QString, name);
+        QFETCH(Setup, setup);
         QFETCH(TSaveResult, result);
         TestHome home;
-        QVERIFY(!home.writeFile("datei", OldBytes).isEmpty());
-        const QString target = home.path(name);
-        if (!kind.isEmpty())
-            QVERIFY(makeNonRegular(kind, target));
-        const mode_t before = kindOf(target);
-        const QStringList entriesBefore = entries(home.root());
-        QCOMPARE(SaveFileSafely(target, NewBytes), result);
-        QCOMPARE(kindOf(target), before);
-        QCOMPARE(entries(home.root()), entriesBefore);
-        QCOMPARE(fileBytes(home.path("datei")), OldBytes);
-    }
-
-    // A save that cannot be completed keeps the previous file and leaves nothing behind: on a
-    // real full file system and through a write that fails.
-    void failedWriteKeepsOldFile_data() {
-        QTest::addColumn<bool>("realDisk");
-        QTest::newRow("full tmpfs") << true;
-        QTest::newRow("failing write") << false;
-    }
-    void failedWriteKeepsOldFile() {
-        QFETCH(bool, realDisk);
-        TestHome home;
-        const QString folder = home.path("disk");
-        QDir().mkpath(folder);
-        std::optional<SmallDisk> disk;
-        if (realDisk) {
-            disk.emplace(folder, "size=8k");
-            SKIP_UNLESS_MOUNTED(*disk);
-        }
-        const QString target = folder + "/alt.zcf";
-        QCOMPARE(SaveFileSafely(target, OldBytes), TSaveResult::Saved);
-        std::optional<FailingWrites> failing;
-        if (disk)
-            disk->fillUp();
-        else
-            failing.emplace();
-        const QStringList before = entries(folder);
-        QVERIFY(SaveFileSafely(target, NewBytes) != TSaveResult::Saved);
-        QVERIFY(SaveFileSafely(folder + "/neu.zcf", NewBytes) != TSaveResult::Saved);
-        QCOMPARE(fileBytes(target), OldBytes);
-        QCOMPARE(entries(folder), before);
-    }
-
-    // Saved again and again: a link stays a link and its file takes the content; the
-    // temporary name beside the target must fit where the target's name just fits.
-    void savedAgainAndAgain_data() {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("link to a file") << "link.zcf";
-        QTest::newRow("249 characters") << QString(245, QLatin1Char('n')) + ".zcf";
-        QTest::newRow("255 characters") << QString(251, QLatin1Char('n')) + ".zcf";
-    }
-    void savedAgainAndAgain() {
-        QFETCH(QString, name);
-        TestHome home;
-        const QString target = home.path(name);
-        const bool link = name == "link.zcf";
-        if (link)
-            QVERIFY(QFile::link(home.writeFile("echt.zcf", OldBytes), target));
-        for (const QByteArray& bytes : {OldBytes, NewBytes, NewBytes})
-            QCOMPARE(SaveFileSafely(target, bytes), TSaveResult::Saved);
-        QCOMPARE(QFileInfo(target).isSymLink(), link);
-        QCOMPARE(fileBytes(link ? home.path("echt.zcf") : target), NewBytes);
-    }
-
-    // A folder that takes no new file: the writable target is written in place, and a write
-    // that fails there is still reported.
-    void folderWithoutRoomWritesInPlace() {
-        TestHome home;
-        const QString folder = home.path("voll");
-        QDir().mkpath(folder);
-        const bool root = ::geteuid() == Root;
-        std::optional<SmallDisk> disk;
-        if (root) {
-            disk.emplace(folder, "size=64k,nr_inodes=16");
-            SKIP_UNLESS_MOUNTED(*disk);
-        }
-        const QString target = folder + "/a.zcf";
-        QCOMPARE(SaveFileSafely(target, OldBytes), TSaveResult::Saved);
-        if (root)
-            disk->useUpFiles();
-        else
-            QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-        QCOMPARE(SaveFileSafely(target, NewBytes), TSaveResult::Saved);
-        QCOMPARE(fileBytes(target), NewBytes);
-        {
-            FailingWrites failing;
-            QCOMPARE(SaveFileSafely(target, OldBytes), TSaveResult::WriteFailed);
-        }
-        if (!root)
-            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        Place place;
+        const bool prepared = prepare(place, home, setup, name);
+        if (place.disk)
+            SKIP_UNLESS_MOUNTED(*place.disk);
+        QVERIFY(prepared);
+        const mode_t kind = kindOf(place.target);
+        QCOMPARE(SaveFileSafely(place.target, NewBytes), result);
+        QCOMPARE(kindOf(place.target), kind);
+        QCOMPARE(fileBytes(place.holder), result == TSaveResult::Saved ? NewBytes : OldBytes);
+        QCOMPARE(entries(place.folder), place.names);
     }
 
     // Saved by an ordinary user into a shared folder: the file keeps its owner, group, mode and
@@ -244,30 +264,6 @@ private slots:
         QCOMPARE(ended, -SIGKILL);
         QCOMPARE(entries(folder), before);
         QCOMPARE(fileBytes(target), existing ? OldBytes : QByteArray());
-    }
-
-    // A temporary file that a killed save left on a small disk takes no room from the next.
-    void leftOverTemporaryDoesNotBlockSave() {
-        TestHome home;
-        const QString folder = home.path("disk");
-        QDir().mkpath(folder);
-        SmallDisk disk(folder, "size=8k");
-        SKIP_UNLESS_MOUNTED(disk);
-        disk.fillUp(".zuvex-k1lled");
-        QCOMPARE(SaveFileSafely(folder + "/a.zcf", NewBytes), TSaveResult::Saved);
-        QCOMPARE(entries(folder), QStringList{"a.zcf"});
-        QCOMPARE(fileBytes(folder + "/a.zcf"), NewBytes);
-    }
-
-    // A target whose path just fits the kernel's limit is created and replaced.
-    void longestPathIsSaved() {
-        TestHome home;
-        const QString target = pathOfLength(home.root(), PATH_MAX - 1, "a.zcf");
-        QCOMPARE(target.size(), PATH_MAX - 1);
-        QCOMPARE(SaveFileSafely(target, OldBytes), TSaveResult::Saved);
-        QCOMPARE(SaveFileSafely(target, NewBytes), TSaveResult::Saved);
-        QCOMPARE(fileBytes(target), NewBytes);
-        QCOMPARE(entries(QFileInfo(target).path()), QStringList{"a.zcf"});
     }
 
     // Two programs save into the same file again and again: every save succeeds, the file

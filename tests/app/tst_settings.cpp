@@ -49,7 +49,10 @@ private:
 };
 
 // What keeps the settings file from being replaced whole.
-enum class Fault { WriteProtected, ReadOnlyFolder, FullDisk };
+enum class Fault { FullDisk, FailingWrite, WriteProtected, ReadOnlyFolder, NoFileNoBlock };
+
+constexpr uid_t Root = 0;
+const QString CannotWrite = QStringLiteral("konnte nicht geschrieben werden.");
 
 } // namespace
 
@@ -58,43 +61,6 @@ Q_DECLARE_METATYPE(Fault)
 class TestSettings : public QObject {
     Q_OBJECT
 private slots:
-    // Values read at start-up: the COM port kept only up to four (a higher one is written back
-    // as none at once), only its low 16 bits counting, and the work folder the file dialogs
-    // start in, with its separator, or the current folder.
-    void startupValues_data() {
-        QTest::addColumn<QString>("values");
-        QTest::addColumn<int>("com");
-        QTest::addColumn<QString>("offered");
-        QTest::addColumn<QString>("storedAfterStart");
-        const QString com7 = "\"COM\"=dword:00000007\r\n";
-        const QString comHigh = "\"COM\"=dword:00010003\r\n";
-        QTest::newRow("COM above four is reset at once")
-            << com7 << 0 << NewInCurrentDir << "\"COM\"=dword:00000000";
-        QTest::newRow("only the low 16 bits of COM count")
-            << comHigh << 3 << NewInCurrentDir << comHigh;
-        const QString workDir = "\"WorkDir\"=\"/data/konfig\"\r\n";
-        QTest::newRow("WorkDir gets its separator")
-            << workDir << 0 << "/data/konfig/Neu.zcf" << workDir;
-        const QString emptyWorkDir = "\"WorkDir\"=\"\"\r\n";
-        QTest::newRow("empty WorkDir gives the current folder")
-            << emptyWorkDir << 0 << NewInCurrentDir << emptyWorkDir;
-    }
-    void startupValues() {
-        QFETCH(QString, values);
-        QFETCH(int, com);
-        QFETCH(QString, offered);
-        QFETCH(QString, storedAfterStart);
-        TestHome home;
-        home.writeRegistry(values);
-        TAppFormProbe form;
-        QCOMPARE(form.Conversation->UsedComPort, quint16(com));
-        QCOMPARE(part<QLabel>(form, "StatusPanel1")->text(),
-                 QStringLiteral("Verwendeter COM-Port: keiner"));
-        QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
-        QVERIFY(home.readRegistry().contains(storedAfterStart));
-        QCOMPARE(offeredPath(form), offered);
-    }
-
     void fileEntriesCompacted_data() {
         QTest::addColumn<QStringList>("stored");
         QTest::addColumn<QStringList>("expected");
@@ -147,101 +113,37 @@ private slots:
         QVERIFY(closeOnSignal.Requested());
     }
 
-    // A settings file that exists but cannot be read counts as missing: defaults, no message,
-    // and closing writes nothing.
-    void unreadableStoreIsSilent_data() {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("fifo") << "fifo";
-        QTest::newRow("folder") << "folder";
-        QTest::newRow("link to /dev/zero") << "link to /dev/zero";
-        QTest::newRow("no permission") << "denied";
-    }
-    void unreadableStoreIsSilent() {
-        QFETCH(QString, kind);
-        TestHome home;
-        const QString reg = home.registryPath();
-        std::optional<ActingAsNobody> user; // root reads every file
-        if (kind == "denied") {
-            home.writeRegistry("\"COM\"=dword:00000002\r\n");
-            QFile::setPermissions(reg, QFile::WriteOwner);
-            QFile::setPermissions(home.root(), QFile::ReadOwner | QFile::WriteOwner |
-                                                   QFile::ExeOwner | QFile::ExeOther);
-        } else {
-            QVERIFY(makeNonRegular(kind, reg));
-        }
-        const QFileInfo before(reg);
-        ModalAnswer box("SettingsErrorBox", pressOk, 200);
-        {
-            if (kind == "denied")
-                user.emplace();
-            TAppFormProbe form;
-            QCOMPARE(form.Conversation->UsedComPort, quint16(0));
-            QCOMPARE(offeredPath(form), NewInCurrentDir);
-            form.Conversation->UsedComPort = 3;
-            QVERIFY(form.close());
-        }
-        user.reset();
-        QVERIFY(!box.seen());
-        const QFileInfo after(reg);
-        QCOMPARE(after.isSymLink(), before.isSymLink());
-        QCOMPARE(after.isFile(), before.isFile());
-        QCOMPARE(after.lastModified(), before.lastModified());
-    }
-
-    // Writing the settings on a full disk keeps the old file and says so.
-    void fullDiskKeepsSettings_data() {
-        QTest::addColumn<bool>("realDisk");
-        QTest::newRow("full tmpfs") << true;
-        QTest::newRow("failing write") << false;
-    }
-    void fullDiskKeepsSettings() {
-        QFETCH(bool, realDisk);
-        TestHome home;
-        std::optional<SmallDisk> disk;
-        if (realDisk) {
-            disk.emplace(home.configDir(), "size=8k");
-            SKIP_UNLESS_MOUNTED(*disk);
-            QDir().mkpath(home.portsDir());
-        }
-        home.writeRegistry("\"COM\"=dword:00000007\r\n"); // rewritten at start-up
-        const QString before = home.readRegistry();
-        if (disk)
-            disk->fillUp();
-        std::optional<FailingWrites> failing;
-        if (!realDisk)
-            failing.emplace();
-        ModalAnswer box("SettingsErrorBox", pressOk);
-        TAppFormProbe form;
-        QVERIFY(box.seen());
-        QVERIFY(box.lines.value(0).endsWith("konnte nicht geschrieben werden."));
-        QCOMPARE(home.readRegistry(), before);
-    }
-
-    // A settings file that cannot be replaced whole: a write-protected file is left alone
-    // without a word; where no new file can be made beside it, a write that would break off
-    // half-way is not tried, the failure is reported and the file stays as it was, never cut
-    // or mixed.
+    // A settings file that cannot be replaced whole keeps every byte. On a full disk the COM
+    // port reset at start-up and the values written at close fail and are reported; at close,
+    // a write-protected file is left alone without a word, and where no new file can be made
+    // beside it a write that would break off half-way is not tried and the failure reported.
     void settingsFileNeverCutOrOverwritten_data() {
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<bool>("reported");
+        QTest::newRow("full tmpfs") << Fault::FullDisk << true;
+        QTest::newRow("failing write") << Fault::FailingWrite << true;
         QTest::newRow("write-protected file") << Fault::WriteProtected << false;
         QTest::newRow("read-only folder, write breaks off") << Fault::ReadOnlyFolder << true;
-        QTest::newRow("no file and no block left") << Fault::FullDisk << true;
+        QTest::newRow("no file and no block left") << Fault::NoFileNoBlock << true;
     }
     void settingsFileNeverCutOrOverwritten() {
         QFETCH(Fault, fault);
         QFETCH(bool, reported);
-        if (::geteuid() != 0)
+        if (::geteuid() != Root)
             QSKIP("only root can give the settings to another user");
-        constexpr int PageFillingComment = 3900; // the new content needs one page more
+        constexpr int PageFillingComment = 3900; // the values written at close need one page more
+        const bool fullDisk = fault == Fault::FullDisk || fault == Fault::FailingWrite;
         TestHome home;
         std::optional<SmallDisk> disk;
-        if (fault == Fault::FullDisk) {
+        if (fault == Fault::FullDisk || fault == Fault::NoFileNoBlock) {
             disk.emplace(home.configDir(), "size=16k,nr_inodes=8");
             SKIP_UNLESS_MOUNTED(*disk);
+            QDir().mkpath(home.portsDir());
         }
-        home.writeRegistry("\"WorkDir\"=\"/alt/\"\r\n;" +
-                           QString(PageFillingComment, QLatin1Char('-')) + "\r\n");
+        // only on a full disk is the COM port's reset at start-up a write that must fail
+        home.writeRegistry(
+            (fullDisk ? "\"COM\"=dword:00000007\r\n;" : "\"WorkDir\"=\"/alt/\"\r\n;") +
+            QString(PageFillingComment, QLatin1Char('-')) + "\r\n");
         const QByteArray before = fileBytes(home.registryPath());
         const QByteArray config = QFile::encodeName(home.configDir());
         const QByteArray registry = QFile::encodeName(home.registryPath());
@@ -250,61 +152,100 @@ private slots:
         QCOMPARE(::chmod(config, fault == Fault::ReadOnlyFolder ? 0555 : 0755), 0);
         QCOMPARE(::chown(registry, Nobody, NoGroup), 0);
         QCOMPARE(::chmod(registry, fault == Fault::WriteProtected ? 0444 : 0644), 0);
-        if (disk) {
+        if (disk)
             disk->fillUp();
+        if (fault == Fault::NoFileNoBlock)
             disk->useUpFiles();
-        }
+        std::optional<FailingWrites> failing;
+        if (fault == Fault::FailingWrite)
+            failing.emplace();
         std::optional<TornWrites> torn;
         if (fault == Fault::ReadOnlyFolder)
             torn.emplace();
-        ModalAnswer box("SettingsErrorBox", pressOk, 200);
+        std::optional<ModalAnswer> atStartUp;
+        if (fullDisk)
+            atStartUp.emplace("SettingsErrorBox", pressOk);
+        ModalAnswer atClose("SettingsErrorBox", pressOk);
         {
             ActingAsNobody user;
             TAppFormProbe form;
             form.Conversation->UsedComPort = 3; // a value to write
             QVERIFY(form.close());
         }
-        QCOMPARE(box.seen(), reported);
+        if (atStartUp)
+            QVERIFY(atStartUp->lines.value(0).endsWith(CannotWrite));
+        QCOMPARE(atClose.seen(), reported);
+        QCOMPARE(atClose.lines.value(0).endsWith(CannotWrite), reported);
         QCOMPARE(fileBytes(home.registryPath()), before);
     }
 
     // The user's file first, else the system-wide default; closing writes the user's file,
-    // and nothing is created where neither file holds the key.
+    // and nothing is created where neither file holds the key. Values read at start-up: the
+    // COM port kept only up to four (a higher one is written back as none at once), only its
+    // low 16 bits counting, and the work folder the file dialogs start in, with its
+    // separator, or the current folder.
     void settingsLookup_data() {
-        QTest::addColumn<QString>("user");   // value lines, "-" for no file, "nokey"
-        QTest::addColumn<QString>("system"); // value lines, "-" no file, "nokey", "folder"
+        // value lines, or "-" for no file, "nokey" for a file without the key, "folder" for
+        // one that cannot be read
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("system");
         QTest::addColumn<int>("com");
+        QTest::addColumn<QString>("offered");
+        QTest::addColumn<bool>("resetAtOnce");
         QTest::addColumn<bool>("written");
+        const QString com1 = "\"COM\"=dword:00000001\r\n";
         const QString com2 = "\"COM\"=dword:00000002\r\n";
         const QString com3 = "\"COM\"=dword:00000003\r\n";
-        QTest::newRow("user file") << com2 << com3 << 2 << true;
-        QTest::newRow("system default only") << "-" << com3 << 3 << true;
         const QString none = "-";
-        QTest::newRow("neither") << none << none << 0 << false;
-        QTest::newRow("user file without key") << QString("nokey") << com3 << 0 << false;
-        QTest::newRow("system default unreadable") << none << QString("folder") << 0 << false;
-        QTest::newRow("system default without key") << none << QString("nokey") << 0 << false;
+        const QString here = NewInCurrentDir;
+        QTest::newRow("COM above four is reset at once") << "\"COM\"=dword:00000007\r\n"
+                                                         << none << 0 << here << true << true;
+        QTest::newRow("only the low 16 bits of COM count") << "\"COM\"=dword:00010003\r\n"
+                                                           << none << 3 << here << false << true;
+        QTest::newRow("WorkDir gets its separator")
+            << com1 + "\"WorkDir\"=\"/data/konfig\"\r\n"
+            << none << 1 << "/data/konfig/Neu.zcf" << false << true;
+        QTest::newRow("empty WorkDir gives the current folder")
+            << com1 + "\"WorkDir\"=\"\"\r\n"
+            << none << 1 << here << false << true;
+        QTest::newRow("user file") << com2 << com3 << 2 << here << false << true;
+        QTest::newRow("system default only") << none << com3 << 3 << here << false << true;
+        QTest::newRow("neither") << none << none << 0 << here << false << false;
+        QTest::newRow("user file without key") << "nokey" << com3 << 0 << here << false << false;
+        QTest::newRow("user file unreadable") << "folder" << com3 << 0 << here << false << false;
+        QTest::newRow("system default unreadable")
+            << none << "folder" << 0 << here << false << false;
+        QTest::newRow("system default without key")
+            << none << "nokey" << 0 << here << false << false;
     }
     void settingsLookup() {
         QFETCH(QString, user);
         QFETCH(QString, system);
         QFETCH(int, com);
+        QFETCH(QString, offered);
+        QFETCH(bool, resetAtOnce);
         QFETCH(bool, written);
         TestHome home;
-        if (user != "-")
-            home.writeRegistry(user == "nokey" ? "" : user, user != "nokey");
-        if (system == "folder")
-            QDir().mkpath(home.systemRegistryPath());
-        else if (system != "-")
-            home.writeRegistryAt(home.systemRegistryPath(), system == "nokey" ? "" : system,
-                                 system != "nokey");
+        const auto place = [&home](const QString& file, const QString& content) {
+            if (content == "folder")
+                QDir().mkpath(file);
+            else if (content != "-")
+                home.writeRegistryAt(file, content == "nokey" ? "" : content, content != "nokey");
+        };
+        place(home.registryPath(), user);
+        place(home.systemRegistryPath(), system);
         const QByteArray systemBefore = fileBytes(home.systemRegistryPath());
         const QString userBefore = home.readRegistry();
-        ModalAnswer box("SettingsErrorBox", pressOk, 200);
+        ModalAnswer box("SettingsErrorBox", pressOk);
         {
             TAppFormProbe form;
             QCOMPARE(form.Conversation->UsedComPort, quint16(com));
-            QCOMPARE(offeredPath(form), NewInCurrentDir);
+            QCOMPARE(part<QLabel>(form, "StatusPanel1")->text(),
+                     QStringLiteral("Verwendeter COM-Port: keiner"));
+            QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
+            QCOMPARE(home.readRegistry() != userBefore, resetAtOnce);
+            QCOMPARE(home.readRegistry().contains("\"COM\"=dword:00000000"), resetAtOnce);
+            QCOMPARE(offeredPath(form), offered);
             form.Conversation->UsedComPort = 4;
             QVERIFY(form.close());
         }
