@@ -111,26 +111,23 @@ private slots:
     // Too short, or no regular file (a FIFO would block the window, /dev/zero never ends):
     // the error, and the window's configuration, file and changes stay as they were.
     void openRejected_data() {
-        QTest::addColumn<QString>("kind"); // a size in bytes, a kind of non-regular file, a path
+        QTest::addColumn<FileShape>("shape");
+        QTest::addColumn<int>("size"); // of a regular file
         QTest::addColumn<QString>("error");
         const QString notConfig = QStringLiteral("Die Datei ist keine Konfigurationsdatei!");
-        QTest::newRow("59 bytes") << "59" << notConfig;
-        QTest::newRow("empty") << "0" << notConfig;
-        QTest::newRow("fifo") << "fifo" << CannotOpen;
-        QTest::newRow("folder") << "folder" << CannotOpen;
-        QTest::newRow("/dev/zero") << "/dev/zero" << CannotOpen;
+        QTest::newRow("one byte short") << FileShape::Regular << ConfigImageSize - 1 << notConfig;
+        QTest::newRow("empty") << FileShape::Regular << 0 << notConfig;
+        QTest::newRow("fifo") << FileShape::Fifo << 0 << CannotOpen;
+        QTest::newRow("folder") << FileShape::Folder << 0 << CannotOpen;
+        QTest::newRow("/dev/zero") << FileShape::DevZero << 0 << CannotOpen;
     }
     void openRejected() {
-        QFETCH(QString, kind);
+        QFETCH(FileShape, shape);
+        QFETCH(int, size);
         QFETCH(QString, error);
         constexpr char HeldByte = 0x77;
-        bool sized = false;
-        const int size = kind.toInt(&sized);
-        QString name = kind;
-        if (sized)
-            name = home->writeFile("short.zcf", QByteArray(size, '\x01'));
-        else if (!kind.startsWith('/'))
-            QVERIFY(makeNonRegular(kind, name = home->path("x.zcf")));
+        const QString name = placeFile(shape, home->path("x.zcf"), QByteArray(size, '\x01'));
+        QVERIFY(!name.isEmpty());
         form->Image.fill(HeldByte);
         box("CBarb21")->click();
         FileDialogAnswers files(*form, {name});

@@ -27,17 +27,17 @@ private slots:
     // be read, counts as missing and stays as it was.
     void keyNotOpened_data() {
         QTest::addColumn<Store>("store");
-        QTest::addColumn<QString>("kind"); // as makeNonRegular makes it
-        QTest::newRow("missing file") << Store::Missing << QString();
-        QTest::newRow("file without the key") << Store::WithoutKey << QString();
-        QTest::newRow("no permission") << Store::NotReadable << QString();
-        QTest::newRow("fifo") << Store::NoRegularFile << "fifo";
-        QTest::newRow("folder") << Store::NoRegularFile << "folder";
-        QTest::newRow("link to /dev/zero") << Store::NoRegularFile << "link to /dev/zero";
+        QTest::addColumn<FileShape>("shape"); // of a store that is no regular file
+        QTest::newRow("missing file") << Store::Missing << FileShape::Missing;
+        QTest::newRow("file without the key") << Store::WithoutKey << FileShape::Regular;
+        QTest::newRow("no permission") << Store::NotReadable << FileShape::Regular;
+        QTest::newRow("fifo") << Store::NoRegularFile << FileShape::Fifo;
+        QTest::newRow("folder") << Store::NoRegularFile << FileShape::Folder;
+        QTest::newRow("link to /dev/zero") << Store::NoRegularFile << FileShape::LinkToDevZero;
     }
     void keyNotOpened() {
         QFETCH(Store, store);
-        QFETCH(QString, kind);
+        QFETCH(FileShape, shape);
         TestHome home;
         const QString path = home.registryPath();
         QFile::setPermissions(home.root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
@@ -49,7 +49,7 @@ private slots:
             QFile::setPermissions(path, QFile::WriteOwner);
         }
         if (store == Store::NoRegularFile)
-            QVERIFY(makeNonRegular(kind, path));
+            QVERIFY(!placeFile(shape, path).isEmpty());
         const QFileInfo before(path);
         {
             ActingAsNobody user; // root reads every file

@@ -52,7 +52,7 @@ QString pathOfLength(QString base, int length, const QString& fileName) {
 // What is done to the folder before the save.
 enum class Setup {
     OldFileAlone,
-    Fifo, // the target made a name that is no regular file, as makeNonRegular names it
+    Fifo, // the target made a name that is no regular file
     Folder,
     LinkLoop,
     LinkToFifo,
@@ -66,10 +66,10 @@ enum class Setup {
     LeftOverTemporary   // a killed save's temporary file takes the last free byte
 };
 
-const QMap<Setup, QString> NonRegularKind{{Setup::Fifo, "fifo"},
-                                          {Setup::Folder, "folder"},
-                                          {Setup::LinkLoop, "link loop"},
-                                          {Setup::LinkToFifo, "link to fifo"}};
+const QMap<Setup, FileShape> NonRegularShape{{Setup::Fifo, FileShape::Fifo},
+                                             {Setup::Folder, FileShape::Folder},
+                                             {Setup::LinkLoop, FileShape::LinkLoop},
+                                             {Setup::LinkToFifo, FileShape::LinkToFifo}};
 
 const QString OldName = QStringLiteral("alt.zcf");
 
@@ -107,8 +107,8 @@ bool prepare(Place& place, const TestHome& home, Setup setup, const QString& nam
         place.folder = QFileInfo(place.target).path();
         ok = ok && place.target.size() == PATH_MAX - 1;
     }
-    if (NonRegularKind.contains(setup))
-        ok = ok && makeNonRegular(NonRegularKind[setup], place.target);
+    if (NonRegularShape.contains(setup))
+        ok = ok && !placeFile(NonRegularShape[setup], place.target).isEmpty();
     if (setup == Setup::LinkToOldFile)
         ok = ok && QFile::link(place.holder, place.target);
     if (setup == Setup::SavedBefore || setup == Setup::LongestPath)

@@ -34,17 +34,36 @@ void SmallDisk::useUpFiles() const {
     }
 }
 
-bool makeNonRegular(const QString& kind, const QString& path) {
+namespace {
+
+bool makeShape(FileShape shape, const QString& path, const QByteArray& bytes) {
     const QByteArray name = QFile::encodeName(path);
-    if (kind == "fifo")
+    switch (shape) {
+    case FileShape::Regular: {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+    case FileShape::Missing:
+    case FileShape::DevZero:
+        return true;
+    case FileShape::Fifo:
         return ::mkfifo(name, 0644) == 0;
-    if (kind == "folder")
+    case FileShape::Folder:
         return QDir().mkpath(path);
-    if (kind == "link loop")
+    case FileShape::LinkLoop:
         return QFile::link(path, path);
-    if (kind == "link to fifo")
+    case FileShape::LinkToFifo:
         return ::mkfifo(name + ".fifo", 0644) == 0 && QFile::link(path + ".fifo", path);
-    if (kind == "link to /dev/zero")
+    case FileShape::LinkToDevZero:
         return QFile::link(QStringLiteral("/dev/zero"), path);
+    }
     return false;
+}
+
+} // namespace
+
+QString placeFile(FileShape shape, const QString& path, const QByteArray& bytes) {
+    if (!makeShape(shape, path, bytes))
+        return {};
+    return shape == FileShape::DevZero ? QStringLiteral("/dev/zero") : path;
 }

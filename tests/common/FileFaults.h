@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QMetaType>
 #include <QString>
 
 // A tiny file system of its own (tmpfs) mounted at an existing folder, for full disks and
@@ -25,6 +27,20 @@ private:
     if (!(disk).mounted())                                                                         \
     QSKIP("mounting a tmpfs is not allowed here (needs root): full-disk case not run")
 
-// Makes `path` a name that is no regular file: "fifo", "folder", "link loop", "link to fifo"
-// or "link to /dev/zero". False when that failed.
-bool makeNonRegular(const QString& kind, const QString& path);
+// What stands where a program expects its file. Everything but a regular file must be refused
+// without blocking (a FIFO) or reading forever (/dev/zero).
+enum class FileShape {
+    Regular,
+    Missing,
+    Fifo,
+    Folder,
+    LinkLoop,
+    LinkToFifo,
+    LinkToDevZero,
+    DevZero
+};
+Q_DECLARE_METATYPE(FileShape)
+
+// Puts `shape` at `path` (a regular file holds `bytes`) and gives the name the program is to
+// open: `path`, or /dev/zero itself. Empty when that failed.
+QString placeFile(FileShape shape, const QString& path, const QByteArray& bytes = {});

@@ -138,18 +138,18 @@ private slots:
 
     // Only regular files are read: a FIFO must not block, /dev/zero must not fill the memory.
     void refusesUnreadableFiles_data() {
-        QTest::addColumn<QString>("kind");
-        for (const char* kind : {"fifo", "folder", "link to /dev/zero", "/dev/zero", "missing"})
-            QTest::newRow(kind) << kind;
+        QTest::addColumn<FileShape>("shape");
+        QTest::newRow("fifo") << FileShape::Fifo;
+        QTest::newRow("folder") << FileShape::Folder;
+        QTest::newRow("link to /dev/zero") << FileShape::LinkToDevZero;
+        QTest::newRow("/dev/zero") << FileShape::DevZero;
+        QTest::newRow("missing") << FileShape::Missing;
     }
     void refusesUnreadableFiles() {
-        QFETCH(QString, kind);
+        QFETCH(FileShape, shape);
         TestHome home;
-        QString path = home.path("f.zfw");
-        if (kind.startsWith(u'/'))
-            path = kind;
-        else if (kind != "missing")
-            QVERIFY(makeNonRegular(kind, path));
+        const QString path = placeFile(shape, home.path("f.zfw"));
+        QVERIFY(!path.isEmpty());
         QCOMPARE(CheckFirmwareFile(path), Unreadable);
     }
 
