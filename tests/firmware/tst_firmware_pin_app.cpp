@@ -28,8 +28,7 @@ using namespace zuvexsim;
 namespace {
 
 constexpr int DevicePort = 3;
-constexpr int FirmwareRestartMs = 100; // the simulator's pause after a load
-constexpr int WindowWatchdogMs = 10000;
+constexpr int SlowRecordAckMs = 200; // the transfer runs long enough to be cut
 
 std::string sampleBytes() {
     QFile f(SampleFirmware());
@@ -85,7 +84,7 @@ class TestFirmwarePinApp : public QObject, AppWithSim {
             port.emplace("PortDialog", std::move(choosePort));
         ModalAnswer end(box, press("OKBtn"));
         action(*form, "NewPIN")->trigger();
-        const ShownBox seen = shown(end, 10000);
+        const ShownBox seen = shown(end, FlowEndMs);
         return !port || port->seen() ? seen : ShownBox();
     }
 
@@ -107,7 +106,7 @@ private slots:
                 transferBox = ShownBox(box->windowTitle(), box->Lines());
             }
         });
-        watch.start(2);
+        watch.start(PollMs);
     }
     void cleanup() {
         watch.stop();
@@ -128,11 +127,11 @@ private slots:
         };
         ModalAnswer firmware("FirmwareDlg", startWithSample);
         ModalAnswer choice("WaehleComPortDlg", choose);
-        ModalAnswer loaded("ErgebnisDialog", press("OKBtn"), 15000);
-        ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
+        ModalAnswer loaded("ErgebnisDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
+        ModalAnswer read("ErgebnisDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
         action(*form, "NeueFirmware1")->trigger();
-        QCOMPARE(shown(loaded, 20000), Loaded);
-        QCOMPARE(shown(read, 20000), shownAs(ReadDone));
+        QCOMPARE(shown(loaded, FirmwareUpdateAndReadMs), Loaded);
+        QCOMPARE(shown(read, FirmwareUpdateAndReadMs), shownAs(ReadDone));
         QCOMPARE(offered, QStringList{QStringLiteral("COM3")});
         // handshake, the records once each, then the search from COM1 and the read
         QCOMPARE(sim->received(), "U\r<" + sampleBytes() + "T\rV\rR0000,3c\r");
@@ -148,18 +147,19 @@ private slots:
     // one error box that says so, the dialog closes, the search finds nothing; after the
     // device is back, "Suchen" finds it and reads it. No descriptor of the dead line stays open.
     void deviceKilledDuringTransfer() {
-        SimProcess dead(DevicePort, {"--reset", "--restart-ms", "100", "--ack-delay", "200"});
+        SimProcess dead(DevicePort, {"--reset", "--restart-ms", QString::number(FirmwareRestartMs),
+                                     "--ack-delay", QString::number(SlowRecordAckMs)});
         QVERIFY(dead.ready());
         usePortOfDevice();
         ModalAnswer firmware("FirmwareDlg", startWithSample);
-        ModalAnswer error("ErrorDialog", press("OKBtn"), 15000);
+        ModalAnswer error("ErrorDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
         // pulled out while the transfer lets the window repaint after a record
         Unplug unplug(
-            dead, [&] { return dialog<TFirmwareDlg>("FirmwareDlg")->ProgressBar1->value() > 0; }, 5,
-            DevicePort);
-        ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
+            dead, [&] { return dialog<TFirmwareDlg>("FirmwareDlg")->ProgressBar1->value() > 0; },
+            PollMs, DevicePort);
+        ModalAnswer read("ErgebnisDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
         action(*form, "NeueFirmware1")->trigger();
-        QCOMPARE(shown(read, 30000), shownAs(ReadDone));
+        QCOMPARE(shown(read, FirmwareUpdateAndReadMs), shownAs(ReadDone));
         QVERIFY(unplug.killed);
         QCOMPARE(shown(error), ShownBox("Schnittstellenfehler",
                                         {"Fehler!", "Die Verbindung zur Zuvex 910k über COM3 "
@@ -174,7 +174,7 @@ private slots:
         QVERIFY(!dialog<TFirmwareDlg>("FirmwareDlg")->TransferRunning);
     }
 
-    // No "L" within the window's 10 s: the watchdog reports it while the firmware dialog stays
+    // No "L" within the firmware watchdog: it reports it while the firmware dialog stays
     // open; with a port in use no port choice comes.
     void watchdogWithoutL() {
         startSim();
@@ -186,7 +186,7 @@ private slots:
         ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
             clock.start(); // before "Start", which starts the watchdog
             startWithSample(w);
-            QVERIFY(QTest::qWaitFor([&] { return reported; }, 15000));
+            QVERIFY(QTest::qWaitFor([&] { return reported; }, WatchdogReportMs));
             pressButton(w, "CancelBtn");
         });
         bool dialogOpenAtReport = false;
@@ -198,10 +198,10 @@ private slots:
                 pressButton(w, "OKBtn");
                 reported = true;
             },
-            15000);
+            WatchdogReportMs);
         action(*form, "NeueFirmware1")->trigger();
         QCOMPARE(shown(error), shownAs(FirmwareNotStarted));
-        QVERIFY2(reportedAfter >= WindowWatchdogMs, qPrintable(QString::number(reportedAfter)));
+        QVERIFY2(reportedAfter >= FirmwareWatchdogMs, qPrintable(QString::number(reportedAfter)));
         QVERIFY(dialogOpenAtReport);
         QVERIFY(!part<QTimer>(*form, "TimerFWUpdate")->isActive());
         QVERIFY(!portDialogShown);
@@ -249,7 +249,7 @@ private slots:
             startSim();
         if (stop == FirmwareStop::PortHeldElsewhere) {
             usePortOfDevice();
-            QVERIFY(other.Open(QStringLiteral("COM3"), FirmwareBaud, 10));
+            QVERIFY(other.Open(QStringLiteral("COM3"), FirmwareBaud, FirmwareAckTimeoutMs));
         }
         bool stillOpen = false;
         std::optional<ModalAnswer> box;
@@ -294,7 +294,7 @@ private slots:
         QFETCH(QString, endBox);
         QFETCH(TLinkBox, seen);
         startSim();
-        sim->setAckDelay(40); // long enough to see the transfer box
+        sim->setAckDelay(SlowAckMs);
         if (portInUse)
             usePortOfDevice(); // no port dialog, ENQ at once
         const auto chooseDevice = [](QWidget* w) {

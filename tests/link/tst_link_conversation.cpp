@@ -6,10 +6,9 @@
 #include "serial/SerialPort.h"
 
 #include <QTest>
-#include <chrono>
 
 using namespace zuvexsim;
-using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 namespace {
 
@@ -193,7 +192,7 @@ private slots:
         rig->conversation->StartTransfer();
         if (writeAnyway)
             QVERIFY(rig->waitForBoxes());
-        QTest::qWait(100); // a byte sent although the user said no would arrive by now
+        QTest::qWait(ByteOnTheWireMs); // a byte sent although the user said no
         QCOMPARE(sim.received(), wire);
     }
 
@@ -209,9 +208,8 @@ private slots:
             << QStringLiteral("Zuvex 910k - Firmware 2.14") << 0;
         QTest::newRow("identification with NUL, 0xFF and DEL dropped")
             << faults([](SimFaults& f) {
-                   f.identification = std::string("Zuvex\x00 91\xff"
-                                                  "0k\x7f",
-                                                  13);
+                   f.identification = "Zuvex\x00 91\xff"
+                                      "0k\x7f"s;
                })
             << allThree << QStringLiteral("Verwendeter COM-Port: COM3")
             << QStringLiteral("Zuvex 910k - Firmware 2.14") << 0;
@@ -342,7 +340,7 @@ private slots:
         int ticksDuringScan = 0;
         QTimer tick;
         connect(&tick, &QTimer::timeout, [&] { ticksDuringScan += rig->view.waiting ? 1 : 0; });
-        tick.start(50);
+        tick.start(PollMs);
         rig->conversation->ChoosePortAfterScan();
         QVERIFY(rig->conversation->Waiting());
         QVERIFY(rig->waitUntilSettled());
@@ -373,7 +371,7 @@ private slots:
         QVERIFY(rig->conversation->Waiting());
         rig->conversation->Cancel();
         QVERIFY(!rig->view.waiting);
-        QTest::qWait(500); // longer than any pause of the flow
+        QTest::qWait(LongerThanAnyPauseMs);
         QCOMPARE(sim.received(), std::string());
         QCOMPARE(rig->view.portChoices, 0);
         QVERIFY(rig->view.boxes.empty());
@@ -399,7 +397,9 @@ private slots:
         QFETCH(int, transfers);
         ZuvexSim& sim = deviceInUse(device);
         // The transfer is the firmware dialog's; here the device just leaves loading mode.
-        rig->view.onFirmwareTransfer = [&] { QVERIFY(sim.waitForMode(DeviceMode::Command, 3s)); };
+        rig->view.onFirmwareTransfer = [&] {
+            QVERIFY(sim.waitForMode(DeviceMode::Command, ModeChangeWait));
+        };
         rig->conversation->StartFirmwareUpdate();
         QCOMPARE(rig->conversation->LinkState, TLinkConversation::LoadPromptState);
         QVERIFY(rig->waitForBoxes(seen.size()));
@@ -420,11 +420,12 @@ private slots:
                                        faults([](SimFaults& f) { f.neverSendL = true; }));
         rig->conversation->StartFirmwareUpdate();
         QVERIFY(rig->conversation->Waiting());
-        QVERIFY(QTest::qWaitFor([&] { return rig->conversation->LinkState != 0; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return rig->conversation->LinkState != 0; }, FlowEndMs));
         QCOMPARE(rig->view.firmwarePortEntries, QStringList{"COM3"});
         QCOMPARE(rig->port->ComNumber(), DevicePort);
-        QVERIFY(QTest::qWaitFor([&] { return sim.received().size() >= 3; }));
-        QCOMPARE(sim.received(), std::string("U\r<"));
+        const std::string handshake = "U\r<";
+        QVERIFY(QTest::qWaitFor([&] { return sim.received().size() >= handshake.size(); }));
+        QCOMPARE(sim.received(), handshake);
         rig->conversation->StopFirmwareHandshake();
         QVERIFY(!rig->watchdog.isActive());
         QVERIFY(!rig->collector->Enabled());
