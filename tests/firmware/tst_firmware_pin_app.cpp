@@ -68,9 +68,9 @@ class TestFirmwarePinApp : public QObject, AppWithSim {
     void usePortOfDevice() { form->Conversation->UsedComPort = DevicePort; }
     QString portInUseText() const { return ::portInUseText(*form); }
 
-    bool exchangeEnded() const {
-        return form->isEnabled() && !dialog<TUpDownLoad>("UpDownLoad")->isVisible() &&
-               !form->DataPacket1->Enabled();
+    // The firmware dialog has closed and the window is usable again.
+    bool updateEnded() const {
+        return !dialog<TFirmwareDlg>("FirmwareDlg")->isVisible() && form->isEnabled();
     }
 
     // Enters the PINs (choosing the port with `choosePort` when asked) and answers the box
@@ -135,9 +135,7 @@ private slots:
         QCOMPARE(offered, QStringList{QStringLiteral("COM3")});
         // handshake, the records once each, then the search from COM1 and the read
         QCOMPARE(sim->received(), "U\r<" + sampleBytes() + "T\rV\rR0000,3c\r");
-        QVERIFY(QTest::qWaitFor([&] {
-            return !dialog<TFirmwareDlg>("FirmwareDlg")->isVisible() && form->isEnabled();
-        }));
+        QVERIFY(QTest::qWaitFor([&] { return updateEnded(); }));
         QCOMPARE(portInUseText(), portInUse(DevicePort));
         QVERIFY(!part<QTimer>(*form, "TimerFWUpdate")->isActive());
         QVERIFY(!dialog<TFirmwareDlg>("FirmwareDlg")->TransferRunning);
@@ -167,9 +165,7 @@ private slots:
                                                     "Kabel und den USB-Adapter."}));
         QVERIFY(unplug.noDevice().seen());
         QCOMPARE(unplug.leftOpen, 0);
-        QVERIFY(QTest::qWaitFor([&] {
-            return !dialog<TFirmwareDlg>("FirmwareDlg")->isVisible() && form->isEnabled();
-        }));
+        QVERIFY(QTest::qWaitFor([&] { return updateEnded(); }));
         QCOMPARE(portInUseText(), portInUse(DevicePort));
         QVERIFY(!dialog<TFirmwareDlg>("FirmwareDlg")->TransferRunning);
     }
@@ -311,7 +307,7 @@ private slots:
         QVERIFY(!portInUse || !portDialogShown); // a chosen port's dialog is changePin's
         if (!portInUse)
             QCOMPARE(portInUseText(), ::portInUse(DevicePort));
-        QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
+        QVERIFY(QTest::qWaitFor([&] { return flowEnded(*form); }));
     }
 
     void pinNothingSent_data() {

@@ -1,4 +1,5 @@
 #include "LinkTestSupport.h"
+#include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
 
 #include "ModalDriver.h"
@@ -74,6 +75,11 @@ QString portInUse(int comNumber) {
 
 QString portInUseText(const TAppFormProbe& form) {
     return part<QLabel>(form, "StatusPanel1")->text();
+}
+
+bool flowEnded(const TAppFormProbe& form) {
+    return form.isEnabled() && !dialog<TUpDownLoad>("UpDownLoad")->isVisible() &&
+           !form.DataPacket1->Enabled();
 }
 
 ShownBox shownAs(const TLinkBox& box) {

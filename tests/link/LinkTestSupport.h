@@ -55,5 +55,8 @@ QString portInUseText(const TAppFormProbe& form);
 // Fills the PIN dialog and presses OK.
 std::function<void(QWidget*)> enterPins(const QString& oldPin, const QString& newPin);
 
+// After a flow: the window usable, the transfer box gone, the collector off.
+bool flowEnded(const TAppFormProbe& form);
+
 // A box of the conversation as its dialog shows it.
 ShownBox shownAs(const TLinkBox& box);

@@ -441,10 +441,12 @@ private slots:
         QTest::addColumn<int>("selected");
         QTest::addColumn<int>("result");
         QTest::addColumn<int>("comNumber");
+        const int first = 0;
+        const int second = 1;
         const int none = -1;
-        QTest::newRow("COM12") << QStringList({"COM1", "COM12"}) << 1 << int(mrOk) << 12;
-        QTest::newRow("first entry") << QStringList({"COM3", "COM12"}) << 0 << int(mrOk) << 3;
-        QTest::newRow("no number") << QStringList({"COMx"}) << 0 << int(mrCancel) << PortBefore;
+        QTest::newRow("COM12") << QStringList({"COM1", "COM12"}) << second << int(mrOk) << 12;
+        QTest::newRow("first entry") << QStringList({"COM3", "COM12"}) << first << int(mrOk) << 3;
+        QTest::newRow("no number") << QStringList({"COMx"}) << first << int(mrCancel) << PortBefore;
         QTest::newRow("nothing selected")
             << QStringList({"COM2"}) << none << int(mrOk) << PortBefore;
     }
