@@ -1,7 +1,6 @@
 #include "LinkRig.h"
 
 #include "SimStart.h"
-#include "link/DeviceLink.h"
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
 
@@ -56,10 +55,10 @@ void TLinkRig::addSilentPort(int comNumber) {
 }
 
 bool TLinkRig::waitForBoxes(std::size_t count) {
-    return QTest::qWaitFor([&] { return view.boxes.size() >= count; }, 10000);
+    return QTest::qWaitFor([&] { return view.boxes.size() >= count; }, FlowEndMs);
 }
 
 bool TLinkRig::waitUntilSettled() {
     return QTest::qWaitFor([&] { return !conversation->Waiting() && !conversation->SearchRunning; },
-                           10000);
+                           FlowEndMs);
 }

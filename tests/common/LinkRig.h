@@ -1,13 +1,17 @@
 #pragma once
 
 #include "TestHome.h"
+#include "link/DeviceLink.h"
 #include "link/LinkConversation.h"
+#include "link/LinkProtocol.h"
 #include "link/LinkView.h"
+#include "serial/Ticks.h"
 #include "tools/ZuvexSim.h"
 
 #include <QMetaType>
 #include <QStringList>
 #include <QTimer>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,6 +20,31 @@
 
 class TDataPacket;
 class TSerialPort;
+
+// How long the tests wait for the link. Ceilings, never asserted durations: met long before
+// on a quiet machine, generous for a sanitizer build on a busy one.
+constexpr int SlowMachineMs = 5000; // what such a build may add to a wait
+// A read, write or PIN change (a second or two on a quiet machine) ends with its box.
+constexpr int FlowEndMs = 10000;
+// A search over several ports and the read after it.
+constexpr int SearchAndReadMs = FlowEndMs + SlowMachineMs;
+// The firmware watchdog fires and its box comes.
+constexpr int WatchdogReportMs = FirmwareWatchdogMs + SlowMachineMs;
+// A firmware update: the handshake (at most the watchdog), the transfer, the search and read.
+constexpr int FirmwareUpdateAndReadMs = FirmwareWatchdogMs + SearchAndReadMs + SlowMachineMs;
+// The simulator switches its mode (loading, restarting, command).
+constexpr std::chrono::milliseconds ModeChangeWait{3000};
+// The longest time-out a step arms (the checksum's ACK) and the tick it fires in: once this
+// has passed, no time-out of the flow is pending.
+constexpr int LongestStepTimeoutMs = (LinkProtocol::ChecksumAckTicks + 1) * serialticks::TickMs;
+// Longer than any pause of a flow (a probe's settling, the scan's pause per port).
+constexpr int LongerThanAnyPauseMs = 500;
+// A byte written has reached the device by then.
+constexpr int ByteOnTheWireMs = 100;
+// How often a test looks at the window or the conversation while a flow runs.
+constexpr int PollMs = 5;
+// The device's ACKs come slowly enough that the transfer box stays up for a while.
+constexpr int SlowAckMs = 40;
 
 // What the conversation asked its view to show as a box: results, errors, warnings.
 struct TLinkBox {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LinkRig.h"
 #include "ModalDriver.h"
 #include "SimProcess.h"
 
@@ -15,7 +16,7 @@
 class Unplug {
 public:
     Unplug(SimProcess& dead, std::function<bool()> when, int everyMs, int port,
-           QStringList options = {}, int timeoutMs = 15000);
+           QStringList options = {}, int timeoutMs = SearchAndReadMs);
 
     bool killed = false;
     int leftOpen = -1;

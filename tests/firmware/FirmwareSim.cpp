@@ -1,26 +1,31 @@
 #include "FirmwareSim.h"
 
+#include "link/FirmwareTransfer.h"
+#include "link/LinkProtocol.h"
 #include "link/RawSerialPort.h"
 
-#include <cstring>
+using namespace LinkProtocol;
 
 bool EnterLoadingMode(const QString& portName) {
     TRawSerialPort port;
-    if (!port.Open(portName, 57600, 500))
+    if (!port.Open(portName, FirmwareBaud, FirmwareAckTimeoutMs))
         return false;
-    auto exchange = [&](const char* request, std::uint8_t expected) {
+    auto exchange = [&](const QByteArray& request, std::uint8_t expected) {
         std::uint8_t reply = 0;
-        return port.Write(reinterpret_cast<const std::uint8_t*>(request), std::strlen(request)) &&
+        return port.Write(reinterpret_cast<const std::uint8_t*>(request.constData()),
+                          std::size_t(request.size())) &&
                port.Read(&reply, 1) && reply == expected;
     };
-    return exchange("U\r", '>') && exchange("<", 'L');
+    return exchange(LoadCommand, LoadPrompt) &&
+           exchange(QByteArray(1, char(LoadConfirm)), LoadReady);
 }
 
 QByteArray FirmwareText(const std::vector<std::uint8_t>& bytes) {
     QByteArray text;
+    constexpr std::size_t ValuesPerLine = 16;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         text += QByteArray::number(bytes[i], 16).rightJustified(2, '0').toUpper();
-        text += (i % 16 == 15 || i + 1 == bytes.size()) ? "\r\n" : " ";
+        text += ((i + 1) % ValuesPerLine == 0 || i + 1 == bytes.size()) ? "\r\n" : " ";
     }
     return text;
 }

@@ -19,6 +19,9 @@ std::vector<std::uint8_t> FirmwareRecords(std::size_t count, std::size_t payload
 // The simulator's sample firmware file in the source tree.
 QString SampleFirmware();
 
+// The simulator's pause after a load before it takes commands again.
+constexpr int FirmwareRestartMs = 100;
+
 // The transfer's pauses after a load: before the first record, after the last, and while
 // the telephone system restarts.
 inline const std::vector<int> LoadedPauses{200, 200, 3000};

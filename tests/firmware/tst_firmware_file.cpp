@@ -14,11 +14,16 @@ const QString CannotStart = QStringLiteral("\nFirmware Update kann nicht gestart
 const QString Sendable = QStringLiteral("(can be sent)"); // stands for no refusal
 const QString Unreadable = "Auf die Firmwaredatei kann nicht zugegriffen werden." + CannotStart;
 
-// Four records of 65534 payload bytes fill the loader exactly; `over` adds an empty record.
+// Records of the largest payload ("ff fe") and their two length bytes fill the loader
+// exactly; `over` adds an empty record.
 QByteArray limitText(bool over) {
+    constexpr std::size_t LargestPayload = 0xfffe;
+    constexpr std::size_t LengthBytes = 2;
+    constexpr std::size_t Records = MaxFirmwareBytes / (LargestPayload + LengthBytes);
     QByteArray text;
-    for (int i = 0; i < 4; ++i)
-        text += "ff fe" + QByteArray::number(i).rightJustified(3, ' ').repeated(65534) + "\r\n";
+    for (std::size_t i = 0; i < Records; ++i)
+        text += "ff fe" + QByteArray::number(i).rightJustified(3, ' ').repeated(LargestPayload) +
+                "\r\n";
     return over ? text + "00 00 zz" : text;
 }
 
@@ -28,6 +33,9 @@ QString recordList(const std::vector<TFirmwareRecord>& records) {
         list << QStringLiteral("%1+%2").arg(r.offset).arg(r.size);
     return list.join(u' ');
 }
+
+constexpr int NoneBroken = -1;
+constexpr std::size_t Untouched = 99; // where the split leaves `at` without a broken record
 
 } // namespace
 
@@ -68,13 +76,13 @@ private slots:
         }
     }
 
-    // The whole records ("offset+size") and where the broken one starts (-1: none).
+    // The whole records ("offset+size") and where the broken one starts.
     void splitsRecords_data() {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("records");
         QTest::addColumn<int>("brokenAt");
         QTest::newRow("an empty record is a record")
-            << QByteArray("00 03 41 42 43 00 01 44 00 00") << "0+5 5+3 8+2" << -1;
+            << QByteArray("00 03 41 42 43 00 01 44 00 00") << "0+5 5+3 8+2" << NoneBroken;
         QTest::newRow("length runs past the end") << QByteArray("00 05 41 42") << "" << 0;
         QTest::newRow("second length byte missing") << QByteArray("00") << "" << 0;
         QTest::newRow("last record: second length byte missing")
@@ -85,10 +93,11 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(int, brokenAt);
         std::vector<TFirmwareRecord> records;
-        std::size_t at = 99;
-        QCOMPARE(SplitFirmwareRecords(ParseFirmwareText(text).bytes, records, &at), brokenAt < 0);
+        std::size_t at = Untouched;
+        QCOMPARE(SplitFirmwareRecords(ParseFirmwareText(text).bytes, records, &at),
+                 brokenAt == NoneBroken);
         QTEST(recordList(records), "records");
-        QCOMPARE(at, brokenAt < 0 ? 99 : std::size_t(brokenAt));
+        QCOMPARE(at, brokenAt == NoneBroken ? Untouched : std::size_t(brokenAt));
     }
 
     // Why the loader refuses a text, whether checked as parsed or read from a file.

@@ -28,8 +28,7 @@ using namespace zuvexsim;
 namespace {
 
 constexpr int DevicePort = 3;
-constexpr int FirmwareRestartMs = 100; // the simulator's pause after a load
-constexpr int WindowWatchdogMs = 10000;
+constexpr int SlowRecordAckMs = 200; // the transfer runs long enough to be cut
 
 std::string sampleBytes() {
     QFile f(SampleFirmware());
@@ -69,9 +68,9 @@ class TestFirmwarePinApp : public QObject, AppWithSim {
     void usePortOfDevice() { form->Conversation->UsedComPort = DevicePort; }
     QString portInUseText() const { return ::portInUseText(*form); }
 
-    bool exchangeEnded() const {
-        return form->isEnabled() && !dialog<TUpDownLoad>("UpDownLoad")->isVisible() &&
-               !form->DataPacket1->Enabled();
+    // The firmware dialog has closed and the window is usable again.
+    bool updateEnded() const {
+        return !dialog<TFirmwareDlg>("FirmwareDlg")->isVisible() && form->isEnabled();
     }
 
     // Enters the PINs (choosing the port with `choosePort` when asked) and answers the box
@@ -85,7 +84,7 @@ class TestFirmwarePinApp : public QObject, AppWithSim {
             port.emplace("PortDialog", std::move(choosePort));
         ModalAnswer end(box, press("OKBtn"));
         action(*form, "NewPIN")->trigger();
-        const ShownBox seen = shown(end, 10000);
+        const ShownBox seen = shown(end, FlowEndMs);
         return !port || port->seen() ? seen : ShownBox();
     }
 
@@ -107,7 +106,7 @@ private slots:
                 transferBox = ShownBox(box->windowTitle(), box->Lines());
             }
         });
-        watch.start(2);
+        watch.start(PollMs);
     }
     void cleanup() {
         watch.stop();
@@ -128,17 +127,15 @@ private slots:
         };
         ModalAnswer firmware("FirmwareDlg", startWithSample);
         ModalAnswer choice("WaehleComPortDlg", choose);
-        ModalAnswer loaded("ErgebnisDialog", press("OKBtn"), 15000);
-        ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
+        ModalAnswer loaded("ErgebnisDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
+        ModalAnswer read("ErgebnisDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
         action(*form, "NeueFirmware1")->trigger();
-        QCOMPARE(shown(loaded, 20000), Loaded);
-        QCOMPARE(shown(read, 20000), shownAs(ReadDone));
+        QCOMPARE(shown(loaded, FirmwareUpdateAndReadMs), Loaded);
+        QCOMPARE(shown(read, FirmwareUpdateAndReadMs), shownAs(ReadDone));
         QCOMPARE(offered, QStringList{QStringLiteral("COM3")});
         // handshake, the records once each, then the search from COM1 and the read
         QCOMPARE(sim->received(), "U\r<" + sampleBytes() + "T\rV\rR0000,3c\r");
-        QVERIFY(QTest::qWaitFor([&] {
-            return !dialog<TFirmwareDlg>("FirmwareDlg")->isVisible() && form->isEnabled();
-        }));
+        QVERIFY(QTest::qWaitFor([&] { return updateEnded(); }));
         QCOMPARE(portInUseText(), portInUse(DevicePort));
         QVERIFY(!part<QTimer>(*form, "TimerFWUpdate")->isActive());
         QVERIFY(!dialog<TFirmwareDlg>("FirmwareDlg")->TransferRunning);
@@ -148,18 +145,19 @@ private slots:
     // one error box that says so, the dialog closes, the search finds nothing; after the
     // device is back, "Suchen" finds it and reads it. No descriptor of the dead line stays open.
     void deviceKilledDuringTransfer() {
-        SimProcess dead(DevicePort, {"--reset", "--restart-ms", "100", "--ack-delay", "200"});
+        SimProcess dead(DevicePort, {"--reset", "--restart-ms", QString::number(FirmwareRestartMs),
+                                     "--ack-delay", QString::number(SlowRecordAckMs)});
         QVERIFY(dead.ready());
         usePortOfDevice();
         ModalAnswer firmware("FirmwareDlg", startWithSample);
-        ModalAnswer error("ErrorDialog", press("OKBtn"), 15000);
+        ModalAnswer error("ErrorDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
         // pulled out while the transfer lets the window repaint after a record
         Unplug unplug(
-            dead, [&] { return dialog<TFirmwareDlg>("FirmwareDlg")->ProgressBar1->value() > 0; }, 5,
-            DevicePort);
-        ModalAnswer read("ErgebnisDialog", press("OKBtn"), 15000);
+            dead, [&] { return dialog<TFirmwareDlg>("FirmwareDlg")->ProgressBar1->value() > 0; },
+            PollMs, DevicePort);
+        ModalAnswer read("ErgebnisDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
         action(*form, "NeueFirmware1")->trigger();
-        QCOMPARE(shown(read, 30000), shownAs(ReadDone));
+        QCOMPARE(shown(read, FirmwareUpdateAndReadMs), shownAs(ReadDone));
         QVERIFY(unplug.killed);
         QCOMPARE(shown(error), ShownBox("Schnittstellenfehler",
                                         {"Fehler!", "Die Verbindung zur Zuvex 910k über COM3 "
@@ -167,62 +165,57 @@ private slots:
                                                     "Kabel und den USB-Adapter."}));
         QVERIFY(unplug.noDevice().seen());
         QCOMPARE(unplug.leftOpen, 0);
-        QVERIFY(QTest::qWaitFor([&] {
-            return !dialog<TFirmwareDlg>("FirmwareDlg")->isVisible() && form->isEnabled();
-        }));
+        QVERIFY(QTest::qWaitFor([&] { return updateEnded(); }));
         QCOMPARE(portInUseText(), portInUse(DevicePort));
         QVERIFY(!dialog<TFirmwareDlg>("FirmwareDlg")->TransferRunning);
     }
 
-    // No "L" within the window's 10 s: the watchdog reports it while the firmware dialog stays
-    // open; with a port in use no port choice comes.
-    void watchdogWithoutL() {
+    void handshakeWithoutL_data() {
+        QTest::addColumn<bool>("watchdogFires"); // else "Abbrechen" stops the handshake first
+        QTest::newRow("watchdog fires") << true;
+        QTest::newRow("Abbrechen") << false;
+    }
+    // No "L": the firmware watchdog reports it while the firmware dialog stays open, unless
+    // "Abbrechen" stops the handshake first. Either way the watchdog goes off and the window
+    // is usable; with a port in use no port choice comes.
+    void handshakeWithoutL() {
+        QFETCH(bool, watchdogFires);
         startSim();
         sim->setNeverSendL(true);
         usePortOfDevice();
         QElapsedTimer clock;
-        bool reported = false;
-        qint64 reportedAfter = 0;
+        std::optional<ModalAnswer> error;
         ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
             clock.start(); // before "Start", which starts the watchdog
             startWithSample(w);
-            QVERIFY(QTest::qWaitFor([&] { return reported; }, 15000));
-            pressButton(w, "CancelBtn");
-        });
-        bool dialogOpenAtReport = false;
-        ModalAnswer error(
-            "ErrorDialog",
-            [&](QWidget* w) {
-                reportedAfter = clock.elapsed();
-                dialogOpenAtReport = dialog<TFirmwareDlg>("FirmwareDlg")->isVisible();
-                pressButton(w, "OKBtn");
-                reported = true;
-            },
-            15000);
-        action(*form, "NeueFirmware1")->trigger();
-        QCOMPARE(shown(error), shownAs(FirmwareNotStarted));
-        QVERIFY2(reportedAfter >= WindowWatchdogMs, qPrintable(QString::number(reportedAfter)));
-        QVERIFY(dialogOpenAtReport);
-        QVERIFY(!part<QTimer>(*form, "TimerFWUpdate")->isActive());
-        QVERIFY(!portDialogShown);
-    }
-
-    // "Abbrechen" during the handshake stops it: the watchdog goes off, the window is usable.
-    void cancelStopsHandshake() {
-        startSim();
-        sim->setNeverSendL(true);
-        usePortOfDevice();
-        ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
-            startWithSample(w);
             QVERIFY(QTest::qWaitFor([&] { return sim->received() == "U\r<"; }));
             QVERIFY(part<QTimer>(*form, "TimerFWUpdate")->isActive());
+            QVERIFY(!error || error->waitSeen(WatchdogReportMs));
             pressButton(w, "CancelBtn");
         });
+        qint64 reportedAfter = 0;
+        bool dialogOpenAtReport = false;
+        if (watchdogFires)
+            error.emplace(
+                "ErrorDialog",
+                [&](QWidget* w) {
+                    reportedAfter = clock.elapsed();
+                    dialogOpenAtReport = dialog<TFirmwareDlg>("FirmwareDlg")->isVisible();
+                    pressButton(w, "OKBtn");
+                },
+                WatchdogReportMs);
         action(*form, "NeueFirmware1")->trigger();
         QVERIFY(firmware.seen());
+        if (error) {
+            QCOMPARE(shown(*error), shownAs(FirmwareNotStarted));
+            QVERIFY2(reportedAfter >= FirmwareWatchdogMs,
+                     qPrintable(QString::number(reportedAfter)));
+            QVERIFY(dialogOpenAtReport);
+        }
         QVERIFY(!part<QTimer>(*form, "TimerFWUpdate")->isActive());
         QVERIFY(!form->DataPacket1->Enabled());
         QVERIFY(form->isEnabled());
+        QVERIFY(!portDialogShown);
     }
 
     void firmwareStartRefused_data() {
@@ -249,7 +242,7 @@ private slots:
             startSim();
         if (stop == FirmwareStop::PortHeldElsewhere) {
             usePortOfDevice();
-            QVERIFY(other.Open(QStringLiteral("COM3"), FirmwareBaud, 10));
+            QVERIFY(other.Open(QStringLiteral("COM3"), FirmwareBaud, FirmwareAckTimeoutMs));
         }
         bool stillOpen = false;
         std::optional<ModalAnswer> box;
@@ -294,7 +287,7 @@ private slots:
         QFETCH(QString, endBox);
         QFETCH(TLinkBox, seen);
         startSim();
-        sim->setAckDelay(40); // long enough to see the transfer box
+        sim->setAckDelay(SlowAckMs);
         if (portInUse)
             usePortOfDevice(); // no port dialog, ENQ at once
         const auto chooseDevice = [](QWidget* w) {
@@ -311,7 +304,7 @@ private slots:
         QVERIFY(!portInUse || !portDialogShown); // a chosen port's dialog is changePin's
         if (!portInUse)
             QCOMPARE(portInUseText(), ::portInUse(DevicePort));
-        QVERIFY(QTest::qWaitFor([&] { return exchangeEnded(); }));
+        QVERIFY(QTest::qWaitFor([&] { return flowEnded(*form); }));
     }
 
     void pinNothingSent_data() {

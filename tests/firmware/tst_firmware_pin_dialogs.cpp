@@ -24,7 +24,12 @@ using namespace zuvexsim;
 namespace {
 
 constexpr int DevicePort = 3;
-constexpr int FirmwareRestartMs = 100; // the simulator's pause after a load
+const QSize FirmwareDialogSize(399, 333);
+constexpr int FullProgress = 100; // percent
+constexpr int MemoLines = 7;
+constexpr int SmallestReadablePixels = 9;
+constexpr int PinDigits = 4;
+constexpr int SecondBoxWaitMs = 1200; // a second box would have come by then
 
 // Whether "Start", "Abbrechen", the file name and "..." are enabled, in that order.
 using Controls = QList<bool>;
@@ -135,7 +140,7 @@ private slots:
 
     void firmwareLayout() {
         QCOMPARE(firmware->windowTitle(), QStringLiteral("Firmware Update"));
-        QCOMPARE(firmware->size(), QSize(399, 333));
+        QCOMPARE(firmware->size(), FirmwareDialogSize);
         QCOMPARE(firmware->Memo1->toPlainText(),
                  "Bitte sichern Sie vor dem Einspielen der neuen Firmware ihre \n"
                  "Einstellungen .\n"
@@ -153,7 +158,7 @@ private slots:
         QVERIFY(firmware->OKBtn->isDefault());
         QCOMPARE(firmware->CancelBtn->text(), QStringLiteral("Abbrechen"));
         QCOMPARE(firmware->ProgressBar1->minimum(), 0);
-        QCOMPARE(firmware->ProgressBar1->maximum(), 100);
+        QCOMPARE(firmware->ProgressBar1->maximum(), FullProgress);
         QCOMPARE(firmware->FirmwarePortName, QString());
         QVERIFY(!firmware->TransferRunning);
     }
@@ -164,14 +169,14 @@ private slots:
         firmware->show();
         QVERIFY(QTest::qWaitForWindowExposed(firmware.get()));
         QTextDocument* text = firmware->Memo1->document();
-        QCOMPARE(text->blockCount(), 7);
+        QCOMPARE(text->blockCount(), MemoLines);
         for (QTextBlock block = text->begin(); block.isValid(); block = block.next())
             QVERIFY2(block.layout()->lineCount() == 1, qPrintable(block.text()));
         QCOMPARE(firmware->Memo1->horizontalScrollBar()->maximum(), 0);
         QCOMPARE(firmware->Memo1->verticalScrollBar()->maximum(), 0);
         const QRect memo(firmware->Memo1->mapTo(firmware.get(), QPoint()), firmware->Memo1->size());
         QVERIFY(firmware->rect().contains(memo));
-        QVERIFY(firmware->Memo1->font().pixelSize() >= 9); // still readable
+        QVERIFY(firmware->Memo1->font().pixelSize() >= SmallestReadablePixels);
     }
 
     void firmwareFileChoice() {
@@ -271,7 +276,7 @@ private slots:
         QCOMPARE(cancels, 0);
         if (loads) {
             QVERIFY(closeRefused);
-            QVERIFY(progressAtResult > 0 && progressAtResult < 100);
+            QVERIFY(progressAtResult > 0 && progressAtResult < FullProgress);
             QCOMPARE(sleeps, LoadedPauses); // the dialog's own sleep
         }
         // shown again, the dialog is ready for the next file
@@ -283,7 +288,7 @@ private slots:
     void pinLayout() {
         QCOMPARE(pin->windowTitle(), QStringLiteral("Neuer Sicherheitscode"));
         for (QLineEdit* field : {pin->AltePIN, pin->NeuePIN1, pin->NeuePIN2}) {
-            QCOMPARE(field->maxLength(), 4);
+            QCOMPARE(field->maxLength(), PinDigits);
             QCOMPARE(field->echoMode(), QLineEdit::Password);
         }
         QCOMPARE(pin->findChild<QLineEdit*>(QStringLiteral("NeuePIN2")), pin->NeuePIN2);
@@ -412,7 +417,7 @@ private slots:
             QTest::keyClicks(pin->AltePIN, QStringLiteral("1"));
             QTest::mouseClick(pin->OKBtn, Qt::LeftButton);
             QVERIFY(box.waitSeen());
-            QTest::qWait(1200);
+            QTest::qWait(SecondBoxWaitMs);
             QCOMPARE(focused(), pin->AltePIN);
         });
         QCOMPARE(errorBoxes, 1);

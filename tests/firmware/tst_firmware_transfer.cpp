@@ -1,5 +1,6 @@
 // The record transfer and its raw port, end to end against the simulated telephone system.
 #include "FirmwareSim.h"
+#include "LinkRig.h"
 #include "OpenDescriptors.h"
 #include "PtyPair.h"
 #include "SimStart.h"
@@ -12,12 +13,14 @@
 #include <memory>
 
 using namespace zuvexsim;
-using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
 const QString Port = QStringLiteral("COM3");
+constexpr int NotAPort = 0;
+constexpr int RejectedEveryTime = 100; // more often than the transfer sends a record
+constexpr int ShortReadTimeoutMs = 150;
 const Bytes TwoRecords{0x00, 0x03, 0x41, 0x42, 0x43, 0x00, 0x01, 0x44};
 
 struct Report {
@@ -65,7 +68,7 @@ class TestFirmwareTransfer : public QObject, SimFixture {
 
 private slots:
     void init() {
-        sim = startSim(simOptions(3, 100));
+        sim = startSim(simOptions(TRawSerialPort::ComNumberOf(Port), FirmwareRestartMs));
         sleeps.clear();
         progress.clear();
         reports.clear();
@@ -99,7 +102,7 @@ private slots:
         QCOMPARE(sleeps, LoadedPauses);
         QVERIFY(reports.empty());
         // the telephone system leaves loading mode by itself and keeps what it accepted
-        QVERIFY(sim->waitForMode(DeviceMode::Restarting, 3000ms));
+        QVERIFY(sim->waitForMode(DeviceMode::Restarting, ModeChangeWait));
         QCOMPARE(sim->lastFirmware(), bytes);
     }
 
@@ -118,7 +121,8 @@ private slots:
         QTest::newRow("four rejections") << 1 << 4 << int(TFirmwareOutcome::Damaged)
                                          << first + second + second + second + second;
         QTest::newRow("rejected for good")
-            << 0 << 100 << int(TFirmwareOutcome::Damaged) << first + first + first + first;
+            << 0 << RejectedEveryTime << int(TFirmwareOutcome::Damaged)
+            << first + first + first + first;
     }
     void rejections() {
         QFETCH(int, record);
@@ -143,7 +147,7 @@ private slots:
         bool portFree = false;
         onReport = [&] {
             TRawSerialPort again;
-            portFree = again.Open(Port, FirmwareBaud, 10);
+            portFree = again.Open(Port, FirmwareBaud, FirmwareAckTimeoutMs);
         };
         QElapsedTimer clock;
         clock.start();
@@ -234,7 +238,7 @@ private slots:
         QFETCH(QString, line);
         TRawSerialPort other;
         if (held)
-            QVERIFY(other.Open(Port, FirmwareBaud, 10));
+            QVERIFY(other.Open(Port, FirmwareBaud, FirmwareAckTimeoutMs));
         else
             QVERIFY(EnterLoadingMode(Port));
         sim->clearTraffic();
@@ -248,7 +252,7 @@ private slots:
     void rawReadWaitsTwiceTheTimeOut() {
         sim->setSilent(true);
         TRawSerialPort port;
-        QVERIFY(port.Open(Port, FirmwareBaud, 150));
+        QVERIFY(port.Open(Port, FirmwareBaud, ShortReadTimeoutMs));
         QVERIFY(port.IsOpen());
         const std::uint8_t t[] = {'T', '\r'};
         QVERIFY(port.Write(t, sizeof t));
@@ -256,13 +260,14 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QVERIFY(!port.Read(&byte, 1));
-        QVERIFY2(clock.elapsed() >= 300, qPrintable(QString::number(clock.elapsed())));
-        QVERIFY(sim->waitForReceived(2, 1000ms)); // the write went out
+        QVERIFY2(clock.elapsed() >= 2 * ShortReadTimeoutMs,
+                 qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(sim->waitForReceived(sizeof t, ModeChangeWait)); // the write went out
     }
 
     void rawReadTakesAWholeReply() {
         TRawSerialPort port;
-        QVERIFY(port.Open(Port, FirmwareBaud, 200));
+        QVERIFY(port.Open(Port, FirmwareBaud, FirmwareAckTimeoutMs));
         const std::uint8_t t[] = {'T', '\r'};
         QVERIFY(port.Write(t, sizeof t));
         std::uint8_t reply[12] = {};
@@ -273,12 +278,12 @@ private slots:
     void rawPortIsExclusive() {
         TRawSerialPort first;
         TRawSerialPort second;
-        QVERIFY(first.Open(Port, FirmwareBaud, 10));
-        QVERIFY(!second.Open(Port, FirmwareBaud, 10));
+        QVERIFY(first.Open(Port, FirmwareBaud, FirmwareAckTimeoutMs));
+        QVERIFY(!second.Open(Port, FirmwareBaud, FirmwareAckTimeoutMs));
         QVERIFY(!second.IsOpen());
         first.Close();
         QVERIFY(!first.IsOpen());
-        QVERIFY(second.Open(Port, FirmwareBaud, 10));
+        QVERIFY(second.Open(Port, FirmwareBaud, FirmwareAckTimeoutMs));
         std::uint8_t byte = 0;
         QVERIFY(!first.Read(&byte, 1)); // a closed port reads nothing
         QVERIFY(!first.Write(&byte, 1));
@@ -289,10 +294,10 @@ private slots:
         QTest::addColumn<int>("number");
         QTest::newRow("COM3") << QStringLiteral("COM3") << 3;
         QTest::newRow("COM20") << QStringLiteral("COM20") << 20;
-        QTest::newRow("COM0") << QStringLiteral("COM0") << 0;
-        QTest::newRow("COM") << QStringLiteral("COM") << 0;
-        QTest::newRow("COMx") << QStringLiteral("COMx") << 0;
-        QTest::newRow("com3") << QStringLiteral("com3") << 0;
+        QTest::newRow("COM0") << QStringLiteral("COM0") << NotAPort;
+        QTest::newRow("COM") << QStringLiteral("COM") << NotAPort;
+        QTest::newRow("COMx") << QStringLiteral("COMx") << NotAPort;
+        QTest::newRow("com3") << QStringLiteral("com3") << NotAPort;
     }
     void portNames() {
         QFETCH(QString, name);

@@ -1,4 +1,5 @@
 #include "LinkTestSupport.h"
+#include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
 
 #include "ModalDriver.h"
@@ -26,10 +27,13 @@ TEditorSettings sampleSettings() {
 }
 
 ConfigImage sampleImage() {
+    // the reserved bytes after the bell buttons' ports and after the last setting, each set to
+    // a value of its own
+    constexpr int BellButtons = std::tuple_size_v<decltype(TEditorSettings::ports)>;
     ConfigImage image{};
-    for (int i = 12; i < 16; ++i)
+    for (int i = ImageOffset::TasteRuf + BellButtons; i < ImageOffset::Heranholen; ++i)
         image[std::size_t(i)] = std::uint8_t(0xA0 + i);
-    for (int i = 20; i < ConfigImageSize; ++i)
+    for (int i = ImageOffset::Wartemusik + 1; i < ConfigImageSize; ++i)
         image[std::size_t(i)] = std::uint8_t(3 * i + 1);
     encodeImage(sampleSettings(), image);
     return image;
@@ -53,16 +57,16 @@ void pressWhenEnabled(QWidget* dialog, const char* button, int timeoutMs) {
     pressButton(dialog, QString::fromLatin1(button));
 }
 
-ShownBox showAndRead(TAppFormProbe& form, int timeoutMs) {
-    ModalAnswer result("ErgebnisDialog", press("OKBtn"), timeoutMs);
+ShownBox showAndRead(TAppFormProbe& form) {
+    ModalAnswer result("ErgebnisDialog", press("OKBtn"), SearchAndReadMs);
     form.show();
-    return shown(result, timeoutMs);
+    return shown(result, SearchAndReadMs);
 }
 
-bool readConfiguration(TAppFormProbe& form, int timeoutMs) {
-    ModalAnswer result("ErgebnisDialog", press("OKBtn"), timeoutMs);
+bool readConfiguration(TAppFormProbe& form) {
+    ModalAnswer result("ErgebnisDialog", press("OKBtn"), SearchAndReadMs);
     action(form, "Download")->trigger();
-    return shown(result, timeoutMs) == shownAs(ReadDone);
+    return shown(result, SearchAndReadMs) == shownAs(ReadDone);
 }
 
 QString portInUse(int comNumber) {
@@ -71,6 +75,11 @@ QString portInUse(int comNumber) {
 
 QString portInUseText(const TAppFormProbe& form) {
     return part<QLabel>(form, "StatusPanel1")->text();
+}
+
+bool flowEnded(const TAppFormProbe& form) {
+    return form.isEnabled() && !dialog<TUpDownLoad>("UpDownLoad")->isVisible() &&
+           !form.DataPacket1->Enabled();
 }
 
 ShownBox shownAs(const TLinkBox& box) {

@@ -5,6 +5,7 @@
 #include "ShownBox.h"
 #include "SimStart.h"
 
+#include "app/MessageDialogs.h"
 #include "config/ConfigCodec.h"
 #include "config/ConfigImage.h"
 
@@ -28,21 +29,22 @@ TEditorSettings sampleSettingsAfterRead();
 std::unique_ptr<zuvexsim::ZuvexSim> startSim(int port, const ConfigImage& image = sampleImage());
 
 // Presses `button` of `dialog` once it is enabled (the programming result box holds it).
-void pressWhenEnabled(QWidget* dialog, const char* button, int timeoutMs = 6000);
+void pressWhenEnabled(QWidget* dialog, const char* button,
+                      int timeoutMs = TProgErgebnisDialog::HoldMs + SlowMachineMs);
 
 // Answers the programming result box once its button is enabled.
 struct ProgResultAnswer : ModalAnswer {
     ProgResultAnswer()
         : ModalAnswer(
-              "ProgErgebnisDialog", [](QWidget* w) { pressWhenEnabled(w, "OKBtn"); }, 10000) {}
+              "ProgErgebnisDialog", [](QWidget* w) { pressWhenEnabled(w, "OKBtn"); }, FlowEndMs) {}
 };
 
 // Shows the window (which starts the search) and answers the read result box; what it showed.
-ShownBox showAndRead(TAppFormProbe& form, int timeoutMs = 10000);
+ShownBox showAndRead(TAppFormProbe& form);
 
 // "Konfiguration auslesen" (after a search from COM1 when no port is in use): reads the device
 // and answers the read result box. True when the result box came with the success text.
-bool readConfiguration(TAppFormProbe& form, int timeoutMs = 15000);
+bool readConfiguration(TAppFormProbe& form);
 
 // The status bar's port text: the port in use, and none (after a search that found nothing
 // the text is cleared instead).
@@ -52,6 +54,9 @@ QString portInUseText(const TAppFormProbe& form);
 
 // Fills the PIN dialog and presses OK.
 std::function<void(QWidget*)> enterPins(const QString& oldPin, const QString& newPin);
+
+// After a flow: the window usable, the transfer box gone, the collector off.
+bool flowEnded(const TAppFormProbe& form);
 
 // A box of the conversation as its dialog shows it.
 ShownBox shownAs(const TLinkBox& box);

@@ -6,10 +6,9 @@
 #include "serial/SerialPort.h"
 
 #include <QTest>
-#include <chrono>
 
 using namespace zuvexsim;
-using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 namespace {
 
@@ -31,10 +30,23 @@ std::string checksumOf(const ConfigImage& image) {
     return std::string(1, char(imageChecksum(image)));
 }
 
-// Later than the 6 ticks of an image byte, within the 36 ticks of the checksum.
+// Later than the wait for an image byte's ACK, within the checksum's; within a PIN step's.
 constexpr int LateAckMs = 600;
 constexpr int LateChecksumAckMs = 1500;
-constexpr int LatePinAckMs = 450; // within the 12 ticks of a PIN step
+constexpr int LatePinAckMs = 450;
+static_assert(LateAckMs > (LinkProtocol::AckTicks + 1) * serialticks::TickMs);
+static_assert(LateChecksumAckMs < LinkProtocol::ChecksumAckTicks * serialticks::TickMs);
+static_assert(LatePinAckMs < LinkProtocol::LineTicks * serialticks::TickMs);
+
+// Image bytes a fault is set on: the first, one in the middle, the last.
+constexpr int FirstByte = 0;
+constexpr int MiddleByte = 10;
+constexpr int LastByte = ConfigImageSize - 1;
+
+// The acknowledgements of a PIN change.
+constexpr int EnqStep = 0;
+constexpr int OldPinStep = 1;
+constexpr int NewPinStep = 2;
 
 // The line as R (received by the device) and S (sent) marks.
 std::string directions(const ZuvexSim& sim) {
@@ -115,7 +127,7 @@ private slots:
         rig->port->OutSize = std::string_view("V\r").size() + 1;
         rig->conversation->StartSearch();
         QVERIFY(rig->waitForBoxes());
-        QTest::qWait(TLinkRig::WatchdogMs); // longer than the read's time-out
+        QTest::qWait(LongestStepTimeoutMs);
         const TLinkBox queueFull{TLinkBox::ApplicationError,
                                  QString(),
                                  {"Die Sendewarteschlange des COM-Ports ist voll."}};
@@ -133,19 +145,22 @@ private slots:
             << SimFaults{} << WriteDone << command + bytesOf(image) + checksumOf(image);
         QTest::newRow("command refused")
             << writeFault(AckFault::Kind::Nak, WriteCommandStep) << WriteFailed << command;
-        QTest::newRow("byte 0 refused")
-            << writeFault(AckFault::Kind::Nak, 0) << WriteFailed << command + bytesOf(image, 1);
-        QTest::newRow("byte 10 refused")
-            << writeFault(AckFault::Kind::Nak, 10) << WriteFailed << command + bytesOf(image, 11);
-        QTest::newRow("byte 59 refused")
-            << writeFault(AckFault::Kind::Nak, 59) << WriteFailed << command + bytesOf(image);
-        QTest::newRow("byte 10 answered with another byte")
-            << writeFault(AckFault::Kind::Other, 10) << WriteFailed << command + bytesOf(image, 11);
-        QTest::newRow("byte 10 acknowledged too late")
-            << writeFault(AckFault::Kind::Late, 10, LateAckMs) << TimedOut
-            << command + bytesOf(image, 11);
-        QTest::newRow("byte 59 unanswered")
-            << writeFault(AckFault::Kind::Silent, 59) << TimedOut << command + bytesOf(image);
+        QTest::newRow("first byte refused")
+            << writeFault(AckFault::Kind::Nak, FirstByte) << WriteFailed
+            << command + bytesOf(image, FirstByte + 1);
+        QTest::newRow("middle byte refused")
+            << writeFault(AckFault::Kind::Nak, MiddleByte) << WriteFailed
+            << command + bytesOf(image, MiddleByte + 1);
+        QTest::newRow("last byte refused")
+            << writeFault(AckFault::Kind::Nak, LastByte) << WriteFailed << command + bytesOf(image);
+        QTest::newRow("middle byte answered with another byte")
+            << writeFault(AckFault::Kind::Other, MiddleByte) << WriteFailed
+            << command + bytesOf(image, MiddleByte + 1);
+        QTest::newRow("middle byte acknowledged too late")
+            << writeFault(AckFault::Kind::Late, MiddleByte, LateAckMs) << TimedOut
+            << command + bytesOf(image, MiddleByte + 1);
+        QTest::newRow("last byte unanswered")
+            << writeFault(AckFault::Kind::Silent, LastByte) << TimedOut << command + bytesOf(image);
         QTest::newRow("checksum refused")
             << writeFault(AckFault::Kind::Nak, WriteChecksumStep) << WriteFailed
             << command + bytesOf(image) + checksumOf(image);
@@ -193,7 +208,7 @@ private slots:
         rig->conversation->StartTransfer();
         if (writeAnyway)
             QVERIFY(rig->waitForBoxes());
-        QTest::qWait(100); // a byte sent although the user said no would arrive by now
+        QTest::qWait(ByteOnTheWireMs); // a byte sent although the user said no
         QCOMPARE(sim.received(), wire);
     }
 
@@ -209,9 +224,8 @@ private slots:
             << QStringLiteral("Zuvex 910k - Firmware 2.14") << 0;
         QTest::newRow("identification with NUL, 0xFF and DEL dropped")
             << faults([](SimFaults& f) {
-                   f.identification = std::string("Zuvex\x00 91\xff"
-                                                  "0k\x7f",
-                                                  13);
+                   f.identification = "Zuvex\x00 91\xff"
+                                      "0k\x7f"s;
                })
             << allThree << QStringLiteral("Verwendeter COM-Port: COM3")
             << QStringLiteral("Zuvex 910k - Firmware 2.14") << 0;
@@ -286,24 +300,24 @@ private slots:
                                  << changed;
         QTest::newRow("old PIN wrong")
             << SimFaults{} << QByteArray("1234") << WrongOldPin << enq + "1234" << unchanged;
-        QTest::newRow("ENQ refused") << pinFault(AckFault::Kind::Nak, 0) << QByteArray("0000")
+        QTest::newRow("ENQ refused") << pinFault(AckFault::Kind::Nak, EnqStep) << QByteArray("0000")
                                      << PinFailed << enq << unchanged;
         QTest::newRow("ENQ answered with another byte")
-            << pinFault(AckFault::Kind::Other, 0) << QByteArray("0000") << PinFailed << enq
+            << pinFault(AckFault::Kind::Other, EnqStep) << QByteArray("0000") << PinFailed << enq
             << unchanged;
         QTest::newRow("old PIN answered with another byte")
-            << pinFault(AckFault::Kind::Other, 1) << QByteArray("0000") << PinFailed << enq + "0000"
-            << unchanged;
-        QTest::newRow("new PIN refused") << pinFault(AckFault::Kind::Nak, 2) << QByteArray("0000")
-                                         << PinFailed << allSent << unchanged;
-        QTest::newRow("ENQ unanswered") << pinFault(AckFault::Kind::Silent, 0) << QByteArray("0000")
-                                        << TimedOut << enq << unchanged;
+            << pinFault(AckFault::Kind::Other, OldPinStep) << QByteArray("0000") << PinFailed
+            << enq + "0000" << unchanged;
+        QTest::newRow("new PIN refused") << pinFault(AckFault::Kind::Nak, NewPinStep)
+                                         << QByteArray("0000") << PinFailed << allSent << unchanged;
+        QTest::newRow("ENQ unanswered") << pinFault(AckFault::Kind::Silent, EnqStep)
+                                        << QByteArray("0000") << TimedOut << enq << unchanged;
         QTest::newRow("new PIN unanswered")
-            << pinFault(AckFault::Kind::Silent, 2) << QByteArray("0000") << TimedOut << allSent
-            << unchanged;
+            << pinFault(AckFault::Kind::Silent, NewPinStep) << QByteArray("0000") << TimedOut
+            << allSent << unchanged;
         QTest::newRow("old PIN acknowledged late, in time")
-            << pinFault(AckFault::Kind::Late, 1, LatePinAckMs) << QByteArray("0000") << PinChanged
-            << allSent << changed;
+            << pinFault(AckFault::Kind::Late, OldPinStep, LatePinAckMs) << QByteArray("0000")
+            << PinChanged << allSent << changed;
     }
     // ENQ, the old PIN, "5" and the new PIN, each acknowledged; the transfer box shows.
     void pinChange() {
@@ -342,7 +356,7 @@ private slots:
         int ticksDuringScan = 0;
         QTimer tick;
         connect(&tick, &QTimer::timeout, [&] { ticksDuringScan += rig->view.waiting ? 1 : 0; });
-        tick.start(50);
+        tick.start(PollMs);
         rig->conversation->ChoosePortAfterScan();
         QVERIFY(rig->conversation->Waiting());
         QVERIFY(rig->waitUntilSettled());
@@ -373,7 +387,7 @@ private slots:
         QVERIFY(rig->conversation->Waiting());
         rig->conversation->Cancel();
         QVERIFY(!rig->view.waiting);
-        QTest::qWait(500); // longer than any pause of the flow
+        QTest::qWait(LongerThanAnyPauseMs);
         QCOMPARE(sim.received(), std::string());
         QCOMPARE(rig->view.portChoices, 0);
         QVERIFY(rig->view.boxes.empty());
@@ -399,7 +413,9 @@ private slots:
         QFETCH(int, transfers);
         ZuvexSim& sim = deviceInUse(device);
         // The transfer is the firmware dialog's; here the device just leaves loading mode.
-        rig->view.onFirmwareTransfer = [&] { QVERIFY(sim.waitForMode(DeviceMode::Command, 3s)); };
+        rig->view.onFirmwareTransfer = [&] {
+            QVERIFY(sim.waitForMode(DeviceMode::Command, ModeChangeWait));
+        };
         rig->conversation->StartFirmwareUpdate();
         QCOMPARE(rig->conversation->LinkState, TLinkConversation::LoadPromptState);
         QVERIFY(rig->waitForBoxes(seen.size()));
@@ -420,11 +436,12 @@ private slots:
                                        faults([](SimFaults& f) { f.neverSendL = true; }));
         rig->conversation->StartFirmwareUpdate();
         QVERIFY(rig->conversation->Waiting());
-        QVERIFY(QTest::qWaitFor([&] { return rig->conversation->LinkState != 0; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return rig->conversation->LinkState != 0; }, FlowEndMs));
         QCOMPARE(rig->view.firmwarePortEntries, QStringList{"COM3"});
         QCOMPARE(rig->port->ComNumber(), DevicePort);
-        QVERIFY(QTest::qWaitFor([&] { return sim.received().size() >= 3; }));
-        QCOMPARE(sim.received(), std::string("U\r<"));
+        const std::string handshake = "U\r<";
+        QVERIFY(QTest::qWaitFor([&] { return sim.received().size() >= handshake.size(); }));
+        QCOMPARE(sim.received(), handshake);
         rig->conversation->StopFirmwareHandshake();
         QVERIFY(!rig->watchdog.isActive());
         QVERIFY(!rig->collector->Enabled());

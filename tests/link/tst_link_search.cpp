@@ -57,7 +57,7 @@ struct SearchWatch {
             if (!text.isEmpty() && (labels.isEmpty() || labels.last() != text))
                 labels << text;
         });
-        timer.start(5);
+        timer.start(PollMs);
     }
 };
 
@@ -108,7 +108,7 @@ private slots:
         ZuvexSim::removePortEntry(2);
         auto sim = startSim(3);
         SearchWatch watch(*form);
-        QCOMPARE(showAndRead(*form, 15000), shownAs(ReadDone));
+        QCOMPARE(showAndRead(*form), shownAs(ReadDone));
         QCOMPARE(watch.labels, QStringList({"Suche an COM1", "Suche an COM3"}));
         QVERIFY(watch.shown);
         QVERIFY(!watch.buttonsEnabled);
@@ -141,7 +141,7 @@ private slots:
         form->show();
         QVERIFY(none.seen()); // answered within the first showing
         QCOMPARE(none.caption, QStringLiteral("Keine Zuvex 910k gefunden"));
-        QTest::qWait(50);
+        QTest::qWait(LongerThanAnyPauseMs); // a search dialog would be up by now
         QVERIFY(!watch.shown);
         QCOMPARE(part<QLabel>(*form, "StatusPanel0")->text(), QString());
         QCOMPARE(portInUseText(), QString());
@@ -174,19 +174,19 @@ private slots:
                 sim = startSim(1); // the device is plugged in while the dialog asks
                 answer(w);
             },
-            10000);
+            FlowEndMs);
         std::optional<ModalAnswer> result;
         if (searchesAgain)
-            result.emplace("ErgebnisDialog", press("OKBtn"), 10000);
+            result.emplace("ErgebnisDialog", press("OKBtn"), SearchAndReadMs);
         form->show();
         QVERIFY(none.seen());
         if (searchesAgain) {
-            QCOMPARE(shown(*result, 10000), shownAs(ReadDone));
+            QCOMPARE(shown(*result, SearchAndReadMs), shownAs(ReadDone));
             QCOMPARE(portInUseText(), portInUse(1));
             QCOMPARE(watch.labels,
                      QStringList({"Suche an COM2", "Suche an COM1"})); // label cleared between
         } else {
-            QTest::qWait(300);
+            QTest::qWait(LongerThanAnyPauseMs);
             QCOMPARE(sim->received(), std::string());
             QCOMPARE(portInUseText(), QString());
         }
@@ -212,7 +212,7 @@ private slots:
             stuck = dialog<TSuchenDlg>("SuchenDlg")->isVisible();
             dialog<TSuchenDlg>("SuchenDlg")->reject();
         });
-        rescue.start(6000);
+        rescue.start(FlowEndMs);
         form->show(); // returns once the search dialog has ended
         QVERIFY(!stuck);
         QCOMPARE(shown(timeout), shownAs(TimedOut));
@@ -334,8 +334,8 @@ private slots:
             [&] {
                 return dialog<TSuchenDlg>("SuchenDlg")->lblComPortNumber->text() == "Suche an COM1";
             },
-            20, 1, {"--reset"}, 10000);
-        QCOMPARE(showAndRead(*form, 15000), shownAs(ReadDone));
+            PollMs, 1, {"--reset"}, FlowEndMs);
+        QCOMPARE(showAndRead(*form), shownAs(ReadDone));
         QVERIFY(unplug.killed);
         QVERIFY(unplug.noDevice().seen());
         QCOMPARE(unplug.leftOpen, 0);
@@ -357,7 +357,7 @@ private slots:
                 okAfterClick = choicesOf(w).okEnabled;
                 pressButton(w, "OKBtn");
             },
-            10000);
+            ScanTimeoutMs);
         action(*form, "COMItem1")->trigger();
         QCOMPARE(shown(choice, ScanTimeoutMs), ShownBox("COM-Port festlegen", {}));
         QCOMPARE(seen.enabled, QList<bool>({false, true, true, false}));
@@ -383,7 +383,7 @@ private slots:
                 w->findChild<QRadioButton*>("COM3Btn")->click();
                 pressButton(w, "CancelBtn");
             },
-            10000);
+            ScanTimeoutMs);
         action(*form, "COMItem1")->trigger();
         QVERIFY(shown(choice, ScanTimeoutMs).seen);
         QCOMPARE(portInUseText(), portInUse(3));
@@ -406,7 +406,7 @@ private slots:
                 QTest::keyClick(w, Qt::Key_Return);
                 QTest::keyClick(w, Qt::Key_Escape);
             },
-            10000);
+            ScanTimeoutMs);
         action(*form, "COMItem1")->trigger();
         QVERIFY(shown(choice, ScanTimeoutMs).seen);
         QCOMPARE(seen.enabled, QList<bool>({false, false, false, false}));
@@ -441,10 +441,12 @@ private slots:
         QTest::addColumn<int>("selected");
         QTest::addColumn<int>("result");
         QTest::addColumn<int>("comNumber");
+        const int first = 0;
+        const int second = 1;
         const int none = -1;
-        QTest::newRow("COM12") << QStringList({"COM1", "COM12"}) << 1 << int(mrOk) << 12;
-        QTest::newRow("first entry") << QStringList({"COM3", "COM12"}) << 0 << int(mrOk) << 3;
-        QTest::newRow("no number") << QStringList({"COMx"}) << 0 << int(mrCancel) << PortBefore;
+        QTest::newRow("COM12") << QStringList({"COM1", "COM12"}) << second << int(mrOk) << 12;
+        QTest::newRow("first entry") << QStringList({"COM3", "COM12"}) << first << int(mrOk) << 3;
+        QTest::newRow("no number") << QStringList({"COMx"}) << first << int(mrCancel) << PortBefore;
         QTest::newRow("nothing selected")
             << QStringList({"COM2"}) << none << int(mrOk) << PortBefore;
     }

@@ -47,11 +47,8 @@ class TestLinkTransfer : public QObject, AppWithSim {
     // the flow, as the dialogs come in that order.
     std::optional<ModalAnswer> pinEntry;
 
-    // The window after a flow has ended: usable, the transfer box gone, the collector off.
-    bool transferEnded() const {
-        return form->isEnabled() && !dialog<TUpDownLoad>("UpDownLoad")->isVisible() &&
-               !form->DataPacket1->Enabled() && form->ComPort1->Open();
-    }
+    // After a flow on the port in use, which stays open.
+    bool transferEnded() const { return flowEnded(*form) && form->ComPort1->Open(); }
 
 private slots:
     void initTestCase() { useOneQtPoolThread(); }
@@ -89,9 +86,9 @@ private slots:
         const TEditorSettings before = part<TEditorPages>(*form)->ReadSettings();
         sim->setImage(ConfigImage{});
         sim->setFaults(device);
-        ModalAnswer error("ErrorDialog", press("OKBtn"), 8000);
+        ModalAnswer error("ErrorDialog", press("OKBtn"), FlowEndMs);
         start(flow);
-        QCOMPARE(shown(error, 8000), shownAs(seen));
+        QCOMPARE(shown(error, FlowEndMs), shownAs(seen));
         if (flow == Flow::Read) // a write takes the editor's image first
             QCOMPARE(form->Image, sampleImage());
         QCOMPARE(part<TEditorPages>(*form)->ReadSettings(), before);
@@ -104,7 +101,7 @@ private slots:
     // the device holding the edited settings, the file still marked as changed.
     void writeGood() {
         box("CBarb24")->click(); // port 4 rings for external calls now
-        sim->setAckDelay(15);
+        sim->setAckDelay(SlowAckMs);
         ProgResultAnswer result;
         action(*form, "Upload")->trigger();
         QCOMPARE(ShownBox(dialog<TUpDownLoad>("UpDownLoad")->windowTitle(),
@@ -112,7 +109,7 @@ private slots:
                  ShownBox("Konfiguration programmieren", {QString(), "Übertragung läuft ..."}));
         QVERIFY(dialog<TUpDownLoad>("UpDownLoad")->isVisible());
         QVERIFY(!form->isEnabled());
-        QCOMPARE(shown(result, 10000), shownAs(WriteDone));
+        QCOMPARE(shown(result, FlowEndMs), shownAs(WriteDone));
         ConfigImage expected = sampleImage();
         TEditorSettings settings = sampleSettingsAfterRead();
         settings.ports[3].externanruf = true;
@@ -160,7 +157,7 @@ private slots:
                            "extern nicht erreichbar sein.",
                            "Wollen Sie die Einstellungen in der Anlage speichern?"}));
         if (yes)
-            QVERIFY(shown(*result, 10000).seen);
+            QVERIFY(shown(*result, FlowEndMs).seen);
         QVERIFY(QTest::qWaitFor([&] { return transferEnded(); }));
     }
 
@@ -170,7 +167,7 @@ private slots:
         ProgResultAnswer result;
         action(*form, "Werkseinstellung")->trigger();
         QVERIFY(question.seen());
-        QVERIFY(shown(result, 10000).seen);
+        QVERIFY(shown(result, FlowEndMs).seen);
         ConfigImage expected = sampleImage();
         encodeImage(factorySettings(), expected);
         QVERIFY(QTest::qWaitFor([&] { return sim->image() == expected; }));
@@ -179,16 +176,17 @@ private slots:
 
     // "Abbrechen" in the transfer box stops the write: nothing more goes out, no error box.
     void cancelStopsTheWrite() {
-        sim->setAckDelay(60);
+        sim->setAckDelay(SlowAckMs);
         action(*form, "Upload")->trigger();
-        QVERIFY(QTest::qWaitFor([&] { return sim->received().size() > WriteCommandBytes; }, 3000));
+        QVERIFY(
+            QTest::qWaitFor([&] { return sim->received().size() > WriteCommandBytes; }, FlowEndMs));
         QVERIFY(!form->isEnabled());
         pressButton(dialog<TUpDownLoad>("UpDownLoad"), "CancelBtn");
         QVERIFY(!dialog<TUpDownLoad>("UpDownLoad")->isVisible());
         QVERIFY(transferEnded());
-        QTest::qWait(150);
+        QTest::qWait(ByteOnTheWireMs);
         const std::size_t sent = sim->received().size();
-        QTest::qWait(700);
+        QTest::qWait(LongerThanAnyPauseMs);
         QCOMPARE(sim->received().size(), sent);
         QVERIFY(sent < WholeWriteBytes);
         QVERIFY(QApplication::activeModalWidget() == nullptr);
@@ -217,20 +215,19 @@ private slots:
         } else {
             if (flow == Flow::PinChange)
                 pinEntry.emplace("NeuePINDlg", enterPins("0000", "4711"));
-            ModalAnswer error("ErrorDialog", press("OKBtn"), 8000);
+            ModalAnswer error("ErrorDialog", press("OKBtn"), FlowEndMs);
             sim->setHangUpAfter(hangUpAfter);
             start(flow);
-            QCOMPARE(shown(error, 8000), shownAs(lineLostBox(DevicePort)));
+            QCOMPARE(shown(error, FlowEndMs), shownAs(lineLostBox(DevicePort)));
             if (flow == Flow::PinChange)
                 QCOMPARE(sim->pin(), std::string("0000")); // nothing half changed
         }
         {
-            ModalAnswer second("ErrorDialog", press("OKBtn"), 1500);
-            QTest::qWait(1300); // longer than any time-out of the flow
+            ModalAnswer second("ErrorDialog", press("OKBtn"), FlowEndMs);
+            QTest::qWait(LongestStepTimeoutMs);
             QVERIFY(!second.seen());
         }
-        QVERIFY(form->isEnabled() && !dialog<TUpDownLoad>("UpDownLoad")->isVisible());
-        QVERIFY(!form->DataPacket1->Enabled());
+        QVERIFY(flowEnded(*form));
         QVERIFY(!form->ComPort1->Open());
         sim->stop();
         sim->setHangUpAfter(-1);
