@@ -36,7 +36,6 @@ constexpr std::array<Look, 4> BellsGrey{GreyOff, GreyOff, GreyOff, GreyOff};
 constexpr PortLook Telefon{On, Off, Off, On, On, BellsOn}; // as the factory sets a port
 constexpr PortLook Anrufbeantworter{On, Off, GreyOff, GreyOff, GreyOn, BellsGrey};
 constexpr PortLook Tfe{GreyOff, GreyOff, On, GreyOff, GreyOff, BellsGrey};
-constexpr PortLook WithoutDoor{On, Off, Off, Off, On, BellsGrey};
 } // namespace PortLooks
 
 // A stand-in for the main window's client area: the tree region and the page region
@@ -94,9 +93,6 @@ struct EditorHost {
         for (int k = 0; k < 4; ++k)
             seen.bells[k] = look(c.taste[k]);
         return seen;
-    }
-    QList<PortLook> portLooks() const {
-        return {portLook(1), portLook(2), portLook(3), portLook(4)};
     }
     // The ports (1..4) where the type button with that name prefix can be chosen.
     QList<int> choosableAt(const char* prefix) const {
