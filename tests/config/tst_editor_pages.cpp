@@ -1,7 +1,6 @@
 // The tree, the page panels, their names, fonts and layout.
 #include "EditorHost.h"
 
-#include <QDir>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -231,25 +230,6 @@ private slots:
                     QVERIFY2(button->sizeHint().width() <= button->width(),
                              qPrintable(button->objectName()));
             }
-        }
-    }
-
-    // Set ZUVEX_GRAB_DIR to keep pictures of the pages for a look.
-    void grabPages() {
-        const QString dir = qEnvironmentVariable("ZUVEX_GRAB_DIR");
-        if (dir.isEmpty())
-            QSKIP("ZUVEX_GRAB_DIR not set");
-        EditorHost h(EditorHost::Factory);
-        h.click({"RBAnrufbeantworter22", "RBTfe23", "RBhab24", "CBTaste2Ruf24"});
-        h.window.show();
-        QTreeWidgetItem* root = h.editor->TreeView1()->topLevelItem(0);
-        const std::pair<QTreeWidgetItem*, const char*> pages[] = {{root, "image"},
-                                                                  {root->child(0), "ltg"},
-                                                                  {root->child(1), "tln"},
-                                                                  {root->child(2), "ruf"}};
-        for (const auto& [node, name] : pages) {
-            h.editor->TreeView1()->setCurrentItem(node);
-            QVERIFY(h.window.grab().save(QDir(dir).filePath(QString("page-%1.png").arg(name))));
         }
     }
 };
