@@ -2,10 +2,8 @@
 
 #include "config/EditorPages.h"
 
-#include <QCheckBox>
-#include <QRadioButton>
-#include <QTest>
-#include <QWidget>
+#include <QtTest>
+#include <QtWidgets>
 #include <memory>
 
 // How a control looks to the user: enabled or greyed out, checked or not.

@@ -1,12 +1,6 @@
 // The tree, the page panels, their names, fonts and layout.
 #include "EditorHost.h"
 
-#include <QFrame>
-#include <QLabel>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTreeWidget>
-
 namespace {
 QString describe(const QWidget* w) {
     if (auto* label = qobject_cast<const QLabel*>(w))

@@ -1,8 +1,6 @@
 // The editor's rules, driven through the real controls, and the image moved through them.
 #include "EditorHost.h"
 
-#include <QRandomGenerator>
-
 namespace {
 
 using namespace PortLooks;

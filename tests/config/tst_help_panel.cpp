@@ -5,16 +5,6 @@
 #include "config/HelpRendering.h"
 #include "config/HelpTexts.h"
 
-#include <QAction>
-#include <QFrame>
-#include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
-#include <QTextBlock>
-#include <QTextEdit>
-#include <QToolButton>
-#include <QTreeWidget>
-
 namespace {
 // The panel's lines with the bold ones marked "*".
 QStringList panelLines(const QTextEdit* edit) {

@@ -1,25 +1,10 @@
 // Printing from the main window: what is drawn where, the print and printer-setup
 // dialogs, failures of the printer, and one real print into a PDF file.
-#include "AppWithSim.h"
-#include "ModalDriver.h"
 #include "RecordingSurface.h"
 #include "ReportEntries.h"
-#include "ShownBox.h"
-#include "WindowParts.h"
-#include "app/AppFormProbe.h"
-#include "app/ReportBuilder.h"
+#include "WindowTest.h"
 
-#include <QAbstractButton>
-#include <QDate>
-#include <QDialog>
-#include <QFile>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QPrinter>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTest>
-#include <QTranslator>
 
 namespace {
 
