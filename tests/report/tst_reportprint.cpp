@@ -43,20 +43,6 @@ QStringList printedLines(QStringList lines) {
     return lines;
 }
 
-QStringList drawnReportLines(const PrintRecord& record) {
-    QStringList texts;
-    for (const DrawnText& drawn : record.drawn.mid(drawnIndex(0)))
-        texts << drawn.text;
-    return texts;
-}
-
-void click(TAppFormProbe& form, const QString& name) {
-    auto* b = form.findChild<QAbstractButton*>(name);
-    QVERIFY2(b, qPrintable(name));
-    QVERIFY2(b->isEnabled(), qPrintable(name));
-    b->click();
-}
-
 // A failure's own text in the general error display.
 ShownBox appError(const QString& text) {
     return {"Zuvex 910k Konfigurator", {text}};
@@ -186,7 +172,7 @@ private slots:
         PrintRecord record;
         recordPrints(*form, record);
         action(*form, "Print1")->trigger(); // the menu's and the tool button's action
-        click(*form, "RBTfe22");
+        part<QAbstractButton>(*form, "RBTfe22")->click();
         QVERIFY(form->windowTitle().endsWith(u'*'));
         int dialogs = 0;
         form->PrintDialogProvider = [&dialogs](QPrinter&) {
@@ -204,8 +190,10 @@ private slots:
         action(*form, "Print1")->trigger();
         const ReportEntries tfe{{ReportLine::permission(2), "   Intern 2 = nichtamtsberechtigt"},
                                 {ReportLine::ring(2), "   Intern 2 = "}};
-        QCOMPARE(drawnReportLines(record),
-                 printedLines(withEntries(BuildReport(factorySettings()), tfe)));
+        QStringList drawnLines;
+        for (const DrawnText& drawn : record.drawn.mid(drawnIndex(0)))
+            drawnLines << drawn.text;
+        QCOMPARE(drawnLines, printedLines(withEntries(BuildReport(factorySettings()), tfe)));
     }
 
     // A printer failing while the document is produced: the job is aborted, the failure's
@@ -239,57 +227,48 @@ private slots:
         form->PrintDialogProvider = [&dialogs](QPrinter&) { return ++dialogs > 0; };
         action(*form, "Print1")->trigger();
         QCOMPARE(dialogs, 1);
-        QVERIFY(QFile::exists(pdf));
         if (qEnvironmentVariableIsSet("ZUVEX_KEEP_REPORT_PDF"))
             QFile::copy(pdf, qEnvironmentVariable("ZUVEX_KEEP_REPORT_PDF"));
 
-        // every line of the report, in order, on one page
-        const QString text = pdftotext("-layout", pdf);
-        QVERIFY2(!text.isEmpty(), "pdftotext failed");
-        QCOMPARE(text.count(QLatin1Char('\f')), 1);
-        qsizetype at = text.indexOf(todayLine());
-        QVERIFY2(at >= 0, qPrintable(text));
-        for (const QString& line : printedLines(BuildReport(factorySettings()))) {
-            const QString words = line.trimmed();
-            if (words.isEmpty())
-                continue;
-            const qsizetype next = text.indexOf(words, at);
-            QVERIFY2(next > at, qPrintable("missing or out of order: " + words + "\n" + text));
-            at = next + words.size();
-        }
+        // every word of the report, in order, on one page
+        QCOMPARE(pdftotext("-bbox", pdf).count("<page "), 1);
+        const QList<PdfWord> words = pdfWords(pdf);
+        QStringList texts;
+        for (const PdfWord& w : words)
+            texts << w.text;
+        const QStringList report =
+            QStringList(todayLine()) + printedLines(BuildReport(factorySettings()));
+        QCOMPARE(texts.join(' '), report.join(' ').simplified());
 
         // title at the top, date line above it and right-aligned to the right margin
-        const QList<PdfWord> words = pdfWords(pdf);
-        const PdfWord* date = findWord(words, QStringLiteral("Druckdatum"));
-        const PdfWord* dateValue =
-            findWord(words, QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
-        const PdfWord* title = findWord(words, QStringLiteral("Zuvex"));
+        const qsizetype dateWords = todayLine().split(u' ').size();
+        const PdfWord& date = words.first();
+        const PdfWord& dateValue = words.at(dateWords - 1);
+        const PdfWord& title = words.at(dateWords);
         const PdfWord* heading = findWord(words, QStringLiteral("Externanschluss"));
-        QVERIFY(date && dateValue && title && heading);
-        for (const PdfWord& w : words) {
-            if (&w != date && &w != dateValue)
-                QVERIFY2(w.yMin >= title->yMin, qPrintable(w.text));
-        }
-        QVERIFY(date->yMax <= title->yMin + 1);
+        QVERIFY(heading);
+        for (const PdfWord& w : words.mid(dateWords))
+            QVERIFY2(w.yMin >= title.yMin, qPrintable(w.text));
+        QVERIFY(date.yMax <= title.yMin + 1);
         const QRectF printable = form->Printer->pageLayout().paintRect(QPageLayout::Point);
         const int dpi = form->Printer->logicalDpiY();
         const double pt = 72.0 / dpi; // points per device pixel
         const double rightEdge =
             printable.left() +
             (form->Printer->width() - CentimetresToPixels(dpi, 1.0) - DateGap) * pt;
-        QVERIFY2(qAbs(dateValue->xMax - rightEdge) < 1.0,
-                 qPrintable(
-                     QString("date ends at %1, expected %2").arg(dateValue->xMax).arg(rightEdge)));
+        QVERIFY2(
+            qAbs(dateValue.xMax - rightEdge) < 1.0,
+            qPrintable(QString("date ends at %1, expected %2").arg(dateValue.xMax).arg(rightEdge)));
         const double leftEdge = printable.left() + CentimetresToPixels(dpi, 1.5) * pt;
-        QVERIFY(qAbs(title->xMin - leftEdge) < 1.0);
+        QVERIFY(qAbs(title.xMin - leftEdge) < 1.0);
         QVERIFY(qAbs(heading->xMin - leftEdge) < 1.0);
         // the title's top one line (10 point) below the top margin
         const double titleTop =
             printable.top() +
             (CentimetresToPixels(dpi, 1.0) + ReportLineStep(FontHeightPixels(TextPoints, dpi))) *
                 pt;
-        QVERIFY2(qAbs(title->yMin - titleTop) < 4.0,
-                 qPrintable(QString("title at %1, expected %2").arg(title->yMin).arg(titleTop)));
+        QVERIFY2(qAbs(title.yMin - titleTop) < 4.0,
+                 qPrintable(QString("title at %1, expected %2").arg(title.yMin).arg(titleTop)));
     }
 
     void unwritablePrinterOutputIsShown() {
@@ -346,9 +325,6 @@ private slots:
         action(*form, "Print1")->trigger();
         QCOMPARE(printerSeen, form->Printer.get());
         QVERIFY(widthSeen > portraitWidth);
-        QCOMPARE(record.drawn.first().x +
-                     recordedTextWidth(todayLine(), form->Printer->logicalDpiY()) + DateGap,
-                 widthSeen - CentimetresToPixels(form->Printer->logicalDpiY(), 1.0));
     }
 };
 
