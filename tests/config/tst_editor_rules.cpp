@@ -164,13 +164,16 @@ private slots:
     }
 
     // Only one answering machine and one TFE: the type buttons of the other ports grey out.
-    void typeChoice_data() {
+    // And whether any port still takes external calls.
+    void typeChoiceAndRing_data() {
         QTest::addColumn<QStringList>("clicks");
         QTest::addColumn<QList<int>>("answeringMachineAt");
         QTest::addColumn<QList<int>>("tfeAt");
+        QTest::addColumn<bool>("rings");
         const auto row = [](const char* name, const QStringList& clicks,
-                            const QList<int>& answeringMachineAt, const QList<int>& tfeAt) {
-            QTest::newRow(name) << clicks << answeringMachineAt << tfeAt;
+                            const QList<int>& answeringMachineAt, const QList<int>& tfeAt,
+                            bool rings = true) {
+            QTest::newRow(name) << clicks << answeringMachineAt << tfeAt << rings;
         };
         const QStringList abAt1TfeAt2{"RBAnrufbeantworter21", "RBTfe22"};
         row("AB at port 1", {"RBAnrufbeantworter21"}, {1}, AllPorts);
@@ -186,13 +189,20 @@ private slots:
             abAt1TfeAt2 + QStringList{"RBTelefon21", "RBTelefon22"}, AllPorts, AllPorts);
         row("AB at 4 refused at 3", {"RBAnrufbeantworter24", "RBAnrufbeantworter23"}, {4},
             AllPorts);
+        const QStringList noRing{"CBarb21", "RBnab22", "RBTfe23"};
+        row("port 4 still rings", noRing, AllPorts, {3});
+        row("none rings", noRing + QStringList{"CBarb24"}, AllPorts, {3}, false);
+        // an answering machine always takes external calls
+        row("answering machine rings", noRing + QStringList{"CBarb24", "RBAnrufbeantworter24"}, {4},
+            {3});
     }
-    void typeChoice() {
+    void typeChoiceAndRing() {
         QFETCH(QStringList, clicks);
         EditorHost h(EditorHost::Factory);
         h.click(clicks);
         QTEST(h.choosableAt("RBAnrufbeantworter"), "answeringMachineAt");
         QTEST(h.choosableAt("RBTfe"), "tfeAt");
+        QTEST(h.editor->AnyExternalRing(), "rings");
         checkOneOfEachTypeAtMost(h);
     }
 
@@ -233,24 +243,6 @@ private slots:
         h.cb("CBtb21")->setChecked(true);
         h.rb("RBvab22")->setChecked(true);
         QCOMPARE(h.modifiedCalls, 0);
-    }
-
-    // Whether any port takes external calls.
-    void anyExternalRing_data() {
-        QTest::addColumn<QStringList>("clicks");
-        QTest::addColumn<bool>("rings");
-        const QStringList noRing{"CBarb21", "RBnab22", "RBTfe23"};
-        QTest::newRow("port 4 still rings") << noRing << true;
-        QTest::newRow("none rings") << noRing + QStringList{"CBarb24"} << false;
-        // an answering machine always takes external calls
-        QTest::newRow("answering machine rings")
-            << noRing + QStringList{"CBarb24", "RBAnrufbeantworter24"} << true;
-    }
-    void anyExternalRing() {
-        QFETCH(QStringList, clicks);
-        EditorHost h(EditorHost::Factory);
-        h.click(clicks);
-        QTEST(h.editor->AnyExternalRing(), "rings");
     }
 
     void applyDoorRule() {
