@@ -166,27 +166,15 @@ private slots:
         }
     }
 
-    // A cancelled print draws nothing. The report is read from the controls, so the next
-    // print shows what changed meanwhile, saved or not.
+    // The report is read from the controls, so the next print shows what changed meanwhile,
+    // saved or not.
     void printFollowsControls() {
         PrintRecord record;
         recordPrints(*form, record);
         action(*form, "Print1")->trigger(); // the menu's and the tool button's action
         part<QAbstractButton>(*form, "RBTfe22")->click();
         QVERIFY(form->windowTitle().endsWith(u'*'));
-        int dialogs = 0;
-        form->PrintDialogProvider = [&dialogs](QPrinter&) {
-            ++dialogs;
-            return false;
-        };
         record = PrintRecord{};
-        action(*form, "Print1")->trigger();
-        QCOMPARE(dialogs, 1);
-        QCOMPARE(record.prints, 0);
-        QVERIFY(record.calls.isEmpty());
-        QVERIFY(record.drawn.isEmpty());
-
-        recordPrints(*form, record);
         action(*form, "Print1")->trigger();
         const ReportEntries tfe{{ReportLine::permission(2), "   Intern 2 = nichtamtsberechtigt"},
                                 {ReportLine::ring(2), "   Intern 2 = "}};
