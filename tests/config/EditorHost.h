@@ -64,8 +64,6 @@ struct EditorHost {
             qFatal("no %s %s", T::staticMetaObject.className(), qPrintable(name));
         return w;
     }
-    QRadioButton* rb(const QString& name) const { return find<QRadioButton>(name); }
-    QCheckBox* cb(const QString& name) const { return find<QCheckBox>(name); }
     QAbstractButton* button(const QString& name) const { return find<QAbstractButton>(name); }
 
     // Clicks the controls in turn, as the user does: a disabled control does nothing.
@@ -96,7 +94,7 @@ struct EditorHost {
     QList<int> choosableAt(const char* prefix) const {
         QList<int> ports;
         for (int p = 1; p <= 4; ++p)
-            if (rb(QString::fromLatin1(prefix) + QString::number(20 + p))->isEnabled())
+            if (button(QString::fromLatin1(prefix) + QString::number(20 + p))->isEnabled())
                 ports << p;
         return ports;
     }

@@ -125,8 +125,8 @@ private slots:
             QCOMPARE(heading.pixelSize(), 16);
             QVERIFY(heading.bold());
         }
-        QCOMPARE(h.rb("RBvab21")->font().pixelSize(), 13);
-        QVERIFY(!h.rb("RBvab21")->font().bold());
+        QCOMPARE(h.button("RBvab21")->font().pixelSize(), 13);
+        QVERIFY(!h.button("RBvab21")->font().bold());
     }
 
     void pageShown_data() {

@@ -80,7 +80,7 @@ private slots:
         QCOMPARE(h.choosableAt("RBTfe"), AllPorts);
         for (const char* name :
              {"RBAmtsholungJa", "RBHeranholenJa", "RBAnklopfschutzNein", "RBWartemusikJa"})
-            QVERIFY(h.rb(QString::fromLatin1(name))->isChecked());
+            QVERIFY(h.button(QString::fromLatin1(name))->isChecked());
         QVERIFY(h.editor->AnyExternalRing());
         ConfigImage image{};
         QCOMPARE(h.editor->EditorToImage(image), imageChecksum(factoryImage()));
@@ -240,8 +240,8 @@ private slots:
     void programSettingTheSameStateMarksNothing() {
         EditorHost h(EditorHost::Factory);
         h.modifiedCalls = 0;
-        h.cb("CBtb21")->setChecked(true);
-        h.rb("RBvab22")->setChecked(true);
+        h.button("CBtb21")->setChecked(true);
+        h.button("RBvab22")->setChecked(true);
         QCOMPARE(h.modifiedCalls, 0);
     }
 

@@ -301,7 +301,7 @@ private slots:
         HelpHost h;
         h.showPage(HelpHost::Rufverteilung);
         QTreeWidget* tree = h.editor->TreeView1();
-        h.pointAt(h.cb("CBTaste1Ruf22"));
+        h.pointAt(h.button("CBTaste1Ruf22"));
         QCOMPARE(panelLines(h.info()), shownTopic(22));
         const QPoint node = tree->visualItemRect(tree->currentItem()).center();
         h.pointAt(tree->viewport(), node);
@@ -313,7 +313,7 @@ private slots:
             panelLines(h.info()).at(2),
             "Hier können Sie festlegen, an welchen internen Anschlüssen ein Externanruf und/oder "
             "Türruf signalisiert werden soll.");
-        h.pointAt(h.cb("CBTaste1Ruf22"));
+        h.pointAt(h.button("CBTaste1Ruf22"));
         h.pointAt(h.editor->PanelRuf(), {360, 380});
         QCOMPARE(panelLines(h.info()), shownTopic(4));
     }
@@ -321,14 +321,14 @@ private slots:
     void callbackOnlyOnChange() {
         HelpHost h;
         h.showPage(HelpHost::Berechtigungen);
-        h.pointAt(h.rb("RBTelefon21"));
+        h.pointAt(h.button("RBTelefon21"));
         const int calls = h.hintCalls;
         QCOMPARE(h.help->ApplicationHint()->CurrentHint(), "|20");
-        h.pointAt(h.rb("RBTfe21"));
+        h.pointAt(h.button("RBTfe21"));
         h.pointAt(h.editor->Port(1).panelTyp, {2, 2});
-        h.pointAt(h.rb("RBTelefon24"));
+        h.pointAt(h.button("RBTelefon24"));
         QCOMPARE(h.hintCalls, calls); // still "|20"
-        h.pointAt(h.rb("RBvab21"));
+        h.pointAt(h.button("RBvab21"));
         QCOMPARE(h.hintCalls, calls + 1);
         QCOMPARE(heading(h.info()), "*Berechtigungen");
     }
@@ -336,7 +336,7 @@ private slots:
     void menusSetTheHint() {
         HelpHost h;
         h.showPage(HelpHost::Berechtigungen);
-        h.pointAt(h.rb("RBvab21"));
+        h.pointAt(h.button("RBvab21"));
         QCOMPARE(heading(h.info()), "*Berechtigungen");
 
         h.fileMenu->popup(h.window.mapToGlobal(QPoint(0, 22)));
@@ -349,7 +349,7 @@ private slots:
         QCOMPARE(h.help->ApplicationHint()->CurrentHint(), QString());
         QCOMPARE(heading(h.info()), "*Drucken");
         // while the menu is open, the controls under it do not count
-        h.pointAt(h.rb("RBTelefon21"));
+        h.pointAt(h.button("RBTelefon21"));
         QCOMPARE(heading(h.info()), "*Drucken");
         h.fileMenu->hide();
         QCOMPARE(h.help->ApplicationHint()->CurrentHint(), QString());
@@ -359,7 +359,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(h.helpMenu));
         QCOMPARE(h.help->ApplicationHint()->CurrentHint(), "Hilfethemen");
         QVERIFY(h.info()->document()->isEmpty());
-        h.pointAt(h.rb("RBTfe21")); // ignored while the menu is open
+        h.pointAt(h.button("RBTfe21")); // ignored while the menu is open
         QVERIFY(h.info()->document()->isEmpty());
         h.helpMenu->setActiveAction(h.aboutAction);
         QVERIFY(h.info()->document()->isEmpty());
@@ -367,7 +367,7 @@ private slots:
         QCOMPARE(h.help->ApplicationHint()->CurrentHint(), QString());
 
         // once closed, the pointer counts again
-        h.pointAt(h.rb("RBTelefon22"));
+        h.pointAt(h.button("RBTelefon22"));
         QCOMPARE(heading(h.info()), "*Gerätetyp");
     }
 
@@ -382,7 +382,7 @@ private slots:
         h.pointAt(button);
         QCOMPARE(heading(h.info()), "*Konfiguration auslesen");
         Hint::set(button, Hint::forTopic(6)); // its own hint wins
-        h.pointAt(h.rb("RBHeranholenJa"));
+        h.pointAt(h.button("RBHeranholenJa"));
         h.pointAt(button);
         QCOMPARE(heading(h.info()), "*Konfiguration speichern");
     }
@@ -403,7 +403,7 @@ private slots:
             h.showPage(page);
             QVERIFY(h.window.grab().save(dir + "/page-" + name + ".png"));
         }
-        h.pointAt(h.rb("RBAnklopfschutzJa"));
+        h.pointAt(h.button("RBAnklopfschutzJa"));
         QVERIFY(h.window.grab().save(dir + "/help-18.png"));
     }
 };

@@ -84,13 +84,6 @@ void printIntoPdf(TAppFormProbe& form, const QString& pdf) {
         form.Printer->setOutputFileName(pdf);
 }
 
-const PdfWord* findWord(const QList<PdfWord>& words, const QString& text) {
-    for (const PdfWord& w : words)
-        if (w.text == text)
-            return &w;
-    return nullptr;
-}
-
 // Where the report lands on a printer of `dpi`, in device pixels of the printable area.
 struct PageLayout {
     int dpi, pageWidth;
@@ -233,8 +226,10 @@ private slots:
         const PdfWord& date = words.first();
         const PdfWord& dateValue = words.at(dateWords - 1);
         const PdfWord& title = words.at(dateWords);
-        const PdfWord* heading = findWord(words, QStringLiteral("Externanschluss"));
-        QVERIFY(heading);
+        const auto heading = std::find_if(words.begin(), words.end(), [](const PdfWord& w) {
+            return w.text == QLatin1String("Externanschluss");
+        });
+        QVERIFY(heading != words.end());
         for (const PdfWord& w : words.mid(dateWords))
             QVERIFY2(w.yMin >= title.yMin, qPrintable(w.text));
         QVERIFY(date.yMax <= title.yMin + 1);
