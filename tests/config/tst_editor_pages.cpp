@@ -46,8 +46,7 @@ private slots:
         h.treeArea->setObjectName("treeArea");
         h.pageArea->setObjectName("pageArea");
         h.window.show();
-        auto* w = h.window.findChild<QWidget*>(name);
-        QVERIFY(w);
+        auto* w = h.find<QWidget>(name);
         QTEST(w->parentWidget()->objectName(), "parent");
         QTEST(w->geometry(), "geometry");
     }
@@ -70,9 +69,7 @@ private slots:
     void controlNames() {
         EditorHost h;
         auto expectIn = [&](const QString& name, const QString& parent) {
-            QWidget* w = h.window.findChild<QWidget*>(name);
-            QVERIFY2(w, qPrintable(name));
-            QCOMPARE(w->parentWidget()->objectName(), parent);
+            QCOMPARE(h.find<QWidget>(name)->parentWidget()->objectName(), parent);
         };
         for (int p = 1; p <= 4; ++p) {
             const QString n = QString::number(20 + p);
