@@ -178,23 +178,21 @@ private slots:
         QVERIFY(!one.isEmpty());
     }
 
+    // A hint's short part (before the first bar) and long part (after it, or all of it).
     void hintParts_data() {
-        QTest::addColumn<QString>("hint");
-        QTest::addColumn<bool>("shortPart");
         QTest::addColumn<QString>("part");
-        QTest::newRow("topic, short") << "|20" << true << "";
-        QTest::newRow("topic, long") << "|20" << false << "20";
-        QTest::newRow("both, short") << "Neu|Neue Datei erstellen" << true << "Neu";
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("topic, short") << Hint::shortPart("|20") << "";
+        QTest::newRow("topic, long") << Hint::longPart("|20") << "20";
+        QTest::newRow("both, short") << Hint::shortPart("Neu|Neue Datei erstellen") << "Neu";
         QTest::newRow("both, long")
-            << "Neu|Neue Datei erstellen" << false << "Neue Datei erstellen";
-        QTest::newRow("no bar, long") << "Hilfethemen" << false << "Hilfethemen";
-        QTest::newRow("two bars, long") << "a|b|c" << false << "b|c";
+            << Hint::longPart("Neu|Neue Datei erstellen") << "Neue Datei erstellen";
+        QTest::newRow("no bar, long") << Hint::longPart("Hilfethemen") << "Hilfethemen";
+        QTest::newRow("two bars, long") << Hint::longPart("a|b|c") << "b|c";
     }
-
     void hintParts() {
-        QFETCH(QString, hint);
-        QFETCH(bool, shortPart);
-        QTEST(shortPart ? Hint::shortPart(hint) : Hint::longPart(hint), "part");
+        QFETCH(QString, part);
+        QTEST(part, "expected");
     }
 
     // The panel shows Amtsholung when the hint comes; the topic shown afterwards.
