@@ -134,8 +134,13 @@ private slots:
         row("Türrufe an allen: without door permission", doorsOn, 2,
             {On, Off, Off, Off, On, bellsGreyOn});
         row("Türrufe an allen: Telefon", doorsOn, 3, Telefon);
-        row("Türrufe an keinem", doorsOn + QStringList{"ButtonTlnAus"}, 3,
-            {On, Off, Off, On, On, bellsOff});
+        row("Türrufe an allen: last port", doorsOn, 4, Telefon);
+        const QStringList doorsOff = doorsOn + QStringList{"ButtonTlnAus"};
+        row("Türrufe an keinem: TFE port", doorsOff, 1, Tfe);
+        row("Türrufe an keinem: without door permission", doorsOff, 2,
+            {On, Off, Off, Off, On, BellsGrey});
+        row("Türrufe an keinem", doorsOff, 3, {On, Off, Off, On, On, bellsOff});
+        row("Türrufe an keinem: last port", doorsOff, 4, {On, Off, Off, On, On, bellsOff});
     }
     void portAfterClicks() {
         QFETCH(QStringList, clicks);
