@@ -2,7 +2,6 @@
 #include "EditorHost.h"
 #include "config/ApplicationHint.h"
 #include "config/HelpPanel.h"
-#include "config/HelpRendering.h"
 #include "config/HelpTexts.h"
 
 namespace {
@@ -170,14 +169,6 @@ private slots:
         QTEST(text.lines.value(text.lines.size() - 1), "lastLine");
     }
 
-    void topicOneEqualsEight() {
-        QTextDocument one, eight;
-        writeHelpTopic(one, 1);
-        writeHelpTopic(eight, 8);
-        QCOMPARE(one.toHtml(), eight.toHtml());
-        QVERIFY(!one.isEmpty());
-    }
-
     // A hint's short part (before the first bar) and long part (after it, or all of it).
     void hintParts_data() {
         QTest::addColumn<QString>("part");
@@ -285,7 +276,6 @@ private slots:
     }
     void editorHints() {
         QFETCH(QString, control);
-        QCOMPARE(Hint::forTopic(GeraetetypTopic), "|20");
         EditorHost h;
         h.editor->AssignHelpHints();
         const QWidget* widget = h.find<QWidget>(control);
