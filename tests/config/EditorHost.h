@@ -72,12 +72,6 @@ struct EditorHost {
             button(name)->click();
     }
 
-    // The image the editor writes over `image`.
-    ConfigImage image(ConfigImage image = {}) const {
-        editor->EditorToImage(image);
-        return image;
-    }
-
     static Look look(const QAbstractButton* b) {
         if (b->isEnabled())
             return b->isChecked() ? Look::On : Look::Off;
