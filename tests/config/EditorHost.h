@@ -2,10 +2,8 @@
 
 #include "config/EditorPages.h"
 
-#include <QCheckBox>
-#include <QRadioButton>
-#include <QTest>
-#include <QWidget>
+#include <QtTest>
+#include <QtWidgets>
 #include <memory>
 
 // How a control looks to the user: enabled or greyed out, checked or not.
@@ -36,7 +34,6 @@ constexpr std::array<Look, 4> BellsGrey{GreyOff, GreyOff, GreyOff, GreyOff};
 constexpr PortLook Telefon{On, Off, Off, On, On, BellsOn}; // as the factory sets a port
 constexpr PortLook Anrufbeantworter{On, Off, GreyOff, GreyOff, GreyOn, BellsGrey};
 constexpr PortLook Tfe{GreyOff, GreyOff, On, GreyOff, GreyOff, BellsGrey};
-constexpr PortLook WithoutDoor{On, Off, Off, Off, On, BellsGrey};
 } // namespace PortLooks
 
 // A stand-in for the main window's client area: the tree region and the page region
@@ -67,20 +64,12 @@ struct EditorHost {
             qFatal("no %s %s", T::staticMetaObject.className(), qPrintable(name));
         return w;
     }
-    QRadioButton* rb(const QString& name) const { return find<QRadioButton>(name); }
-    QCheckBox* cb(const QString& name) const { return find<QCheckBox>(name); }
     QAbstractButton* button(const QString& name) const { return find<QAbstractButton>(name); }
 
     // Clicks the controls in turn, as the user does: a disabled control does nothing.
     void click(const QStringList& names) const {
         for (const QString& name : names)
             button(name)->click();
-    }
-
-    // The image the editor writes over `image`.
-    ConfigImage image(ConfigImage image = {}) const {
-        editor->EditorToImage(image);
-        return image;
     }
 
     static Look look(const QAbstractButton* b) {
@@ -95,14 +84,11 @@ struct EditorHost {
             seen.bells[k] = look(c.taste[k]);
         return seen;
     }
-    QList<PortLook> portLooks() const {
-        return {portLook(1), portLook(2), portLook(3), portLook(4)};
-    }
     // The ports (1..4) where the type button with that name prefix can be chosen.
     QList<int> choosableAt(const char* prefix) const {
         QList<int> ports;
         for (int p = 1; p <= 4; ++p)
-            if (rb(QString::fromLatin1(prefix) + QString::number(20 + p))->isEnabled())
+            if (button(QString::fromLatin1(prefix) + QString::number(20 + p))->isEnabled())
                 ports << p;
         return ports;
     }

@@ -9,7 +9,6 @@ namespace {
 
 using enum Permission;
 constexpr std::array<bool, 4> AllBells{true, true, true, true};
-constexpr TPortSettings FactoryPort{TypTelefon, Amtsberechtigt, true, true, AllBells};
 
 // The factory settings with some ports (1..4) set as given.
 TEditorSettings withPorts(const std::map<int, TPortSettings>& ports) {
@@ -60,11 +59,7 @@ private slots:
         const TPortSettings noDoor{TypTelefon, Amtsberechtigt, false, true, AllBells};
         const TPortSettings tfe{TypTfe, Nichtamtsberechtigt, false, false, {}};
         QTest::newRow("system settings flipped")
-            << TEditorSettings{false,
-                               false,
-                               true,
-                               false,
-                               {FactoryPort, FactoryPort, FactoryPort, FactoryPort}}
+            << TEditorSettings{false, false, true, false, factorySettings().ports}
             << ReportEntries{{Amtsholung, "   Wählen Extern = Vorwahl der Kennziffer 0"},
                              {Heranholen, "   Externanrufe heranholen = nein"},
                              {Anklopfschutz, "   Anklopfschutz = ja"},
@@ -122,83 +117,52 @@ private slots:
         QCOMPARE(BuildReport(settings), withEntries(factoryLines(), entries));
     }
 
-    // 1.2 as a double is 1.1999999999999999556: where height × 1.2 is a whole number the
-    // exact product lies just below it.
-    void lineStep_data() {
-        QTest::addColumn<int>("height");
-        QTest::addColumn<int>("step");
-        QTest::newRow("10 pt at 300 dpi") << 42 << 50;
-        QTest::newRow("10 pt at 360 dpi") << 50 << 59;
-        QTest::newRow("10 pt at 600 dpi") << 83 << 99;
-        QTest::newRow("16 pt at 600 dpi") << 133 << 159;
-        QTest::newRow("16 pt at 300 dpi") << 67 << 80;
-        QTest::newRow("whole product 72") << 60 << 71;
-        QTest::newRow("whole product 12") << 10 << 11;
-        QTest::newRow("fraction .8") << 84 << 100;
-        QTest::newRow("zero") << 0 << 0;
-        QTest::newRow("one") << 1 << 1;
-    }
-    void lineStep() {
-        QFETCH(int, height);
-        QTEST(ReportLineStep(height), "step");
-    }
-
-    void truncExactProduct_data() {
-        QTest::addColumn<qlonglong>("n");
-        QTest::addColumn<double>("a");
-        QTest::addColumn<double>("b");
-        QTest::addColumn<qlonglong>("result");
+    // The layout's arithmetic: each row a computed value and what it must be. 1.2 as a
+    // double is 1.1999999999999999556: where height × 1.2 is a whole number the exact
+    // product lies just below it.
+    void layoutArithmetic_data() {
+        QTest::addColumn<qlonglong>("value");
+        QTest::addColumn<qlonglong>("expected");
+        const auto row = [](const char* name, qlonglong value, qlonglong expected) {
+            QTest::newRow(name) << value << expected;
+        };
+        row("line step: 10 pt at 300 dpi", ReportLineStep(42), 50);
+        row("line step: 10 pt at 360 dpi", ReportLineStep(50), 59);
+        row("line step: 10 pt at 600 dpi", ReportLineStep(83), 99);
+        row("line step: 16 pt at 600 dpi", ReportLineStep(133), 159);
+        row("line step: 16 pt at 300 dpi", ReportLineStep(67), 80);
+        row("line step: whole product 72", ReportLineStep(60), 71);
+        row("line step: whole product 12", ReportLineStep(10), 11);
+        row("line step: fraction .8", ReportLineStep(84), 100);
+        row("line step: zero", ReportLineStep(0), 0);
+        row("line step: one", ReportLineStep(1), 1);
         // a plain double product would round these up to the whole number
-        QTest::newRow("10 x 0.7") << 10LL << 0.7 << 1.0 << 6LL;
-        QTest::newRow("50 x 1.2") << 50LL << 1.2 << 1.0 << 59LL;
+        row("exact product: 10 x 0.7", TruncExactProduct(10, 0.7, 1.0), 6);
+        row("exact product: 50 x 1.2", TruncExactProduct(50, 1.2, 1.0), 59);
         // exact values just above the whole number stay on it
-        QTest::newRow("10 x 0.1") << 10LL << 0.1 << 1.0 << 1LL;
-        QTest::newRow("3 x 1.5 x 2") << 3LL << 1.5 << 2.0 << 9LL;
-        QTest::newRow("toward zero when negative") << -50LL << 1.2 << 1.0 << -59LL;
-        QTest::newRow("negative factor") << 50LL << -1.2 << 1.0 << -59LL;
-        QTest::newRow("large exponent") << 3LL << 1024.0 << 1024.0 << 3145728LL;
-        QTest::newRow("tiny") << 1000LL << 1e-300 << 1.0 << 0LL;
+        row("exact product: 10 x 0.1", TruncExactProduct(10, 0.1, 1.0), 1);
+        row("exact product: 3 x 1.5 x 2", TruncExactProduct(3, 1.5, 2.0), 9);
+        row("exact product: toward zero when negative", TruncExactProduct(-50, 1.2, 1.0), -59);
+        row("exact product: negative factor", TruncExactProduct(50, -1.2, 1.0), -59);
+        row("exact product: large exponent", TruncExactProduct(3, 1024.0, 1024.0), 3145728);
+        row("exact product: tiny", TruncExactProduct(1000, 1e-300, 1.0), 0);
+        row("margin: 600 dpi 1.0 cm", CentimetresToPixels(600, 1.0), 236);
+        row("margin: 600 dpi 1.5 cm", CentimetresToPixels(600, 1.5), 354);
+        row("margin: 300 dpi 1.0 cm", CentimetresToPixels(300, 1.0), 118);
+        row("margin: 300 dpi 1.5 cm", CentimetresToPixels(300, 1.5), 177);
+        row("margin: 1200 dpi 1.5 cm", CentimetresToPixels(1200, 1.5), 708);
+        row("margin: 72 dpi 1.0 cm", CentimetresToPixels(72, 1.0), 28);
+        row("font height: 16 pt 600 dpi", FontHeightPixels(16, 600), 133);
+        row("font height: 10 pt 600 dpi", FontHeightPixels(10, 600), 83);
+        row("font height: 10 pt 300 dpi rounds up", FontHeightPixels(10, 300), 42);
+        row("font height: 16 pt 300 dpi", FontHeightPixels(16, 300), 67);
+        row("font height: 10 pt 360 dpi", FontHeightPixels(10, 360), 50);
+        row("font height: half rounds up", FontHeightPixels(9, 4), 1);
+        row("font height: below half rounds down", FontHeightPixels(1, 35), 0);
     }
-    void truncExactProduct() {
-        QFETCH(qlonglong, n);
-        QFETCH(double, a);
-        QFETCH(double, b);
-        QTEST(TruncExactProduct(n, a, b), "result");
-    }
-
-    void margins_data() {
-        QTest::addColumn<int>("dpi");
-        QTest::addColumn<double>("centimetres");
-        QTest::addColumn<int>("pixels");
-        QTest::newRow("600 dpi 1.0 cm") << 600 << 1.0 << 236;
-        QTest::newRow("600 dpi 1.5 cm") << 600 << 1.5 << 354;
-        QTest::newRow("300 dpi 1.0 cm") << 300 << 1.0 << 118;
-        QTest::newRow("300 dpi 1.5 cm") << 300 << 1.5 << 177;
-        QTest::newRow("1200 dpi 1.5 cm") << 1200 << 1.5 << 708;
-        QTest::newRow("72 dpi 1.0 cm") << 72 << 1.0 << 28;
-    }
-    void margins() {
-        QFETCH(int, dpi);
-        QFETCH(double, centimetres);
-        QTEST(CentimetresToPixels(dpi, centimetres), "pixels");
-    }
-
-    void fontHeight_data() {
-        QTest::addColumn<int>("points");
-        QTest::addColumn<int>("dpi");
-        QTest::addColumn<int>("pixels");
-        QTest::newRow("16 pt 600 dpi") << 16 << 600 << 133;
-        QTest::newRow("10 pt 600 dpi") << 10 << 600 << 83;
-        QTest::newRow("10 pt 300 dpi rounds up") << 10 << 300 << 42;
-        QTest::newRow("16 pt 300 dpi") << 16 << 300 << 67;
-        QTest::newRow("10 pt 360 dpi") << 10 << 360 << 50;
-        QTest::newRow("half rounds up") << 9 << 4 << 1;
-        QTest::newRow("below half rounds down") << 1 << 35 << 0;
-    }
-    void fontHeight() {
-        QFETCH(int, points);
-        QFETCH(int, dpi);
-        QTEST(FontHeightPixels(points, dpi), "pixels");
+    void layoutArithmetic() {
+        QFETCH(qlonglong, value);
+        QTEST(value, "expected");
     }
 };
 

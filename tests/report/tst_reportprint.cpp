@@ -1,25 +1,10 @@
 // Printing from the main window: what is drawn where, the print and printer-setup
 // dialogs, failures of the printer, and one real print into a PDF file.
-#include "AppWithSim.h"
-#include "ModalDriver.h"
 #include "RecordingSurface.h"
 #include "ReportEntries.h"
-#include "ShownBox.h"
-#include "WindowParts.h"
-#include "app/AppFormProbe.h"
-#include "app/ReportBuilder.h"
+#include "WindowTest.h"
 
-#include <QAbstractButton>
-#include <QDate>
-#include <QDialog>
-#include <QFile>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QPrinter>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTest>
-#include <QTranslator>
 
 namespace {
 
@@ -56,20 +41,6 @@ QStringList printedLines(QStringList lines) {
     for (QString& line : lines)
         line.remove(ReportHeadingMark);
     return lines;
-}
-
-QStringList drawnReportLines(const PrintRecord& record) {
-    QStringList texts;
-    for (const DrawnText& drawn : record.drawn.mid(drawnIndex(0)))
-        texts << drawn.text;
-    return texts;
-}
-
-void click(TAppFormProbe& form, const QString& name) {
-    auto* b = form.findChild<QAbstractButton*>(name);
-    QVERIFY2(b, qPrintable(name));
-    QVERIFY2(b->isEnabled(), qPrintable(name));
-    b->click();
 }
 
 // A failure's own text in the general error display.
@@ -111,13 +82,6 @@ void printIntoPdf(TAppFormProbe& form, const QString& pdf) {
     form.Printer->setOutputFormat(QPrinter::PdfFormat);
     if (!pdf.isEmpty())
         form.Printer->setOutputFileName(pdf);
-}
-
-const PdfWord* findWord(const QList<PdfWord>& words, const QString& text) {
-    for (const PdfWord& w : words)
-        if (w.text == text)
-            return &w;
-    return nullptr;
 }
 
 // Where the report lands on a printer of `dpi`, in device pixels of the printable area.
@@ -195,32 +159,22 @@ private slots:
         }
     }
 
-    // A cancelled print draws nothing. The report is read from the controls, so the next
-    // print shows what changed meanwhile, saved or not.
+    // The report is read from the controls, so the next print shows what changed meanwhile,
+    // saved or not.
     void printFollowsControls() {
         PrintRecord record;
         recordPrints(*form, record);
         action(*form, "Print1")->trigger(); // the menu's and the tool button's action
-        click(*form, "RBTfe22");
+        part<QAbstractButton>(*form, "RBTfe22")->click();
         QVERIFY(form->windowTitle().endsWith(u'*'));
-        int dialogs = 0;
-        form->PrintDialogProvider = [&dialogs](QPrinter&) {
-            ++dialogs;
-            return false;
-        };
         record = PrintRecord{};
-        action(*form, "Print1")->trigger();
-        QCOMPARE(dialogs, 1);
-        QCOMPARE(record.prints, 0);
-        QVERIFY(record.calls.isEmpty());
-        QVERIFY(record.drawn.isEmpty());
-
-        recordPrints(*form, record);
         action(*form, "Print1")->trigger();
         const ReportEntries tfe{{ReportLine::permission(2), "   Intern 2 = nichtamtsberechtigt"},
                                 {ReportLine::ring(2), "   Intern 2 = "}};
-        QCOMPARE(drawnReportLines(record),
-                 printedLines(withEntries(BuildReport(factorySettings()), tfe)));
+        QStringList drawnLines;
+        for (const DrawnText& drawn : record.drawn.mid(drawnIndex(0)))
+            drawnLines << drawn.text;
+        QCOMPARE(drawnLines, printedLines(withEntries(BuildReport(factorySettings()), tfe)));
     }
 
     // A printer failing while the document is produced: the job is aborted, the failure's
@@ -254,57 +208,50 @@ private slots:
         form->PrintDialogProvider = [&dialogs](QPrinter&) { return ++dialogs > 0; };
         action(*form, "Print1")->trigger();
         QCOMPARE(dialogs, 1);
-        QVERIFY(QFile::exists(pdf));
         if (qEnvironmentVariableIsSet("ZUVEX_KEEP_REPORT_PDF"))
             QFile::copy(pdf, qEnvironmentVariable("ZUVEX_KEEP_REPORT_PDF"));
 
-        // every line of the report, in order, on one page
-        const QString text = pdftotext("-layout", pdf);
-        QVERIFY2(!text.isEmpty(), "pdftotext failed");
-        QCOMPARE(text.count(QLatin1Char('\f')), 1);
-        qsizetype at = text.indexOf(todayLine());
-        QVERIFY2(at >= 0, qPrintable(text));
-        for (const QString& line : printedLines(BuildReport(factorySettings()))) {
-            const QString words = line.trimmed();
-            if (words.isEmpty())
-                continue;
-            const qsizetype next = text.indexOf(words, at);
-            QVERIFY2(next > at, qPrintable("missing or out of order: " + words + "\n" + text));
-            at = next + words.size();
-        }
+        // every word of the report, in order, on one page
+        QCOMPARE(pdftotext("-bbox", pdf).count("<page "), 1);
+        const QList<PdfWord> words = pdfWords(pdf);
+        QStringList texts;
+        for (const PdfWord& w : words)
+            texts << w.text;
+        const QStringList report =
+            QStringList(todayLine()) + printedLines(BuildReport(factorySettings()));
+        QCOMPARE(texts.join(' '), report.join(' ').simplified());
 
         // title at the top, date line above it and right-aligned to the right margin
-        const QList<PdfWord> words = pdfWords(pdf);
-        const PdfWord* date = findWord(words, QStringLiteral("Druckdatum"));
-        const PdfWord* dateValue =
-            findWord(words, QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
-        const PdfWord* title = findWord(words, QStringLiteral("Zuvex"));
-        const PdfWord* heading = findWord(words, QStringLiteral("Externanschluss"));
-        QVERIFY(date && dateValue && title && heading);
-        for (const PdfWord& w : words) {
-            if (&w != date && &w != dateValue)
-                QVERIFY2(w.yMin >= title->yMin, qPrintable(w.text));
-        }
-        QVERIFY(date->yMax <= title->yMin + 1);
+        const qsizetype dateWords = todayLine().split(u' ').size();
+        const PdfWord& date = words.first();
+        const PdfWord& dateValue = words.at(dateWords - 1);
+        const PdfWord& title = words.at(dateWords);
+        const auto heading = std::find_if(words.begin(), words.end(), [](const PdfWord& w) {
+            return w.text == QLatin1String("Externanschluss");
+        });
+        QVERIFY(heading != words.end());
+        for (const PdfWord& w : words.mid(dateWords))
+            QVERIFY2(w.yMin >= title.yMin, qPrintable(w.text));
+        QVERIFY(date.yMax <= title.yMin + 1);
         const QRectF printable = form->Printer->pageLayout().paintRect(QPageLayout::Point);
         const int dpi = form->Printer->logicalDpiY();
         const double pt = 72.0 / dpi; // points per device pixel
         const double rightEdge =
             printable.left() +
             (form->Printer->width() - CentimetresToPixels(dpi, 1.0) - DateGap) * pt;
-        QVERIFY2(qAbs(dateValue->xMax - rightEdge) < 1.0,
-                 qPrintable(
-                     QString("date ends at %1, expected %2").arg(dateValue->xMax).arg(rightEdge)));
+        QVERIFY2(
+            qAbs(dateValue.xMax - rightEdge) < 1.0,
+            qPrintable(QString("date ends at %1, expected %2").arg(dateValue.xMax).arg(rightEdge)));
         const double leftEdge = printable.left() + CentimetresToPixels(dpi, 1.5) * pt;
-        QVERIFY(qAbs(title->xMin - leftEdge) < 1.0);
+        QVERIFY(qAbs(title.xMin - leftEdge) < 1.0);
         QVERIFY(qAbs(heading->xMin - leftEdge) < 1.0);
         // the title's top one line (10 point) below the top margin
         const double titleTop =
             printable.top() +
             (CentimetresToPixels(dpi, 1.0) + ReportLineStep(FontHeightPixels(TextPoints, dpi))) *
                 pt;
-        QVERIFY2(qAbs(title->yMin - titleTop) < 4.0,
-                 qPrintable(QString("title at %1, expected %2").arg(title->yMin).arg(titleTop)));
+        QVERIFY2(qAbs(title.yMin - titleTop) < 4.0,
+                 qPrintable(QString("title at %1, expected %2").arg(title.yMin).arg(titleTop)));
     }
 
     void unwritablePrinterOutputIsShown() {
@@ -361,9 +308,6 @@ private slots:
         action(*form, "Print1")->trigger();
         QCOMPARE(printerSeen, form->Printer.get());
         QVERIFY(widthSeen > portraitWidth);
-        QCOMPARE(record.drawn.first().x +
-                     recordedTextWidth(todayLine(), form->Printer->logicalDpiY()) + DateGap,
-                 widthSeen - CentimetresToPixels(form->Printer->logicalDpiY(), 1.0));
     }
 };
 
