@@ -7,7 +7,8 @@
 
 namespace {
 bool torn = false;
-}
+int writes = 0;
+} // namespace
 
 FailingWrites::FailingWrites() {
     SetSaveWriteCall([](int, const void*, size_t) -> ssize_t {
@@ -33,4 +34,20 @@ TornWrites::TornWrites() {
 
 TornWrites::~TornWrites() {
     SetSaveWriteCall(nullptr);
+}
+
+CountedWrites::CountedWrites() {
+    writes = 0;
+    SetSaveWriteCall([](int fd, const void* data, size_t size) -> ssize_t {
+        ++writes;
+        return ::write(fd, data, size);
+    });
+}
+
+CountedWrites::~CountedWrites() {
+    SetSaveWriteCall(nullptr);
+}
+
+int CountedWrites::count() const {
+    return writes;
 }

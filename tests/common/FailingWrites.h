@@ -14,3 +14,11 @@ public:
     TornWrites();
     ~TornWrites();
 };
+
+// While it lives, counts the writes of file saves; a small file is saved in one write.
+class CountedWrites {
+public:
+    CountedWrites();
+    ~CountedWrites();
+    int count() const;
+};
