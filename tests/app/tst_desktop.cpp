@@ -101,22 +101,6 @@ std::optional<TAccessibleNode> controlNamed(const QList<TAccessibleNode>& nodes,
     return std::nullopt;
 }
 
-// Every control has a name, and no two controls of the window share one.
-void verifyNamedOnce(const QList<TAccessibleNode>& nodes, const QStringList& someNames) {
-    QVERIFY(!nodes.isEmpty());
-    QStringList names;
-    for (const TAccessibleNode& node : nodes) {
-        if (!node.isControl())
-            continue;
-        const QString name = node.text("name");
-        QVERIFY2(!name.isEmpty(), qPrintable("a " + node.text("role") + " without a name"));
-        QVERIFY2(!names.contains(name), qPrintable("two controls named " + name));
-        names << name;
-    }
-    for (const QString& name : someNames)
-        QVERIFY2(names.contains(name), qPrintable("no control named " + name));
-}
-
 constexpr int KeyDeliveryMs = 1000;
 
 // Presses `key` and waits until `state` changes, as it does once the X server has delivered
@@ -127,16 +111,25 @@ template <class State> bool pressChanging(const QString& key, State state) {
     return QTest::qWaitFor([&] { return state() != before; }, KeyDeliveryMs);
 }
 
-// Presses `key` until the control named `objectName` has the focus; false if it never gets it.
-bool moveFocusTo(const QString& objectName, const QString& key = QStringLiteral("Tab")) {
+// Presses `key` until `reached` holds, waiting for `state` to change after each press; false if
+// it never holds.
+template <class State, class Reached>
+bool pressUntil(const QString& key, State state, Reached reached) {
     constexpr int MostPresses = 60;
     for (int press = 0; press < MostPresses; ++press) {
-        QWidget* focus = QApplication::focusWidget();
-        if (focus && focus->objectName() == objectName)
+        if (reached())
             return true;
-        (void)pressChanging(key, QApplication::focusWidget);
+        (void)pressChanging(key, state);
     }
     return false;
+}
+
+// Presses `key` until the control named `objectName` has the focus; false if it never gets it.
+bool moveFocusTo(const QString& objectName, const QString& key = QStringLiteral("Tab")) {
+    return pressUntil(key, QApplication::focusWidget, [&] {
+        return QApplication::focusWidget() &&
+               QApplication::focusWidget()->objectName() == objectName;
+    });
 }
 
 // The controls Tab stops at, once round the window from the control that has the focus.
@@ -156,15 +149,10 @@ QList<QWidget*> tabStopsOnceRound() {
 
 // Highlights the item named `objectName` in the open `menu` with the Down key.
 bool moveFocusTo(const QMenu* menu, const QString& objectName) {
-    constexpr int MostPresses = 20;
-    if (!QTest::qWaitFor([&] { return menu->activeAction(); }, KeyDeliveryMs))
-        return false;
-    for (int press = 0; press < MostPresses; ++press) {
-        if (menu->activeAction()->objectName() == objectName)
-            return true;
-        (void)pressChanging(QStringLiteral("Down"), [menu] { return menu->activeAction(); });
-    }
-    return false;
+    return QTest::qWaitFor([&] { return menu->activeAction(); }, KeyDeliveryMs) &&
+           pressUntil(
+               QStringLiteral("Down"), [menu] { return menu->activeAction(); },
+               [&] { return menu->activeAction()->objectName() == objectName; });
 }
 
 constexpr int ResultHoldMs = 6000;  // the programming result's hold, with room to spare
@@ -195,14 +183,14 @@ class TestDesktop : public QObject, AppWithSim {
 
 private:
     TEditorPages* editor() const { return part<TEditorPages>(*form); }
-    // The window with the factory configuration, shown and active, no device connected.
-    void showWindow() {
+    // The window with the factory configuration, at `page` if one is given, shown and active, no
+    // device connected.
+    void showWindow(std::optional<int> page = std::nullopt) {
         QVERIFY(showOffline());
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
-    }
-    void showPage(int page) {
-        QTreeWidget* tree = editor()->TreeView1();
-        tree->setCurrentItem(tree->topLevelItem(0)->child(page));
+        if (page)
+            editor()->TreeView1()->setCurrentItem(
+                editor()->TreeView1()->topLevelItem(0)->child(*page));
     }
 
 private slots:
@@ -242,8 +230,11 @@ private slots:
     void keysAfterTheMenuBarHadTheFocus_data() {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("action");
-        const std::pair<const char*, const char*> rows[] = {
-            {"Ctrl+N", "FileNew1"}, {"Ctrl+O", "FileOpen1"}, {"Ctrl+P", "Print1"}};
+        const std::pair<const char*, const char*> rows[] = {{"Ctrl+N", "FileNew1"},
+                                                            {"Ctrl+O", "FileOpen1"},
+                                                            {"Ctrl+P", "Print1"},
+                                                            {"Ctrl+S", "FileSave1"}, // does nothing
+                                                            {"Ctrl+I", "HelpAbout1"}};
         for (const auto& [key, action] : rows)
             QTest::newRow(key) << QString(key).toLower() << QString(action); // as xdotool names it
     }
@@ -256,6 +247,7 @@ private slots:
         form->FileDialogProvider = [](const TFileDialogRequest&) { return QString(); };
         form->PrintDialogProvider = [](QPrinter&) { return false; };
         showWindow();
+        ModalAnswer about("AboutBox", press("OKBtn")); // Ctrl+I's box
         QStringList fired;
         for (QAction* a : form->findChildren<QAction*>())
             connect(a, &QAction::triggered, [&fired, a] { fired << a->objectName(); });
@@ -338,15 +330,25 @@ private slots:
         QFETCH(QString, dialog);
         QFETCH(int, page);
         QFETCH(QStringList, someNames);
-        showWindow();
-        showPage(page);
+        showWindow(page);
         QList<TAccessibleNode> nodes;
         if (dialog.isEmpty())
             nodes = readAccessibilityTree();
         else
             runDialog(::dialog<QDialog>(qPrintable(dialog)),
                       [&] { nodes = readAccessibilityTree(); });
-        verifyNamedOnce(nodes, someNames);
+        QVERIFY(!nodes.isEmpty());
+        QStringList names;
+        for (const TAccessibleNode& node : nodes) {
+            if (!node.isControl())
+                continue;
+            const QString name = node.text("name");
+            QVERIFY2(!name.isEmpty(), qPrintable("a " + node.text("role") + " without a name"));
+            QVERIFY2(!names.contains(name), qPrintable("two controls named " + name));
+            names << name;
+        }
+        for (const QString& name : someNames)
+            QVERIFY2(names.contains(name), qPrintable("no control named " + name));
     }
 
     // What the help panel shows for a control under the mouse is what the screen reader reads
@@ -365,8 +367,7 @@ private slots:
     void descriptionIsTheHelpText() {
         QFETCH(int, page);
         QFETCH(QString, control);
-        showWindow();
-        showPage(page);
+        showWindow(page);
         auto* widget = form->findChild<QWidget*>(control);
         QVERIFY(widget);
         QTextEdit* help = part<THelpPanel>(*form)->InfoText();
@@ -441,8 +442,7 @@ private slots:
         QFETCH(QString, control);
         QFETCH(bool, checked);
         QFETCH(bool, enabled);
-        showWindow();
-        showPage(page);
+        showWindow(page);
         form->findChild<QAbstractButton*>(clicked)->click();
         const std::optional<TAccessibleNode> node = controlNamed(readAccessibilityTree(), control);
         QVERIFY(node);
@@ -461,8 +461,7 @@ private slots:
     }
     void tabReachesEveryGroup() {
         QFETCH(int, page);
-        showWindow();
-        showPage(page);
+        showWindow(page);
         const QFrame* panels[] = {editor()->PanelLtg(), editor()->PanelTln(), editor()->PanelRuf()};
         const QList<QWidget*> stops = tabStopsOnceRound();
         for (const QAbstractButton* b : panels[page]->findChildren<QAbstractButton*>()) {

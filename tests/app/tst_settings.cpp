@@ -17,13 +17,6 @@ const QString Key = QStringLiteral("[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex
 const auto pressOk = press("OK");
 const QString NewInCurrentDir = QDir::currentPath() + "/Neu.zcf";
 
-// The path the window's "In Datei speichern..." offers: the file it holds, in its work folder.
-QString offeredPath(TAppFormProbe& form) {
-    FileDialogAnswers files(form);
-    action(form, "FileSaveAs1")->trigger();
-    return files.lastOffered();
-}
-
 // What keeps the settings file from being replaced whole.
 enum class Fault { FullDisk, WriteProtected, ReadOnlyFolder, NoFileNoBlock };
 
@@ -71,7 +64,9 @@ private slots:
         ModalAnswer box("SettingsErrorBox", pressOk);
         TAppFormProbe form;
         QCOMPARE(shown(box).lines, QStringList{"Ungültiger Datentyp für 'COM'"});
-        QCOMPARE(offeredPath(form), NewInCurrentDir); // even though WorkDir had been read
+        FileDialogAnswers files(form);
+        action(form, "FileSaveAs1")->trigger();
+        QCOMPARE(files.lastOffered(), NewInCurrentDir); // even though WorkDir had been read
         QCOMPARE(form.Conversation->UsedComPort, quint16(0));
         QVERIFY(form.close());
         // read after the failure point: not read, so written back empty
@@ -151,8 +146,9 @@ private slots:
         QCOMPARE(fileBytes(home.registryPath()), before);
     }
 
-    // The user's file first, else the system-wide default; closing writes the user's file,
-    // and nothing is created where neither file holds the key. Values read at start-up: the
+    // The user's file first, else the system-wide default; closing writes the user's file once,
+    // the work folder saved into among its values, and nothing is created where neither file
+    // holds the key. Values read at start-up: the
     // COM port kept only up to four (a higher one is written back as none at once), only its
     // low 16 bits counting, and the work folder the file dialogs start in, with its
     // separator, or the current folder.
@@ -211,32 +207,21 @@ private slots:
             QCOMPARE(form.windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
             QCOMPARE(home.readRegistry() != userBefore, resetAtOnce);
             QCOMPARE(home.readRegistry().contains("\"COM\"=dword:00000000"), resetAtOnce);
-            QCOMPARE(offeredPath(form), offered);
+            FileDialogAnswers files(form, {home.path("anlage.zcf")});
+            action(form, "FileSaveAs1")->trigger();
+            QCOMPARE(files.lastOffered(), offered);
             form.Conversation->UsedComPort = 4;
+            CountedWrites writes;
             QVERIFY(form.close());
+            QCOMPARE(writes.count(), written ? 1 : 0); // once, after the last value
         }
         QVERIFY(!box.seen());
-        QCOMPARE(home.readRegistry().contains(Key + "\r\n\"COM\"=dword:00000004"), written);
-        QCOMPARE(home.readRegistry() != userBefore, written); // nothing created or changed
-        QCOMPARE(fileBytes(home.systemRegistryPath()), systemBefore);
-    }
-
-    void closeWritesSettingsWhenKeyExists() {
-        TestHome home;
-        home.writeRegistry("\"COM\"=dword:00000002\r\n");
-        TAppFormProbe form;
-        const QString folder = home.path("konfig");
-        QDir().mkpath(folder);
-        FileDialogAnswers files(form, {folder + "/anlage.zcf"});
-        action(form, "FileSaveAs1")->trigger();
-        form.Conversation->UsedComPort = 4;
-        CountedWrites writes;
-        QVERIFY(form.close());
-        QCOMPARE(writes.count(), 1); // written once, after the last value
         const QString text = home.readRegistry();
-        QVERIFY(text.contains("\"WorkDir\"=\"" + folder + "/\""));
-        QVERIFY(text.contains("\"COM\"=dword:00000004"));
-        QVERIFY(text.indexOf("\"WorkDir\"") < text.indexOf("\"File4\""));
+        QCOMPARE(text.contains(Key + "\r\n\"COM\"=dword:00000004"), written);
+        QCOMPARE(text.contains("\"WorkDir\"=\"" + home.root() + "/\""), written);
+        QCOMPARE(text.indexOf("\"WorkDir\"") < text.indexOf("\"File4\""), written);
+        QCOMPARE(text != userBefore, written); // nothing created or changed
+        QCOMPARE(fileBytes(home.systemRegistryPath()), systemBefore);
     }
 };
 
