@@ -69,7 +69,6 @@ private slots:
     // (saved as a file in saveAfterStartupWritesFactoryImage).
     void startupState() {
         QVERIFY(!form->Modified);
-        QCOMPARE(form->Conversation->SearchLabelPrefix, QStringLiteral("Suche an "));
         QVERIFY(part<QLabel>(*form, "StatusPanel0")->text().isEmpty());
         QVERIFY(std::all_of(form->Image.begin(), form->Image.end(), [](auto b) { return b == 0; }));
         QVERIFY(part<TEditorPages>(*form)->PanelImage()->isVisibleTo(
