@@ -102,7 +102,6 @@ private slots:
         if (::geteuid() != Root)
             QSKIP("only root can give the settings to another user");
         constexpr int PageFillingComment = 3900; // the values written at close need one page more
-        const bool fullDisk = fault == Fault::FullDisk;
         TestHome home;
         std::optional<SmallDisk> disk;
         if (fault == Fault::FullDisk || fault == Fault::NoFileNoBlock) {
@@ -111,9 +110,9 @@ private slots:
             QDir().mkpath(home.portsDir());
         }
         // only on a full disk is the COM port's reset at start-up a write that must fail
-        home.writeRegistry(
-            (fullDisk ? "\"COM\"=dword:00000007\r\n;" : "\"WorkDir\"=\"/alt/\"\r\n;") +
-            QString(PageFillingComment, QLatin1Char('-')) + "\r\n");
+        home.writeRegistry((fault == Fault::FullDisk ? "\"COM\"=dword:00000007\r\n;"
+                                                     : "\"WorkDir\"=\"/alt/\"\r\n;") +
+                           QString(PageFillingComment, QLatin1Char('-')) + "\r\n");
         const QByteArray before = fileBytes(home.registryPath());
         const QByteArray config = QFile::encodeName(home.configDir());
         const QByteArray registry = QFile::encodeName(home.registryPath());
@@ -130,7 +129,7 @@ private slots:
         if (fault == Fault::ReadOnlyFolder)
             torn.emplace();
         std::optional<ModalAnswer> atStartUp;
-        if (fullDisk)
+        if (fault == Fault::FullDisk)
             atStartUp.emplace("SettingsErrorBox", pressOk);
         ModalAnswer atClose("SettingsErrorBox", pressOk);
         {
