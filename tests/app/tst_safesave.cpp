@@ -138,13 +138,9 @@ Q_DECLARE_METATYPE(Setup)
 class TestSafeSave : public QObject {
     Q_OBJECT
 private slots:
-    // A save replaces the target whole or leaves it and its folder as they were. Refused: a
-    // name that is no regular file, or whose folder is missing or no folder. Failed: a full
-    // disk, over the old file and as a new name. Saved again and again: a link stays a link
-    // and its file takes the content; the temporary name beside the target must fit where the
-    // target's name or path just fits. A folder that takes no new file: the target is written
-    // in place, and a write that fails there is reported. A temporary file that a killed save
-    // left on a small disk takes no room from the next.
+    // A save replaces the target whole or leaves it and its folder as they were. A link stays a
+    // link; the temporary name beside the target must fit where the target's name or path just
+    // fits; a folder that takes no new file has the target written in place.
     void savedWholeOrNotAtAll_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<Setup>("setup");

@@ -22,6 +22,8 @@ const QString FileA = QStringLiteral("a.zcf");
 const QString FileB = QStringLiteral("b.zcf");
 const QString Saved = QStringLiteral("saved.zcf");
 const QString Report = QStringLiteral("report.pdf");
+const QString Firmware = QStringLiteral("new.zfw");
+const QByteArray FirmwareRecords = QByteArray::fromHex("0003414243000144"); // "ABC", then "D"
 constexpr std::uint8_t UnknownDeviceType = 3; // shown and written as Telefon
 constexpr std::uint8_t ReservedFill = 0xA5;
 constexpr int FirstReservedOfTail = ImageOffset::Wartemusik + 1;
@@ -77,6 +79,7 @@ struct CliCase {
     ConfigImage system = Factory;
     zuvexsim::SimFaults faults;
     QByteArray fileA, fileB; // written as a.zcf and b.zcf when not empty
+    QByteArray firmware;     // written as new.zfw when not empty
     QStringList args;
     TExitStatus status = TExitStatus::Done;
     QStringList out;                        // lines stdout must hold
@@ -85,6 +88,7 @@ struct CliCase {
     QByteArray saved;                       // saved.zcf afterwards; empty: there is none
     std::optional<ConfigImage> systemAfter; // unset: as before
     int reportPages = 0;                    // pages of report.pdf afterwards; 0: there is none
+    QByteArray firmwareSent;                // the records the system took
 };
 
 } // namespace
@@ -97,7 +101,6 @@ class TestCli : public QObject {
 private slots:
     void runsCommand_data();
     void runsCommand();
-    void loadsFirmware();
 };
 
 void TestCli::runsCommand_data() {
@@ -181,6 +184,12 @@ void TestCli::runsCommand_data() {
          .status = TExitStatus::Different,
          .out = {"Intern 2: TFE -> Telefon/Fax/Kombigerät"},
          .wire = identification() + LinkProtocol::ReadCommand});
+    add("firmware sends the file's records",
+        {.firmware = "00 03 41 42 43\n00 01 44\n",
+         .args = {"firmware", Firmware},
+         .wire = identification() + LinkProtocol::LoadCommand + char(LinkProtocol::LoadConfirm) +
+                 FirmwareRecords,
+         .firmwareSent = FirmwareRecords});
     add("print writes the one-page report as PDF", {.attached = false,
                                                     .fileA = bytesOf(Factory),
                                                     .args = {"print", FileA, "-o", Report},
@@ -240,6 +249,8 @@ void TestCli::runsCommand() {
         QVERIFY(!home.writeFile(FileA, c.fileA).isEmpty());
     if (!c.fileB.isEmpty())
         QVERIFY(!home.writeFile(FileB, c.fileB).isEmpty());
+    if (!c.firmware.isEmpty())
+        QVERIFY(!home.writeFile(Firmware, c.firmware).isEmpty());
 
     const auto withSimDevice = [&](QStringList lines) {
         if (sim)
@@ -251,7 +262,7 @@ void TestCli::runsCommand() {
         runProgram(ZUVEX910K_EXE, withSimDevice(c.args), home.root(), DisplayVariables);
 
     QCOMPARE(run.exitStatus, exitCode(c.status));
-    const QStringList out = run.outLines();
+    const QStringList out = QString::fromUtf8(run.out).split(u'\n', Qt::SkipEmptyParts);
     for (const QString& line : withSimDevice(c.out))
         QVERIFY2(out.contains(line), qPrintable(out.join('\n')));
     const QString err = QString::fromUtf8(run.err);
@@ -264,24 +275,10 @@ void TestCli::runsCommand() {
     if (sim) {
         QCOMPARE(QByteArray::fromStdString(sim->received()), c.wire);
         QCOMPARE(sim->image(), c.systemAfter.value_or(c.system));
+        const std::vector<std::uint8_t> sent = sim->lastFirmware();
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(sent.data()), qsizetype(sent.size())),
+                 c.firmwareSent);
     }
-}
-
-void TestCli::loadsFirmware() {
-    TestHome home;
-    const std::unique_ptr<zuvexsim::ZuvexSim> sim = startSim(simOptions(SimPort));
-    // two records: three bytes "ABC", then one byte "D"
-    QVERIFY(!home.writeFile(QStringLiteral("new.zfw"), "00 03 41 42 43\n00 01 44\n").isEmpty());
-    const std::vector<std::uint8_t> records{0x00, 0x03, 'A', 'B', 'C', 0x00, 0x01, 'D'};
-
-    const ProgramRun run =
-        runProgram(ZUVEX910K_EXE, {"firmware", "new.zfw"}, home.root(), DisplayVariables);
-
-    QCOMPARE(run.exitStatus, exitCode(TExitStatus::Done));
-    QCOMPARE(sim->lastFirmware(), records);
-    QVERIFY(QByteArray::fromStdString(sim->received())
-                .startsWith(identification() + LinkProtocol::LoadCommand +
-                            char(LinkProtocol::LoadConfirm)));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

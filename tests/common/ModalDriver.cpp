@@ -5,82 +5,60 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTest>
-#include <QTimer>
 #include <deque>
 
-struct ModalAnswer::Impl {
-    ModalAnswer* owner = nullptr;
-    QString objectName;
-    std::function<void(QWidget*)> act;
-    QTimer timer;
-    QElapsedTimer clock;
-    int timeoutMs = 0;
-    bool done = false;
-
-    static std::deque<Impl*>& queue() {
-        static std::deque<Impl*> q;
-        return q;
-    }
-
-    void poll() {
-        if (done || queue().empty() || queue().front() != this)
-            return;
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal->objectName() == objectName && modal->isVisible()) {
-            finish();
-            owner->seen_ = true;
-            owner->caption = modal->windowTitle();
-            if (auto* box = qobject_cast<QMessageBox*>(modal))
-                owner->lines = box->text().split(QLatin1Char('\n'));
-            else if (auto* dlg = qobject_cast<TMessageDialog*>(modal))
-                owner->lines = dlg->Lines();
-            act(modal);
-            return;
-        }
-        if (clock.elapsed() > timeoutMs) {
-            finish();
-            qWarning("ModalAnswer: dialog %s never came%s", qPrintable(objectName),
-                     modal ? qPrintable(" (closing " + modal->objectName() + ")") : "");
-            if (auto* d = qobject_cast<QDialog*>(modal))
-                d->done(QDialog::Rejected);
-        }
-    }
-
-    void finish() {
-        done = true;
-        timer.stop();
-        auto& q = queue();
-        if (!q.empty() && q.front() == this)
-            q.pop_front();
-    }
-};
+namespace {
+// The answers waiting, in the order they were created; only the first one answers.
+std::deque<ModalAnswer*>& answerQueue() {
+    static std::deque<ModalAnswer*> queue;
+    return queue;
+}
+} // namespace
 
 ModalAnswer::ModalAnswer(const QString& objectName, std::function<void(QWidget*)> act,
                          int timeoutMs)
-    : impl_(new Impl) {
-    impl_->owner = this;
-    impl_->objectName = objectName;
-    impl_->act = std::move(act);
-    impl_->timeoutMs = timeoutMs;
-    Impl::queue().push_back(impl_);
-    impl_->clock.start();
-    QObject::connect(&impl_->timer, &QTimer::timeout, [this] {
-        // the clock of a queued answer starts when it reaches the front
-        auto& q = Impl::queue();
-        if (!q.empty() && q.front() != impl_)
-            impl_->clock.restart();
-        impl_->poll();
-    });
-    impl_->timer.start(10);
+    : objectName_(objectName), act_(std::move(act)), timeoutMs_(timeoutMs) {
+    answerQueue().push_back(this);
+    clock_.start();
+    QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+    timer_.start(10);
 }
 
 ModalAnswer::~ModalAnswer() {
-    auto& q = Impl::queue();
-    std::erase(q, impl_);
-    delete impl_;
+    std::erase(answerQueue(), this);
+}
+
+void ModalAnswer::poll() {
+    if (answerQueue().front() != this) {
+        clock_.restart();
+        return;
+    }
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal->objectName() == objectName_ && modal->isVisible()) {
+        finish();
+        seen_ = true;
+        caption = modal->windowTitle();
+        if (auto* box = qobject_cast<QMessageBox*>(modal))
+            lines = box->text().split(QLatin1Char('\n'));
+        else if (auto* dlg = qobject_cast<TMessageDialog*>(modal))
+            lines = dlg->Lines();
+        act_(modal);
+        return;
+    }
+    if (clock_.elapsed() > timeoutMs_) {
+        finish();
+        qWarning("ModalAnswer: dialog %s never came%s", qPrintable(objectName_),
+                 modal ? qPrintable(" (closing " + modal->objectName() + ")") : "");
+        if (auto* d = qobject_cast<QDialog*>(modal))
+            d->done(QDialog::Rejected);
+    }
+}
+
+void ModalAnswer::finish() {
+    timer_.stop();
+    std::erase(answerQueue(), this);
 }
 
 bool ModalAnswer::waitSeen(int timeoutMs) const {

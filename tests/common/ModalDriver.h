@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 
 class QDialog;
@@ -25,12 +27,16 @@ public:
     QString caption;   // window title at the moment it was answered
     QStringList lines; // message lines (shared dialogs) or the text of a message box
 
-    struct Impl;
-
 private:
+    void poll();
+    void finish();
+
+    QString objectName_;
+    std::function<void(QWidget*)> act_;
+    int timeoutMs_;
+    QTimer timer_;
+    QElapsedTimer clock_; // started when the answer reaches the front of the queue
     bool seen_ = false;
-    Impl* impl_;
-    friend struct Impl;
 };
 
 // Presses the child button with the given object name (or, for message boxes, the button

@@ -23,10 +23,6 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 }
 } // namespace
 
-QStringList ProgramRun::outLines() const {
-    return QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
 ProgramRun runProgram(const QString& program, const QStringList& args, const QString& workDir,
                       const QStringList& unset) {
     ProgramRun run;

@@ -9,7 +9,6 @@ struct ProgramRun {
     int exitStatus = -1; // -1: it did not start or did not end normally
     QByteArray out;      // its stdout
     QByteArray err;      // its stderr
-    QStringList outLines() const;
 };
 
 // Runs `program` with `args` in `workDir` until it ends, with this process's environment less

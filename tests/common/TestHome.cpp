@@ -19,25 +19,6 @@ TestHome::~TestHome() {
     qputenv("XDG_CONFIG_DIRS", previousDirs);
 }
 
-QString TestHome::root() const {
-    return dir.path();
-}
-QString TestHome::configDir() const {
-    return dir.path() + QStringLiteral("/zuvex910k");
-}
-QString TestHome::registryPath() const {
-    return configDir() + QStringLiteral("/registry.reg");
-}
-QString TestHome::systemRegistryPath() const {
-    return path(QStringLiteral("xdg-system/zuvex910k/registry.reg"));
-}
-QString TestHome::portsDir() const {
-    return configDir() + QStringLiteral("/ports");
-}
-QString TestHome::path(const QString& name) const {
-    return dir.path() + QLatin1Char('/') + name;
-}
-
 void TestHome::writeRegistry(const QString& valueLines, bool withKey) const {
     writeRegistryAt(registryPath(), valueLines, withKey);
 }

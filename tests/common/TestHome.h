@@ -12,12 +12,16 @@ public:
     enum Ports { PortsFolder, NoPortsFolder }; // NoPortsFolder: COM ports numbered automatically
     explicit TestHome(Ports ports = PortsFolder);
     ~TestHome();
-    QString root() const;               // <home>, the temporary folder
-    QString configDir() const;          // <home>/zuvex910k
-    QString registryPath() const;       // <home>/zuvex910k/registry.reg
-    QString systemRegistryPath() const; // <system defaults>/zuvex910k/registry.reg
-    QString portsDir() const;
-    QString path(const QString& name) const; // a scratch file in the temporary folder
+    QString root() const { return dir.path(); }
+    QString configDir() const { return root() + QStringLiteral("/zuvex910k"); }
+    QString registryPath() const { return configDir() + QStringLiteral("/registry.reg"); }
+    QString portsDir() const { return configDir() + QStringLiteral("/ports"); }
+    // The file of system-wide defaults.
+    QString systemRegistryPath() const {
+        return path(QStringLiteral("xdg-system/zuvex910k/registry.reg"));
+    }
+    // A scratch file in the temporary folder.
+    QString path(const QString& name) const { return root() + QLatin1Char('/') + name; }
     // Writes the settings store with the program's key holding the given value lines.
     void writeRegistry(const QString& valueLines, bool withKey = true) const;
     void writeRegistryAt(const QString& file, const QString& valueLines, bool withKey = true) const;

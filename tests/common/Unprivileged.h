@@ -3,6 +3,7 @@
 #include <QString>
 #include <algorithm>
 #include <grp.h>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,6 +33,7 @@ public:
     }
     ActingAsNobody(const ActingAsNobody&) = delete;
     ActingAsNobody& operator=(const ActingAsNobody&) = delete;
+    bool unprivileged() const { return dropped_ || geteuid() != 0; }
 
 private:
     std::vector<gid_t> groups_;
@@ -39,9 +41,9 @@ private:
 };
 
 // While it lives, this process may not open `device`: the device loses its permission bits
-// and a test running as root (which ignores them) acts as the user "nobody". The temporary
-// settings home `home` is opened up so that this user can still look up the COM port entries.
-// The device is given to `group`, the group whose members may open it.
+// and the test acts as the user "nobody" (root ignores them). The temporary settings home
+// `home` is opened up so that this user can still look up the COM port entries. The device is
+// given to `group`, the group whose members may open it.
 class WithoutPermission {
 public:
     WithoutPermission(const std::string& device, const QString& home, const char* group)
@@ -50,20 +52,18 @@ public:
         if (const struct group* owner = getgrnam(group))
             chownOk_ = chown(device_.c_str(), uid_t(-1), owner->gr_gid) == 0;
         chmod(device_.c_str(), 0);
-        if (geteuid() == 0)
-            dropped_ = seteuid(Nobody) == 0;
+        user_.emplace();
     }
     ~WithoutPermission() {
-        if (dropped_ && seteuid(0) != 0)
-            _exit(3); // the rest of the tests would run unprivileged
+        user_.reset();
         chmod(device_.c_str(), 0620);
     }
     WithoutPermission(const WithoutPermission&) = delete;
     WithoutPermission& operator=(const WithoutPermission&) = delete;
-    bool active() const { return chownOk_ && (dropped_ || geteuid() != 0); }
+    bool active() const { return chownOk_ && user_->unprivileged(); }
 
 private:
     std::string device_;
-    bool dropped_ = false;
     bool chownOk_ = false;
+    std::optional<ActingAsNobody> user_;
 };
