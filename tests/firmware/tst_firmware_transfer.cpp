@@ -3,14 +3,12 @@
 #include "LinkRig.h"
 #include "OpenDescriptors.h"
 #include "PtyPair.h"
+#include "ShownBox.h"
 #include "SimStart.h"
-#include "TestHome.h"
 #include "link/FirmwareTransfer.h"
 #include "link/RawSerialPort.h"
 
-#include <QElapsedTimer>
 #include <QtTest>
-#include <memory>
 
 using namespace zuvexsim;
 using Bytes = std::vector<std::uint8_t>;
@@ -23,11 +21,6 @@ constexpr int RejectedEveryTime = 100; // more often than the transfer sends a r
 constexpr int ShortReadTimeoutMs = 150;
 const Bytes TwoRecords{0x00, 0x03, 0x41, 0x42, 0x43, 0x00, 0x01, 0x44};
 
-struct Report {
-    QString caption;
-    QStringList lines;
-};
-
 } // namespace
 Q_DECLARE_METATYPE(TFirmwareOutcome)
 
@@ -35,7 +28,7 @@ class TestFirmwareTransfer : public QObject, SimFixture {
     Q_OBJECT
     std::vector<int> sleeps;
     std::vector<int> progress;
-    std::vector<Report> reports;
+    QList<ShownBox> reports;
     std::function<void()> onReport; // runs inside the error report
 
     TFirmwareTransferHooks hooks() {
@@ -43,7 +36,7 @@ class TestFirmwareTransfer : public QObject, SimFixture {
         h.progress = [this](int percent) { progress.push_back(percent); };
         h.sleep = [this](int ms) { sleeps.push_back(ms); };
         h.showError = [this](const QString& caption, const QStringList& lines) {
-            reports.push_back({caption, lines});
+            reports << ShownBox(caption, lines);
             if (onReport)
                 onReport();
         };
@@ -61,9 +54,7 @@ class TestFirmwareTransfer : public QObject, SimFixture {
     }
 
     void expectReport(const QString& caption, const QString& line) {
-        QCOMPARE(reports.size(), std::size_t(1));
-        QCOMPARE(reports[0].caption, caption);
-        QCOMPARE(reports[0].lines, (QStringList{QStringLiteral("Fehler!"), line}));
+        QCOMPARE(reports, QList<ShownBox>{ShownBox(caption, {QStringLiteral("Fehler!"), line})});
     }
 
 private slots:
