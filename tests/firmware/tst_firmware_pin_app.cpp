@@ -30,7 +30,7 @@ const ShownBox Loaded("Neue Firmware",
 
 const QString NewPin = QStringLiteral("4711");
 
-enum class FirmwareStop { NoFreePort, ChoiceCancelled, PortHeldElsewhere };
+enum class FirmwareStop { NoFile, FileRefused, NoFreePort, ChoiceCancelled, PortHeldElsewhere };
 enum class PinStop { DialogCancelled, ChoiceCancelled, NoFreePort };
 
 } // namespace
@@ -177,6 +177,12 @@ private slots:
     void firmwareStartRefused_data() {
         QTest::addColumn<FirmwareStop>("stop");
         QTest::addColumn<QStringList>("warning");
+        QTest::newRow("no file name")
+            << FirmwareStop::NoFile << QStringList{"Keine Datei ausgewählt"};
+        // which files are refused is the loader's
+        QTest::newRow("refused file")
+            << FirmwareStop::FileRefused
+            << QStringList{"Auf die Firmwaredatei kann nicht zugegriffen werden.", CannotStart};
         QTest::newRow("no free port")
             << FirmwareStop::NoFreePort
             << QStringList{QStringLiteral("Keine freie COM-Schnittstelle gefunden."), CannotStart};
@@ -189,7 +195,8 @@ private slots:
             << QStringList{QStringLiteral("COM-Schnittstelle kann nicht initialisiert werden."),
                            CannotStart};
     }
-    // The warning comes while the firmware dialog stays open; nothing is sent.
+    // "Start" checks the file, then the port: the warning comes while the firmware dialog stays
+    // open; nothing is sent.
     void firmwareStartRefused() {
         QFETCH(FirmwareStop, stop);
         QFETCH(QStringList, warning);
@@ -200,10 +207,14 @@ private slots:
             usePortOfDevice();
             QVERIFY(other.Open(QStringLiteral("COM3"), FirmwareBaud, FirmwareAckTimeoutMs));
         }
+        const QString file = stop == FirmwareStop::NoFile        ? QString()
+                             : stop == FirmwareStop::FileRefused ? home->path("fehlt.zfw")
+                                                                 : SampleFirmware();
         bool stillOpen = false;
         std::optional<ModalAnswer> box;
         ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
-            startWithSample(w);
+            static_cast<TFirmwareDlg*>(w)->Filename->setText(file);
+            pressButton(w, "OKBtn");
             QVERIFY(box->waitSeen(ScanTimeoutMs)); // a click during the port scan would wait
             stillOpen = w->isVisible();
             pressButton(w, "CancelBtn");

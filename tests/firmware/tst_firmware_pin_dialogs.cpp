@@ -66,7 +66,6 @@ Q_DECLARE_METATYPE(PinStep)
 class TestFirmwarePinDialogs : public QObject, SimFixture {
     Q_OBJECT
     std::unique_ptr<TFirmwareDlg> firmware;
-    int starts = 0;
     int cancels = 0;
     std::vector<int> sleeps;
     QList<ShownBox> errors;
@@ -93,12 +92,11 @@ private slots:
     void init() {
         sim = startSim(simOptions(DevicePort, FirmwareRestartMs));
         firmware = std::make_unique<TFirmwareDlg>();
-        starts = cancels = 0;
+        cancels = 0;
         sleeps.clear();
         errors.clear();
         results.clear();
         duringResult = nullptr;
-        firmware->StartFirmwareUpdate = [this] { ++starts; };
         firmware->ComNumber = [] { return DevicePort; };
         firmware->OnCancelled = [this] { ++cancels; };
         firmware->Sleep = [this](int ms) { sleeps.push_back(ms); };
@@ -186,41 +184,6 @@ private slots:
         answer.clear(); // cancelled: the name stays
         QTest::mouseClick(firmware->BtnSuchen, Qt::LeftButton);
         QCOMPARE(firmware->Filename->text(), QStringLiteral("/tmp/neu.zfw"));
-    }
-
-    // "Start" checks the file (which files are refused is the loader's) and then asks for the
-    // handshake; a refused file never gets as far as the telephone system.
-    void firmwareStart_data() {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("warning"); // none if empty
-        QTest::newRow("no file name") << QString() << "Keine Datei ausgewählt";
-        QTest::newRow("refused file")
-            << home.path("fehlt.zfw")
-            << "Auf die Firmwaredatei kann nicht zugegriffen werden.\nFirmware Update kann nicht "
-               "gestartet werden.";
-        QTest::newRow("sample firmware") << SampleFirmware() << QString();
-    }
-    void firmwareStart() {
-        QFETCH(QString, file);
-        QFETCH(QString, warning);
-        std::optional<ModalAnswer> box;
-        if (!warning.isEmpty())
-            box.emplace("WarningBox", press("OK"));
-        runFirmware([&] {
-            firmware->Filename->setText(file);
-            QTest::mouseClick(firmware->OKBtn, Qt::LeftButton);
-            QCOMPARE(bool(box), box && box->seen());
-            QVERIFY(firmware->isVisible()); // the dialog stays open, for the handshake too
-            QCOMPARE(starts, box ? 0 : 1);
-            QCOMPARE(firmware->FirmwarePortName, box ? QString() : "COM3");
-            QCOMPARE(cancels, 0);
-        });
-        if (box) {
-            QCOMPARE(box->caption, "Warnung");
-            QCOMPARE(box->lines, warning.split(u'\n'));
-        }
-        QCOMPARE(sim->received(), std::string());
-        QCOMPARE(cancels, 1); // closed without a transfer: the handshake is stopped
     }
 
     // Whether it loads or fails, the transfer closes the dialog and leaves it ready for the

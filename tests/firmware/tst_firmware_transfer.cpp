@@ -18,7 +18,6 @@ namespace {
 const QString Port = QStringLiteral("COM3");
 constexpr int NotAPort = 0;
 constexpr int RejectedEveryTime = 100; // more often than the transfer sends a record
-constexpr int ShortReadTimeoutMs = 150;
 const Bytes TwoRecords{0x00, 0x03, 0x41, 0x42, 0x43, 0x00, 0x01, 0x44};
 
 } // namespace
@@ -239,22 +238,6 @@ private slots:
     }
 
     // ---- the raw port itself ----
-
-    void rawReadWaitsTwiceTheTimeOut() {
-        sim->setSilent(true);
-        TRawSerialPort port;
-        QVERIFY(port.Open(Port, FirmwareBaud, ShortReadTimeoutMs));
-        QVERIFY(port.IsOpen());
-        const std::uint8_t t[] = {'T', '\r'};
-        QVERIFY(port.Write(t, sizeof t));
-        std::uint8_t byte = 0;
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(!port.Read(&byte, 1));
-        QVERIFY2(clock.elapsed() >= 2 * ShortReadTimeoutMs,
-                 qPrintable(QString::number(clock.elapsed())));
-        QVERIFY(sim->waitForReceived(sizeof t, ModeChangeWait)); // the write went out
-    }
 
     void rawReadTakesAWholeReply() {
         TRawSerialPort port;
