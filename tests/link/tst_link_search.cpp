@@ -19,13 +19,10 @@ namespace {
 
 // How a dialog is answered.
 using Answer = std::function<void(QWidget*)>;
-Answer pressKey(Qt::Key key) {
-    return [key](QWidget* w) { QTest::keyClick(w, key); };
-}
-Answer pressKeys(Qt::Key first, Qt::Key second) {
+Answer pressKeys(const QList<Qt::Key>& keys) {
     return [=](QWidget* w) {
-        QTest::keyClick(w, first);
-        QTest::keyClick(w, second);
+        for (Qt::Key key : keys)
+            QTest::keyClick(w, key);
     };
 }
 // Clicks the port's radio button, then `button`.
@@ -139,8 +136,8 @@ private slots:
         QTest::addColumn<Answer>("answer");
         QTest::addColumn<bool>("searchesAgain");
         QTest::newRow("Suchen button") << press("CancelBtn") << true;
-        QTest::newRow("Escape key") << pressKey(Qt::Key_Escape) << true;
-        QTest::newRow("Enter key") << pressKey(Qt::Key_Return) << false;
+        QTest::newRow("Escape key") << pressKeys({Qt::Key_Escape}) << true;
+        QTest::newRow("Enter key") << pressKeys({Qt::Key_Return}) << false;
         QTest::newRow("close box") << Answer([](QWidget* w) { w->close(); }) << false;
     }
     // "Suchen" (or Esc) searches again from COM1; Enter and the close box mean offline.
@@ -339,7 +336,7 @@ private slots:
             << QList<int>{3} << true << choose("COM3Btn", "CancelBtn")
             << QList<bool>{false, false, true, false} << 3;
         QTest::newRow("only COM7: nothing offered, Enter does nothing")
-            << QList<int>{7} << false << pressKeys(Qt::Key_Return, Qt::Key_Escape)
+            << QList<int>{7} << false << pressKeys({Qt::Key_Return, Qt::Key_Escape})
             << QList<bool>{false, false, false, false} << NoPort;
     }
     // The scan enables the free ports among COM1 to COM4, OK only once one is chosen; the scan
