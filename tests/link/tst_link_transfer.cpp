@@ -34,10 +34,6 @@ class TestLinkTransfer : public QObject, AppWithSim {
                                               : "Download")
             ->trigger();
     }
-    // The PIN dialog answered "0000" to "4711"; queued before the answers to the boxes that end
-    // the flow, as the dialogs come in that order.
-    std::optional<ModalAnswer> pinEntry;
-
     // After a flow on the port in use, which stays open.
     bool transferEnded() const { return flowEnded(*form) && form->ComPort1->Open(); }
 
@@ -51,10 +47,7 @@ private slots:
         sim->clearTraffic();
     }
 
-    void cleanup() {
-        pinEntry.reset();
-        closeWindow();
-    }
+    void cleanup() { closeWindow(); }
 
     void failedFlowKeepsTheWindowAsItWas_data() {
         QTest::addColumn<Flow>("flow");
@@ -200,6 +193,7 @@ private slots:
     void deviceGoesAway() {
         QFETCH(Flow, flow);
         QFETCH(long, hangUpAfter);
+        std::optional<ModalAnswer> pinEntry; // comes before the box that ends the flow
         if (flow == Flow::Idle) {
             sim->stop();
         } else {
