@@ -66,11 +66,6 @@ Q_DECLARE_METATYPE(PinStep)
 class TestFirmwarePinDialogs : public QObject, SimFixture {
     Q_OBJECT
     std::unique_ptr<TFirmwareDlg> firmware;
-    int cancels = 0;
-    std::vector<int> sleeps;
-    QList<ShownBox> errors;
-    QList<ShownBox> results;
-    std::function<void()> duringResult;
     std::unique_ptr<TNeuePINDlg> pin;
     std::unique_ptr<TErrorDialog> errorDialog;
     int errorBoxes = 0;
@@ -90,24 +85,7 @@ class TestFirmwarePinDialogs : public QObject, SimFixture {
 private slots:
     void initTestCase() { useOneQtPoolThread(); }
     void init() {
-        sim = startSim(simOptions(DevicePort, FirmwareRestartMs));
         firmware = std::make_unique<TFirmwareDlg>();
-        cancels = 0;
-        sleeps.clear();
-        errors.clear();
-        results.clear();
-        duringResult = nullptr;
-        firmware->ComNumber = [] { return DevicePort; };
-        firmware->OnCancelled = [this] { ++cancels; };
-        firmware->Sleep = [this](int ms) { sleeps.push_back(ms); };
-        firmware->ShowErrorBox = [this](const QString& c, const QStringList& l) {
-            errors << ShownBox(c, l);
-        };
-        firmware->ShowResultBox = [this](const QString& c, const QStringList& l) {
-            results << ShownBox(c, l);
-            if (duringResult)
-                duringResult();
-        };
         errorDialog = std::make_unique<TErrorDialog>();
         pin = std::make_unique<TNeuePINDlg>();
         errorBoxes = 0;
@@ -189,10 +167,21 @@ private slots:
     // The transfer closes the dialog (not before it has ended) and leaves it ready for the next
     // file; that a failed one does the same is the window's test.
     void firmwareTransfer() {
+        sim = startSim(simOptions(DevicePort, FirmwareRestartMs));
         QVERIFY(EnterLoadingMode(QStringLiteral("COM3")));
+        int cancels = 0;
+        std::vector<int> sleeps;
+        QList<ShownBox> errors;
+        QList<ShownBox> results;
         bool closeRefused = false;
         int progressAtResult = -1;
-        duringResult = [&] {
+        firmware->OnCancelled = [&] { ++cancels; };
+        firmware->Sleep = [&](int ms) { sleeps.push_back(ms); };
+        firmware->ShowErrorBox = [&](const QString& c, const QStringList& l) {
+            errors << ShownBox(c, l);
+        };
+        firmware->ShowResultBox = [&](const QString& c, const QStringList& l) {
+            results << ShownBox(c, l);
             QVERIFY(firmware->TransferRunning);
             QCOMPARE(enabled(), NoneEnabled);
             firmware->reject(); // Esc or the close box while the transfer runs
