@@ -3,14 +3,12 @@
 #include "LinkRig.h"
 #include "OpenDescriptors.h"
 #include "PtyPair.h"
+#include "ShownBox.h"
 #include "SimStart.h"
-#include "TestHome.h"
 #include "link/FirmwareTransfer.h"
 #include "link/RawSerialPort.h"
 
-#include <QElapsedTimer>
 #include <QtTest>
-#include <memory>
 
 using namespace zuvexsim;
 using Bytes = std::vector<std::uint8_t>;
@@ -20,13 +18,7 @@ namespace {
 const QString Port = QStringLiteral("COM3");
 constexpr int NotAPort = 0;
 constexpr int RejectedEveryTime = 100; // more often than the transfer sends a record
-constexpr int ShortReadTimeoutMs = 150;
 const Bytes TwoRecords{0x00, 0x03, 0x41, 0x42, 0x43, 0x00, 0x01, 0x44};
-
-struct Report {
-    QString caption;
-    QStringList lines;
-};
 
 } // namespace
 Q_DECLARE_METATYPE(TFirmwareOutcome)
@@ -35,7 +27,7 @@ class TestFirmwareTransfer : public QObject, SimFixture {
     Q_OBJECT
     std::vector<int> sleeps;
     std::vector<int> progress;
-    std::vector<Report> reports;
+    QList<ShownBox> reports;
     std::function<void()> onReport; // runs inside the error report
 
     TFirmwareTransferHooks hooks() {
@@ -43,7 +35,7 @@ class TestFirmwareTransfer : public QObject, SimFixture {
         h.progress = [this](int percent) { progress.push_back(percent); };
         h.sleep = [this](int ms) { sleeps.push_back(ms); };
         h.showError = [this](const QString& caption, const QStringList& lines) {
-            reports.push_back({caption, lines});
+            reports << ShownBox(caption, lines);
             if (onReport)
                 onReport();
         };
@@ -61,9 +53,7 @@ class TestFirmwareTransfer : public QObject, SimFixture {
     }
 
     void expectReport(const QString& caption, const QString& line) {
-        QCOMPARE(reports.size(), std::size_t(1));
-        QCOMPARE(reports[0].caption, caption);
-        QCOMPARE(reports[0].lines, (QStringList{QStringLiteral("Fehler!"), line}));
+        QCOMPARE(reports, QList<ShownBox>{ShownBox(caption, {QStringLiteral("Fehler!"), line})});
     }
 
 private slots:
@@ -207,8 +197,6 @@ private slots:
         const QString good = firmwareFile(FirmwareText(TwoRecords));
         const QString noPort =
             QStringLiteral("Auf die Schnittstelle kann nicht zugegriffen werden.");
-        const QString unreadable =
-            QStringLiteral("Auf die Firmwaredatei kann nicht zugegriffen werden.");
         const auto portRow = [&](const char* name, const QString& port, bool held) {
             QTest::newRow(name) << good << port << held << TFirmwareOutcome::PortUnavailable
                                 << "Schnittstellenfehler" << noPort;
@@ -216,19 +204,15 @@ private slots:
         portRow("no such port", QStringLiteral("COM9"), false);
         portRow("not a port name", QStringLiteral("LPT1"), false);
         portRow("held by another program", Port, true);
-        const auto fileRow = [&](const char* name, const QString& file, TFirmwareOutcome outcome,
-                                 const QString& line) {
-            QTest::newRow(name) << file << Port << false << outcome << "Fehler" << line;
-        };
-        fileRow("missing file", home.path("missing.zfw"), TFirmwareOutcome::FileUnreadable,
-                unreadable);
-        fileRow("/dev/zero", "/dev/zero", TFirmwareOutcome::FileUnreadable, unreadable);
-        fileRow("no byte", home.writeFile("leer.zfw", "\r\n"), TFirmwareOutcome::FileRefused,
-                "Die Firmwaredatei enthält keine Firmwaredaten.");
-        fileRow("record past the end", home.writeFile("kurz.zfw", "00 03 41 42 43 00 02 44"),
-                TFirmwareOutcome::FileRefused,
-                "Die Firmwaredatei ist unvollständig: Der 2. Datensatz reicht über das Ende der "
-                "Datei hinaus.");
+        // a file the loader cannot read, and one it refuses: its first line only
+        QTest::newRow("missing file") << home.path("missing.zfw") << Port << false
+                                      << TFirmwareOutcome::FileUnreadable << "Fehler"
+                                      << "Auf die Firmwaredatei kann nicht zugegriffen werden.";
+        QTest::newRow("record past the end")
+            << home.writeFile("kurz.zfw", "00 03 41 42 43 00 02 44") << Port << false
+            << TFirmwareOutcome::FileRefused << "Fehler"
+            << "Die Firmwaredatei ist unvollständig: Der 2. Datensatz reicht über das Ende der "
+               "Datei hinaus.";
     }
     void nothingSent() {
         QFETCH(QString, file);
@@ -248,22 +232,6 @@ private slots:
     }
 
     // ---- the raw port itself ----
-
-    void rawReadWaitsTwiceTheTimeOut() {
-        sim->setSilent(true);
-        TRawSerialPort port;
-        QVERIFY(port.Open(Port, FirmwareBaud, ShortReadTimeoutMs));
-        QVERIFY(port.IsOpen());
-        const std::uint8_t t[] = {'T', '\r'};
-        QVERIFY(port.Write(t, sizeof t));
-        std::uint8_t byte = 0;
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(!port.Read(&byte, 1));
-        QVERIFY2(clock.elapsed() >= 2 * ShortReadTimeoutMs,
-                 qPrintable(QString::number(clock.elapsed())));
-        QVERIFY(sim->waitForReceived(sizeof t, ModeChangeWait)); // the write went out
-    }
 
     void rawReadTakesAWholeReply() {
         TRawSerialPort port;

@@ -138,38 +138,33 @@ private slots:
     void writeOnPortInUse_data() {
         const ConfigImage image = countingImage();
         const std::string command = "W0000,3c\r";
+        const std::string whole = command + bytesOf(image) + checksumOf(image);
+        const auto through = [&](int byte) { return command + bytesOf(image, byte + 1); };
+        using enum AckFault::Kind;
         QTest::addColumn<SimFaults>("device");
         QTest::addColumn<TLinkBox>("seen");
         QTest::addColumn<std::string>("wire");
-        QTest::newRow("all acknowledged")
-            << SimFaults{} << WriteDone << command + bytesOf(image) + checksumOf(image);
+        QTest::newRow("all acknowledged") << SimFaults{} << WriteDone << whole;
         QTest::newRow("command refused")
-            << writeFault(AckFault::Kind::Nak, WriteCommandStep) << WriteFailed << command;
+            << writeFault(Nak, WriteCommandStep) << WriteFailed << command;
         QTest::newRow("first byte refused")
-            << writeFault(AckFault::Kind::Nak, FirstByte) << WriteFailed
-            << command + bytesOf(image, FirstByte + 1);
+            << writeFault(Nak, FirstByte) << WriteFailed << through(FirstByte);
         QTest::newRow("middle byte refused")
-            << writeFault(AckFault::Kind::Nak, MiddleByte) << WriteFailed
-            << command + bytesOf(image, MiddleByte + 1);
+            << writeFault(Nak, MiddleByte) << WriteFailed << through(MiddleByte);
         QTest::newRow("last byte refused")
-            << writeFault(AckFault::Kind::Nak, LastByte) << WriteFailed << command + bytesOf(image);
+            << writeFault(Nak, LastByte) << WriteFailed << through(LastByte);
         QTest::newRow("middle byte answered with another byte")
-            << writeFault(AckFault::Kind::Other, MiddleByte) << WriteFailed
-            << command + bytesOf(image, MiddleByte + 1);
+            << writeFault(Other, MiddleByte) << WriteFailed << through(MiddleByte);
         QTest::newRow("middle byte acknowledged too late")
-            << writeFault(AckFault::Kind::Late, MiddleByte, LateAckMs) << TimedOut
-            << command + bytesOf(image, MiddleByte + 1);
+            << writeFault(Late, MiddleByte, LateAckMs) << TimedOut << through(MiddleByte);
         QTest::newRow("last byte unanswered")
-            << writeFault(AckFault::Kind::Silent, LastByte) << TimedOut << command + bytesOf(image);
+            << writeFault(Silent, LastByte) << TimedOut << through(LastByte);
         QTest::newRow("checksum refused")
-            << writeFault(AckFault::Kind::Nak, WriteChecksumStep) << WriteFailed
-            << command + bytesOf(image) + checksumOf(image);
+            << writeFault(Nak, WriteChecksumStep) << WriteFailed << whole;
         QTest::newRow("checksum unanswered")
-            << writeFault(AckFault::Kind::Silent, WriteChecksumStep) << TimedOut
-            << command + bytesOf(image) + checksumOf(image);
+            << writeFault(Silent, WriteChecksumStep) << TimedOut << whole;
         QTest::newRow("checksum acknowledged late, in time")
-            << writeFault(AckFault::Kind::Late, WriteChecksumStep, LateChecksumAckMs) << WriteDone
-            << command + bytesOf(image) + checksumOf(image);
+            << writeFault(Late, WriteChecksumStep, LateChecksumAckMs) << WriteDone << whole;
     }
     // Stop and wait: each byte after the previous acknowledgement, nothing after a failure.
     void writeOnPortInUse() {
@@ -292,32 +287,30 @@ private slots:
         QTest::addColumn<TLinkBox>("seen");
         QTest::addColumn<std::string>("wire");
         QTest::addColumn<std::string>("pinAfter");
+        using enum AckFault::Kind;
+        const QByteArray rightPin = "0000";
         const std::string enq = "\x05";
         const std::string allSent = enq + "0000" + "54321";
         const std::string unchanged = "0000";
         const std::string changed = "4321";
-        QTest::newRow("changed") << SimFaults{} << QByteArray("0000") << PinChanged << allSent
-                                 << changed;
+        QTest::newRow("changed") << SimFaults{} << rightPin << PinChanged << allSent << changed;
         QTest::newRow("old PIN wrong")
             << SimFaults{} << QByteArray("1234") << WrongOldPin << enq + "1234" << unchanged;
-        QTest::newRow("ENQ refused") << pinFault(AckFault::Kind::Nak, EnqStep) << QByteArray("0000")
-                                     << PinFailed << enq << unchanged;
+        QTest::newRow("ENQ refused")
+            << pinFault(Nak, EnqStep) << rightPin << PinFailed << enq << unchanged;
         QTest::newRow("ENQ answered with another byte")
-            << pinFault(AckFault::Kind::Other, EnqStep) << QByteArray("0000") << PinFailed << enq
-            << unchanged;
+            << pinFault(Other, EnqStep) << rightPin << PinFailed << enq << unchanged;
         QTest::newRow("old PIN answered with another byte")
-            << pinFault(AckFault::Kind::Other, OldPinStep) << QByteArray("0000") << PinFailed
-            << enq + "0000" << unchanged;
-        QTest::newRow("new PIN refused") << pinFault(AckFault::Kind::Nak, NewPinStep)
-                                         << QByteArray("0000") << PinFailed << allSent << unchanged;
-        QTest::newRow("ENQ unanswered") << pinFault(AckFault::Kind::Silent, EnqStep)
-                                        << QByteArray("0000") << TimedOut << enq << unchanged;
+            << pinFault(Other, OldPinStep) << rightPin << PinFailed << enq + "0000" << unchanged;
+        QTest::newRow("new PIN refused")
+            << pinFault(Nak, NewPinStep) << rightPin << PinFailed << allSent << unchanged;
+        QTest::newRow("ENQ unanswered")
+            << pinFault(Silent, EnqStep) << rightPin << TimedOut << enq << unchanged;
         QTest::newRow("new PIN unanswered")
-            << pinFault(AckFault::Kind::Silent, NewPinStep) << QByteArray("0000") << TimedOut
-            << allSent << unchanged;
+            << pinFault(Silent, NewPinStep) << rightPin << TimedOut << allSent << unchanged;
         QTest::newRow("old PIN acknowledged late, in time")
-            << pinFault(AckFault::Kind::Late, OldPinStep, LatePinAckMs) << QByteArray("0000")
-            << PinChanged << allSent << changed;
+            << pinFault(Late, OldPinStep, LatePinAckMs) << rightPin << PinChanged << allSent
+            << changed;
     }
     // ENQ, the old PIN, "5" and the new PIN, each acknowledged; the transfer box shows.
     void pinChange() {

@@ -1,27 +1,16 @@
 // Finding the telephone system: the start-up search over COM1..COM20, identification, the
 // no-device dialog, and the port choices after a free-port scan.
-#include "AppWithSim.h"
 #include "LinkTestSupport.h"
 #include "OpenDescriptors.h"
-#include "SimProcess.h"
 #include "Unplug.h"
 #include "Unprivileged.h"
-#include "WindowParts.h"
-#include "app/AppFormProbe.h"
-#include "config/EditorPages.h"
-#include "link/LinkConversation.h"
+#include "WindowTest.h"
 #include "link/PortDialogs.h"
 #include "link/SearchDialogs.h"
 #include "serial/ComPortMap.h"
 #include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QLabel>
-#include <QPushButton>
-#include <QRadioButton>
 #include <sys/stat.h>
 
 using namespace zuvexsim;
@@ -30,9 +19,21 @@ namespace {
 
 // How a dialog is answered.
 using Answer = std::function<void(QWidget*)>;
-Answer pressKey(Qt::Key key) {
-    return [key](QWidget* w) { QTest::keyClick(w, key); };
+Answer pressKeys(const QList<Qt::Key>& keys) {
+    return [=](QWidget* w) {
+        for (Qt::Key key : keys)
+            QTest::keyClick(w, key);
+    };
 }
+// Clicks the port's radio button, then `button`.
+Answer choose(const char* port, const char* button) {
+    return [=](QWidget* w) {
+        w->findChild<QRadioButton*>(port)->click();
+        pressButton(w, button);
+    };
+}
+
+constexpr int NoPort = 0; // no port in use
 
 // The port number before the firmware's port chooser.
 constexpr int PortBefore = 5;
@@ -94,8 +95,6 @@ Q_DECLARE_METATYPE(Answer)
 class TestLinkSearch : public QObject, AppWithSim {
     Q_OBJECT
 
-    QString portInUseText() const { return ::portInUseText(*form); }
-
 private slots:
     void initTestCase() { useOneQtPoolThread(); }
     void init() { openWindow(); }
@@ -113,7 +112,7 @@ private slots:
         QVERIFY(watch.shown);
         QVERIFY(!watch.buttonsEnabled);
         QVERIFY(!dialog<TSuchenDlg>("SuchenDlg")->isVisible());
-        QCOMPARE(portInUseText(), portInUse(3));
+        QCOMPARE(portInUseText(*form), portInUse(3));
         QCOMPARE(part<QLabel>(*form, "StatusPanel0")->text(),
                  "Zuvex 910k - Firmware " + QString::fromStdString(sim->firmwareVersion()));
         // the editor takes the image once the result box has closed, with the door rule
@@ -133,32 +132,12 @@ private slots:
                  QStringLiteral("Zuvex 910k - Firmware "));
     }
 
-    // No COM port at all: the no-device dialog at once; "Offline" leaves no search dialog,
-    // empties both status panels, and the next read searches again from COM1.
-    void noPortThenOfflineThenReadSearchesAgain() {
-        SearchWatch watch(*form);
-        ModalAnswer none("KeineAnlageDlg", press("OKBtn"));
-        form->show();
-        QVERIFY(none.seen()); // answered within the first showing
-        QCOMPARE(none.caption, QStringLiteral("Keine Zuvex 910k gefunden"));
-        QTest::qWait(LongerThanAnyPauseMs); // a search dialog would be up by now
-        QVERIFY(!watch.shown);
-        QCOMPARE(part<QLabel>(*form, "StatusPanel0")->text(), QString());
-        QCOMPARE(portInUseText(), QString());
-        QVERIFY(!form->ComPort1->Open());
-
-        auto sim = startSim(3);
-        QVERIFY(readConfiguration(*form));
-        QCOMPARE(watch.labels, QStringList({"Suche an COM3"}));
-        QCOMPARE(portInUseText(), portInUse(3));
-    }
-
     void noDeviceAnswer_data() {
         QTest::addColumn<Answer>("answer");
         QTest::addColumn<bool>("searchesAgain");
         QTest::newRow("Suchen button") << press("CancelBtn") << true;
-        QTest::newRow("Escape key") << pressKey(Qt::Key_Escape) << true;
-        QTest::newRow("Enter key") << pressKey(Qt::Key_Return) << false;
+        QTest::newRow("Escape key") << pressKeys({Qt::Key_Escape}) << true;
+        QTest::newRow("Enter key") << pressKeys({Qt::Key_Return}) << false;
         QTest::newRow("close box") << Answer([](QWidget* w) { w->close(); }) << false;
     }
     // "Suchen" (or Esc) searches again from COM1; Enter and the close box mean offline.
@@ -179,16 +158,16 @@ private slots:
         if (searchesAgain)
             result.emplace("ErgebnisDialog", press("OKBtn"), SearchAndReadMs);
         form->show();
-        QVERIFY(none.seen());
+        QCOMPARE(none.caption, QStringLiteral("Keine Zuvex 910k gefunden"));
         if (searchesAgain) {
             QCOMPARE(shown(*result, SearchAndReadMs), shownAs(ReadDone));
-            QCOMPARE(portInUseText(), portInUse(1));
+            QCOMPARE(portInUseText(*form), portInUse(1));
             QCOMPARE(watch.labels,
                      QStringList({"Suche an COM2", "Suche an COM1"})); // label cleared between
         } else {
             QTest::qWait(LongerThanAnyPauseMs);
             QCOMPARE(sim->received(), std::string());
-            QCOMPARE(portInUseText(), QString());
+            QCOMPARE(portInUseText(*form), QString());
         }
         QVERIFY(!dialog<TSuchenDlg>("SuchenDlg")->isVisible());
     }
@@ -219,7 +198,7 @@ private slots:
         QVERIFY(watch.shown);
         QVERIFY(!dialog<TSuchenDlg>("SuchenDlg")->isVisible());
         QCOMPARE(sim->received(), std::string("T\rV\r"));
-        QCOMPARE(portInUseText(), NoPortInUse);
+        QCOMPARE(portInUseText(*form), NoPortInUse);
         QVERIFY(form->isEnabled());
     }
 
@@ -230,7 +209,7 @@ private slots:
         ModalAnswer search("SuchenDlg", [](QWidget* w) { w->close(); });
         QCOMPARE(showAndRead(*form), shownAs(ReadDone));
         QVERIFY(search.seen());
-        QCOMPARE(portInUseText(), portInUse(2));
+        QCOMPARE(portInUseText(*form), portInUse(2));
     }
 
     // Without the ports folder the COM numbers come from the ports the machine lists, read
@@ -253,7 +232,7 @@ private slots:
         SetSerialPortLister({});
         QVERIFY(none.seen());
         QCOMPARE(read, shownAs(ReadDone));
-        QCOMPARE(portInUseText(), portInUse(1));
+        QCOMPARE(portInUseText(*form), portInUse(1));
     }
 
     // Ports the user may not open are skipped; the no-device dialog then names the first one
@@ -318,7 +297,7 @@ private slots:
         auto sim = startSim(2);
         QCOMPARE(showAndRead(*form), shownAs(ReadDone));
         QCOMPARE(gone.received(), std::string("T"));
-        QCOMPARE(portInUseText(), portInUse(2));
+        QCOMPARE(portInUseText(*form), portInUse(2));
         QCOMPARE(DescriptorsOn(gone.slavePath()), 0);
     }
 
@@ -340,78 +319,68 @@ private slots:
         QVERIFY(unplug.noDevice().seen());
         QCOMPARE(unplug.leftOpen, 0);
         QVERIFY(unplug.back && unplug.back->ready());
-        QCOMPARE(portInUseText(), portInUse(1));
+        QCOMPARE(portInUseText(*form), portInUse(1));
         QVERIFY(form->isEnabled());
     }
-    // The scan enables the free ports; a chosen port is used by the next read directly.
-    void choosePortThenRead() {
-        auto com2 = startSim(2);
-        auto com3 = startSim(3);
+
+    void portChoice_data() {
+        QTest::addColumn<QList<int>>("devices");
+        QTest::addColumn<bool>("readFirst"); // a port in use before the scan
+        QTest::addColumn<Answer>("answer");
+        QTest::addColumn<QList<bool>>("offered"); // COM1 to COM4
+        QTest::addColumn<int>("portAfter");       // the port in use afterwards
+        QTest::newRow("COM2 chosen") << QList<int>{2, 3} << false << choose("COM2Btn", "OKBtn")
+                                     << QList<bool>{false, true, true, false} << 2;
+        // its own port counts as free once the scan has closed it
+        QTest::newRow("cancelled: the port in use kept")
+            << QList<int>{3} << true << choose("COM3Btn", "CancelBtn")
+            << QList<bool>{false, false, true, false} << 3;
+        QTest::newRow("only COM7: nothing offered, Enter does nothing")
+            << QList<int>{7} << false << pressKeys({Qt::Key_Return, Qt::Key_Escape})
+            << QList<bool>{false, false, false, false} << NoPort;
+    }
+    // The scan enables the free ports among COM1 to COM4, OK only once one is chosen; the scan
+    // leaves the port closed, and the next read goes to the port in use at once.
+    void portChoice() {
+        QFETCH(QList<int>, devices);
+        QFETCH(bool, readFirst);
+        QFETCH(Answer, answer);
+        QFETCH(int, portAfter);
+        std::vector<std::unique_ptr<ZuvexSim>> sims;
+        for (int port : devices)
+            sims.push_back(startSim(port));
+        if (readFirst)
+            QVERIFY(readConfiguration(*form));
         PortChoices seen;
-        bool okAfterClick = false;
+        bool okOnceChosen = false;
         ModalAnswer choice(
             "PortDialog",
             [&](QWidget* w) {
                 seen = choicesOf(w);
-                w->findChild<QRadioButton*>("COM2Btn")->click();
-                okAfterClick = choicesOf(w).okEnabled;
-                pressButton(w, "OKBtn");
+                answer(w);
+                okOnceChosen = choicesOf(w).okEnabled;
             },
             ScanTimeoutMs);
         action(*form, "COMItem1")->trigger();
         QCOMPARE(shown(choice, ScanTimeoutMs), ShownBox("COM-Port festlegen", {}));
-        QCOMPARE(seen.enabled, QList<bool>({false, true, true, false}));
+        QTEST(seen.enabled, "offered");
         QCOMPARE(seen.checked, QList<bool>({false, false, false, false}));
         QVERIFY(!seen.okEnabled);
-        QVERIFY(okAfterClick);
-        QCOMPARE(portInUseText(), portInUse(2));
+        QCOMPARE(okOnceChosen, portAfter != NoPort);
+        QCOMPARE(portInUseText(*form), portAfter ? portInUse(portAfter) : NoPortInUse);
         QVERIFY(!form->ComPort1->Open());                             // chosen, not opened
         QCOMPARE(form->ComPort1->ComNumber(), quint16(MaxComNumber)); // the scan's last
+        for (int port : devices)
+            QVERIFY(form->Conversation->PortAvailable[std::size_t(port - 1)]);
+        if (portAfter == NoPort)
+            return;
+        for (auto& sim : sims)
+            sim->clearTraffic();
         QVERIFY(readConfiguration(*form));
-        QCOMPARE(com2->received(), std::string("R0000,3c\r")); // no identification first
-        QCOMPARE(com3->received(), std::string());
-    }
-
-    // Cancelling changes nothing; the scan leaves the port closed and the port in use kept.
-    void cancelKeepsPortInUse() {
-        auto com3 = startSim(3);
-        QVERIFY(readConfiguration(*form));
-        QVERIFY(form->ComPort1->Open());
-        ModalAnswer choice(
-            "PortDialog",
-            [](QWidget* w) {
-                w->findChild<QRadioButton*>("COM3Btn")->click();
-                pressButton(w, "CancelBtn");
-            },
-            ScanTimeoutMs);
-        action(*form, "COMItem1")->trigger();
-        QVERIFY(shown(choice, ScanTimeoutMs).seen);
-        QCOMPARE(portInUseText(), portInUse(3));
-        QVERIFY(!form->ComPort1->Open());
-        QCOMPARE(form->ComPort1->ComNumber(), quint16(MaxComNumber));
-        QVERIFY(form->Conversation->PortAvailable[2]); // its own port counts as free once closed
-        com3->clearTraffic();
-        QVERIFY(readConfiguration(*form)); // re-opens COM3 and reads at once
-        QCOMPARE(com3->received(), std::string("R0000,3c\r"));
-    }
-
-    // The dialog offers COM1 to COM4 only; with OK disabled, Enter does nothing.
-    void onlyPortAboveCom4() {
-        auto com7 = startSim(7);
-        PortChoices seen;
-        ModalAnswer choice(
-            "PortDialog",
-            [&](QWidget* w) {
-                seen = choicesOf(w);
-                QTest::keyClick(w, Qt::Key_Return);
-                QTest::keyClick(w, Qt::Key_Escape);
-            },
-            ScanTimeoutMs);
-        action(*form, "COMItem1")->trigger();
-        QVERIFY(shown(choice, ScanTimeoutMs).seen);
-        QCOMPARE(seen.enabled, QList<bool>({false, false, false, false}));
-        QVERIFY(form->Conversation->PortAvailable[6]);
-        QCOMPARE(portInUseText(), NoPortInUse);
+        for (std::size_t i = 0; i < sims.size(); ++i) // no identification first
+            QCOMPARE(sims[i]->received(), devices[qsizetype(i)] == portAfter
+                                              ? std::string("R0000,3c\r")
+                                              : std::string());
     }
 
     // The scan keeps the window painting under the wait cursor and a click on it waits; with
@@ -463,7 +432,7 @@ private slots:
         QTEST(dlg->exec(), "result");
         QCOMPARE(shown(answer), ShownBox("Dialog", {}));
         QCOMPARE(form->ComPort1->ComNumber(), quint16(comNumber));
-        QCOMPARE(portInUseText(), NoPortInUse);
+        QCOMPARE(portInUseText(*form), NoPortInUse);
     }
 };
 
