@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/LinkArming.h"
+#include "serial/DataPacketManager.h"
 #include "serial/Ticks.h"
 
 #include <QList>
@@ -71,4 +72,46 @@ private:
     void record(TDataPacket* sender);
     void noteThread();
     std::function<int64_t()> clock_;
+};
+
+// How a packet ends that is armed for an end string.
+enum class Case { Ignored, Kept };
+enum class EndString { Included, CutOff };
+
+// One port's worth of collecting, driven by hand: bytes and a test clock in, events out.
+struct CollectorRig : PacketRecorder {
+    static constexpr int64_t StartMs = 1000;
+    int64_t now = StartMs;
+    TDataPacketManager manager{[this] { return now; }};
+
+    CollectorRig() : PacketRecorder([this] { return now; }) {
+        packet.SetManager(&manager);
+        manager.PortOpened();
+    }
+
+    void armForEndString(const QByteArray& end, Case letterCase, EndString endString) {
+        packet.IgnoreCase = letterCase == Case::Ignored;
+        packet.IncludeStrings = endString == EndString::Included;
+        packet.SetEndString(end);
+        packet.EndCond = ecString;
+        packet.TimeOut = NoTimeOut.count;
+        packet.SetEnabled(true);
+    }
+    // The text of a refused arming, or nothing.
+    QString switchOn() {
+        return errorOf([this] { packet.SetEnabled(true); });
+    }
+    void bytesArrive(const QByteArray& bytes) {
+        manager.Receive(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                        std::size_t(bytes.size()));
+    }
+    // The clock moves on 1 ms at a time, the timer checked each time.
+    void advanceClock(std::chrono::milliseconds time) {
+        for (int64_t i = 0; i < time.count(); ++i) {
+            ++now;
+            manager.CheckTimers();
+        }
+    }
+    // The clock moves on without the timer being looked at.
+    void clockJumps(std::chrono::milliseconds time) { now += time.count(); }
 };
