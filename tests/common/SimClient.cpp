@@ -77,12 +77,6 @@ std::string SimClient::identify() {
     return ask(IdentifyRequest, SimIdent.size());
 }
 
-bool SimClient::enterLoading() {
-    return ask(LoadRequest, 1) == std::string(1, char(LinkProtocol::LoadPrompt)) &&
-           ask(std::string(1, char(LinkProtocol::LoadConfirm)), 1) ==
-               std::string(1, char(LinkProtocol::LoadReady));
-}
-
 std::string SimClient::readFor(std::chrono::milliseconds window) {
     return read(std::size_t(-1) / 2, window);
 }
@@ -96,11 +90,4 @@ bool SimClient::waitHangUp(std::chrono::milliseconds timeout) {
     char c;
     const ssize_t n = ::read(fd_, &c, 1);
     return n == 0 || (n < 0 && errno == EIO);
-}
-
-std::string bytes(std::initializer_list<unsigned> values) {
-    std::string s;
-    for (unsigned v : values)
-        s += static_cast<char>(v);
-    return s;
 }

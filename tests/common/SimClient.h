@@ -26,8 +26,6 @@ public:
                     std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
     // Asks for the identification and reads as much as SimIdent has.
     std::string identify();
-    // The firmware handshake ("U\r", ">", "<", "L"); true when the device entered loading mode.
-    bool enterLoading();
     // Everything that comes within `window`.
     std::string readFor(std::chrono::milliseconds window);
     // True when the line reports a hang-up within `timeout`.
@@ -37,8 +35,6 @@ protected:
     SimClient() = default;
     int fd_ = -1;
 };
-
-std::string bytes(std::initializer_list<unsigned> values);
 
 // How the telephone system identifies itself.
 inline const std::string SimIdent = "Zuvex 910k\r\n";
