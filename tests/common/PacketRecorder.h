@@ -1,15 +1,40 @@
 #pragma once
 
-#include "TickCount.h"
 #include "link/LinkArming.h"
-#include "serial/DataPacket.h"
+#include "serial/DataPacketManager.h"
+#include "serial/Ticks.h"
 
-#include <QByteArray>
 #include <QList>
 #include <QStringList>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <utility>
+
+// A collector time-out in ticks of 55 ms, typed so that it cannot be mistaken for a size.
+struct Ticks {
+    int count;
+
+    // The time-out fires no sooner than this after it was armed ...
+    constexpr std::chrono::milliseconds duration() const {
+        return std::chrono::milliseconds(count * serialticks::TickMs);
+    }
+    // ... and within one more tick.
+    constexpr std::chrono::milliseconds latestFiring() const {
+        return duration() + std::chrono::milliseconds(serialticks::TickMs);
+    }
+};
+
+constexpr Ticks NoTimeOut{0};
+constexpr Ticks OneTick{1};
+constexpr Ticks AckWait{LinkProtocol::AckTicks};
+constexpr Ticks LineWait{LinkProtocol::LineTicks};
+constexpr Ticks BlockWait{LinkProtocol::BlockTicks};
+constexpr Ticks LongWait{LinkProtocol::ChecksumAckTicks}; // long enough for any test's reply
+
+// A time within an ACK's wait, and one between two bytes that keep a collector busy.
+constexpr std::chrono::milliseconds WithinAckWait{300};
+constexpr std::chrono::milliseconds ShorterThanATick{40};
 
 constexpr int OneByte = 1;
 
@@ -47,4 +72,46 @@ private:
     void record(TDataPacket* sender);
     void noteThread();
     std::function<int64_t()> clock_;
+};
+
+// How a packet ends that is armed for an end string.
+enum class Case { Ignored, Kept };
+enum class EndString { Included, CutOff };
+
+// One port's worth of collecting, driven by hand: bytes and a test clock in, events out.
+struct CollectorRig : PacketRecorder {
+    static constexpr int64_t StartMs = 1000;
+    int64_t now = StartMs;
+    TDataPacketManager manager{[this] { return now; }};
+
+    CollectorRig() : PacketRecorder([this] { return now; }) {
+        packet.SetManager(&manager);
+        manager.PortOpened();
+    }
+
+    void armForEndString(const QByteArray& end, Case letterCase, EndString endString) {
+        packet.IgnoreCase = letterCase == Case::Ignored;
+        packet.IncludeStrings = endString == EndString::Included;
+        packet.SetEndString(end);
+        packet.EndCond = ecString;
+        packet.TimeOut = NoTimeOut.count;
+        packet.SetEnabled(true);
+    }
+    // The text of a refused arming, or nothing.
+    QString switchOn() {
+        return errorOf([this] { packet.SetEnabled(true); });
+    }
+    void bytesArrive(const QByteArray& bytes) {
+        manager.Receive(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                        std::size_t(bytes.size()));
+    }
+    // The clock moves on 1 ms at a time, the timer checked each time.
+    void advanceClock(std::chrono::milliseconds time) {
+        for (int64_t i = 0; i < time.count(); ++i) {
+            ++now;
+            manager.CheckTimers();
+        }
+    }
+    // The clock moves on without the timer being looked at.
+    void clockJumps(std::chrono::milliseconds time) { now += time.count(); }
 };

@@ -4,13 +4,9 @@
 #include "PtyPair.h"
 #include "serial/SerialPort.h"
 
-#include <QByteArray>
-#include <QList>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
-#include <chrono>
-#include <functional>
 #include <memory>
 
 // The main window's pair, ComPort1 and DataPacket1, on a fresh pseudo-terminal published as
@@ -23,14 +19,14 @@ struct PortRig : PacketRecorder {
 
     explicit PortRig(int com, Start start = Start::Open);
 
-    bool ok() const { return pty.ok() && linked_; }
+    bool ok() const { return pty.isOpen() && linked_; }
 
     // The device's side, on the device plugged in last.
-    bool deviceSends(const QByteArray& bytes) { return device().write(bytes); }
-    QByteArray deviceReads(qsizetype count) { return device().read(int(count), ReadWaitMs); }
-    bool deviceHearsNothing() { return device().read(1, SilenceWaitMs).isEmpty(); }
-    // The device throws away what the port sent it so far.
-    void deviceDropsWhatItGot() { device().read(DrainBytes, 0); }
+    bool deviceSends(const QByteArray& bytes) { return device().send(bytes.toStdString()); }
+    QByteArray deviceReads(qsizetype count) {
+        return QByteArray::fromStdString(device().read(std::size_t(count), ReadWait));
+    }
+    bool deviceHearsNothing() { return device().readFor(SilenceWait).empty(); }
     // A new device published as COM`com`, as if an adapter were plugged in.
     bool plugNewDevice(int com);
 
@@ -48,21 +44,14 @@ struct PortRig : PacketRecorder {
     void showDialogFor(std::chrono::milliseconds time);
     void blockThreadFor(std::chrono::milliseconds time) { QThread::msleep(ulong(time.count())); }
 
-    void markTime() { markMs_ = serialticks::MonotonicMs(); }
-    std::chrono::milliseconds lastEventSinceMark() const {
-        return std::chrono::milliseconds(lastEventMs - markMs_);
-    }
-
 private:
-    static constexpr int ReadWaitMs = 2000;
-    static constexpr int SilenceWaitMs = 300;
+    static constexpr std::chrono::milliseconds ReadWait{2000};
+    static constexpr std::chrono::milliseconds SilenceWait{300};
     static constexpr int PacketWaitMs = 3000;
     static constexpr int TimeoutWaitMs = 5000;
-    static constexpr int DrainBytes = 1 << 16;
 
     PtyPair& device() { return plugged_ ? *plugged_ : pty; }
 
     bool linked_ = false;
     std::unique_ptr<PtyPair> plugged_;
-    int64_t markMs_ = 0;
 };

@@ -1,28 +1,20 @@
 #pragma once
 
-#include <QByteArray>
+#include "SimClient.h"
+
 #include <string>
 
 // A pseudo-terminal pair for end-to-end tests: the port under test opens the slave (through
-// a COMn link), the test plays the device on the master.
-class PtyPair {
+// a COMn link), the test plays the device on the master, this line's end.
+class PtyPair : public SimClient {
 public:
-    PtyPair();  // QFAIL-free: check ok()
-    ~PtyPair(); // closes the master if still open
-    PtyPair(const PtyPair&) = delete;
-    PtyPair& operator=(const PtyPair&) = delete;
+    PtyPair(); // QFAIL-free: check ok()
 
-    bool ok() const { return master_ >= 0; }
+    bool ok() const { return isOpen(); }
     const std::string& slavePath() const { return slavePath_; }
-    int master() const { return master_; }
-
-    bool write(const QByteArray& bytes);
-    // Reads what arrives on the master within `waitMs` until `count` bytes are there.
-    QByteArray read(int count, int waitMs);
-    void closeMaster();
+    int master() const { return fd_; }
 
 private:
-    int master_ = -1;
     std::string slavePath_;
 };
 

@@ -1,6 +1,6 @@
 #include "SimClient.h"
-#include "LineIo.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -24,15 +24,47 @@ SimClient::~SimClient() {
 }
 
 void SimClient::close() {
-    closeLine(fd_);
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
 }
 
-void SimClient::send(std::string_view data) {
-    writeAll(fd_, data);
+bool SimClient::send(std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EAGAIN) {
+            pollfd p{fd_, POLLOUT, 0};
+            ::poll(&p, 1, 100);
+        } else if (!(n < 0 && errno == EINTR)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::string SimClient::read(std::size_t count, std::chrono::milliseconds timeout) {
-    return readUpTo(fd_, count, timeout);
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + timeout;
+    std::string got;
+    while (got.size() < count) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (left <= 0)
+            break;
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left)) <= 0)
+            continue;
+        char buf[256];
+        const ssize_t n = ::read(fd_, buf, std::min(sizeof buf, count - got.size()));
+        if (n > 0)
+            got.append(buf, static_cast<std::size_t>(n));
+        else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+            break; // hung up
+    }
+    return got;
 }
 
 std::string SimClient::ask(std::string_view request, std::size_t count,
@@ -43,12 +75,6 @@ std::string SimClient::ask(std::string_view request, std::size_t count,
 
 std::string SimClient::identify() {
     return ask(IdentifyRequest, SimIdent.size());
-}
-
-bool SimClient::enterLoading() {
-    return ask(LoadRequest, 1) == std::string(1, char(LinkProtocol::LoadPrompt)) &&
-           ask(std::string(1, char(LinkProtocol::LoadConfirm)), 1) ==
-               std::string(1, char(LinkProtocol::LoadReady));
 }
 
 std::string SimClient::readFor(std::chrono::milliseconds window) {
@@ -64,11 +90,4 @@ bool SimClient::waitHangUp(std::chrono::milliseconds timeout) {
     char c;
     const ssize_t n = ::read(fd_, &c, 1);
     return n == 0 || (n < 0 && errno == EIO);
-}
-
-std::string bytes(std::initializer_list<unsigned> values) {
-    std::string s;
-    for (unsigned v : values)
-        s += static_cast<char>(v);
-    return s;
 }

@@ -6,7 +6,8 @@
 #include <string>
 #include <string_view>
 
-// The Configurator's end of the line, reduced to raw reads and writes on the published port.
+// One end of a line, raw reads and writes without blocking: the Configurator's end on a
+// published port, or the device's end of a test's pseudo-terminal.
 class SimClient {
 public:
     explicit SimClient(const std::string& path); // opens raw, drops stale input
@@ -16,26 +17,24 @@ public:
 
     bool isOpen() const { return fd_ >= 0; }
     void close();
-    void send(std::string_view bytes);
-    // Reads until `count` bytes came or `timeout` passed; returns what came.
+    // Writes all of `bytes`, waiting while the line is full; false when the line failed.
+    bool send(std::string_view bytes);
+    // Reads until `count` bytes came, `timeout` passed or the line hung up; returns what came.
     std::string read(std::size_t count, std::chrono::milliseconds timeout);
     // Sends `request` and reads `count` reply bytes (fewer when they do not come within `timeout`).
     std::string ask(std::string_view request, std::size_t count,
                     std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
     // Asks for the identification and reads as much as SimIdent has.
     std::string identify();
-    // The firmware handshake ("U\r", ">", "<", "L"); true when the device entered loading mode.
-    bool enterLoading();
     // Everything that comes within `window`.
     std::string readFor(std::chrono::milliseconds window);
     // True when the line reports a hang-up within `timeout`.
     bool waitHangUp(std::chrono::milliseconds timeout);
 
-private:
+protected:
+    SimClient() = default;
     int fd_ = -1;
 };
-
-std::string bytes(std::initializer_list<unsigned> values);
 
 // How the telephone system identifies itself.
 inline const std::string SimIdent = "Zuvex 910k\r\n";

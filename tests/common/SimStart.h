@@ -17,13 +17,6 @@ zuvexsim::SimOptions simOptions(int port = 3, int restartMs = 300, int loadIdleM
 std::unique_ptr<zuvexsim::ZuvexSim> startSim(zuvexsim::SimOptions options = {},
                                              const std::optional<ConfigImage>& image = {});
 
-// The 60 bytes of `image` as they go over the line.
-std::string imageBytes(const ConfigImage& image);
-
-// Writes `image` with `checksum` byte by byte, each waiting for its acknowledgement; stops at
-// the first reply that is no ACK. Returns every reply byte in order.
-std::string writeImageStepwise(SimClient& client, const ConfigImage& image, std::uint8_t checksum);
-
 // A fresh settings home, a simulator and the Configurator's raw end on its port. A test class
 // derives from it next to QObject.
 class SimFixture {

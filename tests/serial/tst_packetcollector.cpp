@@ -1,77 +1,25 @@
 // The packet collector as pure logic: bytes and a test clock in, events out.
 #include "PacketRecorder.h"
-#include "link/LinkProtocol.h"
-#include "serial/DataPacket.h"
-#include "serial/DataPacketManager.h"
 #include "serial/SerialError.h"
-#include "serial/Ticks.h"
 
 #include <QTest>
-#include <chrono>
-#include <functional>
 
-struct Rig;
 // What a test does with the rig, step by step.
-using CollectorScenario = std::function<void(Rig&)>;
+using CollectorScenario = std::function<void(CollectorRig&)>;
 using Packets = QList<QByteArray>;
 using Reads = QList<QByteArray>;
 Q_DECLARE_METATYPE(CollectorScenario)
 
 // How a test arms the packet.
 using Arming = CollectorScenario;
-// How a packet ends that is armed for an end string.
-enum class Case { Ignored, Kept };
-enum class EndString { Included, CutOff };
 
 namespace {
 
 using namespace LinkProtocol;
 
-constexpr int64_t StartMs = 1000;
 constexpr unsigned NoEndCondition = 0;
 
 } // namespace
-
-// One port's worth of collecting, driven by hand.
-struct Rig : PacketRecorder {
-    int64_t now = StartMs;
-    TDataPacketManager manager{[this] { return now; }};
-
-    Rig() : PacketRecorder([this] { return now; }) {
-        packet.SetManager(&manager);
-        manager.PortOpened();
-    }
-
-    void armForEndString(const QByteArray& end, Case letterCase, EndString endString) {
-        packet.IgnoreCase = letterCase == Case::Ignored;
-        packet.IncludeStrings = endString == EndString::Included;
-        packet.SetEndString(end);
-        packet.EndCond = ecString;
-        packet.TimeOut = NoTimeOut.count;
-        packet.SetEnabled(true);
-    }
-    // The text of a refused arming, or nothing.
-    QString switchOn() {
-        return errorOf([this] { packet.SetEnabled(true); });
-    }
-    void bytesArrive(const QByteArray& bytes) {
-        manager.Receive(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                        std::size_t(bytes.size()));
-    }
-    void bytesArrive(const Reads& reads) {
-        for (const QByteArray& read : reads)
-            bytesArrive(read);
-    }
-    // The clock moves on 1 ms at a time, the timer checked each time.
-    void advanceClock(std::chrono::milliseconds time) {
-        for (int64_t i = 0; i < time.count(); ++i) {
-            ++now;
-            manager.CheckTimers();
-        }
-    }
-    // The clock moves on without the timer being looked at.
-    void clockJumps(std::chrono::milliseconds time) { now += time.count(); }
-};
 
 namespace {
 
@@ -88,13 +36,13 @@ void addScenario(const char* name, const Packets& expected, const CollectorScena
 }
 
 Arming forLine() {
-    return [](Rig& rig) { rig.armForLine(); };
+    return [](CollectorRig& rig) { rig.armForLine(); };
 }
 Arming forBytes(int size) {
-    return [size](Rig& rig) { rig.armForBlock(size, BlockWait); };
+    return [size](CollectorRig& rig) { rig.armForBlock(size, BlockWait); };
 }
 Arming forEnd(const QByteArray& end, Case letterCase, EndString endString) {
-    return [=](Rig& rig) { rig.armForEndString(end, letterCase, endString); };
+    return [=](CollectorRig& rig) { rig.armForEndString(end, letterCase, endString); };
 }
 
 QList<QByteArray> eachByteOf(const QByteArray& bytes) {
@@ -152,9 +100,10 @@ private slots:
         QFETCH(Arming, arming);
         QFETCH(Reads, reads);
         QFETCH(Packets, expected);
-        Rig rig;
+        CollectorRig rig;
         arming(rig);
-        rig.bytesArrive(reads);
+        for (const QByteArray& read : reads)
+            rig.bytesArrive(read);
         QCOMPARE(rig.packets, expected);
         QCOMPARE(rig.packet.Enabled(), expected.isEmpty());
         QCOMPARE(rig.manager.BufferedBytes(),
@@ -167,7 +116,7 @@ private slots:
         QTest::addColumn<Packets>("expected");
         const QByteArray image = block(ImageBlockSize);
         // bytes after a block: a later arming never sees them
-        addScenario("stray bytes, not re-armed: dropped", {image, "Q"}, [=](Rig& rig) {
+        addScenario("stray bytes, not re-armed: dropped", {image, "Q"}, [=](CollectorRig& rig) {
             rig.armForBlock(ImageBlockSize, BlockWait);
             rig.bytesArrive(image + "XYZ");
             QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0));
@@ -175,7 +124,7 @@ private slots:
             rig.bytesArrive("Q");
         });
         addScenario("stray bytes, re-armed for 1 byte: first stray completes", {image, "X", "Q"},
-                    [=](Rig& rig) {
+                    [=](CollectorRig& rig) {
                         rig.armForBlock(ImageBlockSize, BlockWait);
                         rig.onFirstEvent([&rig] { rig.armForBlock(OneByte, AckWait); });
                         rig.bytesArrive(image + "XYZ");
@@ -184,17 +133,18 @@ private slots:
                         rig.armForBlock(OneByte, AckWait);
                         rig.bytesArrive("Q");
                     });
-        addScenario("bytes while disarmed never reported", {"ok\r\n", "def"}, [](Rig& rig) {
-            rig.bytesArrive("stale\r\n");
-            rig.armForLine();
-            rig.bytesArrive("ok\r\n");
-            rig.armForSizeOf("abc", AckWait);
-            rig.packet.SetEnabled(false);
-            rig.bytesArrive("abc");
-            rig.armForSizeOf("def", AckWait);
-            rig.bytesArrive("def");
-        });
-        addScenario("disarming drops collected bytes", {"cdef"}, [](Rig& rig) {
+        addScenario("bytes while disarmed never reported", {"ok\r\n", "def"},
+                    [](CollectorRig& rig) {
+                        rig.bytesArrive("stale\r\n");
+                        rig.armForLine();
+                        rig.bytesArrive("ok\r\n");
+                        rig.armForSizeOf("abc", AckWait);
+                        rig.packet.SetEnabled(false);
+                        rig.bytesArrive("abc");
+                        rig.armForSizeOf("def", AckWait);
+                        rig.bytesArrive("def");
+                    });
+        addScenario("disarming drops collected bytes", {"cdef"}, [](CollectorRig& rig) {
             rig.armForSizeOf("cdef", AckWait);
             rig.bytesArrive("ab");
             rig.packet.SetEnabled(false);
@@ -202,7 +152,7 @@ private slots:
             rig.bytesArrive("cdef");
         });
         addScenario("re-arming in the handler takes settings written after", {"ab", "cde"},
-                    [](Rig& rig) {
+                    [](CollectorRig& rig) {
                         const QByteArray second = "cde";
                         rig.armForSizeOf("ab", AckWait);
                         rig.onFirstEvent([&rig, second] {
@@ -212,7 +162,7 @@ private slots:
                         });
                         rig.bytesArrive("abcdef");
                     });
-        addScenario("time-out 0 never fires", {}, [](Rig& rig) {
+        addScenario("time-out 0 never fires", {}, [](CollectorRig& rig) {
             rig.armForBlock(ImageBlockSize, NoTimeOut);
             rig.bytesArrive("partial");
             rig.clockJumps(std::chrono::hours(3));
@@ -221,7 +171,7 @@ private slots:
             QCOMPARE(rig.timeouts, 0);
             QVERIFY(rig.packet.Enabled());
         });
-        addScenario("late reply after a re-armed time-out", {"CDEF"}, [](Rig& rig) {
+        addScenario("late reply after a re-armed time-out", {"CDEF"}, [](CollectorRig& rig) {
             rig.armForSizeOf("CDEF", AckWait);
             rig.onFirstEvent([&rig] { rig.armForSizeOf("CDEF", AckWait); });
             rig.bytesArrive("AB");
@@ -230,7 +180,7 @@ private slots:
             rig.bytesArrive("CDEF");
         });
         // the timer is not looked at before the bytes
-        addScenario("packet wins over expiry in the same wake-up", {"AB"}, [](Rig& rig) {
+        addScenario("packet wins over expiry in the same wake-up", {"AB"}, [](CollectorRig& rig) {
             rig.armForSizeOf("AB", AckWait);
             rig.bytesArrive("A");
             rig.clockJumps(BlockWait.duration());
@@ -239,7 +189,7 @@ private slots:
             QCOMPARE(rig.timeouts, 0);
         });
         // already armed: new settings wait for the next arming, the 6 ticks still hold
-        addScenario("writes while armed wait for the next arming", {"b"}, [](Rig& rig) {
+        addScenario("writes while armed wait for the next arming", {"b"}, [](CollectorRig& rig) {
             rig.armForSizeOf("abc", AckWait);
             rig.packet.PacketSize = OneByte;
             rig.packet.TimeOut = LongWait.count;
@@ -251,14 +201,14 @@ private slots:
             QCOMPARE(rig.switchOn(), QString());
             rig.bytesArrive("b");
         });
-        addScenario("a new end string re-arms", {"\ncd!"}, [](Rig& rig) {
+        addScenario("a new end string re-arms", {"\ncd!"}, [](CollectorRig& rig) {
             rig.armForLine();
             rig.bytesArrive("ab\r");
             rig.packet.SetEndString("!");
             QVERIFY(rig.packet.Enabled());
             rig.bytesArrive("\ncd!");
         });
-        addScenario("detach and attach again", {"cd"}, [](Rig& rig) {
+        addScenario("detach and attach again", {"cd"}, [](CollectorRig& rig) {
             rig.armForSizeOf("cd", AckWait);
             rig.bytesArrive("a");
             rig.packet.SetManager(nullptr);
@@ -270,7 +220,7 @@ private slots:
             rig.bytesArrive("cd");
         });
         // closed while armed: the timer stops; opened again, a fresh one runs its 6 ticks
-        addScenario("close and open while armed", {}, [](Rig& rig) {
+        addScenario("close and open while armed", {}, [](CollectorRig& rig) {
             rig.armForSizeOf("abcd", AckWait);
             rig.bytesArrive("ab");
             rig.advanceClock(WithinAckWait);
@@ -286,7 +236,7 @@ private slots:
             QCOMPARE(rig.timeouts, 1);
         });
         // nothing arrives on a closed port
-        addScenario("arming while closed waits for the port", {"b"}, [](Rig& rig) {
+        addScenario("arming while closed waits for the port", {"b"}, [](CollectorRig& rig) {
             rig.manager.PortClosing();
             rig.armForBlock(OneByte, AckWait);
             QVERIFY(rig.packet.Enabled());
@@ -295,33 +245,35 @@ private slots:
             rig.manager.PortOpened();
             rig.bytesArrive("b");
         });
-        addScenario("auto-enable re-arms after each packet", {"ab", "cd", "ef"}, [](Rig& rig) {
-            rig.packet.AutoEnable = true;
-            rig.armForSizeOf("ab", NoTimeOut);
-            rig.bytesArrive("abcdef");
-            QVERIFY(rig.packet.Enabled());
-        });
-        addScenario("re-armed inside the handler", {"A\r\n", "B\r\n", "C\r\n"}, [](Rig& rig) {
-            constexpr int LinesWanted = 3;
-            rig.armForLine();
-            rig.onEvent = [&rig] {
-                if (rig.packets.size() < LinesWanted)
-                    rig.armForLine();
-            };
-            rig.bytesArrive("A\r\nB\r\nC\r\nD\r\n");
-            QVERIFY(!rig.packet.Enabled());
-        });
-        addScenario("time-out while bytes keep arriving", {}, [](Rig& rig) {
+        addScenario("auto-enable re-arms after each packet", {"ab", "cd", "ef"},
+                    [](CollectorRig& rig) {
+                        rig.packet.AutoEnable = true;
+                        rig.armForSizeOf("ab", NoTimeOut);
+                        rig.bytesArrive("abcdef");
+                        QVERIFY(rig.packet.Enabled());
+                    });
+        addScenario("re-armed inside the handler", {"A\r\n", "B\r\n", "C\r\n"},
+                    [](CollectorRig& rig) {
+                        constexpr int LinesWanted = 3;
+                        rig.armForLine();
+                        rig.onEvent = [&rig] {
+                            if (rig.packets.size() < LinesWanted)
+                                rig.armForLine();
+                        };
+                        rig.bytesArrive("A\r\nB\r\nC\r\nD\r\n");
+                        QVERIFY(!rig.packet.Enabled());
+                    });
+        addScenario("time-out while bytes keep arriving", {}, [](CollectorRig& rig) {
             rig.armForBlock(ImageBlockSize, BlockWait);
             while (rig.timeouts == 0) {
                 rig.bytesArrive("x");
                 rig.advanceClock(ShorterThanATick);
             }
-            QCOMPARE_GE(rig.lastEventMs - StartMs, BlockWait.duration().count());
+            QCOMPARE_GE(rig.lastEventMs - CollectorRig::StartMs, BlockWait.duration().count());
             QCOMPARE(rig.manager.BufferedBytes(), std::size_t(0)); // discarded
         });
         addScenario("an exception in the handler is reported and collecting goes on", {"a", "b"},
-                    [](Rig& rig) {
+                    [](CollectorRig& rig) {
                         const QString refusal = QStringLiteral("Der COM-Port ist nicht geöffnet.");
                         rig.armForBlock(OneByte, AckWait);
                         rig.onEvent = [&rig, refusal] {
@@ -337,7 +289,7 @@ private slots:
         constexpr int FullReads = 10;
         const QByteArray last = "abcdefghyz";
         const QByteArray longPacket = QByteArray(FullReads * ReadSize, 'x') + last;
-        addScenario("the buffer grows for long packets", {longPacket}, [=](Rig& rig) {
+        addScenario("the buffer grows for long packets", {longPacket}, [=](CollectorRig& rig) {
             rig.armForSizeOf(longPacket, NoTimeOut);
             for (int i = 0; i < FullReads; ++i)
                 rig.bytesArrive(QByteArray(ReadSize, 'x'));
@@ -349,7 +301,7 @@ private slots:
     void scenario() {
         QFETCH(CollectorScenario, scenario);
         QFETCH(Packets, expected);
-        Rig rig;
+        CollectorRig rig;
         scenario(rig);
         if (QTest::currentTestFailed())
             return;
@@ -378,7 +330,7 @@ private slots:
         QFETCH(unsigned, endCondition);
         QFETCH(int, size);
         QFETCH(QString, error);
-        Rig rig;
+        CollectorRig rig;
         rig.packet.SetEndString(end);
         rig.packet.EndCond = endCondition;
         rig.packet.PacketSize = size;
@@ -399,7 +351,7 @@ private slots:
     void tickWindow() {
         QFETCH(int, ticks);
         QFETCH(int64_t, start);
-        Rig rig;
+        CollectorRig rig;
         rig.now = start;
         rig.armForBlock(ImageBlockSize, Ticks{ticks});
         rig.advanceClock(Ticks{ticks + 1}.latestFiring());
