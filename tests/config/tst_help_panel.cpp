@@ -1,7 +1,8 @@
-// The help panel: how it shows a topic, the application's hint and how it follows the pointer.
+// The help panel: how it shows a topic, the application's hint and how it follows the pointer
+// and the menus in the main window.
 #include "EditorHost.h"
+#include "WindowTest.h"
 #include "config/ApplicationHint.h"
-#include "config/HelpPanel.h"
 #include "config/HelpTexts.h"
 
 namespace {
@@ -29,66 +30,50 @@ QStringList shownTopic(int topic) {
     return text ? QStringList("*" + text->heading) + text->lines : QStringList();
 }
 
-QString heading(const QTextEdit* edit) {
-    return panelLines(edit).value(0);
-}
+} // namespace
 
-// The main window's regions with the editor, the help panel and a menu bar.
-struct HelpHost : EditorHost {
-    std::unique_ptr<THelpPanel> help;
-    QMenu* fileMenu;
-    QMenu* helpMenu;
-    QAction* printAction;
+class TestHelpPanel : public QObject, AppWithSim {
+    Q_OBJECT
     int hintCalls = 0;
 
-    HelpHost() {
-        auto* infoArea = new QWidget(&window);
-        infoArea->setGeometry(528, 30, 232, 388);
-        help = std::make_unique<THelpPanel>(infoArea);
-        QObject::connect(editor.get(), &TEditorPages::helpTopicRequested, help.get(),
-                         &THelpPanel::ShowHelpTopic);
-        auto* menuBar = new QMenuBar(&window);
-        menuBar->setGeometry(0, 0, 300, 22);
-        fileMenu = menuBar->addMenu("Konfiguration");
-        Hint::set(fileMenu->menuAction(), Hint::forTopic(8));
-        printAction = fileMenu->addAction("&Drucken...");
-        Hint::set(printAction, Hint::forTopic(13));
-        fileMenu->addAction("ohne Hinweis");
-        helpMenu = menuBar->addMenu("Hilfe");
-        Hint::set(helpMenu->menuAction(), "Hilfethemen");
-        helpMenu->addAction("&Info...");
-
-        editor->AssignHelpHints();
-        help->InstallHintCallback();
-        help->ApplicationHint()->OnApplicationHint = [this](const QString& hint) {
+    // The main window without a telephone system, its hint callback counted, the pointer in
+    // its corner (an earlier test may have left it elsewhere; a move to the same place is no
+    // move).
+    void showWindow() {
+        openWindow();
+        QVERIFY(showOffline());
+        TApplicationHint* hint = part<THelpPanel>(*form)->ApplicationHint();
+        hint->OnApplicationHint = [this, show = hint->OnApplicationHint](const QString& text) {
             ++hintCalls;
-            help->OnApplicationHint(hint);
+            show(text);
         };
-        window.show();
-        if (!QTest::qWaitForWindowExposed(&window))
-            qFatal("window not exposed");
-        // The pointer may still stand where an earlier test left it; a move to the same
-        // place is no move.
-        QTest::mouseMove(&window, {759, 436});
+        QTest::mouseMove(form.get(), {form->width() - 1, form->height() - 1});
     }
-    QTextEdit* info() const { return help->InfoText(); }
-    void pointAt(QWidget* w, QPoint at = {-1, -1}) const {
-        if (at == QPoint(-1, -1))
-            at = w->rect().center();
+    QString currentHint() const {
+        return part<THelpPanel>(*form)->ApplicationHint()->CurrentHint();
+    }
+    QStringList panel() const { return panelLines(part<THelpPanel>(*form)->InfoText()); }
+    void pointAt(QWidget* w, QPoint at) const {
         QTest::mouseMove(w, at);
         QCoreApplication::processEvents();
+    }
+    void pointAt(const char* control) const {
+        QWidget* w = part<QWidget>(*form, control);
+        pointAt(w, w->rect().center());
     }
     // The editor pages by their place under the tree's root node.
     enum Page { Externanschluss, Berechtigungen, Rufverteilung };
     void showPage(Page page) const {
-        editor->TreeView1()->setCurrentItem(editor->TreeView1()->topLevelItem(0)->child(page));
+        auto* tree = part<QTreeWidget>(*form, "TreeView1");
+        tree->setCurrentItem(tree->topLevelItem(0)->child(page));
     }
-};
-} // namespace
+    void popup(QMenu* menu) const {
+        menu->popup(form->mapToGlobal(QPoint(0, 0)));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+    }
 
-class TestHelpPanel : public QObject {
-    Q_OBJECT
 private slots:
+    void cleanup() { closeWindow(); }
 
     // Every topic's heading in bold, then its lines, the first of them empty: their number
     // and the last. An unknown topic empties the panel.
@@ -284,88 +269,75 @@ private slots:
     // The tree carries no hint: pointing at it keeps the text, clicking its selected node
     // shows the page's topic again. The page's own background carries the page's topic.
     void treeAndPageBackground() {
-        HelpHost h;
-        h.showPage(HelpHost::Rufverteilung);
-        QTreeWidget* tree = h.editor->TreeView1();
-        h.pointAt(h.button("CBTaste1Ruf22"));
-        QCOMPARE(panelLines(h.info()), shownTopic(22));
+        showWindow();
+        showPage(Rufverteilung);
+        auto* tree = part<QTreeWidget>(*form, "TreeView1");
+        pointAt("CBTaste1Ruf22");
+        QCOMPARE(panel(), shownTopic(22));
         const QPoint node = tree->visualItemRect(tree->currentItem()).center();
-        h.pointAt(tree->viewport(), node);
-        QCOMPARE(h.help->ApplicationHint()->CurrentHint(), QString());
-        QCOMPARE(panelLines(h.info()), shownTopic(22));
+        pointAt(tree->viewport(), node);
+        QCOMPARE(currentHint(), QString());
+        QCOMPARE(panel(), shownTopic(22));
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, node);
-        QCOMPARE(panelLines(h.info()), shownTopic(4));
+        QCOMPARE(panel(), shownTopic(4));
         QCOMPARE(
-            panelLines(h.info()).at(2),
+            panel().at(2),
             "Hier können Sie festlegen, an welchen internen Anschlüssen ein Externanruf und/oder "
             "Türruf signalisiert werden soll.");
-        h.pointAt(h.button("CBTaste1Ruf22"));
-        h.pointAt(h.editor->PanelRuf(), {360, 380});
-        QCOMPARE(panelLines(h.info()), shownTopic(4));
+        pointAt("CBTaste1Ruf22");
+        pointAt(part<QWidget>(*form, "PanelRuf"), {360, 380});
+        QCOMPARE(panel(), shownTopic(4));
     }
 
     void callbackOnlyOnChange() {
-        HelpHost h;
-        h.showPage(HelpHost::Berechtigungen);
-        h.pointAt(h.button("RBTelefon21"));
-        const int calls = h.hintCalls;
-        QCOMPARE(h.help->ApplicationHint()->CurrentHint(), "|20");
-        h.pointAt(h.button("RBTfe21"));
-        h.pointAt(h.editor->Port(1).panelTyp, {2, 2});
-        h.pointAt(h.button("RBTelefon24"));
-        QCOMPARE(h.hintCalls, calls); // still "|20"
-        h.pointAt(h.button("RBvab21"));
-        QCOMPARE(h.hintCalls, calls + 1);
-        QCOMPARE(heading(h.info()), "*Berechtigungen");
+        showWindow();
+        showPage(Berechtigungen);
+        pointAt("RBTelefon21");
+        const int calls = hintCalls;
+        QCOMPARE(currentHint(), "|20");
+        pointAt("RBTfe21");
+        pointAt(part<QWidget>(*form, "PanelTyp1"), {2, 2});
+        pointAt("RBTelefon24");
+        QCOMPARE(hintCalls, calls); // still "|20"
+        pointAt("RBvab21");
+        QCOMPARE(hintCalls, calls + 1);
+        QCOMPARE(panel(), shownTopic(21));
     }
 
+    // While a menu is open its highlighted item's hint counts, not the controls under it; once
+    // it closes the hint is empty and the text stays until the pointer moves.
     void menusSetTheHint() {
-        HelpHost h;
-        h.showPage(HelpHost::Berechtigungen);
-        h.fileMenu->popup(h.window.mapToGlobal(QPoint(0, 22)));
-        QVERIFY(QTest::qWaitForWindowExposed(h.fileMenu));
-        QCOMPARE(heading(h.info()), "*Konfigurationsprogramm"); // the menu itself: topic 8
-        h.fileMenu->setActiveAction(h.printAction);
-        QCOMPARE(h.help->ApplicationHint()->CurrentHint(), "|13");
-        QCOMPARE(heading(h.info()), "*Drucken");
-        h.fileMenu->setActiveAction(h.fileMenu->actions().at(1)); // an item without a hint
-        QCOMPARE(h.help->ApplicationHint()->CurrentHint(), QString());
-        QCOMPARE(heading(h.info()), "*Drucken");
-        // while the menu is open, the controls under it do not count
-        h.pointAt(h.button("RBTelefon21"));
-        QCOMPARE(heading(h.info()), "*Drucken");
-        h.fileMenu->hide();
-        QCOMPARE(h.help->ApplicationHint()->CurrentHint(), QString());
-        QCOMPARE(heading(h.info()), "*Drucken");
-
-        h.helpMenu->popup(h.window.mapToGlobal(QPoint(60, 22)));
-        QVERIFY(QTest::qWaitForWindowExposed(h.helpMenu));
-        QCOMPARE(h.help->ApplicationHint()->CurrentHint(), "Hilfethemen");
-        QVERIFY(h.info()->document()->isEmpty());
-        h.pointAt(h.button("RBTfe21")); // ignored while the menu is open
-        QVERIFY(h.info()->document()->isEmpty());
-        h.helpMenu->hide();
-        QCOMPARE(h.help->ApplicationHint()->CurrentHint(), QString());
-
-        // once closed, the pointer counts again
-        h.pointAt(h.button("RBTelefon22"));
-        QCOMPARE(heading(h.info()), "*Gerätetyp");
+        showWindow();
+        showPage(Berechtigungen);
+        auto* file = part<QMenu>(*form, "File1");
+        popup(file);
+        file->setActiveAction(part<QAction>(*form, "PrintItem"));
+        QCOMPARE(currentHint(), "|13");
+        QCOMPARE(panel(), shownTopic(13));
+        // the open menu takes the pointer's moves; a control under it may still see it enter
+        QEvent enter(QEvent::Enter);
+        QCoreApplication::sendEvent(part<QWidget>(*form, "RBTelefon21"), &enter);
+        QCOMPARE(panel(), shownTopic(13));
+        file->hide();
+        QCOMPARE(currentHint(), QString());
+        QCOMPARE(panel(), shownTopic(13));
+        pointAt("RBTelefon22");
+        QCOMPARE(panel(), shownTopic(20));
+        // a menu without a hint keeps the text
+        popup(part<QMenu>(*form, "Extras1"));
+        QCOMPARE(currentHint(), QString());
+        QCOMPARE(panel(), shownTopic(20));
     }
 
+    // A tool button shows its action's hint unless it has its own.
     void toolButtonUsesItsAction() {
-        HelpHost h;
-        auto* action = new QAction("Konfiguration auslesen", &h.window);
-        Hint::set(action, Hint::forTopic(5));
-        auto* button = new QToolButton(&h.window);
-        button->setDefaultAction(action);
-        button->setGeometry(300, 2, 100, 24);
-        button->show();
-        h.pointAt(button);
-        QCOMPARE(heading(h.info()), "*Konfiguration auslesen");
-        Hint::set(button, Hint::forTopic(6)); // its own hint wins
-        h.pointAt(h.button("RBHeranholenJa"));
-        h.pointAt(button);
-        QCOMPARE(heading(h.info()), "*Konfiguration speichern");
+        QAction action;
+        Hint::set(&action, Hint::forTopic(5));
+        QToolButton button;
+        button.setDefaultAction(&action);
+        QCOMPARE(Hint::resolve(&button), Hint::forTopic(5));
+        Hint::set(&button, Hint::forTopic(6));
+        QCOMPARE(Hint::resolve(&button), Hint::forTopic(6));
     }
 
     // Set ZUVEX_GRAB_DIR to keep pictures of the pages, Externanschluss with the panel's
@@ -374,18 +346,17 @@ private slots:
         const QString dir = qEnvironmentVariable("ZUVEX_GRAB_DIR");
         if (dir.isEmpty())
             QSKIP("ZUVEX_GRAB_DIR not set");
-        HelpHost h;
-        h.editor->SetFactoryDefaults();
-        h.click({"RBAnrufbeantworter22", "RBTfe23", "RBhab24", "CBTaste2Ruf24"});
-        QVERIFY(h.window.grab().save(dir + "/page-image.png"));
-        for (auto [page, name] : {std::pair{HelpHost::Rufverteilung, "ruf"},
-                                  {HelpHost::Berechtigungen, "tln"},
-                                  {HelpHost::Externanschluss, "ltg"}}) {
-            h.showPage(page);
-            QVERIFY(h.window.grab().save(dir + "/page-" + name + ".png"));
+        showWindow();
+        for (const char* control : {"RBAnrufbeantworter22", "RBTfe23", "RBhab24", "CBTaste2Ruf24"})
+            part<QAbstractButton>(*form, control)->click();
+        QVERIFY(form->grab().save(dir + "/page-image.png"));
+        for (auto [page, name] :
+             {std::pair{Rufverteilung, "ruf"}, {Berechtigungen, "tln"}, {Externanschluss, "ltg"}}) {
+            showPage(page);
+            QVERIFY(form->grab().save(dir + "/page-" + name + ".png"));
         }
-        h.pointAt(h.button("RBAnklopfschutzJa"));
-        QVERIFY(h.window.grab().save(dir + "/help-18.png"));
+        pointAt("RBAnklopfschutzJa");
+        QVERIFY(form->grab().save(dir + "/help-18.png"));
     }
 };
 
