@@ -90,6 +90,7 @@ struct PageLayout {
     int top() const { return CentimetresToPixels(dpi, 1.0); }
     int left() const { return CentimetresToPixels(dpi, 1.5); }
     int right() const { return CentimetresToPixels(dpi, 1.0); }
+    int dateEnd() const { return pageWidth - right() - DateGap; } // the date line's right end
     int step(int points) const { return ReportLineStep(FontHeightPixels(points, dpi)); }
 };
 
@@ -129,8 +130,7 @@ private slots:
         PrintRecord record;
         recordPrints(*form, record, px.dpi, px.pageWidth);
         const QStringList lines = BuildReport(factorySettings());
-        const int dateX =
-            px.pageWidth - px.right() - DateGap - recordedTextWidth(todayLine(), px.dpi);
+        const int dateX = px.dateEnd() - recordedTextWidth(todayLine(), px.dpi);
         const int titleY = px.top() + px.step(TextPoints);
         const int entry1Y = titleY + px.step(TitlePoints);
         const ReportFont title{"Arial", TitlePoints, true, true};
@@ -234,24 +234,15 @@ private slots:
             QVERIFY2(w.yMin >= title.yMin, qPrintable(w.text));
         QVERIFY(date.yMax <= title.yMin + 1);
         const QRectF printable = form->Printer->pageLayout().paintRect(QPageLayout::Point);
-        const int dpi = form->Printer->logicalDpiY();
-        const double pt = 72.0 / dpi; // points per device pixel
-        const double rightEdge =
-            printable.left() +
-            (form->Printer->width() - CentimetresToPixels(dpi, 1.0) - DateGap) * pt;
-        QVERIFY2(
-            qAbs(dateValue.xMax - rightEdge) < 1.0,
-            qPrintable(QString("date ends at %1, expected %2").arg(dateValue.xMax).arg(rightEdge)));
-        const double leftEdge = printable.left() + CentimetresToPixels(dpi, 1.5) * pt;
-        QVERIFY(qAbs(title.xMin - leftEdge) < 1.0);
-        QVERIFY(qAbs(heading->xMin - leftEdge) < 1.0);
+        const PageLayout px{form->Printer->logicalDpiY(), form->Printer->width()};
+        const double pt = 72.0 / px.dpi; // points per device pixel
+        QCOMPARE_LT(qAbs(dateValue.xMax - (printable.left() + px.dateEnd() * pt)), 1.0);
+        const double leftEdge = printable.left() + px.left() * pt;
+        QCOMPARE_LT(qAbs(title.xMin - leftEdge), 1.0);
+        QCOMPARE_LT(qAbs(heading->xMin - leftEdge), 1.0);
         // the title's top one line (10 point) below the top margin
-        const double titleTop =
-            printable.top() +
-            (CentimetresToPixels(dpi, 1.0) + ReportLineStep(FontHeightPixels(TextPoints, dpi))) *
-                pt;
-        QVERIFY2(qAbs(title.yMin - titleTop) < 4.0,
-                 qPrintable(QString("title at %1, expected %2").arg(title.yMin).arg(titleTop)));
+        const double titleTop = printable.top() + (px.top() + px.step(TextPoints)) * pt;
+        QCOMPARE_LT(qAbs(title.yMin - titleTop), 4.0);
     }
 
     void unwritablePrinterOutputIsShown() {
