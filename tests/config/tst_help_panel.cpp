@@ -330,25 +330,6 @@ private slots:
         Hint::set(&button, Hint::forTopic(6));
         QCOMPARE(Hint::resolve(&button), Hint::forTopic(6));
     }
-
-    // Set ZUVEX_GRAB_DIR to keep pictures of the pages, Externanschluss with the panel's
-    // longest topic.
-    void grabPages() {
-        const QString dir = qEnvironmentVariable("ZUVEX_GRAB_DIR");
-        if (dir.isEmpty())
-            QSKIP("ZUVEX_GRAB_DIR not set");
-        showWindow();
-        for (const char* control : {"RBAnrufbeantworter22", "RBTfe23", "RBhab24", "CBTaste2Ruf24"})
-            part<QAbstractButton>(*form, control)->click();
-        QVERIFY(form->grab().save(dir + "/page-image.png"));
-        for (auto [page, name] :
-             {std::pair{Rufverteilung, "ruf"}, {Berechtigungen, "tln"}, {Externanschluss, "ltg"}}) {
-            showPage(page);
-            QVERIFY(form->grab().save(dir + "/page-" + name + ".png"));
-        }
-        pointAt("RBAnklopfschutzJa");
-        QVERIFY(form->grab().save(dir + "/help-18.png"));
-    }
 };
 
 QTEST_MAIN(TestHelpPanel)

@@ -18,14 +18,9 @@ struct DrawnText {
 };
 
 inline char* toString(const DrawnText& d) {
-    return QTest::toString(QStringLiteral("%1,%2 %3 %4%5%6 \"%7\"")
-                               .arg(d.x)
-                               .arg(d.y)
-                               .arg(d.font.name)
-                               .arg(d.font.points)
-                               .arg(d.font.bold ? "B" : "")
-                               .arg(d.font.underline ? "U" : "")
-                               .arg(d.text));
+    return QTest::toString(QString::asprintf(
+        "%d,%d %s %d%s%s \"%s\"", d.x, d.y, qUtf8Printable(d.font.name), d.font.points,
+        d.font.bold ? "B" : "", d.font.underline ? "U" : "", qUtf8Printable(d.text)));
 }
 
 struct PrintRecord {
