@@ -57,6 +57,8 @@ struct EditorHost {
         if (start == Factory)
             editor->SetFactoryDefaults();
     }
+    // From the factory state, after the user clicked the controls in turn.
+    explicit EditorHost(const QStringList& clicks) : EditorHost(Factory) { click(clicks); }
 
     template <class T> T* find(const QString& name) const {
         auto* w = window.findChild<T*>(name);

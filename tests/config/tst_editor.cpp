@@ -264,8 +264,7 @@ private slots:
     void factoryState() {
         QFETCH(QStringList, clicks);
         QFETCH(FactoryReset, reset);
-        EditorHost h(EditorHost::Factory);
-        h.click(clicks);
+        EditorHost h(clicks);
         if (reset != FactoryReset::AtStart)
             h.modifiedCalls = 0;
         if (reset == FactoryReset::NewConfiguration)
@@ -346,8 +345,7 @@ private slots:
     void portAfterClicks() {
         QFETCH(QStringList, clicks);
         QFETCH(int, port);
-        EditorHost h(EditorHost::Factory);
-        h.click(clicks);
+        EditorHost h(clicks);
         QTEST(h.portLook(port), "look");
     }
 
@@ -362,8 +360,7 @@ private slots:
     }
     void programSetsDisabledControl() {
         QFETCH(QString, control);
-        EditorHost h(EditorHost::Factory);
-        h.click({"RBTfe22"});
+        EditorHost h({"RBTfe22"});
         h.button(control)->setChecked(true);
         QTEST(h.portLook(2), "look");
     }
@@ -403,8 +400,7 @@ private slots:
     }
     void typeChoiceAndRing() {
         QFETCH(QStringList, clicks);
-        EditorHost h(EditorHost::Factory);
-        h.click(clicks);
+        EditorHost h(clicks);
         QTEST(h.choosableAt("RBAnrufbeantworter"), "answeringMachineAt");
         QTEST(h.choosableAt("RBTfe"), "tfeAt");
         QTEST(h.editor->AnyExternalRing(), "rings");
@@ -434,8 +430,7 @@ private slots:
     void marks() {
         QFETCH(QStringList, before);
         QFETCH(QStringList, counted);
-        EditorHost h(EditorHost::Factory);
-        h.click(before);
+        EditorHost h(before);
         h.modifiedCalls = 0;
         h.click(counted);
         QTEST(h.modifiedCalls, "marks");
@@ -482,8 +477,7 @@ private slots:
         QFETCH(QStringList, clicks);
         QFETCH(ByteChanges, load);
         QFETCH(ByteChanges, written);
-        EditorHost h(EditorHost::Factory);
-        h.click(clicks);
+        EditorHost h(clicks);
         if (!load.isEmpty())
             h.editor->ImageToEditor(factoryImage(load));
         QTEST(h.choosableAt("RBAnrufbeantworter"), "answeringMachineAt");

@@ -225,12 +225,10 @@ private slots:
         group("PanelImage", 1);
         group("PanelLtg", 2);
         group("PanelTln", 3);
-        group("PanelRuf", 4);
         group("PanelAmtsholung", 16);
         group("PanelHeranholen", 17);
         group("PanelAnklopfschutz", 18);
         group("PanelWartemusik", 19);
-        group("PanelTyp1", 20);
         group("PanelTyp4", 20);
         group("PanelBerecht2", 21);
         group("PanelRuf3", 22);
@@ -246,7 +244,6 @@ private slots:
         control("CBTaste3Ruf21", 22);
         control("CBTaste4Ruf24", 22);
         control("CBarb24", 22);
-        QTest::newRow("TreeView1") << "TreeView1" << QString() << QString();
     }
     void editorHints() {
         QFETCH(QString, control);
