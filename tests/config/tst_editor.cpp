@@ -87,33 +87,27 @@ private slots:
 
     void controlNames() {
         EditorHost h;
-        auto expectIn = [&](const QString& name, const QString& parent) {
-            QCOMPARE(h.find<QWidget>(name)->parentWidget()->objectName(), parent);
+        const auto expectIn = [&](const QString& parent, const QStringList& names) {
+            for (const QString& name : names)
+                QCOMPARE(h.find<QWidget>(name)->parentWidget()->objectName(), parent);
         };
         for (int p = 1; p <= 4; ++p) {
             const QString n = QString::number(20 + p);
             const QString typ = QStringLiteral("PanelTyp%1").arg(p);
             const QString berecht = QStringLiteral("PanelBerecht%1").arg(p);
             const QString ruf = QStringLiteral("PanelRuf%1").arg(p);
-            expectIn(typ, "PanelTln");
-            expectIn(berecht, "PanelTln");
-            expectIn(ruf, "PanelRuf");
-            for (const char* rb : {"RBTelefon", "RBAnrufbeantworter", "RBTfe"})
-                expectIn(QString::fromLatin1(rb) + n, typ);
-            for (const char* rb : {"RBvab", "RBhab", "RBnab", "CBtb"})
-                expectIn(QString::fromLatin1(rb) + n, berecht);
-            expectIn("CBarb" + n, ruf);
-            for (int k = 1; k <= 4; ++k)
-                expectIn(QStringLiteral("CBTaste%1Ruf").arg(k) + n, ruf);
+            expectIn("PanelTln", {typ, berecht});
+            expectIn("PanelRuf", {ruf});
+            expectIn(typ, {"RBTelefon" + n, "RBAnrufbeantworter" + n, "RBTfe" + n});
+            expectIn(berecht, {"RBvab" + n, "RBhab" + n, "RBnab" + n, "CBtb" + n});
+            expectIn(ruf, {"CBarb" + n, "CBTaste1Ruf" + n, "CBTaste2Ruf" + n, "CBTaste3Ruf" + n,
+                           "CBTaste4Ruf" + n});
         }
-        for (const char* g : {"Amtsholung", "Heranholen", "Anklopfschutz", "Wartemusik"}) {
-            const QString name = QString::fromLatin1(g);
-            expectIn("Panel" + name, "PanelLtg");
-            expectIn("RB" + name + "Ja", "Panel" + name);
-            expectIn("RB" + name + "Nein", "Panel" + name);
+        for (const QString group : {"Amtsholung", "Heranholen", "Anklopfschutz", "Wartemusik"}) {
+            expectIn("PanelLtg", {"Panel" + group});
+            expectIn("Panel" + group, {"RB" + group + "Ja", "RB" + group + "Nein"});
         }
-        expectIn("ButtonTlnEin", "PanelRuf");
-        expectIn("ButtonTlnAus", "PanelRuf");
+        expectIn("PanelRuf", {"ButtonTlnEin", "ButtonTlnAus"});
         QCOMPARE(h.button("RBAmtsholungNein")->text(), "durch Vorwahl der Kennziffer 0");
         QCOMPARE(h.button("RBWartemusikJa")->text(), "ein");
         QCOMPARE(h.button("ButtonTlnEin")->text(), "Türrufe an allen Anschlüssen signalisieren");
@@ -282,9 +276,6 @@ private slots:
              {"RBAmtsholungJa", "RBHeranholenJa", "RBAnklopfschutzNein", "RBWartemusikJa"})
             QVERIFY(h.button(QString::fromLatin1(name))->isChecked());
         QVERIFY(h.editor->AnyExternalRing());
-        ConfigImage image{};
-        QCOMPARE(h.editor->EditorToImage(image), imageChecksum(factoryImage()));
-        QCOMPARE(image, factoryImage());
     }
 
     // From the factory state the user clicks; one port then looks as given.
@@ -482,9 +473,8 @@ private slots:
             h.editor->ImageToEditor(factoryImage(load));
         QTEST(h.choosableAt("RBAnrufbeantworter"), "answeringMachineAt");
         ConfigImage image{};
-        const std::uint8_t sum = h.editor->EditorToImage(image);
+        h.editor->EditorToImage(image);
         QCOMPARE(image, factoryImage(written));
-        QCOMPARE(sum, imageChecksum(factoryImage(written)));
     }
 
     // Whatever the editor showed before, decoding leaves every control as the image says,

@@ -3,8 +3,6 @@
 #include "app/ReportBuilder.h"
 #include "app/ReportSurface.h"
 
-#include <QList>
-#include <QStringList>
 #include <QTest>
 #include <stdexcept>
 
@@ -35,8 +33,7 @@ inline int recordedTextWidth(const QString& text, int dpi) {
 }
 
 // A printer of a given resolution and printable width that records instead of printing.
-// With failAtText >= 0 the drawing of that string
-// (counted from 0) fails the way a printer would.
+// With failAtText >= 0 the drawing of that string (counted from 0) fails as a printer would.
 class RecordingSurface : public TReportSurface {
 public:
     RecordingSurface(PrintRecord& record, int dpi, int pageWidth, int failAtText = -1)

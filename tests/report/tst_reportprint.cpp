@@ -76,14 +76,6 @@ QList<PdfWord> pdfWords(const QString& pdf) {
     return words;
 }
 
-// The window's printer writes into `pdf` (a file name) instead.
-void printIntoPdf(TAppFormProbe& form, const QString& pdf) {
-    form.Printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
-    form.Printer->setOutputFormat(QPrinter::PdfFormat);
-    if (!pdf.isEmpty())
-        form.Printer->setOutputFileName(pdf);
-}
-
 // Where the report lands on a printer of `dpi`, in device pixels of the printable area.
 struct PageLayout {
     int dpi, pageWidth;
@@ -99,6 +91,16 @@ Q_DECLARE_METATYPE(PageLayout)
 
 class TestReportPrint : public QObject, AppWithSim {
     Q_OBJECT
+    // The window's printer writes a PDF file, into the file of that name in the test's home
+    // when one is given; its path.
+    QString printIntoPdf(const QString& name = {}) {
+        form->Printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+        form->Printer->setOutputFormat(QPrinter::PdfFormat);
+        if (name.isEmpty())
+            return {};
+        form->Printer->setOutputFileName(home->path(name));
+        return form->Printer->outputFileName();
+    }
     // Prints, answering the general error display's box; what it showed.
     ShownBox printShowingError() {
         ModalAnswer err("ApplicationErrorBox", press("OK"));
@@ -202,8 +204,7 @@ private slots:
 
     // The program's own print path into a PDF file.
     void realPrintToPdf() {
-        const QString pdf = home->path("bericht.pdf");
-        printIntoPdf(*form, pdf);
+        const QString pdf = printIntoPdf("bericht.pdf");
         int dialogs = 0;
         form->PrintDialogProvider = [&dialogs](QPrinter&) { return ++dialogs > 0; };
         action(*form, "Print1")->trigger();
@@ -244,8 +245,7 @@ private slots:
     }
 
     void unwritablePrinterOutputIsShown() {
-        const QString pdf = home->path("fehlt/bericht.pdf");
-        printIntoPdf(*form, pdf);
+        const QString pdf = printIntoPdf("fehlt/bericht.pdf");
         form->PrintDialogProvider = [](QPrinter&) { return true; };
         QCOMPARE(printShowingError(),
                  appError("Die Druckdatei \"" + pdf + "\" kann nicht angelegt werden."));
@@ -266,8 +266,7 @@ private slots:
         QFETCH(bool, print);
         QFETCH(QString, dialog);
         QFETCH(QString, caption);
-        const QString pdf = home->path("bericht.pdf");
-        printIntoPdf(*form, pdf);
+        const QString pdf = printIntoPdf("bericht.pdf");
         ModalAnswer dlg(dialog, [print](QWidget* w) {
             print ? static_cast<QDialog*>(w)->reject() : static_cast<QDialog*>(w)->accept();
         });
@@ -279,7 +278,7 @@ private slots:
 
     // What the printer setup chose applies to the next print.
     void printerSetupAppliesToPrinting() {
-        printIntoPdf(*form, QString());
+        printIntoPdf();
         form->Printer->setPageOrientation(QPageLayout::Portrait);
         const int portraitWidth = form->Printer->width();
         form->PageSetupProvider = [](QPrinter& p) { p.setPageOrientation(QPageLayout::Landscape); };
