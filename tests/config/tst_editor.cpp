@@ -26,19 +26,10 @@ QString describe(const QWidget* w) {
     return w->objectName();
 }
 
-// What is done to the tree: a node made current by the program, a click on the node
-// Rufverteilung, a tab into the tree from the control before it, the arrow key down.
-enum class TreeStep {
-    RootCurrent,
-    ExternCurrent,
-    BerechtigungenCurrent,
-    RufCurrent,
-    LeftClickRuf,
-    RightClickRuf,
-    MiddleClickRuf,
-    TabIntoTree,
-    ArrowDown
-};
+// What is done to the tree: a node made current by the program (the root, or the node of the
+// page PanelLtg, PanelTln or PanelRuf), a click on the node Rufverteilung, a tab into the tree
+// from the control before it, the arrow key down.
+enum class TreeStep { Root, Ltg, Tln, Ruf, LeftClick, RightClick, MiddleClick, Tab, Down };
 using TreeSteps = QList<TreeStep>;
 } // namespace
 Q_DECLARE_METATYPE(FactoryReset)
@@ -148,19 +139,19 @@ private slots:
                             const QList<int>& topics) {
             QTest::newRow(name) << steps << QString(page) << topics;
         };
-        row("Konfiguration", {BerechtigungenCurrent, RootCurrent}, "PanelImage", {3, 1});
-        row("Externanschluss", {BerechtigungenCurrent, ExternCurrent}, "PanelLtg", {3, 2});
-        row("Berechtigungen", {RufCurrent, BerechtigungenCurrent}, "PanelTln", {4, 3});
-        row("Rufverteilung", {BerechtigungenCurrent, RufCurrent}, "PanelRuf", {3, 4});
+        row("Konfiguration", {Tln, Root}, "PanelImage", {3, 1});
+        row("Externanschluss", {Tln, Ltg}, "PanelLtg", {3, 2});
+        row("Berechtigungen", {Ruf, Tln}, "PanelTln", {4, 3});
+        row("Rufverteilung", {Tln, Ruf}, "PanelRuf", {3, 4});
         // A node is shown only when it is selected by a left click or by the keyboard;
         // tabbing into the tree makes a node current without selecting it. A click on
         // another node shows it twice: once for the change, once for the click.
-        row("left click", {LeftClickRuf}, "PanelRuf", {4, 4});
-        row("right click", {RightClickRuf}, "PanelImage", {});
-        row("middle click", {MiddleClickRuf}, "PanelImage", {});
-        row("tab into the tree", {TabIntoTree}, "PanelImage", {});
-        row("tab, then arrow down", {TabIntoTree, ArrowDown}, "PanelLtg", {2});
-        row("the selected node clicked again", {LeftClickRuf, LeftClickRuf}, "PanelRuf", {4, 4, 4});
+        row("left click", {LeftClick}, "PanelRuf", {4, 4});
+        row("right click", {RightClick}, "PanelImage", {});
+        row("middle click", {MiddleClick}, "PanelImage", {});
+        row("tab into the tree", {Tab}, "PanelImage", {});
+        row("tab, then arrow down", {Tab, Down}, "PanelLtg", {2});
+        row("the selected node clicked again", {LeftClick, LeftClick}, "PanelRuf", {4, 4, 4});
     }
     void pageShown() {
         QFETCH(TreeSteps, steps);
@@ -177,19 +168,17 @@ private slots:
         const QPoint ruf = tree->visualItemRect(root->child(2)).center();
         for (TreeStep step : steps) {
             using enum TreeStep;
-            if (step == RootCurrent) {
-                tree->setCurrentItem(root);
-            } else if (step <= RufCurrent) {
-                tree->setCurrentItem(root->child(int(step) - int(ExternCurrent)));
-            } else if (step == TabIntoTree) {
+            if (step <= Ruf) {
+                tree->setCurrentItem(step == Root ? root : root->child(int(step) - int(Ltg)));
+            } else if (step == Tab) {
                 QTest::keyClick(before, Qt::Key_Tab);
                 QVERIFY(tree->hasFocus());
-            } else if (step == ArrowDown) {
+            } else if (step == Down) {
                 QTest::keyClick(tree, Qt::Key_Down);
             } else {
-                const Qt::MouseButton button = step == LeftClickRuf    ? Qt::LeftButton
-                                               : step == RightClickRuf ? Qt::RightButton
-                                                                       : Qt::MiddleButton;
+                const Qt::MouseButton button = step == LeftClick    ? Qt::LeftButton
+                                               : step == RightClick ? Qt::RightButton
+                                                                    : Qt::MiddleButton;
                 QTest::mouseClick(tree->viewport(), button, {}, ruf);
             }
         }
