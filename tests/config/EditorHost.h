@@ -17,13 +17,12 @@ struct PortLook {
 };
 Q_DECLARE_METATYPE(PortLook)
 
-inline char* toString(const PortLook& port) {
+inline char* toString(const PortLook& p) {
     static const char* const names[] = {"On", "Off", "GreyOn", "GreyOff"};
     QByteArray text;
-    for (Look look : {port.vab, port.hab, port.nab, port.tb, port.arb})
+    for (Look look :
+         {p.vab, p.hab, p.nab, p.tb, p.arb, p.bells[0], p.bells[1], p.bells[2], p.bells[3]})
         text += names[int(look)] + QByteArray(" ");
-    for (Look look : port.bells)
-        text += QByteArray(" ") + names[int(look)];
     return qstrdup(text.constData());
 }
 
@@ -96,5 +95,4 @@ struct EditorHost {
     }
 };
 
-// The ports 1 to 4, e.g. where a type can be chosen.
 inline const QList<int> AllPorts{1, 2, 3, 4};

@@ -199,9 +199,8 @@ private slots:
         QFETCH(QString, page);
         EditorHost h;
         h.window.show();
-        QWidget* panel = h.window.findChild<QWidget*>(page);
-        QList<QWidget*> parents{panel};
-        for (QFrame* frame : panel->findChildren<QFrame*>())
+        QList<QWidget*> parents{h.find<QWidget>(page)};
+        for (QFrame* frame : parents.first()->findChildren<QFrame*>())
             parents << frame;
         for (QWidget* parent : parents) {
             const auto children = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);

@@ -66,10 +66,6 @@ class TestHelpPanel : public QObject, AppWithSim {
         auto* tree = part<QTreeWidget>(*form, "TreeView1");
         tree->setCurrentItem(tree->findItems(node, Qt::MatchExactly | Qt::MatchRecursive).value(0));
     }
-    void popup(QMenu* menu) const {
-        menu->popup(form->mapToGlobal(QPoint(0, 0)));
-        QVERIFY(QTest::qWaitForWindowExposed(menu));
-    }
 
 private slots:
     void cleanup() { closeWindow(); }
@@ -297,7 +293,8 @@ private slots:
         showWindow();
         showPage("Berechtigungen");
         auto* file = part<QMenu>(*form, "File1");
-        popup(file);
+        file->popup(form->mapToGlobal(QPoint(0, 0)));
+        QVERIFY(QTest::qWaitForWindowExposed(file));
         file->setActiveAction(part<QAction>(*form, "PrintItem"));
         QCOMPARE(currentHint(), "|13");
         QCOMPARE(panel(), shownTopic(13));
@@ -311,7 +308,9 @@ private slots:
         pointAt("RBTelefon22");
         QCOMPARE(panel(), shownTopic(20));
         // a menu without a hint keeps the text
-        popup(part<QMenu>(*form, "Extras1"));
+        auto* extras = part<QMenu>(*form, "Extras1");
+        extras->popup(form->mapToGlobal(QPoint(0, 0)));
+        QVERIFY(QTest::qWaitForWindowExposed(extras));
         QCOMPARE(currentHint(), QString());
         QCOMPARE(panel(), shownTopic(20));
     }

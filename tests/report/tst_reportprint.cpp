@@ -22,8 +22,7 @@ constexpr int drawnIndex(int reportLine) {
 }
 
 QString todayLine() {
-    return QStringLiteral("Druckdatum ") +
-           QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
+    return "Druckdatum " + QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
 }
 
 // The print dialog is answered "print"; the report is recorded at `dpi`.
@@ -43,10 +42,8 @@ QStringList printedLines(QStringList lines) {
     return lines;
 }
 
-// A failure's own text in the general error display.
-ShownBox appError(const QString& text) {
-    return {"Zuvex 910k Konfigurator", {text}};
-}
+// The general error display's caption; it shows a failure's own text.
+const QString AppErrorCaption = QStringLiteral("Zuvex 910k Konfigurator");
 
 struct PdfWord {
     QString text;
@@ -191,7 +188,7 @@ private slots:
         QFETCH(int, failAt);
         PrintRecord record;
         recordPrints(*form, record, PrinterDpi, PrinterPageWidth, failAt);
-        QCOMPARE(printShowingError(), appError("Papierstau im Drucker."));
+        QCOMPARE(printShowingError(), ShownBox(AppErrorCaption, {"Papierstau im Drucker."}));
         QCOMPARE(record.calls, (QStringList{"job:Zuvex 910k Konfiguration", "begin", "abort"}));
         QCOMPARE(record.drawn.size(), failAt);
 
@@ -246,7 +243,8 @@ private slots:
         const QString pdf = printIntoPdf("fehlt/bericht.pdf");
         form->PrintDialogProvider = [](QPrinter&) { return true; };
         QCOMPARE(printShowingError(),
-                 appError("Die Druckdatei \"" + pdf + "\" kann nicht angelegt werden."));
+                 ShownBox(AppErrorCaption,
+                          {"Die Druckdatei \"" + pdf + "\" kann nicht angelegt werden."}));
         QVERIFY(!QFile::exists(pdf));
     }
 
