@@ -17,13 +17,12 @@ struct PortLook {
 };
 Q_DECLARE_METATYPE(PortLook)
 
-inline char* toString(const PortLook& port) {
+inline char* toString(const PortLook& p) {
     static const char* const names[] = {"On", "Off", "GreyOn", "GreyOff"};
     QByteArray text;
-    for (Look look : {port.vab, port.hab, port.nab, port.tb, port.arb})
+    for (Look look :
+         {p.vab, p.hab, p.nab, p.tb, p.arb, p.bells[0], p.bells[1], p.bells[2], p.bells[3]})
         text += names[int(look)] + QByteArray(" ");
-    for (Look look : port.bells)
-        text += QByteArray(" ") + names[int(look)];
     return qstrdup(text.constData());
 }
 
@@ -57,6 +56,8 @@ struct EditorHost {
         if (start == Factory)
             editor->SetFactoryDefaults();
     }
+    // From the factory state, after the user clicked the controls in turn.
+    explicit EditorHost(const QStringList& clicks) : EditorHost(Factory) { click(clicks); }
 
     template <class T> T* find(const QString& name) const {
         auto* w = window.findChild<T*>(name);
@@ -94,5 +95,4 @@ struct EditorHost {
     }
 };
 
-// The ports 1 to 4, e.g. where a type can be chosen.
 inline const QList<int> AllPorts{1, 2, 3, 4};

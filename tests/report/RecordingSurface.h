@@ -3,8 +3,6 @@
 #include "app/ReportBuilder.h"
 #include "app/ReportSurface.h"
 
-#include <QList>
-#include <QStringList>
 #include <QTest>
 #include <stdexcept>
 
@@ -18,14 +16,9 @@ struct DrawnText {
 };
 
 inline char* toString(const DrawnText& d) {
-    return QTest::toString(QStringLiteral("%1,%2 %3 %4%5%6 \"%7\"")
-                               .arg(d.x)
-                               .arg(d.y)
-                               .arg(d.font.name)
-                               .arg(d.font.points)
-                               .arg(d.font.bold ? "B" : "")
-                               .arg(d.font.underline ? "U" : "")
-                               .arg(d.text));
+    return QTest::toString(QString::asprintf(
+        "%d,%d %s %d%s%s \"%s\"", d.x, d.y, qUtf8Printable(d.font.name), d.font.points,
+        d.font.bold ? "B" : "", d.font.underline ? "U" : "", qUtf8Printable(d.text)));
 }
 
 struct PrintRecord {
@@ -40,8 +33,7 @@ inline int recordedTextWidth(const QString& text, int dpi) {
 }
 
 // A printer of a given resolution and printable width that records instead of printing.
-// With failAtText >= 0 the drawing of that string
-// (counted from 0) fails the way a printer would.
+// With failAtText >= 0 the drawing of that string (counted from 0) fails as a printer would.
 class RecordingSurface : public TReportSurface {
 public:
     RecordingSurface(PrintRecord& record, int dpi, int pageWidth, int failAtText = -1)

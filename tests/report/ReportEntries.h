@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QList>
 #include <QMetaType>
-#include <QString>
 #include <QStringList>
 
 // The report's lines by number: the title, then the sections Externanschluss,
