@@ -29,6 +29,9 @@ Q_DECLARE_METATYPE(Machine)
 // When the device is pulled out.
 enum class Vanishing { WhileCollecting, WhileIdle, OnWrite };
 Q_DECLARE_METATYPE(Vanishing)
+// What keeps a port that is there from being opened.
+enum class Obstacle { None, HeldByAnotherProgram, NoPermission };
+Q_DECLARE_METATYPE(Obstacle)
 
 namespace {
 
@@ -343,77 +346,73 @@ private slots:
         QCOMPARE(rig.reportedErrors, QStringList{});
     }
 
-    void portHeldByAnotherProgram() {
-        PortRig link(Com, PortRig::Start::Closed);
-        const int holder = open(link.pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        QVERIFY(holder >= 0);
-        QCOMPARE(flock(holder, LOCK_EX | LOCK_NB), 0);
-        QVERIFY(IsPortAvailable(Com));
-        QCOMPARE(errorOf([&] { link.port->SetOpen(true); }),
-                 QStringLiteral("Der COM-Port COM%1 (%2) wird bereits von einem anderen Programm "
-                                "verwendet.")
-                     .arg(Com)
-                     .arg(QString::fromStdString(link.pty.slavePath())));
-        QVERIFY(!link.port->Open());
-        close(holder);
-        QVERIFY(IsPortAvailable(Com));
-        link.port->SetOpen(true);
-        // while we hold it, another opening is refused
-        TSerialPort other;
-        other.SetComNumber(Com);
-        QVERIFY(!errorOf([&] { other.SetOpen(true); }).isEmpty());
-        QVERIFY(IsPortAvailable(Com));
-    }
-
-    // A port the user may not open counts as present; opening it names the device and the fix.
-    void portWithoutPermission() {
-        if (geteuid() != 0)
-            QSKIP("only root can hand the device to another group");
-        PortRig link(Com, PortRig::Start::Closed);
-        QString error;
-        {
-            WithoutPermission denied(link.pty.slavePath(), home_.root(), "tty");
-            QVERIFY(denied.active());
-            QVERIFY(IsPortAvailable(Com));
-            error = errorOf([&] { link.port->SetOpen(true); });
-        }
-        QCOMPARE(error, QStringLiteral("Keine Berechtigung für den COM-Port COM%1 (%2). Nehmen Sie "
-                                       "Ihren Benutzer in die Gruppe „tty“ auf und melden Sie "
-                                       "sich danach neu an.")
-                            .arg(Com)
-                            .arg(QString::fromStdString(link.pty.slavePath())));
-        QVERIFY(!link.port->Open());
-    }
-
-    void missingPortsNotAvailable_data() {
+    // Opening is refused with a text that names the port, its device and the reason; a port
+    // that is there but held or forbidden still counts as available.
+    void openingRefused_data() {
         QTest::addColumn<int>("number");
+        QTest::addColumn<Obstacle>("obstacle");
         QTest::addColumn<QString>("error");
-        QTest::newRow("COM0") << 0 << "Es ist kein COM-Port ausgewählt.";
-        QTest::newRow("no entry") << 17 << "Der COM-Port COM17 ist nicht vorhanden.";
+        QTest::newRow("COM0") << 0 << Obstacle::None << "Es ist kein COM-Port ausgewählt.";
+        QTest::newRow("no entry") << 17 << Obstacle::None
+                                  << "Der COM-Port COM17 ist nicht vorhanden.";
         QTest::newRow("dangling link")
-            << 18 << "Der COM-Port COM18 (/nonexistent/ttyUSB9) ist nicht vorhanden.";
+            << 18 << Obstacle::None
+            << "Der COM-Port COM18 (/nonexistent/ttyUSB9) ist nicht vorhanden.";
         QTest::newRow("not a terminal")
-            << 19 << "Der COM-Port COM19 (/dev/null) lässt sich nicht einstellen.";
-        QTest::newRow("folder") << 16
+            << 19 << Obstacle::None
+            << "Der COM-Port COM19 (/dev/null) lässt sich nicht einstellen.";
+        QTest::newRow("folder") << 16 << Obstacle::None
                                 << "Der COM-Port COM16 (/tmp) kann nicht geöffnet werden. Der "
                                    "Name bezeichnet einen Ordner, kein Gerät.";
-        QTest::newRow("link loop") << 15
-                                   << "Der COM-Port COM15 (<ports>/COM15) kann nicht geöffnet "
-                                      "werden. Die Verknüpfung verweist im Kreis auf sich selbst.";
+        QTest::newRow("link loop")
+            << 15 << Obstacle::None
+            << "Der COM-Port COM15 (<ports>/COM15) kann nicht geöffnet werden. Die Verknüpfung "
+               "verweist im Kreis auf sich selbst.";
+        QTest::newRow("held by another program")
+            << Com << Obstacle::HeldByAnotherProgram
+            << "Der COM-Port COM4 (<device>) wird bereits von einem anderen Programm verwendet.";
+        QTest::newRow("without permission")
+            << Com << Obstacle::NoPermission
+            << "Keine Berechtigung für den COM-Port COM4 (<device>). Nehmen Sie Ihren Benutzer in "
+               "die Gruppe „tty“ auf und melden Sie sich danach neu an.";
     }
-    void missingPortsNotAvailable() {
+    void openingRefused() {
         QFETCH(int, number);
+        QFETCH(Obstacle, obstacle);
         QFETCH(QString, error);
+        const bool available = obstacle != Obstacle::None;
+        PortRig link(Com, PortRig::Start::Closed);
         linkComPort(18, "/nonexistent/ttyUSB9");
         linkComPort(19, "/dev/null");
         linkComPort(16, "/tmp");
         linkComPort(15, comPortsDir() + "/COM15");
-        QVERIFY(!IsPortAvailable(number));
+        error.replace("<ports>", QString::fromStdString(comPortsDir()))
+            .replace("<device>", QString::fromStdString(link.pty.slavePath()));
+        const int holder = open(link.pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(holder >= 0);
+        if (obstacle == Obstacle::HeldByAnotherProgram)
+            QCOMPARE(flock(holder, LOCK_EX | LOCK_NB), 0);
+        std::optional<WithoutPermission> denied;
+        if (obstacle == Obstacle::NoPermission) {
+            if (geteuid() != 0)
+                QSKIP("only root can hand the device to another group");
+            denied.emplace(link.pty.slavePath(), home_.root(), "tty");
+            QVERIFY(denied->active());
+        }
+        QCOMPARE(IsPortAvailable(number), available);
         TSerialPort port;
         port.SetComNumber(uint16_t(number));
-        QCOMPARE(errorOf([&] { port.SetOpen(true); }),
-                 error.replace("<ports>", QString::fromStdString(comPortsDir())));
+        const QString refusal = errorOf([&] { port.SetOpen(true); });
+        denied.reset();
+        close(holder);
+        QCOMPARE(refusal, error);
         QVERIFY(!port.Open());
+        if (!available)
+            return;
+        // the obstacle gone, the port opens; while we hold it, another opening is refused
+        link.port->SetOpen(true);
+        QVERIFY(!errorOf([&] { port.SetOpen(true); }).isEmpty());
+        QVERIFY(IsPortAvailable(Com));
     }
 
     void deviceVanishes_data() {
