@@ -19,10 +19,6 @@ using namespace LinkProtocol;
 
 constexpr unsigned NoEndCondition = 0;
 
-} // namespace
-
-namespace {
-
 QByteArray block(int size) {
     QByteArray b;
     for (int i = 0; i < size; ++i)
