@@ -161,36 +161,18 @@ class TestSerialPort : public QObject {
 
 private slots:
 
-    // With the ports folder its entries; without it the automatic map of the ports found.
-    void comPortMap_data() {
-        QTest::addColumn<bool>("folder");
-        QTest::addColumn<int>("number");
-        QTest::addColumn<bool>("mapped");
-        QTest::addColumn<QString>("path");
-        QTest::newRow("no folder: COM1 the real UART") << false << 1 << true << "/dev/ttyS1";
-        QTest::newRow("no folder: COM2 the adapter") << false << 2 << true << "/dev/ttyUSB0";
-        QTest::newRow("no folder: COM3 nothing") << false << 3 << false << "";
-        QTest::newRow("no folder: COM0") << false << 0 << false << "";
-        QTest::newRow("folder: entry") << true << 3 << true << "COM3";
-        QTest::newRow("folder: no entry") << true << 4 << false << "";
-    }
-    void comPortMap() {
-        QFETCH(bool, folder);
-        QFETCH(int, number);
-        QFETCH(bool, mapped);
-        QFETCH(QString, path);
-        TestHome other(folder ? TestHome::PortsFolder : TestHome::NoPortsFolder);
-        if (folder)
-            QVERIFY(symlink("/dev/ttyUSB0", (comPortsDir() + "/COM3").c_str()) == 0);
-        // ttyS1 the real UART, ttyS0 an empty slot
-        SetSerialPortLister([] { return Machine{adapter("ttyUSB0")} + uartSlots(2, 1); });
-        const TComDevice device = ComDeviceOf(number);
+    // With the ports folder a COM number is its entry there, whatever ports are found.
+    void comPortFromFolder() {
+        TestHome other(TestHome::PortsFolder);
+        QVERIFY(linkComPort(Com, "/dev/ttyUSB0"));
+        SetSerialPortLister([] { return Machine{adapter("ttyUSB0")}; });
+        const TComDevice entry = ComDeviceOf(Com);
+        const TComDevice noEntry = ComDeviceOf(OtherCom);
         SetSerialPortLister({});
-        QCOMPARE(device.mapped, mapped);
-        if (folder && mapped)
-            QCOMPARE(QString::fromStdString(device.path), other.portsDir() + "/" + path);
-        else
-            QCOMPARE(QString::fromStdString(device.path), path);
+        QVERIFY(entry.mapped);
+        QCOMPARE(QString::fromStdString(entry.path), other.portsDir() + "/COM4");
+        QVERIFY(!noEntry.mapped);
+        QCOMPARE(noEntry.path, std::string());
     }
 
     void automaticMap_data() {
@@ -220,13 +202,17 @@ private slots:
         }
         QTest::newRow("more than 20 ports: COM20 is the last") << many << first;
     }
-    // Which device each COM number gets on machines of different kinds.
+    // Which device each COM number gets on machines of different kinds, without a ports folder.
     void automaticMap() {
         QFETCH(Machine, machine);
         QFETCH(QStringList, com);
+        TestHome other(TestHome::NoPortsFolder);
+        SetSerialPortLister([machine] { return machine; });
         QStringList devices;
-        for (const std::string& device : AutomaticComPorts(machine))
-            devices << QString::fromStdString(device).remove(QStringLiteral("/dev/"));
+        for (int number = 1; ComDeviceOf(number).mapped; ++number)
+            devices << QString::fromStdString(ComDeviceOf(number).path).remove("/dev/");
+        QVERIFY(!ComDeviceOf(0).mapped);
+        SetSerialPortLister({});
         QCOMPARE(devices, com);
     }
 
