@@ -249,17 +249,6 @@ private slots:
             QCOMPARE(rig.deviceReads(fits.size()), fits);
             QVERIFY(rig.deviceHearsNothing());
         });
-        const QList<std::pair<const char*, std::function<void(TSerialPort&)>>> closedOps{
-            {"PutString", [](TSerialPort& port) { port.PutString(IdentifyCommand); }},
-            {"PutChar", [](TSerialPort& port) { port.PutChar(Ack); }},
-            {"FlushInBuffer", [](TSerialPort& port) { port.FlushInBuffer(); }},
-            {"FlushOutBuffer", [](TSerialPort& port) { port.FlushOutBuffer(); }}};
-        for (const auto& [name, operation] : closedOps)
-            addScenario(qPrintable(QStringLiteral("closed port: %1").arg(name)), {},
-                        [operation](PortRig& rig) {
-                            QCOMPARE(errorOf([&] { operation(*rig.port); }),
-                                     QStringLiteral("Der COM-Port ist nicht geöffnet."));
-                        });
         // The first packet's handler ends a conversation: what arrived meanwhile or was left
         // over is dropped, and the next arming sees only new bytes.
         addScenario("flush drops bytes not yet collected", {"A", "c"},
@@ -325,6 +314,15 @@ private slots:
         QCOMPARE(rig.packets, expected);
         QVERIFY(!rig.offUiThread);
         QCOMPARE(rig.reportedErrors, QStringList{});
+    }
+
+    // Writing and flushing a closed port is refused.
+    void closedPortRefuses() {
+        TSerialPort port;
+        for (const std::function<void()>& operation : std::initializer_list<std::function<void()>>{
+                 [&] { port.PutString(IdentifyCommand); }, [&] { port.PutChar(Ack); },
+                 [&] { port.FlushInBuffer(); }, [&] { port.FlushOutBuffer(); }})
+            QCOMPARE(errorOf(operation), QStringLiteral("Der COM-Port ist nicht geöffnet."));
     }
 
     // Opening is refused with a text that names the port, its device and the reason; a port
@@ -480,23 +478,10 @@ private slots:
         QVERIFY(link.port->Open());
     }
 
-    // Opening asks the driver for low latency (the rows of scenario() talk through such an
-    // opening). A pseudo-terminal refuses: nothing is left to restore, and asking again
-    // changes nothing of the line.
-    void lowLatencyRefusedChangesNothing() {
-        PtyPair pty;
-        QVERIFY(pty.ok());
-        const TOpenResult opened = OpenSerialDevice(pty.slavePath(), TLineSettings{});
-        QVERIFY(opened.fd >= 0);
-        QVERIFY(!opened.restore.serialFlags.has_value());
-        const termios before = lineOf(opened.fd);
-        QVERIFY(!RequestLowLatency(opened.fd).has_value());
-        const termios after = lineOf(opened.fd);
-        QCOMPARE(std::memcmp(&before, &after, sizeof before), 0);
-        CloseSerialDevice(opened.fd, opened.restore);
-    }
-
-    void closingRestoresTheLine() {
+    // Opening sets the line raw at its speed and asks the driver for low latency, which a
+    // pseudo-terminal refuses: nothing is left to restore, and asking again changes nothing of
+    // the line. Closing leaves the line as it was found.
+    void lineSetAndRestored() {
         PtyPair pty;
         QVERIFY(pty.ok());
         QVERIFY(linkComPort(Com, pty.slavePath()));
@@ -507,6 +492,14 @@ private slots:
             QVERIFY(!sameLine(lineOf(pty.master()), before)); // raw at the line's speed
         }
         QVERIFY(sameLine(lineOf(pty.master()), before));
+        const TOpenResult opened = OpenSerialDevice(pty.slavePath(), TLineSettings{});
+        QVERIFY(opened.fd >= 0);
+        QVERIFY(!opened.restore.serialFlags.has_value());
+        const termios set = lineOf(opened.fd);
+        QVERIFY(!RequestLowLatency(opened.fd).has_value());
+        const termios after = lineOf(opened.fd);
+        QCOMPARE(std::memcmp(&set, &after, sizeof set), 0);
+        CloseSerialDevice(opened.fd, opened.restore);
     }
 
     // A ports entry that leads to the program's own terminal is refused like any device that
