@@ -84,11 +84,6 @@ Machine uartSlots(int count, int real = NoRealUart) {
     return uarts;
 }
 
-Machine operator+(Machine first, const Machine& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
-
 termios lineOf(int fd) {
     termios tio{};
     tcgetattr(fd, &tio);
@@ -182,12 +177,12 @@ private slots:
         QTest::newRow("32 empty UART slots") << uartSlots(KernelUartSlots) << QStringList();
         QTest::newRow("one real UART among 32 slots")
             << uartSlots(KernelUartSlots, 1) << QStringList{"ttyS1"};
+        Machine mixed = uartSlots(FewUartSlots, 0);
+        mixed.insert(mixed.begin(), {adapter("ttyUSB1", "usb-FTDI_FT232R_USB_UART_B2-if00-port0"),
+                                     adapter("ttyACM0", "usb-Arduino_Uno_7543-if00"),
+                                     adapter("ttyUSB0", "usb-FTDI_FT232R_USB_UART_A1-if00-port0")});
         QTest::newRow("two FTDI adapters and an ACM device after a UART")
-            << Machine{adapter("ttyUSB1", "usb-FTDI_FT232R_USB_UART_B2-if00-port0"),
-                       adapter("ttyACM0", "usb-Arduino_Uno_7543-if00"),
-                       adapter("ttyUSB0", "usb-FTDI_FT232R_USB_UART_A1-if00-port0")} +
-                   uartSlots(FewUartSlots, 0)
-            << QStringList{"ttyS0", "ttyACM0", "ttyUSB0", "ttyUSB1"};
+            << mixed << QStringList{"ttyS0", "ttyACM0", "ttyUSB0", "ttyUSB1"};
         QTest::newRow("adapter without a by-id name comes after the named ones")
             << Machine{adapter("ttyUSB0"), adapter("ttyUSB1", "usb-Prolific_PL2303-if00-port0"),
                        adapter("ttyUSB10"), adapter("ttyUSB2")}
@@ -482,17 +477,14 @@ private slots:
     // pseudo-terminal refuses: nothing is left to restore, and asking again changes nothing of
     // the line. Closing leaves the line as it was found.
     void lineSetAndRestored() {
-        PtyPair pty;
-        QVERIFY(pty.ok());
-        QVERIFY(linkComPort(Com, pty.slavePath()));
-        const termios before = lineOf(pty.master());
-        {
-            TSerialPort port;
-            QVERIFY(portOpens(port));
-            QVERIFY(!sameLine(lineOf(pty.master()), before)); // raw at the line's speed
-        }
-        QVERIFY(sameLine(lineOf(pty.master()), before));
-        const TOpenResult opened = OpenSerialDevice(pty.slavePath(), TLineSettings{});
+        PortRig rig(Com, PortRig::Start::Closed);
+        QVERIFY(rig.ok());
+        const termios before = lineOf(rig.pty.master());
+        rig.port->SetOpen(true);
+        QVERIFY(!sameLine(lineOf(rig.pty.master()), before)); // raw at the line's speed
+        rig.port.reset();
+        QVERIFY(sameLine(lineOf(rig.pty.master()), before));
+        const TOpenResult opened = OpenSerialDevice(rig.pty.slavePath(), TLineSettings{});
         QVERIFY(opened.fd >= 0);
         QVERIFY(!opened.restore.serialFlags.has_value());
         const termios set = lineOf(opened.fd);
