@@ -311,13 +311,15 @@ private slots:
         QCOMPARE(rig.reportedErrors, QStringList{});
     }
 
-    // Writing and flushing a closed port is refused.
+    // Writing and flushing a closed port is refused to the caller, and shown nowhere else.
     void closedPortRefuses() {
-        TSerialPort port;
+        PortRig rig(Com, PortRig::Start::Closed);
+        TSerialPort& port = *rig.port;
         for (const std::function<void()>& operation : std::initializer_list<std::function<void()>>{
                  [&] { port.PutString(IdentifyCommand); }, [&] { port.PutChar(Ack); },
                  [&] { port.FlushInBuffer(); }, [&] { port.FlushOutBuffer(); }})
             QCOMPARE(errorOf(operation), QStringLiteral("Der COM-Port ist nicht geöffnet."));
+        QCOMPARE(rig.reportedErrors, QStringList{});
     }
 
     // Opening is refused with a text that names the port, its device and the reason; a port
@@ -487,9 +489,11 @@ private slots:
         const TOpenResult opened = OpenSerialDevice(rig.pty.slavePath(), TLineSettings{});
         QVERIFY(opened.fd >= 0);
         QVERIFY(!opened.restore.serialFlags.has_value());
-        const termios set = lineOf(opened.fd);
+        termios set{};
+        QCOMPARE(tcgetattr(opened.fd, &set), 0);
         QVERIFY(!RequestLowLatency(opened.fd).has_value());
-        const termios after = lineOf(opened.fd);
+        termios after{};
+        QCOMPARE(tcgetattr(opened.fd, &after), 0);
         QCOMPARE(std::memcmp(&set, &after, sizeof set), 0);
         CloseSerialDevice(opened.fd, opened.restore);
     }
