@@ -31,10 +31,8 @@ struct PortRig : PacketRecorder {
 
     // The device's side, on the device plugged in last.
     bool deviceSends(const QByteArray& bytes) { return device().send(bytes.toStdString()); }
-    QByteArray deviceReads(qsizetype count) {
-        return QByteArray::fromStdString(device().read(std::size_t(count), ReadWait));
-    }
-    bool deviceHearsNothing() { return device().readFor(SilenceWait).empty(); }
+    // Everything that reaches the device within a while.
+    QByteArray deviceHears() { return QByteArray::fromStdString(device().readFor(HearingWait)); }
     // A new device published as COM`com`, as if an adapter were plugged in.
     bool plugNewDevice(int com) {
         plugged_ = std::make_unique<PtyPair>();
@@ -64,8 +62,7 @@ struct PortRig : PacketRecorder {
     void blockThreadFor(std::chrono::milliseconds time) { QThread::msleep(ulong(time.count())); }
 
 private:
-    static constexpr std::chrono::milliseconds ReadWait{2000};
-    static constexpr std::chrono::milliseconds SilenceWait{300};
+    static constexpr std::chrono::milliseconds HearingWait{300};
     static constexpr int PacketWaitMs = 3000;
     static constexpr int TimeoutWaitMs = 5000;
 

@@ -6,7 +6,6 @@
 
 // What a test does with the rig, step by step.
 using CollectorScenario = std::function<void(CollectorRig&)>;
-using Packets = QList<QByteArray>;
 using Reads = QList<QByteArray>;
 Q_DECLARE_METATYPE(CollectorScenario)
 
