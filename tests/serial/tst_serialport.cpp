@@ -98,17 +98,6 @@ bool sameLine(const termios& a, const termios& b) {
 // How the child that tries the port ended.
 enum ChildResult { Refused, Opened, NoControllingTerminal };
 
-bool portOpens(TSerialPort& port) {
-    port.Baud = LineBaud;
-    port.SetComNumber(Com);
-    try {
-        port.SetOpen(true);
-    } catch (const ESerialError&) {
-        return false;
-    }
-    return port.Open();
-}
-
 int openDescriptors() {
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
 }
@@ -517,7 +506,9 @@ private slots:
                 ::open("/dev/tty", O_RDWR | O_NOCTTY) < 0)
                 return NoControllingTerminal;
             TSerialPort port;
-            return portOpens(port) ? Opened : Refused;
+            port.Baud = LineBaud;
+            port.SetComNumber(Com);
+            return errorOf([&] { port.SetOpen(true); }).isEmpty() && port.Open() ? Opened : Refused;
         });
         QCOMPARE(result, int(Refused));
         QVERIFY(sameLine(lineOf(pty.master()), before));
