@@ -38,6 +38,8 @@ constexpr std::chrono::milliseconds ShorterThanATick{40};
 
 constexpr int OneByte = 1;
 
+using Packets = QList<QByteArray>;
+
 // The message of the serial error `action` throws, or nothing.
 QString errorOf(const std::function<void()>& action);
 
@@ -46,7 +48,7 @@ QString errorOf(const std::function<void()>& action);
 // happened off the user-interface thread.
 struct PacketRecorder {
     TDataPacket packet;
-    QList<QByteArray> packets;
+    Packets packets;
     int timeouts = 0;
     int64_t lastEventMs = 0;
     QStringList reportedErrors; // what reached the error display

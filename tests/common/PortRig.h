@@ -4,6 +4,7 @@
 #include "PtyPair.h"
 #include "serial/SerialPort.h"
 
+#include <QEventLoop>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -17,18 +18,26 @@ struct PortRig : PacketRecorder {
     PtyPair pty;
     std::unique_ptr<TSerialPort> port = std::make_unique<TSerialPort>();
 
-    explicit PortRig(int com, Start start = Start::Open);
+    explicit PortRig(int com, Start start = Start::Open)
+        : PacketRecorder(serialticks::MonotonicMs), linked_(linkComPort(com, pty.slavePath())) {
+        port->Baud = 57600;
+        port->SetComNumber(uint16_t(com));
+        packet.SetComPort(port.get());
+        if (start == Start::Open)
+            port->SetOpen(true);
+    }
 
     bool ok() const { return pty.isOpen() && linked_; }
 
     // The device's side, on the device plugged in last.
     bool deviceSends(const QByteArray& bytes) { return device().send(bytes.toStdString()); }
-    QByteArray deviceReads(qsizetype count) {
-        return QByteArray::fromStdString(device().read(std::size_t(count), ReadWait));
-    }
-    bool deviceHearsNothing() { return device().readFor(SilenceWait).empty(); }
+    // Everything that reaches the device within a while.
+    QByteArray deviceHears() { return QByteArray::fromStdString(device().readFor(HearingWait)); }
     // A new device published as COM`com`, as if an adapter were plugged in.
-    bool plugNewDevice(int com);
+    bool plugNewDevice(int com) {
+        plugged_ = std::make_unique<PtyPair>();
+        return linkComPort(com, plugged_->slavePath());
+    }
 
     bool waitForPackets(int count) {
         return QTest::qWaitFor([&] { return packets.size() == count; }, PacketWaitMs);
@@ -37,16 +46,23 @@ struct PortRig : PacketRecorder {
         return QTest::qWaitFor([&] { return timeouts == 1; }, TimeoutWaitMs);
     }
     // Arms for two bytes and lets the device send "ok": true when exactly that packet came.
-    bool receivesOk();
+    bool receivesOk() {
+        const QByteArray ok = "ok";
+        armForSizeOf(ok, LongWait);
+        return deviceSends(ok) && waitForPackets(1) && packets.first() == ok;
+    }
 
     // The user-interface thread idles, runs a modal dialog or is busy without an event loop.
     void letEventLoopRun(std::chrono::milliseconds time) { QTest::qWait(int(time.count())); }
-    void showDialogFor(std::chrono::milliseconds time);
+    void showDialogFor(std::chrono::milliseconds time) {
+        QEventLoop dialog; // stands for QDialog::exec()
+        QTimer::singleShot(time, &dialog, &QEventLoop::quit);
+        dialog.exec();
+    }
     void blockThreadFor(std::chrono::milliseconds time) { QThread::msleep(ulong(time.count())); }
 
 private:
-    static constexpr std::chrono::milliseconds ReadWait{2000};
-    static constexpr std::chrono::milliseconds SilenceWait{300};
+    static constexpr std::chrono::milliseconds HearingWait{300};
     static constexpr int PacketWaitMs = 3000;
     static constexpr int TimeoutWaitMs = 5000;
 

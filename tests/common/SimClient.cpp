@@ -19,10 +19,6 @@ SimClient::SimClient(const std::string& path) {
     ::tcflush(fd_, TCIOFLUSH);
 }
 
-SimClient::~SimClient() {
-    close();
-}
-
 void SimClient::close() {
     if (fd_ >= 0)
         ::close(fd_);
@@ -65,20 +61,6 @@ std::string SimClient::read(std::size_t count, std::chrono::milliseconds timeout
             break; // hung up
     }
     return got;
-}
-
-std::string SimClient::ask(std::string_view request, std::size_t count,
-                           std::chrono::milliseconds timeout) {
-    send(request);
-    return read(count, timeout);
-}
-
-std::string SimClient::identify() {
-    return ask(IdentifyRequest, SimIdent.size());
-}
-
-std::string SimClient::readFor(std::chrono::milliseconds window) {
-    return read(std::size_t(-1) / 2, window);
 }
 
 bool SimClient::waitHangUp(std::chrono::milliseconds timeout) {

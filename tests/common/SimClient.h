@@ -6,12 +6,23 @@
 #include <string>
 #include <string_view>
 
+// How the telephone system identifies itself.
+inline const std::string SimIdent = "Zuvex 910k\r\n";
+
+// The requests of the protocol as they go over the line.
+inline const std::string IdentifyRequest = LinkProtocol::IdentifyCommand.toStdString();
+inline const std::string VersionRequest = LinkProtocol::VersionCommand.toStdString();
+inline const std::string ReadRequest = LinkProtocol::ReadCommand.toStdString();
+inline const std::string WriteRequest = LinkProtocol::WriteCommand.toStdString();
+inline const std::string LoadRequest = LinkProtocol::LoadCommand.toStdString();
+inline const std::string EnqRequest(1, char(LinkProtocol::Enq));
+
 // One end of a line, raw reads and writes without blocking: the Configurator's end on a
 // published port, or the device's end of a test's pseudo-terminal.
 class SimClient {
 public:
     explicit SimClient(const std::string& path); // opens raw, drops stale input
-    ~SimClient();
+    ~SimClient() { close(); }
     SimClient(const SimClient&) = delete;
     SimClient& operator=(const SimClient&) = delete;
 
@@ -23,11 +34,16 @@ public:
     std::string read(std::size_t count, std::chrono::milliseconds timeout);
     // Sends `request` and reads `count` reply bytes (fewer when they do not come within `timeout`).
     std::string ask(std::string_view request, std::size_t count,
-                    std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
+                    std::chrono::milliseconds timeout = std::chrono::milliseconds(1000)) {
+        send(request);
+        return read(count, timeout);
+    }
     // Asks for the identification and reads as much as SimIdent has.
-    std::string identify();
+    std::string identify() { return ask(IdentifyRequest, SimIdent.size()); }
     // Everything that comes within `window`.
-    std::string readFor(std::chrono::milliseconds window);
+    std::string readFor(std::chrono::milliseconds window) {
+        return read(std::size_t(-1) / 2, window);
+    }
     // True when the line reports a hang-up within `timeout`.
     bool waitHangUp(std::chrono::milliseconds timeout);
 
@@ -35,14 +51,3 @@ protected:
     SimClient() = default;
     int fd_ = -1;
 };
-
-// How the telephone system identifies itself.
-inline const std::string SimIdent = "Zuvex 910k\r\n";
-
-// The requests of the protocol as they go over the line.
-inline const std::string IdentifyRequest = LinkProtocol::IdentifyCommand.toStdString();
-inline const std::string VersionRequest = LinkProtocol::VersionCommand.toStdString();
-inline const std::string ReadRequest = LinkProtocol::ReadCommand.toStdString();
-inline const std::string WriteRequest = LinkProtocol::WriteCommand.toStdString();
-inline const std::string LoadRequest = LinkProtocol::LoadCommand.toStdString();
-inline const std::string EnqRequest(1, char(LinkProtocol::Enq));

@@ -10,20 +10,39 @@
 
 // Options for COM<port> that pause `restartMs` after a good write or firmware load and leave
 // loading mode after `loadIdleMs` without record bytes.
-zuvexsim::SimOptions simOptions(int port = 3, int restartMs = 300, int loadIdleMs = 1000);
+inline zuvexsim::SimOptions simOptions(int port = 3, int restartMs = 300, int loadIdleMs = 1000) {
+    zuvexsim::SimOptions options;
+    options.port = port;
+    options.restartMs = restartMs;
+    options.loadIdleMs = loadIdleMs;
+    return options;
+}
 
 // A running simulator published as COM<options.port>, holding `image` when one is given.
 // Throws std::runtime_error like ZuvexSim::start().
-std::unique_ptr<zuvexsim::ZuvexSim> startSim(zuvexsim::SimOptions options = {},
-                                             const std::optional<ConfigImage>& image = {});
+inline std::unique_ptr<zuvexsim::ZuvexSim> startSim(zuvexsim::SimOptions options = {},
+                                                    const std::optional<ConfigImage>& image = {}) {
+    auto sim = std::make_unique<zuvexsim::ZuvexSim>(std::move(options));
+    if (image)
+        sim->setImage(*image);
+    sim->start();
+    return sim;
+}
 
 // A fresh settings home, a simulator and the Configurator's raw end on its port. A test class
 // derives from it next to QObject.
 class SimFixture {
 protected:
     // Starts the simulator and opens the client on its port; false when the client is not open.
-    bool startWithClient(zuvexsim::SimOptions options);
-    void stopAll(); // client, then simulator
+    bool startWithClient(zuvexsim::SimOptions options) {
+        sim = startSim(std::move(options));
+        client = std::make_unique<SimClient>(sim->portPath());
+        return client->isOpen();
+    }
+    void stopAll() { // client, then simulator
+        client.reset();
+        sim.reset();
+    }
 
     TestHome home;
     std::unique_ptr<zuvexsim::ZuvexSim> sim;

@@ -6,7 +6,6 @@
 
 // What a test does with the rig, step by step.
 using CollectorScenario = std::function<void(CollectorRig&)>;
-using Packets = QList<QByteArray>;
 using Reads = QList<QByteArray>;
 Q_DECLARE_METATYPE(CollectorScenario)
 
@@ -18,10 +17,6 @@ namespace {
 using namespace LinkProtocol;
 
 constexpr unsigned NoEndCondition = 0;
-
-} // namespace
-
-namespace {
 
 QByteArray block(int size) {
     QByteArray b;

@@ -55,10 +55,6 @@ bool enterLoading(SimClient& client) {
                std::string(1, char(LinkProtocol::LoadReady));
 }
 
-std::chrono::milliseconds since(Clock::time_point t) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t);
-}
-
 std::string imageBlock(const ConfigImage& image) {
     return imageBytes(image) + char(imageChecksum(image));
 }
@@ -135,9 +131,6 @@ private slots:
         QTest::addColumn<Talk>("talk");
         QTest::addColumn<SimAction>("after");
         const std::string version = std::string(DefaultFirmwareVersion) + "\r\n";
-        QTest::newRow("version line set")
-            << SimAction([](ZuvexSim& sim, SimClient&) { sim.setFirmwareVersion("3.01 beta"); })
-            << false << Talk{{VersionRequest, "3.01 beta\r\n"}} << nothing;
         QTest::newRow("empty version line")
             << SimAction([](ZuvexSim& sim, SimClient&) { sim.setFirmwareVersion(""); }) << false
             << Talk{{VersionRequest, "\r\n"}} << nothing;
@@ -164,7 +157,6 @@ private slots:
             << withFaults([](SimFaults& f) { f.silent = true; }) << false
             << Talk{{IdentifyRequest + ReadRequest, ""}}
             << SimAction([](ZuvexSim& sim, SimClient& client) {
-                   QCOMPARE(sim.received(), IdentifyRequest + ReadRequest);
                    sim.setSilent(false);
                    QCOMPARE(client.identify(), SimIdent);
                });
@@ -247,21 +239,6 @@ private slots:
         after(*sim, *client);
     }
 
-    void goodWriteStoresImageAndRestarts() {
-        const ConfigImage image = filledImage(WrittenByte);
-        QCOMPARE(client->ask(WriteRequest + imageBlock(image), ImageBlockSize + 1),
-                 std::string(ImageBlockSize + 1, char(ACK)));
-        QCOMPARE(sim->mode(), DeviceMode::Restarting);
-        // While restarting it neither answers nor remembers what it got.
-        client->send(IdentifyRequest);
-        QCOMPARE(client->readFor(WithinRestart), std::string());
-        QVERIFY(sim->waitForMode(DeviceMode::Command, 1000ms));
-        QCOMPARE(client->identify(), SimIdent);
-        QCOMPARE(client->ask(ReadRequest, ImageBlockSize), imageBlock(image));
-        QCOMPARE(sim->received(), WriteRequest + imageBlock(image) + IdentifyRequest +
-                                      IdentifyRequest + ReadRequest);
-    }
-
     void abandonedWriteIsDropped() {
         cleanup();
         SimOptions options = simOptions(FixturePort, RestartMs, LoadIdleMs);
@@ -296,15 +273,15 @@ private slots:
     }
 
     void ackDelay() {
-        constexpr int DelayMs = 250;
-        sim->setAckDelay(DelayMs);
+        constexpr auto Delay = 250ms;
+        sim->setAckDelay(int(Delay.count()));
         auto t = Clock::now();
         QCOMPARE(client->ask(WriteRequest, 1), AckReply);
-        QVERIFY(since(t).count() >= DelayMs);
+        QVERIFY(Clock::now() - t >= Delay);
         t = Clock::now();
         // delays only acknowledgements: byte 0 of the write is 'T'
         QCOMPARE(client->ask(IdentifyRequest, 1), AckReply);
-        QVERIFY(since(t).count() >= DelayMs);
+        QVERIFY(Clock::now() - t >= Delay);
     }
 
     void chunkedReply() {
@@ -368,15 +345,8 @@ private slots:
         QVERIFY(!exists(entry));
     }
 
-    // A port taken away as if its adapter were pulled: the entry goes, nothing opens there.
-    void removedPortEntryIsGone() {
-        ZuvexSim sim(silentPortOptions(2));
-        sim.start();
-        ZuvexSim::removePortEntry(2);
-        QVERIFY(!exists(portsDir() + "/COM2"));
-        QVERIFY(!SimClient(portsDir() + "/COM2").isOpen());
-    }
-
+    // A second simulator on the port takes the entry over and keeps it when the first stops;
+    // taken away as if the adapter were pulled, the entry goes and nothing opens there.
     void takenOverEntryIsLeftToItsOwner() {
         ZuvexSim first(simOptions(5));
         ZuvexSim second(simOptions(5));
@@ -385,8 +355,9 @@ private slots:
         QCOMPARE(target(second.portPath()), second.slavePath());
         first.stop(); // must not remove the entry that now belongs to `second`
         QCOMPARE(target(second.portPath()), second.slavePath());
-        second.stop();
+        ZuvexSim::removePortEntry(5);
         QVERIFY(!exists(second.portPath()));
+        QVERIFY(!SimClient(second.portPath()).isOpen());
     }
 
     void stateSurvivesRestart() {
@@ -397,16 +368,22 @@ private slots:
         const std::string record = bytes({0x00, 0x02, 0xAB, 0xCD});
         SimOptions options;
         options.statePath = path;
-        options.restartMs = 0;
+        options.restartMs = RestartMs;
         {
             ZuvexSim sim(options);
             QCOMPARE(sim.image(), factoryImage()); // fresh state: factory settings
             sim.start();
             SimClient client(sim.portPath());
-            const std::string write = WriteRequest + imageBytes(image) + char(imageChecksum(image));
+            const std::string write = WriteRequest + imageBlock(image);
             const std::string acks(ImageBlockSize + 1, char(ACK)); // the command and each byte
             QCOMPARE(client.ask(write, acks.size(), 2000ms), acks);
+            QCOMPARE(sim.mode(), DeviceMode::Restarting);
+            // While restarting it neither answers nor remembers what it got.
+            client.send(IdentifyRequest);
+            QCOMPARE(client.readFor(WithinRestart), std::string());
             QVERIFY(sim.waitForMode(DeviceMode::Command, 1000ms));
+            QCOMPARE(client.identify(), SimIdent);
+            QCOMPARE(sim.received(), write + IdentifyRequest + IdentifyRequest);
             const std::string pinChange = EnqRequest + DefaultPin + "58642";
             QCOMPARE(client.ask(pinChange, 3), std::string(3, char(ACK)));
             QVERIFY(enterLoading(client));
@@ -419,8 +396,7 @@ private slots:
         QCOMPARE(again.firmwareVersion(), std::string("9.99"));
         QCOMPARE(again.lastFirmware(), firmwareOf(record));
         again.start();
-        const std::string block = SimClient(again.portPath()).ask(ReadRequest, ImageBlockSize);
-        QCOMPARE(block.substr(0, ConfigImageSize), imageBytes(image));
+        QCOMPARE(SimClient(again.portPath()).ask(ReadRequest, ImageBlockSize), imageBlock(image));
     }
 
     void unreadableStateIsKeptAside() {
@@ -460,8 +436,8 @@ private slots:
         QCOMPARE(SimClient(sim.portPath()).identify(), SimIdent);
     }
 
-    // The traffic in order with its times; the log lines go to the sink given.
-    void trafficIsTimedAndLogged() {
+    // The log lines go to the sink given; cleared traffic counts from nothing again.
+    void logSinkAndClearedTraffic() {
         std::mutex m;
         std::string log;
         SimOptions options;
@@ -472,22 +448,12 @@ private slots:
         };
         ZuvexSim sim(options);
         sim.start();
-        SimClient client(sim.portPath());
-        const auto t0 = std::chrono::steady_clock::now();
-        QCOMPARE(client.identify(), SimIdent);
-        const auto traffic = sim.traffic();
-        QCOMPARE(traffic.size(), IdentifyRequest.size() + SimIdent.size());
-        QVERIFY(traffic[0].received && traffic[1].received && !traffic[2].received);
-        QVERIFY(traffic[0].at >= t0);
-        for (std::size_t i = 1; i < traffic.size(); ++i)
-            QVERIFY(traffic[i].at >= traffic[i - 1].at);
-        QCOMPARE(sim.sent(), SimIdent);
+        QCOMPARE(SimClient(sim.portPath()).identify(), SimIdent);
         sim.clearTraffic();
         QVERIFY(sim.traffic().empty());
         QVERIFY(!sim.waitForReceived(1, 100ms));
         sim.stop();
         std::lock_guard lock(m);
-        QVERIFY(log.find("[COM3 ") != std::string::npos);
         QVERIFY(log.find("-> 5A 75 76 65 78 20 39 31 30 6B 0D 0A  \"Zuvex 910k\\r\\n\"") !=
                 std::string::npos);
     }
