@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test headless through CTest.
 #   ./test.sh                     normal build, all tests, then the serial, simulator and
-#                                 link tests again under ThreadSanitizer
+#                                 link tests again under ThreadSanitizer, then a short run of
+#                                 each fuzz target (built with clang)
 #   ./test.sh --sanitize=thread   only the ThreadSanitizer run
 #   ./test.sh --sanitize=address  every test under AddressSanitizer + UBSan
 #   ./test.sh --no-tsan           skip the ThreadSanitizer run
@@ -25,17 +26,18 @@ jobs=$(nproc)
 # as there are cores.
 test_jobs=$((jobs * 2))
 
-build_and_test() { # dir sanitize label-regex
+build_and_test() { # dir sanitize label-regex [cmake options]
     local dir=$1 san=$2 labels=$3
+    shift 3
     local args=(--test-dir "$dir" --output-on-failure -j "$test_jobs")
     if [ -z "$labels" ]; then
-        cmake -S . -B "$dir" -G Ninja -DZUVEX_WERROR=ON -DZUVEX_SANITIZE="$san" >/dev/null
+        cmake -S . -B "$dir" -G Ninja -DZUVEX_WERROR=ON -DZUVEX_SANITIZE="$san" "$@" >/dev/null
         cmake --build "$dir" -j "$jobs"
     else
         # A subset builds only its own test programs (each test is named after its program)
         # and what they need, not the benchmarks or the other tests.
         cmake -S . -B "$dir" -G Ninja -DZUVEX_WERROR=ON -DZUVEX_SANITIZE="$san" \
-            -DZUVEX_BUILD_BENCH=OFF >/dev/null
+            -DZUVEX_BUILD_BENCH=OFF "$@" >/dev/null
         args+=(-L "$labels")
         local targets
         mapfile -t targets < <(ctest "${args[@]}" -N | sed -n 's/^ *Test *#[0-9]*: *//p')
@@ -49,6 +51,7 @@ case "$mode" in
         build_and_test build "" ""
         TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
             build_and_test build-tsan thread 'serial|link|sim'
+        CC=clang CXX=clang++ build_and_test build-fuzz "" fuzz -DZUVEX_FUZZ=ON
         ;;
     plain) build_and_test build "" "" ;;
     thread)
