@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QMap>
 #include <QTest>
-#include <algorithm>
 
 const auto Utf8 = TRegistryExport::Utf8;
 const auto Utf16 = TRegistryExport::Utf16;

@@ -6,9 +6,6 @@
 #include "app/CloseOnSignal.h"
 
 #include <csignal>
-#include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
