@@ -1,7 +1,6 @@
-// The settings store file on its own (parsing, types, keeping what it does not know), and
-// replacing a file's content: names that are no regular file, full disks, folders without room,
-// owners and links, a crash, a left-over temporary file, a long path and a second program saving
-// at the same time.
+// The settings store file on its own (parsing, types, keeping what it does not know), and saving
+// a file whole or not at all: names that are no regular file, full disks, folders without room,
+// owners and links, a crash, a left-over temporary file, a long path, two programs at once.
 #include "ChildProcess.h"
 #include "FailingWrites.h"
 #include "FileFaults.h"
@@ -22,7 +21,6 @@ namespace {
 const QByteArray OldBytes(60, '\x01');
 const QByteArray NewBytes(60, '\x02');
 
-constexpr uid_t Root = 0;
 constexpr gid_t UsersGroup = 100; // Debian's group "users", shared by the people of a machine
 
 mode_t kindOf(const QString& path) {

@@ -30,18 +30,13 @@ ShownBox fileError(const QString& line) {
     return {"Fehler bei Dateizugriff", {"Fehler!", line}};
 }
 
-// How the user saves: "In Datei speichern...", or "Ja" to the question before "Neu erstellen".
-enum class SaveRoute { SaveAs, AnsweringYes };
-
-// Settings read at start-up and written back at close.
 const QString Key = QStringLiteral("[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]");
 const auto pressOk = press("OK");
 const QString NewInCurrentDir = QDir::currentPath() + "/Neu.zcf";
 const QString CannotWrite = QStringLiteral("konnte nicht geschrieben werden.");
-constexpr uid_t Root = 0;
 
 // What keeps the settings file from being replaced whole.
-enum class Fault { FullDisk, WriteProtected, ReadOnlyFolder, NoFileNoBlock };
+enum class Fault { FullDisk, WriteProtected, ReadOnlyFolder };
 
 // Throws out of its event handler, as a command that fails beyond its own error handling.
 class Thrower : public QObject {
@@ -55,7 +50,6 @@ public:
 
 } // namespace
 
-Q_DECLARE_METATYPE(SaveRoute)
 Q_DECLARE_METATYPE(Fault)
 
 class TestWindow : public QObject, AppWithSim {
@@ -423,17 +417,17 @@ private slots:
     // A save that fails: the error, the changes and the title's star kept, no new
     // configuration; a failed "save as" keeps only the chosen path.
     void failedSaveIsReported_data() {
-        QTest::addColumn<SaveRoute>("route");
+        // "Ja" to the question before "Neu erstellen", or else "In Datei speichern..."
+        QTest::addColumn<bool>("answeringYes");
         QTest::addColumn<QString>("error");
-        QTest::newRow("Ja") << SaveRoute::AnsweringYes << CannotOpen;
-        QTest::newRow("save as") << SaveRoute::SaveAs << CannotCreate;
+        QTest::newRow("Ja") << true << CannotOpen;
+        QTest::newRow("save as") << false << CannotCreate;
     }
     void failedSaveIsReported() {
-        QFETCH(SaveRoute, route);
+        QFETCH(bool, answeringYes);
         QFETCH(QString, error);
         const QString target = home->path("a.zcf");
         FileDialogAnswers files(*form, {target});
-        const bool answeringYes = route == SaveRoute::AnsweringYes;
         if (answeringYes)
             trigger("FileSaveAs1");
         std::optional<FailingWrites> failing(std::in_place);
@@ -557,7 +551,6 @@ private slots:
         QTest::newRow("full tmpfs") << Fault::FullDisk << true;
         QTest::newRow("write-protected file") << Fault::WriteProtected << false;
         QTest::newRow("read-only folder, write breaks off") << Fault::ReadOnlyFolder << true;
-        QTest::newRow("no file and no block left") << Fault::NoFileNoBlock << true;
     }
     void settingsFileNeverCutOrOverwritten() {
         QFETCH(Fault, fault);
@@ -567,7 +560,7 @@ private slots:
         constexpr int PageFillingComment = 3900; // the values written at close need one page more
         form.reset();
         std::optional<SmallDisk> disk;
-        if (fault == Fault::FullDisk || fault == Fault::NoFileNoBlock) {
+        if (fault == Fault::FullDisk) {
             disk.emplace(home->configDir(), "size=16k,nr_inodes=8");
             SKIP_UNLESS_MOUNTED(*disk);
             QDir().mkpath(home->portsDir());
@@ -586,8 +579,6 @@ private slots:
         QCOMPARE(::chmod(registry, fault == Fault::WriteProtected ? 0444 : 0644), 0);
         if (disk)
             disk->fillUp();
-        if (fault == Fault::NoFileNoBlock)
-            disk->useUpFiles();
         std::optional<TornWrites> torn;
         if (fault == Fault::ReadOnlyFolder)
             torn.emplace();
@@ -611,10 +602,9 @@ private slots:
 
     // The user's file first, else the system-wide default; closing writes the user's file once,
     // the work folder saved into among its values, and nothing is created where neither file
-    // holds the key. Values read at start-up: the
-    // COM port kept only up to four (a higher one is written back as none at once), only its
-    // low 16 bits counting, and the work folder the file dialogs start in, with its
-    // separator, or the current folder.
+    // holds the key. Values read at start-up: the COM port kept only up to four (a higher one is
+    // written back as none at once), only its low 16 bits counting, and the work folder the file
+    // dialogs start in, with its separator, or the current folder.
     void settingsLookup_data() {
         // value lines, or "-" for no file, "nokey" for a file without the key
         QTest::addColumn<QString>("user");

@@ -188,7 +188,6 @@ void TestCli::runsCommand_data() {
                                                     .args = {"print", FileA, "-o", Report},
                                                     .reportPages = 1});
 
-    // ---- faults ----
     add("no system", {.attached = false,
                       .args = {"read", Saved},
                       .status = TExitStatus::NoDevice,
@@ -232,12 +231,10 @@ void TestCli::runsCommand() {
         options.faults = c.faults;
         sim = startSim(options, c.system);
     }
-    if (!c.fileA.isEmpty())
-        QVERIFY(!home.writeFile(FileA, c.fileA).isEmpty());
-    if (!c.fileB.isEmpty())
-        QVERIFY(!home.writeFile(FileB, c.fileB).isEmpty());
-    if (!c.firmware.isEmpty())
-        QVERIFY(!home.writeFile(Firmware, c.firmware).isEmpty());
+    for (const auto& [name, bytes] :
+         {std::pair{FileA, c.fileA}, {FileB, c.fileB}, {Firmware, c.firmware}})
+        if (!bytes.isEmpty())
+            QVERIFY(!home.writeFile(name, bytes).isEmpty());
 
     const auto withSimDevice = [&](QStringList lines) {
         if (sim)
