@@ -9,19 +9,18 @@ namespace {
 // Real input through the X server, as from the user's mouse and keyboard (xdotool's names:
 // "key Tab", "key shift+Tab", "mousemove 10 20 click 1").
 void xdotool(const QStringList& args) {
-    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), args), 0);
+    QCOMPARE(QProcess::execute("xdotool", args), 0);
 }
 
 void pressKey(const QString& key) {
-    xdotool({QStringLiteral("key"), key});
+    xdotool({"key", key});
 }
 
 // A text property of the window as the window manager reads it, e.g. _NET_WM_NAME, the title
 // it shows: `_NET_WM_NAME = "Zuvex 910k Konfigurator - Neu.zcf"` gives the part in quotes.
-QString windowProperty(QWidget* window, const QString& name = QStringLiteral("_NET_WM_NAME")) {
+QString windowProperty(QWidget* window, const QString& name = "_NET_WM_NAME") {
     QProcess xprop;
-    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window->winId()),
-                                          QStringLiteral("-notype"), name});
+    xprop.start("xprop", {"-id", QString::number(window->winId()), "-notype", name});
     xprop.waitForFinished();
     return QString::fromUtf8(xprop.readAllStandardOutput()).section(u'"', 1, -2);
 }
@@ -30,7 +29,7 @@ QString windowProperty(QWidget* window, const QString& name = QStringLiteral("_N
 QStringList menuTexts(QMenu* menu) {
     QStringList out;
     for (QAction* a : menu->actions()) {
-        QString t = a->isSeparator() ? QStringLiteral("-") : a->text();
+        QString t = a->isSeparator() ? "-" : a->text();
         const QString shown = t.section(u'\t', 1);
         t = t.section(u'\t', 0, 0);
         if (!shown.isEmpty())
@@ -58,9 +57,7 @@ struct TAccessibleNode {
     bool isControl() const {
         if (fields[QLatin1String("part")].toBool() || !has("showing"))
             return false;
-        static const QStringList clickable = {QStringLiteral("push button"),
-                                              QStringLiteral("radio button"),
-                                              QStringLiteral("check box")};
+        static const QStringList clickable = {"push button", "radio button", "check box"};
         return has("focusable") || clickable.contains(text("role"));
     }
 };
@@ -123,7 +120,7 @@ bool pressUntil(const QString& key, State state, Reached reached) {
 }
 
 // Presses `key` until the control named `objectName` has the focus; false if it never gets it.
-bool moveFocusTo(const QString& objectName, const QString& key = QStringLiteral("Tab")) {
+bool moveFocusTo(const QString& objectName, const QString& key = "Tab") {
     return pressUntil(key, QApplication::focusWidget, [&] {
         return QApplication::focusWidget() &&
                QApplication::focusWidget()->objectName() == objectName;
@@ -136,7 +133,7 @@ QList<QWidget*> tabStopsOnceRound() {
     QWidget* start = QApplication::focusWidget();
     QList<QWidget*> stops{start};
     for (int press = 0; press < MostStops; ++press) {
-        if (!pressChanging(QStringLiteral("Tab"), QApplication::focusWidget))
+        if (!pressChanging("Tab", QApplication::focusWidget))
             break; // nothing else takes the focus
         if (QApplication::focusWidget() == start)
             break;
@@ -151,19 +148,19 @@ constexpr int DeviceFlowMs = 15000; // a read or a write of the simulated system
 // Confirms a result box with Enter once it is the active window and its OK button takes the key
 // (the programming result holds its first line for a while).
 void confirmByKey(QWidget* box) {
-    auto* ok = box->findChild<QAbstractButton*>(QStringLiteral("OKBtn"));
+    auto* ok = box->findChild<QAbstractButton*>("OKBtn");
     QVERIFY(QTest::qWaitForWindowActive(box));
     QVERIFY(QTest::qWaitFor([&] { return ok->isEnabled(); }, ResultHoldMs));
-    pressKey(QStringLiteral("Return"));
+    pressKey("Return");
 }
 
 // Chooses a page in the tree by keys: Home selects the root "Konfiguration", each Down the next
 // node.
 void pickPage(TreePage page) {
-    QVERIFY(moveFocusTo(QStringLiteral("TreeView1"), QStringLiteral("shift+Tab")));
-    pressKey(QStringLiteral("Home"));
+    QVERIFY(moveFocusTo("TreeView1", "shift+Tab"));
+    pressKey("Home");
     for (int down = 0; down <= page; ++down)
-        pressKey(QStringLiteral("Down"));
+        pressKey("Down");
 }
 
 } // namespace
@@ -194,7 +191,7 @@ private:
 
 private slots:
     void init() {
-        QTest::failOnWarning(QRegularExpression(QStringLiteral("[Aa]mbiguous")));
+        QTest::failOnWarning(QRegularExpression("[Aa]mbiguous"));
         openWindow();
     }
     void cleanup() { closeWindow(); }
@@ -213,14 +210,12 @@ private slots:
             10000);
         form->show();
         QVERIFY(offline.seen());
-        QCOMPARE(search, QStringLiteral("Suchen"));
-        QCOMPARE(none, QStringLiteral("Keine Zuvex 910k gefunden"));
+        QCOMPARE(search, "Suchen");
+        QCOMPARE(none, "Keine Zuvex 910k gefunden");
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        QTRY_COMPARE(windowProperty(form.get()),
-                     QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
+        QTRY_COMPARE(windowProperty(form.get()), "Zuvex 910k Konfigurator - Neu.zcf");
         // the task bar's name: the class part of WM_CLASS, the application name
-        QVERIFY(windowProperty(form.get(), QStringLiteral("WM_CLASS"))
-                    .endsWith(QStringLiteral("\"Zuvex 910k Konfigurator")));
+        QVERIFY(windowProperty(form.get(), "WM_CLASS").endsWith("\"Zuvex 910k Konfigurator"));
     }
 
     void keysAfterTheMenuBarHadTheFocus_data() {
@@ -272,10 +267,10 @@ private slots:
                  (QStringList{"Neue Firmware...", "&Neue PIN..."}));
         QCOMPARE(menuTexts(part<QMenu>(*form, "Help1")), (QStringList{"&Info... [Strg+I]"}));
         QCOMPARE(part<QMenu>(*form, "Help1")->menuAction()->property("hint").toString(),
-                 QStringLiteral("Hilfethemen"));
-        QCOMPARE(action(*form, "Upload")->text(), QStringLiteral("Konfiguration &programmieren"));
+                 "Hilfethemen");
+        QCOMPARE(action(*form, "Upload")->text(), "Konfiguration &programmieren");
         QCOMPARE(action(*form, "FileOpen1")->property("hint").toString(),
-                 QStringLiteral("Öffnen|Eine Datei öffnen"));
+                 "Öffnen|Eine Datei öffnen");
     }
 
     void mainWindowInTheCentreOfTheDesktop() {
@@ -390,8 +385,7 @@ private slots:
         QTextEdit* help = part<THelpPanel>(*form)->InfoText();
         help->clear();
         const QPoint centre = widget->mapToGlobal(widget->rect().center());
-        xdotool({QStringLiteral("mousemove"), QString::number(centre.x()),
-                 QString::number(centre.y())});
+        xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y())});
         QTRY_VERIFY(!help->toPlainText().isEmpty());
         const QString name = QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
         const std::optional<TAccessibleNode> node = controlNamed(readAccessibilityTree(), name);
@@ -455,34 +449,34 @@ private slots:
         pickPage(Externanschluss);
         QTRY_VERIFY(editor()->PanelLtg()->isVisible());
         everyGroupReachedByTab(editor()->PanelLtg());
-        QVERIFY(moveFocusTo(QStringLiteral("RBHeranholenJa")));
-        pressKey(QStringLiteral("Down"));
+        QVERIFY(moveFocusTo("RBHeranholenJa"));
+        pressKey("Down");
         QTRY_VERIFY(editor()->Heranholen().nein->isChecked());
 
         pickPage(Berechtigungen);
         QTRY_VERIFY(editor()->PanelTln()->isVisible());
         everyGroupReachedByTab(editor()->PanelTln());
-        QVERIFY(moveFocusTo(QStringLiteral("RBvab21")));
-        pressKey(QStringLiteral("Down"));
+        QVERIFY(moveFocusTo("RBvab21"));
+        pressKey("Down");
         QTRY_VERIFY(editor()->Port(1).hab->isChecked());
 
         pickPage(Rufverteilung);
         QTRY_VERIFY(editor()->PanelRuf()->isVisible());
         everyGroupReachedByTab(editor()->PanelRuf());
-        QVERIFY(moveFocusTo(QStringLiteral("CBTaste2Ruf23")));
-        pressKey(QStringLiteral("space"));
+        QVERIFY(moveFocusTo("CBTaste2Ruf23"));
+        pressKey("space");
         QTRY_VERIFY(!editor()->Port(3).taste[1]->isChecked());
 
         ModalAnswer result("ProgErgebnisDialog", confirmByKey, DeviceFlowMs);
-        pressKey(QStringLiteral("alt")); // the menu bar takes the keys
-        pressKey(QStringLiteral("Return"));
+        pressKey("alt"); // the menu bar takes the keys
+        pressKey("Return");
         const QMenu* file = part<QMenu>(*form, "File1");
         const auto highlighted = [file] { return file->activeAction(); };
         QVERIFY(QTest::qWaitFor(highlighted, KeyDeliveryMs));
-        QVERIFY(pressUntil(QStringLiteral("Down"), highlighted, [file] {
+        QVERIFY(pressUntil("Down", highlighted, [file] {
             return file->activeAction()->objectName() == "FileSaveItem";
         }));
-        pressKey(QStringLiteral("Return"));
+        pressKey("Return");
         QVERIFY(result.waitSeen(DeviceFlowMs));
 
         TEditorSettings expected = factorySettings();

@@ -70,7 +70,7 @@ const QMap<Setup, FileShape> NonRegularShape{{Setup::Fifo, FileShape::Fifo},
                                              {Setup::LinkLoop, FileShape::LinkLoop},
                                              {Setup::LinkToFifo, FileShape::LinkToFifo}};
 
-const QString OldName = QStringLiteral("alt.zcf");
+const QString OldName = "alt.zcf";
 
 // A folder prepared for one save of NewBytes to `target`; it lives as long as the test.
 struct Place {
@@ -291,7 +291,7 @@ private slots:
                                                      "\"WorkDir\"=\"/x/\"\r\n" + later);
         TRegistryFile again(home.registryPath());
         QVERIFY(again.OpenKey(key));
-        QCOMPARE(again.ReadString("WorkDir"), QStringLiteral("/x/"));
+        QCOMPARE(again.ReadString("WorkDir"), "/x/");
     }
 
     // A REGEDIT4 file turns into UTF-16 when a value needs it; every string value in hex,
@@ -324,21 +324,21 @@ private slots:
         for (const QString& name : order)
             QCOMPARE(again.ReadString(name), values[name]);
         QVERIFY(again.OpenKey(otherKey));
-        QCOMPARE(again.ReadString("Carried"), QStringLiteral("AB\n"));
+        QCOMPARE(again.ReadString("Carried"), "AB\n");
     }
 
     // Read, write, read gives the same value in every kind of file, whatever the string holds.
     void stringsRoundTrip_data() {
         QTest::addColumn<QString>("value");
-        QTest::newRow("line break") << QStringLiteral("/home/a\nb/");
-        QTest::newRow("CR LF and tab") << QStringLiteral("x\r\n\ty");
+        QTest::newRow("line break") << "/home/a\nb/";
+        QTest::newRow("CR LF and tab") << "x\r\n\ty";
         QTest::newRow("zero and DEL") << QString::fromUtf16(u"a\u0000b\u007f");
         QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + "z";
         QTest::newRow("lone surrogate at the end") << QString(QChar(0xDB04));
-        QTest::newRow("umlaut") << QStringLiteral("/home/Müller/ß.zcf");
-        QTest::newRow("outside Windows-1252") << QStringLiteral("Łódź €");
-        QTest::newRow("quotes and backslashes") << QStringLiteral("\"a\\\"b\\");
-        QTest::newRow("looks like hex") << QStringLiteral("=hex(1):00,\\");
+        QTest::newRow("umlaut") << "/home/Müller/ß.zcf";
+        QTest::newRow("outside Windows-1252") << "Łódź €";
+        QTest::newRow("quotes and backslashes") << "\"a\\\"b\\";
+        QTest::newRow("looks like hex") << "=hex(1):00,\\";
         QTest::newRow("empty") << QString();
     }
     void stringsRoundTrip() {
@@ -368,8 +368,8 @@ private slots:
     // A REGEDIT4 file is Windows-1252, even where its bytes happen to be valid UTF-8.
     void regedit4IsWindows1252_data() {
         QTest::addColumn<QString>("value");
-        QTest::newRow("umlaut") << QStringLiteral("Müller.zcf");
-        QTest::newRow("bytes valid as UTF-8") << QStringLiteral("×·");
+        QTest::newRow("umlaut") << "Müller.zcf";
+        QTest::newRow("bytes valid as UTF-8") << "×·";
     }
     void regedit4IsWindows1252() {
         QFETCH(QString, value);
@@ -379,7 +379,7 @@ private slots:
         TRegistryFile reg(home.registryPath());
         QVERIFY(reg.OpenKey(key));
         QCOMPARE(reg.ReadString("File1"), value);
-        reg.WriteString("File2", QStringLiteral("Jörg"));
+        reg.WriteString("File2", "Jörg");
         reg.CloseKey();
         const QByteArray raw = fileBytes(home.registryPath());
         QVERIFY(raw.startsWith("REGEDIT4\r\n"));

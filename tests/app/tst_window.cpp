@@ -19,10 +19,9 @@ const QByteArray FactoryFile =
 constexpr int ExternalRingByte = 4; // CBarb21 clears its bit 0x10
 constexpr char ExternalRingWithoutPort1 = 0x09;
 
-const QString Title = QStringLiteral("Zuvex 910k Konfigurator - ");
-const QString CannotOpen = QStringLiteral("Die Datei konnte nicht geöffnet werden.");
-const QString CannotCreate =
-    QStringLiteral("Die Datei konnte nicht geöffnet oder angelegt werden.");
+const QString Title = "Zuvex 910k Konfigurator - ";
+const QString CannotOpen = "Die Datei konnte nicht geöffnet werden.";
+const QString CannotCreate = "Die Datei konnte nicht geöffnet oder angelegt werden.";
 const QStringList SaveNowQuestion{"Die Daten wurden geändert und nicht gespeichert!",
                                   "Wollen Sie die Daten jetzt speichern?"};
 
@@ -30,10 +29,10 @@ ShownBox fileError(const QString& line) {
     return {"Fehler bei Dateizugriff", {"Fehler!", line}};
 }
 
-const QString Key = QStringLiteral("[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]");
+const QString Key = "[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]";
 const auto pressOk = press("OK");
 const QString NewInCurrentDir = QDir::currentPath() + "/Neu.zcf";
-const QString CannotWrite = QStringLiteral("konnte nicht geschrieben werden.");
+const QString CannotWrite = "konnte nicht geschrieben werden.";
 
 // What keeps the settings file from being replaced whole.
 enum class Fault { FullDisk, WriteProtected, ReadOnlyFolder };
@@ -89,10 +88,8 @@ private slots:
         QCOMPARE(form->width(), 760);
         QCOMPARE(form->height(), form->menuBar()->height() + 437);
         QCOMPARE(part<QPushButton>(*form, "SpeedButton1")->size(), QSize(197, 22));
-        QCOMPARE(part<QPushButton>(*form, "SpeedButton1")->text(),
-                 QStringLiteral("Konfiguration speichern "));
-        QCOMPARE(part<QPushButton>(*form, "SpeedButton2")->text(),
-                 QStringLiteral("Konfiguration auslesen"));
+        QCOMPARE(part<QPushButton>(*form, "SpeedButton1")->text(), "Konfiguration speichern ");
+        QCOMPARE(part<QPushButton>(*form, "SpeedButton2")->text(), "Konfiguration auslesen");
         QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
         QCOMPARE(part<QLabel>(*form, "StatusPanel0")->width(), 250);
         QCOMPARE(part<QLabel>(*form, "StatusPanel1")->width(), 300);
@@ -171,7 +168,7 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
         if (dialogAfterPause) {
             QDialog dialog;
-            dialog.setObjectName(QStringLiteral("AfterPause"));
+            dialog.setObjectName("AfterPause");
             ModalAnswer answer("AfterPause", [](QWidget* w) { w->close(); });
             dialog.exec();
             QVERIFY(answer.seen());
@@ -194,8 +191,7 @@ private slots:
             QCOMPARE(e.d->size(), e.size);
             QCOMPARE(e.d->minimumSize(), e.d->maximumSize());
         }
-        QCOMPARE(dialog<TUpDownLoad>("UpDownLoad")->windowTitle(),
-                 QStringLiteral("Datenügertragung"));
+        QCOMPARE(dialog<TUpDownLoad>("UpDownLoad")->windowTitle(), "Datenügertragung");
     }
 
     void hinweisBoxKeys_data() {
@@ -290,11 +286,10 @@ private slots:
         ModalAnswer a("AboutBox", press("OKBtn"));
         action(*form, "HelpAbout1")->trigger();
         QVERIFY(a.seen());
-        QCOMPARE(a.caption, QStringLiteral("Info"));
+        QCOMPARE(a.caption, "Info");
         const auto* about = dialog<TAboutBox>("AboutBox");
-        QCOMPARE(part<QLabel>(*about, "ProductName")->text(),
-                 QStringLiteral("Zuvex 910k Konfigurator"));
-        QCOMPARE(part<QLabel>(*about, "Version")->text(), QStringLiteral("Version 1.0")); // 1.0.0
+        QCOMPARE(part<QLabel>(*about, "ProductName")->text(), "Zuvex 910k Konfigurator");
+        QCOMPARE(part<QLabel>(*about, "Version")->text(), "Version 1.0"); // 1.0.0
         // the program icon, compiled in from the pictures rendered at build time
         QCOMPARE(part<QLabel>(*about, "ProgramIcon")->pixmap().size(), QSize(32, 32));
         QVERIFY(!form->windowIcon().availableSizes().isEmpty());
@@ -302,7 +297,7 @@ private slots:
 
     void germanTranslationsLoaded() {
         QVERIFY(static_cast<TApplication*>(qApp)->loadGermanTranslations());
-        QCOMPARE(QCoreApplication::translate("QFileDialog", "&Open"), QStringLiteral("&Öffnen"));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "&Open"), "&Öffnen");
     }
 
     void escapingFailureShownAndLoopGoesOn() {
@@ -324,11 +319,9 @@ private slots:
         QCOMPARE(files.requests.size(), 1);
         const TFileDialogRequest& r = files.requests.first();
         QVERIFY(r.save);
-        QCOMPARE(r.defaultSuffix, QStringLiteral("zcf"));
-        QCOMPARE(r.filter,
-                 QStringLiteral("Zuvex 910k Dateien (*.zcf)|*.zcf|Alle Dateien (*.*)|*.*"));
-        QCOMPARE(qtFilterFromBars(r.filter),
-                 QStringLiteral("Zuvex 910k Dateien (*.zcf);;Alle Dateien (*.*)"));
+        QCOMPARE(r.defaultSuffix, "zcf");
+        QCOMPARE(r.filter, "Zuvex 910k Dateien (*.zcf)|*.zcf|Alle Dateien (*.*)|*.*");
+        QCOMPARE(qtFilterFromBars(r.filter), "Zuvex 910k Dateien (*.zcf);;Alle Dateien (*.*)");
         trigger("FileNew1"); // the new configuration is named in the folder saved into
         trigger("FileSaveAs1");
         QCOMPARE(files.lastOffered(), home->path("Neu.zcf"));
@@ -353,7 +346,7 @@ private slots:
         FileDialogAnswers files(*form, {home->path("in.zcf"), home->path("out.zcf")});
         box("CBarb21")->click();
         QVERIFY(askedDuring(press("NoBtn"), "FileOpen1").seen);
-        QCOMPARE(files.requests.first().fileName, QStringLiteral("*.zcf"));
+        QCOMPARE(files.requests.first().fileName, "*.zcf");
         QVERIFY(!files.requests.first().save);
         QCOMPARE(form->windowTitle(), Title + "in.zcf"); // no star: nothing changed since
         QVERIFY(form->findChild<QRadioButton*>("RBAnrufbeantworter22")->isChecked());
@@ -372,7 +365,7 @@ private slots:
         QTest::addColumn<FileShape>("shape");
         QTest::addColumn<int>("size"); // of a regular file
         QTest::addColumn<QString>("error");
-        const QString notConfig = QStringLiteral("Die Datei ist keine Konfigurationsdatei!");
+        const QString notConfig = "Die Datei ist keine Konfigurationsdatei!";
         QTest::newRow("one byte short") << FileShape::Regular << ConfigImageSize - 1 << notConfig;
         QTest::newRow("empty") << FileShape::Regular << 0 << notConfig;
         QTest::newRow("fifo") << FileShape::Fifo << 0 << CannotOpen;
@@ -527,7 +520,7 @@ private slots:
         QCOMPARE(form->Conversation->UsedComPort, quint16(0));
         QVERIFY(form->close());
         // read after the failure point: not read, so written back empty
-        QVERIFY(home->readRegistry().contains(QStringLiteral("\"File1\"=\"\"")));
+        QVERIFY(home->readRegistry().contains("\"File1\"=\"\""));
     }
 
     // SIGTERM while the start-up settings error shows closes the box and ends the program.
@@ -654,8 +647,7 @@ private slots:
         ModalAnswer box("SettingsErrorBox", pressOk);
         form = std::make_unique<TAppFormProbe>();
         QCOMPARE(form->Conversation->UsedComPort, quint16(com));
-        QCOMPARE(part<QLabel>(*form, "StatusPanel1")->text(),
-                 QStringLiteral("Verwendeter COM-Port: keiner"));
+        QCOMPARE(part<QLabel>(*form, "StatusPanel1")->text(), "Verwendeter COM-Port: keiner");
         QCOMPARE(form->windowTitle(), Title + "Neu.zcf");
         QCOMPARE(home->readRegistry() != userBefore, resetAtOnce);
         QCOMPARE(home->readRegistry().contains("\"COM\"=dword:00000000"), resetAtOnce);

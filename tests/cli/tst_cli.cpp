@@ -11,15 +11,14 @@
 namespace {
 
 constexpr int SimPort = 3;
-const QStringList DisplayVariables{QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"),
-                                   QStringLiteral("QT_QPA_PLATFORM")};
+const QStringList DisplayVariables{"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
 // Stands in an expected line for the simulator's pseudo-terminal, known only once it runs.
-const QString SimDevice = QStringLiteral("<pseudo-terminal of the simulator>");
-const QString FileA = QStringLiteral("a.zcf");
-const QString FileB = QStringLiteral("b.zcf");
-const QString Saved = QStringLiteral("saved.zcf");
-const QString Report = QStringLiteral("report.pdf");
-const QString Firmware = QStringLiteral("new.zfw");
+const QString SimDevice = "<pseudo-terminal of the simulator>";
+const QString FileA = "a.zcf";
+const QString FileB = "b.zcf";
+const QString Saved = "saved.zcf";
+const QString Report = "report.pdf";
+const QString Firmware = "new.zfw";
 const QByteArray FirmwareRecords = QByteArray::fromHex("0003414243000144"); // "ABC", then "D"
 constexpr std::uint8_t UnknownDeviceType = 3; // shown and written as Telefon
 constexpr std::uint8_t ReservedFill = 0xA5;
