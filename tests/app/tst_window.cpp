@@ -392,21 +392,6 @@ private slots:
         QVERIFY(files.requests.last().save);
     }
 
-    void saveToExistingFileWithoutAsking() {
-        FileDialogAnswers files(*form, {home->path("a.zcf")});
-        box("CBarb21")->click();
-        box("CBarb22")->click();
-        QCOMPARE(form->windowTitle(), Title + "Neu.zcf*"); // one star, however many changes
-        trigger("FileSaveAs1");
-        QCOMPARE(form->windowTitle(), Title + "a.zcf");
-        box("CBarb22")->click();
-        QCOMPARE(form->windowTitle(), Title + "a.zcf*");
-        QVERIFY(askedDuring(press("YesBtn"), "FileNew1").seen);
-        QCOMPARE(fileBytes(home->path("a.zcf"))[ExternalRingByte], ExternalRingWithoutPort1);
-        QCOMPARE(form->windowTitle(), Title + "Neu.zcf");
-        QCOMPARE(files.requests.size(), 1);
-    }
-
     // A save that fails: the error, the changes and the title's star kept, no new
     // configuration; a failed "save as" keeps only the chosen path.
     void failedSaveIsReported_data() {
@@ -467,11 +452,16 @@ private slots:
         QCOMPARE(form->windowTitle(), Title + "Neu.zcf*");
     }
 
+    // The question before "Neu erstellen" comes after a change: "Abbrechen" keeps the change,
+    // "Ja" saves it (an untitled configuration under the name chosen then, a titled one without
+    // asking) and makes the new configuration. The title has one star, however many changes.
     void queryAnswers() {
-        FileDialogAnswers files(*form, {home->path("q.zcf")});
+        FileDialogAnswers files(*form, {home->path("q.zcf"), home->path("a.zcf")});
         trigger("FileNew1"); // nothing modified: no question
         QVERIFY(files.requests.isEmpty());
         box("CBarb21")->click();
+        box("CBarb22")->click();
+        box("CBarb22")->click();
         QVERIFY(askedDuring(press("CancelBtn"), "FileNew1").seen);
         QVERIFY(!box("CBarb21")->isChecked());
         QCOMPARE(form->windowTitle(), Title + "Neu.zcf*");
@@ -479,6 +469,14 @@ private slots:
         QCOMPARE(fileBytes(home->path("q.zcf"))[ExternalRingByte], ExternalRingWithoutPort1);
         QVERIFY(box("CBarb21")->isChecked()); // then the new configuration
         QCOMPARE(form->windowTitle(), Title + "Neu.zcf");
+        trigger("FileSaveAs1");
+        QCOMPARE(form->windowTitle(), Title + "a.zcf");
+        box("CBarb21")->click();
+        QCOMPARE(form->windowTitle(), Title + "a.zcf*");
+        QVERIFY(askedDuring(press("YesBtn"), "FileNew1").seen);
+        QCOMPARE(fileBytes(home->path("a.zcf"))[ExternalRingByte], ExternalRingWithoutPort1);
+        QCOMPARE(form->windowTitle(), Title + "Neu.zcf");
+        QCOMPARE(files.requests.size(), 2); // the first "Ja" and the save as
     }
 
     void fileEntriesCompacted_data() {
