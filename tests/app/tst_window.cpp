@@ -35,7 +35,7 @@ const QString NewInCurrentDir = QDir::currentPath() + "/Neu.zcf";
 const QString CannotWrite = "konnte nicht geschrieben werden.";
 
 // What keeps the settings file from being replaced whole.
-enum class Fault { FullDisk, WriteProtected, ReadOnlyFolder };
+enum class Fault { FullDisk, WriteProtected, ReadOnlyFolder, NoFileNoBlock };
 
 // Throws out of its event handler, as a command that fails beyond its own error handling.
 class Thrower : public QObject {
@@ -542,6 +542,7 @@ private slots:
         QTest::newRow("full tmpfs") << Fault::FullDisk << true;
         QTest::newRow("write-protected file") << Fault::WriteProtected << false;
         QTest::newRow("read-only folder, write breaks off") << Fault::ReadOnlyFolder << true;
+        QTest::newRow("no file and no block left") << Fault::NoFileNoBlock << true;
     }
     void settingsFileNeverCutOrOverwritten() {
         QFETCH(Fault, fault);
@@ -551,7 +552,7 @@ private slots:
         constexpr int PageFillingComment = 3900; // the values written at close need one page more
         form.reset();
         std::optional<SmallDisk> disk;
-        if (fault == Fault::FullDisk) {
+        if (fault == Fault::FullDisk || fault == Fault::NoFileNoBlock) {
             disk.emplace(home->configDir(), "size=16k,nr_inodes=8");
             SKIP_UNLESS_MOUNTED(*disk);
             QDir().mkpath(home->portsDir());
@@ -570,6 +571,8 @@ private slots:
         QCOMPARE(::chmod(registry, fault == Fault::WriteProtected ? 0444 : 0644), 0);
         if (disk)
             disk->fillUp();
+        if (fault == Fault::NoFileNoBlock)
+            disk->useUpFiles();
         std::optional<TornWrites> torn;
         if (fault == Fault::ReadOnlyFolder)
             torn.emplace();
