@@ -639,7 +639,7 @@ private slots:
         form.reset();
         const auto place = [this](const QString& file, const QString& content) {
             if (content != "-")
-                home->writeRegistryAt(file, content == "nokey" ? "" : content, content != "nokey");
+                home->writeRegistry(content == "nokey" ? "" : content, content != "nokey", file);
         };
         place(home->registryPath(), user);
         place(home->systemRegistryPath(), system);
