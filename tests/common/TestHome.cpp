@@ -19,11 +19,9 @@ TestHome::~TestHome() {
     qputenv("XDG_CONFIG_DIRS", previousDirs);
 }
 
-void TestHome::writeRegistry(const QString& valueLines, bool withKey) const {
-    writeRegistryAt(registryPath(), valueLines, withKey);
-}
-
-void TestHome::writeRegistryAt(const QString& file, const QString& valueLines, bool withKey) const {
+void TestHome::writeRegistry(const QString& valueLines, bool withKey, QString file) const {
+    if (file.isEmpty())
+        file = registryPath();
     QDir().mkpath(QFileInfo(file).absolutePath());
     const QByteArray header = QByteArrayLiteral("Windows Registry Editor Version 5.00\r\n\r\n");
     QFile f(file);

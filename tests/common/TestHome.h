@@ -22,9 +22,9 @@ public:
     }
     // A scratch file in the temporary folder.
     QString path(const QString& name) const { return root() + QLatin1Char('/') + name; }
-    // Writes the settings store with the program's key holding the given value lines.
-    void writeRegistry(const QString& valueLines, bool withKey = true) const;
-    void writeRegistryAt(const QString& file, const QString& valueLines, bool withKey = true) const;
+    // Writes the settings store (the user's, unless `file` names another) with the program's key
+    // holding the given value lines.
+    void writeRegistry(const QString& valueLines, bool withKey = true, QString file = {}) const;
     QString readRegistry() const;
     // Writes a scratch file; returns its path, or an empty string when it could not be written.
     QString writeFile(const QString& name, const QByteArray& bytes) const;

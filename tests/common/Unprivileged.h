@@ -9,7 +9,8 @@
 #include <unistd.h>
 #include <vector>
 
-// The unprivileged user and group of Debian that the tests act as.
+// The unprivileged user and group of Debian that the tests act as, and root.
+constexpr uid_t Root = 0;
 constexpr uid_t Nobody = 65534;
 constexpr gid_t NoGroup = 65534;
 

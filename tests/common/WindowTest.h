@@ -11,5 +11,4 @@
 #include "config/HelpPanel.h"
 #include "link/LinkConversation.h"
 
-#include <QTest>
 #include <QtWidgets>
