@@ -37,6 +37,18 @@ const QString CannotWrite = "konnte nicht geschrieben werden.";
 // What keeps the settings file from being replaced whole.
 enum class Fault { FullDisk, WriteProtected, ReadOnlyFolder, NoFileNoBlock };
 
+// What stands at a settings file's place: nothing, a file without the program's key, or the
+// key with these value lines.
+struct SettingsFile {
+    enum Kind { Missing, WithoutKey, WithKey } kind = Missing;
+    QString values;
+};
+const SettingsFile NoFile;
+const SettingsFile FileWithoutKey{SettingsFile::WithoutKey, {}};
+SettingsFile withValues(const QString& values) {
+    return {SettingsFile::WithKey, values};
+}
+
 // Throws out of its event handler, as a command that fails beyond its own error handling.
 class Thrower : public QObject {
 public:
@@ -50,6 +62,7 @@ public:
 } // namespace
 
 Q_DECLARE_METATYPE(Fault)
+Q_DECLARE_METATYPE(SettingsFile)
 
 class TestWindow : public QObject, AppWithSim {
     Q_OBJECT
@@ -600,46 +613,44 @@ private slots:
     // written back as none at once), only its low 16 bits counting, and the work folder the file
     // dialogs start in, with its separator, or the current folder.
     void settingsLookup_data() {
-        // value lines, or "-" for no file, "nokey" for a file without the key
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("system");
+        QTest::addColumn<SettingsFile>("user");
+        QTest::addColumn<SettingsFile>("system");
         QTest::addColumn<int>("com");
         QTest::addColumn<QString>("offered");
         QTest::addColumn<bool>("resetAtOnce");
         QTest::addColumn<bool>("written");
         const QString com1 = "\"COM\"=dword:00000001\r\n";
-        const QString com2 = "\"COM\"=dword:00000002\r\n";
-        const QString com3 = "\"COM\"=dword:00000003\r\n";
-        const QString none = "-";
+        const SettingsFile com2 = withValues("\"COM\"=dword:00000002\r\n");
+        const SettingsFile com3 = withValues("\"COM\"=dword:00000003\r\n");
         const QString here = NewInCurrentDir;
-        QTest::newRow("COM above four is reset at once") << "\"COM\"=dword:00000007\r\n"
-                                                         << none << 0 << here << true << true;
-        QTest::newRow("only the low 16 bits of COM count") << "\"COM\"=dword:00010003\r\n"
-                                                           << none << 3 << here << false << true;
+        QTest::newRow("COM above four is reset at once")
+            << withValues("\"COM\"=dword:00000007\r\n") << NoFile << 0 << here << true << true;
+        QTest::newRow("only the low 16 bits of COM count")
+            << withValues("\"COM\"=dword:00010003\r\n") << NoFile << 3 << here << false << true;
         QTest::newRow("WorkDir gets its separator")
-            << com1 + "\"WorkDir\"=\"/data/konfig\"\r\n"
-            << none << 1 << "/data/konfig/Neu.zcf" << false << true;
+            << withValues(com1 + "\"WorkDir\"=\"/data/konfig\"\r\n") << NoFile << 1
+            << "/data/konfig/Neu.zcf" << false << true;
         QTest::newRow("empty WorkDir gives the current folder")
-            << com1 + "\"WorkDir\"=\"\"\r\n"
-            << none << 1 << here << false << true;
+            << withValues(com1 + "\"WorkDir\"=\"\"\r\n") << NoFile << 1 << here << false << true;
         QTest::newRow("user file") << com2 << com3 << 2 << here << false << true;
-        QTest::newRow("system default only") << none << com3 << 3 << here << false << true;
-        QTest::newRow("neither") << none << none << 0 << here << false << false;
-        QTest::newRow("user file without key") << "nokey" << com3 << 0 << here << false << false;
+        QTest::newRow("system default only") << NoFile << com3 << 3 << here << false << true;
+        QTest::newRow("neither") << NoFile << NoFile << 0 << here << false << false;
+        QTest::newRow("user file without key")
+            << FileWithoutKey << com3 << 0 << here << false << false;
         QTest::newRow("system default without key")
-            << none << "nokey" << 0 << here << false << false;
+            << NoFile << FileWithoutKey << 0 << here << false << false;
     }
     void settingsLookup() {
-        QFETCH(QString, user);
-        QFETCH(QString, system);
+        QFETCH(SettingsFile, user);
+        QFETCH(SettingsFile, system);
         QFETCH(int, com);
         QFETCH(QString, offered);
         QFETCH(bool, resetAtOnce);
         QFETCH(bool, written);
         form.reset();
-        const auto place = [this](const QString& file, const QString& content) {
-            if (content != "-")
-                home->writeRegistry(content == "nokey" ? "" : content, content != "nokey", file);
+        const auto place = [this](const QString& path, const SettingsFile& file) {
+            if (file.kind != SettingsFile::Missing)
+                home->writeRegistry(file.values, file.kind == SettingsFile::WithKey, path);
         };
         place(home->registryPath(), user);
         place(home->systemRegistryPath(), system);
