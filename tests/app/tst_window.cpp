@@ -570,9 +570,11 @@ private slots:
             SKIP_UNLESS_MOUNTED(*disk);
             QDir().mkpath(home->portsDir());
         }
-        // only on a full disk is the COM port's reset at start-up a write that must fail
-        home->writeRegistry((fault == Fault::FullDisk ? "\"COM\"=dword:00000007\r\n;"
-                                                      : "\"WorkDir\"=\"/alt/\"\r\n;") +
+        // only on a full disk is the COM port's reset at start-up a write that must fail; else
+        // the port written at close stands near the top, where a torn write would show
+        home->writeRegistry((fault == Fault::FullDisk
+                                 ? "\"COM\"=dword:00000007\r\n;"
+                                 : "\"COM\"=dword:00000001\r\n\"WorkDir\"=\"/alt/\"\r\n;") +
                             QString(PageFillingComment, QLatin1Char('-')) + "\r\n");
         const QByteArray before = fileBytes(home->registryPath());
         const QByteArray config = QFile::encodeName(home->configDir());
