@@ -115,10 +115,7 @@ private slots:
         action(*form, "NeueFirmware1")->trigger();
         QCOMPARE(shown(read, FirmwareUpdateAndReadMs), shownAs(ReadDone));
         QVERIFY(unplug.killed);
-        QCOMPARE(shown(error), ShownBox("Schnittstellenfehler",
-                                        {"Fehler!", "Die Verbindung zur Zuvex 910k über COM3 "
-                                                    "wurde unterbrochen. Bitte prüfen Sie das "
-                                                    "Kabel und den USB-Adapter."}));
+        QCOMPARE(shown(error), ShownBox("Schnittstellenfehler", {"Fehler!", LineLostOnCom3}));
         QVERIFY(unplug.noDevice().seen());
         QCOMPARE(unplug.leftOpen, 0);
         QVERIFY(QTest::qWaitFor([&] { return updateEnded(); }));

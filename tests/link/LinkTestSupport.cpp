@@ -46,16 +46,16 @@ TEditorSettings sampleSettingsAfterRead() {
     return s;
 }
 
-std::unique_ptr<zuvexsim::ZuvexSim> startSim(int port, const ConfigImage& image) {
-    return startSim(simOptions(port), image);
-}
-
-void pressWhenEnabled(QWidget* dialog, const char* button, int timeoutMs) {
-    auto* b = dialog->findChild<QAbstractButton*>(QString::fromLatin1(button));
-    if (!b || !QTest::qWaitFor([&] { return b->isEnabled(); }, timeoutMs))
-        qWarning("pressWhenEnabled: %s never enabled", button);
-    pressButton(dialog, QString::fromLatin1(button));
-}
+ProgResultAnswer::ProgResultAnswer()
+    : ModalAnswer(
+          "ProgErgebnisDialog",
+          [](QWidget* w) {
+              auto* ok = w->findChild<QAbstractButton*>(QStringLiteral("OKBtn"));
+              (void)QTest::qWaitFor([ok] { return ok->isEnabled(); },
+                                    TProgErgebnisDialog::HoldMs + SlowMachineMs);
+              ok->click();
+          },
+          FlowEndMs) {}
 
 ShownBox showAndRead(TAppFormProbe& form) {
     ModalAnswer result("ErgebnisDialog", press("OKBtn"), SearchAndReadMs);

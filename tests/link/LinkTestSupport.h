@@ -25,18 +25,9 @@ ConfigImage sampleImage();
 // a port that may open the door and unticks them elsewhere.
 TEditorSettings sampleSettingsAfterRead();
 
-// A simulator on COM<port> holding `image`.
-std::unique_ptr<zuvexsim::ZuvexSim> startSim(int port, const ConfigImage& image = sampleImage());
-
-// Presses `button` of `dialog` once it is enabled (the programming result box holds it).
-void pressWhenEnabled(QWidget* dialog, const char* button,
-                      int timeoutMs = TProgErgebnisDialog::HoldMs + SlowMachineMs);
-
-// Answers the programming result box once its button is enabled.
+// Answers the programming result box once its button is enabled (the box holds it a while).
 struct ProgResultAnswer : ModalAnswer {
-    ProgResultAnswer()
-        : ModalAnswer(
-              "ProgErgebnisDialog", [](QWidget* w) { pressWhenEnabled(w, "OKBtn"); }, FlowEndMs) {}
+    ProgResultAnswer();
 };
 
 // Shows the window (which starts the search) and answers the read result box; what it showed.

@@ -105,7 +105,8 @@ private slots:
     void startupSearchFindsDeviceOnCom3AndReadsIt() {
         auto silent = startSim(silentPortOptions(1));
         ZuvexSim::removePortEntry(2);
-        auto sim = startSim(3);
+        auto sim = startSim(simOptions(3), sampleImage());
+        sim->setFirmwareVersion(""); // the device text still names the firmware
         SearchWatch watch(*form);
         QCOMPARE(showAndRead(*form), shownAs(ReadDone));
         QCOMPARE(watch.labels, QStringList({"Suche an COM1", "Suche an COM3"}));
@@ -114,22 +115,13 @@ private slots:
         QVERIFY(!dialog<TSuchenDlg>("SuchenDlg")->isVisible());
         QCOMPARE(portInUseText(*form), portInUse(3));
         QCOMPARE(part<QLabel>(*form, "StatusPanel0")->text(),
-                 "Zuvex 910k - Firmware " + QString::fromStdString(sim->firmwareVersion()));
+                 QStringLiteral("Zuvex 910k - Firmware "));
         // the editor takes the image once the result box has closed, with the door rule
         QVERIFY(QTest::qWaitFor([&] {
             return part<TEditorPages>(*form)->ReadSettings() == sampleSettingsAfterRead();
         }));
-        QCOMPARE(form->Image, sampleImage());
         QCOMPARE(form->windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
         QVERIFY(form->isEnabled());
-    }
-
-    void emptyVersionLine() {
-        auto sim = startSim(3);
-        sim->setFirmwareVersion("");
-        QVERIFY(readConfiguration(*form));
-        QCOMPARE(part<QLabel>(*form, "StatusPanel0")->text(),
-                 QStringLiteral("Zuvex 910k - Firmware "));
     }
 
     void noDeviceAnswer_data() {
@@ -150,7 +142,7 @@ private slots:
         ModalAnswer none(
             "KeineAnlageDlg",
             [&](QWidget* w) {
-                sim = startSim(1); // the device is plugged in while the dialog asks
+                sim = startSim(simOptions(1)); // the device is plugged in while the dialog asks
                 answer(w);
             },
             FlowEndMs);
@@ -175,7 +167,7 @@ private slots:
     // The device identifies itself but leaves the version request unanswered: the time-out
     // box, and then the search dialog is gone; nothing is retried and no port is taken.
     void versionTimeOutEndsSearchDialog() {
-        auto sim = startSim(3);
+        auto sim = startSim(simOptions(3));
         SearchWatch watch(*form);
         // silent from the version request on: set before the identification is judged
         auto judge = form->DataPacket1->OnPacket;
@@ -205,7 +197,7 @@ private slots:
     // Closing the search dialog's window ends only the dialog: the search goes on.
     void closingSearchDialogKeepsSearching() {
         auto silent = startSim(silentPortOptions(1));
-        auto sim = startSim(2);
+        auto sim = startSim(simOptions(2));
         ModalAnswer search("SuchenDlg", [](QWidget* w) { w->close(); });
         QCOMPARE(showAndRead(*form), shownAs(ReadDone));
         QVERIFY(search.seen());
@@ -294,7 +286,7 @@ private slots:
         ZuvexSim gone(silentPortOptions(1));
         gone.setHangUpAfter(1);
         gone.start();
-        auto sim = startSim(2);
+        auto sim = startSim(simOptions(2));
         QCOMPARE(showAndRead(*form), shownAs(ReadDone));
         QCOMPARE(gone.received(), std::string("T"));
         QCOMPARE(portInUseText(*form), portInUse(2));
@@ -348,7 +340,7 @@ private slots:
         QFETCH(int, portAfter);
         std::vector<std::unique_ptr<ZuvexSim>> sims;
         for (int port : devices)
-            sims.push_back(startSim(port));
+            sims.push_back(startSim(simOptions(port)));
         if (readFirst)
             QVERIFY(readConfiguration(*form));
         PortChoices seen;
