@@ -89,14 +89,9 @@ private slots:
         errorDialog = std::make_unique<TErrorDialog>();
         pin = std::make_unique<TNeuePINDlg>();
         errorBoxes = 0;
-        // the main window's calling pattern of the error box
         pin->ShowErrorBox = [this](const QString& caption, const QStringList& lines) {
             ++errorBoxes;
-            errorDialog->setWindowTitle(caption);
-            for (const QString& line : lines)
-                errorDialog->AddLine(line);
-            errorDialog->exec();
-            errorDialog->ClearLines();
+            ShowMessageDialog(errorDialog.get(), caption, lines);
         };
     }
     void cleanup() {
@@ -217,7 +212,6 @@ private slots:
             QCOMPARE(field->maxLength(), PinDigits);
             QCOMPARE(field->echoMode(), QLineEdit::Password);
         }
-        QCOMPARE(pin->findChild<QLineEdit*>(QStringLiteral("NeuePIN2")), pin->NeuePIN2);
         QCOMPARE(pin->OKBtn->text(), QStringLiteral("OK"));
         QCOMPARE(pin->CancelBtn->text(), QStringLiteral("Abbrechen"));
         const QList<QWidget*> tabOrder{pin->AltePIN, pin->NeuePIN1, pin->NeuePIN2, pin->OKBtn,

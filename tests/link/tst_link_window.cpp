@@ -624,34 +624,18 @@ private slots:
             QCOMPARE(sim->received(), std::string());
     }
 
-    void pinChange_data() {
-        QTest::addColumn<bool>("portInUse"); // else the port is chosen in the port dialog
-        QTest::newRow("port in use") << true;
-        QTest::newRow("port chosen first") << false;
-    }
-    // The PINs go from the dialog's fields to the device; which answers fail, and what goes
-    // out, is the conversation's.
+    // The PINs go from the dialog's fields to the device, over the port chosen first; which
+    // answers fail, and what goes out, is the conversation's.
     void pinChange() {
-        QFETCH(bool, portInUse);
         startDevice();
-        if (portInUse)
-            usePortOfDevice(); // no port dialog, ENQ at once
         ModalAnswer pin("NeuePINDlg", enterPins("0000", NewPin));
-        std::optional<ModalAnswer> port;
-        if (!portInUse)
-            port.emplace("PortDialog", [](QWidget* w) {
-                static_cast<TPortDialog*>(w)->COMBtn[DevicePort - 1]->click();
-                pressButton(w, "OKBtn");
-            });
+        ModalAnswer port("PortDialog", choose("COM3Btn", "OKBtn"));
         ModalAnswer end("ErgebnisDialog", press("OKBtn"));
-        DialogWatch watch;
         action(*form, "NewPIN")->trigger();
         QCOMPARE(shown(end, FlowEndMs), shownAs(PinChanged));
         QCOMPARE(sim->pin(), NewPin.toStdString());
-        QVERIFY(!port || port->seen());
-        QVERIFY(!portInUse || !watch.portChoiceShown());
-        if (!portInUse)
-            QCOMPARE(portInUseText(*form), ::portInUse(DevicePort));
+        QVERIFY(port.seen());
+        QCOMPARE(portInUseText(*form), portInUse(DevicePort));
         QVERIFY(QTest::qWaitFor([&] { return flowEnded(*form); }));
     }
 
