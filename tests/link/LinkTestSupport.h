@@ -9,7 +9,6 @@
 #include "SimStart.h"
 #include "WindowParts.h"
 #include "app/AppFormProbe.h"
-#include "app/MessageDialogs.h"
 #include "config/ConfigCodec.h"
 #include "link/NeuePINDlg.h"
 #include "serial/DataPacket.h"

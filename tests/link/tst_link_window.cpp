@@ -15,7 +15,6 @@
 #include "link/RawSerialPort.h"
 #include "link/SearchDialogs.h"
 #include "serial/ComPortMap.h"
-#include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
 
 #include <sys/stat.h>
