@@ -6,7 +6,7 @@
 #include "FirmwareSim.h"
 #include "LinkTestSupport.h"
 #include "OpenDescriptors.h"
-#include "Unplug.h"
+#include "SimProcess.h"
 #include "Unprivileged.h"
 #include "WindowTest.h"
 #include "link/FirmwareDlg.h"
@@ -89,6 +89,41 @@ PortChoices choicesOf(QWidget* dialog) {
     c.okEnabled = dialog->findChild<QPushButton*>("OKBtn")->isEnabled();
     return c;
 }
+
+// Pulls out the device `dead` (SIGKILL) the first time `when` holds, checked every `everyMs`
+// by the event loop, and plugs it in again while the no-device dialog asks: the device starts
+// anew on `port` with `options`, and "Abbrechen" lets the search find it. Notes how many
+// descriptors the program still held on the dead device at that moment.
+class Unplug {
+public:
+    Unplug(SimProcess& dead, std::function<bool()> when, int everyMs, int port,
+           QStringList options = {}, int timeoutMs = SearchAndReadMs)
+        : noDevice_(
+              "KeineAnlageDlg",
+              [this, &dead, port, options](QWidget* w) {
+                  leftOpen = DescriptorsOn(dead.device());
+                  back = std::make_unique<SimProcess>(port, options);
+                  pressButton(w, "CancelBtn");
+              },
+              timeoutMs) {
+        QObject::connect(&poll_, &QTimer::timeout, [this, &dead, when = std::move(when)] {
+            if (!killed && when()) {
+                dead.kill();
+                killed = true;
+            }
+        });
+        poll_.start(everyMs);
+    }
+
+    bool killed = false;
+    int leftOpen = -1;
+    std::unique_ptr<SimProcess> back;
+    const ModalAnswer& noDevice() const { return noDevice_; }
+
+private:
+    QTimer poll_;
+    ModalAnswer noDevice_;
+};
 
 // Counts the paint events of a widget.
 struct PaintCounter : QObject {
