@@ -7,7 +7,6 @@
 #include "SimStart.h"
 #include "app/MessageDialogs.h"
 #include "link/FirmwareDlg.h"
-#include "link/FirmwareFile.h"
 #include "link/NeuePINDlg.h"
 
 #include <QtWidgets>
@@ -41,9 +40,6 @@ QLineEdit* field(QWidget& dialog, const char* name) {
 }
 PinStep typeIn(const char* name, const char* digits) {
     return [=](QWidget& d) { QTest::keyClicks(field(d, name), digits); };
-}
-PinStep fill(const char* name, const char* digits) { // set without typing
-    return [=](QWidget& d) { field(d, name)->setText(digits); };
 }
 PinStep key(const char* name, Qt::Key key) {
     return [=](QWidget& d) { QTest::keyClick(field(d, name), key); };
@@ -89,14 +85,9 @@ private slots:
         errorDialog = std::make_unique<TErrorDialog>();
         pin = std::make_unique<TNeuePINDlg>();
         errorBoxes = 0;
-        // the main window's calling pattern of the error box
         pin->ShowErrorBox = [this](const QString& caption, const QStringList& lines) {
             ++errorBoxes;
-            errorDialog->setWindowTitle(caption);
-            for (const QString& line : lines)
-                errorDialog->AddLine(line);
-            errorDialog->exec();
-            errorDialog->ClearLines();
+            ShowMessageDialog(errorDialog.get(), caption, lines);
         };
     }
     void cleanup() {
@@ -217,7 +208,6 @@ private slots:
             QCOMPARE(field->maxLength(), PinDigits);
             QCOMPARE(field->echoMode(), QLineEdit::Password);
         }
-        QCOMPARE(pin->findChild<QLineEdit*>(QStringLiteral("NeuePIN2")), pin->NeuePIN2);
         QCOMPARE(pin->OKBtn->text(), QStringLiteral("OK"));
         QCOMPARE(pin->CancelBtn->text(), QStringLiteral("Abbrechen"));
         const QList<QWidget*> tabOrder{pin->AltePIN, pin->NeuePIN1, pin->NeuePIN2, pin->OKBtn,
@@ -280,19 +270,19 @@ private slots:
             << PinSteps{typeIn("AltePIN", "1"), click("OKBtn")} << no << TooShort << "AltePIN"
             << QByteArray();
         QTest::newRow("OK: old PIN short")
-            << PinSteps{fill("AltePIN", "12"), fill("NeuePIN1", "5678"), fill("NeuePIN2", "5678"),
-                        enterIn("AltePIN")}
+            << PinSteps{typeIn("AltePIN", "12"), typeIn("NeuePIN1", "5678"),
+                        typeIn("NeuePIN2", "5678"), enterIn("AltePIN")}
             << no << TooShort << "AltePIN" << QByteArray();
         QTest::newRow("OK: new PIN short")
-            << PinSteps{fill("AltePIN", "1234"), fill("NeuePIN2", "5678"), enterIn("NeuePIN1")}
+            << PinSteps{typeIn("AltePIN", "1234"), typeIn("NeuePIN2", "5678"), enterIn("NeuePIN1")}
             << no << TooShort << "NeuePIN1" << QByteArray();
         QTest::newRow("OK: repetition short")
-            << PinSteps{fill("AltePIN", "1234"), fill("NeuePIN1", "5678"), fill("NeuePIN2", "567"),
-                        enterIn("NeuePIN2")}
+            << PinSteps{typeIn("AltePIN", "1234"), typeIn("NeuePIN1", "5678"),
+                        typeIn("NeuePIN2", "567"), enterIn("NeuePIN2")}
             << no << TooShort << "NeuePIN2" << QByteArray();
         QTest::newRow("OK: different new PINs")
-            << PinSteps{fill("AltePIN", "1234"), fill("NeuePIN1", "5678"), fill("NeuePIN2", "5679"),
-                        enterIn("NeuePIN2")}
+            << PinSteps{typeIn("AltePIN", "1234"), typeIn("NeuePIN1", "5678"),
+                        typeIn("NeuePIN2", "5679"), enterIn("NeuePIN2")}
             << no << Different << "NeuePIN2" << QByteArray();
         QTest::newRow("valid entries close with OK")
             << PinSteps{typeIn("AltePIN", "0815"),  key("AltePIN", Qt::Key_Tab),

@@ -1,62 +1,117 @@
 #pragma once
 
+// What the window's link tests share: a sample configuration, the window's read and result
+// boxes answered, its status texts.
 #include "LinkRig.h"
+#include "ModalDriver.h"
 #include "QtPool.h"
 #include "ShownBox.h"
 #include "SimStart.h"
-
-#include "app/MessageDialogs.h"
+#include "WindowParts.h"
+#include "app/AppFormProbe.h"
 #include "config/ConfigCodec.h"
-#include "config/ConfigImage.h"
+#include "link/NeuePINDlg.h"
+#include "serial/DataPacket.h"
 
-#include <QString>
-#include <QStringList>
-#include <string>
-
-class QWidget;
-class TAppFormProbe;
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
 
 // A configuration that differs from the factory state everywhere the editor looks, with
 // reserved bytes set, port 2 ringing for bell button 1 only although it may open the door and
 // port 3 ringing for bell button 2 although it may not.
-TEditorSettings sampleSettings();
-ConfigImage sampleImage();
+inline TEditorSettings sampleSettings() {
+    TEditorSettings s = factorySettings();
+    s.amtsholung = false;
+    s.anklopfschutz = true;
+    s.ports[1].klingeltaste = {true, false, false, false};
+    s.ports[2].tuerberechtigt = false;
+    s.ports[2].klingeltaste = {false, true, false, false};
+    s.ports[3].permission = Permission::Halbamtsberechtigt;
+    s.ports[3].externanruf = false;
+    return s;
+}
+
+inline ConfigImage sampleImage() {
+    // the reserved bytes after the bell buttons' ports and after the last setting, each set to
+    // a value of its own
+    constexpr int BellButtons = std::tuple_size_v<decltype(TEditorSettings::ports)>;
+    ConfigImage image{};
+    for (int i = ImageOffset::TasteRuf + BellButtons; i < ImageOffset::Heranholen; ++i)
+        image[std::size_t(i)] = std::uint8_t(0xA0 + i);
+    for (int i = ImageOffset::Wartemusik + 1; i < ConfigImageSize; ++i)
+        image[std::size_t(i)] = std::uint8_t(3 * i + 1);
+    encodeImage(sampleSettings(), image);
+    return image;
+}
+
 // What the editor shows after reading sampleImage(): the door rule ticks all bell buttons of
 // a port that may open the door and unticks them elsewhere.
-TEditorSettings sampleSettingsAfterRead();
+inline TEditorSettings sampleSettingsAfterRead() {
+    TEditorSettings s = sampleSettings();
+    s.ports[1].klingeltaste = {true, true, true, true};
+    s.ports[2].klingeltaste = {false, false, false, false};
+    return s;
+}
 
-// A simulator on COM<port> holding `image`.
-std::unique_ptr<zuvexsim::ZuvexSim> startSim(int port, const ConfigImage& image = sampleImage());
+// A box of the conversation as its dialog shows it.
+inline ShownBox shownAs(const TLinkBox& box) {
+    return {box.caption, box.lines};
+}
 
-// Presses `button` of `dialog` once it is enabled (the programming result box holds it).
-void pressWhenEnabled(QWidget* dialog, const char* button,
-                      int timeoutMs = TProgErgebnisDialog::HoldMs + SlowMachineMs);
-
-// Answers the programming result box once its button is enabled.
+// Answers the programming result box once its button is enabled (the box holds it a while).
 struct ProgResultAnswer : ModalAnswer {
     ProgResultAnswer()
         : ModalAnswer(
-              "ProgErgebnisDialog", [](QWidget* w) { pressWhenEnabled(w, "OKBtn"); }, FlowEndMs) {}
+              "ProgErgebnisDialog",
+              [](QWidget* w) {
+                  auto* ok = w->findChild<QAbstractButton*>(QStringLiteral("OKBtn"));
+                  (void)QTest::qWaitFor([ok] { return ok->isEnabled(); },
+                                        TProgErgebnisDialog::HoldMs + SlowMachineMs);
+                  ok->click();
+              },
+              FlowEndMs) {}
 };
 
 // Shows the window (which starts the search) and answers the read result box; what it showed.
-ShownBox showAndRead(TAppFormProbe& form);
+inline ShownBox showAndRead(TAppFormProbe& form) {
+    ModalAnswer result("ErgebnisDialog", press("OKBtn"), SearchAndReadMs);
+    form.show();
+    return shown(result, SearchAndReadMs);
+}
 
 // "Konfiguration auslesen" (after a search from COM1 when no port is in use): reads the device
 // and answers the read result box. True when the result box came with the success text.
-bool readConfiguration(TAppFormProbe& form);
+inline bool readConfiguration(TAppFormProbe& form) {
+    ModalAnswer result("ErgebnisDialog", press("OKBtn"), SearchAndReadMs);
+    action(form, "Download")->trigger();
+    return shown(result, SearchAndReadMs) == shownAs(ReadDone);
+}
 
 // The status bar's port text: the port in use, and none (after a search that found nothing
 // the text is cleared instead).
-QString portInUse(int comNumber);
+inline QString portInUse(int comNumber) {
+    return QStringLiteral("Verwendeter COM-Port: COM%1").arg(comNumber);
+}
 const QString NoPortInUse = QStringLiteral("Verwendeter COM-Port: keiner");
-QString portInUseText(const TAppFormProbe& form);
+inline QString portInUseText(const TAppFormProbe& form) {
+    return part<QLabel>(form, "StatusPanel1")->text();
+}
 
 // Fills the PIN dialog and presses OK.
-std::function<void(QWidget*)> enterPins(const QString& oldPin, const QString& newPin);
+inline std::function<void(QWidget*)> enterPins(const QString& oldPin, const QString& newPin) {
+    return [=](QWidget* w) {
+        auto* dlg = static_cast<TNeuePINDlg*>(w);
+        dlg->AltePIN->setText(oldPin);
+        dlg->NeuePIN1->setText(newPin);
+        dlg->NeuePIN2->setText(newPin);
+        dlg->NeuePIN2->setFocus();
+        pressButton(w, "OKBtn");
+    };
+}
 
 // After a flow: the window usable, the transfer box gone, the collector off.
-bool flowEnded(const TAppFormProbe& form);
-
-// A box of the conversation as its dialog shows it.
-ShownBox shownAs(const TLinkBox& box);
+inline bool flowEnded(const TAppFormProbe& form) {
+    return form.isEnabled() && !dialog<TUpDownLoad>("UpDownLoad")->isVisible() &&
+           !form.DataPacket1->Enabled();
+}

@@ -1,14 +1,20 @@
-// Finding the telephone system: the start-up search over COM1..COM20, identification, the
-// no-device dialog, and the port choices after a free-port scan.
+// The window's link commands from a window without a port in use, against the simulator:
+// the start-up search over COM1..COM20, identification, the no-device dialog, the port choices
+// after a free-port scan, "Neue Firmware..." and "Neuer Sicherheitscode". The handshakes and
+// exchanges themselves are the conversation's; here the dialogs around them, the transfer the
+// firmware dialog runs, and cancelling through them.
+#include "FirmwareSim.h"
 #include "LinkTestSupport.h"
 #include "OpenDescriptors.h"
-#include "Unplug.h"
+#include "SimProcess.h"
 #include "Unprivileged.h"
 #include "WindowTest.h"
+#include "link/FirmwareDlg.h"
+#include "link/FirmwareTransfer.h"
 #include "link/PortDialogs.h"
+#include "link/RawSerialPort.h"
 #include "link/SearchDialogs.h"
 #include "serial/ComPortMap.h"
-#include "serial/DataPacket.h"
 #include "serial/SerialPort.h"
 
 #include <sys/stat.h>
@@ -41,24 +47,29 @@ constexpr int PortBefore = 5;
 // The no-device dialog's height without the permission line.
 constexpr int NoDeviceDialogHeight = 137;
 
-// Watches the search dialog: the port labels it showed, whether it showed, its buttons.
-struct SearchWatch {
+// Watches the window's dialogs while a test runs: which of them showed, the port labels of
+// the search dialog and whether its buttons were ever enabled.
+struct DialogWatch {
+    QSet<QString> shown;
     QStringList labels;
-    bool shown = false;
-    bool buttonsEnabled = false;
+    bool searchButtonsEnabled = false;
     QTimer timer;
-    explicit SearchWatch(TAppFormProbe& form) {
-        QObject::connect(&timer, &QTimer::timeout, [this, &form] {
+    DialogWatch() {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            for (const QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible())
+                    shown << w->objectName();
             TSuchenDlg* dlg = dialog<TSuchenDlg>("SuchenDlg");
-            if (dlg->isVisible()) {
-                shown = true;
-                buttonsEnabled |= dlg->OKBtn->isEnabled() || dlg->CancelBtn->isEnabled();
-            }
+            searchButtonsEnabled |=
+                dlg->isVisible() && (dlg->OKBtn->isEnabled() || dlg->CancelBtn->isEnabled());
             const QString text = dlg->lblComPortNumber->text();
             if (!text.isEmpty() && (labels.isEmpty() || labels.last() != text))
                 labels << text;
         });
         timer.start(PollMs);
+    }
+    bool portChoiceShown() const {
+        return shown.contains("WaehleComPortDlg") || shown.contains("PortDialog");
     }
 };
 
@@ -79,6 +90,41 @@ PortChoices choicesOf(QWidget* dialog) {
     return c;
 }
 
+// Pulls out the device `dead` (SIGKILL) the first time `when` holds, checked every `everyMs`
+// by the event loop, and plugs it in again while the no-device dialog asks: the device starts
+// anew on `port` with `options`, and "Abbrechen" lets the search find it. Notes how many
+// descriptors the program still held on the dead device at that moment.
+class Unplug {
+public:
+    Unplug(SimProcess& dead, std::function<bool()> when, int everyMs, int port,
+           QStringList options = {}, int timeoutMs = SearchAndReadMs)
+        : noDevice_(
+              "KeineAnlageDlg",
+              [this, &dead, port, options](QWidget* w) {
+                  leftOpen = DescriptorsOn(dead.device());
+                  back = std::make_unique<SimProcess>(port, options);
+                  pressButton(w, "CancelBtn");
+              },
+              timeoutMs) {
+        QObject::connect(&poll_, &QTimer::timeout, [this, &dead, when = std::move(when)] {
+            if (!killed && when()) {
+                dead.kill();
+                killed = true;
+            }
+        });
+        poll_.start(everyMs);
+    }
+
+    bool killed = false;
+    int leftOpen = -1;
+    std::unique_ptr<SimProcess> back;
+    const ModalAnswer& noDevice() const { return noDevice_; }
+
+private:
+    QTimer poll_;
+    ModalAnswer noDevice_;
+};
+
 // Counts the paint events of a widget.
 struct PaintCounter : QObject {
     explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
@@ -89,11 +135,39 @@ struct PaintCounter : QObject {
     int count = 0;
 };
 
+constexpr int DevicePort = 3;
+constexpr int SlowRecordAckMs = 200; // the transfer runs long enough to be cut
+
+// Picks the sample firmware and presses "Start".
+void startWithSample(QWidget* w) {
+    static_cast<TFirmwareDlg*>(w)->Filename->setText(SampleFirmware());
+    pressButton(w, "OKBtn");
+}
+
+const QString CannotStart = QStringLiteral("Firmware Update kann nicht gestartet werden.");
+const ShownBox Loaded("Neue Firmware",
+                      {QString(), "Das speichen der Firmware in der Zuvex 910k war erfolgreich."});
+
+const QString NewPin = QStringLiteral("4711");
+
+enum class FirmwareStop { NoFile, FileRefused, NoFreePort, ChoiceCancelled, PortHeldElsewhere };
+enum class PinStop { DialogCancelled, ChoiceCancelled, NoFreePort };
+
 } // namespace
 Q_DECLARE_METATYPE(Answer)
+Q_DECLARE_METATYPE(FirmwareStop)
+Q_DECLARE_METATYPE(PinStop)
 
-class TestLinkSearch : public QObject, AppWithSim {
+class TestLinkWindow : public QObject, AppWithSim {
     Q_OBJECT
+
+    void startDevice() { sim = startSim(simOptions(DevicePort, FirmwareRestartMs)); }
+    void usePortOfDevice() { form->Conversation->UsedComPort = DevicePort; }
+
+    // The firmware dialog has closed and the window is usable again.
+    bool updateEnded() const {
+        return !dialog<TFirmwareDlg>("FirmwareDlg")->isVisible() && form->isEnabled();
+    }
 
 private slots:
     void initTestCase() { useOneQtPoolThread(); }
@@ -105,31 +179,23 @@ private slots:
     void startupSearchFindsDeviceOnCom3AndReadsIt() {
         auto silent = startSim(silentPortOptions(1));
         ZuvexSim::removePortEntry(2);
-        auto sim = startSim(3);
-        SearchWatch watch(*form);
+        auto sim = startSim(simOptions(3), sampleImage());
+        sim->setFirmwareVersion(""); // the device text still names the firmware
+        DialogWatch watch;
         QCOMPARE(showAndRead(*form), shownAs(ReadDone));
         QCOMPARE(watch.labels, QStringList({"Suche an COM1", "Suche an COM3"}));
-        QVERIFY(watch.shown);
-        QVERIFY(!watch.buttonsEnabled);
+        QVERIFY(watch.shown.contains("SuchenDlg"));
+        QVERIFY(!watch.searchButtonsEnabled);
         QVERIFY(!dialog<TSuchenDlg>("SuchenDlg")->isVisible());
         QCOMPARE(portInUseText(*form), portInUse(3));
         QCOMPARE(part<QLabel>(*form, "StatusPanel0")->text(),
-                 "Zuvex 910k - Firmware " + QString::fromStdString(sim->firmwareVersion()));
+                 QStringLiteral("Zuvex 910k - Firmware "));
         // the editor takes the image once the result box has closed, with the door rule
         QVERIFY(QTest::qWaitFor([&] {
             return part<TEditorPages>(*form)->ReadSettings() == sampleSettingsAfterRead();
         }));
-        QCOMPARE(form->Image, sampleImage());
         QCOMPARE(form->windowTitle(), QStringLiteral("Zuvex 910k Konfigurator - Neu.zcf"));
         QVERIFY(form->isEnabled());
-    }
-
-    void emptyVersionLine() {
-        auto sim = startSim(3);
-        sim->setFirmwareVersion("");
-        QVERIFY(readConfiguration(*form));
-        QCOMPARE(part<QLabel>(*form, "StatusPanel0")->text(),
-                 QStringLiteral("Zuvex 910k - Firmware "));
     }
 
     void noDeviceAnswer_data() {
@@ -146,11 +212,15 @@ private slots:
         QFETCH(bool, searchesAgain);
         auto silent = startSim(silentPortOptions(2));
         std::unique_ptr<ZuvexSim> sim;
-        SearchWatch watch(*form);
+        DialogWatch watch;
+        bool permissionLineShown = true; // every port opens
+        int height = 0;
         ModalAnswer none(
             "KeineAnlageDlg",
             [&](QWidget* w) {
-                sim = startSim(1); // the device is plugged in while the dialog asks
+                permissionLineShown = w->findChild<QLabel*>("lblBerechtigung")->isVisible();
+                height = w->height();
+                sim = startSim(simOptions(1)); // the device is plugged in while the dialog asks
                 answer(w);
             },
             FlowEndMs);
@@ -159,9 +229,10 @@ private slots:
             result.emplace("ErgebnisDialog", press("OKBtn"), SearchAndReadMs);
         form->show();
         QCOMPARE(none.caption, QStringLiteral("Keine Zuvex 910k gefunden"));
+        QVERIFY(!permissionLineShown);
+        QCOMPARE(height, NoDeviceDialogHeight);
         if (searchesAgain) {
             QCOMPARE(shown(*result, SearchAndReadMs), shownAs(ReadDone));
-            QCOMPARE(portInUseText(*form), portInUse(1));
             QCOMPARE(watch.labels,
                      QStringList({"Suche an COM2", "Suche an COM1"})); // label cleared between
         } else {
@@ -175,8 +246,8 @@ private slots:
     // The device identifies itself but leaves the version request unanswered: the time-out
     // box, and then the search dialog is gone; nothing is retried and no port is taken.
     void versionTimeOutEndsSearchDialog() {
-        auto sim = startSim(3);
-        SearchWatch watch(*form);
+        auto sim = startSim(simOptions(3));
+        DialogWatch watch;
         // silent from the version request on: set before the identification is judged
         auto judge = form->DataPacket1->OnPacket;
         form->DataPacket1->OnPacket = [&](TDataPacket* sender, const uint8_t* data, int size) {
@@ -195,8 +266,7 @@ private slots:
         form->show(); // returns once the search dialog has ended
         QVERIFY(!stuck);
         QCOMPARE(shown(timeout), shownAs(TimedOut));
-        QVERIFY(watch.shown);
-        QVERIFY(!dialog<TSuchenDlg>("SuchenDlg")->isVisible());
+        QVERIFY(watch.shown.contains("SuchenDlg"));
         QCOMPARE(sim->received(), std::string("T\rV\r"));
         QCOMPARE(portInUseText(*form), NoPortInUse);
         QVERIFY(form->isEnabled());
@@ -205,11 +275,10 @@ private slots:
     // Closing the search dialog's window ends only the dialog: the search goes on.
     void closingSearchDialogKeepsSearching() {
         auto silent = startSim(silentPortOptions(1));
-        auto sim = startSim(2);
+        auto sim = startSim(simOptions(2));
         ModalAnswer search("SuchenDlg", [](QWidget* w) { w->close(); });
         QCOMPARE(showAndRead(*form), shownAs(ReadDone));
         QVERIFY(search.seen());
-        QCOMPARE(portInUseText(*form), portInUse(2));
     }
 
     // Without the ports folder the COM numbers come from the ports the machine lists, read
@@ -236,24 +305,16 @@ private slots:
     }
 
     // Ports the user may not open are skipped; the no-device dialog then names the first one
-    // and how to get the permission, its device path whole on one line. Without such a port
-    // it is as always.
-    void noPermissionNamedInNoDeviceDialog_data() {
-        QTest::addColumn<bool>("denied");
-        QTest::newRow("COM2 without permission") << true;
-        QTest::newRow("every port opens") << false;
-    }
+    // and how to get the permission, its device path whole on one line.
     void noPermissionNamedInNoDeviceDialog() {
-        QFETCH(bool, denied);
-        if (denied && geteuid() != 0)
+        if (geteuid() != 0)
             QSKIP("only root can hand the device to another group");
         auto silent = startSim(silentPortOptions(1));
         auto locked = startSim(silentPortOptions(2));
         chmod(silent->slavePath().c_str(), 0666); // COM1 opens for everyone
         std::optional<WithoutPermission> guard;
-        if (denied)
-            guard.emplace(locked->slavePath(), home->path(QString()), "dialout");
-        QVERIFY(!guard || guard->active());
+        guard.emplace(locked->slavePath(), home->path(QString()), "dialout");
+        QVERIFY(guard->active());
         QStringList hintLines;
         bool linesFit = true;
         int height = 0;
@@ -269,11 +330,6 @@ private slots:
         });
         form->show();
         QVERIFY(none.seen());
-        if (!denied) {
-            QCOMPARE(hintLines, QStringList());
-            QCOMPARE(height, NoDeviceDialogHeight);
-            return;
-        }
         const QString device = QString::fromStdString(locked->slavePath());
         QCOMPARE(hintLines.join(u' '),
                  QStringLiteral("Keine Berechtigung für den COM-Port COM2 (%1). Nehmen Sie Ihren "
@@ -294,10 +350,9 @@ private slots:
         ZuvexSim gone(silentPortOptions(1));
         gone.setHangUpAfter(1);
         gone.start();
-        auto sim = startSim(2);
+        auto sim = startSim(simOptions(2));
         QCOMPARE(showAndRead(*form), shownAs(ReadDone));
         QCOMPARE(gone.received(), std::string("T"));
-        QCOMPARE(portInUseText(*form), portInUse(2));
         QCOMPARE(DescriptorsOn(gone.slavePath()), 0);
     }
 
@@ -319,7 +374,6 @@ private slots:
         QVERIFY(unplug.noDevice().seen());
         QCOMPARE(unplug.leftOpen, 0);
         QVERIFY(unplug.back && unplug.back->ready());
-        QCOMPARE(portInUseText(*form), portInUse(1));
         QVERIFY(form->isEnabled());
     }
 
@@ -348,7 +402,7 @@ private slots:
         QFETCH(int, portAfter);
         std::vector<std::unique_ptr<ZuvexSim>> sims;
         for (int port : devices)
-            sims.push_back(startSim(port));
+            sims.push_back(startSim(simOptions(port)));
         if (readFirst)
             QVERIFY(readConfiguration(*form));
         PortChoices seen;
@@ -434,7 +488,208 @@ private slots:
         QCOMPARE(form->ComPort1->ComNumber(), quint16(comNumber));
         QCOMPARE(portInUseText(*form), NoPortInUse);
     }
+    // No port in use: the free ports are offered, the chosen one is used; after the transfer
+    // the telephone system is searched for again and its configuration read.
+    void updateThroughPortChoice() {
+        startDevice();
+        QStringList offered;
+        const auto choose = [&](QWidget* w) {
+            auto* list = w->findChild<QComboBox*>("CBSchnittstellen");
+            for (int i = 0; i < list->count(); ++i)
+                offered << list->itemText(i);
+            pressButton(w, "OKBtn");
+        };
+        ModalAnswer firmware("FirmwareDlg", startWithSample);
+        ModalAnswer choice("WaehleComPortDlg", choose);
+        ModalAnswer loaded("ErgebnisDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
+        ModalAnswer read("ErgebnisDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
+        action(*form, "NeueFirmware1")->trigger();
+        QCOMPARE(shown(loaded, FirmwareUpdateAndReadMs), Loaded);
+        QCOMPARE(shown(read, FirmwareUpdateAndReadMs), shownAs(ReadDone));
+        QCOMPARE(offered, QStringList{QStringLiteral("COM3")});
+        QVERIFY(QTest::qWaitFor([&] { return updateEnded(); }));
+    }
+
+    // The telephone system's line goes down (zuvex-sim killed) in the middle of the transfer:
+    // one error box that says so, the dialog closes, the search finds nothing; after the
+    // device is back, "Suchen" finds it and reads it. No descriptor of the dead line stays open.
+    void deviceKilledDuringTransfer() {
+        SimProcess dead(DevicePort, {"--reset", "--restart-ms", QString::number(FirmwareRestartMs),
+                                     "--ack-delay", QString::number(SlowRecordAckMs)});
+        QVERIFY(dead.ready());
+        usePortOfDevice();
+        ModalAnswer firmware("FirmwareDlg", startWithSample);
+        ModalAnswer error("ErrorDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
+        // pulled out while the transfer lets the window repaint after a record
+        Unplug unplug(
+            dead, [&] { return dialog<TFirmwareDlg>("FirmwareDlg")->ProgressBar1->value() > 0; },
+            PollMs, DevicePort);
+        ModalAnswer read("ErgebnisDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
+        action(*form, "NeueFirmware1")->trigger();
+        QCOMPARE(shown(read, FirmwareUpdateAndReadMs), shownAs(ReadDone));
+        QVERIFY(unplug.killed);
+        QCOMPARE(shown(error), ShownBox("Schnittstellenfehler", {"Fehler!", LineLostOnCom3}));
+        QVERIFY(unplug.noDevice().seen());
+        QCOMPARE(unplug.leftOpen, 0);
+        QVERIFY(QTest::qWaitFor([&] { return updateEnded(); }));
+        QVERIFY(!dialog<TFirmwareDlg>("FirmwareDlg")->TransferRunning);
+    }
+
+    void handshakeWithoutL_data() {
+        QTest::addColumn<bool>("watchdogFires"); // else "Abbrechen" stops the handshake first
+        QTest::newRow("watchdog fires") << true;
+        QTest::newRow("Abbrechen") << false;
+    }
+    // No "L": the firmware watchdog reports it while the firmware dialog stays open, unless
+    // "Abbrechen" stops the handshake first. Either way the watchdog goes off and the window
+    // is usable; with a port in use no port choice comes.
+    void handshakeWithoutL() {
+        QFETCH(bool, watchdogFires);
+        startDevice();
+        sim->setNeverSendL(true);
+        usePortOfDevice();
+        QElapsedTimer clock;
+        std::optional<ModalAnswer> error;
+        ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
+            clock.start(); // before "Start", which starts the watchdog
+            startWithSample(w);
+            QVERIFY(QTest::qWaitFor([&] { return sim->received() == "U\r<"; }));
+            QVERIFY(part<QTimer>(*form, "TimerFWUpdate")->isActive());
+            QVERIFY(!error || error->waitSeen(WatchdogReportMs));
+            pressButton(w, "CancelBtn");
+        });
+        qint64 reportedAfter = 0;
+        bool dialogOpenAtReport = false;
+        if (watchdogFires)
+            error.emplace(
+                "ErrorDialog",
+                [&](QWidget* w) {
+                    reportedAfter = clock.elapsed();
+                    dialogOpenAtReport = dialog<TFirmwareDlg>("FirmwareDlg")->isVisible();
+                    pressButton(w, "OKBtn");
+                },
+                WatchdogReportMs);
+        DialogWatch watch;
+        action(*form, "NeueFirmware1")->trigger();
+        QVERIFY(firmware.seen());
+        if (error) {
+            QCOMPARE(shown(*error), shownAs(FirmwareNotStarted));
+            QVERIFY2(reportedAfter >= FirmwareWatchdogMs,
+                     qPrintable(QString::number(reportedAfter)));
+            QVERIFY(dialogOpenAtReport);
+        }
+        QVERIFY(!part<QTimer>(*form, "TimerFWUpdate")->isActive());
+        QVERIFY(!form->DataPacket1->Enabled());
+        QVERIFY(form->isEnabled());
+        QVERIFY(!watch.portChoiceShown());
+    }
+
+    void firmwareStartRefused_data() {
+        QTest::addColumn<FirmwareStop>("stop");
+        QTest::addColumn<QStringList>("warning");
+        QTest::newRow("no file name")
+            << FirmwareStop::NoFile << QStringList{"Keine Datei ausgewählt"};
+        // which files are refused is the loader's
+        QTest::newRow("refused file")
+            << FirmwareStop::FileRefused
+            << QStringList{"Auf die Firmwaredatei kann nicht zugegriffen werden.", CannotStart};
+        QTest::newRow("no free port")
+            << FirmwareStop::NoFreePort
+            << QStringList{QStringLiteral("Keine freie COM-Schnittstelle gefunden."), CannotStart};
+        QTest::newRow("port choice cancelled")
+            << FirmwareStop::ChoiceCancelled
+            << QStringList{QStringLiteral("Keine COM-Schnittstelle gewählt, oder die"),
+                           QStringLiteral("Schnittstelle ist belegt."), CannotStart};
+        QTest::newRow("port in use held elsewhere")
+            << FirmwareStop::PortHeldElsewhere
+            << QStringList{QStringLiteral("COM-Schnittstelle kann nicht initialisiert werden."),
+                           CannotStart};
+    }
+    // "Start" checks the file, then the port: the warning comes while the firmware dialog stays
+    // open; nothing is sent.
+    void firmwareStartRefused() {
+        QFETCH(FirmwareStop, stop);
+        QFETCH(QStringList, warning);
+        TRawSerialPort other;
+        if (stop != FirmwareStop::NoFreePort)
+            startDevice();
+        if (stop == FirmwareStop::PortHeldElsewhere) {
+            usePortOfDevice();
+            QVERIFY(other.Open(QStringLiteral("COM3"), FirmwareBaud, FirmwareAckTimeoutMs));
+        }
+        const QString file = stop == FirmwareStop::NoFile        ? QString()
+                             : stop == FirmwareStop::FileRefused ? home->path("fehlt.zfw")
+                                                                 : SampleFirmware();
+        bool stillOpen = false;
+        std::optional<ModalAnswer> box;
+        ModalAnswer firmware("FirmwareDlg", [&](QWidget* w) {
+            static_cast<TFirmwareDlg*>(w)->Filename->setText(file);
+            pressButton(w, "OKBtn");
+            QVERIFY(box->waitSeen(ScanTimeoutMs)); // a click during the port scan would wait
+            stillOpen = w->isVisible();
+            pressButton(w, "CancelBtn");
+        });
+        std::optional<ModalAnswer> choice;
+        if (stop == FirmwareStop::ChoiceCancelled)
+            choice.emplace("WaehleComPortDlg", press("CancelBtn"));
+        box.emplace("WarningBox", press("OK"));
+        action(*form, "NeueFirmware1")->trigger();
+        QCOMPARE(shown(*box), ShownBox("Warnung", warning));
+        QVERIFY(stillOpen);
+        QVERIFY(!choice || choice->seen());
+        QVERIFY(!part<QTimer>(*form, "TimerFWUpdate")->isActive());
+        if (sim)
+            QCOMPARE(sim->received(), std::string());
+    }
+
+    // The PINs go from the dialog's fields to the device, over the port chosen first; which
+    // answers fail, and what goes out, is the conversation's.
+    void pinChange() {
+        startDevice();
+        ModalAnswer pin("NeuePINDlg", enterPins("0000", NewPin));
+        ModalAnswer port("PortDialog", choose("COM3Btn", "OKBtn"));
+        ModalAnswer end("ErgebnisDialog", press("OKBtn"));
+        action(*form, "NewPIN")->trigger();
+        QCOMPARE(shown(end, FlowEndMs), shownAs(PinChanged));
+        QCOMPARE(sim->pin(), NewPin.toStdString());
+        QVERIFY(port.seen());
+        QCOMPARE(portInUseText(*form), portInUse(DevicePort));
+        QVERIFY(QTest::qWaitFor([&] { return flowEnded(*form); }));
+    }
+
+    void pinNothingSent_data() {
+        QTest::addColumn<PinStop>("stop");
+        QTest::newRow("PIN dialog cancelled") << PinStop::DialogCancelled;
+        QTest::newRow("port choice cancelled") << PinStop::ChoiceCancelled;
+        QTest::newRow("no free port") << PinStop::NoFreePort;
+    }
+    // Nothing is sent when the dialog or the port choice is cancelled, or no port is free.
+    void pinNothingSent() {
+        QFETCH(PinStop, stop);
+        startDevice();
+        if (stop == PinStop::NoFreePort)
+            sim->stop();
+        ModalAnswer pin("NeuePINDlg", stop == PinStop::DialogCancelled
+                                          ? std::function<void(QWidget*)>(press("CancelBtn"))
+                                          : enterPins("0000", NewPin));
+        std::optional<ModalAnswer> port;
+        std::optional<ModalAnswer> error;
+        if (stop == PinStop::ChoiceCancelled)
+            port.emplace("PortDialog", press("CancelBtn"));
+        if (stop == PinStop::NoFreePort)
+            error.emplace("ErrorDialog", press("OKBtn"));
+        DialogWatch watch;
+        action(*form, "NewPIN")->trigger();
+        QVERIFY(pin.seen());
+        QVERIFY(!port || shown(*port, ScanTimeoutMs).seen);
+        if (error)
+            QCOMPARE(shown(*error, ScanTimeoutMs), shownAs(NoFreePort));
+        QCOMPARE(sim->received(), std::string());
+        QVERIFY(!watch.shown.contains("UpDownLoad"));
+        QVERIFY(form->isEnabled());
+        QCOMPARE(portInUseText(*form), NoPortInUse);
+    }
 };
 
-QTEST_MAIN(TestLinkSearch)
-#include "tst_link_search.moc"
+QTEST_MAIN(TestLinkWindow)
+#include "tst_link_window.moc"
