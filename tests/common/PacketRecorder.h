@@ -99,7 +99,6 @@ struct PacketRecorder {
                 handler();
         };
     }
-    QStringList takeReportedErrors() { return std::exchange(reportedErrors, {}); }
 
 private:
     void record(TDataPacket* sender) {
