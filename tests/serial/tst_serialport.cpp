@@ -34,7 +34,6 @@ using namespace LinkProtocol;
 constexpr int Com = 4;
 constexpr int OtherCom = 5;
 constexpr uint16_t SmallOutputQueue = 8;
-constexpr int32_t LineBaud = 57600;
 constexpr int KernelUartSlots = 32; // the kernel always lists ttyS0 ... ttyS31
 constexpr int FewUartSlots = 4;
 constexpr int NoRealUart = -1;
@@ -497,7 +496,6 @@ private slots:
                 ::open("/dev/tty", O_RDWR | O_NOCTTY) < 0)
                 return NoControllingTerminal;
             TSerialPort port;
-            port.Baud = LineBaud;
             port.SetComNumber(Com);
             return errorOf([&] { port.SetOpen(true); }).isEmpty() && port.Open() ? Opened : Refused;
         });

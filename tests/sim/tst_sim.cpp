@@ -117,7 +117,6 @@ private slots:
         QTest::addColumn<bool>("loading"); // the firmware handshake comes first
         QTest::addColumn<Talk>("talk");
         QTest::addColumn<SimAction>("after");
-        const std::string version = std::string(DefaultFirmwareVersion) + "\r\n";
         QTest::newRow("empty version line")
             << SimAction([](ZuvexSim& sim, SimClient&) { sim.setFirmwareVersion(""); }) << false
             << Talk{{VersionRequest, "\r\n"}} << nothing;
@@ -159,7 +158,7 @@ private slots:
                })
             << false
             << Talk{{IdentifyRequest, stray + SimIdent + "\r\n"},
-                    {VersionRequest, version},
+                    {VersionRequest, std::string(DefaultFirmwareVersion) + "\r\n"},
                     {"", ""}}
             << nothing;
         QTest::newRow("stray bytes between records") << withFaults([](SimFaults& f) {
