@@ -2,10 +2,14 @@
 
 #include "link/LinkArming.h"
 #include "serial/DataPacketManager.h"
+#include "serial/SerialError.h"
 #include "serial/Ticks.h"
 
+#include <QCoreApplication>
 #include <QList>
 #include <QStringList>
+#include <QTest>
+#include <QThread>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -41,7 +45,14 @@ constexpr int OneByte = 1;
 using Packets = QList<QByteArray>;
 
 // The message of the serial error `action` throws, or nothing.
-QString errorOf(const std::function<void()>& action);
+inline QString errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const ESerialError& e) {
+        return e.message();
+    }
+    return {};
+}
 
 // A collector whose events are recorded as they come: its packets, its time-outs and when the
 // last came by `clock`; also the serial errors reported meanwhile, and whether any of this
@@ -55,8 +66,23 @@ struct PacketRecorder {
     bool offUiThread = false;
     std::function<void()> onEvent; // runs inside the handler, after the event is recorded
 
-    explicit PacketRecorder(std::function<int64_t()> clock);
-    ~PacketRecorder();
+    explicit PacketRecorder(std::function<int64_t()> clock) : clock_(std::move(clock)) {
+        packet.AutoEnable = false;
+        packet.StartCond = scAnyData;
+        packet.OnPacket = [this](TDataPacket* sender, const uint8_t* data, int size) {
+            packets.append(QByteArray(reinterpret_cast<const char*>(data), size));
+            record(sender);
+        };
+        packet.OnTimeout = [this](TDataPacket* sender) {
+            ++timeouts;
+            record(sender);
+        };
+        SetSerialErrorSink([this](const QString& text) {
+            noteThread();
+            reportedErrors.append(text);
+        });
+    }
+    ~PacketRecorder() { SetSerialErrorSink(nullptr); }
     PacketRecorder(const PacketRecorder&) = delete;
     PacketRecorder& operator=(const PacketRecorder&) = delete;
 
@@ -67,12 +93,22 @@ struct PacketRecorder {
     }
     void armForLine() { ::armForLine(packet); }
     // `handler` runs inside the handler of the first packet or time-out.
-    void onFirstEvent(std::function<void()> handler);
-    QStringList takeReportedErrors() { return std::exchange(reportedErrors, {}); }
+    void onFirstEvent(std::function<void()> handler) {
+        onEvent = [this, handler = std::move(handler)] {
+            if (packets.size() + timeouts == 1)
+                handler();
+        };
+    }
 
 private:
-    void record(TDataPacket* sender);
-    void noteThread();
+    void record(TDataPacket* sender) {
+        QCOMPARE(sender, &packet);
+        noteThread();
+        lastEventMs = clock_();
+        if (onEvent)
+            onEvent();
+    }
+    void noteThread() { offUiThread |= QThread::currentThread() != qApp->thread(); }
     std::function<int64_t()> clock_;
 };
 

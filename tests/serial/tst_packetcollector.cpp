@@ -7,7 +7,6 @@
 // What a test does with the rig, step by step.
 using CollectorScenario = std::function<void(CollectorRig&)>;
 using Reads = QList<QByteArray>;
-Q_DECLARE_METATYPE(CollectorScenario)
 
 // How a test arms the packet.
 using Arming = CollectorScenario;
@@ -277,7 +276,7 @@ private slots:
                                 throw ESerialError(refusal);
                         };
                         rig.bytesArrive("ab");
-                        QCOMPARE(rig.takeReportedErrors(), QStringList{refusal});
+                        QCOMPARE(std::exchange(rig.reportedErrors, {}), QStringList{refusal});
                     });
         // a packet longer than the collector's first buffer, in reads of ReadSize
         constexpr int ReadSize = 1999;

@@ -2,7 +2,6 @@
 // points: the packets reported must not depend on how the bytes were split.
 #include "PacketRecorder.h"
 
-#include <QCoreApplication>
 #include <cstdlib>
 #include <vector>
 
