@@ -21,7 +21,6 @@ constexpr char ExternalRingWithoutPort1 = 0x09;
 
 const QString Title = "Zuvex 910k Konfigurator - ";
 const QString CannotOpen = "Die Datei konnte nicht geöffnet werden.";
-const QString CannotCreate = "Die Datei konnte nicht geöffnet oder angelegt werden.";
 const QStringList SaveNowQuestion{"Die Daten wurden geändert und nicht gespeichert!",
                                   "Wollen Sie die Daten jetzt speichern?"};
 
@@ -30,7 +29,6 @@ ShownBox fileError(const QString& line) {
 }
 
 const QString Key = "[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]";
-const auto pressOk = press("OK");
 const QString NewInCurrentDir = QDir::currentPath() + "/Neu.zcf";
 const QString CannotWrite = "konnte nicht geschrieben werden.";
 
@@ -412,7 +410,9 @@ private slots:
         QTest::addColumn<bool>("answeringYes");
         QTest::addColumn<QString>("error");
         QTest::newRow("Ja") << true << CannotOpen;
-        QTest::newRow("save as") << false << CannotCreate;
+        QTest::newRow("save as") << false
+                                 << QString(
+                                        "Die Datei konnte nicht geöffnet oder angelegt werden.");
     }
     void failedSaveIsReported() {
         QFETCH(bool, answeringYes);
@@ -522,7 +522,7 @@ private slots:
         form.reset();
         home->writeRegistry(
             "\"WorkDir\"=\"/kept/\"\r\n\"File1\"=\"A\"\r\n\"COM\"=\"3\"\r\n\"File2\"=\"B\"\r\n");
-        ModalAnswer box("SettingsErrorBox", pressOk);
+        ModalAnswer box("SettingsErrorBox", press("OK"));
         form = std::make_unique<TAppFormProbe>();
         QCOMPARE(shown(box).lines, QStringList{"Ungültiger Datentyp für 'COM'"});
         FileDialogAnswers files(*form);
@@ -593,8 +593,8 @@ private slots:
             torn.emplace();
         std::optional<ModalAnswer> atStartUp;
         if (fault == Fault::FullDisk)
-            atStartUp.emplace("SettingsErrorBox", pressOk);
-        ModalAnswer atClose("SettingsErrorBox", pressOk);
+            atStartUp.emplace("SettingsErrorBox", press("OK"));
+        ModalAnswer atClose("SettingsErrorBox", press("OK"));
         {
             ActingAsNobody user;
             form = std::make_unique<TAppFormProbe>();
@@ -658,7 +658,7 @@ private slots:
         place(home->systemRegistryPath(), system);
         const QByteArray systemBefore = fileBytes(home->systemRegistryPath());
         const QString userBefore = home->readRegistry();
-        ModalAnswer box("SettingsErrorBox", pressOk);
+        ModalAnswer box("SettingsErrorBox", press("OK"));
         form = std::make_unique<TAppFormProbe>();
         QCOMPARE(form->Conversation->UsedComPort, quint16(com));
         QCOMPARE(part<QLabel>(*form, "StatusPanel1")->text(), "Verwendeter COM-Port: keiner");
