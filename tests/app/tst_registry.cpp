@@ -131,9 +131,7 @@ bool prepare(Place& place, const TestHome& home, Setup setup, const QString& nam
 
 } // namespace
 
-const auto Utf8 = TRegistryExport::Utf8;
-const auto Utf16 = TRegistryExport::Utf16;
-const auto Regedit4 = TRegistryExport::Regedit4;
+using enum TRegistryExport;
 
 // How the store stands when its key is opened.
 enum class Store { Missing, WithoutKey, NotReadable, NoRegularFile };
@@ -144,8 +142,12 @@ Q_DECLARE_METATYPE(Setup)
 class TestRegistry : public QObject {
     Q_OBJECT
     const QString key = QString::fromLatin1(TRegistryFile::ProgramKey);
+    std::optional<TestHome> home;
 
 private slots:
+    void init() { home.emplace(); }
+    void cleanup() { home.reset(); }
+
     // Opening never creates the store; a file without the key, or one that exists but cannot
     // be read, counts as missing and stays as it was.
     void keyNotOpened_data() {
@@ -161,14 +163,13 @@ private slots:
     void keyNotOpened() {
         QFETCH(Store, store);
         QFETCH(FileShape, shape);
-        TestHome home;
-        const QString path = home.registryPath();
-        QFile::setPermissions(home.root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                               QFile::ExeOther);
+        const QString path = home->registryPath();
+        QFile::setPermissions(home->root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                QFile::ExeOther);
         if (store == Store::WithoutKey)
-            home.writeRegistry(QString(), false);
+            home->writeRegistry(QString(), false);
         if (store == Store::NotReadable) {
-            home.writeRegistry("\"COM\"=dword:00000002\r\n");
+            home->writeRegistry("\"COM\"=dword:00000002\r\n");
             QFile::setPermissions(path, QFile::WriteOwner);
         }
         if (store == Store::NoRegularFile)
@@ -197,13 +198,12 @@ private slots:
     void userFileUnderConfigHome() {
         QFETCH(QByteArray, configHome);
         QFETCH(bool, used);
-        TestHome home;
         const QByteArray previousHome = qgetenv("HOME");
-        qputenv("HOME", home.root().toUtf8());
+        qputenv("HOME", home->root().toUtf8());
         qputenv("XDG_CONFIG_HOME", configHome);
         const QString path = TRegistryFile::defaultPath();
         qputenv("HOME", previousHome);
-        QCOMPARE(path, (used ? QString::fromUtf8(configHome) : home.path(".config")) +
+        QCOMPARE(path, (used ? QString::fromUtf8(configHome) : home->path(".config")) +
                            "/zuvex910k/registry.reg");
     }
 
@@ -235,9 +235,8 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QString, name);
         QFETCH(QVariant, value);
-        TestHome home;
-        home.writeFile("zuvex910k/registry.reg", file);
-        TRegistryFile reg(home.registryPath());
+        home->writeFile("zuvex910k/registry.reg", file);
+        TRegistryFile reg(home->registryPath());
         QVERIFY(reg.OpenKey(key));
         QVERIFY(!reg.ValueExists("File4"));
         const bool integer = name.compare("COM", Qt::CaseInsensitive) == 0;
@@ -262,34 +261,32 @@ private slots:
     }
     void damagedFileThrows() {
         QFETCH(QByteArray, content);
-        TestHome home;
-        QVERIFY(!home.writeFile("zuvex910k/registry.reg", content).isEmpty());
-        TRegistryFile reg(home.registryPath());
+        QVERIFY(!home->writeFile("zuvex910k/registry.reg", content).isEmpty());
+        TRegistryFile reg(home->registryPath());
         QVERIFY_THROWS_EXCEPTION(ERegistryError, reg.OpenKey(key));
     }
 
     // Lines the program does not write stay byte for byte: other keys, unknown values, bytes
     // that are no UTF-8, bare line feeds, continued hex data.
     void writingKeepsWhatItDoesNotOwn() {
-        TestHome home;
         const QByteArray other =
             "[HKEY_CURRENT_USER\\Other]\n\"X\"=\"1\"\n\"Keep\"=\"\xc3\x28\"\n\n";
         const QByteArray ours = "[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]\r\n"
                                 "\"Extra\"=hex:01,02,\\\r\n  03\r\n";
         const QByteArray later = "\r\n[HKEY_CURRENT_USER\\Later]\r\n\"Y\"=dword:00000005\r\n";
         const QByteArray header = "Windows Registry Editor Version 5.00\r\n\r\n";
-        QVERIFY(!home.writeFile("zuvex910k/registry.reg",
-                                header + other + ours + "\"COM\"=dword:00000001\r\n" + later)
+        QVERIFY(!home->writeFile("zuvex910k/registry.reg",
+                                 header + other + ours + "\"COM\"=dword:00000001\r\n" + later)
                      .isEmpty());
-        TRegistryFile reg(home.registryPath());
+        TRegistryFile reg(home->registryPath());
         QVERIFY(reg.OpenKey(key));
         reg.WriteInteger("COM", 3);
         reg.WriteString("WorkDir", "/x/"); // a new value goes into the program's own section
         reg.CloseKey();
-        QCOMPARE(fileBytes(home.registryPath()), header + other + ours +
-                                                     "\"COM\"=dword:00000003\r\n" +
-                                                     "\"WorkDir\"=\"/x/\"\r\n" + later);
-        TRegistryFile again(home.registryPath());
+        QCOMPARE(fileBytes(home->registryPath()), header + other + ours +
+                                                      "\"COM\"=dword:00000003\r\n" +
+                                                      "\"WorkDir\"=\"/x/\"\r\n" + later);
+        TRegistryFile again(home->registryPath());
         QVERIFY(again.OpenKey(key));
         QCOMPARE(again.ReadString("WorkDir"), "/x/");
     }
@@ -310,16 +307,15 @@ private slots:
                                             {"File3", "Grüße\n"},
                                             {"WorkDir", "/home/Müller/"}};
         const QString otherKey = "HKEY_CURRENT_USER\\Other";
-        TestHome home;
-        home.writeFile("zuvex910k/registry.reg", registryExport(Regedit4) + "\r\n[" +
-                                                     otherKey.toLatin1() +
-                                                     "]\r\n\"Carried\"=hex(1):41,42,0a,00\r\n");
-        TRegistryFile reg(home.registryPath());
+        home->writeFile("zuvex910k/registry.reg", registryExport(Regedit4) + "\r\n[" +
+                                                      otherKey.toLatin1() +
+                                                      "]\r\n\"Carried\"=hex(1):41,42,0a,00\r\n");
+        TRegistryFile reg(home->registryPath());
         QVERIFY(reg.OpenKey(key));
         for (const QString& name : order)
             reg.WriteString(name, values[name]);
         reg.CloseKey();
-        TRegistryFile again(home.registryPath());
+        TRegistryFile again(home->registryPath());
         QVERIFY(again.OpenKey(key));
         for (const QString& name : order)
             QCOMPARE(again.ReadString(name), values[name]);
@@ -344,21 +340,20 @@ private slots:
     void stringsRoundTrip() {
         QFETCH(QString, value);
         for (const TRegistryExport kind : {Utf8, Utf16, Regedit4}) {
-            TestHome home;
-            home.writeFile("zuvex910k/registry.reg", registryExport(kind));
-            TRegistryFile reg(home.registryPath());
+            home->writeFile("zuvex910k/registry.reg", registryExport(kind));
+            TRegistryFile reg(home->registryPath());
             QVERIFY(reg.OpenKey(key));
             reg.WriteString("WorkDir", value);
             reg.CloseKey();
-            TRegistryFile again(home.registryPath());
+            TRegistryFile again(home->registryPath());
             QVERIFY(again.OpenKey(key));
             QCOMPARE(again.ReadString("WorkDir"), value);
             again.WriteInteger("COM", 1); // the line written before is kept as it stands
             again.CloseKey();
-            TRegistryFile third(home.registryPath());
+            TRegistryFile third(home->registryPath());
             QVERIFY(third.OpenKey(key));
             QCOMPARE(third.ReadString("WorkDir"), value);
-            const QByteArray raw = fileBytes(home.registryPath());
+            const QByteArray raw = fileBytes(home->registryPath());
             QCOMPARE(raw.count('\n'), 5); // header, blank line, key, two values: no raw line break
             if (kind == Utf16)
                 QVERIFY(raw.startsWith("\xFF\xFE"));
@@ -373,15 +368,14 @@ private slots:
     }
     void regedit4IsWindows1252() {
         QFETCH(QString, value);
-        TestHome home;
-        home.writeFile("zuvex910k/registry.reg",
-                       registryExport(Regedit4, "\"File1\"=\"" + value + "\"\r\n"));
-        TRegistryFile reg(home.registryPath());
+        home->writeFile("zuvex910k/registry.reg",
+                        registryExport(Regedit4, "\"File1\"=\"" + value + "\"\r\n"));
+        TRegistryFile reg(home->registryPath());
         QVERIFY(reg.OpenKey(key));
         QCOMPARE(reg.ReadString("File1"), value);
         reg.WriteString("File2", "Jörg");
         reg.CloseKey();
-        const QByteArray raw = fileBytes(home.registryPath());
+        const QByteArray raw = fileBytes(home->registryPath());
         QVERIFY(raw.startsWith("REGEDIT4\r\n"));
         QVERIFY(raw.contains("\"File1\"=\"" + value.toLatin1() + "\"\r\n\"File2\"=\"J\xf6rg\""));
     }
@@ -426,9 +420,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(Setup, setup);
         QFETCH(TSaveResult, result);
-        TestHome home;
         Place place;
-        const bool prepared = prepare(place, home, setup, name);
+        const bool prepared = prepare(place, *home, setup, name);
         if (place.disk)
             SKIP_UNLESS_MOUNTED(*place.disk);
         QVERIFY(prepared);
@@ -471,13 +464,12 @@ private slots:
         QFETCH(bool, saved);
         if (::geteuid() != Root)
             QSKIP("only root can give the file to another user");
-        TestHome home;
-        QFile::setPermissions(home.root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                               QFile::ExeOther);
-        QDir().mkpath(home.path("shared"));
-        QFile::setPermissions(home.path("shared"), QFileDevice::Permissions(0x7777));
-        const QString target = home.writeFile("shared/anlage.zcf", OldBytes);
-        const QString other = home.path("shared/zweitname.zcf");
+        QFile::setPermissions(home->root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                QFile::ExeOther);
+        QDir().mkpath(home->path("shared"));
+        QFile::setPermissions(home->path("shared"), QFileDevice::Permissions(0x7777));
+        const QString target = home->writeFile("shared/anlage.zcf", OldBytes);
+        const QString other = home->path("shared/zweitname.zcf");
         if (secondName)
             QCOMPARE(::link(QFile::encodeName(target), QFile::encodeName(other)), 0);
         QCOMPARE(::chown(QFile::encodeName(target), owner, group), 0);
@@ -500,8 +492,7 @@ private slots:
     // holds one of the two contents whole, and no temporary file is left.
     void concurrentSavesShareNoTemporary() {
         constexpr int Saves = 200;
-        TestHome home;
-        const QString folder = home.path("shared");
+        const QString folder = home->path("shared");
         QDir().mkpath(folder);
         const QString target = folder + "/a.zcf";
         pid_t children[2] = {};
