@@ -33,7 +33,7 @@ const QString NewInCurrentDir = QDir::currentPath() + "/Neu.zcf";
 const QString CannotWrite = "konnte nicht geschrieben werden.";
 
 // What keeps the settings file from being replaced whole.
-enum class Fault { FullDisk, WriteProtected, NoFileNoBlock };
+enum class Fault { FullDisk, WriteProtected, ReadOnlyFolder, NoFileNoBlock };
 
 // What stands at a settings file's place: nothing, a file without the program's key, or the
 // key with these value lines.
@@ -533,6 +533,7 @@ private slots:
         QTest::addColumn<bool>("reported");
         QTest::newRow("full tmpfs") << Fault::FullDisk << true;
         QTest::newRow("write-protected file") << Fault::WriteProtected << false;
+        QTest::newRow("read-only folder, write breaks off") << Fault::ReadOnlyFolder << true;
         QTest::newRow("no file and no block left") << Fault::NoFileNoBlock << true;
     }
     void settingsFileNeverCutOrOverwritten() {
@@ -559,13 +560,16 @@ private slots:
         const QByteArray registry = QFile::encodeName(home->registryPath());
         QCOMPARE(::chmod(QFile::encodeName(home->root()), 0755), 0);
         QCOMPARE(::chown(config, Nobody, NoGroup), 0);
-        QCOMPARE(::chmod(config, 0755), 0);
+        QCOMPARE(::chmod(config, fault == Fault::ReadOnlyFolder ? 0555 : 0755), 0);
         QCOMPARE(::chown(registry, Nobody, NoGroup), 0);
         QCOMPARE(::chmod(registry, fault == Fault::WriteProtected ? 0444 : 0644), 0);
         if (disk)
             disk->fillUp();
         if (fault == Fault::NoFileNoBlock)
             disk->useUpFiles();
+        std::optional<TornWrites> torn;
+        if (fault == Fault::ReadOnlyFolder)
+            torn.emplace();
         std::optional<ModalAnswer> atStartUp;
         if (fault == Fault::FullDisk)
             atStartUp.emplace("SettingsErrorBox", press("OK"));

@@ -3,6 +3,7 @@
 #include "app/SafeSave.h"
 
 #include <cerrno>
+#include <utility>
 #include <unistd.h>
 
 // While it lives, file saves write through `call` instead of write(2).
@@ -21,6 +22,19 @@ struct FailingWrites : SaveWriteCall {
               errno = ENOSPC;
               return -1;
           }) {}
+};
+
+// While it lives, a save's first write stores only half of its bytes and every later write
+// fails: a disk that fills up in the middle of a write.
+struct TornWrites : SaveWriteCall {
+    TornWrites()
+        : SaveWriteCall([](int fd, const void* data, size_t size) -> ssize_t {
+              errno = ENOSPC;
+              return std::exchange(torn, true) ? -1 : ::write(fd, data, size / 2);
+          }) {
+        torn = false;
+    }
+    static inline bool torn = false;
 };
 
 // While it lives, counts the writes of file saves; a small file is saved in one write.
