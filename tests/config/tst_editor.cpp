@@ -413,28 +413,6 @@ private slots:
         QTEST(h.modifiedCalls, "marks");
     }
 
-    void programSettingTheSameStateMarksNothing() {
-        EditorHost h(EditorHost::Factory);
-        h.modifiedCalls = 0;
-        h.button("CBtb21")->setChecked(true);
-        h.button("RBvab22")->setChecked(true);
-        QCOMPARE(h.modifiedCalls, 0);
-    }
-
-    void applyDoorRule() {
-        EditorHost h(EditorHost::Factory);
-        h.modifiedCalls = 0;
-        h.editor->ApplyDoorRule(3, false);
-        QCOMPARE(h.portLook(3), (PortLook{On, Off, Off, On, On, BellsGrey}));
-        QCOMPARE(h.modifiedCalls, 4); // only the boxes' own rules mark
-        h.modifiedCalls = 0;
-        h.editor->ApplyDoorRule(3, false);
-        QCOMPARE(h.modifiedCalls, 0);
-        h.editor->ApplyDoorRule(3, true);
-        QCOMPARE(h.portLook(3), Telefon);
-        QCOMPARE(h.portLook(4), Telefon);
-    }
-
     // Each bell box is one bit: the byte of its bell button, the bit of its port.
     void bellBoxesWritten() {
         EditorHost h({"CBTaste3Ruf22", "CBTaste1Ruf24"});
