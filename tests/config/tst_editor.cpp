@@ -32,8 +32,6 @@ QString describe(const QWidget* w) {
 enum class TreeStep { Root, Ltg, Tln, Ruf, LeftClick, RightClick, MiddleClick, Tab, Down };
 using TreeSteps = QList<TreeStep>;
 } // namespace
-Q_DECLARE_METATYPE(FactoryReset)
-Q_DECLARE_METATYPE(TreeStep)
 
 class TestEditor : public QObject {
     Q_OBJECT

@@ -81,7 +81,6 @@ struct PageLayout {
 };
 
 } // namespace
-Q_DECLARE_METATYPE(PageLayout)
 
 class TestReportPrint : public QObject, AppWithSim {
     Q_OBJECT
