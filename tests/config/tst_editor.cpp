@@ -272,7 +272,6 @@ private slots:
         row("Anrufbeantworter", {"RBAnrufbeantworter22"}, 2, Anrufbeantworter);
         row("TFE", {"RBTfe22"}, 2, Tfe);
         row("TFE then Telefon", {"RBTfe22", "RBTelefon22"}, 2, Telefon);
-        row("AB then Telefon", {"RBAnrufbeantworter22", "RBTelefon22"}, 2, Telefon);
         row("AB then TFE", {"RBAnrufbeantworter22", "RBTfe22"}, 2, Tfe);
         row("TFE then AB", {"RBTfe22", "RBAnrufbeantworter22"}, 2, Anrufbeantworter);
         row("Telefon resets a reduced port",
