@@ -241,7 +241,6 @@ private slots:
         control("RBAnklopfschutzJa", 18);
         control("RBWartemusikNein", 19);
         control("RBAnrufbeantworter21", 20);
-        control("RBAnrufbeantworter22", 20);
         control("CBtb23", 21);
         control("CBTaste3Ruf21", 22);
         control("CBTaste4Ruf24", 22);
