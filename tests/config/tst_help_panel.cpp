@@ -231,7 +231,6 @@ private slots:
         group("PanelHeranholen", 17);
         group("PanelAnklopfschutz", 18);
         group("PanelWartemusik", 19);
-        group("PanelTyp4", 20);
         group("PanelBerecht2", 21);
         group("PanelRuf3", 22);
         group("ButtonTlnEin", 23);
