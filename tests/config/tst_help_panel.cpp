@@ -227,10 +227,6 @@ private slots:
         group("PanelImage", 1);
         group("PanelLtg", 2);
         group("PanelTln", 3);
-        group("PanelAmtsholung", 16);
-        group("PanelHeranholen", 17);
-        group("PanelAnklopfschutz", 18);
-        group("PanelWartemusik", 19);
         group("PanelBerecht2", 21);
         group("PanelRuf3", 22);
         group("ButtonTlnEin", 23);
