@@ -208,16 +208,14 @@ private slots:
 
         // title at the top, date line above it and right-aligned to the right margin
         const qsizetype dateWords = todayLine().split(u' ').size();
-        const PdfWord& date = words.first();
         const PdfWord& dateValue = words.at(dateWords - 1);
         const PdfWord& title = words.at(dateWords);
-        QVERIFY(date.yMax <= title.yMin + 1);
+        QVERIFY(words.first().yMax <= title.yMin + 1);
         const QRectF printable = form->Printer->pageLayout().paintRect(QPageLayout::Point);
         const PageLayout px{form->Printer->logicalDpiY(), form->Printer->width()};
         const double pt = 72.0 / px.dpi; // points per device pixel
         QCOMPARE_LT(qAbs(dateValue.xMax - (printable.left() + px.dateEnd() * pt)), 1.0);
-        const double leftEdge = printable.left() + px.left() * pt;
-        QCOMPARE_LT(qAbs(title.xMin - leftEdge), 1.0);
+        QCOMPARE_LT(qAbs(title.xMin - (printable.left() + px.left() * pt)), 1.0);
         // the title's top one line (10 point) below the top margin
         const double titleTop = printable.top() + (px.top() + px.step(TextPoints)) * pt;
         QCOMPARE_LT(qAbs(title.yMin - titleTop), 4.0);
