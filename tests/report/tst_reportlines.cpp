@@ -38,7 +38,6 @@ QStringList factoryLines() {
 
 } // namespace
 
-
 class TestReportLines : public QObject {
     Q_OBJECT
 private slots:
