@@ -15,7 +15,6 @@ struct PortLook {
     std::array<Look, 4> bells;
     bool operator==(const PortLook&) const = default;
 };
-Q_DECLARE_METATYPE(PortLook)
 
 inline char* toString(const PortLook& p) {
     static const char* const names[] = {"On", "Off", "GreyOn", "GreyOff"};

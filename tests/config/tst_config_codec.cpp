@@ -6,7 +6,6 @@
 #include <functional>
 
 using Change = std::function<void(TEditorSettings&)>;
-Q_DECLARE_METATYPE(Change)
 
 class TestConfigCodec : public QObject {
     Q_OBJECT

@@ -2,12 +2,11 @@
 // more is taken as its first 60 bytes, and the image the editor rebuilds from it, saved,
 // opened and saved again, comes back the same. Shorter files are left out (they end in a
 // modal error box).
+#include "TestHome.h"
 #include "WindowParts.h"
 #include "app/AppFormProbe.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QTemporaryDir>
 #include <cstdint>
 #include <cstdlib>
 
@@ -22,26 +21,19 @@ TAppFormProbe& form() {
     return window;
 }
 
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static QTemporaryDir dir;
+    static const TestHome files; // the window's settings home too: the user's stays untouched
     if (size < ConfigImageSize)
         return 0;
     TAppFormProbe& f = form();
-    const QString in = dir.filePath(QStringLiteral("in.zcf"));
-    const QString out = dir.filePath(QStringLiteral("out.zcf"));
-    const QString again = dir.filePath(QStringLiteral("again.zcf"));
-    QFile file(in);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(reinterpret_cast<const char*>(data), qsizetype(size)) != qsizetype(size))
+    const QString in = files.writeFile(
+        QStringLiteral("in.zcf"), QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+    if (in.isEmpty())
         std::abort();
-    file.close();
+    const QString out = files.path(QStringLiteral("out.zcf"));
+    const QString again = files.path(QStringLiteral("again.zcf"));
     QString answer;
     f.FileDialogProvider = [&](const TFileDialogRequest&) { return answer; };
     const auto run = [&](const char* actionName, const QString& path) {
@@ -54,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     run("FileSaveAs1", out);
     run("FileOpen1", out);
     run("FileSaveAs1", again);
-    if (bytesOf(out).size() != ConfigImageSize || bytesOf(again) != bytesOf(out))
+    if (fileBytes(out).size() != ConfigImageSize || fileBytes(again) != fileBytes(out))
         std::abort();
     return 0;
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QMetaType>
 #include <QStringList>
 
 // The report's lines by number: the title, then the sections Externanschluss,
@@ -28,7 +27,6 @@ struct ReportEntry {
     QString text;
 };
 using ReportEntries = QList<ReportEntry>;
-Q_DECLARE_METATYPE(ReportEntry)
 
 inline QStringList withEntries(QStringList lines, const ReportEntries& entries) {
     for (const ReportEntry& entry : entries)

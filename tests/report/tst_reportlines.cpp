@@ -38,8 +38,6 @@ QStringList factoryLines() {
 
 } // namespace
 
-Q_DECLARE_METATYPE(TEditorSettings)
-
 class TestReportLines : public QObject {
     Q_OBJECT
 private slots:
