@@ -4,9 +4,6 @@
 #include "OpenDescriptors.h"
 #include "PtyPair.h"
 #include "ShownBox.h"
-#include "SimStart.h"
-#include "link/FirmwareTransfer.h"
-#include "link/RawSerialPort.h"
 
 #include <QtTest>
 

@@ -1,7 +1,6 @@
 // Reading and writing the configuration image against the simulator, every failure path.
 #include "LinkTestSupport.h"
 #include "WindowTest.h"
-#include "serial/SerialPort.h"
 
 #include <string_view>
 
