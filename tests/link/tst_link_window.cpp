@@ -405,8 +405,6 @@ private slots:
         QCOMPARE(portInUseText(*form), portAfter ? portInUse(portAfter) : NoPortInUse);
         QVERIFY(!form->ComPort1->Open());                             // chosen, not opened
         QCOMPARE(form->ComPort1->ComNumber(), quint16(MaxComNumber)); // the scan's last
-        for (int port : devices)
-            QVERIFY(form->Conversation->PortAvailable[std::size_t(port - 1)]);
         if (portAfter == NoPort)
             return;
         for (auto& sim : sims)
@@ -431,7 +429,6 @@ private slots:
         QTest::mouseClick(ring, Qt::LeftButton);
         form->update();
         QVERIFY(QTest::qWaitFor([&] { return paints.count > 0; }));
-        QVERIFY(form->Conversation->Waiting());
         QCOMPARE(ring->isChecked(), ringBefore);
         QCOMPARE(shown(error, ScanTimeoutMs), shownAs(NoFreePort));
         QVERIFY(!dialog<TPortDialog>("PortDialog")->isVisible());
