@@ -95,7 +95,6 @@ inline QString portInUseText(const TAppFormProbe& form) {
     return part<QLabel>(form, "StatusPanel1")->text();
 }
 
-// Fills the PIN dialog and presses OK.
 inline std::function<void(QWidget*)> enterPins(const QString& oldPin, const QString& newPin) {
     return [=](QWidget* w) {
         auto* dlg = static_cast<TNeuePINDlg*>(w);

@@ -23,7 +23,6 @@ Q_DECLARE_METATYPE(Flow)
 class TestLinkTransfer : public QObject, AppWithSim {
     Q_OBJECT
 
-    // Starts the flow by its action.
     void start(Flow flow) {
         action(*form, flow == Flow::PinChange ? "NewPIN"
                       : flow == Flow::Write   ? "Upload"

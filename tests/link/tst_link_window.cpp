@@ -18,7 +18,6 @@ using namespace zuvexsim;
 
 namespace {
 
-// How a dialog is answered.
 using Answer = std::function<void(QWidget*)>;
 Answer pressKeys(const QList<Qt::Key>& keys) {
     return [=](QWidget* w) {
@@ -26,7 +25,6 @@ Answer pressKeys(const QList<Qt::Key>& keys) {
             QTest::keyClick(w, key);
     };
 }
-// Clicks the port's radio button, then `button`.
 Answer choose(const char* port, const char* button) {
     return [=](QWidget* w) {
         w->findChild<QRadioButton*>(port)->click();
@@ -108,7 +106,6 @@ private:
     ModalAnswer noDevice_;
 };
 
-// Counts the paint events of a widget.
 struct PaintCounter : QObject {
     explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
     bool eventFilter(QObject*, QEvent* event) override {
@@ -121,7 +118,6 @@ struct PaintCounter : QObject {
 constexpr int DevicePort = 3;
 constexpr int SlowRecordAckMs = 200; // the transfer runs long enough to be cut
 
-// Picks the sample firmware and presses "Start".
 void startWithSample(QWidget* w) {
     static_cast<TFirmwareDlg*>(w)->Filename->setText(SampleFirmware());
     pressButton(w, "OKBtn");
@@ -147,7 +143,6 @@ class TestLinkWindow : public QObject, AppWithSim {
     void startDevice() { sim = startSim(simOptions(DevicePort, FirmwareRestartMs)); }
     void usePortOfDevice() { form->Conversation->UsedComPort = DevicePort; }
 
-    // The firmware dialog has closed and the window is usable again.
     bool updateEnded() const {
         return !dialog<TFirmwareDlg>("FirmwareDlg")->isVisible() && form->isEnabled();
     }
