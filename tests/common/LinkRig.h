@@ -1,25 +1,22 @@
 #pragma once
 
-#include "TestHome.h"
+#include "SimStart.h"
 #include "link/DeviceLink.h"
 #include "link/LinkConversation.h"
 #include "link/LinkProtocol.h"
 #include "link/LinkView.h"
+#include "serial/DataPacket.h"
+#include "serial/SerialPort.h"
 #include "serial/Ticks.h"
-#include "tools/ZuvexSim.h"
 
 #include <QMetaType>
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
 #include <chrono>
 #include <functional>
-#include <memory>
-#include <optional>
 #include <utility>
 #include <vector>
-
-class TDataPacket;
-class TSerialPort;
 
 // How long the tests wait for the link. Ceilings, never asserted durations: met long before
 // on a quiet machine, generous for a sanitizer build on a busy one.
@@ -54,11 +51,21 @@ struct TLinkBox {
     QStringList lines;
     bool operator==(const TLinkBox&) const = default;
 };
-char* toString(const TLinkBox& box);
-TLinkBox resultBox(const QString& caption, const QString& line);
-TLinkBox errorBox(const QString& caption, const QString& line1, const QString& line2);
-TLinkBox warningBox(const QString& text);
-TLinkBox lineLostBox(int comNumber); // the device on that port vanished
+inline char* toString(const TLinkBox& box) {
+    static const char* const kinds[] = {"result", "error", "application error", "warning"};
+    return QTest::toString(QString::fromLatin1(kinds[box.kind]) + QStringLiteral(" \"") +
+                           box.caption + QStringLiteral("\": ") + box.lines.join(" | "));
+}
+inline TLinkBox resultBox(const QString& caption, const QString& line) {
+    return {TLinkBox::Result, caption, {QString(), line}};
+}
+inline TLinkBox errorBox(const QString& caption, const QString& line1, const QString& line2) {
+    return {TLinkBox::Error, caption, {line1, line2}};
+}
+inline TLinkBox lineLostBox(int comNumber) { // the device on that port vanished
+    return errorBox(QStringLiteral("Schnittstellenfehler"), QStringLiteral("Fehler!"),
+                    PortLostText(comNumber));
+}
 
 // A device with the faults `set` sets.
 template <class Set> zuvexsim::SimFaults faults(Set set) {
@@ -143,7 +150,9 @@ public:
     void ShowApplicationError(const QString& text) override {
         boxes.push_back({TLinkBox::ApplicationError, QString(), {text}});
     }
-    void ShowWarning(const QString& text) override { boxes.push_back(warningBox(text)); }
+    void ShowWarning(const QString& text) override {
+        boxes.push_back({TLinkBox::Warning, QString(), {text}});
+    }
     bool AskWarningQuestion(const QString&, const QString&) override { return writeAnyway; }
     ConfigImage ImageToWrite() override { return imageToWrite; }
     bool AnyExternalRing() override { return anyExternalRing; }
@@ -188,27 +197,47 @@ public:
 // where simulators publish their COM ports.
 class TLinkRig {
 public:
-    TLinkRig();
-    ~TLinkRig();
+    TLinkRig() {
+        SetUpDeviceLink(*port, *collector, watchdog, WatchdogMs);
+        conversation = std::make_unique<TLinkConversation>(*port, *collector, watchdog, view);
+        view.conversation = conversation.get();
+        RouteToConversation(*port, *collector, watchdog, *conversation);
+    }
+    ~TLinkRig() {
+        conversation->Cancel();
+        port->SetOpen(false);
+    }
 
     // A simulator on COM<port> holding `image`, with `faults`.
-    zuvexsim::ZuvexSim& addDevice(int port, const ConfigImage& image,
-                                  const zuvexsim::SimFaults& faults = {});
+    zuvexsim::ZuvexSim& addDevice(int comNumber, const ConfigImage& image,
+                                  const zuvexsim::SimFaults& faults = {}) {
+        zuvexsim::SimOptions options = simOptions(comNumber);
+        options.faults = faults;
+        devices.push_back(startSim(options, image));
+        return *devices.back();
+    }
     // A COM port whose device never answers.
-    void addSilentPort(int port);
+    void addSilentPort(int comNumber) {
+        devices.push_back(startSim(zuvexsim::silentPortOptions(comNumber)));
+    }
 
     // Waits until the view has shown `count` boxes; false when they did not come.
-    bool waitForBoxes(std::size_t count = 1);
+    bool waitForBoxes(std::size_t count = 1) {
+        return QTest::qWaitFor([&] { return view.boxes.size() >= count; }, FlowEndMs);
+    }
     // Waits until no pause or scan is pending and the search has ended.
-    bool waitUntilSettled();
+    bool waitUntilSettled() {
+        return QTest::qWaitFor(
+            [&] { return !conversation->Waiting() && !conversation->SearchRunning; }, FlowEndMs);
+    }
 
     // The window's watchdog is longer; the conversation's steps are the same.
     static constexpr int WatchdogMs = 1500;
 
     TestHome home;
     std::vector<std::unique_ptr<zuvexsim::ZuvexSim>> devices;
-    std::unique_ptr<TSerialPort> port;
-    std::unique_ptr<TDataPacket> collector;
+    std::unique_ptr<TSerialPort> port = std::make_unique<TSerialPort>();
+    std::unique_ptr<TDataPacket> collector = std::make_unique<TDataPacket>();
     QTimer watchdog;
     TRecordingLinkView view;
     std::unique_ptr<TLinkConversation> conversation;

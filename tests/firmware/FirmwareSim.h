@@ -1,14 +1,33 @@
 #pragma once
 
+#include "link/FirmwareTransfer.h"
+#include "link/LinkProtocol.h"
+#include "link/RawSerialPort.h"
+
 #include <QString>
 #include <vector>
 
 // Puts the telephone system on `portName` into loading mode the way the handshake does
 // ("U\r", ">", "<", "L"), over a raw port that is closed again afterwards.
-bool EnterLoadingMode(const QString& portName);
+inline bool EnterLoadingMode(const QString& portName) {
+    using namespace LinkProtocol;
+    TRawSerialPort port;
+    if (!port.Open(portName, FirmwareBaud, FirmwareAckTimeoutMs))
+        return false;
+    auto exchange = [&](const QByteArray& request, std::uint8_t expected) {
+        std::uint8_t reply = 0;
+        return port.Write(reinterpret_cast<const std::uint8_t*>(request.constData()),
+                          std::size_t(request.size())) &&
+               port.Read(&reply, 1) && reply == expected;
+    };
+    return exchange(LoadCommand, LoadPrompt) &&
+           exchange(QByteArray(1, char(LoadConfirm)), LoadReady);
+}
 
 // The simulator's sample firmware file in the source tree.
-QString SampleFirmware();
+inline QString SampleFirmware() {
+    return qEnvironmentVariable("ZUVEX_SOURCE_DIR") + QStringLiteral("/tools/sample-firmware.zfw");
+}
 
 // What the transfer reports when the line to COM3 goes down.
 inline const QString LineLostOnCom3 =

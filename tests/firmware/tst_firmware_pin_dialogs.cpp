@@ -239,7 +239,6 @@ private slots:
             QCOMPARE(pin->NeuePIN1->text(), QStringLiteral("42"));
         });
         QCOMPARE(errorBoxes, 0);
-        QVERIFY(TNeuePINDlg::PINKeyPress(QChar(8)));
         QVERIFY(!TNeuePINDlg::PINKeyPress(QLatin1Char(' ')));
     }
 

@@ -4,9 +4,6 @@
 #include "OpenDescriptors.h"
 #include "PtyPair.h"
 #include "ShownBox.h"
-#include "SimStart.h"
-#include "link/FirmwareTransfer.h"
-#include "link/RawSerialPort.h"
 
 #include <QtTest>
 
@@ -70,7 +67,6 @@ class TestFirmwareTransfer : public QObject, SimFixture {
 
     QString firmwareFile(const QByteArray& text) { return home.writeFile("test.zfw", text); }
 
-    // Loading mode, then the transfer of `bytes`.
     TFirmwareOutcome load(const Bytes& bytes) {
         if (!EnterLoadingMode(Port))
             qWarning("the simulator did not enter loading mode");

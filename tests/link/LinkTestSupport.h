@@ -3,15 +3,12 @@
 // What the window's link tests share: a sample configuration, the window's read and result
 // boxes answered, its status texts.
 #include "LinkRig.h"
-#include "ModalDriver.h"
 #include "QtPool.h"
 #include "ShownBox.h"
-#include "SimStart.h"
 #include "WindowParts.h"
 #include "app/AppFormProbe.h"
 #include "config/ConfigCodec.h"
 #include "link/NeuePINDlg.h"
-#include "serial/DataPacket.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -98,7 +95,6 @@ inline QString portInUseText(const TAppFormProbe& form) {
     return part<QLabel>(form, "StatusPanel1")->text();
 }
 
-// Fills the PIN dialog and presses OK.
 inline std::function<void(QWidget*)> enterPins(const QString& oldPin, const QString& newPin) {
     return [=](QWidget* w) {
         auto* dlg = static_cast<TNeuePINDlg*>(w);

@@ -2,10 +2,6 @@
 // pseudo-terminals against the simulator, what the user would see recorded by the view.
 #include "LinkRig.h"
 #include "serial/ComPortMap.h"
-#include "serial/DataPacket.h"
-#include "serial/SerialPort.h"
-
-#include <QTest>
 
 using namespace zuvexsim;
 using namespace std::string_literals;

@@ -1,7 +1,6 @@
 // Reading and writing the configuration image against the simulator, every failure path.
 #include "LinkTestSupport.h"
 #include "WindowTest.h"
-#include "serial/SerialPort.h"
 
 #include <string_view>
 
@@ -24,9 +23,6 @@ Q_DECLARE_METATYPE(Flow)
 class TestLinkTransfer : public QObject, AppWithSim {
     Q_OBJECT
 
-    QCheckBox* box(const char* name) { return form->findChild<QCheckBox*>(name); }
-
-    // Starts the flow by its action.
     void start(Flow flow) {
         action(*form, flow == Flow::PinChange ? "NewPIN"
                       : flow == Flow::Write   ? "Upload"
@@ -64,7 +60,7 @@ private slots:
         QFETCH(Flow, flow);
         QFETCH(SimFaults, device);
         QFETCH(TLinkBox, seen);
-        box("CBarb21")->click();
+        part<QCheckBox>(*form, "CBarb21")->click();
         const QString title = form->windowTitle();
         const TEditorSettings before = part<TEditorPages>(*form)->ReadSettings();
         sim->setImage(ConfigImage{});
@@ -83,7 +79,7 @@ private slots:
     // The transfer box while the window is locked, the result box (its hold is the dialog's),
     // the device holding the edited settings, the file still marked as changed.
     void writeGood() {
-        box("CBarb24")->click(); // port 4 rings for external calls now
+        part<QCheckBox>(*form, "CBarb24")->click(); // port 4 rings for external calls now
         sim->setAckDelay(SlowAckMs);
         ProgResultAnswer result;
         action(*form, "Upload")->trigger();
@@ -124,7 +120,7 @@ private slots:
     void warningWhenNoPortRings() {
         QFETCH(bool, yes);
         for (const char* name : {"CBarb21", "CBarb22", "CBarb23"})
-            box(name)->click();
+            part<QCheckBox>(*form, name)->click();
         ModalAnswer warning("ExternanrufWarnung",
                             [yes](QWidget* w) { pressButton(w, yes ? "&Ja" : "&Nein"); });
         std::optional<ProgResultAnswer> result;
