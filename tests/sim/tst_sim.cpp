@@ -5,6 +5,7 @@
 #include "CpuTime.h"
 #include "ProgramRun.h"
 #include "SimStart.h"
+#include "config/ConfigCodec.h"
 #include "link/FirmwareFile.h"
 #include "tools/SimState.h"
 
@@ -28,19 +29,9 @@ constexpr int FixturePort = 4;
 constexpr int RestartMs = 300;
 constexpr int LoadIdleMs = 500;
 constexpr auto WithinRestart = 150ms;
-constexpr std::uint8_t FactoryChecksum = 0xA3;
-constexpr std::uint8_t FactoryPermission = BerechtBit::vab | BerechtBit::tb | BerechtBit::arb;
-constexpr std::uint8_t AllPortsRing = 0x0F;
-constexpr int LastTasteRuf = ImageOffset::TasteRuf + 3; // bell button 4
-constexpr std::uint8_t WrittenByte = 0x42;
 constexpr int SilentStep = 30; // a write byte left unacknowledged
 constexpr auto Silence = 300ms;
 constexpr auto ReplyWait = 1000ms;
-
-// The 60 bytes of `image` as they go over the line.
-std::string imageBytes(const ConfigImage& image) {
-    return std::string(image.begin(), image.end());
-}
 
 // The firmware handshake ("U\r", ">", "<", "L"); true when the device entered loading mode.
 bool enterLoading(SimClient& client) {
@@ -49,14 +40,9 @@ bool enterLoading(SimClient& client) {
                std::string(1, char(LinkProtocol::LoadReady));
 }
 
+// The 60 bytes of `image` and its checksum as they go over the line.
 std::string imageBlock(const ConfigImage& image) {
-    return imageBytes(image) + char(imageChecksum(image));
-}
-
-ConfigImage filledImage(std::uint8_t value) {
-    ConfigImage image{};
-    image.fill(value);
-    return image;
+    return std::string(image.begin(), image.end()) + char(imageChecksum(image));
 }
 
 const std::string RecordA = "\x00\x03\x41\x42\x43"s; // a record: its length, then its bytes
@@ -120,13 +106,10 @@ private slots:
         QTest::newRow("empty version line")
             << SimAction([](ZuvexSim& sim, SimClient&) { sim.setFirmwareVersion(""); }) << false
             << Talk{{VersionRequest, "\r\n"}} << nothing;
+        ConfigImage factory{};
+        encodeImage(factorySettings(), factory);
         QTest::newRow("factory image")
-            << nothing << false
-            << Talk{{ReadRequest, imageBytes(factoryImage()) + char(FactoryChecksum)}, {"", ""}}
-            << SimAction([](ZuvexSim& sim, SimClient&) {
-                   QCOMPARE(std::uint8_t(sim.sent()[ImageOffset::Berecht]), FactoryPermission);
-                   QCOMPARE(std::uint8_t(sim.sent()[LastTasteRuf]), AllPortsRing);
-               });
+            << nothing << false << Talk{{ReadRequest, imageBlock(factory)}, {"", ""}} << nothing;
         QTest::newRow("PIN: message without 5")
             << nothing << false
             << Talk{{EnqRequest, AckReply}, {DefaultPin, AckReply}, {"64711", NakReply}}
@@ -188,7 +171,7 @@ private slots:
                    QVERIFY(sim.lastFirmware().empty());
                });
         // the command and each byte before the fault acknowledged, then nothing
-        const std::string image = imageBytes(filledImage(WrittenByte));
+        const std::string image(ConfigImageSize, '\0'); // not the factory image it must keep
         QTest::newRow("write: silent at a byte")
             << withFaults([](SimFaults& f) {
                    f.writeFault = {AckFault::Kind::Silent, SilentStep, 0x00, 0};
@@ -198,7 +181,7 @@ private slots:
                      std::string(SilentStep + 1, char(ACK))},
                     {image.substr(SilentStep, 1), ""}}
             << nothingChanged;
-        const char wrongChecksum = char(imageChecksum(filledImage(WrittenByte)) + 1);
+        const char wrongChecksum = char(imageChecksum(ConfigImage{}) + 1);
         QTest::newRow("write: wrong checksum")
             << nothing << false
             << Talk{{WriteRequest + image, std::string(ImageBlockSize, char(ACK))},
@@ -323,12 +306,10 @@ private slots:
             QCOMPARE(entry, portsDir() + "/COM3");
             QVERIFY(!exists(entry));
             sim.start();
-            QVERIFY(QFileInfo(QString::fromStdString(entry)).isSymLink());
             QCOMPARE(target(entry), sim.slavePath());
             sim.stop();
             QVERIFY(!exists(entry));
             sim.start(); // a fresh pseudo-terminal each time, and it answers again
-            QVERIFY(exists(entry));
             QCOMPARE(SimClient(entry).identify(), SimIdent);
             const auto before = processCpuTime();
             std::this_thread::sleep_for(500ms);
