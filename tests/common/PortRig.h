@@ -10,21 +10,17 @@
 #include <QTimer>
 #include <memory>
 
-// The main window's pair, ComPort1 and DataPacket1, on a fresh pseudo-terminal published as
-// COM`com`; the test plays the device.
+// The main window's pair, ComPort1 and DataPacket1, closed on a fresh pseudo-terminal published
+// as COM`com`; the test plays the device.
 struct PortRig : PacketRecorder {
-    enum class Start { Open, Closed };
-
     PtyPair pty;
     std::unique_ptr<TSerialPort> port = std::make_unique<TSerialPort>();
 
-    explicit PortRig(int com, Start start = Start::Open)
+    explicit PortRig(int com)
         : PacketRecorder(serialticks::MonotonicMs), linked_(linkComPort(com, pty.slavePath())) {
         port->Baud = 57600;
         port->SetComNumber(uint16_t(com));
         packet.SetComPort(port.get());
-        if (start == Start::Open)
-            port->SetOpen(true);
     }
 
     bool ok() const { return pty.isOpen() && linked_; }
@@ -41,9 +37,6 @@ struct PortRig : PacketRecorder {
 
     bool waitForPackets(int count) {
         return QTest::qWaitFor([&] { return packets.size() == count; }, PacketWaitMs);
-    }
-    bool waitForTimeout() {
-        return QTest::qWaitFor([&] { return timeouts == 1; }, TimeoutWaitMs);
     }
     // Arms for two bytes and lets the device send "ok": true when exactly that packet came.
     bool receivesOk() {
@@ -64,7 +57,6 @@ struct PortRig : PacketRecorder {
 private:
     static constexpr std::chrono::milliseconds HearingWait{300};
     static constexpr int PacketWaitMs = 3000;
-    static constexpr int TimeoutWaitMs = 5000;
 
     PtyPair& device() { return plugged_ ? *plugged_ : pty; }
 

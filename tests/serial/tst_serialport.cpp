@@ -145,12 +145,9 @@ private slots:
         QVERIFY(linkComPort(Com, "/dev/ttyUSB0"));
         SetSerialPortLister([] { return Machine{adapter("ttyUSB0")}; });
         const TComDevice entry = ComDeviceOf(Com);
-        const TComDevice noEntry = ComDeviceOf(OtherCom);
         SetSerialPortLister({});
         QVERIFY(entry.mapped);
         QCOMPARE(QString::fromStdString(entry.path), other.portsDir() + "/COM4");
-        QVERIFY(!noEntry.mapped);
-        QCOMPARE(noEntry.path, std::string());
     }
 
     void automaticMap_data() {
@@ -263,7 +260,7 @@ private slots:
             rig.letEventLoopRun(AckWait.latestFiring());
             QCOMPARE(rig.timeouts, 0);
             rig.port->SetOpen(true);
-            QVERIFY(rig.waitForTimeout());
+            QVERIFY(QTest::qWaitFor([&] { return rig.timeouts == 1; }));
         });
         addScenario("a new COM number reopens", {"ok"}, [](PortRig& rig) {
             const QByteArray ok = "ok";
@@ -289,7 +286,7 @@ private slots:
     void scenario() {
         QFETCH(PortScenario, scenario);
         QFETCH(Packets, expected);
-        PortRig rig(Com, PortRig::Start::Closed);
+        PortRig rig(Com);
         QVERIFY(rig.ok());
         scenario(rig);
         if (QTest::currentTestFailed())
@@ -334,7 +331,7 @@ private slots:
         QFETCH(Obstacle, obstacle);
         QFETCH(QString, error);
         const bool available = obstacle != Obstacle::None;
-        PortRig link(Com, PortRig::Start::Closed);
+        PortRig link(Com);
         linkComPort(18, "/nonexistent/ttyUSB9");
         linkComPort(19, "/dev/null");
         linkComPort(16, "/tmp");
@@ -379,7 +376,7 @@ private slots:
     void deviceVanishes() {
         QFETCH(Vanishing, when);
         QStringList lost;
-        PortRig link(Com, PortRig::Start::Closed);
+        PortRig link(Com);
         link.port->OnLost = [&](const QString& text) { lost.append(text); };
         const int descriptors = openDescriptors();
         link.port->SetOpen(true);
@@ -420,6 +417,7 @@ private slots:
     void staysResponsive() {
         QFETCH(bool, rivalReader);
         PortRig link(Com);
+        link.port->SetOpen(true);
         std::atomic<bool> stop{false};
         std::thread rival;
         if (rivalReader) {
@@ -456,7 +454,7 @@ private slots:
     // pseudo-terminal refuses: nothing is left to restore, and asking again changes nothing of
     // the line. Closing leaves the line as it was found.
     void lineSetAndRestored() {
-        PortRig rig(Com, PortRig::Start::Closed);
+        PortRig rig(Com);
         QVERIFY(rig.ok());
         const termios before = lineOf(rig.pty.master());
         rig.port->SetOpen(true);
@@ -506,7 +504,7 @@ private slots:
     // Many cycles of opening, packets arriving and closing from the user-interface thread:
     // nothing hangs, no event is lost, duplicated or delivered after the port closed.
     void openReceiveCloseCycles() {
-        PortRig rig(Com, PortRig::Start::Closed);
+        PortRig rig(Com);
         QVERIFY(rig.ok());
         Closing closing = Closing::ByTheTest;
         bool closed = false; // the port of this cycle has been closed
