@@ -27,8 +27,6 @@ struct PortRig : PacketRecorder {
 
     // The device's side, on the device plugged in last.
     bool deviceSends(const QByteArray& bytes) { return device().send(bytes.toStdString()); }
-    // Everything that reaches the device within a while.
-    QByteArray deviceHears() { return QByteArray::fromStdString(device().readFor(HearingWait)); }
     // A new device published as COM`com`, as if an adapter were plugged in.
     bool plugNewDevice(int com) {
         plugged_ = std::make_unique<PtyPair>();
@@ -55,7 +53,6 @@ struct PortRig : PacketRecorder {
     void blockThreadFor(std::chrono::milliseconds time) { QThread::msleep(ulong(time.count())); }
 
 private:
-    static constexpr std::chrono::milliseconds HearingWait{300};
     static constexpr int PacketWaitMs = 3000;
 
     PtyPair& device() { return plugged_ ? *plugged_ : pty; }

@@ -8,9 +8,6 @@
 using CollectorScenario = std::function<void(CollectorRig&)>;
 using Reads = QList<QByteArray>;
 
-// How a test arms the packet.
-using Arming = CollectorScenario;
-
 namespace {
 
 using namespace LinkProtocol;
@@ -29,13 +26,13 @@ void addScenario(const char* name, const Packets& expected, const CollectorScena
     QTest::newRow(name) << scenario << expected;
 }
 
-Arming forLine() {
+CollectorScenario forLine() {
     return [](CollectorRig& rig) { rig.armForLine(); };
 }
-Arming forBytes(int size) {
+CollectorScenario forBytes(int size) {
     return [size](CollectorRig& rig) { rig.armForBlock(size, BlockWait); };
 }
-Arming forEnd(const QByteArray& end, Case letterCase, EndString endString) {
+CollectorScenario forEnd(const QByteArray& end, Case letterCase, EndString endString) {
     return [=](CollectorRig& rig) { rig.armForEndString(end, letterCase, endString); };
 }
 
@@ -54,7 +51,7 @@ private slots:
     // A packet from reads split anywhere; what followed it is dropped: the collector is off.
     // Without its end the packet is still being collected.
     void packetFromSplitReads_data() {
-        QTest::addColumn<Arming>("arming");
+        QTest::addColumn<CollectorScenario>("arming");
         QTest::addColumn<Reads>("reads");
         QTest::addColumn<Packets>("expected");
         constexpr int FirstRead = 20;
@@ -91,7 +88,7 @@ private slots:
                                             << eachByteOf("1.07\r\n") << Packets{"1.07"};
     }
     void packetFromSplitReads() {
-        QFETCH(Arming, arming);
+        QFETCH(CollectorScenario, arming);
         QFETCH(Reads, reads);
         QFETCH(Packets, expected);
         CollectorRig rig;

@@ -221,7 +221,7 @@ private slots:
                      QStringLiteral("Die Sendewarteschlange des COM-Ports ist voll."));
             const QByteArray fits = "abc";
             rig.port->PutString(fits);
-            QCOMPARE(rig.deviceHears(), fits);
+            QCOMPARE(rig.pty.readFor(DeliveryWindow), fits.toStdString());
         });
         // refused to the caller, and shown nowhere else
         addScenario("a closed port refuses writing and flushing", {}, [](PortRig& rig) {
