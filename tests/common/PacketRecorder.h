@@ -44,6 +44,11 @@ constexpr int OneByte = 1;
 
 using Packets = QList<QByteArray>;
 
+// A row of a scenario table: the steps on a rig (as a std::function) and the packets at the end.
+template <class Steps> void addScenario(const char* name, const Packets& expected, Steps steps) {
+    QTest::newRow(name) << std::function(steps) << expected;
+}
+
 // The message of the serial error `action` throws, or nothing.
 inline QString errorOf(const std::function<void()>& action) {
     try {

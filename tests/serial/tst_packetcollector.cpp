@@ -21,11 +21,6 @@ QByteArray block(int size) {
     return b;
 }
 
-// A row of scenario_data(): the scenario's steps and the packets delivered by its end.
-void addScenario(const char* name, const Packets& expected, const CollectorScenario& scenario) {
-    QTest::newRow(name) << scenario << expected;
-}
-
 CollectorScenario forLine() {
     return [](CollectorRig& rig) { rig.armForLine(); };
 }

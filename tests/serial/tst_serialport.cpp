@@ -97,11 +97,6 @@ int openDescriptors() {
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
 }
 
-// A row of scenario_data(): the scenario's steps and the packets delivered by its end.
-void addScenario(const char* name, const Packets& expected, const PortScenario& scenario) {
-    QTest::newRow(name) << scenario << expected;
-}
-
 // Whether the next arming comes from the handler itself or only after its event.
 enum class Rearm { InHandler, AfterEvent };
 
