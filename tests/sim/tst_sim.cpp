@@ -451,7 +451,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(entry).isSymLink(), ProgramWaitMs);
         {
             SimClient client(entry.toStdString());
-            QVERIFY(client.isOpen());
             QCOMPARE(client.ask(IdentifyRequest, SimIdent.size(), 2000ms), SimIdent);
             QCOMPARE(client.ask(VersionRequest, 6, 2000ms), std::string("1.2A\r\n"));
         }
@@ -462,7 +461,6 @@ private slots:
         QVERIFY(!QFileInfo(entry).isSymLink());
         const QByteArray log = sim.readAllStandardError();
         QVERIFY2(log.contains("[COM7 ") && log.contains("<- 54 0D  \"T\\r\""), log.constData());
-        QVERIFY(log.contains("-> 31 2E 32 41 0D 0A  \"1.2A\\r\\n\""));
         // The default state file keeps the version for the next run.
         QFile state(home.configDir() + "/sim-state-COM7");
         QVERIFY(state.open(QIODevice::ReadOnly));
