@@ -59,9 +59,7 @@ inline QString errorOf(const std::function<void()>& action) {
     return {};
 }
 
-// A collector whose events are recorded as they come: its packets, its time-outs and when the
-// last came by `clock`; also the serial errors reported meanwhile, and whether any of this
-// happened off the user-interface thread.
+// Records a collector's events (the last at `clock`), serial errors and any off the UI thread.
 struct PacketRecorder {
     TDataPacket packet;
     Packets packets;

@@ -10,8 +10,7 @@
 #include <QTimer>
 #include <memory>
 
-// The main window's pair, ComPort1 and DataPacket1, closed on a fresh pseudo-terminal published
-// as COM`com`; the test plays the device.
+// The window's ComPort1 and DataPacket1, closed, on a fresh pty published as COM`com`.
 struct PortRig : PacketRecorder {
     PtyPair pty;
     std::unique_ptr<TSerialPort> port = std::make_unique<TSerialPort>();

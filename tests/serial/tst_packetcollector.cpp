@@ -4,7 +4,6 @@
 
 #include <QTest>
 
-// What a test does with the rig, step by step.
 using CollectorScenario = std::function<void(CollectorRig&)>;
 using Reads = QList<QByteArray>;
 
@@ -43,8 +42,7 @@ QList<QByteArray> eachByteOf(const QByteArray& bytes) {
 class TestPacketCollector : public QObject {
     Q_OBJECT
 private slots:
-    // A packet from reads split anywhere; what followed it is dropped: the collector is off.
-    // Without its end the packet is still being collected.
+    // A packet from reads split anywhere, the rest dropped; without its end it is still collected.
     void packetFromSplitReads_data() {
         QTest::addColumn<CollectorScenario>("arming");
         QTest::addColumn<Reads>("reads");

@@ -1,6 +1,4 @@
-// The serial port end to end on pseudo-terminals, with its collector and COM port map; the
-// terminal it opened is left as it was found, and the program's own is never taken. Many
-// cycles of opening, packets and closing lose, repeat and delay no event.
+// The serial port on pseudo-terminals: packets, COM port map, refusals, the line left as found.
 #include "ChildProcess.h"
 #include "CpuTime.h"
 #include "PortRig.h"
@@ -18,10 +16,8 @@
 #include <sys/ioctl.h>
 #include <thread>
 
-// What a test does with the rig, step by step.
 using PortScenario = std::function<void(PortRig&)>;
 using Machine = std::vector<TFoundPort>;
-// When the device is pulled out.
 enum class Vanishing { WhileCollecting, WhileIdle, OnWrite };
 // What keeps a port that is there from being opened.
 enum class Obstacle { None, HeldByAnotherProgram, NoPermission };
@@ -97,11 +93,9 @@ int openDescriptors() {
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
 }
 
-// Whether the next arming comes from the handler itself or only after its event.
 enum class Rearm { InHandler, AfterEvent };
 
-// The device sends `first`; one byte of it is collected and its handler runs `handler`, then
-// flushes both ways as a conversation's end does; then "c" must come as the next packet.
+// The handler of `first`'s first byte runs `handler` and flushes as a conversation ends; "c" next.
 PortScenario firstPacketEndsConversation(const QByteArray& first, Rearm rearm,
                                          const PortScenario& handler) {
     return [=](PortRig& rig) {
@@ -204,8 +198,7 @@ private slots:
         SetSerialPortLister({});
     }
 
-    // Each row plays a device against a closed port on COM4; `expected` are the packets the
-    // collector delivered.
+    // Each row plays a device against a closed port on COM4; `expected`: the packets delivered.
     void scenario_data() {
         QTest::addColumn<PortScenario>("scenario");
         QTest::addColumn<Packets>("expected");
@@ -227,8 +220,7 @@ private slots:
                      [&] { port.FlushInBuffer(); }, [&] { port.FlushOutBuffer(); }})
                 QCOMPARE(errorOf(operation), QStringLiteral("Der COM-Port ist nicht geöffnet."));
         });
-        // The first packet's handler ends a conversation: what arrived meanwhile or was left
-        // over is dropped, and the next arming sees only new bytes.
+        // a handler that ends a conversation drops what is left; the next arming sees new bytes
         addScenario("flush drops bytes not yet collected", {"A", "c"},
                     firstPacketEndsConversation("A", Rearm::InHandler, [](PortRig& rig) {
                         QVERIFY(rig.deviceSends("XYZ"));
@@ -291,8 +283,7 @@ private slots:
         QCOMPARE(rig.reportedErrors, QStringList{});
     }
 
-    // Opening is refused with a text that names the port, its device and the reason; a port
-    // that is there but held or forbidden still counts as available.
+    // The refusal names port, device and reason; a held or forbidden port still counts as there.
     void openingRefused_data() {
         QTest::addColumn<int>("number");
         QTest::addColumn<Obstacle>("obstacle");
@@ -366,8 +357,7 @@ private slots:
         QTest::newRow("while idle") << Vanishing::WhileIdle;
         QTest::newRow("on a write") << Vanishing::OnWrite;
     }
-    // Closing the master side is what unplugging an adapter looks like: one report, the port
-    // closed without spinning or leaking its descriptor, and the next opening really reopens.
+    // Unplugged (the master closed): one report, no spinning, no descriptor leaked; reopens later.
     void deviceVanishes() {
         QFETCH(Vanishing, when);
         QStringList lost;
@@ -445,9 +435,7 @@ private slots:
         QVERIFY(link.port->Open());
     }
 
-    // Opening sets the line raw at its speed and asks the driver for low latency, which a
-    // pseudo-terminal refuses: nothing is left to restore, and asking again changes nothing of
-    // the line. Closing leaves the line as it was found.
+    // Opened raw; low latency, which a pty refuses, changes nothing; closing restores the line.
     void lineSetAndRestored() {
         PortRig rig(Com);
         QVERIFY(rig.ok());
@@ -468,8 +456,7 @@ private slots:
         CloseSerialDevice(opened.fd, opened.restore);
     }
 
-    // A ports entry that leads to the program's own terminal is refused like any device that
-    // is no serial port, and the terminal keeps its settings.
+    // A ports entry leading to the program's own terminal is refused; the terminal keeps its line.
     void controllingTerminalRefused_data() {
         QTest::addColumn<bool>("throughDevTty");
         QTest::newRow("/dev/tty") << true;
@@ -496,8 +483,7 @@ private slots:
         QVERIFY(sameLine(lineOf(pty.master()), before));
     }
 
-    // Many cycles of opening, packets arriving and closing from the user-interface thread:
-    // nothing hangs, no event is lost, duplicated or delivered after the port closed.
+    // Open, receive, close, many times: no event is lost, repeated or delivered after the close.
     void openReceiveCloseCycles() {
         PortRig rig(Com);
         QVERIFY(rig.ok());

@@ -1,7 +1,4 @@
-// The simulator answers each request of the protocol as the telephone system does, and each
-// injected fault does what it says, and only that. Its port entry, its state file and its
-// behaviour when the other side comes and goes; the zuvex-sim program with its options and a
-// clean end on SIGTERM.
+// The simulator: its replies and faults, port entry, state file, and the zuvex-sim program.
 #include "CpuTime.h"
 #include "ProgramRun.h"
 #include "SimStart.h"
@@ -55,7 +52,6 @@ std::vector<std::uint8_t> firmwareOf(const std::string& records) {
     return {records.begin(), records.end()};
 }
 
-// The device with the faults `set` switches on.
 SimAction withFaults(const std::function<void(SimFaults&)>& set) {
     SimFaults faults;
     set(faults);
@@ -65,8 +61,7 @@ const SimAction nothing = [](ZuvexSim&, SimClient&) {};
 const SimAction inCommandMode = [](ZuvexSim& sim, SimClient&) {
     QCOMPARE(sim.mode(), DeviceMode::Command);
 };
-// After a refused PIN message or a failed write: PIN and image are kept, and the device takes
-// the next command at once, long before an unfinished exchange would be dropped.
+// After a refusal: PIN and image kept, the next command taken at once (not after the 2 s drop).
 const SimAction nothingChanged = [](ZuvexSim& sim, SimClient& client) {
     QCOMPARE(sim.pin(), std::string(DefaultPin));
     QCOMPARE(sim.image(), factoryImage());
@@ -223,8 +218,7 @@ private slots:
         QCOMPARE(sim->image(), before);
     }
 
-    // Records sent one at a time, each acknowledged; after a pause without records the device
-    // restarts, keeps what it got and identifies itself again.
+    // The shipped sample record by record; after a pause it restarts with it and identifies.
     void firmwareLoad() {
         TParsedFirmware sample;
         QVERIFY(ReadFirmwareFile(
@@ -290,14 +284,12 @@ private slots:
         for (const WireByte& b : sim->traffic())
             (b.received ? rx : tx).push_back(b.at);
         QCOMPARE(tx.size(), std::size_t(ImageBlockSize));
-        // The request needs its byte times on the line before the device can answer, and
-        // reply byte i has fully arrived only i + 1 byte times after that.
+        // reply byte i is complete no sooner than the request's bytes plus i + 1 byte times
         for (std::size_t i = 0; i < tx.size(); ++i)
             QVERIFY(tx[i] - rx[0] >= int(ReadRequest.size() + 1 + i) * ByteTime);
     }
 
-    // The entry goes with stop() and with the simulator itself; the closed port is opened
-    // again.
+    // The entry goes with stop() and with the simulator itself; the closed port is opened again.
     void portEntryPublishedAndRemoved() {
         std::string entry;
         {
@@ -320,8 +312,7 @@ private slots:
         QVERIFY(!exists(entry));
     }
 
-    // A second simulator on the port takes the entry over and keeps it when the first stops;
-    // taken away as if the adapter were pulled, the entry goes and nothing opens there.
+    // A second simulator takes the entry over and keeps it; removed (plug pulled), nothing opens.
     void takenOverEntryIsLeftToItsOwner() {
         ZuvexSim first(simOptions(5));
         ZuvexSim second(simOptions(5));
