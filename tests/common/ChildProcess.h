@@ -4,8 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-// Runs `work` in a child process of its own; returns its exit status, or minus the signal that
-// ended it.
+// Runs `work` in a child process; returns its exit status, or minus the signal that ended it.
 inline int inChild(const std::function<int()>& work) {
     const pid_t child = ::fork();
     if (child == 0)

@@ -3,8 +3,7 @@
 #include <chrono>
 #include <time.h>
 
-// The CPU time this process has used so far, all its threads together: a loop that spins
-// shows up here, a thread that sleeps does not.
+// This process's CPU time, all threads: a spinning loop shows here, a sleeping thread does not.
 inline std::chrono::milliseconds processCpuTime() {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);

@@ -44,6 +44,11 @@ constexpr int OneByte = 1;
 
 using Packets = QList<QByteArray>;
 
+// A row of a scenario table: the steps on a rig (as a std::function) and the packets at the end.
+template <class Steps> void addScenario(const char* name, const Packets& expected, Steps steps) {
+    QTest::newRow(name) << std::function(steps) << expected;
+}
+
 // The message of the serial error `action` throws, or nothing.
 inline QString errorOf(const std::function<void()>& action) {
     try {
@@ -54,9 +59,7 @@ inline QString errorOf(const std::function<void()>& action) {
     return {};
 }
 
-// A collector whose events are recorded as they come: its packets, its time-outs and when the
-// last came by `clock`; also the serial errors reported meanwhile, and whether any of this
-// happened off the user-interface thread.
+// Records a collector's events (the last at `clock`), serial errors and any off the UI thread.
 struct PacketRecorder {
     TDataPacket packet;
     Packets packets;

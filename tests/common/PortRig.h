@@ -10,29 +10,22 @@
 #include <QTimer>
 #include <memory>
 
-// The main window's pair, ComPort1 and DataPacket1, on a fresh pseudo-terminal published as
-// COM`com`; the test plays the device.
+// The window's ComPort1 and DataPacket1, closed, on a fresh pty published as COM`com`.
 struct PortRig : PacketRecorder {
-    enum class Start { Open, Closed };
-
     PtyPair pty;
     std::unique_ptr<TSerialPort> port = std::make_unique<TSerialPort>();
 
-    explicit PortRig(int com, Start start = Start::Open)
+    explicit PortRig(int com)
         : PacketRecorder(serialticks::MonotonicMs), linked_(linkComPort(com, pty.slavePath())) {
         port->Baud = 57600;
         port->SetComNumber(uint16_t(com));
         packet.SetComPort(port.get());
-        if (start == Start::Open)
-            port->SetOpen(true);
     }
 
     bool ok() const { return pty.isOpen() && linked_; }
 
     // The device's side, on the device plugged in last.
     bool deviceSends(const QByteArray& bytes) { return device().send(bytes.toStdString()); }
-    // Everything that reaches the device within a while.
-    QByteArray deviceHears() { return QByteArray::fromStdString(device().readFor(HearingWait)); }
     // A new device published as COM`com`, as if an adapter were plugged in.
     bool plugNewDevice(int com) {
         plugged_ = std::make_unique<PtyPair>();
@@ -41,9 +34,6 @@ struct PortRig : PacketRecorder {
 
     bool waitForPackets(int count) {
         return QTest::qWaitFor([&] { return packets.size() == count; }, PacketWaitMs);
-    }
-    bool waitForTimeout() {
-        return QTest::qWaitFor([&] { return timeouts == 1; }, TimeoutWaitMs);
     }
     // Arms for two bytes and lets the device send "ok": true when exactly that packet came.
     bool receivesOk() {
@@ -62,9 +52,7 @@ struct PortRig : PacketRecorder {
     void blockThreadFor(std::chrono::milliseconds time) { QThread::msleep(ulong(time.count())); }
 
 private:
-    static constexpr std::chrono::milliseconds HearingWait{300};
     static constexpr int PacketWaitMs = 3000;
-    static constexpr int TimeoutWaitMs = 5000;
 
     PtyPair& device() { return plugged_ ? *plugged_ : pty; }
 

@@ -9,8 +9,7 @@
 PtyPair::PtyPair() {
     try {
         zuvexsim::PtyPair pty = zuvexsim::openPty(); // raw slave, non-blocking master
-        // Unlike the simulator the test holds no slave of its own: the port under test is
-        // the only one, so closing it is seen on the master.
+        // unlike the simulator no slave of our own: the port's closing is seen on the master
         ::close(pty.slave);
         fd_ = pty.master;
         slavePath_ = pty.slavePath;

@@ -4,8 +4,7 @@
 
 #include <string>
 
-// A pseudo-terminal pair for end-to-end tests: the port under test opens the slave (through
-// a COMn link), the test plays the device on the master, this line's end.
+// The port under test opens the slave via a COMn link; the test plays the device on the master.
 class PtyPair : public SimClient {
 public:
     PtyPair(); // QFAIL-free: check ok()

@@ -17,8 +17,7 @@ inline const std::string WriteRequest = LinkProtocol::WriteCommand.toStdString()
 inline const std::string LoadRequest = LinkProtocol::LoadCommand.toStdString();
 inline const std::string EnqRequest(1, char(LinkProtocol::Enq));
 
-// One end of a line, raw reads and writes without blocking: the Configurator's end on a
-// published port, or the device's end of a test's pseudo-terminal.
+// A raw, non-blocking end of a line: the Configurator's on a port, or a test pty's device end.
 class SimClient {
 public:
     explicit SimClient(const std::string& path); // opens raw, drops stale input

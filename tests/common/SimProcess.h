@@ -14,9 +14,8 @@
 
 extern char** environ;
 
-// zuvex-sim as a process of its own, published as COM<port> in the current settings home, so
-// that a test can pull the plug on it with SIGKILL as a user pulls out the adapter. Started
-// with posix_spawn, which ThreadSanitizer allows in a process with threads (a fork it does not).
+// zuvex-sim on COM<port> as its own process, so SIGKILL pulls the plug as a user does.
+// Started with posix_spawn, which ThreadSanitizer allows in a process with threads (fork not).
 class SimProcess {
 public:
     // Waits until its entry is live.

@@ -8,8 +8,7 @@
 #include <memory>
 #include <optional>
 
-// Options for COM<port> that pause `restartMs` after a good write or firmware load and leave
-// loading mode after `loadIdleMs` without record bytes.
+// COM<port>, pausing `restartMs` after a good write or load, leaving loading after `loadIdleMs`.
 inline zuvexsim::SimOptions simOptions(int port = 3, int restartMs = 300, int loadIdleMs = 1000) {
     zuvexsim::SimOptions options;
     options.port = port;
@@ -18,8 +17,7 @@ inline zuvexsim::SimOptions simOptions(int port = 3, int restartMs = 300, int lo
     return options;
 }
 
-// A running simulator published as COM<options.port>, holding `image` when one is given.
-// Throws std::runtime_error like ZuvexSim::start().
+// A running simulator on COM<options.port>, holding `image` if given; throws like start().
 inline std::unique_ptr<zuvexsim::ZuvexSim> startSim(zuvexsim::SimOptions options = {},
                                                     const std::optional<ConfigImage>& image = {}) {
     auto sim = std::make_unique<zuvexsim::ZuvexSim>(std::move(options));
@@ -29,8 +27,7 @@ inline std::unique_ptr<zuvexsim::ZuvexSim> startSim(zuvexsim::SimOptions options
     return sim;
 }
 
-// A fresh settings home, a simulator and the Configurator's raw end on its port. A test class
-// derives from it next to QObject.
+// A fresh settings home, a simulator and a raw client on its port; a base beside QObject.
 class SimFixture {
 protected:
     // Starts the simulator and opens the client on its port; false when the client is not open.

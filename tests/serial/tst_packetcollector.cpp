@@ -4,12 +4,8 @@
 
 #include <QTest>
 
-// What a test does with the rig, step by step.
 using CollectorScenario = std::function<void(CollectorRig&)>;
 using Reads = QList<QByteArray>;
-
-// How a test arms the packet.
-using Arming = CollectorScenario;
 
 namespace {
 
@@ -24,18 +20,13 @@ QByteArray block(int size) {
     return b;
 }
 
-// A row of scenario_data(): the scenario's steps and the packets delivered by its end.
-void addScenario(const char* name, const Packets& expected, const CollectorScenario& scenario) {
-    QTest::newRow(name) << scenario << expected;
-}
-
-Arming forLine() {
+CollectorScenario forLine() {
     return [](CollectorRig& rig) { rig.armForLine(); };
 }
-Arming forBytes(int size) {
+CollectorScenario forBytes(int size) {
     return [size](CollectorRig& rig) { rig.armForBlock(size, BlockWait); };
 }
-Arming forEnd(const QByteArray& end, Case letterCase, EndString endString) {
+CollectorScenario forEnd(const QByteArray& end, Case letterCase, EndString endString) {
     return [=](CollectorRig& rig) { rig.armForEndString(end, letterCase, endString); };
 }
 
@@ -51,10 +42,9 @@ QList<QByteArray> eachByteOf(const QByteArray& bytes) {
 class TestPacketCollector : public QObject {
     Q_OBJECT
 private slots:
-    // A packet from reads split anywhere; what followed it is dropped: the collector is off.
-    // Without its end the packet is still being collected.
+    // A packet from reads split anywhere, the rest dropped; without its end it is still collected.
     void packetFromSplitReads_data() {
-        QTest::addColumn<Arming>("arming");
+        QTest::addColumn<CollectorScenario>("arming");
         QTest::addColumn<Reads>("reads");
         QTest::addColumn<Packets>("expected");
         constexpr int FirstRead = 20;
@@ -91,7 +81,7 @@ private slots:
                                             << eachByteOf("1.07\r\n") << Packets{"1.07"};
     }
     void packetFromSplitReads() {
-        QFETCH(Arming, arming);
+        QFETCH(CollectorScenario, arming);
         QFETCH(Reads, reads);
         QFETCH(Packets, expected);
         CollectorRig rig;

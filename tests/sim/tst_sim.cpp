@@ -1,10 +1,8 @@
-// The simulator answers each request of the protocol as the telephone system does, and each
-// injected fault does what it says, and only that. Its port entry, its state file and its
-// behaviour when the other side comes and goes; the zuvex-sim program with its options and a
-// clean end on SIGTERM.
+// The simulator: its replies and faults, port entry, state file, and the zuvex-sim program.
 #include "CpuTime.h"
 #include "ProgramRun.h"
 #include "SimStart.h"
+#include "config/ConfigCodec.h"
 #include "link/FirmwareFile.h"
 #include "tools/SimState.h"
 
@@ -28,19 +26,9 @@ constexpr int FixturePort = 4;
 constexpr int RestartMs = 300;
 constexpr int LoadIdleMs = 500;
 constexpr auto WithinRestart = 150ms;
-constexpr std::uint8_t FactoryChecksum = 0xA3;
-constexpr std::uint8_t FactoryPermission = BerechtBit::vab | BerechtBit::tb | BerechtBit::arb;
-constexpr std::uint8_t AllPortsRing = 0x0F;
-constexpr int LastTasteRuf = ImageOffset::TasteRuf + 3; // bell button 4
-constexpr std::uint8_t WrittenByte = 0x42;
 constexpr int SilentStep = 30; // a write byte left unacknowledged
 constexpr auto Silence = 300ms;
 constexpr auto ReplyWait = 1000ms;
-
-// The 60 bytes of `image` as they go over the line.
-std::string imageBytes(const ConfigImage& image) {
-    return std::string(image.begin(), image.end());
-}
 
 // The firmware handshake ("U\r", ">", "<", "L"); true when the device entered loading mode.
 bool enterLoading(SimClient& client) {
@@ -49,14 +37,9 @@ bool enterLoading(SimClient& client) {
                std::string(1, char(LinkProtocol::LoadReady));
 }
 
+// The 60 bytes of `image` and its checksum as they go over the line.
 std::string imageBlock(const ConfigImage& image) {
-    return imageBytes(image) + char(imageChecksum(image));
-}
-
-ConfigImage filledImage(std::uint8_t value) {
-    ConfigImage image{};
-    image.fill(value);
-    return image;
+    return std::string(image.begin(), image.end()) + char(imageChecksum(image));
 }
 
 const std::string RecordA = "\x00\x03\x41\x42\x43"s; // a record: its length, then its bytes
@@ -69,7 +52,6 @@ std::vector<std::uint8_t> firmwareOf(const std::string& records) {
     return {records.begin(), records.end()};
 }
 
-// The device with the faults `set` switches on.
 SimAction withFaults(const std::function<void(SimFaults&)>& set) {
     SimFaults faults;
     set(faults);
@@ -79,8 +61,7 @@ const SimAction nothing = [](ZuvexSim&, SimClient&) {};
 const SimAction inCommandMode = [](ZuvexSim& sim, SimClient&) {
     QCOMPARE(sim.mode(), DeviceMode::Command);
 };
-// After a refused PIN message or a failed write: PIN and image are kept, and the device takes
-// the next command at once, long before an unfinished exchange would be dropped.
+// After a refusal: PIN and image kept, the next command taken at once (not after the 2 s drop).
 const SimAction nothingChanged = [](ZuvexSim& sim, SimClient& client) {
     QCOMPARE(sim.pin(), std::string(DefaultPin));
     QCOMPARE(sim.image(), factoryImage());
@@ -120,13 +101,10 @@ private slots:
         QTest::newRow("empty version line")
             << SimAction([](ZuvexSim& sim, SimClient&) { sim.setFirmwareVersion(""); }) << false
             << Talk{{VersionRequest, "\r\n"}} << nothing;
+        ConfigImage factory{};
+        encodeImage(factorySettings(), factory);
         QTest::newRow("factory image")
-            << nothing << false
-            << Talk{{ReadRequest, imageBytes(factoryImage()) + char(FactoryChecksum)}, {"", ""}}
-            << SimAction([](ZuvexSim& sim, SimClient&) {
-                   QCOMPARE(std::uint8_t(sim.sent()[ImageOffset::Berecht]), FactoryPermission);
-                   QCOMPARE(std::uint8_t(sim.sent()[LastTasteRuf]), AllPortsRing);
-               });
+            << nothing << false << Talk{{ReadRequest, imageBlock(factory)}, {"", ""}} << nothing;
         QTest::newRow("PIN: message without 5")
             << nothing << false
             << Talk{{EnqRequest, AckReply}, {DefaultPin, AckReply}, {"64711", NakReply}}
@@ -188,7 +166,7 @@ private slots:
                    QVERIFY(sim.lastFirmware().empty());
                });
         // the command and each byte before the fault acknowledged, then nothing
-        const std::string image = imageBytes(filledImage(WrittenByte));
+        const std::string image(ConfigImageSize, '\0'); // not the factory image it must keep
         QTest::newRow("write: silent at a byte")
             << withFaults([](SimFaults& f) {
                    f.writeFault = {AckFault::Kind::Silent, SilentStep, 0x00, 0};
@@ -198,7 +176,7 @@ private slots:
                      std::string(SilentStep + 1, char(ACK))},
                     {image.substr(SilentStep, 1), ""}}
             << nothingChanged;
-        const char wrongChecksum = char(imageChecksum(filledImage(WrittenByte)) + 1);
+        const char wrongChecksum = char(imageChecksum(ConfigImage{}) + 1);
         QTest::newRow("write: wrong checksum")
             << nothing << false
             << Talk{{WriteRequest + image, std::string(ImageBlockSize, char(ACK))},
@@ -240,8 +218,7 @@ private slots:
         QCOMPARE(sim->image(), before);
     }
 
-    // Records sent one at a time, each acknowledged; after a pause without records the device
-    // restarts, keeps what it got and identifies itself again.
+    // The shipped sample record by record; after a pause it restarts with it and identifies.
     void firmwareLoad() {
         TParsedFirmware sample;
         QVERIFY(ReadFirmwareFile(
@@ -263,13 +240,12 @@ private slots:
     void ackDelay() {
         constexpr auto Delay = 250ms;
         sim->setAckDelay(int(Delay.count()));
-        auto t = Clock::now();
-        QCOMPARE(client->ask(WriteRequest, 1), AckReply);
-        QVERIFY(Clock::now() - t >= Delay);
-        t = Clock::now();
-        // delays only acknowledgements: byte 0 of the write is 'T'
-        QCOMPARE(client->ask(IdentifyRequest, 1), AckReply);
-        QVERIFY(Clock::now() - t >= Delay);
+        // the write command's ACK, then that of "T" as the write's byte 0
+        for (const std::string& request : {WriteRequest, IdentifyRequest}) {
+            const auto asked = Clock::now();
+            QCOMPARE(client->ask(request, 1), AckReply);
+            QVERIFY(Clock::now() - asked >= Delay);
+        }
     }
 
     void chunkedReply() {
@@ -307,14 +283,12 @@ private slots:
         for (const WireByte& b : sim->traffic())
             (b.received ? rx : tx).push_back(b.at);
         QCOMPARE(tx.size(), std::size_t(ImageBlockSize));
-        // The request needs its byte times on the line before the device can answer, and
-        // reply byte i has fully arrived only i + 1 byte times after that.
+        // reply byte i is complete no sooner than the request's bytes plus i + 1 byte times
         for (std::size_t i = 0; i < tx.size(); ++i)
             QVERIFY(tx[i] - rx[0] >= int(ReadRequest.size() + 1 + i) * ByteTime);
     }
 
-    // The entry goes with stop() and with the simulator itself; the closed port is opened
-    // again.
+    // The entry goes with stop() and with the simulator itself; the closed port is opened again.
     void portEntryPublishedAndRemoved() {
         std::string entry;
         {
@@ -323,12 +297,10 @@ private slots:
             QCOMPARE(entry, portsDir() + "/COM3");
             QVERIFY(!exists(entry));
             sim.start();
-            QVERIFY(QFileInfo(QString::fromStdString(entry)).isSymLink());
             QCOMPARE(target(entry), sim.slavePath());
             sim.stop();
             QVERIFY(!exists(entry));
             sim.start(); // a fresh pseudo-terminal each time, and it answers again
-            QVERIFY(exists(entry));
             QCOMPARE(SimClient(entry).identify(), SimIdent);
             const auto before = processCpuTime();
             std::this_thread::sleep_for(500ms);
@@ -339,14 +311,12 @@ private slots:
         QVERIFY(!exists(entry));
     }
 
-    // A second simulator on the port takes the entry over and keeps it when the first stops;
-    // taken away as if the adapter were pulled, the entry goes and nothing opens there.
+    // A second simulator takes the entry over and keeps it; removed (plug pulled), nothing opens.
     void takenOverEntryIsLeftToItsOwner() {
         ZuvexSim first(simOptions(5));
         ZuvexSim second(simOptions(5));
         first.start();
         second.start();
-        QCOMPARE(target(second.portPath()), second.slavePath());
         first.stop(); // must not remove the entry that now belongs to `second`
         QCOMPARE(target(second.portPath()), second.slavePath());
         ZuvexSim::removePortEntry(5);
@@ -470,7 +440,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(entry).isSymLink(), ProgramWaitMs);
         {
             SimClient client(entry.toStdString());
-            QVERIFY(client.isOpen());
             QCOMPARE(client.ask(IdentifyRequest, SimIdent.size(), 2000ms), SimIdent);
             QCOMPARE(client.ask(VersionRequest, 6, 2000ms), std::string("1.2A\r\n"));
         }
@@ -481,7 +450,6 @@ private slots:
         QVERIFY(!QFileInfo(entry).isSymLink());
         const QByteArray log = sim.readAllStandardError();
         QVERIFY2(log.contains("[COM7 ") && log.contains("<- 54 0D  \"T\\r\""), log.constData());
-        QVERIFY(log.contains("-> 31 2E 32 41 0D 0A  \"1.2A\\r\\n\""));
         // The default state file keeps the version for the next run.
         QFile state(home.configDir() + "/sim-state-COM7");
         QVERIFY(state.open(QIODevice::ReadOnly));

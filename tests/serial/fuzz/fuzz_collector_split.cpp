@@ -1,5 +1,4 @@
-// Feeds random bytes to the packet collector once in one read and once split at random
-// points: the packets reported must not depend on how the bytes were split.
+// The packets must not depend on how the bytes are split: one read, random cuts, byte by byte.
 #include "PacketRecorder.h"
 
 #include <cstdlib>
