@@ -6,10 +6,8 @@ namespace {
 
 using namespace PortLooks;
 
-// The bytes of an image that differ from the factory image, by offset.
-using ByteChanges = QMap<int, std::uint8_t>;
-
-ConfigImage factoryImage(const ByteChanges& changes = {}) {
+// The factory image with the given bytes (by offset) changed.
+ConfigImage factoryImage(const QMap<int, std::uint8_t>& changes = {}) {
     ConfigImage image{};
     encodeImage(factorySettings(), image);
     for (auto [offset, value] : changes.asKeyValueRange())
@@ -264,7 +262,6 @@ private slots:
         const QStringList othersEdited{"RBTfe22", "CBtb23", "RBnab23", "RBAnrufbeantworter24"};
         const QStringList doorsOn{"RBTfe21", "CBtb22", "ButtonTlnEin"};
         constexpr std::array<Look, 4> bellsGreyOn{GreyOn, GreyOn, GreyOn, GreyOn};
-        constexpr std::array<Look, 4> bellsOff{Off, Off, Off, Off};
         const auto row = [](const char* name, const QStringList& clicks, int port, PortLook look) {
             QTest::newRow(name) << clicks << port << look;
         };
@@ -304,8 +301,8 @@ private slots:
         row("Türrufe an keinem: TFE port", doorsOff, 1, Tfe);
         row("Türrufe an keinem: without door permission", doorsOff, 2,
             {On, Off, Off, Off, On, BellsGrey});
-        row("Türrufe an keinem", doorsOff, 3, {On, Off, Off, On, On, bellsOff});
-        row("Türrufe an keinem: last port", doorsOff, 4, {On, Off, Off, On, On, bellsOff});
+        row("Türrufe an keinem: last port", doorsOff, 4,
+            {On, Off, Off, On, On, {Off, Off, Off, Off}});
     }
     void portAfterClicks() {
         QFETCH(QStringList, clicks);
@@ -343,9 +340,6 @@ private slots:
             QTest::newRow(name) << clicks << answeringMachineAt << tfeAt << rings;
         };
         const QStringList abAt1TfeAt2{"RBAnrufbeantworter21", "RBTfe22"};
-        row("AB at port 1", {"RBAnrufbeantworter21"}, {1}, AllPorts);
-        row("AB at port 1, then Telefon", {"RBAnrufbeantworter21", "RBTelefon21"}, AllPorts,
-            AllPorts);
         row("AB at 1, TFE at 2", abAt1TfeAt2, {1}, {2});
         row("AB at 1 moves to TFE at 1", {"RBAnrufbeantworter21", "RBTfe21"}, AllPorts, {1});
         row("AB at 1, TFE at 2, both back to Telefon",
