@@ -21,7 +21,6 @@ QStringList panelLines(const QTextEdit* edit) {
 }
 
 constexpr int NoTopic = -1;
-constexpr int AmtsholungTopic = 16;
 constexpr int GeraetetypTopic = 20; // longer than most
 
 // A topic as the panel shows it: the heading bold, then its lines; nothing for no topic.
@@ -132,7 +131,7 @@ private slots:
         QWidget parent;
         THelpPanel panel(&parent);
         panel.ShowHelpTopic(GeraetetypTopic);
-        panel.ShowHelpTopic(topic);
+        panel.OnApplicationHint(Hint::forTopic(topic));
         QCOMPARE(panelLines(panel.InfoText()), shownTopic(topic));
         const THelpTopic text = helpTopic(topic).value_or(THelpTopic{});
         QTEST(text.heading, "heading");
@@ -162,19 +161,16 @@ private slots:
         QFETCH(QString, part);
         QTEST(part, "expected");
     }
-    // The panel shows Amtsholung when the hint comes; the topic shown afterwards.
+    // The panel shows Gerätetyp when the hint comes; the topic shown afterwards.
     void onApplicationHint_data() {
         QTest::addColumn<QString>("hint");
         QTest::addColumn<int>("topic");
         const std::pair<const char*, int> rows[] = {
-            {"", AmtsholungTopic},
-            {"Tipp|", AmtsholungTopic},
-            {"|19", 19},
+            {"", GeraetetypTopic},
+            {"Tipp|", GeraetetypTopic},
             {"x|5", 5}, // the short part is ignored
             {"Hilfethemen", NoTopic},
             {"Info|Zeigt Programminformationen an", NoTopic},
-            {"|0", NoTopic},
-            {"|25", NoTopic},
             {"|12a", NoTopic},
         };
         for (const auto& [hint, topic] : rows)
@@ -185,7 +181,7 @@ private slots:
         QFETCH(int, topic);
         QWidget parent;
         THelpPanel panel(&parent);
-        panel.ShowHelpTopic(AmtsholungTopic);
+        panel.ShowHelpTopic(GeraetetypTopic);
         panel.OnApplicationHint(hint);
         QCOMPARE(panelLines(panel.InfoText()), shownTopic(topic));
     }
