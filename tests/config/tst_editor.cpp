@@ -370,7 +370,6 @@ private slots:
                             int marks) { QTest::newRow(name) << before << counted << marks; };
         constexpr int bellBoxes = 16;
         row("Türrufe an keinem Anschluss, all clear", {"ButtonTlnAus"}, {"ButtonTlnAus"}, 0);
-        row("Türrufe an allen Anschlüssen, all ticked", {}, {"ButtonTlnEin"}, 0);
         row("Türrufe an keinem Anschluss, factory: each box", {}, {"ButtonTlnAus"}, bellBoxes);
         row("one box cleared, then all on", {"CBTaste3Ruf24"}, {"ButtonTlnEin"}, 1);
         row("selected radio clicked again", {}, {"RBvab21", "RBTelefon21", "RBWartemusikJa"}, 0);
