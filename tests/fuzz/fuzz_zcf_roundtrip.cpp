@@ -10,24 +10,15 @@
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
-
-TAppFormProbe& form() {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const TestHome files; // the window's settings home too: the user's stays untouched
     static int argc = 1;
     static char name[] = "fuzz_zcf_roundtrip";
     static char* argv[] = {name, nullptr};
     static QApplication app(argc, argv);
-    static TAppFormProbe window;
-    return window;
-}
-
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const TestHome files; // the window's settings home too: the user's stays untouched
+    static TAppFormProbe f;
     if (size < ConfigImageSize)
         return 0;
-    TAppFormProbe& f = form();
     const QString in = files.writeFile(
         QStringLiteral("in.zcf"), QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
     if (in.isEmpty())
