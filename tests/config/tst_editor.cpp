@@ -1,5 +1,4 @@
-// The editor: its tree, page panels, names, fonts and layout; its rules, driven through the
-// real controls; the image moved through them.
+// The editor: tree, pages and layout; its rules through the real controls; the image through them.
 #include "EditorHost.h"
 
 namespace {
@@ -15,7 +14,6 @@ ConfigImage factoryImage(const QMap<int, std::uint8_t>& changes = {}) {
     return image;
 }
 
-// How the editor comes back to the factory state.
 enum class FactoryReset { AtStart, NewConfiguration, FactoryImageLoaded };
 
 QString describe(const QWidget* w) {
@@ -24,9 +22,7 @@ QString describe(const QWidget* w) {
     return w->objectName();
 }
 
-// What is done to the tree: a node made current by the program (the root, or the node of the
-// page PanelLtg, PanelTln or PanelRuf), a click on the node Rufverteilung, a tab into the tree
-// from the control before it, the arrow key down.
+// A node made current by the program (by its page), a click on Rufverteilung, Tab into the tree.
 enum class TreeStep { Root, Ltg, Tln, Ruf, LeftClick, RightClick, MiddleClick, Tab, Down };
 using TreeSteps = QList<TreeStep>;
 } // namespace
@@ -34,7 +30,6 @@ using TreeSteps = QList<TreeStep>;
 class TestEditor : public QObject {
     Q_OBJECT
 private slots:
-    // Where the tree, the page panels and the overview picture lie.
     void placement_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("parent");
@@ -136,9 +131,7 @@ private slots:
         row("Externanschluss", {Tln, Ltg}, "PanelLtg", {3, 2});
         row("Berechtigungen", {Ruf, Tln}, "PanelTln", {4, 3});
         row("Rufverteilung", {Tln, Ruf}, "PanelRuf", {3, 4});
-        // A node is shown only when it is selected by a left click or by the keyboard;
-        // tabbing into the tree makes a node current without selecting it. A click on
-        // another node shows it twice: once for the change, once for the click.
+        // Only a left click or a key selects and shows a node; a click on a new one shows it twice.
         row("left click", {LeftClick}, "PanelRuf", {4, 4});
         row("right click", {RightClick}, "PanelImage", {});
         row("middle click", {MiddleClick}, "PanelImage", {});
@@ -254,7 +247,6 @@ private slots:
         QVERIFY(h.editor->AnyExternalRing());
     }
 
-    // From the factory state the user clicks; one port then looks as given.
     void portAfterClicks_data() {
         QTest::addColumn<QStringList>("clicks");
         QTest::addColumn<int>("port");
@@ -327,8 +319,7 @@ private slots:
         QTEST(h.portLook(2), "look");
     }
 
-    // Only one answering machine and one TFE: the type buttons of the other ports grey out.
-    // And whether any port still takes external calls.
+    // One answering machine and one TFE: the other ports' type buttons grey out; and ringing.
     void typeChoiceAndRing_data() {
         QTest::addColumn<QStringList>("clicks");
         QTest::addColumn<QList<int>>("answeringMachineAt");
@@ -399,8 +390,7 @@ private slots:
                  factoryImage({{ImageOffset::TasteRuf, 0x07}, {ImageOffset::TasteRuf + 2, 0x0D}}));
     }
 
-    // An image may hold two answering machines, which no click can make: then no port offers
-    // one any more.
+    // An image may hold two answering machines, which no click can make: none is offered then.
     void twoAnsweringMachinesLoaded() {
         EditorHost h(EditorHost::Factory);
         h.editor->ImageToEditor(factoryImage({{ImageOffset::Typ, TypAnrufbeantworter},
@@ -408,9 +398,7 @@ private slots:
         QCOMPARE(h.choosableAt("RBAnrufbeantworter"), QList<int>{});
     }
 
-    // Whatever the editor showed before, decoding leaves every control as the image says,
-    // and writing it back gives the image in its normal form with the reserved bytes
-    // carried, also after "Neu erstellen".
+    // Whatever came before, the controls show the image; written back: normal form, reserved kept.
     void decodeIsExact() {
         EditorHost h(EditorHost::Factory);
         QRandomGenerator rng(4711);
