@@ -1,7 +1,5 @@
-// Opens random .zcf files in the real main window, as the user does: a file of 60 bytes or
-// more is taken as its first 60 bytes, and the image the editor rebuilds from it, saved,
-// opened and saved again, comes back the same. Shorter files are left out (they end in a
-// modal error box).
+// Random .zcf files opened in the main window: their first 60 bytes, saved, opened and saved
+// again, come back the same. Shorter files are left out (they end in a modal error box).
 #include "TestHome.h"
 #include "WindowParts.h"
 #include "app/AppFormProbe.h"

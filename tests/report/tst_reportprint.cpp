@@ -1,5 +1,4 @@
-// Printing from the main window: what is drawn where, the print and printer-setup
-// dialogs, failures of the printer, and one real print into a PDF file.
+// Printing from the window: what is drawn where, the dialogs, printer failures, a real PDF.
 #include "RecordingSurface.h"
 #include "ReportEntries.h"
 #include "WindowTest.h"
@@ -49,8 +48,7 @@ struct PdfWord {
     double xMin, yMin, xMax, yMax;
 };
 
-// The words of a PDF with their boxes in points, in reading order, as `pdftotext -bbox` gives
-// them; its pages.
+// A PDF's words in reading order with their boxes in points (`pdftotext -bbox`); its pages.
 QList<PdfWord> pdfWords(const QString& pdf, int& pages) {
     QProcess p;
     p.start(QStringLiteral("pdftotext"), {"-bbox", pdf, "-"});
@@ -117,7 +115,6 @@ private slots:
         recordPrints(*form, record, px.dpi, px.pageWidth);
         const QStringList lines = BuildReport(factorySettings());
         const int titleY = px.top() + px.step(TextPoints);
-        // the date line ending 10 pixels before the right margin, then the title
         QList<DrawnText> expected{
             {px.dateEnd() - recordedTextWidth(todayLine(), px.dpi),
              px.top(),
@@ -142,8 +139,7 @@ private slots:
         }
     }
 
-    // The report is read from the controls, so the next print shows what changed meanwhile,
-    // saved or not.
+    // The report is read from the controls: the next print shows what changed, saved or not.
     void printFollowsControls() {
         PrintRecord record;
         recordPrints(*form, record);
@@ -160,8 +156,7 @@ private slots:
         QCOMPARE(drawnLines, printedLines(withEntries(BuildReport(factorySettings()), tfe)));
     }
 
-    // A printer failing while the document is produced: the job is aborted, the failure's
-    // own text is shown by the general error display, and the next print works.
+    // A printer failing mid-document: the job aborts, its text is shown, the next print works.
     void printerFailureAborts_data() {
         QTest::addColumn<int>("failAt");
         QTest::newRow("date line") << 0;
@@ -183,7 +178,6 @@ private slots:
         QCOMPARE(record.drawn.size(), DateLines + ReportLine::Count);
     }
 
-    // The program's own print path into a PDF file.
     void realPrintToPdf() {
         const QString pdf = printIntoPdf("bericht.pdf");
         int dialogs = 0;
@@ -247,7 +241,6 @@ private slots:
         QVERIFY(!QFile::exists(pdf));
     }
 
-    // What the printer setup chose applies to the next print.
     void printerSetupAppliesToPrinting() {
         form->PageSetupProvider = [](QPrinter& p) { p.setPageOrientation(QPageLayout::Landscape); };
         action(*form, "Printer1")->trigger();
