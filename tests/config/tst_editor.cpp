@@ -244,7 +244,6 @@ private slots:
             QCOMPARE(h.portLook(p), Telefon);
         QCOMPARE(h.choosableAt("RBAnrufbeantworter"), AllPorts);
         QCOMPARE(h.choosableAt("RBTfe"), AllPorts);
-        QVERIFY(h.editor->AnyExternalRing());
     }
 
     void portAfterClicks_data() {
