@@ -2,9 +2,8 @@
 
 #include <QThreadPool>
 
-// Keeps Qt's global thread pool (which converts the images of large windows) to one thread
-// that never expires. Qt's pool threads hand work over inside the uninstrumented Qt libraries,
-// which the thread checker would otherwise report as races between them.
+// Keeps Qt's global thread pool (it converts large windows' images) at one lasting thread: its
+// threads hand work over inside uninstrumented Qt, which the thread checker reports as races.
 inline void useOneQtPoolThread() {
     QThreadPool::globalInstance()->setMaxThreadCount(1);
     QThreadPool::globalInstance()->setExpiryTimeout(-1);

@@ -34,8 +34,7 @@ constexpr PortLook Anrufbeantworter{On, Off, GreyOff, GreyOff, GreyOn, BellsGrey
 constexpr PortLook Tfe{GreyOff, GreyOff, On, GreyOff, GreyOff, BellsGrey};
 } // namespace PortLooks
 
-// A stand-in for the main window's client area: the tree region and the page region
-// at their places, with the editor built into them and MarkModified counted.
+// The main window's client area: the editor built into its tree and page regions, marks counted.
 struct EditorHost {
     QWidget window;
     QWidget* treeArea;

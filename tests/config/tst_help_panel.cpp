@@ -1,5 +1,4 @@
-// The help panel: how it shows a topic, the application's hint and how it follows the pointer
-// and the menus in the main window.
+// The help panel: how it shows topics and hints, and follows the pointer and menus in the window.
 #include "EditorHost.h"
 #include "WindowTest.h"
 #include "config/ApplicationHint.h"
@@ -21,7 +20,6 @@ QStringList panelLines(const QTextEdit* edit) {
 }
 
 constexpr int NoTopic = -1;
-constexpr int AmtsholungTopic = 16;
 constexpr int GeraetetypTopic = 20; // longer than most
 
 // A topic as the panel shows it: the heading bold, then its lines; nothing for no topic.
@@ -36,9 +34,7 @@ class TestHelpPanel : public QObject, AppWithSim {
     Q_OBJECT
     int hintCalls = 0;
 
-    // The main window without a telephone system, its hint callback counted, the pointer in
-    // its corner (an earlier test may have left it elsewhere; a move to the same place is no
-    // move).
+    // Offline, hints counted; the pointer to the corner, as a move to where it is sends nothing.
     void showWindow() {
         openWindow();
         QVERIFY(showOffline());
@@ -61,7 +57,6 @@ class TestHelpPanel : public QObject, AppWithSim {
         QWidget* w = part<QWidget>(*form, control);
         pointAt(w, w->rect().center());
     }
-    // Makes the tree's node of that text current, as the program does.
     void showPage(const char* node) const {
         auto* tree = part<QTreeWidget>(*form, "TreeView1");
         tree->setCurrentItem(tree->findItems(node, Qt::MatchExactly | Qt::MatchRecursive).value(0));
@@ -70,8 +65,7 @@ class TestHelpPanel : public QObject, AppWithSim {
 private slots:
     void cleanup() { closeWindow(); }
 
-    // Every topic's heading in bold, then its lines, the first of them empty: their number
-    // and the last. An unknown topic empties the panel.
+    // A topic's hint shows its heading bold, then its lines, the first empty; unknown: nothing.
     void showsTopic_data() {
         QTest::addColumn<int>("topic");
         QTest::addColumn<QString>("heading");
@@ -132,7 +126,7 @@ private slots:
         QWidget parent;
         THelpPanel panel(&parent);
         panel.ShowHelpTopic(GeraetetypTopic);
-        panel.ShowHelpTopic(topic);
+        panel.OnApplicationHint(Hint::forTopic(topic));
         QCOMPARE(panelLines(panel.InfoText()), shownTopic(topic));
         const THelpTopic text = helpTopic(topic).value_or(THelpTopic{});
         QTEST(text.heading, "heading");
@@ -141,9 +135,7 @@ private slots:
         QTEST(text.lines.value(text.lines.size() - 1), "lastLine");
     }
 
-    // A hint's short part (before the first bar) and long part (after it; the panel's rows in
-    // onApplicationHint take the long part of the other forms). A tool button shows its
-    // action's hint unless it has its own.
+    // The parts around a hint's first bar (more in onApplicationHint); a tool button's own hint.
     void hintParts_data() {
         QTest::addColumn<QString>("part");
         QTest::addColumn<QString>("expected");
@@ -162,19 +154,16 @@ private slots:
         QFETCH(QString, part);
         QTEST(part, "expected");
     }
-    // The panel shows Amtsholung when the hint comes; the topic shown afterwards.
+    // The panel shows Gerätetyp when the hint comes; the topic shown afterwards.
     void onApplicationHint_data() {
         QTest::addColumn<QString>("hint");
         QTest::addColumn<int>("topic");
         const std::pair<const char*, int> rows[] = {
-            {"", AmtsholungTopic},
-            {"Tipp|", AmtsholungTopic},
-            {"|19", 19},
+            {"", GeraetetypTopic},
+            {"Tipp|", GeraetetypTopic},
             {"x|5", 5}, // the short part is ignored
             {"Hilfethemen", NoTopic},
             {"Info|Zeigt Programminformationen an", NoTopic},
-            {"|0", NoTopic},
-            {"|25", NoTopic},
             {"|12a", NoTopic},
         };
         for (const auto& [hint, topic] : rows)
@@ -185,7 +174,7 @@ private slots:
         QFETCH(int, topic);
         QWidget parent;
         THelpPanel panel(&parent);
-        panel.ShowHelpTopic(AmtsholungTopic);
+        panel.ShowHelpTopic(GeraetetypTopic);
         panel.OnApplicationHint(hint);
         QCOMPARE(panelLines(panel.InfoText()), shownTopic(topic));
     }
@@ -212,8 +201,7 @@ private slots:
         QVERIFY(info->geometry().top() >= 41);
     }
 
-    // The page panels and the editor's groups carry a topic; their controls carry none and
-    // take their group's.
+    // Pages and groups carry a topic; their controls carry none and take their group's.
     void editorHints_data() {
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("own");
@@ -250,8 +238,7 @@ private slots:
         QTEST(Hint::resolve(widget), "resolved");
     }
 
-    // The tree carries no hint: pointing at it keeps the text, clicking its selected node
-    // shows the page's topic again. The page's own background carries the page's topic.
+    // No hint on the tree; its selected node clicked and the page's background: the page's topic.
     void treeAndPageBackground() {
         showWindow();
         showPage("Rufverteilung");
@@ -288,8 +275,7 @@ private slots:
         QCOMPARE(panel(), shownTopic(21));
     }
 
-    // While a menu is open its highlighted item's hint counts, not the controls under it; once
-    // it closes the hint is empty and the text stays until the pointer moves.
+    // An open menu's item sets the hint, not controls under it; closed: no hint, the text stays.
     void menusSetTheHint() {
         showWindow();
         showPage("Berechtigungen");

@@ -32,8 +32,7 @@ inline int recordedTextWidth(const QString& text, int dpi) {
     return int(text.size()) * dpi / 20;
 }
 
-// A printer of a given resolution and printable width that records instead of printing.
-// With failAtText >= 0 the drawing of that string (counted from 0) fails as a printer would.
+// A printer that records instead of printing; with failAtText >= 0 drawing that string fails.
 class RecordingSurface : public TReportSurface {
 public:
     RecordingSurface(PrintRecord& record, int dpi, int pageWidth, int failAtText = -1)

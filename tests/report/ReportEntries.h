@@ -2,8 +2,7 @@
 
 #include <QStringList>
 
-// The report's lines by number: the title, then the sections Externanschluss,
-// Berechtigungen and Rufverteilung, each after an empty line and its heading.
+// The report's lines by number: the title, then three sections, each an empty line and a heading.
 namespace ReportLine {
 constexpr int ExternHeading = 3;
 constexpr int Amtsholung = 4;
