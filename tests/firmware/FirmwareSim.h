@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ShownBox.h"
 #include "link/FirmwareTransfer.h"
 #include "link/LinkProtocol.h"
 #include "link/RawSerialPort.h"
@@ -28,6 +29,11 @@ inline bool EnterLoadingMode(const QString& portName) {
 inline QString SampleFirmware() {
     return qEnvironmentVariable("ZUVEX_SOURCE_DIR") + QStringLiteral("/tools/sample-firmware.zfw");
 }
+
+// The firmware dialog's result box after a whole load.
+inline const ShownBox
+    FirmwareLoaded("Neue Firmware",
+                   {QString(), "Das speichen der Firmware in der Zuvex 910k war erfolgreich."});
 
 // What the transfer reports when the line to COM3 goes down.
 inline const QString LineLostOnCom3 =

@@ -124,8 +124,6 @@ void startWithSample(QWidget* w) {
 }
 
 const QString CannotStart = QStringLiteral("Firmware Update kann nicht gestartet werden.");
-const ShownBox Loaded("Neue Firmware",
-                      {QString(), "Das speichen der Firmware in der Zuvex 910k war erfolgreich."});
 
 const QString NewPin = QStringLiteral("4711");
 
@@ -476,7 +474,7 @@ private slots:
         ModalAnswer loaded("ErgebnisDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
         ModalAnswer read("ErgebnisDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
         action(*form, "NeueFirmware1")->trigger();
-        QCOMPARE(shown(loaded, FirmwareUpdateAndReadMs), Loaded);
+        QCOMPARE(shown(loaded, FirmwareUpdateAndReadMs), FirmwareLoaded);
         QCOMPARE(shown(read, FirmwareUpdateAndReadMs), shownAs(ReadDone));
         QCOMPARE(offered, QStringList{QStringLiteral("COM3")});
         QVERIFY(QTest::qWaitFor([&] { return updateEnded(); }));
