@@ -22,10 +22,6 @@ std::string bytesOf(const ConfigImage& image, int count = ConfigImageSize) {
     return std::string(image.begin(), image.begin() + count);
 }
 
-std::string checksumOf(const ConfigImage& image) {
-    return std::string(1, char(imageChecksum(image)));
-}
-
 // Later than the wait for an image byte's ACK, within the checksum's; within a PIN step's.
 constexpr int LateAckMs = 600;
 constexpr int LateChecksumAckMs = 1500;
@@ -134,7 +130,7 @@ private slots:
     void writeOnPortInUse_data() {
         const ConfigImage image = countingImage();
         const std::string command = "W0000,3c\r";
-        const std::string whole = command + bytesOf(image) + checksumOf(image);
+        const std::string whole = command + bytesOf(image) + char(imageChecksum(image));
         const auto through = [&](int byte) { return command + bytesOf(image, byte + 1); };
         using enum AckFault::Kind;
         QTest::addColumn<SimFaults>("device");

@@ -71,15 +71,12 @@ template <class State> QList<bool> comButtons(QWidget* dialog, State state) {
     return states;
 }
 
-// Pulls out the device `dead` (SIGKILL) the first time `when` holds, checked every `everyMs`
-// by the event loop, and plugs it in again while the no-device dialog asks: the device starts
-// anew on `port` with `options`, and "Abbrechen" lets the search find it. Notes how many
-// descriptors the program still held on the dead device at that moment.
-class Unplug {
-public:
-    Unplug(SimProcess& dead, std::function<bool()> when, int everyMs, int port,
-           QStringList options = {}, int timeoutMs = SearchAndReadMs)
-        : noDevice_(
+// Pulls out `dead` (SIGKILL) once `when` holds; while the no-device dialog asks it is plugged in
+// anew on `port` and "Abbrechen" searches again. Notes the descriptors left on the dead line.
+struct Unplug {
+    Unplug(SimProcess& dead, std::function<bool()> when, int port, QStringList options = {},
+           int timeoutMs = SearchAndReadMs)
+        : noDevice(
               "KeineAnlageDlg",
               [this, &dead, port, options](QWidget* w) {
                   leftOpen = DescriptorsOn(dead.device());
@@ -87,23 +84,20 @@ public:
                   pressButton(w, "CancelBtn");
               },
               timeoutMs) {
-        QObject::connect(&poll_, &QTimer::timeout, [this, &dead, when = std::move(when)] {
+        QObject::connect(&poll, &QTimer::timeout, [this, &dead, when = std::move(when)] {
             if (!killed && when()) {
                 dead.kill();
                 killed = true;
             }
         });
-        poll_.start(everyMs);
+        poll.start(PollMs);
     }
 
     bool killed = false;
     int leftOpen = -1;
     std::unique_ptr<SimProcess> back;
-    const ModalAnswer& noDevice() const { return noDevice_; }
-
-private:
-    QTimer poll_;
-    ModalAnswer noDevice_;
+    QTimer poll;
+    ModalAnswer noDevice;
 };
 
 struct PaintCounter : QObject {
@@ -338,10 +332,10 @@ private slots:
             [&] {
                 return dialog<TSuchenDlg>("SuchenDlg")->lblComPortNumber->text() == "Suche an COM1";
             },
-            PollMs, 1, {"--reset"}, FlowEndMs);
+            1, {"--reset"}, FlowEndMs);
         QCOMPARE(showAndRead(*form), shownAs(ReadDone));
         QVERIFY(unplug.killed);
-        QVERIFY(unplug.noDevice().seen());
+        QVERIFY(unplug.noDevice.seen());
         QCOMPARE(unplug.leftOpen, 0);
         QVERIFY(form->isEnabled());
     }
@@ -462,21 +456,16 @@ private slots:
     // the telephone system is searched for again and its configuration read.
     void updateThroughPortChoice() {
         startDevice();
-        QStringList offered;
-        const auto choose = [&](QWidget* w) {
-            auto* list = w->findChild<QComboBox*>("CBSchnittstellen");
-            for (int i = 0; i < list->count(); ++i)
-                offered << list->itemText(i);
-            pressButton(w, "OKBtn");
-        };
         ModalAnswer firmware("FirmwareDlg", startWithSample);
-        ModalAnswer choice("WaehleComPortDlg", choose);
+        ModalAnswer choice("WaehleComPortDlg", press("OKBtn"));
         ModalAnswer loaded("ErgebnisDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
         ModalAnswer read("ErgebnisDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
         action(*form, "NeueFirmware1")->trigger();
         QCOMPARE(shown(loaded, FirmwareUpdateAndReadMs), FirmwareLoaded);
         QCOMPARE(shown(read, FirmwareUpdateAndReadMs), shownAs(ReadDone));
-        QCOMPARE(offered, QStringList{QStringLiteral("COM3")});
+        const QComboBox* offered = dialog<TWaehleComPortDlg>("WaehleComPortDlg")->CBSchnittstellen;
+        QCOMPARE(offered->count(), 1);
+        QCOMPARE(offered->itemText(0), QStringLiteral("COM3"));
         QVERIFY(QTest::qWaitFor([&] { return updateEnded(); }));
     }
 
@@ -493,13 +482,13 @@ private slots:
         // pulled out while the transfer lets the window repaint after a record
         Unplug unplug(
             dead, [&] { return dialog<TFirmwareDlg>("FirmwareDlg")->ProgressBar1->value() > 0; },
-            PollMs, DevicePort);
+            DevicePort);
         ModalAnswer read("ErgebnisDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
         action(*form, "NeueFirmware1")->trigger();
         QCOMPARE(shown(read, FirmwareUpdateAndReadMs), shownAs(ReadDone));
         QVERIFY(unplug.killed);
         QCOMPARE(shown(error), ShownBox("Schnittstellenfehler", {"Fehler!", LineLostOnCom3}));
-        QVERIFY(unplug.noDevice().seen());
+        QVERIFY(unplug.noDevice.seen());
         QCOMPARE(unplug.leftOpen, 0);
         QVERIFY(QTest::qWaitFor([&] { return updateEnded(); }));
         QVERIFY(!dialog<TFirmwareDlg>("FirmwareDlg")->TransferRunning);
