@@ -127,7 +127,6 @@ class TestFirmwareTransfer : public QObject, SimFixture {
         QCOMPARE(reports, QList<ShownBox>{ShownBox(caption, {QStringLiteral("Fehler!"), line})});
     }
 
-    // Shows the dialog modally; `steps` run inside its modal loop.
     int runFirmware(const std::function<void()>& steps) {
         return ::runDialog(firmware.get(), steps, [this] { return !firmware->TransferRunning; });
     }
@@ -163,9 +162,8 @@ private slots:
         sim.reset();
     }
 
-    // Every record once, in order; the progress counts the acknowledged bytes. Bytes after an
-    // acknowledgement are drained, never taken as the next one: four NAKs left in the line
-    // would otherwise end the transfer as a damaged file.
+    // Every record once, in order; progress counts acknowledged bytes. Bytes after an ACK are
+    // drained: four NAKs left in the line would otherwise end the transfer as a damaged file.
     void loads_data() {
         QTest::addColumn<Bytes>("bytes");
         QTest::addColumn<std::string>("strayAfterAck");
@@ -247,8 +245,7 @@ private slots:
         QCOMPARE(sim->received(), asString(TwoRecords)); // nothing sent again
     }
 
-    // A device that stops reading: the record's write gives up after the wait and the transfer
-    // ends as for no answer, instead of freezing the window.
+    // A device that stops reading: the write gives up (no answer) instead of freezing the window.
     void deviceThatStopsReading() {
         constexpr int DeafCom = 5;
         constexpr std::size_t LargestRecord = 0xFFFF; // more than a pseudo-terminal takes
@@ -262,8 +259,7 @@ private slots:
                      QStringLiteral("Zuvex 910k antwortet nicht."));
     }
 
-    // The line goes down in the middle of a record: one report that says so, and the port's
-    // descriptor closed.
+    // The line goes down in the middle of a record: one report that says so, the port closed.
     void lineLost_data() {
         QTest::addColumn<long>("hangUpAfter"); // bytes received, the handshake's 3 included
         QTest::addColumn<std::string>("sent");
@@ -395,8 +391,7 @@ private slots:
         QVERIFY(!firmware->TransferRunning);
     }
 
-    // The seven lines show as seven lines, none wrapped, all of them without scrolling, and
-    // the memo lies inside the dialog.
+    // The seven lines show whole, none wrapped, without scrolling, the memo inside the dialog.
     void firmwareMemoShowsItsLinesWhole() {
         firmware->show();
         QVERIFY(QTest::qWaitForWindowExposed(firmware.get()));
@@ -428,8 +423,7 @@ private slots:
         QCOMPARE(firmware->Filename->text(), QStringLiteral("/tmp/neu.zfw"));
     }
 
-    // The transfer closes the dialog (not before it has ended) and leaves it ready for the next
-    // file; that a failed one does the same is the window's test.
+    // The dialog closes once the transfer has ended, ready for the next; a failed one: window test.
     void firmwareTransfer() {
         QVERIFY(EnterLoadingMode(Port));
         int cancels = 0;
@@ -528,12 +522,11 @@ private slots:
         QTest::newRow("Escape from a half-filled field")
             << PinSteps{typeIn("NeuePIN1", "9"), key("NeuePIN1", Qt::Key_Escape)} << no << QString()
             << closed << QByteArray();
-        // Enter in the field at fault (reaching it leaves only complete fields): OK is the
-        // default button
         // the click takes the focus from the short field and presses OK: one report, not two
         QTest::newRow("click on OK from a short field")
             << PinSteps{typeIn("AltePIN", "1"), click("OKBtn")} << no << TooShort << "AltePIN"
             << QByteArray();
+        // Enter in the field at fault presses OK, the default (reaching it leaves only full fields)
         QTest::newRow("OK: old PIN short")
             << PinSteps{typeIn("AltePIN", "12"), typeIn("NeuePIN1", "5678"),
                         typeIn("NeuePIN2", "5678"), enterIn("AltePIN")}
