@@ -1,8 +1,5 @@
-// The window's link commands from a window without a port in use, against the simulator:
-// the start-up search over COM1..COM20, identification, the no-device dialog, the port choices
-// after a free-port scan, "Neue Firmware..." and "Neuer Sicherheitscode". The handshakes and
-// exchanges themselves are the conversation's; here the dialogs around them, the transfer the
-// firmware dialog runs, and cancelling through them.
+// The window's link commands without a port in use: search, port choices, firmware and PIN.
+// The exchanges are the conversation's; here the dialogs around them and cancelling through them.
 #include "FirmwareSim.h"
 #include "LinkTestSupport.h"
 #include "OpenDescriptors.h"
@@ -32,16 +29,11 @@ Answer choose(const char* port, const char* button) {
     };
 }
 
-constexpr int NoPort = 0; // no port in use
+constexpr int NoPort = 0;                 // no port in use
+constexpr int PortBefore = 5;             // before the firmware's port chooser
+constexpr int NoDeviceDialogHeight = 137; // without the permission line
 
-// The port number before the firmware's port chooser.
-constexpr int PortBefore = 5;
-
-// The no-device dialog's height without the permission line.
-constexpr int NoDeviceDialogHeight = 137;
-
-// Watches the window's dialogs while a test runs: which of them showed, the port labels of
-// the search dialog and whether its buttons were ever enabled.
+// Watches which window dialogs showed, the search dialog's labels, whether its buttons were on.
 struct DialogWatch {
     QSet<QString> shown;
     QStringList labels;
@@ -144,8 +136,7 @@ private slots:
     void init() { openWindow(); }
     void cleanup() { closeWindow(); }
 
-    // Which ports answer and what is read is the conversation's; the window shows the search
-    // dialog without buttons, the status bar, the editor and the title.
+    // Which ports answer is the conversation's; here the search dialog, status bar, editor, title.
     void startupSearchFindsDeviceOnCom3AndReadsIt() {
         auto silent = startSim(silentPortOptions(1));
         ZuvexSim::removePortEntry(2);
@@ -213,8 +204,7 @@ private slots:
         QVERIFY(!dialog<TSuchenDlg>("SuchenDlg")->isVisible());
     }
 
-    // The device identifies itself but leaves the version request unanswered: the time-out
-    // box, and then the search dialog is gone; nothing is retried and no port is taken.
+    // The version request unanswered: the time-out box, the search dialog gone, no retry, no port.
     void versionTimeOutEndsSearchDialog() {
         auto sim = startSim(simOptions(3));
         DialogWatch watch;
@@ -242,8 +232,7 @@ private slots:
         QVERIFY(form->isEnabled());
     }
 
-    // Without the ports folder the COM numbers come from the ports the machine lists, read
-    // afresh by each search: an adapter plugged in while the no-device dialog asks becomes COM1.
+    // Without the ports folder each search lists ports anew: an adapter plugged in later is found.
     void automaticMapFindsAdapterPluggedInLater() {
         QVERIFY(QDir(home->portsDir()).removeRecursively());
         SimOptions options;
@@ -265,8 +254,7 @@ private slots:
         QCOMPARE(portInUseText(*form), portInUse(1));
     }
 
-    // Ports the user may not open are skipped; the no-device dialog then names the first one
-    // and how to get the permission, its device path whole on one line.
+    // Ports without permission are skipped; the no-device dialog names the first and the fix.
     void noPermissionNamedInNoDeviceDialog() {
         if (geteuid() != 0)
             QSKIP("only root can hand the device to another group");
@@ -305,8 +293,7 @@ private slots:
         QCOMPARE(silent->received(), std::string("T\r"));
     }
 
-    // COM1's line goes down as the probe arrives (the pseudo-terminal's master closed): the
-    // search moves on without a message and finds the device on COM2. Closing the search
+    // COM1's line goes down at the probe: the search goes on silently to COM2. Closing the search
     // dialog's window meanwhile ends only the dialog, not the search.
     void lineDownDuringProbe() {
         ZuvexSim gone(silentPortOptions(1));
@@ -320,9 +307,8 @@ private slots:
         QCOMPARE(DescriptorsOn(gone.slavePath()), 0);
     }
 
-    // The device's line goes down (zuvex-sim killed) while the search waits for its answer:
-    // the search goes on without a message, the no-device dialog comes, and once the device
-    // is back "Suchen" finds it. No descriptor of the dead line is left open.
+    // zuvex-sim killed while the search waits for its answer: no message, no descriptor left
+    // open; the no-device dialog comes and, the device back, "Suchen" finds it.
     void deviceKilledDuringSearch() {
         SimProcess dead(1, QStringList{"--silent"});
         QVERIFY(dead.ready());
@@ -356,8 +342,7 @@ private slots:
             << QList<int>{7} << false << pressKeys({Qt::Key_Return, Qt::Key_Escape})
             << QList<bool>{false, false, false, false} << NoPort;
     }
-    // The scan enables the free ports among COM1 to COM4, OK only once one is chosen; the scan
-    // leaves the port closed, and the next read goes to the port in use at once.
+    // The free ports among COM1 to COM4 enabled, OK once one is chosen; the next read goes to it.
     void portChoice() {
         QFETCH(QList<int>, devices);
         QFETCH(bool, readFirst);
@@ -402,8 +387,7 @@ private slots:
                                               : std::string());
     }
 
-    // The scan keeps the window painting under the wait cursor and a click on it waits; with
-    // no free port the error box comes instead of the port dialog.
+    // The window paints under the wait cursor, a click waits; no free port: an error box instead.
     void scanDoesNotFreeze() {
         QVERIFY(showOffline());
         auto* ring = form->findChild<QCheckBox*>("CBarb21");
@@ -421,8 +405,7 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
-    // The firmware's port chooser sets the port's number from the chosen entry; an entry
-    // without a number cancels, no entry chosen keeps the number.
+    // The chosen entry sets the port number; an entry without one cancels, none chosen keeps it.
     void chooseFirmwarePort_data() {
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<int>("selected");
@@ -452,8 +435,7 @@ private slots:
         QCOMPARE(form->ComPort1->ComNumber(), quint16(comNumber));
         QCOMPARE(portInUseText(*form), NoPortInUse);
     }
-    // No port in use: the free ports are offered, the chosen one is used; after the transfer
-    // the telephone system is searched for again and its configuration read.
+    // No port in use: the free ports are offered; after the transfer the device is found and read.
     void updateThroughPortChoice() {
         startDevice();
         ModalAnswer firmware("FirmwareDlg", startWithSample);
@@ -469,9 +451,8 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return updateEnded(); }));
     }
 
-    // The telephone system's line goes down (zuvex-sim killed) in the middle of the transfer:
-    // one error box that says so, the dialog closes, the search finds nothing; after the
-    // device is back, "Suchen" finds it and reads it. No descriptor of the dead line stays open.
+    // zuvex-sim killed during the transfer: one error box, the dialog closed, no descriptor left
+    // open; the search finds nothing until the device is back, then "Suchen" finds it.
     void deviceKilledDuringTransfer() {
         SimProcess dead(DevicePort, {"--reset", "--restart-ms", QString::number(FirmwareRestartMs),
                                      "--ack-delay", QString::number(SlowRecordAckMs)});
@@ -499,9 +480,8 @@ private slots:
         QTest::newRow("watchdog fires") << true;
         QTest::newRow("Abbrechen") << false;
     }
-    // No "L": the firmware watchdog reports it while the firmware dialog stays open, unless
-    // "Abbrechen" stops the handshake first. Either way the watchdog goes off and the window
-    // is usable; with a port in use no port choice comes.
+    // No "L": the watchdog reports it, the dialog still open, unless "Abbrechen" stops it first.
+    // Either way the watchdog goes off; with a port in use no port choice comes.
     void handshakeWithoutL() {
         QFETCH(bool, watchdogFires);
         startDevice();
@@ -563,8 +543,7 @@ private slots:
             << QStringList{QStringLiteral("COM-Schnittstelle kann nicht initialisiert werden."),
                            CannotStart};
     }
-    // "Start" checks the file, then the port: the warning comes while the firmware dialog stays
-    // open; nothing is sent.
+    // "Start" checks the file, then the port: a warning, the dialog stays open, nothing sent.
     void firmwareStartRefused() {
         QFETCH(FirmwareStop, stop);
         QFETCH(QStringList, warning);
@@ -600,8 +579,7 @@ private slots:
             QCOMPARE(sim->received(), std::string());
     }
 
-    // The PINs go from the dialog's fields to the device, over the port chosen first; which
-    // answers fail, and what goes out, is the conversation's.
+    // The PINs go from the dialog to the device over the port chosen first; the rest: conversation.
     void pinChange() {
         startDevice();
         ModalAnswer pin("NeuePINDlg", enterPins("0000", NewPin));
