@@ -147,7 +147,6 @@ private slots:
         QCOMPARE(watch.labels, QStringList({"Suche an COM1", "Suche an COM3"}));
         QVERIFY(watch.shown.contains("SuchenDlg"));
         QVERIFY(!watch.searchButtonsEnabled);
-        QVERIFY(!dialog<TSuchenDlg>("SuchenDlg")->isVisible());
         QCOMPARE(portInUseText(*form), portInUse(3));
         QCOMPARE(part<QLabel>(*form, "StatusPanel0")->text(),
                  QStringLiteral("Zuvex 910k - Firmware "));
