@@ -8,14 +8,12 @@
 #include <memory>
 #include <optional>
 
-// The main window in a fresh settings home, with a simulator when one is asked for. A test
-// class derives from it next to QObject, opens the window in init() and closes it in cleanup().
+// The main window in a fresh home, a simulator if asked; opened in init(), closed in cleanup().
 class AppWithSim {
 public:
     ~AppWithSim() { closeWindow(); }
 
-    // Fresh home, then the simulator with `options` holding `image` (if options are given),
-    // then the window.
+    // Fresh home, then the simulator (if `options` are given) holding `image`, then the window.
     void openWindow(std::optional<zuvexsim::SimOptions> options = {},
                     const std::optional<ConfigImage>& image = {}) {
         home = std::make_unique<TestHome>();
@@ -28,8 +26,7 @@ public:
         sim.reset();
         home.reset();
     }
-    // Shows the window where no COM port exists: the start-up search ends in the no-device
-    // dialog, answered "Offline". True when that dialog came.
+    // Shows the window without COM ports, answers the no-device dialog "Offline"; true if it came.
     bool showOffline() {
         ModalAnswer offline("KeineAnlageDlg", press("OKBtn"));
         form->show();

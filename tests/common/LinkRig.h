@@ -18,30 +18,19 @@
 #include <utility>
 #include <vector>
 
-// How long the tests wait for the link. Ceilings, never asserted durations: met long before
-// on a quiet machine, generous for a sanitizer build on a busy one.
+// Ceilings for the tests' waits, never asserted durations: generous for a busy sanitizer build.
 constexpr int SlowMachineMs = 5000; // what such a build may add to a wait
-// A read, write or PIN change (a second or two on a quiet machine) ends with its box.
-constexpr int FlowEndMs = 10000;
-// A search over several ports and the read after it.
+constexpr int FlowEndMs = 10000;    // a read, write or PIN change ends with its box
 constexpr int SearchAndReadMs = FlowEndMs + SlowMachineMs;
-// The firmware watchdog fires and its box comes.
 constexpr int WatchdogReportMs = FirmwareWatchdogMs + SlowMachineMs;
-// A firmware update: the handshake (at most the watchdog), the transfer, the search and read.
 constexpr int FirmwareUpdateAndReadMs = FirmwareWatchdogMs + SearchAndReadMs + SlowMachineMs;
-// The simulator switches its mode (loading, restarting, command).
-constexpr std::chrono::milliseconds ModeChangeWait{3000};
-// The longest time-out a step arms (the checksum's ACK) and the tick it fires in: once this
-// has passed, no time-out of the flow is pending.
+constexpr std::chrono::milliseconds ModeChangeWait{3000}; // the simulator switches its mode
+// The longest time-out a step arms and its tick: once passed, none of the flow is pending.
 constexpr int LongestStepTimeoutMs = (LinkProtocol::ChecksumAckTicks + 1) * serialticks::TickMs;
-// Longer than any pause of a flow (a probe's settling, the scan's pause per port).
-constexpr int LongerThanAnyPauseMs = 500;
-// A byte written has reached the device by then.
+constexpr int LongerThanAnyPauseMs = 500; // a probe's settling, the scan's pause per port
 constexpr int ByteOnTheWireMs = 100;
-// How often a test looks at the window or the conversation while a flow runs.
-constexpr int PollMs = 5;
-// The device's ACKs come slowly enough that the transfer box stays up for a while.
-constexpr int SlowAckMs = 40;
+constexpr int PollMs = 5;     // how often a test looks at the window or the conversation
+constexpr int SlowAckMs = 40; // the transfer box stays up a while
 
 // What the conversation asked its view to show as a box: results, errors, warnings.
 struct TLinkBox {
@@ -193,8 +182,7 @@ public:
     }
 };
 
-// The conversation on the real serial layer, its view recording, in a fresh settings home
-// where simulators publish their COM ports.
+// The conversation on the real serial layer with a recording view, in a fresh settings home.
 class TLinkRig {
 public:
     TLinkRig() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ShownBox.h"
 #include "link/FirmwareTransfer.h"
 #include "link/LinkProtocol.h"
 #include "link/RawSerialPort.h"
@@ -7,8 +8,7 @@
 #include <QString>
 #include <vector>
 
-// Puts the telephone system on `portName` into loading mode the way the handshake does
-// ("U\r", ">", "<", "L"), over a raw port that is closed again afterwards.
+// Puts the device on `portName` into loading mode as the handshake does ("U\r", ">", "<", "L").
 inline bool EnterLoadingMode(const QString& portName) {
     using namespace LinkProtocol;
     TRawSerialPort port;
@@ -24,19 +24,20 @@ inline bool EnterLoadingMode(const QString& portName) {
            exchange(QByteArray(1, char(LoadConfirm)), LoadReady);
 }
 
-// The simulator's sample firmware file in the source tree.
 inline QString SampleFirmware() {
     return qEnvironmentVariable("ZUVEX_SOURCE_DIR") + QStringLiteral("/tools/sample-firmware.zfw");
 }
 
-// What the transfer reports when the line to COM3 goes down.
+// The firmware dialog's result box after a whole load.
+inline const ShownBox
+    FirmwareLoaded("Neue Firmware",
+                   {QString(), "Das speichen der Firmware in der Zuvex 910k war erfolgreich."});
+
 inline const QString LineLostOnCom3 =
     QStringLiteral("Die Verbindung zur Zuvex 910k über COM3 wurde unterbrochen. Bitte prüfen Sie "
                    "das Kabel und den USB-Adapter.");
 
-// The simulator's pause after a load before it takes commands again.
-constexpr int FirmwareRestartMs = 100;
+constexpr int FirmwareRestartMs = 100; // the simulator's pause after a load
 
-// The transfer's pauses after a load: before the first record, after the last, and while
-// the telephone system restarts.
+// The transfer's pauses: before the first record, after the last, while the device restarts.
 inline const std::vector<int> LoadedPauses{200, 200, 3000};

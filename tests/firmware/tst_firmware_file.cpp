@@ -14,8 +14,7 @@ const QString CannotStart = QStringLiteral("\nFirmware Update kann nicht gestart
 const QString Sendable = QStringLiteral("(can be sent)"); // stands for no refusal
 const QString Unreadable = "Auf die Firmwaredatei kann nicht zugegriffen werden." + CannotStart;
 
-// Records of the largest payload ("ff fe") and their two length bytes fill the loader
-// exactly; `over` adds an empty record.
+// Records of the largest payload ("ff fe") fill the loader exactly; `over` adds an empty record.
 QByteArray limitText(bool over) {
     constexpr std::size_t LargestPayload = 0xfffe;
     constexpr std::size_t LengthBytes = 2;

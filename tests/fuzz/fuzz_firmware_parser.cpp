@@ -1,6 +1,5 @@
-// Parses random text once whole and once cut in two at a point the input chooses: the bytes
-// must not depend on the cut, stay within the loader's limit, and split into records that
-// lie within them.
+// Parses random text whole and cut where the input says: the bytes must not depend on the cut,
+// stay within the loader's limit, and split into records that lie within them.
 #include "link/FirmwareFile.h"
 
 #include <cstdint>

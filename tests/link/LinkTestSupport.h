@@ -1,7 +1,6 @@
 #pragma once
 
-// What the window's link tests share: a sample configuration, the window's read and result
-// boxes answered, its status texts.
+// What the window's link tests share: a sample configuration, its read, the status texts.
 #include "LinkRig.h"
 #include "QtPool.h"
 #include "ShownBox.h"
@@ -14,9 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-// A configuration that differs from the factory state everywhere the editor looks, with
-// reserved bytes set, port 2 ringing for bell button 1 only although it may open the door and
-// port 3 ringing for bell button 2 although it may not.
+// Differs from the factory state everywhere the editor looks; ports 2 and 3 break the door rule.
 inline TEditorSettings sampleSettings() {
     TEditorSettings s = factorySettings();
     s.amtsholung = false;
@@ -30,8 +27,7 @@ inline TEditorSettings sampleSettings() {
 }
 
 inline ConfigImage sampleImage() {
-    // the reserved bytes after the bell buttons' ports and after the last setting, each set to
-    // a value of its own
+    // the reserved bytes after the bell buttons' ports and after the last setting, each its own
     constexpr int BellButtons = std::tuple_size_v<decltype(TEditorSettings::ports)>;
     ConfigImage image{};
     for (int i = ImageOffset::TasteRuf + BellButtons; i < ImageOffset::Heranholen; ++i)
@@ -42,8 +38,7 @@ inline ConfigImage sampleImage() {
     return image;
 }
 
-// What the editor shows after reading sampleImage(): the door rule ticks all bell buttons of
-// a port that may open the door and unticks them elsewhere.
+// After the read the door rule ticks all bell buttons of a door port and unticks the others.
 inline TEditorSettings sampleSettingsAfterRead() {
     TEditorSettings s = sampleSettings();
     s.ports[1].klingeltaste = {true, true, true, true};
@@ -77,16 +72,14 @@ inline ShownBox showAndRead(TAppFormProbe& form) {
     return shown(result, SearchAndReadMs);
 }
 
-// "Konfiguration auslesen" (after a search from COM1 when no port is in use): reads the device
-// and answers the read result box. True when the result box came with the success text.
+// "Konfiguration auslesen" (a search first when no port is in use); true on the success box.
 inline bool readConfiguration(TAppFormProbe& form) {
     ModalAnswer result("ErgebnisDialog", press("OKBtn"), SearchAndReadMs);
     action(form, "Download")->trigger();
     return shown(result, SearchAndReadMs) == shownAs(ReadDone);
 }
 
-// The status bar's port text: the port in use, and none (after a search that found nothing
-// the text is cleared instead).
+// The status bar's port text (a search that found nothing clears it instead of "keiner").
 inline QString portInUse(int comNumber) {
     return QStringLiteral("Verwendeter COM-Port: COM%1").arg(comNumber);
 }

@@ -1,5 +1,4 @@
-// The conversation with the telephone system without a window: the real serial layer on
-// pseudo-terminals against the simulator, what the user would see recorded by the view.
+// The conversation without a window: the real serial layer against the simulator, a recording view.
 #include "LinkRig.h"
 #include "serial/ComPortMap.h"
 
@@ -20,10 +19,6 @@ ConfigImage countingImage() {
 
 std::string bytesOf(const ConfigImage& image, int count = ConfigImageSize) {
     return std::string(image.begin(), image.begin() + count);
-}
-
-std::string checksumOf(const ConfigImage& image) {
-    return std::string(1, char(imageChecksum(image)));
 }
 
 // Later than the wait for an image byte's ACK, within the checksum's; within a PIN step's.
@@ -52,8 +47,7 @@ std::string directions(const ZuvexSim& sim) {
     return out;
 }
 
-// A whole write, stop and wait: the command, its ACK, then each image byte and the checksum
-// only after the ACK before it.
+// A whole write, stop and wait: the command, its ACK, then each byte only after the ACK before it.
 std::string stopAndWaitWrite() {
     std::string out(std::string_view("W0000,3c\r").size(), 'R');
     out += 'S';
@@ -116,8 +110,7 @@ private slots:
         QVERIFY(rig->port->Open());
     }
 
-    // The driver refusing a request inside a step (here the search's read inside the version
-    // step): that one message, and no time-out after it.
+    // The driver refusing a request (the read sent in the version step): one message, no time-out.
     void refusedRequestEndsTheFlowOnce() {
         rig->addDevice(DevicePort, countingImage());
         rig->port->OutSize = std::string_view("V\r").size() + 1;
@@ -134,7 +127,7 @@ private slots:
     void writeOnPortInUse_data() {
         const ConfigImage image = countingImage();
         const std::string command = "W0000,3c\r";
-        const std::string whole = command + bytesOf(image) + checksumOf(image);
+        const std::string whole = command + bytesOf(image) + char(imageChecksum(image));
         const auto through = [&](int byte) { return command + bytesOf(image, byte + 1); };
         using enum AckFault::Kind;
         QTest::addColumn<SimFaults>("device");
@@ -230,9 +223,7 @@ private slots:
             << faults([](SimFaults& f) { f.identification = "Zuvex 911k"; }) << allThree
             << QString() << QString() << 1;
     }
-    // From COM1 on: silent ports are passed by, the device's port becomes the port in use and
-    // its configuration is read; without a device the user is asked, "Offline" clears both
-    // status texts.
+    // From COM1, past silent ports: the device's port is used and read; else "Offline", no texts.
     void search() {
         QFETCH(SimFaults, device);
         QFETCH(QStringList, labels);
@@ -266,8 +257,7 @@ private slots:
         }
     }
 
-    // Without any COM port the no-device dialog comes at once and no search dialog is shown;
-    // "Suchen" searches again from COM1.
+    // Without COM ports the no-device dialog comes at once, without a search dialog, each time.
     void searchWithoutPorts() {
         rig->view.searchAgain = true;
         rig->conversation->StartSearch();
@@ -334,8 +324,7 @@ private slots:
         QTest::newRow("a port opens") << true << 1 << TLinkBoxes{};
         QTest::newRow("no port opens") << false << 0 << TLinkBoxes{NoFreePort};
     }
-    // The free-port scan tries COM1 to COM20 with a pause each, the window free meanwhile, and
-    // offers what opened.
+    // The scan tries COM1 to COM20, a pause each, the window free meanwhile; offers what opened.
     void portScan() {
         QFETCH(bool, withDevice);
         QFETCH(int, portChoices);
@@ -394,8 +383,7 @@ private slots:
             f.strayOn = unsigned(ReplyKind::LoadPrompt) | unsigned(ReplyKind::LoadReady);
         }) << TLinkBoxes{ReadDone} << 1;
     }
-    // "U\r", ">" answered with "<", then "L": the transfer runs and the device is searched for
-    // and read again; without "L" only the watchdog ends the wait.
+    // "U\r", ">" answered "<", "L": the transfer, then search and read; without "L" the watchdog.
     void firmwareHandshake() {
         QFETCH(SimFaults, device);
         QFETCH(TLinkBoxes, seen);

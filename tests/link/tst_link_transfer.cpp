@@ -8,9 +8,8 @@ using namespace zuvexsim;
 
 namespace {
 
-// What the device has received before a test's flow: the search's identification, version
-// and read at start-up.
 constexpr int DevicePort = 3;
+// What the device has received before a test's flow: the start-up search and read.
 constexpr long StartupBytes = std::string_view("T\rV\rR0000,3c\r").size();
 constexpr std::size_t WriteCommandBytes = std::string_view("W0000,3c\r").size();
 constexpr std::size_t WholeWriteBytes = WriteCommandBytes + ConfigImageSize + 1; // + checksum
@@ -54,8 +53,7 @@ private slots:
         QTest::newRow("write refused")
             << Flow::Write << writeFault(AckFault::Kind::Nak, ConfigImageSize / 2) << WriteFailed;
     }
-    // Which answers end a flow is the conversation's; the window shows the error box and keeps
-    // the image, the editor and the caption.
+    // Which answers fail is the conversation's; the window keeps the image, editor and caption.
     void failedFlowKeepsTheWindowAsItWas() {
         QFETCH(Flow, flow);
         QFETCH(SimFaults, device);
@@ -76,8 +74,7 @@ private slots:
         QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
-    // The transfer box while the window is locked, the result box (its hold is the dialog's),
-    // the device holding the edited settings, the file still marked as changed.
+    // The transfer box over the locked window, the result, the edits on the device, still "*".
     void writeGood() {
         part<QCheckBox>(*form, "CBarb24")->click(); // port 4 rings for external calls now
         sim->setAckDelay(SlowAckMs);
@@ -99,8 +96,7 @@ private slots:
         QVERIFY(transferEnded());
     }
 
-    // Closing with the port open: the line settles under the wait cursor, then the window
-    // closes; nothing more goes out.
+    // Closing with the port open: the line settles under the wait cursor; nothing more goes out.
     void closeLetsTheLineSettle() {
         QVERIFY(!form->close()); // not yet
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
@@ -115,8 +111,7 @@ private slots:
         QTest::newRow("Nein") << false;
         QTest::newRow("Ja") << true;
     }
-    // What goes out after each answer is the conversation's; the window shows the question and
-    // is usable again either way.
+    // What goes out is the conversation's; the window asks and is usable again either way.
     void warningWhenNoPortRings() {
         QFETCH(bool, yes);
         for (const char* name : {"CBarb21", "CBarb22", "CBarb23"})
@@ -181,8 +176,7 @@ private slots:
                                                                         .size());
         QTest::newRow("while idle") << Flow::Idle << StartupBytes;
     }
-    // An unplugged device ends the running flow with one error box (none while idle), the port
-    // closes and the window is usable; plugged in again, the next read finds the device.
+    // Unplugged: one error box (none while idle), the port closed; plugged in, the next read works.
     void deviceGoesAway() {
         QFETCH(Flow, flow);
         QFETCH(long, hangUpAfter);

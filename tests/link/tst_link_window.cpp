@@ -1,8 +1,5 @@
-// The window's link commands from a window without a port in use, against the simulator:
-// the start-up search over COM1..COM20, identification, the no-device dialog, the port choices
-// after a free-port scan, "Neue Firmware..." and "Neuer Sicherheitscode". The handshakes and
-// exchanges themselves are the conversation's; here the dialogs around them, the transfer the
-// firmware dialog runs, and cancelling through them.
+// The window's link commands without a port in use: search, port choices, firmware and PIN.
+// The exchanges are the conversation's; here the dialogs around them and cancelling through them.
 #include "FirmwareSim.h"
 #include "LinkTestSupport.h"
 #include "OpenDescriptors.h"
@@ -32,16 +29,11 @@ Answer choose(const char* port, const char* button) {
     };
 }
 
-constexpr int NoPort = 0; // no port in use
+constexpr int NoPort = 0;                 // no port in use
+constexpr int PortBefore = 5;             // before the firmware's port chooser
+constexpr int NoDeviceDialogHeight = 137; // without the permission line
 
-// The port number before the firmware's port chooser.
-constexpr int PortBefore = 5;
-
-// The no-device dialog's height without the permission line.
-constexpr int NoDeviceDialogHeight = 137;
-
-// Watches the window's dialogs while a test runs: which of them showed, the port labels of
-// the search dialog and whether its buttons were ever enabled.
+// Watches which window dialogs showed, the search dialog's labels, whether its buttons were on.
 struct DialogWatch {
     QSet<QString> shown;
     QStringList labels;
@@ -71,15 +63,12 @@ template <class State> QList<bool> comButtons(QWidget* dialog, State state) {
     return states;
 }
 
-// Pulls out the device `dead` (SIGKILL) the first time `when` holds, checked every `everyMs`
-// by the event loop, and plugs it in again while the no-device dialog asks: the device starts
-// anew on `port` with `options`, and "Abbrechen" lets the search find it. Notes how many
-// descriptors the program still held on the dead device at that moment.
-class Unplug {
-public:
-    Unplug(SimProcess& dead, std::function<bool()> when, int everyMs, int port,
-           QStringList options = {}, int timeoutMs = SearchAndReadMs)
-        : noDevice_(
+// Pulls out `dead` (SIGKILL) once `when` holds; while the no-device dialog asks it is plugged in
+// anew on `port` and "Abbrechen" searches again. Notes the descriptors left on the dead line.
+struct Unplug {
+    Unplug(SimProcess& dead, std::function<bool()> when, int port, QStringList options = {},
+           int timeoutMs = SearchAndReadMs)
+        : noDevice(
               "KeineAnlageDlg",
               [this, &dead, port, options](QWidget* w) {
                   leftOpen = DescriptorsOn(dead.device());
@@ -87,23 +76,20 @@ public:
                   pressButton(w, "CancelBtn");
               },
               timeoutMs) {
-        QObject::connect(&poll_, &QTimer::timeout, [this, &dead, when = std::move(when)] {
+        QObject::connect(&poll, &QTimer::timeout, [this, &dead, when = std::move(when)] {
             if (!killed && when()) {
                 dead.kill();
                 killed = true;
             }
         });
-        poll_.start(everyMs);
+        poll.start(PollMs);
     }
 
     bool killed = false;
     int leftOpen = -1;
     std::unique_ptr<SimProcess> back;
-    const ModalAnswer& noDevice() const { return noDevice_; }
-
-private:
-    QTimer poll_;
-    ModalAnswer noDevice_;
+    QTimer poll;
+    ModalAnswer noDevice;
 };
 
 struct PaintCounter : QObject {
@@ -124,8 +110,6 @@ void startWithSample(QWidget* w) {
 }
 
 const QString CannotStart = QStringLiteral("Firmware Update kann nicht gestartet werden.");
-const ShownBox Loaded("Neue Firmware",
-                      {QString(), "Das speichen der Firmware in der Zuvex 910k war erfolgreich."});
 
 const QString NewPin = QStringLiteral("4711");
 
@@ -152,8 +136,7 @@ private slots:
     void init() { openWindow(); }
     void cleanup() { closeWindow(); }
 
-    // Which ports answer and what is read is the conversation's; the window shows the search
-    // dialog without buttons, the status bar, the editor and the title.
+    // Which ports answer is the conversation's; here the search dialog, status bar, editor, title.
     void startupSearchFindsDeviceOnCom3AndReadsIt() {
         auto silent = startSim(silentPortOptions(1));
         ZuvexSim::removePortEntry(2);
@@ -164,7 +147,6 @@ private slots:
         QCOMPARE(watch.labels, QStringList({"Suche an COM1", "Suche an COM3"}));
         QVERIFY(watch.shown.contains("SuchenDlg"));
         QVERIFY(!watch.searchButtonsEnabled);
-        QVERIFY(!dialog<TSuchenDlg>("SuchenDlg")->isVisible());
         QCOMPARE(portInUseText(*form), portInUse(3));
         QCOMPARE(part<QLabel>(*form, "StatusPanel0")->text(),
                  QStringLiteral("Zuvex 910k - Firmware "));
@@ -221,8 +203,7 @@ private slots:
         QVERIFY(!dialog<TSuchenDlg>("SuchenDlg")->isVisible());
     }
 
-    // The device identifies itself but leaves the version request unanswered: the time-out
-    // box, and then the search dialog is gone; nothing is retried and no port is taken.
+    // The version request unanswered: the time-out box, the search dialog gone, no retry, no port.
     void versionTimeOutEndsSearchDialog() {
         auto sim = startSim(simOptions(3));
         DialogWatch watch;
@@ -250,8 +231,7 @@ private slots:
         QVERIFY(form->isEnabled());
     }
 
-    // Without the ports folder the COM numbers come from the ports the machine lists, read
-    // afresh by each search: an adapter plugged in while the no-device dialog asks becomes COM1.
+    // Without the ports folder each search lists ports anew: an adapter plugged in later is found.
     void automaticMapFindsAdapterPluggedInLater() {
         QVERIFY(QDir(home->portsDir()).removeRecursively());
         SimOptions options;
@@ -273,8 +253,7 @@ private slots:
         QCOMPARE(portInUseText(*form), portInUse(1));
     }
 
-    // Ports the user may not open are skipped; the no-device dialog then names the first one
-    // and how to get the permission, its device path whole on one line.
+    // Ports without permission are skipped; the no-device dialog names the first and the fix.
     void noPermissionNamedInNoDeviceDialog() {
         if (geteuid() != 0)
             QSKIP("only root can hand the device to another group");
@@ -313,8 +292,7 @@ private slots:
         QCOMPARE(silent->received(), std::string("T\r"));
     }
 
-    // COM1's line goes down as the probe arrives (the pseudo-terminal's master closed): the
-    // search moves on without a message and finds the device on COM2. Closing the search
+    // COM1's line goes down at the probe: the search goes on silently to COM2. Closing the search
     // dialog's window meanwhile ends only the dialog, not the search.
     void lineDownDuringProbe() {
         ZuvexSim gone(silentPortOptions(1));
@@ -328,9 +306,8 @@ private slots:
         QCOMPARE(DescriptorsOn(gone.slavePath()), 0);
     }
 
-    // The device's line goes down (zuvex-sim killed) while the search waits for its answer:
-    // the search goes on without a message, the no-device dialog comes, and once the device
-    // is back "Suchen" finds it. No descriptor of the dead line is left open.
+    // zuvex-sim killed while the search waits for its answer: no message, no descriptor left
+    // open; the no-device dialog comes and, the device back, "Suchen" finds it.
     void deviceKilledDuringSearch() {
         SimProcess dead(1, QStringList{"--silent"});
         QVERIFY(dead.ready());
@@ -340,10 +317,10 @@ private slots:
             [&] {
                 return dialog<TSuchenDlg>("SuchenDlg")->lblComPortNumber->text() == "Suche an COM1";
             },
-            PollMs, 1, {"--reset"}, FlowEndMs);
+            1, {"--reset"}, FlowEndMs);
         QCOMPARE(showAndRead(*form), shownAs(ReadDone));
         QVERIFY(unplug.killed);
-        QVERIFY(unplug.noDevice().seen());
+        QVERIFY(unplug.noDevice.seen());
         QCOMPARE(unplug.leftOpen, 0);
         QVERIFY(form->isEnabled());
     }
@@ -364,8 +341,7 @@ private slots:
             << QList<int>{7} << false << pressKeys({Qt::Key_Return, Qt::Key_Escape})
             << QList<bool>{false, false, false, false} << NoPort;
     }
-    // The scan enables the free ports among COM1 to COM4, OK only once one is chosen; the scan
-    // leaves the port closed, and the next read goes to the port in use at once.
+    // The free ports among COM1 to COM4 enabled, OK once one is chosen; the next read goes to it.
     void portChoice() {
         QFETCH(QList<int>, devices);
         QFETCH(bool, readFirst);
@@ -410,8 +386,7 @@ private slots:
                                               : std::string());
     }
 
-    // The scan keeps the window painting under the wait cursor and a click on it waits; with
-    // no free port the error box comes instead of the port dialog.
+    // The window paints under the wait cursor, a click waits; no free port: an error box instead.
     void scanDoesNotFreeze() {
         QVERIFY(showOffline());
         auto* ring = form->findChild<QCheckBox*>("CBarb21");
@@ -425,12 +400,10 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return paints.count > 0; }));
         QCOMPARE(ring->isChecked(), ringBefore);
         QCOMPARE(shown(error, ScanTimeoutMs), shownAs(NoFreePort));
-        QVERIFY(!dialog<TPortDialog>("PortDialog")->isVisible());
         QVERIFY(!QApplication::overrideCursor());
     }
 
-    // The firmware's port chooser sets the port's number from the chosen entry; an entry
-    // without a number cancels, no entry chosen keeps the number.
+    // The chosen entry sets the port number; an entry without one cancels, none chosen keeps it.
     void chooseFirmwarePort_data() {
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<int>("selected");
@@ -460,31 +433,24 @@ private slots:
         QCOMPARE(form->ComPort1->ComNumber(), quint16(comNumber));
         QCOMPARE(portInUseText(*form), NoPortInUse);
     }
-    // No port in use: the free ports are offered, the chosen one is used; after the transfer
-    // the telephone system is searched for again and its configuration read.
+    // No port in use: the free ports are offered; after the transfer the device is found and read.
     void updateThroughPortChoice() {
         startDevice();
-        QStringList offered;
-        const auto choose = [&](QWidget* w) {
-            auto* list = w->findChild<QComboBox*>("CBSchnittstellen");
-            for (int i = 0; i < list->count(); ++i)
-                offered << list->itemText(i);
-            pressButton(w, "OKBtn");
-        };
         ModalAnswer firmware("FirmwareDlg", startWithSample);
-        ModalAnswer choice("WaehleComPortDlg", choose);
+        ModalAnswer choice("WaehleComPortDlg", press("OKBtn"));
         ModalAnswer loaded("ErgebnisDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
         ModalAnswer read("ErgebnisDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
         action(*form, "NeueFirmware1")->trigger();
-        QCOMPARE(shown(loaded, FirmwareUpdateAndReadMs), Loaded);
+        QCOMPARE(shown(loaded, FirmwareUpdateAndReadMs), FirmwareLoaded);
         QCOMPARE(shown(read, FirmwareUpdateAndReadMs), shownAs(ReadDone));
-        QCOMPARE(offered, QStringList{QStringLiteral("COM3")});
+        const QComboBox* offered = dialog<TWaehleComPortDlg>("WaehleComPortDlg")->CBSchnittstellen;
+        QCOMPARE(offered->count(), 1);
+        QCOMPARE(offered->itemText(0), QStringLiteral("COM3"));
         QVERIFY(QTest::qWaitFor([&] { return updateEnded(); }));
     }
 
-    // The telephone system's line goes down (zuvex-sim killed) in the middle of the transfer:
-    // one error box that says so, the dialog closes, the search finds nothing; after the
-    // device is back, "Suchen" finds it and reads it. No descriptor of the dead line stays open.
+    // zuvex-sim killed during the transfer: one error box, the dialog closed, no descriptor left
+    // open; the search finds nothing until the device is back, then "Suchen" finds it.
     void deviceKilledDuringTransfer() {
         SimProcess dead(DevicePort, {"--reset", "--restart-ms", QString::number(FirmwareRestartMs),
                                      "--ack-delay", QString::number(SlowRecordAckMs)});
@@ -495,13 +461,13 @@ private slots:
         // pulled out while the transfer lets the window repaint after a record
         Unplug unplug(
             dead, [&] { return dialog<TFirmwareDlg>("FirmwareDlg")->ProgressBar1->value() > 0; },
-            PollMs, DevicePort);
+            DevicePort);
         ModalAnswer read("ErgebnisDialog", press("OKBtn"), FirmwareUpdateAndReadMs);
         action(*form, "NeueFirmware1")->trigger();
         QCOMPARE(shown(read, FirmwareUpdateAndReadMs), shownAs(ReadDone));
         QVERIFY(unplug.killed);
         QCOMPARE(shown(error), ShownBox("Schnittstellenfehler", {"Fehler!", LineLostOnCom3}));
-        QVERIFY(unplug.noDevice().seen());
+        QVERIFY(unplug.noDevice.seen());
         QCOMPARE(unplug.leftOpen, 0);
         QVERIFY(QTest::qWaitFor([&] { return updateEnded(); }));
         QVERIFY(!dialog<TFirmwareDlg>("FirmwareDlg")->TransferRunning);
@@ -512,9 +478,7 @@ private slots:
         QTest::newRow("watchdog fires") << true;
         QTest::newRow("Abbrechen") << false;
     }
-    // No "L": the firmware watchdog reports it while the firmware dialog stays open, unless
-    // "Abbrechen" stops the handshake first. Either way the watchdog goes off and the window
-    // is usable; with a port in use no port choice comes.
+    // No "L": the watchdog reports it (the dialog open) unless "Abbrechen" comes first; then off.
     void handshakeWithoutL() {
         QFETCH(bool, watchdogFires);
         startDevice();
@@ -541,7 +505,6 @@ private slots:
                     pressButton(w, "OKBtn");
                 },
                 WatchdogReportMs);
-        DialogWatch watch;
         action(*form, "NeueFirmware1")->trigger();
         QVERIFY(firmware.seen());
         if (error) {
@@ -552,7 +515,6 @@ private slots:
         }
         QVERIFY(!part<QTimer>(*form, "TimerFWUpdate")->isActive());
         QVERIFY(form->isEnabled());
-        QVERIFY(!watch.shown.contains("WaehleComPortDlg") && !watch.shown.contains("PortDialog"));
     }
 
     void firmwareStartRefused_data() {
@@ -576,8 +538,7 @@ private slots:
             << QStringList{QStringLiteral("COM-Schnittstelle kann nicht initialisiert werden."),
                            CannotStart};
     }
-    // "Start" checks the file, then the port: the warning comes while the firmware dialog stays
-    // open; nothing is sent.
+    // "Start" checks the file, then the port: a warning, the dialog stays open, nothing sent.
     void firmwareStartRefused() {
         QFETCH(FirmwareStop, stop);
         QFETCH(QStringList, warning);
@@ -613,8 +574,7 @@ private slots:
             QCOMPARE(sim->received(), std::string());
     }
 
-    // The PINs go from the dialog's fields to the device, over the port chosen first; which
-    // answers fail, and what goes out, is the conversation's.
+    // The PINs go from the dialog to the device over the port chosen first; the rest: conversation.
     void pinChange() {
         startDevice();
         ModalAnswer pin("NeuePINDlg", enterPins("0000", NewPin));
