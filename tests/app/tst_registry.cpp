@@ -388,33 +388,30 @@ private slots:
         QTest::addColumn<Setup>("setup");
         QTest::addColumn<TSaveResult>("result");
         const QString name = "a.zcf";
-        const auto refused = TSaveResult::NotRegular;
-        const auto cannot = TSaveResult::CannotCreate;
-        QTest::newRow("missing folder") << "fehlt/a.zcf" << Setup::OldFileAlone << cannot;
-        QTest::newRow("below a file") << OldName + "/a.zcf" << Setup::OldFileAlone << cannot;
-        QTest::newRow("fifo") << name << Setup::Fifo << refused;
-        QTest::newRow("link loop") << name << Setup::LinkLoop << refused;
-        QTest::newRow("link to fifo") << name << Setup::LinkToFifo << refused;
-        QTest::newRow("folder") << name << Setup::Folder << refused;
-        const auto failed = TSaveResult::WriteFailed;
-        QTest::newRow("full tmpfs") << OldName << Setup::FullDisk << failed;
-        QTest::newRow("full tmpfs, a new name") << name << Setup::FullDisk << failed;
-        QTest::newRow("failing write") << OldName << Setup::FailingWrite << failed;
-        QTest::newRow("failing write, a new name") << name << Setup::FailingWrite << failed;
-        const auto saved = TSaveResult::Saved;
-        QTest::newRow("link to a file") << "link.zcf" << Setup::LinkToOldFile << saved;
+        using enum TSaveResult;
+        QTest::newRow("missing folder") << "fehlt/a.zcf" << Setup::OldFileAlone << CannotCreate;
+        QTest::newRow("below a file") << OldName + "/a.zcf" << Setup::OldFileAlone << CannotCreate;
+        QTest::newRow("fifo") << name << Setup::Fifo << NotRegular;
+        QTest::newRow("link loop") << name << Setup::LinkLoop << NotRegular;
+        QTest::newRow("link to fifo") << name << Setup::LinkToFifo << NotRegular;
+        QTest::newRow("folder") << name << Setup::Folder << NotRegular;
+        QTest::newRow("full tmpfs") << OldName << Setup::FullDisk << WriteFailed;
+        QTest::newRow("full tmpfs, a new name") << name << Setup::FullDisk << WriteFailed;
+        QTest::newRow("failing write") << OldName << Setup::FailingWrite << WriteFailed;
+        QTest::newRow("failing write, a new name") << name << Setup::FailingWrite << WriteFailed;
+        QTest::newRow("link to a file") << "link.zcf" << Setup::LinkToOldFile << Saved;
         QTest::newRow("249 characters")
-            << QString(245, QLatin1Char('n')) + ".zcf" << Setup::SavedBefore << saved;
+            << QString(245, QLatin1Char('n')) + ".zcf" << Setup::SavedBefore << Saved;
         QTest::newRow("255 characters")
-            << QString(251, QLatin1Char('n')) + ".zcf" << Setup::SavedBefore << saved;
-        QTest::newRow("longest path") << name << Setup::LongestPath << saved;
-        QTest::newRow("no room for a file") << OldName << Setup::NoRoomForAFile << saved;
+            << QString(251, QLatin1Char('n')) + ".zcf" << Setup::SavedBefore << Saved;
+        QTest::newRow("longest path") << name << Setup::LongestPath << Saved;
+        QTest::newRow("no room for a file") << OldName << Setup::NoRoomForAFile << Saved;
         QTest::newRow("no room for a file, failing write")
-            << OldName << Setup::NoRoomFailingWrite << failed;
-        QTest::newRow("left-over temporary") << OldName << Setup::LeftOverTemporary << saved;
+            << OldName << Setup::NoRoomFailingWrite << WriteFailed;
+        QTest::newRow("left-over temporary") << OldName << Setup::LeftOverTemporary << Saved;
         // a killed save leaves the folder as a failed one
-        QTest::newRow("killed, replacing a file") << OldName << Setup::Killed << failed;
-        QTest::newRow("killed, a new file") << name << Setup::Killed << failed;
+        QTest::newRow("killed, replacing a file") << OldName << Setup::Killed << WriteFailed;
+        QTest::newRow("killed, a new file") << name << Setup::Killed << WriteFailed;
     }
     void savedWholeOrNotAtAll() {
         QFETCH(QString, name);
