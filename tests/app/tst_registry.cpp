@@ -1,6 +1,4 @@
-// The settings store file on its own (parsing, types, keeping what it does not know), and saving
-// a file whole or not at all: names that are no regular file, full disks, folders without room,
-// owners and links, a crash, a left-over temporary file, a long path, two programs at once.
+// The settings store file on its own, and saving a file whole or not at all (SaveFileSafely).
 #include "ChildProcess.h"
 #include "FailingWrites.h"
 #include "FileFaults.h"
@@ -33,8 +31,7 @@ QStringList entries(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-// A path of exactly `length` characters below `base`, ending in `fileName`, whose folders
-// exist.
+// A path of exactly `length` characters below `base`, ending in `fileName`, its folders made.
 QString pathOfLength(QString base, int length, const QString& fileName) {
     constexpr int Component = 100;
     int remaining = length - int(base.size()) - 1 - int(fileName.size());
@@ -85,8 +82,7 @@ struct Place {
     }
 };
 
-// Prepares `setup` in a folder holding the old file OldName with OldBytes; the target is
-// `name` in that folder. False when a step failed or the tmpfs could not be mounted.
+// Prepares `setup` beside OldName holding OldBytes; false when a step or the tmpfs failed.
 bool prepare(Place& place, const TestHome& home, Setup setup, const QString& name) {
     const bool root = ::geteuid() == Root;
     const bool noRoom = setup == Setup::NoRoomForAFile || setup == Setup::NoRoomFailingWrite;
@@ -148,8 +144,7 @@ private slots:
     void init() { home.emplace(); }
     void cleanup() { home.reset(); }
 
-    // Opening never creates the store; a file without the key, or one that exists but cannot
-    // be read, counts as missing and stays as it was.
+    // Opening never creates the store; a file without the key or not readable counts as missing.
     void keyNotOpened_data() {
         QTest::addColumn<Store>("store");
         QTest::addColumn<FileShape>("shape"); // of a store that is no regular file
@@ -207,8 +202,7 @@ private slots:
                            "/zuvex910k/registry.reg");
     }
 
-    // Values as the file holds them: the key whatever its case, escaped strings, integers
-    // whole, a UTF-16 export; a value of another type than asked for throws.
+    // Values as the file holds them; a value of another type than asked for throws.
     void readsValues_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("name");
@@ -266,8 +260,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(ERegistryError, reg.OpenKey(key));
     }
 
-    // Lines the program does not write stay byte for byte: other keys, unknown values, bytes
-    // that are no UTF-8, bare line feeds, continued hex data.
+    // Lines the program does not write stay byte for byte (no UTF-8, bare line feeds, hex data).
     void writingKeepsWhatItDoesNotOwn() {
         const QByteArray other =
             "[HKEY_CURRENT_USER\\Other]\n\"X\"=\"1\"\n\"Keep\"=\"\xc3\x28\"\n\n";
@@ -291,8 +284,7 @@ private slots:
         QCOMPARE(again.ReadString("WorkDir"), "/x/");
     }
 
-    // A REGEDIT4 file turns into UTF-16 when a value needs it; every string value in hex,
-    // written before or after in the same save or carried over from another key, still reads.
+    // REGEDIT4 turns UTF-16 when a value needs it; every hex value, of any key, still reads.
     void switchToUtf16KeepsEveryValue_data() {
         QTest::addColumn<QStringList>("order");
         QStringList names{"File1", "File2", "File3", "WorkDir"};
@@ -380,9 +372,8 @@ private slots:
         QVERIFY(raw.contains("\"File1\"=\"" + value.toLatin1() + "\"\r\n\"File2\"=\"J\xf6rg\""));
     }
 
-    // A save replaces the target whole or leaves it and its folder as they were. A link stays a
-    // link; the temporary name beside the target must fit where the target's name or path just
-    // fits; a folder that takes no new file has the target written in place.
+    // Replaced whole, or target and folder stay as they were; no room for a file: written in place.
+    // The temporary name beside the target must fit where the target's name or path just fits.
     void savedWholeOrNotAtAll_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<Setup>("setup");
@@ -437,8 +428,7 @@ private slots:
         QCOMPARE(entries(place.folder), place.names);
     }
 
-    // Saved by an ordinary user into a shared folder: the file keeps its owner, group, mode and
-    // every name it has, or the save is refused and the file stays as it was.
+    // Saved by a user into a shared folder: owner, group, mode and every name kept, or refused.
     void savedFileKeepsWhatItWas_data() {
         QTest::addColumn<uint>("owner");
         QTest::addColumn<uint>("group");
@@ -485,8 +475,7 @@ private slots:
         QCOMPARE(int(st.st_mode & 07777), mode);
     }
 
-    // Two programs save into the same file again and again: every save succeeds, the file
-    // holds one of the two contents whole, and no temporary file is left.
+    // Two programs saving one file: every save succeeds, one content whole, no temporary left.
     void concurrentSavesShareNoTemporary() {
         constexpr int Saves = 200;
         const QString folder = home->path("shared");
