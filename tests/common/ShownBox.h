@@ -5,8 +5,7 @@
 #include <QMetaType>
 #include <QTest>
 
-// What a modal dialog showed: compared as one value, so a test checks that it came, its
-// caption and its lines in one QCOMPARE.
+// What a modal dialog showed: whether it came, its caption and lines, in one QCOMPARE.
 struct ShownBox {
     bool seen = false;
     QString caption;
