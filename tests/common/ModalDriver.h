@@ -40,7 +40,6 @@ private:
 // Presses the child button of that object name (in a message box: of that text).
 void pressButton(QWidget* dialog, const QString& name);
 
-// An answer that presses the button `name`.
 std::function<void(QWidget*)> press(const QString& name);
 
 // Runs the event loop until `dialog` is the active modal window (again).

@@ -4,7 +4,6 @@
 #include <QString>
 #include <QStringList>
 
-// What a program run as a process of its own left behind.
 struct ProgramRun {
     int exitStatus = -1; // -1: it did not start or did not end normally
     QByteArray out;      // its stdout

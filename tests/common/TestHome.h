@@ -15,7 +15,6 @@ public:
     QString configDir() const { return root() + QStringLiteral("/zuvex910k"); }
     QString registryPath() const { return configDir() + QStringLiteral("/registry.reg"); }
     QString portsDir() const { return configDir() + QStringLiteral("/ports"); }
-    // The file of system-wide defaults.
     QString systemRegistryPath() const {
         return path(QStringLiteral("xdg-system/zuvex910k/registry.reg"));
     }
