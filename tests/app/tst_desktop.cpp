@@ -144,12 +144,27 @@ void confirmByKey(QWidget* box) {
     pressKey("Return");
 }
 
-// Chooses a page in the tree by keys: Home selects "Konfiguration", each Down the next node.
-void pickPage(TreePage page) {
+void everyGroupReachedByTab(const QFrame* page) {
+    const QList<QWidget*> stops = tabStopsOnceRound();
+    for (const QAbstractButton* b : page->findChildren<QAbstractButton*>()) {
+        const bool radioNotChosen = qobject_cast<const QRadioButton*>(b) && !b->isChecked();
+        if (b->isEnabled() && !radioNotChosen)
+            QVERIFY2(stops.contains(b), qPrintable(b->objectName() + " not reached by Tab"));
+    }
+}
+
+// Chooses `page` in the tree by keys (Home selects "Konfiguration", each Down the next node),
+// checks that Tab reaches its groups, then presses `key` on the control named `objectName`.
+void changeByKeys(TreePage page, const QFrame* panel, const QString& objectName,
+                  const QString& key) {
     QVERIFY(moveFocusTo("TreeView1", "shift+Tab"));
     pressKey("Home");
     for (int down = 0; down <= page; ++down)
         pressKey("Down");
+    QTRY_VERIFY(panel->isVisible());
+    everyGroupReachedByTab(panel);
+    QVERIFY(moveFocusTo(objectName));
+    pressKey(key);
 }
 
 } // namespace
@@ -166,15 +181,6 @@ private:
         if (page)
             editor()->TreeView1()->setCurrentItem(
                 editor()->TreeView1()->topLevelItem(0)->child(*page));
-    }
-
-    void everyGroupReachedByTab(const QFrame* page) {
-        const QList<QWidget*> stops = tabStopsOnceRound();
-        for (const QAbstractButton* b : page->findChildren<QAbstractButton*>()) {
-            const bool radioNotChosen = qobject_cast<const QRadioButton*>(b) && !b->isChecked();
-            if (b->isEnabled() && !radioNotChosen)
-                QVERIFY2(stops.contains(b), qPrintable(b->objectName() + " not reached by Tab"));
-        }
     }
 
 private slots:
@@ -423,25 +429,11 @@ private slots:
         QVERIFY(read.waitSeen(DeviceFlowMs));
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
 
-        pickPage(Externanschluss);
-        QTRY_VERIFY(editor()->PanelLtg()->isVisible());
-        everyGroupReachedByTab(editor()->PanelLtg());
-        QVERIFY(moveFocusTo("RBHeranholenJa"));
-        pressKey("Down");
+        changeByKeys(Externanschluss, editor()->PanelLtg(), "RBHeranholenJa", "Down");
         QTRY_VERIFY(editor()->Heranholen().nein->isChecked());
-
-        pickPage(Berechtigungen);
-        QTRY_VERIFY(editor()->PanelTln()->isVisible());
-        everyGroupReachedByTab(editor()->PanelTln());
-        QVERIFY(moveFocusTo("RBvab21"));
-        pressKey("Down");
+        changeByKeys(Berechtigungen, editor()->PanelTln(), "RBvab21", "Down");
         QTRY_VERIFY(editor()->Port(1).hab->isChecked());
-
-        pickPage(Rufverteilung);
-        QTRY_VERIFY(editor()->PanelRuf()->isVisible());
-        everyGroupReachedByTab(editor()->PanelRuf());
-        QVERIFY(moveFocusTo("CBTaste2Ruf23"));
-        pressKey("space");
+        changeByKeys(Rufverteilung, editor()->PanelRuf(), "CBTaste2Ruf23", "space");
         QTRY_VERIFY(!editor()->Port(3).taste[1]->isChecked());
 
         ModalAnswer result("ProgErgebnisDialog", confirmByKey, DeviceFlowMs);
