@@ -438,7 +438,7 @@ private slots:
         QVERIFY(files.requests.isEmpty());
         box("CBarb21")->click();
         box("CBarb22")->click();
-        box("CBarb22")->click();
+        box("CBarb22")->click(); // three changes, one star
         QVERIFY(askedDuring(press("CancelBtn"), "FileNew1").seen);
         QVERIFY(!box("CBarb21")->isChecked());
         QCOMPARE(form->windowTitle(), Title + "Neu.zcf*");
@@ -483,7 +483,7 @@ private slots:
             QVERIFY(text.contains(QStringLiteral("\"File%1\"=\"%2\"").arg(i + 1).arg(expected[i])));
     }
 
-    // SIGTERM while the box shows closes it and ends the program; the window takes the fall-back.
+    // SIGTERM while the box shows closes it and ends the program; what was read is not used.
     void wrongValueTypeTakesFailurePath() {
         form.reset();
         home->writeRegistry(
