@@ -140,6 +140,13 @@ class TestRegistry : public QObject {
     const QString key = QString::fromLatin1(TRegistryFile::ProgramKey);
     std::optional<TestHome> home;
 
+    // The settings file with its program key opened; not opening is a failure of the test.
+    TRegistryFile opened() const {
+        TRegistryFile reg(home->registryPath());
+        QTest::qVerify(reg.OpenKey(key), "reg.OpenKey(key)", "", __FILE__, __LINE__);
+        return reg;
+    }
+
 private slots:
     void init() { home.emplace(); }
     void cleanup() { home.reset(); }
@@ -229,8 +236,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QVariant, value);
         home->writeFile("zuvex910k/registry.reg", file);
-        TRegistryFile reg(home->registryPath());
-        QVERIFY(reg.OpenKey(key));
+        TRegistryFile reg = opened();
         QVERIFY(!reg.ValueExists("File4"));
         const bool integer = name.compare("COM", Qt::CaseInsensitive) == 0;
         const auto read = [&] {
@@ -270,16 +276,14 @@ private slots:
         QVERIFY(!home->writeFile("zuvex910k/registry.reg",
                                  header + other + ours + "\"COM\"=dword:00000001\r\n" + later)
                      .isEmpty());
-        TRegistryFile reg(home->registryPath());
-        QVERIFY(reg.OpenKey(key));
+        TRegistryFile reg = opened();
         reg.WriteInteger("COM", 3);
         reg.WriteString("WorkDir", "/x/"); // a new value goes into the program's own section
         reg.CloseKey();
         QCOMPARE(fileBytes(home->registryPath()), header + other + ours +
                                                       "\"COM\"=dword:00000003\r\n" +
                                                       "\"WorkDir\"=\"/x/\"\r\n" + later);
-        TRegistryFile again(home->registryPath());
-        QVERIFY(again.OpenKey(key));
+        TRegistryFile again = opened();
         QCOMPARE(again.ReadString("WorkDir"), "/x/");
     }
 
@@ -301,13 +305,11 @@ private slots:
         home->writeFile("zuvex910k/registry.reg", registryExport(Regedit4) + "\r\n[" +
                                                       otherKey.toLatin1() +
                                                       "]\r\n\"Carried\"=hex(1):41,42,0a,00\r\n");
-        TRegistryFile reg(home->registryPath());
-        QVERIFY(reg.OpenKey(key));
+        TRegistryFile reg = opened();
         for (const QString& name : order)
             reg.WriteString(name, values[name]);
         reg.CloseKey();
-        TRegistryFile again(home->registryPath());
-        QVERIFY(again.OpenKey(key));
+        TRegistryFile again = opened();
         for (const QString& name : order)
             QCOMPARE(again.ReadString(name), values[name]);
         QVERIFY(again.OpenKey(otherKey));
@@ -332,17 +334,14 @@ private slots:
         QFETCH(QString, value);
         for (const TRegistryExport kind : {Utf8, Utf16, Regedit4}) {
             home->writeFile("zuvex910k/registry.reg", registryExport(kind));
-            TRegistryFile reg(home->registryPath());
-            QVERIFY(reg.OpenKey(key));
+            TRegistryFile reg = opened();
             reg.WriteString("WorkDir", value);
             reg.CloseKey();
-            TRegistryFile again(home->registryPath());
-            QVERIFY(again.OpenKey(key));
+            TRegistryFile again = opened();
             QCOMPARE(again.ReadString("WorkDir"), value);
             again.WriteInteger("COM", 1); // the line written before is kept as it stands
             again.CloseKey();
-            TRegistryFile third(home->registryPath());
-            QVERIFY(third.OpenKey(key));
+            TRegistryFile third = opened();
             QCOMPARE(third.ReadString("WorkDir"), value);
             const QByteArray raw = fileBytes(home->registryPath());
             QCOMPARE(raw.count('\n'), 5); // header, blank line, key, two values: no raw line break
@@ -361,8 +360,7 @@ private slots:
         QFETCH(QString, value);
         home->writeFile("zuvex910k/registry.reg",
                         registryExport(Regedit4, "\"File1\"=\"" + value + "\"\r\n"));
-        TRegistryFile reg(home->registryPath());
-        QVERIFY(reg.OpenKey(key));
+        TRegistryFile reg = opened();
         QCOMPARE(reg.ReadString("File1"), value);
         reg.WriteString("File2", "Jörg");
         reg.CloseKey();
