@@ -124,10 +124,9 @@ QList<QWidget*> tabStopsOnceRound() {
     QWidget* start = QApplication::focusWidget();
     QList<QWidget*> stops{start};
     for (int press = 0; press < MostStops; ++press) {
-        if (!pressChanging("Tab", QApplication::focusWidget))
-            break; // nothing else takes the focus
-        if (QApplication::focusWidget() == start)
-            break;
+        if (!pressChanging("Tab", QApplication::focusWidget) ||
+            QApplication::focusWidget() == start)
+            break; // nothing else takes the focus, or the round is done
         stops << QApplication::focusWidget();
     }
     return stops;

@@ -599,12 +599,10 @@ private slots:
         QFETCH(bool, resetAtOnce);
         QFETCH(bool, written);
         form.reset();
-        const auto place = [this](const QString& path, const SettingsFile& file) {
+        for (const auto& [path, file] :
+             {std::pair{home->registryPath(), user}, {home->systemRegistryPath(), system}})
             if (file.kind != SettingsFile::Missing)
                 home->writeRegistry(file.values, file.kind == SettingsFile::WithKey, path);
-        };
-        place(home->registryPath(), user);
-        place(home->systemRegistryPath(), system);
         const QByteArray systemBefore = fileBytes(home->systemRegistryPath());
         const QString userBefore = home->readRegistry();
         ModalAnswer box("SettingsErrorBox", press("OK"));
