@@ -1,13 +1,10 @@
-// The program on a real X11 desktop with a window manager and the AT-SPI bus
-// (run-with-atspi.sh): the titles the window manager shows, the window's place, keys pressed
-// on the keyboard, and the accessibility tree as a screen reader reads it over the bus.
+// On a real X11 desktop (run-with-atspi.sh): titles, placement, keys and the accessibility tree.
 #include "WindowTest.h"
 #include "app/Application.h"
 
 namespace {
 
-// Real input through the X server, as from the user's mouse and keyboard (xdotool's names:
-// "key Tab", "key shift+Tab", "mousemove 10 20 click 1").
+// Real input through the X server, as from the user's mouse and keyboard.
 void xdotool(const QStringList& args) {
     QCOMPARE(QProcess::execute("xdotool", args), 0);
 }
@@ -16,8 +13,7 @@ void pressKey(const QString& key) {
     xdotool({"key", key});
 }
 
-// A text property of the window as the window manager reads it, e.g. _NET_WM_NAME, the title
-// it shows: `_NET_WM_NAME = "Zuvex 910k Konfigurator - Neu.zcf"` gives the part in quotes.
+// A text property of the window as the window manager reads it (the part in quotes).
 QString windowProperty(QWidget* window, const QString& name = "_NET_WM_NAME") {
     QProcess xprop;
     xprop.start("xprop", {"-id", QString::number(window->winId()), "-notype", name});
@@ -44,8 +40,7 @@ QStringList menuTexts(QMenu* menu) {
 // The editor pages, in the order of their nodes under "Konfiguration".
 enum TreePage { Externanschluss, Berechtigungen, Rufverteilung };
 
-// One object of the tree as the screen reader gets it: its name, role, description and
-// states, and whether it is part of another (an item of a menu bar or a combo box).
+// One object of the tree as the screen reader gets it ("part": an item of a menu bar or a combo).
 struct TAccessibleNode {
     QJsonObject fields;
 
@@ -62,9 +57,7 @@ struct TAccessibleNode {
     }
 };
 
-// Reads this program's tree over the AT-SPI bus with a reader process of its own, while this
-// process goes on answering the reader's questions. Gives the objects of the active window: the
-// main window, or the modal dialog over it.
+// The active window's objects, read over the AT-SPI bus by a reader process while this one answers.
 QList<TAccessibleNode> readAccessibilityTree() {
     QProcess reader;
     QEventLoop untilDone; // answers each of the reader's questions at once
@@ -98,16 +91,14 @@ std::optional<TAccessibleNode> controlNamed(const QList<TAccessibleNode>& nodes,
 
 constexpr int KeyDeliveryMs = 1000;
 
-// Presses `key` and waits until `state` changes, as it does once the X server has delivered
-// the key; false if it does not change.
+// Presses `key`; false if `state` does not change, as it does once the key is delivered.
 template <class State> bool pressChanging(const QString& key, State state) {
     const auto before = state();
     pressKey(key);
     return QTest::qWaitFor([&] { return state() != before; }, KeyDeliveryMs);
 }
 
-// Presses `key` until `reached` holds, waiting for `state` to change after each press; false if
-// it never holds.
+// Presses `key` until `reached` holds, waiting for `state` to change after each press.
 template <class State, class Reached>
 bool pressUntil(const QString& key, State state, Reached reached) {
     constexpr int MostPresses = 60;
@@ -133,10 +124,9 @@ QList<QWidget*> tabStopsOnceRound() {
     QWidget* start = QApplication::focusWidget();
     QList<QWidget*> stops{start};
     for (int press = 0; press < MostStops; ++press) {
-        if (!pressChanging("Tab", QApplication::focusWidget))
-            break; // nothing else takes the focus
-        if (QApplication::focusWidget() == start)
-            break;
+        if (!pressChanging("Tab", QApplication::focusWidget) ||
+            QApplication::focusWidget() == start)
+            break; // nothing else takes the focus, or the round is done
         stops << QApplication::focusWidget();
     }
     return stops;
@@ -145,8 +135,7 @@ QList<QWidget*> tabStopsOnceRound() {
 constexpr int ResultHoldMs = 6000;  // the programming result's hold, with room to spare
 constexpr int DeviceFlowMs = 15000; // a read or a write of the simulated system
 
-// Confirms a result box with Enter once it is the active window and its OK button takes the key
-// (the programming result holds its first line for a while).
+// Presses Enter on a result box once its OK takes keys (the programming result holds a while).
 void confirmByKey(QWidget* box) {
     auto* ok = box->findChild<QAbstractButton*>("OKBtn");
     QVERIFY(QTest::qWaitForWindowActive(box));
@@ -154,13 +143,27 @@ void confirmByKey(QWidget* box) {
     pressKey("Return");
 }
 
-// Chooses a page in the tree by keys: Home selects the root "Konfiguration", each Down the next
-// node.
-void pickPage(TreePage page) {
+void everyGroupReachedByTab(const QFrame* page) {
+    const QList<QWidget*> stops = tabStopsOnceRound();
+    for (const QAbstractButton* b : page->findChildren<QAbstractButton*>()) {
+        const bool radioNotChosen = qobject_cast<const QRadioButton*>(b) && !b->isChecked();
+        if (b->isEnabled() && !radioNotChosen)
+            QVERIFY2(stops.contains(b), qPrintable(b->objectName() + " not reached by Tab"));
+    }
+}
+
+// Chooses `page` in the tree by keys (Home selects "Konfiguration", each Down the next node),
+// checks that Tab reaches its groups, then presses `key` on the control named `objectName`.
+void changeByKeys(TreePage page, const QFrame* panel, const QString& objectName,
+                  const QString& key) {
     QVERIFY(moveFocusTo("TreeView1", "shift+Tab"));
     pressKey("Home");
     for (int down = 0; down <= page; ++down)
         pressKey("Down");
+    QTRY_VERIFY(panel->isVisible());
+    everyGroupReachedByTab(panel);
+    QVERIFY(moveFocusTo(objectName));
+    pressKey(key);
 }
 
 } // namespace
@@ -170,23 +173,13 @@ class TestDesktop : public QObject, AppWithSim {
 
 private:
     TEditorPages* editor() const { return part<TEditorPages>(*form); }
-    // The window with the factory configuration, at `page` if one is given, shown and active, no
-    // device connected.
+    // The window shown and active with the factory configuration, no device, at `page` if given.
     void showWindow(std::optional<int> page = std::nullopt) {
         QVERIFY(showOffline());
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
         if (page)
             editor()->TreeView1()->setCurrentItem(
                 editor()->TreeView1()->topLevelItem(0)->child(*page));
-    }
-
-    void everyGroupReachedByTab(const QFrame* page) {
-        const QList<QWidget*> stops = tabStopsOnceRound();
-        for (const QAbstractButton* b : page->findChildren<QAbstractButton*>()) {
-            const bool radioNotChosen = qobject_cast<const QRadioButton*>(b) && !b->isChecked();
-            if (b->isEnabled() && !radioNotChosen)
-                QVERIFY2(stops.contains(b), qPrintable(b->objectName() + " not reached by Tab"));
-        }
     }
 
 private slots:
@@ -216,27 +209,23 @@ private slots:
         QTRY_COMPARE(windowProperty(form.get()), "Zuvex 910k Konfigurator - Neu.zcf");
         // the task bar's name: the class part of WM_CLASS, the application name
         QVERIFY(windowProperty(form.get(), "WM_CLASS").endsWith("\"Zuvex 910k Konfigurator"));
-        // in the centre of the desktop, within the window manager's frame, which the program
-        // cannot know before showing
+        // centred, within the window manager's frame, which the program cannot know before showing
         constexpr int FrameSlack = 24;
         const QPoint centre = form->screen()->availableGeometry().center();
         QTRY_VERIFY((form->frameGeometry().center() - centre).manhattanLength() <= FrameSlack);
     }
 
     void keysAfterTheMenuBarHadTheFocus_data() {
-        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("key"); // as xdotool names it
         QTest::addColumn<QString>("action");
-        const std::pair<const char*, const char*> rows[] = {{"Ctrl+N", "FileNew1"},
-                                                            {"Ctrl+O", "FileOpen1"},
-                                                            {"Ctrl+P", "Print1"},
-                                                            {"Ctrl+S", "FileSave1"}, // does nothing
-                                                            {"Ctrl+I", "HelpAbout1"}};
-        for (const auto& [key, action] : rows)
-            QTest::newRow(key) << QString(key).toLower() << QString(action); // as xdotool names it
+        QTest::newRow("Ctrl+N") << "ctrl+n" << QString("FileNew1");
+        QTest::newRow("Ctrl+O") << "ctrl+o" << QString("FileOpen1");
+        QTest::newRow("Ctrl+P") << "ctrl+p" << QString("Print1");
+        QTest::newRow("Ctrl+S") << "ctrl+s" << QString("FileSave1"); // does nothing
+        QTest::newRow("Ctrl+I") << "ctrl+i" << QString("HelpAbout1");
     }
 
-    // Open the menu "Konfiguration" with the mouse, close it with Esc, press the key: its one
-    // action fires, and no other.
+    // The menu opened by the mouse and closed by Esc, then the key: its one action fires, no other.
     void keysAfterTheMenuBarHadTheFocus() {
         QFETCH(QString, key);
         QFETCH(QString, action);
@@ -278,9 +267,8 @@ private slots:
                  "Öffnen|Eine Datei öffnen");
     }
 
-    // Every control of each page and each dialog has a name, and no two share one. Where the
-    // names are given in Tab order, Tab goes through the dialog in that order, the order its
-    // controls stand: top to bottom, left to right.
+    // Every control of a page or dialog has a name of its own; `inTabOrder`: Tab follows the list,
+    // the order the controls stand in (top to bottom, left to right).
     void everyControlNamedOnce_data() {
         QTest::addColumn<QString>("dialog"); // empty: the main window
         QTest::addColumn<int>("page");
@@ -360,8 +348,7 @@ private slots:
         QCOMPARE(tabStops.mid(first) + tabStops.mid(0, first), someNames);
     }
 
-    // What the help panel shows for a control under the mouse is what the screen reader reads
-    // as its description.
+    // The help text shown for a control under the mouse is the screen reader's description.
     void descriptionIsTheHelpText_data() {
         QTest::addColumn<int>("page");
         QTest::addColumn<QString>("control");
@@ -431,10 +418,8 @@ private slots:
         QCOMPARE(node->has("sensitive"), enabled);
     }
 
-    // A whole configuration by keys alone: a page from the tree, a setting on each page, saved
-    // to the telephone system. On each page Tab stops at every group, at the selected button of
-    // a radio group (whose arrow keys choose within it), and at every check box that can be
-    // changed.
+    // A configuration by keys alone, saved to the system; on each page Tab reaches every group (a
+    // radio group at its chosen button, arrows choose within) and every check box that can change.
     void keyboardAloneConfiguresAndSaves() {
         closeWindow();
         openWindow(simOptions());
@@ -443,25 +428,11 @@ private slots:
         QVERIFY(read.waitSeen(DeviceFlowMs));
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
 
-        pickPage(Externanschluss);
-        QTRY_VERIFY(editor()->PanelLtg()->isVisible());
-        everyGroupReachedByTab(editor()->PanelLtg());
-        QVERIFY(moveFocusTo("RBHeranholenJa"));
-        pressKey("Down");
+        changeByKeys(Externanschluss, editor()->PanelLtg(), "RBHeranholenJa", "Down");
         QTRY_VERIFY(editor()->Heranholen().nein->isChecked());
-
-        pickPage(Berechtigungen);
-        QTRY_VERIFY(editor()->PanelTln()->isVisible());
-        everyGroupReachedByTab(editor()->PanelTln());
-        QVERIFY(moveFocusTo("RBvab21"));
-        pressKey("Down");
+        changeByKeys(Berechtigungen, editor()->PanelTln(), "RBvab21", "Down");
         QTRY_VERIFY(editor()->Port(1).hab->isChecked());
-
-        pickPage(Rufverteilung);
-        QTRY_VERIFY(editor()->PanelRuf()->isVisible());
-        everyGroupReachedByTab(editor()->PanelRuf());
-        QVERIFY(moveFocusTo("CBTaste2Ruf23"));
-        pressKey("space");
+        changeByKeys(Rufverteilung, editor()->PanelRuf(), "CBTaste2Ruf23", "space");
         QTRY_VERIFY(!editor()->Port(3).taste[1]->isChecked());
 
         ModalAnswer result("ProgErgebnisDialog", confirmByKey, DeviceFlowMs);

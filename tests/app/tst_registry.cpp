@@ -1,6 +1,4 @@
-// The settings store file on its own (parsing, types, keeping what it does not know), and saving
-// a file whole or not at all: names that are no regular file, full disks, folders without room,
-// owners and links, a crash, a left-over temporary file, a long path, two programs at once.
+// The settings store file on its own, and saving a file whole or not at all (SaveFileSafely).
 #include "ChildProcess.h"
 #include "FailingWrites.h"
 #include "FileFaults.h"
@@ -33,8 +31,7 @@ QStringList entries(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-// A path of exactly `length` characters below `base`, ending in `fileName`, whose folders
-// exist.
+// A path of exactly `length` characters below `base`, ending in `fileName`, its folders made.
 QString pathOfLength(QString base, int length, const QString& fileName) {
     constexpr int Component = 100;
     int remaining = length - int(base.size()) - 1 - int(fileName.size());
@@ -85,8 +82,7 @@ struct Place {
     }
 };
 
-// Prepares `setup` in a folder holding the old file OldName with OldBytes; the target is
-// `name` in that folder. False when a step failed or the tmpfs could not be mounted.
+// Prepares `setup` beside OldName holding OldBytes; false when a step or the tmpfs failed.
 bool prepare(Place& place, const TestHome& home, Setup setup, const QString& name) {
     const bool root = ::geteuid() == Root;
     const bool noRoom = setup == Setup::NoRoomForAFile || setup == Setup::NoRoomFailingWrite;
@@ -144,12 +140,18 @@ class TestRegistry : public QObject {
     const QString key = QString::fromLatin1(TRegistryFile::ProgramKey);
     std::optional<TestHome> home;
 
+    // The settings file with its program key opened; not opening is a failure of the test.
+    TRegistryFile opened() const {
+        TRegistryFile reg(home->registryPath());
+        QTest::qVerify(reg.OpenKey(key), "reg.OpenKey(key)", "", __FILE__, __LINE__);
+        return reg;
+    }
+
 private slots:
     void init() { home.emplace(); }
     void cleanup() { home.reset(); }
 
-    // Opening never creates the store; a file without the key, or one that exists but cannot
-    // be read, counts as missing and stays as it was.
+    // Opening never creates the store; a file without the key or not readable counts as missing.
     void keyNotOpened_data() {
         QTest::addColumn<Store>("store");
         QTest::addColumn<FileShape>("shape"); // of a store that is no regular file
@@ -164,8 +166,7 @@ private slots:
         QFETCH(Store, store);
         QFETCH(FileShape, shape);
         const QString path = home->registryPath();
-        QFile::setPermissions(home->root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                QFile::ExeOther);
+        QCOMPARE(::chmod(QFile::encodeName(home->root()), 0701), 0); // "nobody" may pass through
         if (store == Store::WithoutKey)
             home->writeRegistry(QString(), false);
         if (store == Store::NotReadable) {
@@ -207,8 +208,7 @@ private slots:
                            "/zuvex910k/registry.reg");
     }
 
-    // Values as the file holds them: the key whatever its case, escaped strings, integers
-    // whole, a UTF-16 export; a value of another type than asked for throws.
+    // Values as the file holds them; a value of another type than asked for throws.
     void readsValues_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("name");
@@ -236,8 +236,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QVariant, value);
         home->writeFile("zuvex910k/registry.reg", file);
-        TRegistryFile reg(home->registryPath());
-        QVERIFY(reg.OpenKey(key));
+        TRegistryFile reg = opened();
         QVERIFY(!reg.ValueExists("File4"));
         const bool integer = name.compare("COM", Qt::CaseInsensitive) == 0;
         const auto read = [&] {
@@ -266,8 +265,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(ERegistryError, reg.OpenKey(key));
     }
 
-    // Lines the program does not write stay byte for byte: other keys, unknown values, bytes
-    // that are no UTF-8, bare line feeds, continued hex data.
+    // Lines the program does not write stay byte for byte (no UTF-8, bare line feeds, hex data).
     void writingKeepsWhatItDoesNotOwn() {
         const QByteArray other =
             "[HKEY_CURRENT_USER\\Other]\n\"X\"=\"1\"\n\"Keep\"=\"\xc3\x28\"\n\n";
@@ -278,21 +276,18 @@ private slots:
         QVERIFY(!home->writeFile("zuvex910k/registry.reg",
                                  header + other + ours + "\"COM\"=dword:00000001\r\n" + later)
                      .isEmpty());
-        TRegistryFile reg(home->registryPath());
-        QVERIFY(reg.OpenKey(key));
+        TRegistryFile reg = opened();
         reg.WriteInteger("COM", 3);
         reg.WriteString("WorkDir", "/x/"); // a new value goes into the program's own section
         reg.CloseKey();
         QCOMPARE(fileBytes(home->registryPath()), header + other + ours +
                                                       "\"COM\"=dword:00000003\r\n" +
                                                       "\"WorkDir\"=\"/x/\"\r\n" + later);
-        TRegistryFile again(home->registryPath());
-        QVERIFY(again.OpenKey(key));
+        TRegistryFile again = opened();
         QCOMPARE(again.ReadString("WorkDir"), "/x/");
     }
 
-    // A REGEDIT4 file turns into UTF-16 when a value needs it; every string value in hex,
-    // written before or after in the same save or carried over from another key, still reads.
+    // REGEDIT4 turns UTF-16 when a value needs it; every hex value, of any key, still reads.
     void switchToUtf16KeepsEveryValue_data() {
         QTest::addColumn<QStringList>("order");
         QStringList names{"File1", "File2", "File3", "WorkDir"};
@@ -310,13 +305,11 @@ private slots:
         home->writeFile("zuvex910k/registry.reg", registryExport(Regedit4) + "\r\n[" +
                                                       otherKey.toLatin1() +
                                                       "]\r\n\"Carried\"=hex(1):41,42,0a,00\r\n");
-        TRegistryFile reg(home->registryPath());
-        QVERIFY(reg.OpenKey(key));
+        TRegistryFile reg = opened();
         for (const QString& name : order)
             reg.WriteString(name, values[name]);
         reg.CloseKey();
-        TRegistryFile again(home->registryPath());
-        QVERIFY(again.OpenKey(key));
+        TRegistryFile again = opened();
         for (const QString& name : order)
             QCOMPARE(again.ReadString(name), values[name]);
         QVERIFY(again.OpenKey(otherKey));
@@ -341,17 +334,14 @@ private slots:
         QFETCH(QString, value);
         for (const TRegistryExport kind : {Utf8, Utf16, Regedit4}) {
             home->writeFile("zuvex910k/registry.reg", registryExport(kind));
-            TRegistryFile reg(home->registryPath());
-            QVERIFY(reg.OpenKey(key));
+            TRegistryFile reg = opened();
             reg.WriteString("WorkDir", value);
             reg.CloseKey();
-            TRegistryFile again(home->registryPath());
-            QVERIFY(again.OpenKey(key));
+            TRegistryFile again = opened();
             QCOMPARE(again.ReadString("WorkDir"), value);
             again.WriteInteger("COM", 1); // the line written before is kept as it stands
             again.CloseKey();
-            TRegistryFile third(home->registryPath());
-            QVERIFY(third.OpenKey(key));
+            TRegistryFile third = opened();
             QCOMPARE(third.ReadString("WorkDir"), value);
             const QByteArray raw = fileBytes(home->registryPath());
             QCOMPARE(raw.count('\n'), 5); // header, blank line, key, two values: no raw line break
@@ -370,8 +360,7 @@ private slots:
         QFETCH(QString, value);
         home->writeFile("zuvex910k/registry.reg",
                         registryExport(Regedit4, "\"File1\"=\"" + value + "\"\r\n"));
-        TRegistryFile reg(home->registryPath());
-        QVERIFY(reg.OpenKey(key));
+        TRegistryFile reg = opened();
         QCOMPARE(reg.ReadString("File1"), value);
         reg.WriteString("File2", "Jörg");
         reg.CloseKey();
@@ -380,41 +369,37 @@ private slots:
         QVERIFY(raw.contains("\"File1\"=\"" + value.toLatin1() + "\"\r\n\"File2\"=\"J\xf6rg\""));
     }
 
-    // A save replaces the target whole or leaves it and its folder as they were. A link stays a
-    // link; the temporary name beside the target must fit where the target's name or path just
-    // fits; a folder that takes no new file has the target written in place.
+    // Replaced whole, or target and folder stay as they were; no room for a file: written in place.
+    // The temporary name beside the target must fit where the target's name or path just fits.
     void savedWholeOrNotAtAll_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<Setup>("setup");
         QTest::addColumn<TSaveResult>("result");
         const QString name = "a.zcf";
-        const auto refused = TSaveResult::NotRegular;
-        const auto cannot = TSaveResult::CannotCreate;
-        QTest::newRow("missing folder") << "fehlt/a.zcf" << Setup::OldFileAlone << cannot;
-        QTest::newRow("below a file") << OldName + "/a.zcf" << Setup::OldFileAlone << cannot;
-        QTest::newRow("fifo") << name << Setup::Fifo << refused;
-        QTest::newRow("link loop") << name << Setup::LinkLoop << refused;
-        QTest::newRow("link to fifo") << name << Setup::LinkToFifo << refused;
-        QTest::newRow("folder") << name << Setup::Folder << refused;
-        const auto failed = TSaveResult::WriteFailed;
-        QTest::newRow("full tmpfs") << OldName << Setup::FullDisk << failed;
-        QTest::newRow("full tmpfs, a new name") << name << Setup::FullDisk << failed;
-        QTest::newRow("failing write") << OldName << Setup::FailingWrite << failed;
-        QTest::newRow("failing write, a new name") << name << Setup::FailingWrite << failed;
-        const auto saved = TSaveResult::Saved;
-        QTest::newRow("link to a file") << "link.zcf" << Setup::LinkToOldFile << saved;
+        using enum TSaveResult;
+        QTest::newRow("missing folder") << "fehlt/a.zcf" << Setup::OldFileAlone << CannotCreate;
+        QTest::newRow("below a file") << OldName + "/a.zcf" << Setup::OldFileAlone << CannotCreate;
+        QTest::newRow("fifo") << name << Setup::Fifo << NotRegular;
+        QTest::newRow("link loop") << name << Setup::LinkLoop << NotRegular;
+        QTest::newRow("link to fifo") << name << Setup::LinkToFifo << NotRegular;
+        QTest::newRow("folder") << name << Setup::Folder << NotRegular;
+        QTest::newRow("full tmpfs") << OldName << Setup::FullDisk << WriteFailed;
+        QTest::newRow("full tmpfs, a new name") << name << Setup::FullDisk << WriteFailed;
+        QTest::newRow("failing write") << OldName << Setup::FailingWrite << WriteFailed;
+        QTest::newRow("failing write, a new name") << name << Setup::FailingWrite << WriteFailed;
+        QTest::newRow("link to a file") << "link.zcf" << Setup::LinkToOldFile << Saved;
         QTest::newRow("249 characters")
-            << QString(245, QLatin1Char('n')) + ".zcf" << Setup::SavedBefore << saved;
+            << QString(245, QLatin1Char('n')) + ".zcf" << Setup::SavedBefore << Saved;
         QTest::newRow("255 characters")
-            << QString(251, QLatin1Char('n')) + ".zcf" << Setup::SavedBefore << saved;
-        QTest::newRow("longest path") << name << Setup::LongestPath << saved;
-        QTest::newRow("no room for a file") << OldName << Setup::NoRoomForAFile << saved;
+            << QString(251, QLatin1Char('n')) + ".zcf" << Setup::SavedBefore << Saved;
+        QTest::newRow("longest path") << name << Setup::LongestPath << Saved;
+        QTest::newRow("no room for a file") << OldName << Setup::NoRoomForAFile << Saved;
         QTest::newRow("no room for a file, failing write")
-            << OldName << Setup::NoRoomFailingWrite << failed;
-        QTest::newRow("left-over temporary") << OldName << Setup::LeftOverTemporary << saved;
+            << OldName << Setup::NoRoomFailingWrite << WriteFailed;
+        QTest::newRow("left-over temporary") << OldName << Setup::LeftOverTemporary << Saved;
         // a killed save leaves the folder as a failed one
-        QTest::newRow("killed, replacing a file") << OldName << Setup::Killed << failed;
-        QTest::newRow("killed, a new file") << name << Setup::Killed << failed;
+        QTest::newRow("killed, replacing a file") << OldName << Setup::Killed << WriteFailed;
+        QTest::newRow("killed, a new file") << name << Setup::Killed << WriteFailed;
     }
     void savedWholeOrNotAtAll() {
         QFETCH(QString, name);
@@ -440,8 +425,7 @@ private slots:
         QCOMPARE(entries(place.folder), place.names);
     }
 
-    // Saved by an ordinary user into a shared folder: the file keeps its owner, group, mode and
-    // every name it has, or the save is refused and the file stays as it was.
+    // Saved by a user into a shared folder: owner, group, mode and every name kept, or refused.
     void savedFileKeepsWhatItWas_data() {
         QTest::addColumn<uint>("owner");
         QTest::addColumn<uint>("group");
@@ -464,8 +448,7 @@ private slots:
         QFETCH(bool, saved);
         if (::geteuid() != Root)
             QSKIP("only root can give the file to another user");
-        QFile::setPermissions(home->root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                QFile::ExeOther);
+        QCOMPARE(::chmod(QFile::encodeName(home->root()), 0701), 0); // "nobody" may pass through
         QDir().mkpath(home->path("shared"));
         QFile::setPermissions(home->path("shared"), QFileDevice::Permissions(0x7777));
         const QString target = home->writeFile("shared/anlage.zcf", OldBytes);
@@ -488,8 +471,7 @@ private slots:
         QCOMPARE(int(st.st_mode & 07777), mode);
     }
 
-    // Two programs save into the same file again and again: every save succeeds, the file
-    // holds one of the two contents whole, and no temporary file is left.
+    // Two programs saving one file: every save succeeds, one content whole, no temporary left.
     void concurrentSavesShareNoTemporary() {
         constexpr int Saves = 200;
         const QString folder = home->path("shared");

@@ -1,6 +1,4 @@
-// The main window as built, its shared dialogs and the application object's, configuration
-// files through it (save, open, the question about unsaved changes; what a save does to the file
-// system is tested on SaveFileSafely), and its settings read at start-up and written at close.
+// The window, its dialogs, its .zcf files and its settings (the file system's side: tst_registry).
 #include "FailingWrites.h"
 #include "FileFaults.h"
 #include "Unprivileged.h"
@@ -35,8 +33,7 @@ const QString CannotWrite = "konnte nicht geschrieben werden.";
 // What keeps the settings file from being replaced whole.
 enum class Fault { FullDisk, WriteProtected, ReadOnlyFolder, NoFileNoBlock };
 
-// What stands at a settings file's place: nothing, a file without the program's key, or the
-// key with these value lines.
+// A settings file's place: nothing, a file without the program's key, or the key with values.
 struct SettingsFile {
     enum Kind { Missing, WithoutKey, WithKey } kind = Missing;
     QString values;
@@ -69,8 +66,7 @@ private slots:
     void init() { openWindow(); }
     void cleanup() { closeWindow(); }
 
-    // The held image is empty until a read or an open; the editor shows the factory settings
-    // (saved as a file in saveAfterStartupWritesFactoryImage).
+    // The held image is empty until a read or an open; the editor shows the factory settings.
     void startupState() {
         QVERIFY(!form->Modified);
         QVERIFY(part<QLabel>(*form, "StatusPanel0")->text().isEmpty());
@@ -153,8 +149,7 @@ private slots:
         QTest::newRow("nothing after the pause: the click acts then") << false << true;
         QTest::newRow("a modal dialog after the pause takes the input") << true << false;
     }
-    // While the conversation pauses, the wait cursor shows and a click waits; afterwards it
-    // acts as if it came right after the pause.
+    // While the conversation pauses the wait cursor shows and a click is held until after it.
     void inputDuringPause() {
         QFETCH(bool, dialogAfterPause);
         QFETCH(bool, clickActs);
@@ -195,8 +190,7 @@ private slots:
         QCOMPARE(dialog<TUpDownLoad>("UpDownLoad")->windowTitle(), "Datenügertragung");
     }
 
-    // The question answers by its keys; the error dialog ignores Esc and, its message clicked,
-    // keeps the focus on OK, which Enter presses. The lines are cleared after the showing.
+    // The question answers by its keys; the error dialog ignores Esc and keeps the focus on OK.
     void messageDialogKeys_data() {
         QTest::addColumn<QString>("dialog");
         QTest::addColumn<int>("key");
@@ -312,9 +306,6 @@ private slots:
         QCOMPARE(r.defaultSuffix, "zcf");
         QCOMPARE(r.filter, "Zuvex 910k Dateien (*.zcf)|*.zcf|Alle Dateien (*.*)|*.*");
         QCOMPARE(qtFilterFromBars(r.filter), "Zuvex 910k Dateien (*.zcf);;Alle Dateien (*.*)");
-        trigger("FileNew1"); // the new configuration is named in the folder saved into
-        trigger("FileSaveAs1");
-        QCOMPARE(files.lastOffered(), home->path("Neu.zcf"));
     }
 
     void openAcceptsSixtyOrMoreBytes_data() {
@@ -349,8 +340,7 @@ private slots:
         QCOMPARE(files.requests.last().directory, home->path(QString()));
     }
 
-    // Too short, or no regular file (a FIFO would block the window, /dev/zero never ends):
-    // the error, and the window's configuration, file and changes stay as they were.
+    // Too short, or no regular file (a FIFO would block the window): the window stays as it was.
     void openRejected_data() {
         QTest::addColumn<FileShape>("shape");
         QTest::addColumn<int>("size"); // of a regular file
@@ -382,11 +372,9 @@ private slots:
         QVERIFY(files.requests.last().save);
     }
 
-    // A save that fails: the error, the changes and the title's star kept, no new
-    // configuration; a failed "save as" keeps only the chosen path.
+    // A failed save keeps the change and the star; a failed save as keeps the chosen path.
     void failedSaveIsReported_data() {
-        // "Ja" to the question before "Neu erstellen", or else "In Datei speichern..."
-        QTest::addColumn<bool>("answeringYes");
+        QTest::addColumn<bool>("answeringYes"); // before "Neu erstellen", else a save as
         QTest::addColumn<QString>("error");
         QTest::newRow("Ja") << true << CannotOpen;
         QTest::newRow("save as") << false
@@ -417,8 +405,7 @@ private slots:
         }
     }
 
-    // A cancelled save dialog shows nothing and keeps the changes; after "Ja" to the question
-    // of an untitled configuration it stops the command as well.
+    // A cancelled save dialog keeps the changes and, after "Ja", stops the asking command too.
     void cancelledSaveStopsTheCommand() {
         box("CBarb21")->click();
         FileDialogAnswers files(*form);
@@ -444,16 +431,14 @@ private slots:
         QCOMPARE(form->windowTitle(), Title + "Neu.zcf*");
     }
 
-    // The question before "Neu erstellen" comes after a change: "Abbrechen" keeps the change,
-    // "Ja" saves it (an untitled configuration under the name chosen then, a titled one without
-    // asking) and makes the new configuration. The title has one star, however many changes.
+    // "Abbrechen" keeps the change; "Ja" saves it (a name asked when untitled) and starts anew.
     void queryAnswers() {
         FileDialogAnswers files(*form, {home->path("q.zcf"), home->path("a.zcf")});
         trigger("FileNew1"); // nothing modified: no question
         QVERIFY(files.requests.isEmpty());
         box("CBarb21")->click();
         box("CBarb22")->click();
-        box("CBarb22")->click();
+        box("CBarb22")->click(); // three changes, one star
         QVERIFY(askedDuring(press("CancelBtn"), "FileNew1").seen);
         QVERIFY(!box("CBarb21")->isChecked());
         QCOMPARE(form->windowTitle(), Title + "Neu.zcf*");
@@ -462,6 +447,7 @@ private slots:
         QVERIFY(box("CBarb21")->isChecked()); // then the new configuration
         QCOMPARE(form->windowTitle(), Title + "Neu.zcf");
         trigger("FileSaveAs1");
+        QCOMPARE(files.lastOffered(), home->path("Neu.zcf")); // named in the folder saved into
         QCOMPARE(form->windowTitle(), Title + "a.zcf");
         box("CBarb21")->click();
         QCOMPARE(form->windowTitle(), Title + "a.zcf*");
@@ -497,13 +483,16 @@ private slots:
             QVERIFY(text.contains(QStringLiteral("\"File%1\"=\"%2\"").arg(i + 1).arg(expected[i])));
     }
 
+    // SIGTERM while the box shows closes it and ends the program; what was read is not used.
     void wrongValueTypeTakesFailurePath() {
         form.reset();
         home->writeRegistry(
             "\"WorkDir\"=\"/kept/\"\r\n\"File1\"=\"A\"\r\n\"COM\"=\"3\"\r\n\"File2\"=\"B\"\r\n");
-        ModalAnswer box("SettingsErrorBox", press("OK"));
+        TCloseOnSignal closeOnSignal;
+        ModalAnswer box("SettingsErrorBox", [](QWidget*) { ::raise(SIGTERM); });
         form = std::make_unique<TAppFormProbe>();
         QCOMPARE(shown(box).lines, QStringList{"Ungültiger Datentyp für 'COM'"});
+        QVERIFY(closeOnSignal.Requested());
         FileDialogAnswers files(*form);
         trigger("FileSaveAs1");
         QCOMPARE(files.lastOffered(), NewInCurrentDir); // even though WorkDir had been read
@@ -513,21 +502,7 @@ private slots:
         QVERIFY(home->readRegistry().contains("\"File1\"=\"\""));
     }
 
-    // SIGTERM while the start-up settings error shows closes the box and ends the program.
-    void signalDuringSettingsErrorEndsProgram() {
-        form.reset();
-        home->writeRegistry("\"COM\"=\"3\"\r\n");
-        TCloseOnSignal closeOnSignal;
-        ModalAnswer box("SettingsErrorBox", [](QWidget*) { ::raise(SIGTERM); });
-        form = std::make_unique<TAppFormProbe>();
-        QVERIFY(shown(box).seen);
-        QVERIFY(closeOnSignal.Requested());
-    }
-
-    // A settings file that cannot be replaced whole keeps every byte. On a full disk the COM
-    // port reset at start-up and the values written at close fail and are reported; at close,
-    // a write-protected file is left alone without a word, and where no new file can be made
-    // beside it a write that would break off half-way is not tried and the failure reported.
+    // Not replaceable whole: every byte kept, the failure told (a write-protected file: silently).
     void settingsFileNeverCutOrOverwritten_data() {
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<bool>("reported");
@@ -549,8 +524,7 @@ private slots:
             SKIP_UNLESS_MOUNTED(*disk);
             QDir().mkpath(home->portsDir());
         }
-        // only on a full disk is the COM port's reset at start-up a write that must fail; else
-        // the port written at close stands near the top, where a torn write would show
+        // full disk: COM 7's reset at start-up must fail; else COM first, where a torn write shows
         home->writeRegistry((fault == Fault::FullDisk
                                  ? "\"COM\"=dword:00000007\r\n;"
                                  : "\"COM\"=dword:00000001\r\n\"WorkDir\"=\"/alt/\"\r\n;") +
@@ -588,11 +562,7 @@ private slots:
         QCOMPARE(fileBytes(home->registryPath()), before);
     }
 
-    // The user's file first, else the system-wide default; closing writes the user's file once,
-    // the work folder saved into among its values, and nothing is created where neither file
-    // holds the key. Values read at start-up: the COM port kept only up to four (a higher one is
-    // written back as none at once), only its low 16 bits counting, and the work folder the file
-    // dialogs start in, with its separator, or the current folder.
+    // The user's file, else the system default; close writes the user's file once, creates none.
     void settingsLookup_data() {
         QTest::addColumn<SettingsFile>("user");
         QTest::addColumn<SettingsFile>("system");
@@ -629,12 +599,10 @@ private slots:
         QFETCH(bool, resetAtOnce);
         QFETCH(bool, written);
         form.reset();
-        const auto place = [this](const QString& path, const SettingsFile& file) {
+        for (const auto& [path, file] :
+             {std::pair{home->registryPath(), user}, {home->systemRegistryPath(), system}})
             if (file.kind != SettingsFile::Missing)
                 home->writeRegistry(file.values, file.kind == SettingsFile::WithKey, path);
-        };
-        place(home->registryPath(), user);
-        place(home->systemRegistryPath(), system);
         const QByteArray systemBefore = fileBytes(home->systemRegistryPath());
         const QString userBefore = home->readRegistry();
         ModalAnswer box("SettingsErrorBox", press("OK"));

@@ -1,5 +1,4 @@
-// zuvex910k end to end: the built program, started as a user starts it from a shell without a
-// display, against the simulator on a pseudo-terminal published as COM3.
+// zuvex910k started as from a shell without a display, against the simulator as COM3.
 #include "ProgramRun.h"
 #include "SimStart.h"
 #include "cli/ExitStatus.h"

@@ -3,8 +3,8 @@
 #include "app/SafeSave.h"
 
 #include <cerrno>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 // While it lives, file saves write through `call` instead of write(2).
 class SaveWriteCall {
@@ -24,8 +24,7 @@ struct FailingWrites : SaveWriteCall {
           }) {}
 };
 
-// While it lives, a save's first write stores only half of its bytes and every later write
-// fails: a disk that fills up in the middle of a write.
+// While it lives, a save's first write stores half its bytes, later ones fail: a disk filling up.
 struct TornWrites : SaveWriteCall {
     TornWrites()
         : SaveWriteCall([](int fd, const void* data, size_t size) -> ssize_t {

@@ -5,9 +5,8 @@
 #include <QList>
 #include <QStringList>
 
-// The window's file dialog as the user answers it: records what each dialog offered and
-// answers with the next prepared path; with none left, the user cancels. Declared after the
-// window, so that it ends first: then every later dialog is cancelled.
+// Records what each file dialog offered and answers the next path, or cancels when none is left.
+// Declared after the window, so that it ends first: then every later dialog is cancelled.
 struct FileDialogAnswers {
     QList<TFileDialogRequest> requests;
     QStringList paths;

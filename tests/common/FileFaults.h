@@ -4,9 +4,8 @@
 #include <QMetaType>
 #include <QString>
 
-// A tiny file system of its own (tmpfs) mounted at an existing folder, for full disks and
-// folders that take no new file. Mounting needs root (as in CI); where it is not allowed,
-// mounted() is false and the test skips.
+// A tiny tmpfs mounted at a folder, for full disks and folders that take no new file; mounting
+// needs root (as in CI), else mounted() is false and the test skips.
 class SmallDisk {
 public:
     SmallDisk(const QString& folder, const char* options); // options: "size=8k", ...
@@ -27,8 +26,7 @@ private:
     if (!(disk).mounted())                                                                         \
     QSKIP("mounting a tmpfs is not allowed here (needs root): full-disk case not run")
 
-// What stands where a program expects its file. Everything but a regular file must be refused
-// without blocking (a FIFO) or reading forever (/dev/zero).
+// What stands where a program expects its file: all but a regular file refused without blocking.
 enum class FileShape {
     Regular,
     Missing,
@@ -41,6 +39,5 @@ enum class FileShape {
 };
 Q_DECLARE_METATYPE(FileShape)
 
-// Puts `shape` at `path` (a regular file holds `bytes`) and gives the name the program is to
-// open: `path`, or /dev/zero itself. Empty when that failed.
+// Puts `shape` (a regular file holding `bytes`) at `path`; gives the name to open, empty if none.
 QString placeFile(FileShape shape, const QString& path, const QByteArray& bytes = {});

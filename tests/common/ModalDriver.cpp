@@ -9,28 +9,24 @@
 #include <deque>
 
 namespace {
-// The answers waiting, in the order they were created; only the first one answers.
-std::deque<ModalAnswer*>& answerQueue() {
-    static std::deque<ModalAnswer*> queue;
-    return queue;
-}
+std::deque<ModalAnswer*> answerQueue; // in creation order; only the first one answers
 } // namespace
 
 ModalAnswer::ModalAnswer(const QString& objectName, std::function<void(QWidget*)> act,
                          int timeoutMs)
     : objectName_(objectName), act_(std::move(act)), timeoutMs_(timeoutMs) {
-    answerQueue().push_back(this);
+    answerQueue.push_back(this);
     clock_.start();
     QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
     timer_.start(10);
 }
 
 ModalAnswer::~ModalAnswer() {
-    std::erase(answerQueue(), this);
+    std::erase(answerQueue, this);
 }
 
 void ModalAnswer::poll() {
-    if (answerQueue().front() != this) {
+    if (answerQueue.front() != this) {
         clock_.restart();
         return;
     }
@@ -57,7 +53,7 @@ void ModalAnswer::poll() {
 
 void ModalAnswer::finish() {
     timer_.stop();
-    std::erase(answerQueue(), this);
+    std::erase(answerQueue, this);
 }
 
 bool ModalAnswer::waitSeen(int timeoutMs) const {

@@ -9,11 +9,9 @@
 class QDialog;
 class QWidget;
 
-// Answers a real modal dialog while the code under test waits in its exec(): it waits for a
-// widget with the given object name to become QApplication::activeModalWidget(), records its
-// caption and lines, and runs `act` on it (typically pressing a button). Answers are served in
-// the order they were created. A dialog that never comes leaves seen() false; any other modal
-// dialog still open at the time-out is closed so that the test cannot hang.
+// Answers the modal dialog of that object name while the code under test waits in its exec():
+// records its caption and lines, then runs `act` on it. Answers are served in creation order; at
+// the time-out another modal dialog still open is closed, so that the test cannot hang.
 class ModalAnswer {
 public:
     ModalAnswer(const QString& objectName, std::function<void(QWidget*)> act, int timeoutMs = 5000);
@@ -39,18 +37,15 @@ private:
     bool seen_ = false;
 };
 
-// Presses the child button with the given object name (or, for message boxes, the button
-// whose text is `name`).
+// Presses the child button of that object name (in a message box: of that text).
 void pressButton(QWidget* dialog, const QString& name);
 
-// An answer that presses the button `name` (as pressButton does).
 std::function<void(QWidget*)> press(const QString& name);
 
 // Runs the event loop until `dialog` is the active modal window (again).
 bool waitUntilModal(const QWidget* dialog);
 
-// Shows `dialog` modally and returns its result; `steps` run inside its modal loop once it is
-// the active modal window. A dialog still open after them is rejected, unless `mayClose`
-// says no (for example while a transfer runs).
+// Shows `dialog` modally, runs `steps` in its loop once it is active; then rejects it if still
+// open, unless `mayClose` says no (a transfer running). Gives its result.
 int runDialog(QDialog* dialog, const std::function<void()>& steps,
               const std::function<bool()>& mayClose = {});

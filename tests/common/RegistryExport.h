@@ -6,8 +6,7 @@
 // The kinds of file the registry editor exports.
 enum class TRegistryExport { Utf8, Utf16, Regedit4 };
 
-// A settings file holding the program's key with `values` ("\"COM\"=dword:00000001\r\n"...),
-// as the registry editor exports it in that kind.
+// The program's key with `values` ("\"COM\"=dword:00000001\r\n"...) exported in that kind.
 inline QByteArray registryExport(TRegistryExport kind, const QString& values = {}) {
     const QString body =
         QStringLiteral("\r\n[HKEY_LOCAL_MACHINE\\software\\Orvell\\Zuvex 910k]\r\n") + values;

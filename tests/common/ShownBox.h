@@ -5,8 +5,7 @@
 #include <QMetaType>
 #include <QTest>
 
-// What a modal dialog showed: compared as one value, so a test checks that it came, its
-// caption and its lines in one QCOMPARE.
+// What a modal dialog showed: whether it came, its caption and lines, in one QCOMPARE.
 struct ShownBox {
     bool seen = false;
     QString caption;
@@ -28,8 +27,8 @@ constexpr int ScanTimeoutMs = 10000;
 
 // What `answer` has seen, waiting up to `timeoutMs` for it to be answered.
 inline ShownBox shown(const ModalAnswer& answer, int timeoutMs = 0) {
-    if (!answer.seen() && timeoutMs > 0)
-        (void)QTest::qWaitFor([&] { return answer.seen(); }, timeoutMs);
+    if (timeoutMs > 0)
+        (void)answer.waitSeen(timeoutMs);
     return answer.seen() ? ShownBox(answer.caption, answer.lines) : ShownBox();
 }
 Q_DECLARE_METATYPE(ShownBox)

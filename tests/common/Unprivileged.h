@@ -14,9 +14,7 @@ constexpr uid_t Root = 0;
 constexpr uid_t Nobody = 65534;
 constexpr gid_t NoGroup = 65534;
 
-// While it lives, a test running as root acts as the user "nobody" whose only group is `group`
-// (root may write anything, so file permissions only show for another user). A test already
-// running unprivileged stays as it is.
+// While it lives, root acts as "nobody" whose only group is `group`: root may write anything.
 class ActingAsNobody {
 public:
     explicit ActingAsNobody(gid_t group = NoGroup) {
@@ -41,10 +39,8 @@ private:
     bool dropped_ = false;
 };
 
-// While it lives, this process may not open `device`: the device loses its permission bits
-// and the test acts as the user "nobody" (root ignores them). The temporary settings home
-// `home` is opened up so that this user can still look up the COM port entries. The device is
-// given to `group`, the group whose members may open it.
+// While it lives, this process acts as "nobody" and may not open `device`, which `group` owns;
+// `home` is opened up so that the COM port entries can still be looked up.
 class WithoutPermission {
 public:
     WithoutPermission(const std::string& device, const QString& home, const char* group)

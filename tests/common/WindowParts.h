@@ -4,8 +4,7 @@
 #include <QApplication>
 #include <QWidget>
 
-// The window's parts as a user finds them: actions and controls by their object names, the
-// dialogs among the top-level windows.
+// The window's parts as a user finds them: by object name, dialogs among the top-level windows.
 
 inline QAction* action(const QWidget& window, const char* name) {
     return window.findChild<QAction*>(QString::fromLatin1(name));

@@ -1,7 +1,6 @@
 #pragma once
 
-// What a test of the main window works with: the window in a fresh settings home, its parts
-// found by name, modal and file dialogs answered as the user answers them, and Qt's widgets.
+// What a test of the main window works with: window, home, parts, dialog answers, Qt's widgets.
 #include "AppWithSim.h"
 #include "FileDialogAnswers.h"
 #include "ShownBox.h"

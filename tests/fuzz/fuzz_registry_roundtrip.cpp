@@ -1,7 +1,5 @@
-// Settings store round trip. The first byte chooses the kind of file (UTF-8, UTF-16 or
-// REGEDIT4) and whether the rest is a string value or a whole file:
-// - a string value is written and must read back unchanged, also after another write;
-// - a whole file, if it opens, gives its string values, which written back must read back.
+// Settings store round trip; the first byte chooses the kind of file and whether the rest is a
+// string value (written, it reads back) or a whole file (its string values written back read back).
 #include "RegistryExport.h"
 #include "app/RegistryFile.h"
 
