@@ -18,10 +18,16 @@ XML
 openbox --sm-disable --config-file "$config" &
 wm=$!
 trap 'kill "$wm" 2>/dev/null; wait "$wm" 2>/dev/null || true; rm -f "$config"' EXIT
-# The window manager is ready once it has announced itself on the root window.
-for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+# The window manager is ready once it has announced itself on the root window. On a machine
+# busy with builds that can take seconds; without it no window ever becomes active.
+wm_ready=
+for _ in $(seq 600); do
+    if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+        wm_ready=1
+        break
+    fi
     sleep 0.05
 done
+[ -n "$wm_ready" ] || echo "run-under-x11: the window manager did not start within 30 s" >&2
 export QT_QPA_PLATFORM=xcb
 "$@"
