@@ -62,11 +62,8 @@ void SimDevice::onDeadline() {
 }
 
 void SimDevice::powerOff() {
-    if (mode_ == DeviceMode::Loading && recordIndex_ > 0) {
-        DeviceMemory memory = host_.memory();
-        memory.lastFirmware = loaded_;
-        host_.store(memory);
-    }
+    if (mode_ == DeviceMode::Loading)
+        keepLoadedFirmware();
 }
 
 void SimDevice::onByte(std::uint8_t byte, Clock::time_point at) {
@@ -237,6 +234,7 @@ void SimDevice::recordComplete() {
         return;
     }
     if (loaded_.size() + record.size() > MaxFirmwareSize) {
+        overflowed_ = true;
         reply(ReplyKind::RecordAck, std::string(1, static_cast<char>(NAK)), faults);
         host_.note("record " + index + " rejected: firmware memory full");
         return;
@@ -250,14 +248,24 @@ void SimDevice::recordComplete() {
 void SimDevice::endLoading() {
     if (!record_.empty())
         host_.note("incomplete record of " + std::to_string(record_.size()) + " bytes dropped");
-    if (recordIndex_ > 0) {
-        DeviceMemory memory = host_.memory();
-        memory.lastFirmware = loaded_;
-        host_.store(memory);
-    }
+    keepLoadedFirmware();
     host_.note("loading mode over: " + std::to_string(recordIndex_) + " records, " +
                std::to_string(loaded_.size()) + " bytes; restarting");
     restart();
+}
+
+void SimDevice::keepLoadedFirmware() {
+    if (recordIndex_ == 0)
+        return;
+    // Line noise after a chance "U\r<" fills the flash or stops inside a record; such a load
+    // is no firmware, and the memory keeps the last one.
+    if (overflowed_ || !record_.empty()) {
+        host_.note("firmware load broken off, last firmware kept");
+        return;
+    }
+    DeviceMemory memory = host_.memory();
+    memory.lastFirmware = loaded_;
+    host_.store(memory);
 }
 
 bool SimDevice::acknowledge(const AckFault& fault, int step, ReplyKind kind,
@@ -322,6 +330,7 @@ void SimDevice::enter(DeviceMode mode) {
         record_.clear();
         recordIndex_ = 0;
         rejections_ = 0;
+        overflowed_ = false;
         loaded_.clear();
     }
     host_.modeChanged(mode);

@@ -57,6 +57,8 @@ private:
     void loadByte(std::uint8_t byte);
     void recordComplete();
     void endLoading();
+    // Stores the accepted records as the last firmware, unless the load was broken off.
+    void keepLoadedFirmware();
 
     // Sends an acknowledgement unless `fault` applies at `step`; false: the fault ended the
     // exchange and the device is back to commands.
@@ -85,6 +87,7 @@ private:
     std::string record_;               // bytes of the firmware record being received
     int recordIndex_ = 0;              // index of that record in the load
     int rejections_ = 0;               // NAKs already sent for the rejected record
+    bool overflowed_ = false;          // a record of the load did not fit into the flash
     std::vector<std::uint8_t> loaded_; // accepted records of the running load
 };
 

@@ -37,6 +37,10 @@ constexpr auto WakeMargin = std::chrono::microseconds(60);
 constexpr int MaxWriteStalls = 100;
 constexpr auto StallPause = std::chrono::milliseconds(5);
 constexpr auto HangUpPause = std::chrono::milliseconds(10);
+// Bytes read from the line but not yet handled: more than the longest record the Configurator
+// sends in one write. Beyond it the line is left unread and the sender waits, as it waits for a
+// line of 57600 baud, instead of the simulator holding whatever it is sent.
+constexpr std::size_t MaxPendingInput = std::size_t(1) << 17;
 
 std::string parentDir(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -59,7 +63,7 @@ struct ZuvexSim::Impl final : SimHost {
     mutable std::condition_variable changed;
     DeviceMemory mem;
     SimFaults faultsValue;
-    std::vector<WireByte> trafficLog;
+    std::deque<WireByte> trafficLog; // the last TrafficKept bytes
     std::size_t receivedCount = 0;
     std::size_t sentCount = 0;
     DeviceMode modeValue = DeviceMode::Command;
@@ -179,6 +183,8 @@ struct ZuvexSim::Impl final : SimHost {
             std::lock_guard lock(m);
             for (std::size_t i = 0; i < size; ++i)
                 trafficLog.push_back({received, static_cast<std::uint8_t>(data[i]), at});
+            while (trafficLog.size() > TrafficKept)
+                trafficLog.pop_front();
             (received ? receivedCount : sentCount) += size;
         }
         changed.notify_all();
@@ -243,12 +249,15 @@ struct ZuvexSim::Impl final : SimHost {
         throw HangUp{};
     }
 
-    // Reads everything the line holds; false when nothing came.
+    bool roomForInput() const { return pending.size() < MaxPendingInput; }
+
+    // Reads what the line holds, as far as there is room for it; false when nothing came.
     bool readInput() {
         char buf[4096];
         bool got = false;
-        for (;;) {
-            const ssize_t n = ::read(pty.master, buf, sizeof buf);
+        while (roomForInput()) {
+            const std::size_t room = std::min(sizeof buf, MaxPendingInput - pending.size());
+            const ssize_t n = ::read(pty.master, buf, room);
             if (n > 0) {
                 take(buf, static_cast<std::size_t>(n));
                 got = true;
@@ -258,6 +267,7 @@ struct ZuvexSim::Impl final : SimHost {
                 return got; // EAGAIN, or EIO while no one holds the port
             }
         }
+        return got;
     }
 
     // Waits on the wake pipe only; throws StopLine when stop() was called.
@@ -268,8 +278,8 @@ struct ZuvexSim::Impl final : SimHost {
             throw StopLine{};
     }
 
-    // Reads input as it arrives until `until` (forever when unset) or, with returnOnInput,
-    // until some input came. Throws StopLine when stop() was called.
+    // Reads input as it arrives, while there is room for it, until `until` (forever when unset)
+    // or, with returnOnInput, until some input came. Throws StopLine when stop() was called.
     void service(std::optional<Clock::time_point> until, bool returnOnInput) {
         for (;;) {
             timespec ts{};
@@ -282,7 +292,8 @@ struct ZuvexSim::Impl final : SimHost {
                 timeout = &ts;
             }
             pollfd fds[2] = {{wake[0], POLLIN, 0}, {pty.master, POLLIN, 0}};
-            const int n = ::ppoll(fds, 2, timeout, nullptr);
+            const nfds_t watched = roomForInput() ? 2 : 1; // a full queue leaves the line unread
+            const int n = ::ppoll(fds, watched, timeout, nullptr);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0 || fds[0].revents != 0)
@@ -489,7 +500,7 @@ bool ZuvexSim::hungUp() const {
 
 std::vector<WireByte> ZuvexSim::traffic() const {
     std::lock_guard lock(d->m);
-    return d->trafficLog;
+    return {d->trafficLog.begin(), d->trafficLog.end()};
 }
 
 std::string ZuvexSim::received() const {

@@ -5,6 +5,7 @@
 #include "tools/SimOptions.h"
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,6 +19,10 @@ struct WireByte {
     std::uint8_t byte;
     Clock::time_point at; // when the simulator read it from, or wrote it to, the line
 };
+
+// How many bytes of traffic the simulator keeps, the latest: far more than the longest exchange
+// (a firmware file of the largest size), and a bound on its memory when the line carries noise.
+constexpr std::size_t TrafficKept = std::size_t(1) << 20;
 
 // A Zuvex 910k on a pseudo-terminal, published as COM<n>. Every start() creates a fresh
 // pseudo-terminal and a line thread that answers the protocol; stop() (or destruction)
@@ -48,7 +53,8 @@ public:
     DeviceMode mode() const;
     bool hungUp() const; // the line was closed by the hang-up fault
 
-    // Every byte received and sent since start() or clearTraffic(), in order.
+    // The bytes received and sent since start() or clearTraffic(), in order; the last
+    // TrafficKept of them. The counts waited for include the bytes no longer kept.
     std::vector<WireByte> traffic() const;
     std::string received() const;
     std::string sent() const;

@@ -29,6 +29,7 @@ constexpr auto WithinRestart = 150ms;
 constexpr int SilentStep = 30; // a write byte left unacknowledged
 constexpr auto Silence = 300ms;
 constexpr auto ReplyWait = 1000ms;
+constexpr auto NoiseOverWait = 10s; // loading mode ended and the restart over
 
 // The firmware handshake ("U\r", ">", "<", "L"); true when the device entered loading mode.
 bool enterLoading(SimClient& client) {
@@ -361,6 +362,25 @@ private slots:
         QCOMPARE(again.lastFirmware(), firmwareOf(record));
         again.start();
         QCOMPARE(SimClient(again.portPath()).ask(ReadRequest, ImageBlockSize), imageBlock(image));
+    }
+
+    // Line noise, with a chance firmware handshake in it, leaves the state file as it was; the
+    // device answers again once it is over, and only the latest traffic is kept.
+    void noiseIsNotKept() {
+        cleanup();
+        const QString state = home.path("state-noise");
+        SimOptions options = simOptions(FixturePort, RestartMs, LoadIdleMs);
+        options.statePath = state.toStdString();
+        QVERIFY(startWithClient(options));
+        const QByteArray stateBefore = fileBytes(state);
+        // records of 0xFFFF bytes: more than the flash holds, and the last one cut off
+        const std::string records(2 * TrafficKept, '\xFF');
+        QVERIFY(client->send(LoadRequest + char(LinkProtocol::LoadConfirm) + records));
+        QVERIFY(sim->waitForMode(DeviceMode::Command, NoiseOverWait));
+        client->readFor(Silence); // the replies to the noise
+        QCOMPARE(client->identify(), SimIdent);
+        QCOMPARE(fileBytes(state), stateBefore);
+        QCOMPARE(sim->traffic().size(), TrafficKept);
     }
 
     void unreadableStateIsKeptAside() {
