@@ -25,3 +25,7 @@ TSaveResult SaveFileSafely(const QString& path, const QByteArray& data);
 // The call that writes the bytes; a test may put in one that fails. nullptr: write(2).
 using TSaveWriteCall = ssize_t (*)(int fd, const void* data, size_t size);
 void SetSaveWriteCall(TSaveWriteCall call);
+// The call that puts the named new file in the target's place; a test may put in one that
+// dies there. nullptr: renameat(2).
+using TSaveRenameCall = int (*)(int fromDir, const char* from, int toDir, const char* to);
+void SetSaveRenameCall(TSaveRenameCall call);
