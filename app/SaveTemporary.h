@@ -3,7 +3,8 @@
 #include <string>
 
 // The new content of a file on its way in: a file in the target's folder that has no name yet
-// (O_TMPFILE), locked while it is in use. It gets a name only for the rename over the target:
+// (O_TMPFILE; where the file system has none, named at once), locked while it is in use. It
+// gets a name only for the rename over the target:
 // "." + the target's name + ".zuvex-" + a checksum of that name + "-" + its own inode number,
 // so that a save killed between naming and renaming leaves a file that the next save of that
 // target recognises as its own and removes.

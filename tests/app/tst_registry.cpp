@@ -170,13 +170,14 @@ Q_DECLARE_METATYPE(Store)
 Q_DECLARE_METATYPE(TSaveResult)
 Q_DECLARE_METATYPE(Setup)
 
-// Who else may write a file through an access list.
-enum class AccessList {
+// The extended attributes of a file and its folder.
+enum class Attributes {
     None,
-    OnFile,       // the file's own list lets another user write it
-    FolderDefault // the folder's default list would let another user write its new files
+    AccessList,        // the file's access list lets another user write it; a user.* attribute
+    FolderDefaultList, // the folder's default access list would let another user write its files
+    SetOnlyByRoot      // a security.* attribute, which its user may read but not set
 };
-Q_DECLARE_METATYPE(AccessList)
+Q_DECLARE_METATYPE(Attributes)
 
 // What stands beside a file before it is saved.
 enum class Beside {
@@ -479,9 +480,9 @@ private slots:
         QTest::addColumn<uint>("group");
         QTest::addColumn<int>("mode");
         QTest::addColumn<bool>("secondName");
-        QTest::addColumn<AccessList>("accessList");
+        QTest::addColumn<Attributes>("attributes");
         QTest::addColumn<bool>("saved");
-        using enum AccessList;
+        using enum Attributes;
         QTest::newRow("own file") << Nobody << UsersGroup << 0640 << false << None << true;
         QTest::newRow("write-protected") << Nobody << NoGroup << 0444 << false << None << false;
         QTest::newRow("another's, writable for all")
@@ -491,16 +492,18 @@ private slots:
         QTest::newRow("another's, not writable") << Root << Root << 0644 << false << None << false;
         QTest::newRow("with a second name") << Nobody << NoGroup << 0644 << true << None << true;
         QTest::newRow("own file with an access list")
-            << Nobody << UsersGroup << 0640 << false << OnFile << true;
+            << Nobody << UsersGroup << 0640 << false << AccessList << true;
         QTest::newRow("own file, the folder's default access list")
-            << Nobody << UsersGroup << 0640 << false << FolderDefault << true;
+            << Nobody << UsersGroup << 0640 << false << FolderDefaultList << true;
+        QTest::newRow("own file with an attribute set by root") // written in place
+            << Nobody << UsersGroup << 0640 << false << SetOnlyByRoot << true;
     }
     void savedFileKeepsWhatItWas() {
         QFETCH(uint, owner);
         QFETCH(uint, group);
         QFETCH(int, mode);
         QFETCH(bool, secondName);
-        QFETCH(AccessList, accessList);
+        QFETCH(Attributes, attributes);
         QFETCH(bool, saved);
         if (::geteuid() != Root)
             QSKIP("only root can give the file to another user");
@@ -513,16 +516,17 @@ private slots:
             QCOMPARE(::link(QFile::encodeName(target), QFile::encodeName(other)), 0);
         QCOMPARE(::chown(QFile::encodeName(target), owner, group), 0);
         QCOMPARE(::chmod(QFile::encodeName(target), mode_t(mode)), 0);
-        if (accessList == AccessList::OnFile) {
+        const QByteArray file = QFile::encodeName(target);
+        const QByteArray customer = "Müller";
+        if (attributes == Attributes::AccessList) {
             QVERIFY(grantAccess(target, OtherUser));
-            const QByteArray customer = "Müller";
-            QCOMPARE(::setxattr(QFile::encodeName(target), "user.kunde", customer.constData(),
-                                size_t(customer.size()), 0),
-                     0);
+            QCOMPARE(::setxattr(file, "user.kunde", customer, size_t(customer.size()), 0), 0);
         }
-        if (accessList == AccessList::FolderDefault)
+        if (attributes == Attributes::FolderDefaultList)
             QVERIFY(grantAccess(home->path("shared"), OtherUser, true));
-        const QMap<QByteArray, QByteArray> attributes = extendedAttributes(target);
+        if (attributes == Attributes::SetOnlyByRoot)
+            QCOMPARE(::setxattr(file, "security.kunde", customer, size_t(customer.size()), 0), 0);
+        const QMap<QByteArray, QByteArray> kept = extendedAttributes(target);
         struct stat before {};
         QCOMPARE(::stat(QFile::encodeName(target), &before), 0);
         {
@@ -537,7 +541,7 @@ private slots:
         QCOMPARE(uint(st.st_uid), owner);
         QCOMPARE(uint(st.st_gid), group);
         QCOMPARE(st.st_mode, before.st_mode); // with an access list the group bits are its mask
-        QCOMPARE(extendedAttributes(target), attributes);
+        QCOMPARE(extendedAttributes(target), kept);
     }
 
     // A save killed after its new file got a name, before it took the target's place, leaves that
