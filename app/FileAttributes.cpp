@@ -1,5 +1,6 @@
 #include "app/FileAttributes.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <string>

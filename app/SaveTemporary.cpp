@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
