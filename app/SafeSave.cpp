@@ -1,5 +1,6 @@
 #include "app/SafeSave.h"
 
+#include "app/FileAttributes.h"
 #include "app/SaveTemporary.h"
 #include "link/FileDescriptor.h"
 
@@ -14,6 +15,7 @@
 namespace {
 
 TSaveWriteCall writeCall = nullptr;
+TSaveRenameCall renameCall = nullptr;
 
 // One write that carries the whole content in place can leave no mixture of old and new bytes
 // only where it overwrites exactly as many bytes, within one page.
@@ -47,11 +49,6 @@ TSaveResult writeInPlace(int fd, const struct stat& st, const QByteArray& data) 
     return n == data.size() && ::fsync(fd) == 0 ? TSaveResult::Saved : TSaveResult::WriteFailed;
 }
 
-// The new file takes the old one's owner, group and mode, or it cannot stand in for it.
-bool takeOverAttributes(int fd, const struct stat& st) {
-    return ::fchown(fd, st.st_uid, st.st_gid) == 0 && ::fchmod(fd, st.st_mode & 07777) == 0;
-}
-
 // A symbolic link to a regular file stays a link: its target is replaced.
 std::optional<QString> resolvedTarget(const QString& path, TSaveResult& refusal) {
     struct stat st {};
@@ -71,6 +68,10 @@ std::optional<QString> resolvedTarget(const QString& path, TSaveResult& refusal)
 
 void SetSaveWriteCall(TSaveWriteCall call) {
     writeCall = call;
+}
+
+void SetSaveRenameCall(TSaveRenameCall call) {
+    renameCall = call;
 }
 
 TSaveResult SaveFileSafely(const QString& path, const QByteArray& data) {
@@ -102,15 +103,16 @@ TSaveResult SaveFileSafely(const QString& path, const QByteArray& data) {
     if (exists && (live.fd < 0 || ::fstat(live.fd, &st) != 0 || !S_ISREG(st.st_mode)))
         return TSaveResult::CannotCreate;
 
-    RemoveStaleTemporaries(dir.fd);
-    TSaveTemporary temporary(dir.fd, exists ? st.st_mode & 07777 : 0666);
-    // A new file beside it cannot keep a second name (hard link), another owner or group.
+    RemoveStaleTemporaries(dir.fd, name.toStdString());
+    TSaveTemporary temporary(dir.fd, name.toStdString(), exists ? st.st_mode & 07777 : 0666);
+    // A new file beside it cannot keep a second name (hard link), another owner or group, or
+    // an access list or attribute that its user may not set.
     const bool replaceable =
         temporary.valid() &&
-        (!exists || (st.st_nlink == 1 && takeOverAttributes(temporary.fd(), st)));
+        (!exists || (st.st_nlink == 1 && TakeOverFileAttributes(live.fd, temporary.fd(), st)));
     if (!replaceable)
         return exists ? writeInPlace(live.fd, st, data) : TSaveResult::CannotCreate;
-    if (!writeAll(temporary.fd(), data) || !temporary.replace(name.constData()))
+    if (!writeAll(temporary.fd(), data) || !temporary.replace(renameCall ? renameCall : ::renameat))
         return TSaveResult::WriteFailed;
     const TFileDescriptor sync(::openat(dir.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (sync.fd >= 0)

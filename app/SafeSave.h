@@ -14,14 +14,20 @@ enum class TSaveResult {
 
 // Replaces the content of `path` with `data` so that a failure never leaves a damaged file.
 // The data goes into a new file beside the target, is flushed to the disk with every write
-// checked, and only then renamed over the target; a save killed half-way leaves nothing behind.
+// checked, and only then renamed over the target; a save killed between naming the new file
+// and the rename leaves it, and the next save of the target removes it (SaveTemporary.h).
 // A file that cannot be opened for writing is refused. Where a new file could not stand in for
-// the old one (a second name, another owner or group) or the folder takes no new file, the
-// target is written in place, but only where one write of the same size replaces it whole;
-// otherwise the save is refused and the file stays as it was. A symbolic link to a regular
-// file stays a link: its target is replaced. Owner, group and permissions are kept.
+// the old one (a second name, another owner or group, an access list or extended attribute it
+// cannot be given) or the folder takes no new file, the target is written in place, but only
+// where one write of the same size replaces it whole; otherwise the save is refused and the
+// file stays as it was. A symbolic link to a regular file stays a link: its target is
+// replaced. Owner, group, mode, access list and extended attributes are kept.
 TSaveResult SaveFileSafely(const QString& path, const QByteArray& data);
 
 // The call that writes the bytes; a test may put in one that fails. nullptr: write(2).
 using TSaveWriteCall = ssize_t (*)(int fd, const void* data, size_t size);
 void SetSaveWriteCall(TSaveWriteCall call);
+// The call that puts the named new file in the target's place; a test may put in one that
+// dies there. nullptr: renameat(2).
+using TSaveRenameCall = int (*)(int fromDir, const char* from, int toDir, const char* to);
+void SetSaveRenameCall(TSaveRenameCall call);

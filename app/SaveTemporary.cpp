@@ -1,7 +1,15 @@
 #include "app/SaveTemporary.h"
 
+#include "link/FileDescriptor.h"
+
+#include <QCryptographicHash>
 #include <QRandomGenerator>
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,54 +18,75 @@
 
 namespace {
 
-constexpr char Prefix[] = ".zuvex-";
-constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-constexpr int RandomLetters = 6;
+constexpr char Mark[] = ".zuvex-";
+constexpr std::size_t ChecksumDigits = 8;
+constexpr std::size_t InodeDigits = 16; // a 64-bit inode number in hex
+constexpr std::size_t RetryDigits = 3;  // "-" and the attempt, where a name was taken
 constexpr int NameAttempts = 16;
+constexpr char Letters[] = "ghijklmnopqrstuvwxyz"; // no hex digit: never taken for a mark
+constexpr int RandomLetters = 6;
 
-// A short name, so that a target name of up to 255 characters still leaves room for it.
-std::string randomName() {
-    std::string name = Prefix;
-    for (int i = 0; i < RandomLetters; ++i)
-        name += Letters[QRandomGenerator::global()->bounded(int(sizeof Letters) - 1)];
-    return name;
+// ".a.zcf.zuvex-1f3a9c02-": the target's name, cut where the whole name would pass the
+// file system's limit, and a checksum of the full name, so that a cut name still tells whose
+// temporary it is.
+std::string temporaryPrefix(const std::string& target) {
+    constexpr std::size_t room =
+        NAME_MAX - 1 - (sizeof Mark - 1) - ChecksumDigits - 1 - InodeDigits - RetryDigits;
+    std::size_t cut = std::min(target.size(), room);
+    while (cut > 0 && cut < target.size() && (target[cut] & 0xC0) == 0x80)
+        --cut; // not inside a UTF-8 letter
+    const QByteArray checksum =
+        QCryptographicHash::hash(QByteArrayView(target.data(), qsizetype(target.size())),
+                                 QCryptographicHash::Sha1)
+            .toHex()
+            .left(ChecksumDigits);
+    return '.' + target.substr(0, cut) + Mark + checksum.toStdString() + '-';
 }
 
-bool isTemporaryName(const std::string& name) {
-    const std::string prefix = Prefix;
-    return name.size() == prefix.size() + RandomLetters &&
-           name.compare(0, prefix.size(), prefix) == 0 &&
-           name.find_first_not_of(Letters, prefix.size()) == std::string::npos;
+std::string inodeDigits(ino_t inode) {
+    std::array<char, InodeDigits> digits{};
+    const auto end = std::to_chars(digits.begin(), digits.end(), inode, 16).ptr;
+    return std::string(digits.begin(), end);
 }
 
-// A file of ours whose lock is free belongs to no running save.
-bool isLeftOver(int dirFd, const char* name) {
-    const int fd = ::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
+// The name that marks the file `inode` as ours; a later attempt adds its number.
+std::string markedName(const std::string& prefix, ino_t inode, int attempt) {
+    std::string name = prefix + inodeDigits(inode);
+    return attempt == 0 ? name : name + '-' + std::to_string(attempt);
+}
+
+bool isMarkedName(const std::string& name, const std::string& prefix, ino_t inode) {
+    if (name.compare(0, prefix.size(), prefix) != 0)
         return false;
+    for (int attempt = 0; attempt < NameAttempts; ++attempt)
+        if (name == markedName(prefix, inode, attempt))
+            return true;
+    return false;
+}
+
+// A left-over of ours: named for its own inode, and no running save holds its lock. It is
+// removed while locked, after checking that the name still is this file.
+void removeIfLeftOver(int dirFd, const char* name, const std::string& prefix) {
+    const TFileDescriptor file(
+        ::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat st {};
-    const bool free =
-        ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    ::close(fd);
-    return free;
+    if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        !isMarkedName(name, prefix, st.st_ino) || ::flock(file.fd, LOCK_EX | LOCK_NB) != 0)
+        return;
+    struct stat named {};
+    if (::fstatat(dirFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == st.st_dev &&
+        named.st_ino == st.st_ino)
+        ::unlinkat(dirFd, name, 0);
 }
 
 } // namespace
 
-TSaveTemporary::TSaveTemporary(int dirFd, unsigned mode) : dirFd_(dirFd) {
+TSaveTemporary::TSaveTemporary(int dirFd, const std::string& target, unsigned mode)
+    : dirFd_(dirFd), target_(target) {
     fd_ = ::openat(dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-    // file systems without nameless files: a new name of our own; O_EXCL never follows a link
-    for (int attempt = 0; fd_ < 0 && attempt < NameAttempts; ++attempt) {
-        const std::string name = randomName();
-        fd_ = ::openat(dirFd, name.c_str(),
-                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, mode);
-        if (fd_ >= 0)
-            name_ = name;
-        else if (errno != EEXIST)
-            break;
-    }
-    if (fd_ >= 0)
-        ::flock(fd_, LOCK_EX); // marks it as in use for RemoveStaleTemporaries
+    if (fd_ < 0 && !createNamed(mode))
+        return;
+    ::flock(fd_, LOCK_EX); // marks it as in use for RemoveStaleTemporaries
 }
 
 TSaveTemporary::~TSaveTemporary() {
@@ -68,10 +97,43 @@ TSaveTemporary::~TSaveTemporary() {
     ::close(fd_);
 }
 
+// File systems without nameless files: a new name that no mark can match (O_EXCL never
+// follows a link), then at once the marked one. A kill between the two leaves an empty file
+// that no save removes.
+bool TSaveTemporary::createNamed(unsigned mode) {
+    const std::string prefix = temporaryPrefix(target_);
+    for (int attempt = 0; fd_ < 0 && attempt < NameAttempts; ++attempt) {
+        std::string name = prefix;
+        for (int i = 0; i < RandomLetters; ++i)
+            name += Letters[QRandomGenerator::global()->bounded(int(sizeof Letters) - 1)];
+        fd_ = ::openat(dirFd_, name.c_str(),
+                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, mode);
+        if (fd_ >= 0)
+            name_ = name;
+        else if (errno != EEXIST)
+            return false;
+    }
+    if (fd_ < 0)
+        return false;
+    // the rename may never replace a file; where the file system cannot promise that, the
+    // file keeps its unmarked name
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+        return true;
+    const std::string marked = markedName(prefix, st.st_ino, 0);
+    if (::renameat2(dirFd_, name_.c_str(), dirFd_, marked.c_str(), RENAME_NOREPLACE) == 0)
+        name_ = marked;
+    return true;
+}
+
 bool TSaveTemporary::giveName() {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+        return false;
+    const std::string prefix = temporaryPrefix(target_);
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
     for (int attempt = 0; attempt < NameAttempts; ++attempt) {
-        const std::string name = randomName();
+        const std::string name = markedName(prefix, st.st_ino, attempt);
         // linkat never replaces an existing name: a planted link is not followed
         if (::linkat(fd_, "", dirFd_, name.c_str(), AT_EMPTY_PATH) == 0 ||
             ::linkat(AT_FDCWD, self.c_str(), dirFd_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
@@ -84,16 +146,16 @@ bool TSaveTemporary::giveName() {
     return false;
 }
 
-bool TSaveTemporary::replace(const char* name) {
+bool TSaveTemporary::replace(int (*rename)(int, const char*, int, const char*)) {
     if (fd_ < 0 || (name_.empty() && !giveName()))
         return false;
-    if (::renameat(dirFd_, name_.c_str(), dirFd_, name) != 0)
+    if (rename(dirFd_, name_.c_str(), dirFd_, target_.c_str()) != 0)
         return false;
     name_.clear();
     return true;
 }
 
-void RemoveStaleTemporaries(int dirFd) {
+void RemoveStaleTemporaries(int dirFd, const std::string& target) {
     const int listFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listFd < 0)
         return;
@@ -102,9 +164,8 @@ void RemoveStaleTemporaries(int dirFd) {
         ::close(listFd);
         return;
     }
-    while (const dirent* entry = ::readdir(dir)) {
-        if (isTemporaryName(entry->d_name) && isLeftOver(dirFd, entry->d_name))
-            ::unlinkat(dirFd, entry->d_name, 0);
-    }
+    const std::string prefix = temporaryPrefix(target);
+    while (const dirent* entry = ::readdir(dir))
+        removeIfLeftOver(dirFd, entry->d_name, prefix);
     ::closedir(dir);
 }

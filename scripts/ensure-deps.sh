@@ -7,7 +7,9 @@ packages=(cmake ninja-build g++ clang pkg-config qt6-base-dev libudev-dev libgl-
           # comes with devscripts)
           librsvg2-bin dpkg-dev file desktop-file-utils appstream groff-base lintian devscripts
           # the accessibility tree as a screen reader reads it: a session bus, the AT-SPI bus
-          dbus-daemon at-spi2-core python3-pyatspi)
+          dbus-daemon at-spi2-core python3-pyatspi
+          # access lists set on files in the tests of saving (setfacl)
+          acl)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <climits>
 #include <csignal>
+#include <sys/xattr.h>
 
 namespace {
 
@@ -20,6 +21,7 @@ const QByteArray OldBytes(60, '\x01');
 const QByteArray NewBytes(60, '\x02');
 
 constexpr gid_t UsersGroup = 100; // Debian's group "users", shared by the people of a machine
+constexpr uid_t OtherUser = 1;    // Debian's "daemon": someone a file's access list lets in
 
 mode_t kindOf(const QString& path) {
     struct stat st {};
@@ -29,6 +31,39 @@ mode_t kindOf(const QString& path) {
 
 QStringList entries(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// Where a save in a child process is killed.
+enum class KilledAt {
+    FirstWrite,
+    Rename // its new file has a name and is about to take the target's place
+};
+
+// Saves NewBytes to `target` in a child process killed at `step`; minus the signal, or the result.
+int savedUntilKilled(const QString& target, KilledAt step) {
+    return inChild([&] {
+        if (step == KilledAt::FirstWrite)
+            SetSaveWriteCall([](int, const void*, size_t) -> ssize_t { return ::raise(SIGKILL); });
+        else
+            SetSaveRenameCall([](int, const char*, int, const char*) { return ::raise(SIGKILL); });
+        return int(SaveFileSafely(target, NewBytes));
+    });
+}
+
+// The one name that `folder` holds beyond `before`; empty if not exactly one.
+QString newEntry(const QString& folder, const QStringList& before) {
+    QStringList added = entries(folder);
+    added.removeIf([&](const QString& name) { return before.contains(name); });
+    return added.size() == 1 ? added.first() : QString();
+}
+
+// A folder `name` of "nobody", who may pass through the home to reach it.
+QString nobodysFolder(const TestHome& home, const QString& name) {
+    const QString folder = home.path(name);
+    QDir().mkpath(folder);
+    const bool ok = ::chmod(QFile::encodeName(home.root()), 0701) == 0 &&
+                    ::chown(QFile::encodeName(folder), Nobody, NoGroup) == 0;
+    return ok ? folder : QString();
 }
 
 // A path of exactly `length` characters below `base`, ending in `fileName`, its folders made.
@@ -58,7 +93,7 @@ enum class Setup {
     FailingWrite,       // every write fails as on a full disk
     NoRoomForAFile,     // the folder takes no new file
     NoRoomFailingWrite, // and every write fails
-    LeftOverTemporary,  // a killed save's temporary file takes the last free byte
+    LeftOverTemporary,  // a killed save's temporary file takes the last free page
     Killed              // the save process dies in its first write
 };
 
@@ -121,7 +156,7 @@ bool prepare(Place& place, const TestHome& home, Setup setup, const QString& nam
         place.failing.emplace();
     place.names = entries(place.folder);
     if (setup == Setup::LeftOverTemporary)
-        place.disk->fillUp(".zuvex-k1lled"); // the name a killed save leaves
+        ok = ok && savedUntilKilled(place.holder, KilledAt::Rename) == -SIGKILL;
     return ok;
 }
 
@@ -134,6 +169,24 @@ enum class Store { Missing, WithoutKey, NotReadable, NoRegularFile };
 Q_DECLARE_METATYPE(Store)
 Q_DECLARE_METATYPE(TSaveResult)
 Q_DECLARE_METATYPE(Setup)
+
+// The extended attributes of a file and its folder.
+enum class Attributes {
+    None,
+    AccessList,        // the file's access list lets another user write it; a user.* attribute
+    FolderDefaultList, // the folder's default access list would let another user write its files
+    SetOnlyByRoot      // a security.* attribute, which its user may read but not set
+};
+Q_DECLARE_METATYPE(Attributes)
+
+// What stands beside a file before it is saved.
+enum class Beside {
+    UserFile,           // the user's ".zuvex-backup"
+    OtherFilesLeftOver, // what a killed save of another file left
+    CopiedLeftOver,     // what a killed save of this file left, copied over by the user
+    OwnLeftOver         // what a killed save of this file left
+};
+Q_DECLARE_METATYPE(Beside)
 
 class TestRegistry : public QObject {
     Q_OBJECT
@@ -412,12 +465,7 @@ private slots:
         QVERIFY(prepared);
         const mode_t kind = kindOf(place.target);
         if (setup == Setup::Killed)
-            QCOMPARE(inChild([&] {
-                         SetSaveWriteCall(
-                             [](int, const void*, size_t) -> ssize_t { return ::raise(SIGKILL); });
-                         return int(SaveFileSafely(place.target, NewBytes));
-                     }),
-                     -SIGKILL);
+            QCOMPARE(savedUntilKilled(place.target, KilledAt::FirstWrite), -SIGKILL);
         else
             QCOMPARE(SaveFileSafely(place.target, NewBytes), result);
         QCOMPARE(kindOf(place.target), kind);
@@ -425,26 +473,37 @@ private slots:
         QCOMPARE(entries(place.folder), place.names);
     }
 
-    // Saved by a user into a shared folder: owner, group, mode and every name kept, or refused.
+    // Saved by a user into a shared folder: owner, group, mode, extended attributes (the access
+    // list) and every name kept, or refused.
     void savedFileKeepsWhatItWas_data() {
         QTest::addColumn<uint>("owner");
         QTest::addColumn<uint>("group");
         QTest::addColumn<int>("mode");
         QTest::addColumn<bool>("secondName");
+        QTest::addColumn<Attributes>("attributes");
         QTest::addColumn<bool>("saved");
-        QTest::newRow("own file") << Nobody << UsersGroup << 0640 << false << true;
-        QTest::newRow("write-protected") << Nobody << NoGroup << 0444 << false << false;
-        QTest::newRow("another's, writable for all") << Root << Root << 0666 << false << true;
+        using enum Attributes;
+        QTest::newRow("own file") << Nobody << UsersGroup << 0640 << false << None << true;
+        QTest::newRow("write-protected") << Nobody << NoGroup << 0444 << false << None << false;
+        QTest::newRow("another's, writable for all")
+            << Root << Root << 0666 << false << None << true;
         QTest::newRow("another's, writable for the group")
-            << Root << UsersGroup << 0664 << false << true;
-        QTest::newRow("another's, not writable") << Root << Root << 0644 << false << false;
-        QTest::newRow("with a second name") << Nobody << NoGroup << 0644 << true << true;
+            << Root << UsersGroup << 0664 << false << None << true;
+        QTest::newRow("another's, not writable") << Root << Root << 0644 << false << None << false;
+        QTest::newRow("with a second name") << Nobody << NoGroup << 0644 << true << None << true;
+        QTest::newRow("own file with an access list")
+            << Nobody << UsersGroup << 0640 << false << AccessList << true;
+        QTest::newRow("own file, the folder's default access list")
+            << Nobody << UsersGroup << 0640 << false << FolderDefaultList << true;
+        QTest::newRow("own file with an attribute set by root") // written in place
+            << Nobody << UsersGroup << 0640 << false << SetOnlyByRoot << true;
     }
     void savedFileKeepsWhatItWas() {
         QFETCH(uint, owner);
         QFETCH(uint, group);
         QFETCH(int, mode);
         QFETCH(bool, secondName);
+        QFETCH(Attributes, attributes);
         QFETCH(bool, saved);
         if (::geteuid() != Root)
             QSKIP("only root can give the file to another user");
@@ -457,6 +516,19 @@ private slots:
             QCOMPARE(::link(QFile::encodeName(target), QFile::encodeName(other)), 0);
         QCOMPARE(::chown(QFile::encodeName(target), owner, group), 0);
         QCOMPARE(::chmod(QFile::encodeName(target), mode_t(mode)), 0);
+        const QByteArray file = QFile::encodeName(target);
+        const QByteArray customer = "Müller";
+        if (attributes == Attributes::AccessList) {
+            QVERIFY(grantAccess(target, OtherUser));
+            QCOMPARE(::setxattr(file, "user.kunde", customer, size_t(customer.size()), 0), 0);
+        }
+        if (attributes == Attributes::FolderDefaultList)
+            QVERIFY(grantAccess(home->path("shared"), OtherUser, true));
+        if (attributes == Attributes::SetOnlyByRoot)
+            QCOMPARE(::setxattr(file, "security.kunde", customer, size_t(customer.size()), 0), 0);
+        const QMap<QByteArray, QByteArray> kept = extendedAttributes(target);
+        struct stat before {};
+        QCOMPARE(::stat(QFile::encodeName(target), &before), 0);
         {
             ActingAsNobody user(UsersGroup);
             QCOMPARE(SaveFileSafely(target, NewBytes) == TSaveResult::Saved, saved);
@@ -468,7 +540,56 @@ private slots:
         QCOMPARE(::stat(QFile::encodeName(target), &st), 0);
         QCOMPARE(uint(st.st_uid), owner);
         QCOMPARE(uint(st.st_gid), group);
-        QCOMPARE(int(st.st_mode & 07777), mode);
+        QCOMPARE(st.st_mode, before.st_mode); // with an access list the group bits are its mask
+        QCOMPARE(extendedAttributes(target), kept);
+    }
+
+    // A save killed after its new file got a name, before it took the target's place, leaves that
+    // file named after the target; the target keeps its old content.
+    void killBeforeRenameLeavesOneTemporaryOfTheTarget() {
+        const QString folder = nobodysFolder(*home, "ordner");
+        const QString target = folder + "/a.zcf";
+        ActingAsNobody user;
+        QVERIFY(user.unprivileged());
+        QCOMPARE(SaveFileSafely(target, OldBytes), TSaveResult::Saved);
+        QCOMPARE(savedUntilKilled(target, KilledAt::Rename), -SIGKILL);
+        QCOMPARE(fileBytes(target), OldBytes);
+        const QString left = newEntry(folder, {"a.zcf"});
+        QVERIFY2(left.startsWith(".a.zcf.zuvex-"), qPrintable(left));
+        QCOMPARE(fileBytes(folder + '/' + left), NewBytes);
+    }
+
+    // The next save of a file removes what a killed save of it left, and nothing else.
+    void cleanUpRemovesOnlyOwnLeftOver_data() {
+        QTest::addColumn<Beside>("beside");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("the user's .zuvex-backup") << Beside::UserFile << false;
+        QTest::newRow("another file's left-over") << Beside::OtherFilesLeftOver << false;
+        QTest::newRow("a left-over copied by the user") << Beside::CopiedLeftOver << false;
+        QTest::newRow("its own left-over") << Beside::OwnLeftOver << true;
+    }
+    void cleanUpRemovesOnlyOwnLeftOver() {
+        QFETCH(Beside, beside);
+        QFETCH(bool, removed);
+        const QString folder = nobodysFolder(*home, "ordner");
+        const QString target = folder + "/a.zcf";
+        ActingAsNobody user;
+        QVERIFY(user.unprivileged());
+        QCOMPARE(SaveFileSafely(target, OldBytes), TSaveResult::Saved);
+        if (beside == Beside::UserFile)
+            QVERIFY(!home->writeFile("ordner/.zuvex-backup", "x\n").isEmpty());
+        if (beside == Beside::OtherFilesLeftOver)
+            QCOMPARE(savedUntilKilled(folder + "/b.zcf", KilledAt::Rename), -SIGKILL);
+        if (beside == Beside::OwnLeftOver || beside == Beside::CopiedLeftOver)
+            QCOMPARE(savedUntilKilled(target, KilledAt::Rename), -SIGKILL);
+        const QString placed = folder + '/' + newEntry(folder, {"a.zcf"});
+        if (beside == Beside::CopiedLeftOver) {
+            QVERIFY(QFile::copy(placed, placed + "~"));
+            QCOMPARE(::rename(QFile::encodeName(placed + "~"), QFile::encodeName(placed)), 0);
+        }
+        QCOMPARE(SaveFileSafely(target, NewBytes), TSaveResult::Saved);
+        QCOMPARE(QFileInfo::exists(placed), !removed);
+        QCOMPARE(entries(folder).size(), removed ? 1 : 2);
     }
 
     // Two programs saving one file: every save succeeds, one content whole, no temporary left.

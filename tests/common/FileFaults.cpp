@@ -2,9 +2,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <cerrno>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 SmallDisk::SmallDisk(const QString& folder, const char* options) : folder(folder) {
     isMounted = ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, options) == 0;
@@ -66,4 +68,26 @@ QString placeFile(FileShape shape, const QString& path, const QByteArray& bytes)
     if (!makeShape(shape, path, bytes))
         return {};
     return shape == FileShape::DevZero ? QStringLiteral("/dev/zero") : path;
+}
+
+bool grantAccess(const QString& path, uint user, bool folderDefault) {
+    QStringList arguments{QStringLiteral("-m"), QStringLiteral("u:%1:rw").arg(user), path};
+    if (folderDefault)
+        arguments.prepend(QStringLiteral("-d"));
+    return QProcess::execute(QStringLiteral("setfacl"), arguments) == 0;
+}
+
+QMap<QByteArray, QByteArray> extendedAttributes(const QString& path) {
+    const QByteArray file = QFile::encodeName(path);
+    QByteArray names(int(std::max<ssize_t>(::listxattr(file, nullptr, 0), 0)), '\0');
+    names.resize(int(std::max<ssize_t>(::listxattr(file, names.data(), names.size()), 0)));
+    QMap<QByteArray, QByteArray> attributes;
+    for (const QByteArray& name : names.split('\0')) {
+        if (name.isEmpty())
+            continue;
+        QByteArray value(int(std::max<ssize_t>(::getxattr(file, name, nullptr, 0), 0)), '\0');
+        value.resize(int(std::max<ssize_t>(::getxattr(file, name, value.data(), value.size()), 0)));
+        attributes.insert(name, value);
+    }
+    return attributes;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QMetaType>
 #include <QString>
 
@@ -41,3 +42,9 @@ Q_DECLARE_METATYPE(FileShape)
 
 // Puts `shape` (a regular file holding `bytes`) at `path`; gives the name to open, empty if none.
 QString placeFile(FileShape shape, const QString& path, const QByteArray& bytes = {});
+
+// An access-list entry that lets `user` read and write `path` (setfacl); on a folder the entry
+// goes into the default list its new files start with. False when setfacl failed.
+bool grantAccess(const QString& path, uint user, bool folderDefault = false);
+// Every extended attribute of a file (its access list among them) by name, as the bytes stored.
+QMap<QByteArray, QByteArray> extendedAttributes(const QString& path);
