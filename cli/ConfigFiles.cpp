@@ -8,11 +8,13 @@
 
 std::optional<ConfigImage> LoadConfigFile(const QString& path) {
     QByteArray bytes;
-    if (ReadRegularFileStart(path, ConfigImageSize, bytes) != TReadResult::Read) {
+    bool more = false;
+    if (ReadRegularFileStart(path, ConfigImageSize, bytes, &more) != TReadResult::Read) {
         PrintFileMessage(path, QStringLiteral("Die Datei konnte nicht geöffnet werden."));
         return std::nullopt;
     }
-    if (bytes.size() < ConfigImageSize) {
+    // Anything but the 60 bytes (a report, a firmware file) would reach the system as settings.
+    if (bytes.size() != ConfigImageSize || more) {
         PrintFileMessage(path, QStringLiteral("Die Datei ist keine Konfigurationsdatei!"));
         return std::nullopt;
     }

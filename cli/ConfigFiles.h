@@ -5,9 +5,9 @@
 #include <QString>
 #include <optional>
 
-// A configuration file as the program opens it: the first 60 bytes of a regular file, any
-// bytes after them ignored. A file that cannot be read or is shorter is reported on stderr
-// with the program's own texts; nothing is returned then.
+// A configuration file: a regular file of exactly the 60 bytes of the image. A file that
+// cannot be read or has another size is reported on stderr with the program's own texts;
+// nothing is returned then.
 std::optional<ConfigImage> LoadConfigFile(const QString& path);
 
 // Saves the 60 bytes with the program's safe save; false (reported on stderr) when the file

@@ -19,6 +19,8 @@ const QString Saved = "saved.zcf";
 const QString Report = "report.pdf";
 const QString Firmware = "new.zfw";
 const QByteArray FirmwareRecords = QByteArray::fromHex("0003414243000144"); // "ABC", then "D"
+const std::string OtherDevice = "Modem OK"; // what a device that is no Zuvex 910k answers
+const QByteArray PdfStart = "%PDF-1.4\n";
 constexpr std::uint8_t UnknownDeviceType = 3; // shown and written as Telefon
 constexpr std::uint8_t ReservedFill = 0xA5;
 constexpr int FirstReservedOfTail = ImageOffset::Wartemusik + 1;
@@ -113,10 +115,24 @@ void TestCli::runsCommand_data() {
          .args = {"read", Saved},
          .wire = Identification + LinkProtocol::ReadCommand,
          .saved = bytesOf(backup)});
-    add("read on a given port reads at once", {.system = backup,
-                                               .args = {"--port", "COM3", "read", Saved},
-                                               .wire = LinkProtocol::ReadCommand,
-                                               .saved = bytesOf(backup)});
+    add("read on a given port asks which device it is first",
+        {.system = backup,
+         .args = {"--port", "COM3", "read", Saved},
+         .wire = Identification + LinkProtocol::ReadCommand,
+         .saved = bytesOf(backup)});
+    add("write on a given port to another device sends it nothing more",
+        {.faults = {.identification = OtherDevice},
+         .fileA = bytesOf(backup),
+         .args = {"--port", "COM3", "write", FileA},
+         .status = TExitStatus::NoDevice,
+         .err = "Es wurde keine Zuvex 910k gefunden.",
+         .wire = LinkProtocol::IdentifyCommand});
+    add("reset on a given port to another device sends it nothing more",
+        {.faults = {.identification = OtherDevice},
+         .args = {"--port", "COM3", "reset", "--yes"},
+         .status = TExitStatus::NoDevice,
+         .err = "Es wurde keine Zuvex 910k gefunden.",
+         .wire = LinkProtocol::IdentifyCommand});
     add("write sends what the editor would send for the file",
         {.fileA = bytesOf(withUnknownType(backup)),
          .args = {"write", FileA},
@@ -196,6 +212,15 @@ void TestCli::runsCommand_data() {
          .status = TExitStatus::DeviceFault,
          .err = "Fehler beim Auslesen der Zuvex 910k.",
          .wire = Identification + LinkProtocol::ReadCommand});
+    add("a longer file is not written", {.fileA = bytesOf(backup) + PdfStart,
+                                         .args = {"write", FileA},
+                                         .status = TExitStatus::FileFault,
+                                         .err = "a.zcf: Die Datei ist keine Konfigurationsdatei!"});
+    add("a longer file is not printed", {.attached = false,
+                                         .fileA = bytesOf(Factory) + PdfStart,
+                                         .args = {"print", FileA, "-o", Report},
+                                         .status = TExitStatus::FileFault,
+                                         .err = "a.zcf: Die Datei ist keine Konfigurationsdatei!"});
     add("a file of the wrong size is not written",
         {.fileA = bytesOf(backup).left(ConfigImageSize - 1),
          .args = {"write", FileA},
