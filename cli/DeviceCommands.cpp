@@ -102,6 +102,8 @@ TExitStatus FindCommand(const TCliRequest& request) {
 }
 
 TExitStatus ReadCommand(const TCliRequest& request) {
+    if (!CheckSaveTarget(request.files[0]))
+        return TExitStatus::FileFault;
     return onDevice(request, [&](TCommandSession& session) {
         // Saved only after a good read: a failed one leaves the file as it was, or absent.
         return readDevice(session, [&](const ConfigImage& image) {
