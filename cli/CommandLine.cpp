@@ -74,7 +74,8 @@ const char* const OptionsHelp =
 const char* const ExitHelp =
     "Exit-Status: 0 erledigt, 1 Unterschiede (nur diff), 2 falscher Aufruf,\n"
     "3 keine Anlage gefunden, 4 die Anlage antwortete falsch oder nicht rechtzeitig,\n"
-    "5 eine Datei konnte nicht gelesen oder geschrieben werden.\n";
+    "5 eine Datei konnte nicht gelesen oder geschrieben werden oder die Ausgabe ging verloren,\n"
+    "130/143 abgebrochen (Strg+C, SIGTERM).\n";
 
 const TCommandInfo* findCommand(const QString& name) {
     for (const TCommandInfo& info : Commands)

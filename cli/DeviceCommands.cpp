@@ -30,12 +30,12 @@ public:
     bool PortUsable() const { return !pinned_ || pinned_->ComNumber() != 0; }
     TTerminalView& View() { return session_.View; }
 
-    // A read or a write by `operation`, on the named port or after a search.
+    // A read or a write by `operation`. Without a port in use the conversation searches first,
+    // on the named port alone when there is one: a device that does not answer as a Zuvex 910k
+    // gets nothing but the identification request.
     TExitStatus Transfer(TFlow flow, int operation) {
-        return session_.Run(flow, [&](TLinkConversation& conversation) {
+        return session_.Run(flow, [operation](TLinkConversation& conversation) {
             conversation.LinkOperation = operation;
-            if (pinned_ && conversation.UsedComPort == 0)
-                conversation.ChoosePort(pinned_->ComNumber());
             conversation.StartTransfer();
         });
     }
@@ -102,6 +102,8 @@ TExitStatus FindCommand(const TCliRequest& request) {
 }
 
 TExitStatus ReadCommand(const TCliRequest& request) {
+    if (!CheckSaveTarget(request.files[0]))
+        return TExitStatus::FileFault;
     return onDevice(request, [&](TCommandSession& session) {
         // Saved only after a good read: a failed one leaves the file as it was, or absent.
         return readDevice(session, [&](const ConfigImage& image) {

@@ -1,5 +1,7 @@
 #include "cli/DeviceSession.h"
 
+#include "cli/StopSignals.h"
+
 #include "link/DeviceLink.h"
 #include "link/LinkConversation.h"
 #include "serial/DataPacket.h"
@@ -24,12 +26,16 @@ TDeviceSession::~TDeviceSession() {
 }
 
 TExitStatus TDeviceSession::Run(TFlow flow, const std::function<void(TLinkConversation&)>& start) {
+    if (const std::optional<TExitStatus> stopped = StopSignalStatus())
+        return *stopped; // the signal came before the flow: it does not begin
     QEventLoop loop;
     View.Begin(flow);
     View.Finished = [&loop] { loop.quit(); };
+    SetOnStopSignal([this] { View.Stop(*StopSignalStatus()); });
     start(*conversation_);
     if (!View.Outcome())
         loop.exec();
+    SetOnStopSignal({});
     View.Finished = {};
     conversation_->Cancel();
     return *View.Outcome();

@@ -2,10 +2,29 @@
 
 #include "cli/Console.h"
 #include "serial/ComPortMap.h"
+#include "serial/OpenFailure.h"
+#include "serial/PosixSerialDevice.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <optional>
+
+namespace {
+// The device opened and closed again as the conversation will open it. A refusal names the
+// device and the cause here; the search would only tell that no telephone system answered.
+std::optional<QString> openingRefusal(int comNumber, const QString& device, const QString& path) {
+    const TOpenResult opened = OpenSerialDevice(QFile::encodeName(path).toStdString(), {});
+    if (opened.fd >= 0) {
+        CloseSerialDevice(opened.fd, opened.restore);
+        return std::nullopt;
+    }
+    const std::string name = QFile::encodeName(device.isEmpty() ? path : device).toStdString();
+    return device.isEmpty()
+               ? EPortOpenError(comNumber, name, opened.failure, opened.error).message()
+               : EPortOpenError(name, opened.failure, opened.error).message();
+}
+} // namespace
 
 TPinnedPort::TPinnedPort(int comNumber, const QString& device)
     : previousHome_(qgetenv("XDG_CONFIG_HOME")),
@@ -19,6 +38,10 @@ TPinnedPort::TPinnedPort(int comNumber, const QString& device)
             return;
         }
         path = QString::fromStdString(mapped.path);
+    }
+    if (const std::optional<QString> refusal = openingRefusal(comNumber, device, path)) {
+        PrintMessage(*refusal);
+        return;
     }
     const QString ports = home_.path() + QStringLiteral("/zuvex910k/ports");
     if (!QDir().mkpath(ports) || !QFile::link(QFileInfo(path).absoluteFilePath(),

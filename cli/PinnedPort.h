@@ -16,7 +16,8 @@ public:
     TPinnedPort(const TPinnedPort&) = delete;
     TPinnedPort& operator=(const TPinnedPort&) = delete;
 
-    // The pinned COM number, or 0 when the port has no device (reported on stderr).
+    // The pinned COM number, or 0 when the port has no device or does not open (the cause
+    // reported on stderr, the device named by the path it was given as).
     int ComNumber() const { return comNumber_; }
 
 private:

@@ -25,6 +25,8 @@ public:
     void Begin(TFlow flow);
     const std::optional<TExitStatus>& Outcome() const { return outcome_; }
     std::function<void()> Finished; // once the running flow has its outcome
+    // A signal ends the running flow with `status`; the tool says why as it ends.
+    void Stop(TExitStatus status) { finish(status); }
 
     // What the tool brings to a write and a firmware load.
     TEditorView ToWrite;

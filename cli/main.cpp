@@ -3,6 +3,8 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "cli/FileErrorText.h"
+#include "cli/StopSignals.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -36,6 +38,20 @@ TExitStatus run(const TCliRequest& request) {
     }
     return TExitStatus::Usage;
 }
+// A signal outranks the command's outcome, and output that was lost turns it into a failure:
+// a script must not take a cut-off listing for a whole one.
+int exitWith(TExitStatus status) {
+    if (const std::optional<TExitStatus> stopped = StopSignalStatus()) {
+        PrintMessage(QStringLiteral("Abgebrochen."));
+        return exitCode(*stopped);
+    }
+    if (const std::optional<int> error = LostOutputError()) {
+        PrintMessage(QStringLiteral("Die Ausgabe konnte nicht geschrieben werden. ") +
+                     FileErrorText(*error));
+        return exitCode(TExitStatus::FileFault);
+    }
+    return exitCode(status);
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -46,15 +62,16 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(keepQtQuiet);
     QApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); // the report's date
+    CatchStopSignals();
 
     const TCliParsed parsed = ParseCommandLine(app.arguments().mid(1));
     if (const auto* help = std::get_if<TCliHelp>(&parsed)) {
         PrintLine(help->text.trimmed());
-        return exitCode(TExitStatus::Done);
+        return exitWith(TExitStatus::Done);
     }
     if (const auto* error = std::get_if<TCliUsageError>(&parsed)) {
         PrintMessage(error->text);
         return exitCode(TExitStatus::Usage);
     }
-    return exitCode(run(std::get<TCliRequest>(parsed)));
+    return exitWith(run(std::get<TCliRequest>(parsed)));
 }

@@ -1,6 +1,7 @@
 #include "link/RawSerialPort.h"
 
 #include "serial/ComPortMap.h"
+#include "serial/OutputStop.h"
 #include "serial/PosixSerialDevice.h"
 
 #include <cerrno>
@@ -73,7 +74,7 @@ void TRawSerialPort::Close() {
 }
 
 bool TRawSerialPort::Write(const std::uint8_t* data, std::size_t count) {
-    if (fd_ < 0)
+    if (fd_ < 0 || SerialOutputStopped())
         return false;
     // A device that stops reading fills the driver's queue: the write then gives up as a read
     // does, after the time-out without a byte taken.

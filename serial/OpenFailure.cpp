@@ -31,25 +31,36 @@ QString deviceGroup(const std::string& path) {
     return owner ? QString::fromLocal8Bit(owner->gr_name) : QStringLiteral("dialout");
 }
 
-QString failureText(int comNumber, const std::string& device, TOpenFailure failure, int error) {
+// How the text names the port: a COM port, or a device given by its path alone.
+struct TPortNames {
+    QString subject; // "Der COM-Port COM3 (/dev/ttyUSB0)"
+    QString object;  // "den COM-Port COM3 (/dev/ttyUSB0)"
+};
+
+TPortNames comPortNames(int comNumber, const std::string& device) {
     const QString port = device.empty()
                              ? QStringLiteral("COM%1").arg(comNumber)
                              : QStringLiteral("COM%1 (%2)").arg(comNumber).arg(shownDevice(device));
+    return {QStringLiteral("Der COM-Port ") + port, QStringLiteral("den COM-Port ") + port};
+}
+
+QString failureText(const TPortNames& port, const std::string& device, TOpenFailure failure,
+                    int error) {
     switch (failure) {
     case TOpenFailure::NotFound:
-        return QStringLiteral("Der COM-Port %1 ist nicht vorhanden.").arg(port);
+        return QStringLiteral("%1 ist nicht vorhanden.").arg(port.subject);
     case TOpenFailure::NoPermission:
-        return QStringLiteral("Keine Berechtigung für den COM-Port %1. Nehmen Sie Ihren Benutzer "
+        return QStringLiteral("Keine Berechtigung für %1. Nehmen Sie Ihren Benutzer "
                               "in die Gruppe „%2“ auf und melden Sie sich danach neu an.")
-            .arg(port, deviceGroup(device));
+            .arg(port.object, deviceGroup(device));
     case TOpenFailure::InUse:
-        return QStringLiteral("Der COM-Port %1 wird bereits von einem anderen Programm verwendet.")
-            .arg(port);
+        return QStringLiteral("%1 wird bereits von einem anderen Programm verwendet.")
+            .arg(port.subject);
     case TOpenFailure::Settings:
-        return QStringLiteral("Der COM-Port %1 lässt sich nicht einstellen.").arg(port);
+        return QStringLiteral("%1 lässt sich nicht einstellen.").arg(port.subject);
     default:
-        return QStringLiteral("Der COM-Port %1 kann nicht geöffnet werden. %2")
-            .arg(port, SystemErrorText(error));
+        return QStringLiteral("%1 kann nicht geöffnet werden. %2")
+            .arg(port.subject, SystemErrorText(error));
     }
 }
 
@@ -75,4 +86,12 @@ TOpenFailure OpenFailureOf(int error) {
 
 EPortOpenError::EPortOpenError(int comNumber, const std::string& device, TOpenFailure failure,
                                int error)
-    : ESerialError(failureText(comNumber, device, failure, error)), failure_(failure) {}
+    : ESerialError(failureText(comPortNames(comNumber, device), device, failure, error)),
+      failure_(failure) {}
+
+EPortOpenError::EPortOpenError(const std::string& device, TOpenFailure failure, int error)
+    : ESerialError(
+          failureText({QStringLiteral("Das Gerät ") + QString::fromLocal8Bit(device.c_str()),
+                       QStringLiteral("das Gerät ") + QString::fromLocal8Bit(device.c_str())},
+                      device, failure, error)),
+      failure_(failure) {}

@@ -22,6 +22,8 @@ TOpenFailure OpenFailureOf(int error);
 class EPortOpenError : public ESerialError {
 public:
     EPortOpenError(int comNumber, const std::string& device, TOpenFailure failure, int error);
+    // A device named by its path alone, with no COM number ("Das Gerät /dev/ttyUSB0 ...").
+    EPortOpenError(const std::string& device, TOpenFailure failure, int error);
     TOpenFailure failure() const { return failure_; }
 
 private:

@@ -4,8 +4,11 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/major.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -158,6 +161,18 @@ bool isControllingTerminal(int fd) {
     return ioctl(fd, TIOCGSID, &session) == 0;
 }
 
+// The kernel keeps a pseudo-terminal's exclusive flag for as long as its other side is open,
+// also after the process that set it was killed: every later opening would then be refused.
+// On a real port the flag goes with the last close. The lock guards a pseudo-terminal alone.
+bool isPseudoTerminal(int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0)
+        return false;
+    const unsigned deviceMajor = major(st.st_rdev);
+    return deviceMajor >= UNIX98_PTY_SLAVE_MAJOR &&
+           deviceMajor < UNIX98_PTY_SLAVE_MAJOR + UNIX98_PTY_MAJOR_COUNT;
+}
+
 TOpenResult failAndClose(int fd, TOpenFailure failure, int error) {
     if (fd >= 0)
         close(fd);
@@ -178,7 +193,7 @@ TOpenResult OpenSerialDevice(const std::string& path, const TLineSettings& line)
     }
     if (!isatty(fd) || isControllingTerminal(fd))
         return failAndClose(fd, TOpenFailure::Settings, ENOTTY);
-    if (ioctl(fd, TIOCEXCL) != 0 && !ignorableIoctlError(errno)) {
+    if (!isPseudoTerminal(fd) && ioctl(fd, TIOCEXCL) != 0 && !ignorableIoctlError(errno)) {
         const int error = errno;
         return failAndClose(fd, OpenFailureOf(error), error);
     }

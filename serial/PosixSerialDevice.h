@@ -22,9 +22,9 @@ struct TOpenResult {
 };
 
 // Opens `path` with O_RDWR|O_NOCTTY|O_NONBLOCK|O_CLOEXEC, takes flock(LOCK_EX|LOCK_NB)
-// (root ignores TIOCEXCL), sets TIOCEXCL and the line, and asks the driver for low latency
-// (see LowLatency.h). A device that is no terminal, or is a session's controlling terminal
-// (the user's shell), is refused. The descriptor is closed on every failure.
+// (root ignores TIOCEXCL), sets TIOCEXCL (not on a pseudo-terminal) and the line, and asks the
+// driver for low latency (see LowLatency.h). A device that is no terminal, or is a session's
+// controlling terminal (the user's shell), is refused. The descriptor is closed on every failure.
 TOpenResult OpenSerialDevice(const std::string& path, const TLineSettings& line);
 
 // Drops both queues, puts back what the opening changed (the driver's flags and the line

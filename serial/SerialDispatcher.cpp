@@ -1,6 +1,7 @@
 #include "serial/SerialDispatcher.h"
 
 #include "serial/DataPacketManager.h"
+#include "serial/OutputStop.h"
 #include "serial/PosixSerialDevice.h"
 #include "serial/Ticks.h"
 
@@ -122,6 +123,8 @@ void TSerialDispatcher::ScheduleTimer() {
 }
 
 TSerialDispatcher::TSendResult TSerialDispatcher::Send(const uint8_t* bytes, std::size_t count) {
+    if (SerialOutputStopped())
+        return TSendResult::Sent; // the program is ending: the exchange is being wound down
     if (pending_.size() + count > outCapacity_)
         return TSendResult::NoRoom;
     if (!pending_.empty()) { // keep the order behind the rest still waiting
@@ -153,6 +156,12 @@ TSerialDispatcher::TSendResult TSerialDispatcher::Send(const uint8_t* bytes, std
 }
 
 void TSerialDispatcher::WriteReady() {
+    if (SerialOutputStopped())
+        pending_.clear();
+    if (pending_.empty()) {
+        write_->setEnabled(false);
+        return;
+    }
     const ssize_t n = ::write(fd_, pending_.data(), pending_.size());
     if (n > 0)
         pending_.erase(pending_.begin(), pending_.begin() + n);

@@ -1,11 +1,15 @@
 // zuvex910k started as from a shell without a display, against the simulator as COM3.
 #include "ProgramRun.h"
 #include "SimStart.h"
+#include "Unprivileged.h"
 #include "cli/ExitStatus.h"
 #include "config/ConfigCodec.h"
 
 #include <QFile>
 #include <QTest>
+#include <csignal>
+#include <fcntl.h>
+#include <termios.h>
 
 namespace {
 
@@ -19,6 +23,11 @@ const QString Saved = "saved.zcf";
 const QString Report = "report.pdf";
 const QString Firmware = "new.zfw";
 const QByteArray FirmwareRecords = QByteArray::fromHex("0003414243000144"); // "ABC", then "D"
+const std::string OtherDevice = "Modem OK"; // what a device that is no Zuvex 910k answers
+const QString FullDisk = "/dev/full";       // every write to it fails: the disk is full
+constexpr int KilledBySignal = -1;          // the exit status of a program a signal ended
+constexpr int SlowAckMs = 150;              // each byte of a write waits this long for its ACK
+const QByteArray PdfStart = "%PDF-1.4\n";
 constexpr std::uint8_t UnknownDeviceType = 3; // shown and written as Telefon
 constexpr std::uint8_t ReservedFill = 0xA5;
 constexpr int FirstReservedOfTail = ImageOffset::Wartemusik + 1;
@@ -65,6 +74,26 @@ QByteArray writeOf(const ConfigImage& image) {
     return LinkProtocol::WriteCommand + bytesOf(image) + char(imageChecksum(image));
 }
 
+// The line settings of a terminal device, as an opening finds them.
+termios lineOf(const std::string& device) {
+    termios line{};
+    const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        tcgetattr(fd, &line);
+        close(fd);
+    }
+    return line;
+}
+
+// Whether another program that is not root may open `device` now.
+bool othersMayOpen(const std::string& device) {
+    const ActingAsNobody nobody;
+    const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0)
+        close(fd);
+    return nobody.unprivileged() && fd >= 0;
+}
+
 // One call of the program: what the system holds, the files, the call, and what follows.
 struct CliCase {
     bool attached = true; // a system answers on COM3
@@ -73,6 +102,7 @@ struct CliCase {
     QByteArray fileA, fileB; // written as a.zcf and b.zcf when not empty
     QByteArray firmware;     // written as new.zfw when not empty
     QStringList args;
+    QString stdoutTo; // a file stdout goes to, such as /dev/full; empty: stdout is read
     TExitStatus status = TExitStatus::Done;
     QStringList out;                        // lines stdout must hold
     QString err;                            // text stderr must hold; empty: stderr stays empty
@@ -93,6 +123,8 @@ class TestCli : public QObject {
 private slots:
     void runsCommand_data();
     void runsCommand();
+    void stopsOnSignal_data();
+    void stopsOnSignal();
 };
 
 void TestCli::runsCommand_data() {
@@ -113,10 +145,24 @@ void TestCli::runsCommand_data() {
          .args = {"read", Saved},
          .wire = Identification + LinkProtocol::ReadCommand,
          .saved = bytesOf(backup)});
-    add("read on a given port reads at once", {.system = backup,
-                                               .args = {"--port", "COM3", "read", Saved},
-                                               .wire = LinkProtocol::ReadCommand,
-                                               .saved = bytesOf(backup)});
+    add("read on a given port asks which device it is first",
+        {.system = backup,
+         .args = {"--port", "COM3", "read", Saved},
+         .wire = Identification + LinkProtocol::ReadCommand,
+         .saved = bytesOf(backup)});
+    add("write on a given port to another device sends it nothing more",
+        {.faults = {.identification = OtherDevice},
+         .fileA = bytesOf(backup),
+         .args = {"--port", "COM3", "write", FileA},
+         .status = TExitStatus::NoDevice,
+         .err = "Es wurde keine Zuvex 910k gefunden.",
+         .wire = LinkProtocol::IdentifyCommand});
+    add("reset on a given port to another device sends it nothing more",
+        {.faults = {.identification = OtherDevice},
+         .args = {"--port", "COM3", "reset", "--yes"},
+         .status = TExitStatus::NoDevice,
+         .err = "Es wurde keine Zuvex 910k gefunden.",
+         .wire = LinkProtocol::IdentifyCommand});
     add("write sends what the editor would send for the file",
         {.fileA = bytesOf(withUnknownType(backup)),
          .args = {"write", FileA},
@@ -186,6 +232,26 @@ void TestCli::runsCommand_data() {
                                                     .args = {"print", FileA, "-o", Report},
                                                     .reportPages = 1});
 
+    add("lost output of show", {.attached = false,
+                                .fileA = bytesOf(Factory),
+                                .args = {"show", "--json", FileA},
+                                .stdoutTo = FullDisk,
+                                .status = TExitStatus::FileFault,
+                                .err = "Die Ausgabe konnte nicht geschrieben werden. Auf dem "
+                                       "Datenträger ist kein Platz mehr frei."});
+    add("lost output of find", {.args = {"find"},
+                                .stdoutTo = FullDisk,
+                                .status = TExitStatus::FileFault,
+                                .err = "Die Ausgabe konnte nicht geschrieben werden.",
+                                .wire = Identification});
+    add("a device that is not there",
+        {.args = {"--device", "/nonexistent/ttyUSB9", "read", Saved},
+         .status = TExitStatus::NoDevice,
+         .err = "Das Gerät /nonexistent/ttyUSB9 ist nicht vorhanden."});
+    add("a file given as the device", {.fileA = bytesOf(Factory),
+                                       .args = {"--device", FileA, "find"},
+                                       .status = TExitStatus::NoDevice,
+                                       .err = "Das Gerät a.zcf lässt sich nicht einstellen."});
     add("no system", {.attached = false,
                       .args = {"read", Saved},
                       .status = TExitStatus::NoDevice,
@@ -196,15 +262,25 @@ void TestCli::runsCommand_data() {
          .status = TExitStatus::DeviceFault,
          .err = "Fehler beim Auslesen der Zuvex 910k.",
          .wire = Identification + LinkProtocol::ReadCommand});
+    add("a longer file is not written", {.fileA = bytesOf(backup) + PdfStart,
+                                         .args = {"write", FileA},
+                                         .status = TExitStatus::FileFault,
+                                         .err = "a.zcf: Die Datei ist keine Konfigurationsdatei!"});
+    add("a longer file is not printed", {.attached = false,
+                                         .fileA = bytesOf(Factory) + PdfStart,
+                                         .args = {"print", FileA, "-o", Report},
+                                         .status = TExitStatus::FileFault,
+                                         .err = "a.zcf: Die Datei ist keine Konfigurationsdatei!"});
     add("a file of the wrong size is not written",
         {.fileA = bytesOf(backup).left(ConfigImageSize - 1),
          .args = {"write", FileA},
          .status = TExitStatus::FileFault,
          .err = "a.zcf: Die Datei ist keine Konfigurationsdatei!"});
-    add("an unwritable target", {.args = {"read", "no-such-folder/" + Saved},
-                                 .status = TExitStatus::FileFault,
-                                 .err = "Die Datei konnte nicht geöffnet oder angelegt werden.",
-                                 .wire = Identification + LinkProtocol::ReadCommand});
+    add("a target in a missing folder asks the system nothing",
+        {.args = {"read", "no-such-folder/" + Saved},
+         .status = TExitStatus::FileFault,
+         .err = "no-such-folder/saved.zcf: Die Datei kann nicht angelegt werden. Der Ordner ist "
+                "nicht vorhanden."});
     add("a system that refuses a byte",
         {.faults = {.writeFault = {.kind = zuvexsim::AckFault::Kind::Nak,
                                    .at = FirstReservedOfTail}},
@@ -241,7 +317,7 @@ void TestCli::runsCommand() {
     };
 
     const ProgramRun run =
-        runProgram(ZUVEX910K_EXE, withSimDevice(c.args), home.root(), DisplayVariables);
+        runProgram(ZUVEX910K_EXE, withSimDevice(c.args), home.root(), DisplayVariables, c.stdoutTo);
 
     QCOMPARE(run.exitStatus, exitCode(c.status));
     const QStringList out = QString::fromUtf8(run.out).split(u'\n', Qt::SkipEmptyParts);
@@ -261,6 +337,53 @@ void TestCli::runsCommand() {
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(sent.data()), qsizetype(sent.size())),
                  c.firmwareSent);
     }
+}
+
+// A signal while a write is under way: the tool sends nothing more, gives the line back as it
+// was and leaves the port open to others; a killed tool leaves no exclusive flag behind.
+void TestCli::stopsOnSignal_data() {
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("exitStatus");
+    QTest::newRow("Ctrl+C") << SIGINT << exitCode(TExitStatus::Interrupted);
+    QTest::newRow("SIGTERM") << SIGTERM << exitCode(TExitStatus::Terminated);
+    QTest::newRow("SIGKILL") << SIGKILL << KilledBySignal;
+}
+
+void TestCli::stopsOnSignal() {
+    QFETCH(int, signal);
+    QFETCH(int, exitStatus);
+    TestHome home;
+    zuvexsim::SimOptions options = simOptions(SimPort);
+    options.faults.ackDelayMs = SlowAckMs;
+    const auto sim = startSim(options, Factory);
+    const std::string device = sim->slavePath();
+    QCOMPARE(chmod(device.c_str(), 0666), 0); // so that others may try to open it
+    const termios lineBefore = lineOf(device);
+    QVERIFY(!home.writeFile(FileA, bytesOf(port2Tfe())).isEmpty());
+    const QByteArray firstByteWritten =
+        Identification + LinkProtocol::WriteCommand + bytesOf(port2Tfe()).left(1);
+
+    StartedProgram program(ZUVEX910K_EXE, {"write", FileA}, home.root(), DisplayVariables);
+    QVERIFY(program.started());
+    QVERIFY(QTest::qWaitFor([&] {
+        return QByteArray::fromStdString(sim->received()).size() >= firstByteWritten.size();
+    }));
+    program.sendSignal(signal);
+    const std::string receivedAtSignal = sim->received();
+    const ProgramRun run = program.waitForEnd();
+
+    QCOMPARE(run.exitStatus, exitStatus);
+    QVERIFY(QByteArray::fromStdString(receivedAtSignal).startsWith(firstByteWritten));
+    QCOMPARE(sim->received(), receivedAtSignal);
+    QVERIFY(othersMayOpen(device));
+    if (exitStatus == KilledBySignal)
+        return; // nobody is left to give the line back
+    QCOMPARE(QString::fromUtf8(run.err), QString("zuvex910k: Abgebrochen.\n"));
+    const termios lineAfter = lineOf(device);
+    QCOMPARE(lineAfter.c_cflag, lineBefore.c_cflag);
+    QCOMPARE(lineAfter.c_iflag, lineBefore.c_iflag);
+    QCOMPARE(lineAfter.c_lflag, lineBefore.c_lflag);
+    QCOMPARE(cfgetospeed(&lineAfter), cfgetospeed(&lineBefore));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
 #include <string>
@@ -22,13 +23,11 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 }
 } // namespace
 
-ProgramRun runProgram(const QString& program, const QStringList& args, const QString& workDir,
-                      const QStringList& unset) {
-    ProgramRun run;
-    QTemporaryDir captured; // stdout and stderr go to files: no pipe can fill up and block
-    const std::string outPath = QDir(captured.path()).filePath(QStringLiteral("out")).toStdString();
-    const std::string errPath = QDir(captured.path()).filePath(QStringLiteral("err")).toStdString();
-
+StartedProgram::StartedProgram(const QString& program, const QStringList& args,
+                               const QString& workDir, const QStringList& unset,
+                               const QString& stdoutPath)
+    : outPath_(stdoutPath.isEmpty() ? captured_.filePath(QStringLiteral("out")) : stdoutPath),
+      errPath_(captured_.filePath(QStringLiteral("err"))) {
     std::vector<std::string> argStrings{program.toStdString()};
     for (const QString& arg : args)
         argStrings.push_back(arg.toStdString());
@@ -41,26 +40,41 @@ ProgramRun runProgram(const QString& program, const QStringList& args, const QSt
     std::vector<char*> argv = pointers(argStrings);
     std::vector<char*> envp = pointers(envStrings);
 
+    const std::string out = outPath_.toStdString();
+    const std::string err = errPath_.toStdString();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const std::string dir = workDir.toStdString();
     posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+        pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return run;
+}
 
+void StartedProgram::sendSignal(int signal) const {
+    if (pid_ > 0)
+        ::kill(pid_, signal);
+}
+
+ProgramRun StartedProgram::waitForEnd() {
+    ProgramRun run;
+    if (pid_ <= 0)
+        return run;
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
+    pid_ = -1;
     if (WIFEXITED(status))
         run.exitStatus = WEXITSTATUS(status);
-    run.out = fileBytes(QString::fromStdString(outPath));
-    run.err = fileBytes(QString::fromStdString(errPath));
+    if (outPath_.startsWith(captured_.path())) // a given file such as /dev/full is not read
+        run.out = fileBytes(outPath_);
+    run.err = fileBytes(errPath_);
     return run;
+}
+
+ProgramRun runProgram(const QString& program, const QStringList& args, const QString& workDir,
+                      const QStringList& unset, const QString& stdoutPath) {
+    return StartedProgram(program, args, workDir, unset, stdoutPath).waitForEnd();
 }
