@@ -189,6 +189,7 @@ private:
     bool RunFirmwarePortChoice(const QStringList& entries) override;
     void RunFirmwareTransfer() override;
     void SetWaiting(bool waiting) override;
+    void DropHeldInput() override;
 
     void buildLayout();
     void buildActions();

@@ -1,6 +1,8 @@
 #include "app/AppForm.h"
 
+#include "app/CloseOnSignal.h"
 #include "app/RegistryFile.h"
+#include "app/StartupErrors.h"
 #include "link/LinkConversation.h"
 
 #include <QDir>
@@ -13,6 +15,10 @@ QString currentDirWithSeparator() {
 }
 
 void showPlainMessage(const QString& text) {
+    if (TCloseOnSignal::Requested()) { // the program is ending on a signal: nobody answers a box
+        startup::logFailure(text);
+        return;
+    }
     QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok);
     box.setObjectName(QStringLiteral("SettingsErrorBox"));
     box.exec();

@@ -9,6 +9,7 @@
 namespace {
 
 int signalPipe[2] = {-1, -1};
+bool signalCame = false; // while the signals are watched
 
 void onSignal(int) {
     const char byte = 1;
@@ -18,6 +19,7 @@ void onSignal(int) {
 } // namespace
 
 TCloseOnSignal::TCloseOnSignal() {
+    signalCame = false;
     if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
@@ -31,6 +33,7 @@ TCloseOnSignal::TCloseOnSignal() {
 }
 
 TCloseOnSignal::~TCloseOnSignal() {
+    signalCame = false;
     if (signalPipe[0] < 0)
         return;
     std::signal(SIGTERM, SIG_DFL);
@@ -40,11 +43,15 @@ TCloseOnSignal::~TCloseOnSignal() {
     signalPipe[0] = signalPipe[1] = -1;
 }
 
+bool TCloseOnSignal::Requested() {
+    return signalCame;
+}
+
 void TCloseOnSignal::closeWindows() {
     char bytes[16];
     while (read(signalPipe[0], bytes, sizeof bytes) > 0) {
     }
-    requested = true;
+    signalCame = true;
     // open dialogs first (a question stays open until answered), then the main window
     QApplication::closeAllWindows();
 }

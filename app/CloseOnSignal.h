@@ -13,11 +13,10 @@ public:
     TCloseOnSignal();
     ~TCloseOnSignal() override;
     // A signal came: the program is to end, even if only a box was open to close (the start-up
-    // settings error shows before the main window).
-    bool Requested() const { return requested; }
+    // settings error shows before the main window). Nobody may be there to answer a box then.
+    static bool Requested();
 
 private:
     void closeWindows();
     QSocketNotifier* notifier = nullptr;
-    bool requested = false;
 };

@@ -17,6 +17,8 @@ public:
     ~TInputHold() override;
     void SetHolding(bool holding);
     bool Holding() const { return holding_; }
+    // Forgets the input held so far: the pause it waited for ends without the flow going on.
+    void DropHeld() { held_.clear(); }
 
 protected:
     bool eventFilter(QObject* receiver, QEvent* event) override;

@@ -107,6 +107,11 @@ void watchStart() {
     previousHandler = qInstallMessageHandler(handleStartMessage);
 }
 
+void logFailure(const QString& text) {
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    appendToLog(logPath(), text);
+}
+
 void startDone() {
     qInstallMessageHandler(previousHandler);
     qtMessages.clear();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 // Failures before the main window exists (no display, no usable Qt platform plugin) end the
 // program through Qt's fatal message, which only reaches standard error, and nobody reads
 // that when the program was started from the desktop's menu. While the start-up watch is on,
@@ -12,5 +14,9 @@ constexpr int StartFailedExitCode = 69; // EX_UNAVAILABLE: the graphical interfa
 
 void watchStart(); // before the application object is created
 void startDone();  // once the application object exists: Qt's own message handling again
+
+// A failure no box can show (a signal is ending the program, nobody answers): standard error and
+// the same log.
+void logFailure(const QString& text);
 
 } // namespace startup

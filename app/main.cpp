@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     TCloseOnSignal closeOnSignal;
     TAppForm form;
-    if (closeOnSignal.Requested())
+    if (TCloseOnSignal::Requested())
         return 0; // a signal during start-up (its settings error box) ends the program
     form.show();
     // The first showing runs the device search in its own modal loops; a window closed in

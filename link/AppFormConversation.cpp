@@ -87,3 +87,7 @@ void TAppForm::ShowPortInUse(const QString& text) {
 void TAppForm::SetWaiting(bool waiting) {
     InputHold->SetHolding(waiting);
 }
+
+void TAppForm::DropHeldInput() {
+    InputHold->DropHeld();
+}

@@ -46,6 +46,8 @@ TLinkConversation::TLinkConversation(TSerialPort& ComPort1, TDataPacket& DataPac
     Pause->setSingleShot(true);
     Pause->setTimerType(Qt::PreciseTimer); // a coarse timer may end a pause 5 % early
     connect(Pause, &QTimer::timeout, this, [this] {
+        if (PendingInput == THeldInput::Dropped)
+            View.DropHeldInput();
         SetWaiting(false); // a step may show a dialog, which must take input
         std::exchange(PendingStep, {})();
     });
@@ -64,8 +66,9 @@ void TLinkConversation::SetWaiting(bool waiting) {
     View.SetWaiting(waiting);
 }
 
-void TLinkConversation::After(int ms, std::function<void()> step) {
+void TLinkConversation::After(int ms, std::function<void()> step, THeldInput held) {
     PendingStep = std::move(step);
+    PendingInput = held;
     Pause->start(ms);
     SetWaiting(true);
 }
@@ -84,6 +87,8 @@ void TLinkConversation::Cancel() {
     ++Generation;
     Pause->stop();
     PendingStep = {};
+    if (Waiting_) // what the user did meanwhile was meant for the flow that ends here
+        View.DropHeldInput();
     SetWaiting(false);
     DataPacket1.SetEnabled(false);
 }
@@ -95,7 +100,8 @@ void TLinkConversation::CloseDevicePort(std::function<void()> settled) {
         return;
     }
     ComPort1.SetOpen(false);
-    After(CloseSettleMs, std::move(settled));
+    // the window goes once the line has settled: nothing the user does meanwhile acts
+    After(CloseSettleMs, std::move(settled), THeldInput::Dropped);
 }
 
 void TLinkConversation::ShowPortInUse() {

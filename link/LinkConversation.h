@@ -113,8 +113,10 @@ private:
     void sendWriteCommand();
     void sendImageByte();
     void PinExchangePacket(uint8_t reply);
-    // Runs `step` after `ms` milliseconds as a timer step, unless Cancel comes first.
-    void After(int ms, std::function<void()> step);
+    // Runs `step` after `ms` milliseconds as a timer step, unless Cancel comes first. The
+    // user's input held meanwhile acts after the step, or is dropped as `held` says.
+    enum class THeldInput { ActsAfterPause, Dropped };
+    void After(int ms, std::function<void()> step, THeldInput held = THeldInput::ActsAfterPause);
     void SetWaiting(bool waiting);
     // Posts one of the conversation's messages (SearchContinueMessage, FirmwareReadyMessage)
     // to run after the current event; a Cancel in between drops it.
@@ -128,6 +130,7 @@ private:
     TLinkView& View;
     QTimer* Pause = nullptr;
     std::function<void()> PendingStep;
+    THeldInput PendingInput = THeldInput::ActsAfterPause;
     bool Waiting_ = false;
     quint64 Generation = 0; // counts the cancels
     ConfigImage Image{};

@@ -60,4 +60,8 @@ public:
 
     // The conversation waits out a pause or a port scan; input is held until it ends.
     virtual void SetWaiting(bool waiting) = 0;
+    // The pause ends without its flow going on (cancelled, or the line settled at close): the
+    // input held during it is dropped rather than acting. Comes before SetWaiting(false); a
+    // view that holds no input has nothing to drop.
+    virtual void DropHeldInput() {}
 };

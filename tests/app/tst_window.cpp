@@ -492,7 +492,7 @@ private slots:
         ModalAnswer box("SettingsErrorBox", [](QWidget*) { ::raise(SIGTERM); });
         form = std::make_unique<TAppFormProbe>();
         QCOMPARE(shown(box).lines, QStringList{"Ungültiger Datentyp für 'COM'"});
-        QVERIFY(closeOnSignal.Requested());
+        QVERIFY(TCloseOnSignal::Requested());
         FileDialogAnswers files(*form);
         trigger("FileSaveAs1");
         QCOMPARE(files.lastOffered(), NewInCurrentDir); // even though WorkDir had been read
@@ -500,6 +500,21 @@ private slots:
         QVERIFY(form->close());
         // read after the failure point: not read, so written back empty
         QVERIFY(home->readRegistry().contains("\"File1\"=\"\""));
+    }
+
+    // SIGTERM while the settings cannot be written ends the program: no box, the failure logged.
+    void signalWithUnwritableSettings() {
+        form.reset();
+        home->writeRegistry("\"COM\"=dword:00000001\r\n"); // a key, so the close writes it
+        form = std::make_unique<TAppFormProbe>();
+        QVERIFY(showOffline());
+        TCloseOnSignal closeOnSignal;
+        ModalAnswer box("SettingsErrorBox", press("OK"));
+        FailingWrites fullDisk;
+        ::raise(SIGTERM);
+        QVERIFY(QTest::qWaitFor([&] { return !form->isVisible(); }));
+        QVERIFY(!box.seen());
+        QVERIFY(QString::fromUtf8(fileBytes(home->errorLogPath())).contains(CannotWrite));
     }
 
     // Not replaceable whole: every byte kept, the failure told (a write-protected file: silently).

@@ -7,9 +7,11 @@
 #include <QFileInfo>
 
 TestHome::TestHome(Ports ports)
-    : previous(qgetenv("XDG_CONFIG_HOME")), previousDirs(qgetenv("XDG_CONFIG_DIRS")) {
+    : previous(qgetenv("XDG_CONFIG_HOME")), previousDirs(qgetenv("XDG_CONFIG_DIRS")),
+      previousState(qgetenv("XDG_STATE_HOME")) {
     qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
     qputenv("XDG_CONFIG_DIRS", path(QStringLiteral("xdg-system")).toUtf8());
+    qputenv("XDG_STATE_HOME", path(QStringLiteral("state")).toUtf8());
     if (ports == PortsFolder)
         QDir().mkpath(portsDir());
 }
@@ -17,6 +19,7 @@ TestHome::TestHome(Ports ports)
 TestHome::~TestHome() {
     qputenv("XDG_CONFIG_HOME", previous);
     qputenv("XDG_CONFIG_DIRS", previousDirs);
+    qputenv("XDG_STATE_HOME", previousState);
 }
 
 void TestHome::writeRegistry(const QString& valueLines, bool withKey, QString file) const {

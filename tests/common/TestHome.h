@@ -5,7 +5,8 @@
 #include <QTemporaryDir>
 
 // A fresh settings home in a temporary folder (XDG_CONFIG_HOME, and XDG_CONFIG_DIRS for the
-// system default); its empty ports folder means no COM port exists unless a test adds one.
+// system default, XDG_STATE_HOME for the error log); its empty ports folder means no COM port
+// exists unless a test adds one.
 class TestHome {
 public:
     enum Ports { PortsFolder, NoPortsFolder }; // NoPortsFolder: COM ports numbered automatically
@@ -17,6 +18,10 @@ public:
     QString portsDir() const { return configDir() + QStringLiteral("/ports"); }
     QString systemRegistryPath() const {
         return path(QStringLiteral("xdg-system/zuvex910k/registry.reg"));
+    }
+    // Where failures go that no box can show.
+    QString errorLogPath() const {
+        return path(QStringLiteral("state/zuvex910k/start-errors.log"));
     }
     // A scratch file in the temporary folder.
     QString path(const QString& name) const { return root() + QLatin1Char('/') + name; }
@@ -30,6 +35,7 @@ private:
     QTemporaryDir dir;
     QByteArray previous;
     QByteArray previousDirs;
+    QByteArray previousState;
 };
 
 // The bytes of a file; empty when it cannot be read.

@@ -16,8 +16,34 @@ constexpr std::size_t WholeWriteBytes = WriteCommandBytes + ConfigImageSize + 1;
 
 enum class Flow { Read, Write, PinChange, Idle };
 
+// What the user does to the window: a click, a key.
+using UserInput = std::function<void(TAppFormProbe& window)>;
+UserInput clickOn(const char* button) {
+    return [button](TAppFormProbe& window) {
+        QTest::mouseClick(part<QPushButton>(window, button), Qt::LeftButton);
+    };
+}
+
+// Notes each dialog that shows and closes it: a test can say that none came, and does not hang
+// when one does.
+struct ShownDialogs {
+    QStringList names;
+    QTimer poll;
+    ShownDialogs() {
+        QObject::connect(&poll, &QTimer::timeout, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible() && qobject_cast<QDialog*>(w)) {
+                    names << w->objectName();
+                    w->close();
+                }
+        });
+        poll.start(PollMs);
+    }
+};
+
 } // namespace
 Q_DECLARE_METATYPE(Flow)
+Q_DECLARE_METATYPE(UserInput)
 
 class TestLinkTransfer : public QObject, AppWithSim {
     Q_OBJECT
@@ -96,14 +122,37 @@ private slots:
         QVERIFY(transferEnded());
     }
 
-    // Closing with the port open: the line settles under the wait cursor; nothing more goes out.
+    void closeLetsTheLineSettle_data() {
+        QTest::addColumn<UserInput>("duringPause");
+        QTest::newRow("nothing") << UserInput([](TAppFormProbe&) {});
+        QTest::newRow("click on Konfiguration speichern") << clickOn("SpeedButton1");
+        QTest::newRow("click on Konfiguration auslesen") << clickOn("SpeedButton2");
+        QTest::newRow("Ctrl+O") << UserInput([](TAppFormProbe& window) {
+            QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
+        });
+    }
+    // Closing with the port open: the line settles under the wait cursor; what the user does
+    // meanwhile is dropped with the window: nothing more goes out, no dialog opens.
     void closeLetsTheLineSettle() {
+        QFETCH(UserInput, duringPause);
+        FileDialogAnswers files(*form);
+        QCOMPARE(showAndRead(*form), shownAs(ReadDone)); // on the screen: its shortcuts work
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        sim->clearTraffic();
+        ShownDialogs dialogs;
         QVERIFY(!form->close()); // not yet
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
         QVERIFY(!form->ComPort1->Open());
+        duringPause(*form);
         QVERIFY(QTest::qWaitFor([&] { return !form->Conversation->Waiting(); }));
         QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(!form->isVisible());
+        QTest::qWait(LongerThanAnyPauseMs);
         QCOMPARE(sim->received(), std::string());
+        QCOMPARE(dialogs.names, QStringList());
+        QVERIFY(files.requests.isEmpty());
+        QVERIFY(!form->ComPort1->Open());
     }
 
     void warningWhenNoPortRings_data() {
