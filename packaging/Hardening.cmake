@@ -13,6 +13,13 @@ function(zuvex_harden)
     if(ZUVEX_SANITIZE OR ZUVEX_FUZZ)
         return()
     endif()
+    if(WIN32)
+        # A Windows program: address-space randomisation and no executable data (PE flags),
+        # the stack protector with its library; ELF's RELRO does not exist there.
+        add_compile_options(-fstack-protector-strong -Wformat -Werror=format-security)
+        add_link_options(-fstack-protector-strong LINKER:--dynamicbase,--nxcompat,--high-entropy-va)
+        return()
+    endif()
     add_compile_options(-fstack-protector-strong -fstack-clash-protection -Wformat
                         -Werror=format-security)
     if(CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|i.86")

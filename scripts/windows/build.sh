@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds the program, the command-line tool and the tests for 64-bit Windows into
+# build-windows/, with Qt for Windows from the cache (built there first when missing), and runs
+# the tests under Wine unless --no-tests is given. Further arguments go to ctest.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+here=$PWD/scripts/windows
+"$here/ensure-deps.sh"
+ZUVEX_QT_WINDOWS=$("$here/build-qt.sh" | tail -n 1)
+export ZUVEX_QT_WINDOWS
+
+run_tests=1
+if [ "${1:-}" = --no-tests ]; then
+    run_tests=
+    shift
+fi
+cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE="$here/mingw-w64.cmake" \
+    -DZUVEX_WERROR=ON -DZUVEX_BUILD_BENCH=OFF >/dev/null
+cmake --build build-windows -j "$(nproc)"
+[ -n "$run_tests" ] || exit 0
+# Wine's windows need an X display; the tests draw offscreen, Wine itself needs one anyway.
+export QT_QPA_PLATFORM=offscreen
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a ctest --test-dir build-windows --output-on-failure -j "$(nproc)" "$@"
+fi
+ctest --test-dir build-windows --output-on-failure -j "$(nproc)" "$@"
