@@ -18,9 +18,6 @@ cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE="$here/mingw-w64.cma
     -DZUVEX_WERROR=ON -DZUVEX_BUILD_BENCH=OFF >/dev/null
 cmake --build build-windows -j "$(nproc)"
 [ -n "$run_tests" ] || exit 0
-# Wine's windows need an X display; the tests draw offscreen, Wine itself needs one anyway.
-export QT_QPA_PLATFORM=offscreen
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a ctest --test-dir build-windows --output-on-failure -j "$(nproc)" "$@"
-fi
-ctest --test-dir build-windows --output-on-failure -j "$(nproc)" "$@"
+# The Windows tests show their windows through Qt's own Windows platform, as on a user's
+# machine, on a virtual display with a window manager.
+exec "$here/desktop.sh" "$here/run-tests.sh" "$@"
