@@ -8,18 +8,18 @@
 #include <algorithm>
 #include <vector>
 
-// Received bytes: an overlapped WaitCommEvent for EV_RXCHAR, whose event a QWinEventNotifier
-// watches; then a read that returns at once with what the driver holds (the time-outs say
-// so). A waiting read would not do: Wine completes it only when its buffer is full.
+// Received bytes: one overlapped ReadFile at a time, whose event a QWinEventNotifier watches.
+// It ends once bytes came and the line then stayed quiet for a moment (the interval
+// time-out): Wine completes a read that should return at once with what is there only when its
+// buffer is full, and its EV_RXCHAR wait misses bytes queued before it.
 // Sending: one overlapped WriteFile at a time, the next block queued behind it.
 struct TSerialDispatcher::Platform {
     HANDLE port = INVALID_HANDLE_VALUE;
     TDeviceRestore restore;
-    OVERLAPPED waitIo{};
-    DWORD events = 0;
-    bool waiting = false;    // the WaitCommEvent is out, or has ended and is not handled yet
-    DWORD waitRefused = 0;   // WaitCommEvent failed at once: the device is gone
-    OVERLAPPED readIo{};     // used to its end at once
+    OVERLAPPED readIo{};
+    uint8_t readBuffer[4096];
+    bool reading = false;  // the ReadFile is out, or has ended and is not handled yet
+    DWORD readRefused = 0; // ReadFile failed at once: the device is gone
     OVERLAPPED writeIo{};
     std::vector<uint8_t> writing; // the block the driver is writing
     std::vector<uint8_t> pending; // what waits behind it
@@ -28,46 +28,44 @@ struct TSerialDispatcher::Platform {
     QWinEventNotifier* written = nullptr;
 
     Platform() {
-        for (OVERLAPPED* io : {&waitIo, &readIo, &writeIo})
+        for (OVERLAPPED* io : {&readIo, &writeIo})
             io->hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     }
     ~Platform() {
-        for (OVERLAPPED* io : {&waitIo, &readIo, &writeIo})
+        for (OVERLAPPED* io : {&readIo, &writeIo})
             CloseHandle(io->hEvent);
     }
     Platform(const Platform&) = delete;
     Platform& operator=(const Platform&) = delete;
 
-    void armWait();
-    bool bytesQueued() const;
-    void finish(OVERLAPPED& io) const; // cancels `io` and waits until it has ended
+    void armRead();
+    void finish(OVERLAPPED& io) const; // cancels `io` and waits a moment for its end
     DWORD startWrite();                // 0, or why WriteFile failed
 };
 
-void TSerialDispatcher::Platform::armWait() {
-    ResetEvent(waitIo.hEvent);
-    events = 0;
-    if (!WaitCommEvent(port, &events, &waitIo) && GetLastError() != ERROR_IO_PENDING) {
-        waitRefused = GetLastError();
-        SetEvent(waitIo.hEvent); // told on the event loop, as a failing wait would be
+namespace {
+
+// The gap after a burst of bytes that ends a read.
+constexpr DWORD ReadGapMs = 1;
+// How long closing waits for cancelled I/O to end; the handle is closed after it anyway.
+constexpr DWORD CancelWaitMs = 500;
+
+} // namespace
+
+void TSerialDispatcher::Platform::armRead() {
+    ResetEvent(readIo.hEvent);
+    if (!ReadFile(port, readBuffer, sizeof readBuffer, nullptr, &readIo) &&
+        GetLastError() != ERROR_IO_PENDING) {
+        readRefused = GetLastError();
+        SetEvent(readIo.hEvent); // told on the event loop, as a failing read would be
         return;
     }
-    waiting = true;
-    // Bytes that came before the wait started need not raise EV_RXCHAR again.
-    if (bytesQueued())
-        SetEvent(waitIo.hEvent);
-}
-
-bool TSerialDispatcher::Platform::bytesQueued() const {
-    COMSTAT status{};
-    DWORD errors = 0;
-    return ClearCommError(port, &errors, &status) && status.cbInQue > 0;
+    reading = true;
 }
 
 void TSerialDispatcher::Platform::finish(OVERLAPPED& io) const {
-    DWORD count = 0;
     CancelIoEx(port, &io);
-    GetOverlappedResult(port, &io, &count, TRUE);
+    WaitForSingleObject(io.hEvent, CancelWaitMs);
 }
 
 DWORD TSerialDispatcher::Platform::startWrite() {
@@ -90,7 +88,7 @@ void TSerialDispatcher::PlatformDeleter::operator()(Platform* platform) const {
 
 TSerialDispatcher::PlatformPtr TSerialDispatcher::NewPlatform(TSerialDispatcher& owner) {
     PlatformPtr p(new Platform);
-    p->received = new QWinEventNotifier(p->waitIo.hEvent, &owner);
+    p->received = new QWinEventNotifier(p->readIo.hEvent, &owner);
     p->written = new QWinEventNotifier(p->writeIo.hEvent, &owner);
     p->received->setEnabled(false);
     p->written->setEnabled(false);
@@ -113,22 +111,18 @@ TOpenOutcome TSerialDispatcher::Start(const std::string& path, const TLineSettin
     request.io = TDeviceIo::Overlapped;
     request.inQueue = DWORD(inSize);
     request.outQueue = DWORD(outSize);
-    request.timeouts.ReadIntervalTimeout = MAXDWORD; // a read returns at once with what is there
+    request.timeouts.ReadIntervalTimeout = ReadGapMs;
     const TOpenResult opened = OpenSerialDevice(path, line, request);
     if (opened.handle == INVALID_HANDLE_VALUE)
         return {opened.failure, opened.error};
-    if (!SetCommMask(opened.handle, EV_RXCHAR)) {
-        CloseSerialDevice(opened.handle, opened.restore);
-        return {TOpenFailure::Settings, EINVAL};
-    }
     Platform& p = *platform_;
     p.port = opened.handle;
     p.restore = opened.restore;
     p.outCapacity = outSize;
     p.writing.clear();
     p.pending.clear();
-    p.waiting = false;
-    p.waitRefused = 0;
+    p.reading = false;
+    p.readRefused = 0;
     ResumeReading();
     ScheduleTimer();
     return {};
@@ -142,11 +136,11 @@ void TSerialDispatcher::Stop() {
     p.written->setEnabled(false);
     timer_.stop();
     // The driver may still fill the OVERLAPPED structures and buffers until the I/O has ended.
-    if (p.waiting)
-        p.finish(p.waitIo);
+    if (p.reading)
+        p.finish(p.readIo);
     if (!p.writing.empty())
         p.finish(p.writeIo);
-    p.waiting = false;
+    p.reading = false;
     p.writing.clear();
     p.pending.clear();
     CloseSerialDevice(p.port, p.restore);
@@ -155,8 +149,8 @@ void TSerialDispatcher::Stop() {
 
 void TSerialDispatcher::ResumeReading() {
     Platform& p = *platform_;
-    if (!p.waiting && p.waitRefused == 0)
-        p.armWait();
+    if (!p.reading && p.readRefused == 0)
+        p.armRead();
     p.received->setEnabled(true);
 }
 
@@ -170,39 +164,30 @@ void TSerialDispatcher::ReadReady() {
         p.received->setEnabled(false);
         return;
     }
-    if (p.waitRefused != 0) {
+    if (p.readRefused != 0) {
         LineLost();
         return;
     }
-    if (p.waiting) {
-        DWORD ignored = 0;
-        if (!GetOverlappedResult(p.port, &p.waitIo, &ignored, FALSE)) {
-            if (GetLastError() != ERROR_IO_INCOMPLETE) {
-                p.waiting = false;
-                LineLost(); // the wait ends with a failure only when the device has gone
-                return;
-            }
-            if (!p.bytesQueued()) {
-                ResetEvent(p.waitIo.hEvent); // a wake-up that found nothing
-                return;
-            }
-            p.finish(p.waitIo);
-        }
-        p.waiting = false;
+    if (!p.reading) { // a wake-up from a read that FlushInBuffer ended
+        ResumeReading();
+        return;
     }
-    uint8_t chunk[4096];
     DWORD count = 0;
-    ResetEvent(p.readIo.hEvent);
-    const bool started = ReadFile(p.port, chunk, sizeof chunk, nullptr, &p.readIo) ||
-                         GetLastError() == ERROR_IO_PENDING;
-    if (!started || !GetOverlappedResult(p.port, &p.readIo, &count, TRUE)) {
+    if (!GetOverlappedResult(p.port, &p.readIo, &count, FALSE)) {
+        if (GetLastError() == ERROR_IO_INCOMPLETE)
+            return;
+        p.reading = false;
         LineLost(); // a read fails only when the device has gone
         return;
     }
-    if (count > 0)
-        DeliverBytes(chunk, count); // then waits for the next byte, once no handler runs
-    else
-        ResumeReading(); // FlushInBuffer emptied the queue meanwhile
+    p.reading = false;
+    if (count == 0) {
+        ResumeReading();
+        return;
+    }
+    uint8_t chunk[sizeof p.readBuffer];
+    std::copy_n(p.readBuffer, count, chunk); // a handler may reopen the port and read anew
+    DeliverBytes(chunk, count);              // then reads on, once no handler runs
 }
 
 TSerialDispatcher::TSendResult TSerialDispatcher::Send(const uint8_t* bytes, std::size_t count) {
@@ -234,7 +219,8 @@ void TSerialDispatcher::WriteReady() {
     DWORD error = 0;
     if (GetOverlappedResult(p.port, &p.writeIo, &count, FALSE)) {
         // A rest the driver did not take goes out first, before what was queued behind it.
-        p.pending.insert(p.pending.begin(), p.writing.begin() + std::min<std::size_t>(count, p.writing.size()),
+        p.pending.insert(p.pending.begin(),
+                         p.writing.begin() + std::min<std::size_t>(count, p.writing.size()),
                          p.writing.end());
         p.writing.clear();
         if (SerialOutputStopped())
@@ -261,7 +247,14 @@ void TSerialDispatcher::WriteReady() {
 }
 
 void TSerialDispatcher::FlushIn() {
-    PurgeComm(platform_->port, PURGE_RXCLEAR | PURGE_RXABORT);
+    Platform& p = *platform_;
+    // The pending read is ended first, so that its end is not taken for a device that went.
+    if (p.reading)
+        p.finish(p.readIo);
+    p.reading = false;
+    PurgeComm(p.port, PURGE_RXCLEAR | PURGE_RXABORT);
+    if (handlerDepth_ == 0)
+        ResumeReading(); // inside a handler reading goes on once it has returned
 }
 
 void TSerialDispatcher::FlushOut() {

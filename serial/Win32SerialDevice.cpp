@@ -78,8 +78,8 @@ TOpenResult OpenSerialDevice(const std::string& path, const TLineSettings& line,
                              const TDeviceRequest& request) {
     const std::wstring name = QString::fromStdString(path).toStdWString();
     const DWORD flags = request.io == TDeviceIo::Overlapped ? FILE_FLAG_OVERLAPPED : 0;
-    const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* no sharing */,
-                                      nullptr, OPEN_EXISTING, flags, nullptr);
+    const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      0 /* no sharing */, nullptr, OPEN_EXISTING, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return openFailed(GetLastError());
     TDeviceRestore restore;

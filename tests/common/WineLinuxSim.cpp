@@ -1,7 +1,6 @@
 #include "WineLinuxSim.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QTest>
 #include <string>
 #include <windows.h>
@@ -34,32 +33,37 @@ QString TWineLinuxSim::WinePrefix() {
 TWineLinuxSim::TWineLinuxSim(const QString& simulator, int comNumber, const QStringList& extra)
     : scratch_(LinuxRoot + WinePrefix() + QStringLiteral("/zuvex-sim-XXXXXX")) {
     unixScratch_ = scratch_.path().mid(LinuxRoot.size());
-    link_ = WinePrefix() + QStringLiteral("/dosdevices/com%1").arg(comNumber);
-    const QStringList options = QStringList{QStringLiteral("--port"), QString::number(comNumber),
-                                            QStringLiteral("--link"), link_,
-                                            QStringLiteral("--state"),
-                                            unixScratch_ + QStringLiteral("/state")} +
-                                extra;
-    const QString script = QStringLiteral("echo $$ > %1/pid; exec %2 %3 >/dev/null 2>&1")
+    const QString link = WinePrefix() + QStringLiteral("/dosdevices/com%1").arg(comNumber);
+    const QStringList options =
+        QStringList{QStringLiteral("--port"),  QString::number(comNumber),
+                    QStringLiteral("--link"),  link,
+                    QStringLiteral("--state"), unixScratch_ + QStringLiteral("/state")} +
+        extra;
+    const QString script = QStringLiteral("echo $$ > %1/pid; exec %2 %3 >%1/out 2>/dev/null")
                                .arg(unixScratch_, simulator, options.join(QLatin1Char(' ')));
     QVERIFY2(startLinuxProgram(QStringLiteral("Z:\\bin\\sh -c \"%1\"").arg(script)),
              "sh does not start");
     QVERIFY2(QTest::qWaitFor([this] { return Published(); }), "the simulator did not publish");
-    pid_ = readPid();
+    pid_ = QString::fromLatin1(scratchFile(QStringLiteral("pid"))).trimmed();
 }
 
 TWineLinuxSim::~TWineLinuxSim() {
-    if (Published())
+    if (!pid_.isEmpty() && !Ended())
         Kill();
 }
 
 bool TWineLinuxSim::Published() const {
-    return QFileInfo::exists(windowsPath(link_));
+    return scratchFile(QStringLiteral("out")).contains("zuvex-sim: COM");
+}
+
+bool TWineLinuxSim::Ended() const {
+    return scratchFile(QStringLiteral("out")).contains("zuvex-sim: stopped");
 }
 
 void TWineLinuxSim::Kill() {
     QVERIFY2(!pid_.isEmpty(), "no process id noted");
-    QVERIFY2(startLinuxProgram(QStringLiteral("Z:\\bin\\kill %1").arg(pid_)), "kill does not start");
+    QVERIFY2(startLinuxProgram(QStringLiteral("Z:\\bin\\kill %1").arg(pid_)),
+             "kill does not start");
     QVERIFY2(QTest::qWaitFor([this] { return Ended(); }), "the simulator did not end");
 }
 
@@ -67,9 +71,9 @@ QString TWineLinuxSim::windowsPath(const QString& unixPath) const {
     return LinuxRoot + unixPath;
 }
 
-QString TWineLinuxSim::readPid() const {
-    QFile file(windowsPath(unixScratch_ + QStringLiteral("/pid")));
+QByteArray TWineLinuxSim::scratchFile(const QString& name) const {
+    QFile file(windowsPath(unixScratch_ + QLatin1Char('/') + name));
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return QString::fromLatin1(file.readAll()).trimmed();
+    return file.readAll();
 }

@@ -16,21 +16,20 @@ public:
     TWineLinuxSim(const TWineLinuxSim&) = delete;
     TWineLinuxSim& operator=(const TWineLinuxSim&) = delete;
 
-    // The simulator has published its port.
+    // The simulator has published its port (it says so on its standard output).
     bool Published() const;
     // Ends the simulator (SIGTERM): it closes its side of the line and removes the entry.
     void Kill();
-    bool Ended() const { return !Published(); }
+    bool Ended() const;
 
     // The Wine prefix the tests run in (WINEPREFIX); empty outside Wine.
     static QString WinePrefix();
 
 private:
     QString windowsPath(const QString& unixPath) const; // through Wine's drive Z:
-    QString readPid() const;
+    QByteArray scratchFile(const QString& name) const;
 
     QTemporaryDir scratch_; // state and process id files
     QString unixScratch_;
-    QString link_;
     QString pid_;
 };
