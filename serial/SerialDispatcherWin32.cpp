@@ -10,8 +10,9 @@
 
 // Received bytes: one overlapped ReadFile at a time, whose event a QWinEventNotifier watches.
 // It ends once bytes came and the line then stayed quiet for a moment (the interval
-// time-out): Wine completes a read that should return at once with what is there only when its
-// buffer is full, and its EV_RXCHAR wait misses bytes queued before it.
+// time-out). The alternatives fail under Wine: a read meant to end with the first byte
+// (MAXDWORD interval and multiplier) waits for a full buffer, and a pending WaitCommEvent may
+// miss queued bytes and does not end when cancelled, which would hang the closing.
 // Sending: one overlapped WriteFile at a time, the next block queued behind it.
 struct TSerialDispatcher::Platform {
     HANDLE port = INVALID_HANDLE_VALUE;
