@@ -2,6 +2,8 @@
 #include "WineLinuxSim.h"
 #include "link/LinkArming.h"
 #include "link/LinkProtocol.h"
+#include "link/RawSerialPort.h"
+#include "serial/SerialError.h"
 #include "serial/SerialPort.h"
 
 #include <QElapsedTimer>
@@ -10,7 +12,9 @@
 namespace {
 
 constexpr int SimPort = 3;
+constexpr int PortWithoutDevice = 9; // no dosdevices link in the test prefix
 constexpr int SimBaud = 57600;
+constexpr int LoaderTimeoutMs = 2000; // the firmware loader's time-outs
 
 // How the reply is collected: a line ending in CR LF, or the 61 bytes of the image block.
 enum class Reply { Line, ImageBlock };
@@ -106,6 +110,37 @@ private slots:
                      bytes[LinkProtocol::ImageBlockSize - 1]);
         }
         rig.port.SetOpen(false);
+    }
+
+    void missingPortIsNamed() {
+        TSerialPort port;
+        port.SetComNumber(PortWithoutDevice);
+        QString error;
+        try {
+            port.SetOpen(true);
+        } catch (const ESerialError& e) {
+            error = e.message();
+        }
+        QCOMPARE(error,
+                 QStringLiteral("Der COM-Port COM%1 ist nicht vorhanden.").arg(PortWithoutDevice));
+        QVERIFY(!IsPortAvailable(PortWithoutDevice));
+    }
+
+    // The firmware loader's blocking port on the same COM number.
+    void rawPortReadsTheReply() {
+        TWineLinuxSim sim(linuxSimulator(), SimPort);
+        if (QTest::currentTestFailed())
+            return;
+        TRawSerialPort port;
+        QVERIFY(port.Open(QStringLiteral("COM%1").arg(SimPort), SimBaud, LoaderTimeoutMs));
+        const QByteArray& request = LinkProtocol::IdentifyCommand;
+        QVERIFY(port.Write(reinterpret_cast<const uint8_t*>(request.constData()),
+                           std::size_t(request.size())));
+        const QByteArray expected = LinkProtocol::DeviceName.toLatin1() + LinkProtocol::LineEnd;
+        QByteArray reply(expected.size(), '\0');
+        QVERIFY(port.Read(reinterpret_cast<uint8_t*>(reply.data()), std::size_t(reply.size())));
+        QCOMPARE(reply, expected);
+        QVERIFY(!port.LineLost());
     }
 
     void lostConnectionIsReportedOnce_data() {
