@@ -1,10 +1,12 @@
 #pragma once
 
-#include "serial/PosixSerialDevice.h"
+#include "serial/SerialTypes.h"
 
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
 
 // The firmware loader's own blocking serial port. It opens a COM port by name ("COM3") through
 // the same port map and opening rules as the port component, with DTR and RTS held off and no
@@ -14,14 +16,14 @@
 // and after (n + 1) × v ms in all. Use it from one thread.
 class TRawSerialPort {
 public:
-    TRawSerialPort() = default;
+    TRawSerialPort();
     ~TRawSerialPort(); // closes an open handle
     TRawSerialPort(const TRawSerialPort&) = delete;
     TRawSerialPort& operator=(const TRawSerialPort&) = delete;
 
     // 8 data bits, no parity, 1 stop bit at `baud`; false (and closed) when any step fails.
     bool Open(const QString& portName, int baud, int timeoutMs);
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const;
     void SetTimeouts(int ms);
     void Close();
 
@@ -36,10 +38,12 @@ public:
     static int ComNumberOf(const QString& portName);
 
 private:
+    struct Platform; // the open device and what closing puts back (RawSerialPortPosix.cpp,
+                     // RawSerialPortWin32.cpp)
+    bool OpenDevice(const std::string& path, const TLineSettings& line);
     bool lineDown(); // notes the lost line; false
 
-    int fd_ = -1;
-    TDeviceRestore restore_; // put back on closing
+    std::unique_ptr<Platform> platform_;
     int timeoutMs_ = 0;
     bool lost_ = false;
 };

@@ -1,12 +1,11 @@
 #include "serial/ComPortMap.h"
 
-#include "serial/ConfigHome.h"
+#include "serial/PinnedComPorts.h"
 #include "serial/SerialPortList.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <mutex>
-#include <sys/stat.h>
 #include <tuple>
 
 namespace {
@@ -28,11 +27,6 @@ KeptMap& keptMap() {
     return map;
 }
 
-bool portsDirExists(const std::string& dir) {
-    struct stat st {};
-    return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 // "ttyUSB10" -> ("ttyUSB", 10), so that ttyUSB2 sorts before ttyUSB10.
 std::tuple<std::string, long, std::string> naturalKey(const std::string& name) {
     std::size_t digits = name.size();
@@ -50,18 +44,6 @@ bool adapterBefore(const TFoundPort& a, const TFoundPort& b) {
     if (!a.byIdName.empty() && a.byIdName != b.byIdName)
         return a.byIdName < b.byIdName;
     return naturalKey(a.kernelName) < naturalKey(b.kernelName);
-}
-
-TComDevice fromPortsDir(const std::string& dir, int comNumber) {
-    TComDevice device;
-    const std::string entry = dir + "/COM" + std::to_string(comNumber);
-    struct stat est {};
-    // lstat: a dangling link is still an entry; opening it then reports "does not exist"
-    if (lstat(entry.c_str(), &est) != 0)
-        return device;
-    device.path = entry;
-    device.mapped = true;
-    return device;
 }
 
 } // namespace
@@ -95,8 +77,8 @@ void SetSerialPortLister(std::function<std::vector<TFoundPort>()> newLister) {
 }
 
 void RefreshComPortMap() {
-    if (portsDirExists(comPortsDir()))
-        return; // the folder's entries are looked up at each use
+    if (ComNumbersPinned())
+        return; // pinned numbers are looked up at each use
     std::vector<std::string> devices = AutomaticComPorts(ListSerialPorts());
     std::lock_guard lock(keptMap().mutex);
     keptMap().devices = std::move(devices);
@@ -106,9 +88,8 @@ void RefreshComPortMap() {
 TComDevice ComDeviceOf(int comNumber, TMapRead read) {
     if (comNumber < 1)
         return {};
-    const std::string dir = comPortsDir();
-    if (portsDirExists(dir))
-        return fromPortsDir(dir, comNumber);
+    if (const std::optional<TComDevice> pinned = PinnedComDevice(comNumber))
+        return *pinned;
     bool kept = false;
     {
         std::lock_guard lock(keptMap().mutex);

@@ -227,3 +227,11 @@ void CloseSerialDevice(int fd, const TDeviceRestore& restore) {
     ioctl(fd, TIOCNXCL);
     close(fd); // also releases the flock
 }
+
+TOpenOutcome ProbeSerialDevice(const std::string& path) {
+    const TOpenResult opened = OpenSerialDevice(path, TLineSettings{});
+    if (opened.fd < 0)
+        return {opened.failure, opened.error};
+    CloseSerialDevice(opened.fd, opened.restore);
+    return {};
+}

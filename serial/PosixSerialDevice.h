@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/OpenFailure.h"
+#include "serial/SerialDevice.h"
 #include "serial/SerialTypes.h"
 
 #include <optional>

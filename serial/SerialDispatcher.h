@@ -1,34 +1,39 @@
 #pragma once
 
-#include "serial/PosixSerialDevice.h"
+#include "serial/SerialDevice.h"
+#include "serial/SerialTypes.h"
 
 #include <QObject>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
-#include <vector>
+#include <memory>
+#include <string>
 
-class QSocketNotifier;
 class TDataPacketManager;
 
 // Drives an open port on the event loop of the thread it lives in, the user-interface thread:
-// - a read notifier hands received bytes straight to the packet manager, whose handlers run
-//   right there;
-// - a write goes out at once with a non-blocking write(); only a rest that the driver did
-//   not take waits for the write notifier;
+// - received bytes go straight to the packet manager, whose handlers run right there;
+// - a write goes out at once without waiting for the line; what the driver has not taken
+//   yet waits in the output queue, in order;
 // - one precise timer runs only while a collector waits with a time-out.
-// While a handler runs no bytes are read: a dialog's nested event loop finds the read
-// notifier off, and the bytes wait in the driver's queue until the handler has returned.
+// While a handler runs no bytes are read: a dialog's nested event loop finds reading paused,
+// and the bytes wait in the driver's queue until the handler has returned.
+// How the device is watched is the platform's: notifiers on a non-blocking descriptor
+// (SerialDispatcherPosix.cpp), overlapped reads and writes whose events a QWinEventNotifier
+// watches (SerialDispatcherWin32.cpp).
 class TSerialDispatcher : public QObject {
 public:
     TSerialDispatcher(TDataPacketManager& manager, QObject* parent);
     ~TSerialDispatcher() override; // closes the device
 
-    // Takes an open, non-blocking descriptor and what closing it puts back; the output queue
-    // holds `outCapacity` bytes.
-    void Start(int fd, const TDeviceRestore& restore, std::size_t outCapacity);
-    void Stop(); // drops both queues and closes the device
-    bool Running() const { return fd_ >= 0; }
+    // Opens the device at `path` exclusively with the line settings, asks its driver for
+    // queues of `inSize` and `outSize` bytes where the platform has them, and drives it; the
+    // output queue holds `outSize` bytes. Failure None when it runs.
+    TOpenOutcome Start(const std::string& path, const TLineSettings& line, std::size_t inSize,
+                       std::size_t outSize);
+    void Stop(); // drops both queues, puts back what the opening changed, closes the device
+    bool Running() const;
 
     enum class TSendResult { Sent, NoRoom, Failed };
     // NoRoom: the output queue lacks room for the whole block, nothing is sent. A device that
@@ -41,29 +46,31 @@ public:
     // stops collecting.
     void ScheduleTimer();
 
-    // The device vanished (it hung up, or the driver answers EIO or ENXIO). Called once, on
-    // this thread; the owner closes the port.
+    // The device vanished (it hung up, the adapter was pulled, the driver fails every read).
+    // Called once, on this thread; the owner closes the port.
     std::function<void()> OnHangUp;
     // The rest of a block could not be sent later on, for another reason.
     std::function<void()> OnWriteFailed;
 
 private:
+    struct Platform; // the device and how it is watched
+    struct PlatformDeleter {
+        void operator()(Platform* platform) const;
+    };
+    using PlatformPtr = std::unique_ptr<Platform, PlatformDeleter>;
+    static PlatformPtr NewPlatform(TSerialDispatcher& owner);
+
     void ReadReady();
     void WriteReady();
+    void ResumeReading(); // after the last handler has returned
+    void DeliverBytes(const uint8_t* bytes, std::size_t count);
     void TimerExpired();
-    bool HungUp() const; // poll() reports POLLHUP or POLLERR
-    bool LostAfter(int error) const;
     void LineLost();
     template <class Step> void Deliver(Step step);
 
     TDataPacketManager& manager_;
-    int fd_ = -1;
-    TDeviceRestore restore_;
-    QSocketNotifier* read_;
-    QSocketNotifier* write_;
+    PlatformPtr platform_;
     QTimer timer_;
-    int64_t scheduledDue_ = 0;     // when timer_ fires, while it runs
-    std::vector<uint8_t> pending_; // what the driver has not taken yet
-    std::size_t outCapacity_ = 0;
-    int handlerDepth_ = 0; // > 0 while a collector's handler runs
+    int64_t scheduledDue_ = 0; // when timer_ fires, while it runs
+    int handlerDepth_ = 0;     // > 0 while a collector's handler runs
 };

@@ -2,19 +2,16 @@
 
 #include "serial/ComPortMap.h"
 #include "serial/DataPacketManager.h"
-#include "serial/PosixSerialDevice.h"
+#include "serial/SerialDevice.h"
 #include "serial/SerialDispatcher.h"
 #include "serial/SerialError.h"
 
 #include <QMetaObject>
+#include <cerrno>
 
 namespace {
 
-TOpenResult openComPort(const TComDevice& device, const TLineSettings& line) {
-    if (!device.mapped)
-        return {-1, TOpenFailure::NotFound, ENOENT};
-    return OpenSerialDevice(device.path, line);
-}
+const TOpenOutcome missingDevice{TOpenFailure::NotFound, ENOENT};
 
 QString sendFailedText(int comNumber) {
     return QStringLiteral("Die Daten konnten nicht über COM%1 gesendet werden.").arg(comNumber);
@@ -75,11 +72,11 @@ void TSerialPort::OpenPort() {
     line.dtr = DTR;
     line.rts = RTS;
     const TComDevice device = ComDeviceOf(comNumber_, TMapRead::Fresh);
-    const TOpenResult opened = openComPort(device, line);
-    if (opened.fd < 0)
+    const TOpenOutcome opened =
+        device.mapped ? dispatcher_->Start(device.path, line, InSize, OutSize) : missingDevice;
+    if (opened.failure != TOpenFailure::None)
         throw EPortOpenError(comNumber_, device.path, opened.failure, opened.error);
     openedNumber_ = comNumber_;
-    dispatcher_->Start(opened.fd, opened.restore, OutSize);
     manager_->PortOpened();
 }
 
@@ -148,11 +145,10 @@ QString PortLostText(int comNumber) {
 bool IsPortAvailable(int comNumber) {
     if (comNumber <= 0)
         return false;
-    const TOpenResult opened = openComPort(ComDeviceOf(comNumber), TLineSettings{});
-    if (opened.fd >= 0) {
-        CloseSerialDevice(opened.fd, opened.restore);
+    const TComDevice device = ComDeviceOf(comNumber);
+    const TOpenOutcome opened = device.mapped ? ProbeSerialDevice(device.path) : missingDevice;
+    if (opened.failure == TOpenFailure::None)
         return true;
-    }
     // The port exists; opening it for the conversation will tell the user why it failed.
     return opened.failure == TOpenFailure::InUse || opened.failure == TOpenFailure::NoPermission;
 }

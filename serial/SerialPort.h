@@ -46,7 +46,7 @@ public:
     TParity Parity = pNone;
     uint16_t DataBits = 8;
     uint16_t StopBits = 1;
-    uint16_t InSize = 4096;  // the platform has no driver queue size to request
+    uint16_t InSize = 4096;  // the driver's receive queue, where the platform has one
     uint16_t OutSize = 4096; // also the size of the output queue
     THWFlowOptions HWFlowOptions = 0;
     TSWFlowOptions SWFlowOptions = swfNone;

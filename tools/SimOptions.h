@@ -63,6 +63,7 @@ struct SimFaults {
 struct SimOptions {
     int port = 3;          // published as COM<port>
     std::string portsDir;  // folder of the COMn entries; empty: comPortsDir()
+    std::string linkPath;  // publish as this entry instead (a Wine prefix's dosdevices/com3)
     std::string statePath; // state file; empty: state lives in memory only
     bool pacing = false;   // deliver bytes no faster than 57600 baud, both ways
     bool log = false;      // print every byte received and sent

@@ -79,8 +79,15 @@ std::string portEntryPath(const std::string& dir, int port) {
 }
 
 std::string publishPort(const std::string& dir, int port, const std::string& target) {
-    makeDirs(dir);
     const std::string entry = portEntryPath(dir, port);
+    publishPortAt(entry, target);
+    return entry;
+}
+
+void publishPortAt(const std::string& entry, const std::string& target) {
+    const std::size_t slash = entry.rfind('/');
+    if (slash != std::string::npos && slash > 0)
+        makeDirs(entry.substr(0, slash));
     static std::atomic<unsigned> serial{0};
     const std::string temp =
         entry + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
@@ -93,7 +100,6 @@ std::string publishPort(const std::string& dir, int port, const std::string& tar
         errno = err;
         fail("cannot publish " + entry);
     }
-    return entry;
 }
 
 void unpublishPort(const std::string& entry, const std::string& target) {

@@ -19,6 +19,9 @@ void closePty(PtyPair& pty); // closes what is open
 // The entry COM<port> in `dir`, created as a symbolic link to `target` (replacing an old
 // entry atomically; the folder is created when missing).
 std::string publishPort(const std::string& dir, int port, const std::string& target);
+// The same for an entry of any name, e.g. a Wine prefix's dosdevices/com3 (its folder is
+// created when missing).
+void publishPortAt(const std::string& entry, const std::string& target);
 // Removes `entry` if it still points to `target` (another simulator may have taken it over).
 void unpublishPort(const std::string& entry, const std::string& target);
 std::string portEntryPath(const std::string& dir, int port);

@@ -86,7 +86,7 @@ struct ZuvexSim::Impl final : SimHost {
 
     explicit Impl(SimOptions opts) : options(std::move(opts)) {
         portsDir = options.portsDir.empty() ? comPortsDir() : options.portsDir;
-        entry = portEntryPath(portsDir, options.port);
+        entry = options.linkPath.empty() ? portEntryPath(portsDir, options.port) : options.linkPath;
         faultsValue = options.faults;
         pacing = options.pacing;
         mem = factoryMemory();
@@ -390,7 +390,7 @@ void ZuvexSim::start() {
         throw std::runtime_error("zuvex-sim: pipe failed");
     }
     try {
-        publishPort(d->portsDir, d->options.port, d->pty.slavePath);
+        publishPortAt(d->entry, d->pty.slavePath);
     } catch (...) {
         closePty(d->pty);
         ::close(d->wake[0]);

@@ -24,6 +24,8 @@ Runs until SIGINT or SIGTERM, then removes the entry.
 
   --port N               publish as COM<N> (default 3)
   --ports-dir DIR        folder of the COM port entries
+  --link PATH            publish as the entry PATH instead, e.g. a Wine prefix's
+                         dosdevices/com3 (the port number still names the state file)
   --state FILE           state file (default $XDG_CONFIG_HOME/zuvex910k/sim-state-COM<N>)
   --reset                start from the factory state (PIN 0000, factory image)
   --firmware-version T   version line text (stored in the state)
@@ -180,6 +182,8 @@ int main(int argc, char** argv) {
                 usageError("--port takes 1 to 255");
         } else if (arg == "--ports-dir") {
             options.portsDir = value();
+        } else if (arg == "--link") {
+            options.linkPath = value();
         } else if (arg == "--state") {
             options.statePath = value();
             statePathGiven = true;

@@ -14,8 +14,11 @@ if [ "${1:-}" = --no-tests ]; then
     run_tests=
     shift
 fi
+# The serial tests under Wine talk to the simulator of the Linux build (build/), when it is there.
+linux_sim=$PWD/build/tools/zuvex-sim
+[ -x "$linux_sim" ] || linux_sim=
 cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE="$here/mingw-w64.cmake" \
-    -DZUVEX_WERROR=ON -DZUVEX_BUILD_BENCH=OFF >/dev/null
+    -DZUVEX_WERROR=ON -DZUVEX_BUILD_BENCH=OFF -DZUVEX_LINUX_SIM="$linux_sim" >/dev/null
 cmake --build build-windows -j "$(nproc)"
 [ -n "$run_tests" ] || exit 0
 # The Windows tests show their windows through Qt's own Windows platform, as on a user's
