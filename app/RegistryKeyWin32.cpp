@@ -143,12 +143,18 @@ bool TRegistryKeyWin32::ValueExists(const QString& name) const {
     return pendingValue(name) || (readKey && queryValue(readKey, name, type, bytes));
 }
 
-QString TRegistryKeyWin32::ReadString(const QString& name) const {
-    if (const Written* w = pendingValue(name)) {
-        if (const QString* text = std::get_if<QString>(&w->data))
-            return *text;
+// A value written but not yet stored, as a T; null when none is pending. A pending value of the
+// other type fails as a stored one would.
+template <typename T> const T* TRegistryKeyWin32::pendingAs(const QString& name) const {
+    const Written* w = pendingValue(name);
+    if (w && !std::holds_alternative<T>(w->data))
         throw ERegistryError::wrongType(name);
-    }
+    return w ? &std::get<T>(w->data) : nullptr;
+}
+
+QString TRegistryKeyWin32::ReadString(const QString& name) const {
+    if (const QString* text = pendingAs<QString>(name))
+        return *text;
     DWORD type = 0;
     QByteArray bytes;
     if (!readKey || !queryValue(readKey, name, type, bytes) || type != REG_SZ)
@@ -157,11 +163,8 @@ QString TRegistryKeyWin32::ReadString(const QString& name) const {
 }
 
 quint32 TRegistryKeyWin32::ReadInteger(const QString& name) const {
-    if (const Written* w = pendingValue(name)) {
-        if (const quint32* number = std::get_if<quint32>(&w->data))
-            return *number;
-        throw ERegistryError::wrongType(name);
-    }
+    if (const quint32* number = pendingAs<quint32>(name))
+        return *number;
     DWORD type = 0;
     QByteArray bytes;
     DWORD value = 0;

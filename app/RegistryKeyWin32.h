@@ -39,6 +39,7 @@ private:
         Data data;
     };
     const Written* pendingValue(const QString& name) const;
+    template <typename T> const T* pendingAs(const QString& name) const;
     void write(const QString& name, Data data);
     void closeHandle();
 

@@ -135,6 +135,12 @@ class TestRegistryWindows : public QObject {
         QTest::addColumn<TKeyState>("user");
         QTest::addColumn<TKeyState>("machine");
     }
+    // Makes the keys what the row's columns of addKeyStates say.
+    static bool putRowKeys() {
+        QFETCH(TKeyState, user);
+        QFETCH(TKeyState, machine);
+        return putKey(HKEY_CURRENT_USER, user) && putKey(HKEY_LOCAL_MACHINE, machine);
+    }
 
 private slots:
     void init() {
@@ -156,11 +162,8 @@ private slots:
         QTest::newRow("neither") << TKeyState() << TKeyState() << TKeyState();
     }
     void readsTheUserKeyElseTheMachineKey() {
-        QFETCH(TKeyState, user);
-        QFETCH(TKeyState, machine);
         QFETCH(TKeyState, read);
-        QVERIFY(putKey(HKEY_CURRENT_USER, user));
-        QVERIFY(putKey(HKEY_LOCAL_MACHINE, machine));
+        QVERIFY(putRowKeys());
 
         TRegistryKeyWin32 key(TestSubKey);
         QCOMPARE(key.OpenKey(), read.has_value());
@@ -223,12 +226,9 @@ private slots:
             << TKeyState(wrongType) << TKeyState() << TKeyState(closing) << TKeyState();
     }
     void closeWritesToTheUserKeyOnly() {
-        QFETCH(TKeyState, user);
-        QFETCH(TKeyState, machine);
         QFETCH(TKeyState, userAfter);
         QFETCH(TKeyState, machineAfter);
-        QVERIFY(putKey(HKEY_CURRENT_USER, user));
-        QVERIFY(putKey(HKEY_LOCAL_MACHINE, machine));
+        QVERIFY(putRowKeys());
 
         TRegistryKeyWin32 key(TestSubKey);
         if (key.OpenKey()) { // as SaveSettings does: nothing is written to a key that is missing
