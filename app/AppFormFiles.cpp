@@ -2,6 +2,8 @@
 #include "app/SafeSave.h"
 #include "link/RegularFile.h"
 
+#include <QDir>
+
 namespace {
 const QString FileFilter =
     QStringLiteral("Zuvex 910k Dateien (*.zcf)|*.zcf|Alle Dateien (*.*)|*.*");
@@ -54,7 +56,7 @@ TAppForm::SaveOutcome TAppForm::saveAs() {
     const QString chosen = FileDialogProvider(request);
     if (chosen.isEmpty())
         return SaveOutcome::Cancelled;
-    CurrentFile = chosen;
+    CurrentFile = QDir::toNativeSeparators(chosen); // the form the user sees and the settings keep
     if (writeImageToFile(CurrentFile) != 0) {
         ShowMessageDialog(
             ErrorDialog.get(), FileAccessCaption,
@@ -93,7 +95,7 @@ void TAppForm::OpenConfiguration() {
     }
     std::copy(bytes.begin(), bytes.end(), Image.begin());
     ImageToEditor();
-    CurrentFile = chosen;
+    CurrentFile = QDir::toNativeSeparators(chosen); // the form the user sees and the settings keep
     Untitled = false;
     ClearModified();
     WorkDir = directoryPart(CurrentFile);

@@ -1,18 +1,13 @@
 #include "app/AppForm.h"
 
 #include "app/CloseOnSignal.h"
-#include "app/RegistryFile.h"
+#include "app/RegistryKey.h"
 #include "app/StartupErrors.h"
 #include "link/LinkConversation.h"
 
-#include <QDir>
 #include <QMessageBox>
 
 namespace {
-
-QString currentDirWithSeparator() {
-    return QDir::currentPath() + QLatin1Char('/');
-}
 
 void showPlainMessage(const QString& text) {
     if (TCloseOnSignal::Requested()) { // the program is ending on a signal: nobody answers a box
@@ -24,37 +19,32 @@ void showPlainMessage(const QString& text) {
     box.exec();
 }
 
-// The user's file when it exists, else the system-wide default; writes go to the user's file.
-TRegistryFile settingsStore() {
-    return TRegistryFile(TRegistryFile::lookupPath(), TRegistryFile::defaultPath());
-}
-
 } // namespace
 
 void TAppForm::LoadSettings() {
-    TRegistryFile reg = settingsStore();
+    const std::unique_ptr<TRegistryKey> reg = ProgramRegistryKey();
     try {
-        if (!reg.OpenKey(QString::fromLatin1(TRegistryFile::ProgramKey))) {
-            WorkDir = currentDirWithSeparator();
+        if (!reg->OpenKey()) {
+            WorkDir = currentFolder();
             Conversation->UsedComPort = 0;
             return;
         }
         WorkDir.clear();
-        if (reg.ValueExists(QStringLiteral("WorkDir")))
-            WorkDir = reg.ReadString(QStringLiteral("WorkDir"));
+        if (reg->ValueExists(QStringLiteral("WorkDir")))
+            WorkDir = reg->ReadString(QStringLiteral("WorkDir"));
         if (WorkDir.isEmpty())
-            WorkDir = currentDirWithSeparator();
-        else if (!WorkDir.endsWith(QLatin1Char('/')))
-            WorkDir += QLatin1Char('/'); // a folder kept in a field ends with its separator
+            WorkDir = currentFolder();
+        else
+            WorkDir = withSeparator(WorkDir); // a folder kept in a field ends with its separator
 
-        if (reg.ValueExists(QStringLiteral("COM"))) {
+        if (reg->ValueExists(QStringLiteral("COM"))) {
             Conversation->UsedComPort =
-                static_cast<quint16>(reg.ReadInteger(QStringLiteral("COM")) & 0xFFFF);
+                static_cast<quint16>(reg->ReadInteger(QStringLiteral("COM")) & 0xFFFF);
             if (Conversation->UsedComPort > 4) {
                 Conversation->UsedComPort = 0;
-                if (reg.Writable()) {
-                    reg.WriteInteger(QStringLiteral("COM"), 0);
-                    reg.Flush(); // at once, not only when the key is closed
+                if (reg->Writable()) {
+                    reg->WriteInteger(QStringLiteral("COM"), 0);
+                    reg->Flush(); // at once, not only when the key is closed
                 }
             }
         } else {
@@ -64,8 +54,8 @@ void TAppForm::LoadSettings() {
         QString* files[] = {&File1, &File2, &File3, &File4};
         for (int i = 0; i < 4; ++i) {
             const QString name = QStringLiteral("File%1").arg(i + 1);
-            if (reg.ValueExists(name))
-                *files[i] = reg.ReadString(name);
+            if (reg->ValueExists(name))
+                *files[i] = reg->ReadString(name);
         }
         // Compaction: three single steps, in this order; it does not close every gap.
         if (File1.isEmpty()) {
@@ -83,27 +73,27 @@ void TAppForm::LoadSettings() {
             File3 = File4;
             File4.clear();
         }
-        reg.CloseKey();
+        reg->CloseKey();
     } catch (const ERegistryError& e) {
         showPlainMessage(e.text());
-        WorkDir = currentDirWithSeparator();
+        WorkDir = currentFolder();
         Conversation->UsedComPort = 0;
     }
 }
 
 void TAppForm::SaveSettings() {
-    TRegistryFile reg = settingsStore();
+    const std::unique_ptr<TRegistryKey> reg = ProgramRegistryKey();
     try {
-        // a settings file the user made read-only is a key that does not open for writing
-        if (!reg.OpenKey(QString::fromLatin1(TRegistryFile::ProgramKey)) || !reg.Writable())
+        // a settings key the user made read-only is a key that does not open for writing
+        if (!reg->OpenKey() || !reg->Writable())
             return;
-        reg.WriteString(QStringLiteral("WorkDir"), directoryPart(CurrentFile));
-        reg.WriteInteger(QStringLiteral("COM"), Conversation->UsedComPort);
-        reg.WriteString(QStringLiteral("File1"), File1);
-        reg.WriteString(QStringLiteral("File2"), File2);
-        reg.WriteString(QStringLiteral("File3"), File3);
-        reg.WriteString(QStringLiteral("File4"), File4);
-        reg.CloseKey(); // the file is written once, after the last value
+        reg->WriteString(QStringLiteral("WorkDir"), directoryPart(CurrentFile));
+        reg->WriteInteger(QStringLiteral("COM"), Conversation->UsedComPort);
+        reg->WriteString(QStringLiteral("File1"), File1);
+        reg->WriteString(QStringLiteral("File2"), File2);
+        reg->WriteString(QStringLiteral("File3"), File3);
+        reg->WriteString(QStringLiteral("File4"), File4);
+        reg->CloseKey(); // the file is written once, after the last value
     } catch (const ERegistryError& e) {
         showPlainMessage(e.text());
     }

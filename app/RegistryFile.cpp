@@ -2,15 +2,12 @@
 
 #include "app/SafeSave.h"
 #include "link/RegularFile.h"
-#include "serial/ConfigHome.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QtEndian>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -166,25 +163,6 @@ bool parseHexList(const QString& text, QByteArray& out) {
 
 } // namespace
 
-QString TRegistryFile::defaultPath() {
-    return QString::fromStdString(configHomeDir()) + QStringLiteral("/registry.reg");
-}
-
-QString TRegistryFile::lookupPath() {
-    const QString user = defaultPath();
-    if (QFileInfo::exists(user))
-        return user;
-    QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
-    if (dirs.isEmpty())
-        dirs = QStringLiteral("/etc/xdg");
-    for (const QString& dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
-        const QString system = dir + QStringLiteral("/zuvex910k/registry.reg");
-        if (QFileInfo::exists(system))
-            return system;
-    }
-    return user;
-}
-
 TRegistryFile::TRegistryFile(QString path, QString writePath)
     : path(std::move(path)), writePath(writePath.isEmpty() ? this->path : std::move(writePath)) {}
 
@@ -331,12 +309,6 @@ void TRegistryFile::Flush() {
     changed = false;
 }
 
-bool TRegistryFile::Writable() const {
-    // the effective user decides, as for the write itself
-    return !QFileInfo::exists(writePath) ||
-           ::faccessat(AT_FDCWD, QFile::encodeName(writePath).constData(), W_OK, AT_EACCESS) == 0;
-}
-
 std::optional<TRegistryFile::Value> TRegistryFile::find(const QString& name) const {
     if (keyLine < 0)
         return std::nullopt;
@@ -380,7 +352,7 @@ QString TRegistryFile::ReadString(const QString& name) const {
         }
     }
     if (!ok)
-        throw ERegistryError(QStringLiteral("Ungültiger Datentyp für '%1'").arg(name));
+        throw ERegistryError::wrongType(name);
     return out;
 }
 
@@ -392,13 +364,13 @@ quint32 TRegistryFile::ReadInteger(const QString& name) const {
         v->text.size() == 8)
         value = v->text.toUInt(&ok, 16);
     if (!ok)
-        throw ERegistryError(QStringLiteral("Ungültiger Datentyp für '%1'").arg(name));
+        throw ERegistryError::wrongType(name);
     return value;
 }
 
 void TRegistryFile::setValueLine(const QString& name, const QString& valueLine) {
     if (keyLine < 0)
-        throw ERegistryError(QStringLiteral("Der Schlüssel ist nicht geöffnet."));
+        throw ERegistryError::notOpen();
     if (const auto v = find(name)) {
         lines[v->line] = {valueLine, {}};
     } else {

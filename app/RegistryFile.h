@@ -1,24 +1,18 @@
 #pragma once
 
+#include "app/RegistryKey.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
-#include <stdexcept>
-
-// A registry failure (unreadable store, value of the wrong type, failed write). Its text is
-// German and shown to the user as it stands.
-class ERegistryError : public std::runtime_error {
-public:
-    explicit ERegistryError(const QString& text) : std::runtime_error(text.toStdString()) {}
-    QString text() const { return QString::fromStdString(what()); }
-};
 
 // The settings store: a text file in the registry's ".reg" export format. A key exists exactly
 // when its section exists. Opening never creates the file or the key. Writes change the file
 // in memory; closing the key (or Flush) replaces the file once, atomically, in the encoding it
 // was read in (UTF-8, UTF-16LE, or Windows-1252 for a "REGEDIT4" file). Lines the program does
-// not write are kept byte for byte.
-class TRegistryFile {
+// not write are kept byte for byte. The paths and the write check are Linux's
+// (RegistryKeyPosix.cpp).
+class TRegistryFile : public TRegistryKey {
 public:
     static QString defaultPath(); // the user's file: <config home>/registry.reg
     // The file read at start-up: the user's file when it exists, else the first
@@ -33,17 +27,18 @@ public:
     // Opens an existing key; false when the file or the key is missing, or the file cannot be
     // read (no permission, not a regular file). Throws ERegistryError when it cannot be parsed.
     bool OpenKey(const QString& keyPath);
-    void CloseKey(); // writes what changed; throws ERegistryError when it cannot be written
-    void Flush();    // writes what changed now
+    bool OpenKey() override { return OpenKey(QString::fromLatin1(ProgramKey)); }
+    void CloseKey() override; // writes what changed; throws ERegistryError when it cannot
+    void Flush() override;    // writes what changed now
     // False when the user's file exists but may not be written (the user made it read-only):
     // the key then opens for reading only.
-    bool Writable() const;
+    bool Writable() const override;
 
-    bool ValueExists(const QString& name) const;
-    QString ReadString(const QString& name) const;  // throws on a missing value or another type
-    quint32 ReadInteger(const QString& name) const; // likewise
-    void WriteString(const QString& name, const QString& value);
-    void WriteInteger(const QString& name, quint32 value);
+    bool ValueExists(const QString& name) const override;
+    QString ReadString(const QString& name) const override;
+    quint32 ReadInteger(const QString& name) const override;
+    void WriteString(const QString& name, const QString& value) override;
+    void WriteInteger(const QString& name, quint32 value) override;
 
 private:
     struct Line {

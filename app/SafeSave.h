@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <sys/types.h>
 
 // How replacing a file's content ended.
 enum class TSaveResult {
@@ -21,13 +20,7 @@ enum class TSaveResult {
 // cannot be given) or the folder takes no new file, the target is written in place, but only
 // where one write of the same size replaces it whole; otherwise the save is refused and the
 // file stays as it was. A symbolic link to a regular file stays a link: its target is
-// replaced. Owner, group, mode, access list and extended attributes are kept.
+// replaced. Owner, group, mode, access list and extended attributes are kept. On Windows the new
+// file takes the target's place with ReplaceFileW, which keeps its access list, attributes and
+// identity; a write-protected (read-only) file is refused.
 TSaveResult SaveFileSafely(const QString& path, const QByteArray& data);
-
-// The call that writes the bytes; a test may put in one that fails. nullptr: write(2).
-using TSaveWriteCall = ssize_t (*)(int fd, const void* data, size_t size);
-void SetSaveWriteCall(TSaveWriteCall call);
-// The call that puts the named new file in the target's place; a test may put in one that
-// dies there. nullptr: renameat(2).
-using TSaveRenameCall = int (*)(int fromDir, const char* from, int toDir, const char* to);
-void SetSaveRenameCall(TSaveRenameCall call);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SafeSave.h"
+#include "app/SaveCalls.h"
 
 #include <cerrno>
 #include <unistd.h>

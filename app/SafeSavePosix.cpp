@@ -1,4 +1,4 @@
-#include "app/SafeSave.h"
+#include "app/SaveCalls.h"
 
 #include "app/FileAttributes.h"
 #include "app/SaveTemporary.h"
