@@ -22,7 +22,9 @@ enum class TSaveResult {
 // where one write of the same size replaces it whole; otherwise the save is refused and the
 // file stays as it was. A symbolic link to a regular file stays a link: its target is
 // replaced. Owner, group, mode, access list and extended attributes are kept.
-TSaveResult SaveFileSafely(const QString& path, const QByteArray& data);
+// A failure puts the errno of the step that failed into `cause` when given (0 where no system
+// call failed, e.g. a folder in the file's place or a file that cannot be written whole).
+TSaveResult SaveFileSafely(const QString& path, const QByteArray& data, int* cause = nullptr);
 
 // The call that writes the bytes; a test may put in one that fails. nullptr: write(2).
 using TSaveWriteCall = ssize_t (*)(int fd, const void* data, size_t size);

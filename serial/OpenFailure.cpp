@@ -1,5 +1,6 @@
 #include "serial/OpenFailure.h"
 #include "serial/SerialError.h"
+#include "serial/SystemErrorText.h"
 
 #include <cerrno>
 #include <climits>
