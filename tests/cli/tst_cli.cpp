@@ -274,6 +274,12 @@ void TestCli::runsCommand_data() {
                       .args = {"read", Saved},
                       .status = TExitStatus::NoDevice,
                       .err = "Es wurde keine Zuvex 910k gefunden."});
+    add("a given device that hangs up is named by its path",
+        {.faults = {.hangUpAfter = Identification.size() + LinkProtocol::ReadCommand.size()},
+         .args = {"--device", SimDevice, "read", Saved},
+         .status = TExitStatus::DeviceFault,
+         .err = "Die Verbindung über " + SimDevice + " ist abgebrochen",
+         .wire = Identification + LinkProtocol::ReadCommand});
     add("a read with a wrong checksum leaves no file",
         {.faults = {.corruptReadChecksum = true},
          .args = {"read", Saved},
