@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QObject>
+#include "app/SignalPipe.h"
 
-class QSocketNotifier;
+#include <QObject>
 
 // SIGTERM (the session ending, `kill`) and SIGINT (Ctrl+C in a terminal) close the program's
 // windows the way the user would, so that the close query and the settings written at close
@@ -18,5 +18,5 @@ public:
 
 private:
     void closeWindows();
-    QSocketNotifier* notifier = nullptr;
+    TSignalPipe signalPipe_;
 };

@@ -23,4 +23,7 @@ enum class TSaveResult {
 // replaced. Owner, group, mode, access list and extended attributes are kept. On Windows the new
 // file takes the target's place with ReplaceFileW, which keeps its access list, attributes and
 // identity; a write-protected (read-only) file is refused.
-TSaveResult SaveFileSafely(const QString& path, const QByteArray& data);
+// A failure puts the system's error code of the step that failed into `cause` when given (0
+// where no system call failed, e.g. a folder in the file's place or a file that cannot be
+// written whole).
+TSaveResult SaveFileSafely(const QString& path, const QByteArray& data, int* cause = nullptr);

@@ -126,7 +126,10 @@ bool replaceWith(const std::wstring& target, TNewFile& fresh, TNewFile& old) {
 
 } // namespace
 
-TSaveResult SaveFileSafely(const QString& path, const QByteArray& data) {
+// The cause of a failure is not named on Windows yet: 0, as where no system call failed.
+TSaveResult SaveFileSafely(const QString& path, const QByteArray& data, int* cause) {
+    if (cause)
+        *cause = 0;
     std::wstring target = longPath(path);
     DWORD attributes = ::GetFileAttributesW(target.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;

@@ -110,11 +110,15 @@ bool TSaveTemporary::createNamed(unsigned mode) {
                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, mode);
         if (fd_ >= 0)
             name_ = name;
-        else if (errno != EEXIST)
+        else if (errno != EEXIST) {
+            error_ = errno;
             return false;
+        }
     }
-    if (fd_ < 0)
+    if (fd_ < 0) {
+        error_ = EEXIST; // every name tried was taken
         return false;
+    }
     // the rename may never replace a file; where the file system cannot promise that, the
     // file keeps its unmarked name
     struct stat st {};
@@ -128,8 +132,10 @@ bool TSaveTemporary::createNamed(unsigned mode) {
 
 bool TSaveTemporary::giveName() {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0)
+    if (::fstat(fd_, &st) != 0) {
+        error_ = errno;
         return false;
+    }
     const std::string prefix = temporaryPrefix(target_);
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
     for (int attempt = 0; attempt < NameAttempts; ++attempt) {
@@ -141,16 +147,19 @@ bool TSaveTemporary::giveName() {
             return true;
         }
         if (errno != EEXIST)
-            return false;
+            break;
     }
+    error_ = errno;
     return false;
 }
 
 bool TSaveTemporary::replace(int (*rename)(int, const char*, int, const char*)) {
     if (fd_ < 0 || (name_.empty() && !giveName()))
         return false;
-    if (rename(dirFd_, name_.c_str(), dirFd_, target_.c_str()) != 0)
+    if (rename(dirFd_, name_.c_str(), dirFd_, target_.c_str()) != 0) {
+        error_ = errno;
         return false;
+    }
     name_.clear();
     return true;
 }

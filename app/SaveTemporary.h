@@ -19,6 +19,8 @@ public:
 
     bool valid() const { return fd_ >= 0; }
     int fd() const { return fd_; }
+    // The errno of the step that failed: the creation, or the naming or rename of replace().
+    int error() const { return error_; }
     // Puts the file in the place of the target in one step with `rename` (renameat(2) or a
     // test's stand-in); the old file there is replaced.
     bool replace(int (*rename)(int, const char*, int, const char*));
@@ -30,6 +32,7 @@ private:
     int dirFd_;
     std::string target_;
     int fd_ = -1;
+    int error_ = 0;
     std::string name_; // empty while the file has no name
 };
 

@@ -2,8 +2,8 @@
 
 #include "app/SafeSave.h"
 #include "cli/Console.h"
-#include "cli/FileErrorText.h"
 #include "link/RegularFile.h"
+#include "serial/SystemErrorText.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -31,9 +31,8 @@ std::optional<ConfigImage> LoadConfigFile(const QString& path) {
 
 bool SaveConfigFile(const QString& path, const ConfigImage& image) {
     const QByteArray bytes(reinterpret_cast<const char*>(image.data()), ConfigImageSize);
-    errno = 0;
-    const TSaveResult result = SaveFileSafely(path, bytes);
-    const int error = errno; // the call that failed last
+    int error = 0;
+    const TSaveResult result = SaveFileSafely(path, bytes, &error);
     if (result == TSaveResult::Saved)
         return true;
     const QString cause = error != 0 ? QStringLiteral(" ") + FileErrorText(error) : QString();
@@ -47,16 +46,15 @@ bool SaveConfigFile(const QString& path, const ConfigImage& image) {
 }
 
 bool CheckSaveTarget(const QString& path) {
-    const auto mayWrite = [](const QString& name, int mode) {
-        return faccessat(AT_FDCWD, QFile::encodeName(name).constData(), mode, AT_EACCESS) == 0;
+    // 0 when `name` may be used with `mode`, else why not.
+    const auto refusal = [](const QString& name, int mode) {
+        const QByteArray encoded = QFile::encodeName(name);
+        return faccessat(AT_FDCWD, encoded.constData(), mode, AT_EACCESS) == 0 ? 0 : errno;
     };
     // An existing file that may be written, or a new one in a folder that takes it.
-    int error = 0;
-    if (QFileInfo(path).isDir())
-        error = EISDIR;
-    else if (!mayWrite(path, W_OK) &&
-             (errno != ENOENT || !mayWrite(QFileInfo(path).absolutePath(), W_OK | X_OK)))
-        error = errno;
+    int error = QFileInfo(path).isDir() ? EISDIR : refusal(path, W_OK);
+    if (error == ENOENT)
+        error = refusal(QFileInfo(path).absolutePath(), W_OK | X_OK);
     if (error == 0)
         return true;
     PrintFileMessage(path, QStringLiteral("Die Datei kann nicht angelegt werden. ") +

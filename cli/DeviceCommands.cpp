@@ -25,6 +25,8 @@ public:
     explicit TCommandSession(const TCliRequest& request) {
         if (request.comPort != 0 || !request.device.isEmpty())
             pinned_.emplace(request.comPort, request.device);
+        if (!request.device.isEmpty())
+            session_.NamePortBy(request.device);
     }
     // False when the named port has no device (already reported).
     bool PortUsable() const { return !pinned_ || pinned_->ComNumber() != 0; }

@@ -25,6 +25,11 @@ TDeviceSession::~TDeviceSession() {
     port_->SetOpen(false);
 }
 
+void TDeviceSession::NamePortBy(const QString& devicePath) {
+    port_->GivenDevicePath = devicePath;
+    View.FirmwarePortShownAs = devicePath;
+}
+
 TExitStatus TDeviceSession::Run(TFlow flow, const std::function<void(TLinkConversation&)>& start) {
     if (const std::optional<TExitStatus> stopped = StopSignalStatus())
         return *stopped; // the signal came before the flow: it does not begin

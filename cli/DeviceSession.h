@@ -23,6 +23,9 @@ public:
     TTerminalView View;
     TLinkConversation& Conversation() { return *conversation_; }
 
+    // The device the user gave by its path (--device): every message names it so, not COM1.
+    void NamePortBy(const QString& devicePath);
+
     // Starts a flow with `start` and runs the event loop until the view has its outcome;
     // then the conversation's pending steps end, so nothing more goes out.
     TExitStatus Run(TFlow flow, const std::function<void(TLinkConversation&)>& start);

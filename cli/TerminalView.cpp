@@ -152,6 +152,7 @@ bool TTerminalView::RunFirmwarePortChoice(const QStringList&) {
 
 void TTerminalView::RunFirmwareTransfer() {
     TFirmwareTransferHooks hooks;
+    hooks.portShownAs = FirmwarePortShownAs;
     const bool onTerminal = isatty(STDERR_FILENO) == 1;
     if (onTerminal)
         hooks.progress = showProgress;

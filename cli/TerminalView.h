@@ -32,7 +32,8 @@ public:
     TEditorView ToWrite;
     bool Confirmed = false; // --yes: write even when no port rings for external calls
     QString FirmwareFile;
-    QString FirmwarePort; // "COM3"
+    QString FirmwarePort;        // "COM3"
+    QString FirmwarePortShownAs; // how messages name it; empty: as FirmwarePort
 
     // What the device told.
     ConfigImage ImageReadFromDevice{};

@@ -3,8 +3,8 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
-#include "cli/FileErrorText.h"
 #include "cli/StopSignals.h"
+#include "serial/SystemErrorText.h"
 
 #include <QApplication>
 #include <QLocale>

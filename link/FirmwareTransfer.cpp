@@ -97,7 +97,7 @@ TFirmwareOutcome TransferFirmware(const QString& fileName, const QString& portNa
         report(hooks, schnittstellenfehler,
                QStringLiteral("Die Verbindung zur Zuvex 910k über %1 wurde unterbrochen. Bitte "
                               "prüfen Sie das Kabel und den USB-Adapter.")
-                   .arg(portName));
+                   .arg(hooks.portShownAs.isEmpty() ? portName : hooks.portShownAs));
         break;
     case TFirmwareOutcome::Damaged:
         report(hooks, fehler, QStringLiteral("Die Datei ist beschädigt."));

@@ -25,6 +25,7 @@ struct TFirmwareTransferHooks {
     std::function<void()> processEvents;       // once per record, after it was written
     std::function<void(int ms)> sleep;         // the fixed pauses; empty: the thread sleeps
     std::function<void(const QString& caption, const QStringList& lines)> showError;
+    QString portShownAs; // how messages name the port (a device path); empty: by its port name
 };
 
 // Bit rate and read time-outs of the loader (a one-byte read waits up to twice the time-out).

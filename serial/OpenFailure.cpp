@@ -2,6 +2,7 @@
 
 #include "serial/DeviceNames.h"
 #include "serial/SerialError.h"
+#include "serial/SystemErrorText.h"
 
 #include <cerrno>
 

@@ -1,7 +1,6 @@
 #include "serial/SerialError.h"
 
 #include <QDebug>
-#include <cerrno>
 
 ESerialError::ESerialError(const QString& text) : std::runtime_error(text.toStdString()) {}
 
@@ -24,27 +23,4 @@ void ReportSerialError(const QString& text) {
         target(text);
     else
         qWarning().noquote() << text;
-}
-
-QString SystemErrorText(int error) {
-    switch (error) {
-    case EISDIR:
-        return QStringLiteral("Der Name bezeichnet einen Ordner, kein Gerät.");
-    case ELOOP:
-        return QStringLiteral("Die Verknüpfung verweist im Kreis auf sich selbst.");
-    case ENAMETOOLONG:
-        return QStringLiteral("Der Name ist zu lang.");
-    case ENOTTY:
-    case EINVAL:
-        return QStringLiteral("Das Gerät ist keine serielle Schnittstelle.");
-    case EIO:
-        return QStringLiteral("Beim Zugriff auf das Gerät ist ein Ein-/Ausgabefehler aufgetreten.");
-    case EROFS:
-        return QStringLiteral("Der Datenträger ist schreibgeschützt.");
-    case EMFILE:
-    case ENFILE:
-        return QStringLiteral("Es sind zu viele Dateien geöffnet.");
-    default:
-        return QStringLiteral("Das System hat den Zugriff abgelehnt.");
-    }
 }

@@ -18,6 +18,3 @@ public:
 // text goes to qWarning.
 void SetSerialErrorSink(std::function<void(const QString&)> sink);
 void ReportSerialError(const QString& text);
-
-// What a system error number means, in German words for the user (never the bare number).
-QString SystemErrorText(int error);

@@ -13,8 +13,8 @@ namespace {
 
 const TOpenOutcome missingDevice{TOpenFailure::NotFound, ENOENT};
 
-QString sendFailedText(int comNumber) {
-    return QStringLiteral("Die Daten konnten nicht über COM%1 gesendet werden.").arg(comNumber);
+QString sendFailedText(const QString& shownName) {
+    return QStringLiteral("Die Daten konnten nicht über %1 gesendet werden.").arg(shownName);
 }
 
 const QString closedPortText = QStringLiteral("Der COM-Port ist nicht geöffnet.");
@@ -26,7 +26,7 @@ TSerialPort::TSerialPort(QObject* parent)
       dispatcher_(new TSerialDispatcher(*manager_, this)) {
     manager_->SetTimerHook([this] { dispatcher_->ScheduleTimer(); });
     dispatcher_->OnHangUp = [this] { Lost(); };
-    dispatcher_->OnWriteFailed = [this] { ReportSerialError(sendFailedText(openedNumber_)); };
+    dispatcher_->OnWriteFailed = [this] { ReportSerialError(sendFailedText(shownName())); };
 }
 
 TSerialPort::~TSerialPort() {
@@ -74,6 +74,9 @@ void TSerialPort::OpenPort() {
     const TComDevice device = ComDeviceOf(comNumber_, TMapRead::Fresh);
     const TOpenOutcome opened =
         device.mapped ? dispatcher_->Start(device.path, line, InSize, OutSize) : missingDevice;
+    if (opened.failure != TOpenFailure::None && !GivenDevicePath.isEmpty())
+        throw EPortOpenError(GivenDevicePath.toLocal8Bit().toStdString(), opened.failure,
+                             opened.error);
     if (opened.failure != TOpenFailure::None)
         throw EPortOpenError(comNumber_, device.path, opened.failure, opened.error);
     openedNumber_ = comNumber_;
@@ -91,7 +94,7 @@ void TSerialPort::Lost() {
     // The dispatcher has closed the device already; the collectors stop as on any closing,
     // and an armed one stays Enabled, so the step that ran into the loss can be told.
     manager_->PortClosing();
-    const QString text = PortLostText(openedNumber_);
+    const QString text = PortLostText(shownName());
     QMetaObject::invokeMethod(
         this,
         [this, text] {
@@ -124,7 +127,7 @@ void TSerialPort::Send(const uint8_t* bytes, std::size_t count) {
     case TSerialDispatcher::TSendResult::NoRoom:
         throw ESerialError(QStringLiteral("Die Sendewarteschlange des COM-Ports ist voll."));
     case TSerialDispatcher::TSendResult::Failed:
-        throw ESerialError(sendFailedText(openedNumber_));
+        throw ESerialError(sendFailedText(shownName()));
     }
 }
 
@@ -136,10 +139,18 @@ void TSerialPort::FlushOutBuffer() {
     RequireOpen().FlushOut();
 }
 
+QString TSerialPort::shownName() const {
+    return GivenDevicePath.isEmpty() ? QStringLiteral("COM%1").arg(openedNumber_) : GivenDevicePath;
+}
+
 QString PortLostText(int comNumber) {
-    return QStringLiteral("Die Verbindung über COM%1 ist abgebrochen: Das Gerät wurde getrennt "
+    return PortLostText(QStringLiteral("COM%1").arg(comNumber));
+}
+
+QString PortLostText(const QString& shownName) {
+    return QStringLiteral("Die Verbindung über %1 ist abgebrochen: Das Gerät wurde getrennt "
                           "oder antwortet nicht mehr.")
-        .arg(comNumber);
+        .arg(shownName);
 }
 
 bool IsPortAvailable(int comNumber) {

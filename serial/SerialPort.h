@@ -54,6 +54,9 @@ public:
     bool RTS = true;
     bool PromptForPort = true; // no port dialog here: number 0 fails with a message
     bool AutoOpen = true;      // kept for the owner; the port never opens by itself
+    // The device path the user named the port by (the command-line tool's --device): messages
+    // then name the port by it. Empty in the window: messages say "COM<n>".
+    QString GivenDevicePath;
 
     // The device vanished (unplugged, or it hung up): the port has closed itself, so the next
     // opening opens the device afresh. Runs once per loss, after the step that ran into it has
@@ -68,6 +71,7 @@ private:
     TSerialDispatcher& RequireOpen(); // throws on a closed port
     void Lost();
     void Send(const uint8_t* bytes, std::size_t count);
+    QString shownName() const; // how messages name the open port
 
     uint16_t comNumber_ = 0;
     std::unique_ptr<TDataPacketManager> manager_;
@@ -75,8 +79,9 @@ private:
     int openedNumber_ = 0;          // the COM number the open device belongs to
 };
 
-// The text of OnLost for COM port n.
+// The text of OnLost for COM port n, or for a port named `shownName` (a device path).
 QString PortLostText(int comNumber);
+QString PortLostText(const QString& shownName);
 
 // Whether COM port n can be used: false for 0 and for a port without a device; true when it
 // opens (it is closed again at once), when another program holds it, or when the user lacks

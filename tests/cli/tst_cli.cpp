@@ -1,10 +1,12 @@
 // zuvex910k started as from a shell without a display, against the simulator as COM3.
+#include "FileFaults.h"
 #include "ProgramRun.h"
 #include "SimStart.h"
 #include "Unprivileged.h"
 #include "cli/ExitStatus.h"
 #include "config/ConfigCodec.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 #include <csignal>
@@ -25,8 +27,11 @@ const QString Firmware = "new.zfw";
 const QByteArray FirmwareRecords = QByteArray::fromHex("0003414243000144"); // "ABC", then "D"
 const std::string OtherDevice = "Modem OK"; // what a device that is no Zuvex 910k answers
 const QString FullDisk = "/dev/full";       // every write to it fails: the disk is full
-constexpr int KilledBySignal = -1;          // the exit status of a program a signal ended
-constexpr int SlowAckMs = 150;              // each byte of a write waits this long for its ACK
+const QString FullFolder = "full";          // on a small disk that has no byte left
+const char* const SmallDiskSize = "size=64k";
+const QString SharedFolder = "shared"; // a folder every user may write into
+constexpr int KilledBySignal = -1;     // the exit status of a program a signal ended
+constexpr int SlowAckMs = 150;         // each byte of a write waits this long for its ACK
 const QByteArray PdfStart = "%PDF-1.4\n";
 constexpr std::uint8_t UnknownDeviceType = 3; // shown and written as Telefon
 constexpr std::uint8_t ReservedFill = 0xA5;
@@ -102,7 +107,9 @@ struct CliCase {
     QByteArray fileA, fileB; // written as a.zcf and b.zcf when not empty
     QByteArray firmware;     // written as new.zfw when not empty
     QStringList args;
-    QString stdoutTo; // a file stdout goes to, such as /dev/full; empty: stdout is read
+    QString stdoutTo;        // a file stdout goes to, such as /dev/full; empty: stdout is read
+    bool diskFull = false;   // full/ is a folder on a disk with no room left
+    bool portDenied = false; // the tool runs as a user who may not open the system's port
     TExitStatus status = TExitStatus::Done;
     QStringList out;                        // lines stdout must hold
     QString err;                            // text stderr must hold; empty: stderr stays empty
@@ -252,10 +259,27 @@ void TestCli::runsCommand_data() {
                                        .args = {"--device", FileA, "find"},
                                        .status = TExitStatus::NoDevice,
                                        .err = "Das Gerät a.zcf lässt sich nicht einstellen."});
+    add("a port the user may not open is named by find",
+        {.args = {"find"},
+         .portDenied = true,
+         .status = TExitStatus::NoDevice,
+         .err = "Es wurde keine Zuvex 910k gefunden. Keine Berechtigung für den COM-Port COM3 (" +
+                SimDevice + ")."});
+    add("a given port the user may not open",
+        {.args = {"--port", "COM3", "read", SharedFolder + "/" + Saved},
+         .portDenied = true,
+         .status = TExitStatus::NoDevice,
+         .err = "Keine Berechtigung für den COM-Port COM3 (" + SimDevice + ")."});
     add("no system", {.attached = false,
                       .args = {"read", Saved},
                       .status = TExitStatus::NoDevice,
                       .err = "Es wurde keine Zuvex 910k gefunden."});
+    add("a given device that hangs up is named by its path",
+        {.faults = {.hangUpAfter = Identification.size() + LinkProtocol::ReadCommand.size()},
+         .args = {"--device", SimDevice, "read", Saved},
+         .status = TExitStatus::DeviceFault,
+         .err = "Die Verbindung über " + SimDevice + " ist abgebrochen",
+         .wire = Identification + LinkProtocol::ReadCommand});
     add("a read with a wrong checksum leaves no file",
         {.faults = {.corruptReadChecksum = true},
          .args = {"read", Saved},
@@ -281,6 +305,13 @@ void TestCli::runsCommand_data() {
          .status = TExitStatus::FileFault,
          .err = "no-such-folder/saved.zcf: Die Datei kann nicht angelegt werden. Der Ordner ist "
                 "nicht vorhanden."});
+    add("a full disk during read names the cause",
+        {.args = {"read", FullFolder + "/" + Saved},
+         .diskFull = true,
+         .status = TExitStatus::FileFault,
+         .err = "full/saved.zcf: Die Datei konnte nicht geschrieben werden. Auf dem Datenträger "
+                "ist kein Platz mehr frei.",
+         .wire = Identification + LinkProtocol::ReadCommand});
     add("a system that refuses a byte",
         {.faults = {.writeFault = {.kind = zuvexsim::AckFault::Kind::Nak,
                                    .at = FirstReservedOfTail}},
@@ -315,16 +346,36 @@ void TestCli::runsCommand() {
             lines.replaceInStrings(SimDevice, QString::fromStdString(sim->slavePath()));
         return lines;
     };
+    std::optional<SmallDisk> disk;
+    if (c.diskFull) {
+        QVERIFY(QDir(home.root()).mkdir(FullFolder));
+        disk.emplace(home.path(FullFolder), SmallDiskSize);
+        SKIP_UNLESS_MOUNTED(*disk);
+        disk->fillUp();
+    }
+    TProgramCall call{ZUVEX910K_EXE, withSimDevice(c.args)};
+    if (c.portDenied) {
+        if (geteuid() != Root)
+            QSKIP("only root can start the tool as another user");
+        // the tool as "nobody": it may look up the ports and write into shared/, but only
+        // root may open the system's port
+        QVERIFY(QDir(home.root()).mkdir(SharedFolder));
+        QCOMPARE(chmod(QFile::encodeName(home.root()).constData(), 0755), 0);
+        QCOMPARE(chmod(QFile::encodeName(home.path(SharedFolder)).constData(), 0777), 0);
+        QCOMPARE(chmod(sim->slavePath().c_str(), 0600), 0);
+        call = asNobody(call);
+    }
 
     const ProgramRun run =
-        runProgram(ZUVEX910K_EXE, withSimDevice(c.args), home.root(), DisplayVariables, c.stdoutTo);
+        runProgram(call.program, call.args, home.root(), DisplayVariables, c.stdoutTo);
 
     QCOMPARE(run.exitStatus, exitCode(c.status));
     const QStringList out = QString::fromUtf8(run.out).split(u'\n', Qt::SkipEmptyParts);
     for (const QString& line : withSimDevice(c.out))
         QVERIFY2(out.contains(line), qPrintable(out.join('\n')));
     const QString err = QString::fromUtf8(run.err);
-    QVERIFY2(c.err.isEmpty() ? err.isEmpty() : err.contains(c.err), qPrintable(err));
+    QVERIFY2(c.err.isEmpty() ? err.isEmpty() : err.contains(withSimDevice({c.err}).constFirst()),
+             qPrintable(err));
     QVERIFY(!QFile::exists(home.registryPath())); // the window's settings are not the tool's
     QCOMPARE(fileBytes(home.path(Saved)), c.saved);
     const QByteArray report = fileBytes(home.path(Report));

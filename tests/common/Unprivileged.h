@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <algorithm>
 #include <grp.h>
 #include <optional>
@@ -13,6 +14,21 @@
 constexpr uid_t Root = 0;
 constexpr uid_t Nobody = 65534;
 constexpr gid_t NoGroup = 65534;
+
+// A program and its arguments, as a test starts it.
+struct TProgramCall {
+    QString program;
+    QStringList args;
+};
+
+// The same program started wholly as "nobody" by root through setpriv: a Qt program refuses to
+// start when only its effective user differs from the real one.
+inline TProgramCall asNobody(const TProgramCall& call) {
+    const QStringList setpriv{QStringLiteral("--reuid=%1").arg(Nobody),
+                              QStringLiteral("--regid=%1").arg(NoGroup),
+                              QStringLiteral("--clear-groups"), QStringLiteral("--"), call.program};
+    return {QStringLiteral("/usr/bin/setpriv"), setpriv + call.args};
+}
 
 // While it lives, root acts as "nobody" whose only group is `group`: root may write anything.
 class ActingAsNobody {
