@@ -16,7 +16,9 @@ constexpr char TooManyFilesText[] = "Es sind zu viele Dateien geöffnet.";
 
 constexpr TErrorWording ErrorWordings[] = {
     {ENOSPC, DiskFullText},
+#ifdef EDQUOT // a user's quota; Windows has no such error number
     {EDQUOT, DiskFullText},
+#endif
     {ENOENT, "Der Ordner ist nicht vorhanden."},
     {ENOTDIR, "Ein Teil des Pfades ist kein Ordner."},
     {EACCES, NoPermissionText},
