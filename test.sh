@@ -6,13 +6,18 @@
 #   ./test.sh --sanitize=thread   only the ThreadSanitizer run
 #   ./test.sh --sanitize=address  every test under AddressSanitizer + UBSan
 #   ./test.sh --no-tsan           skip the ThreadSanitizer run
+#   ./test.sh --no-windows        skip the Windows part: the program and its tests built for
+#                                 64-bit Windows and run under Wine (the first run on a machine
+#                                 also builds Qt for Windows, about 20 minutes, then cached)
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/ensure-deps.sh
 
 mode=default
+windows=yes
 for arg in "$@"; do
     case "$arg" in
+        --no-windows) windows=no ;;
         --sanitize=thread) mode=thread ;;
         --sanitize=address) mode=address ;;
         --no-tsan) mode=plain ;;
@@ -63,3 +68,7 @@ case "$mode" in
             UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1" build_and_test build-asan address ""
         ;;
 esac
+# The Windows build under Wine; its device test runs the simulator of the Linux build above.
+if [ "$windows" = yes ] && { [ "$mode" = default ] || [ "$mode" = plain ]; }; then
+    ./scripts/windows/build.sh
+fi
