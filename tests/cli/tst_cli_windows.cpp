@@ -1,4 +1,4 @@
-// zuvex910k.exe started as from cmd.exe, under Wine against the Linux simulator on COM3.
+// zuvex910k.exe started as from cmd.exe, under Wine against the Linux simulator on COM4.
 #include "WineLinuxSim.h"
 #include "cli/ExitStatus.h"
 #include "config/ConfigCodec.h"
@@ -10,9 +10,9 @@
 
 namespace {
 
-constexpr int SimPort = 3;
-const QString SimComPort = QStringLiteral("COM3");
-const QString SimDevicePath = QStringLiteral("\\\\.\\COM3");
+constexpr int SimPort = 4; // COM3 is the serial test's, which may run beside this one
+const QString SimComPort = QStringLiteral("COM4");
+const QString SimDevicePath = QStringLiteral("\\\\.\\COM4");
 const QString PortWithoutDevice = QStringLiteral("COM9"); // no dosdevices link in the prefix
 const QString FileA = QStringLiteral("a.zcf");
 const QString Saved = QStringLiteral("saved.zcf");
