@@ -2,15 +2,11 @@
 
 #include "app/SafeSave.h"
 #include "cli/Console.h"
+#include "cli/SaveTarget.h"
 #include "link/RegularFile.h"
 #include "serial/SystemErrorText.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 std::optional<ConfigImage> LoadConfigFile(const QString& path) {
     QByteArray bytes;
@@ -46,15 +42,7 @@ bool SaveConfigFile(const QString& path, const ConfigImage& image) {
 }
 
 bool CheckSaveTarget(const QString& path) {
-    // 0 when `name` may be used with `mode`, else why not.
-    const auto refusal = [](const QString& name, int mode) {
-        const QByteArray encoded = QFile::encodeName(name);
-        return faccessat(AT_FDCWD, encoded.constData(), mode, AT_EACCESS) == 0 ? 0 : errno;
-    };
-    // An existing file that may be written, or a new one in a folder that takes it.
-    int error = QFileInfo(path).isDir() ? EISDIR : refusal(path, W_OK);
-    if (error == ENOENT)
-        error = refusal(QFileInfo(path).absolutePath(), W_OK | X_OK);
+    const int error = SaveTargetRefusal(path);
     if (error == 0)
         return true;
     PrintFileMessage(path, QStringLiteral("Die Datei kann nicht angelegt werden. ") +

@@ -10,5 +10,9 @@ void PrintMessage(const QString& text);
 // The same message about a file, naming it first.
 void PrintFileMessage(const QString& path, const QString& text);
 
+// A progress bar on stderr, redrawn in place ("\r"); only where a person watches it.
+bool ProgressShown();
+void PrintProgress(const QString& text);
+
 // The errno of the first line that did not reach stdout (a full disk, a closed output).
 std::optional<int> LostOutputError();

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <QString>
-#include <QTemporaryDir>
+#include <memory>
 
 // The telephone system at one given port (--port COMn or --device PATH): while this lives,
-// a temporary ports folder holds that port as its only entry, so that the program's COM port
-// map, its device search and its messages know that port alone. The program's settings are
-// not touched; the tool never writes them.
+// the program's COM port map holds that port alone, so that its device search and its
+// messages know that port only. The program's settings are not touched; the tool never
+// writes them.
 class TPinnedPort {
 public:
     // COM<comNumber> as the user's COM map has it; `device` empty.
@@ -21,8 +21,7 @@ public:
     int ComNumber() const { return comNumber_; }
 
 private:
-    QTemporaryDir home_;
-    QByteArray previousHome_;
-    bool hadHome_ = false;
+    struct THold; // what the platform keeps while the port is pinned
+    std::unique_ptr<THold> hold_;
     int comNumber_ = 0;
 };

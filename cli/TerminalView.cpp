@@ -6,8 +6,6 @@
 
 #include <QEventLoop>
 #include <QTimer>
-#include <cstdio>
-#include <unistd.h>
 
 namespace {
 // A box's caption and its lines, the empty ones left out, as one message line.
@@ -35,10 +33,7 @@ void showProgress(int percent) {
     constexpr int Width = 40;
     const int done = percent * Width / 100;
     const QString bar = QString(done, QLatin1Char('#')) + QString(Width - done, QLatin1Char('.'));
-    const QByteArray line =
-        QStringLiteral("\rFirmware [%1] %2 %").arg(bar).arg(percent, 3).toUtf8();
-    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
-    std::fflush(stderr);
+    PrintProgress(QStringLiteral("\rFirmware [%1] %2 %").arg(bar).arg(percent, 3));
 }
 
 TExitStatus firmwareStatus(TFirmwareOutcome outcome) {
@@ -153,7 +148,7 @@ bool TTerminalView::RunFirmwarePortChoice(const QStringList&) {
 void TTerminalView::RunFirmwareTransfer() {
     TFirmwareTransferHooks hooks;
     hooks.portShownAs = FirmwarePortShownAs;
-    const bool onTerminal = isatty(STDERR_FILENO) == 1;
+    const bool onTerminal = ProgressShown();
     if (onTerminal)
         hooks.progress = showProgress;
     hooks.showError = [](const QString& caption, const QStringList& lines) {
@@ -163,7 +158,7 @@ void TTerminalView::RunFirmwareTransfer() {
     if (onTerminal) {
         if (outcome == TFirmwareOutcome::Loaded)
             showProgress(100);
-        std::fputs("\n", stderr);
+        PrintProgress(QStringLiteral("\n"));
     }
     finish(firmwareStatus(outcome));
 }
