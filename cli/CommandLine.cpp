@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "cli/PinnedPort.h"
 #include "serial/ComPortMap.h"
 
 #include <array>
@@ -25,7 +26,7 @@ const std::array<TCommandInfo, 8> Commands{{
     {TCommand::Find, "find", 0, 0, NoOptions, "find", "sucht die Anlage an COM1 bis COM20",
      "Sucht die Zuvex 910k an COM1 bis COM20 wie das Programm beim Start und gibt den\n"
      "gefundenen Port, sein Gerät und die Kennung der Anlage aus, z. B.\n"
-     "  COM3 (/dev/ttyUSB0): Zuvex 910k - Firmware 2.14\n"
+     "  COM3 (%1): Zuvex 910k - Firmware 2.14\n"
      "Mit --port oder --device wird nur dieser Port gefragt."},
     {TCommand::Read, "read", 1, 1, NoOptions, "read DATEI.zcf",
      "liest die Konfiguration der Anlage in eine Datei (Sicherung)",
@@ -68,7 +69,7 @@ const QString GlobalOptions = QStringLiteral("[--port COMn | --device PFAD] ");
 const char* const OptionsHelp =
     "Optionen:\n"
     "  --port COMn     die Anlage an diesem COM-Port, ohne Suche (COM1 bis COM20)\n"
-    "  --device PFAD   die Anlage an diesem Gerät, z. B. /dev/ttyUSB0, ohne Suche\n"
+    "  --device PFAD   die Anlage an diesem Gerät, z. B. %1, ohne Suche\n"
     "  -h, --help      diese Hilfe; \"zuvex910k BEFEHL --help\" zeigt die Hilfe eines Befehls\n";
 
 const char* const ExitHelp =
@@ -76,6 +77,12 @@ const char* const ExitHelp =
     "3 keine Anlage gefunden, 4 die Anlage antwortete falsch oder nicht rechtzeitig,\n"
     "5 eine Datei konnte nicht gelesen oder geschrieben werden oder die Ausgabe ging verloren,\n"
     "130/143 abgebrochen (Strg+C, SIGTERM).\n";
+
+// A help text; where it holds "%1", the platform's example of a device path.
+QString helpText(const char* text) {
+    const QString help = QString::fromUtf8(text);
+    return help.contains(QLatin1String("%1")) ? help.arg(QString::fromUtf8(DeviceExample)) : help;
+}
 
 const TCommandInfo* findCommand(const QString& name) {
     for (const TCommandInfo& info : Commands)
@@ -94,15 +101,15 @@ QString generalHelp() {
         text += QStringLiteral("  %1 %2\n")
                     .arg(QString::fromUtf8(info.synopsis), -30)
                     .arg(QString::fromUtf8(info.summary));
-    return text + QLatin1Char('\n') + QString::fromUtf8(OptionsHelp) + QLatin1Char('\n') +
+    return text + QLatin1Char('\n') + helpText(OptionsHelp) + QLatin1Char('\n') +
            QString::fromUtf8(ExitHelp);
 }
 
 QString commandHelp(const TCommandInfo& info) {
     return QStringLiteral("Aufruf: ") + Program + QLatin1Char(' ') + GlobalOptions +
-           QString::fromUtf8(info.synopsis) + QStringLiteral("\n\n") +
-           QString::fromUtf8(info.details) + QStringLiteral("\n\n") +
-           QString::fromUtf8(OptionsHelp) + QLatin1Char('\n') + QString::fromUtf8(ExitHelp);
+           QString::fromUtf8(info.synopsis) + QStringLiteral("\n\n") + helpText(info.details) +
+           QStringLiteral("\n\n") + helpText(OptionsHelp) + QLatin1Char('\n') +
+           QString::fromUtf8(ExitHelp);
 }
 
 TCliUsageError usageError(const QString& text) {

@@ -25,3 +25,6 @@ private:
     std::unique_ptr<THold> hold_;
     int comNumber_ = 0;
 };
+
+// A device path as this platform writes it, for the help's examples.
+extern const char* const DeviceExample;

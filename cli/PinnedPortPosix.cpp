@@ -50,3 +50,5 @@ TPinnedPort::TPinnedPort(int comNumber, const QString& device) {
 }
 
 TPinnedPort::~TPinnedPort() = default;
+
+const char* const DeviceExample = "/dev/ttyUSB0";

@@ -28,3 +28,5 @@ TPinnedPort::TPinnedPort(int comNumber, const QString& device) {
 }
 
 TPinnedPort::~TPinnedPort() = default;
+
+const char* const DeviceExample = "\\\\.\\COM3";
